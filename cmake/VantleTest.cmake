@@ -1,0 +1,26 @@
+# One helper registers every test executable, so each runs with the same
+# predictable environment (C locale, UTC, Qt without a display).
+set(VANTLE_TEST_ENVIRONMENT
+    "LC_ALL=C"
+    "TZ=UTC"
+    "QT_QPA_PLATFORM=offscreen"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+
+# vantle_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT] [ENV VAR=VALUE ...])
+function(vantle_add_test name)
+    cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS;ENV" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    if(ARG_QT)
+        target_link_libraries(${name} PRIVATE Qt6::Test)
+        set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    else()
+        target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main)
+    endif()
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "${VANTLE_TEST_ENVIRONMENT};${ARG_ENV}"
+        TIMEOUT 300)
+endfunction()

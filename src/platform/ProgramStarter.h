@@ -1,0 +1,30 @@
+// Starting a program or opening a document, the stand-in for the shell's execute
+// service. Results follow the shell's codes: above 32 accepted, else the error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vantle {
+
+/// Shell result codes used by the starters.
+enum : std::uint32_t {
+    SE_ERR_FNF = 2,          // file not found
+    SE_ERR_PNF = 3,          // path not found (a missing working directory too)
+    SE_ERR_ACCESSDENIED = 5, // access denied
+    SE_ERR_OOM = 8,          // out of memory
+    ERROR_BAD_FORMAT = 11,   // not an executable format
+    SE_ERR_NOASSOC = 31,     // no application to open the document
+    SE_START_ACCEPTED = 42   // any value above 32 means accepted
+};
+
+class TProgramStarter {
+public:
+    virtual ~TProgramStarter() = default;
+    /// Starts `file` detached with `parameters` split by the shell's quoting rules (no
+    /// expansion of any kind), in `directory` when not empty. Never waits for it.
+    virtual std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
+                                       const std::string& directory, int showCommand) = 0;
+};
+
+} // namespace vantle

@@ -1,0 +1,43 @@
+// The run-time's exceptions shared by every layer: the common base, the
+// input/output error that carries the platform's code, and the conversion error.
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace vantle {
+
+class Exception : public std::exception {
+public:
+    explicit Exception(std::string message) : FMessage(std::move(message)) {}
+    const char* what() const noexcept override { return FMessage.c_str(); }
+    const std::string& Message() const { return FMessage; }
+
+private:
+    std::string FMessage;
+};
+
+/// A file failure. Codes follow the old run-time: 2 "File not found", 3 "Invalid
+/// filename", 4 "Too many open files", 5 "File access denied", 100 "Read beyond end of
+/// file", 101 "Disk full", 106 "Invalid numeric input", any other "I/O error %d".
+class EInOutError : public Exception {
+public:
+    explicit EInOutError(int errorCode);
+    int ErrorCode() const { return FErrorCode; }
+    static std::string TextOf(int errorCode);
+
+private:
+    int FErrorCode;
+};
+
+/// The run-time code for an errno value (ENOENT gives 2, EACCES 5, ENOSPC 101, ...).
+int InOutCodeFromErrno(int err);
+/// Throws EInOutError for errno `err`.
+[[noreturn]] void RaiseInOutError(int err);
+
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+} // namespace vantle

@@ -1,0 +1,104 @@
+// The ordered, locked list of schedule entries bound to the schedule file.
+#pragma once
+
+#include "platform/DateTime.h"
+#include "platform/FileStamp.h"
+#include "platform/SysErrors.h"
+#include "sched/Schedule.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantle {
+
+class ENoFileName : public Exception {
+public:
+    ENoFileName() : Exception("No FileName specified for Schedule List") {}
+};
+
+/// "Schedule List Index (%d) Out of Range (0 to %d)".
+class EListError : public Exception {
+public:
+    EListError(int index, int count);
+};
+
+class TSchedList {
+public:
+    TSchedList();
+    virtual ~TSchedList();
+    TSchedList(const TSchedList&) = delete;
+    TSchedList& operator=(const TSchedList&) = delete;
+
+    /// Re-entrant: the run cycle holds it for a whole pass while list operations take it again.
+    void Lock();
+    void Unlock();
+
+    std::int32_t Count();
+    /// Index check, then the entry; the list keeps ownership.
+    TSchedule& Items(std::int32_t index);
+    std::int32_t Add(std::unique_ptr<TSchedule> entry);
+    void Insert(std::int32_t index, std::unique_ptr<TSchedule> entry);
+    void Delete(std::int32_t index);
+    /// Position of that very entry (by identity), -1 when not in the list.
+    std::int32_t IndexOf(const TSchedule* entry);
+    /// Copies `values` into the entry only when they differ; then sets Modified.
+    void Update(std::int32_t index, const TSchedule& values);
+
+    /// A number the list gives each entry when it takes it, never reused for the
+    /// life of the list: a released entry can never be mistaken for a live one.
+    std::uint64_t SerialOf(std::int32_t index);
+    /// Position of the entry with that serial, -1 when it is gone.
+    std::int32_t IndexOfSerial(std::uint64_t serial);
+
+    /// A failed load leaves entries, FileTime and Modified as they were.
+    void Load();
+    /// Writes a temporary file beside the schedule and renames it over it, so a
+    /// failure never leaves a truncated schedule; Modified stays true on failure.
+    void Save();
+    /// Reloads when the file's stamp differs from the one of the last load or save.
+    bool CheckFileChanged();
+
+    const std::string& FileName() const { return FFileName; }
+    void SetFileName(std::string fileName) { FFileName = std::move(fileName); }
+    /// The file's last-write time (local) as of the last load or save; 0 before.
+    TDateTime FileTime() const { return FFileTime; }
+    bool Modified() const { return FModified; }
+    bool Reloaded() const { return FReloaded; }
+    void SetReloaded(bool value) { FReloaded = value; }
+
+private:
+    struct TItem {
+        std::unique_ptr<TSchedule> Entry;
+        std::uint64_t Serial;
+    };
+    void CheckIndex(std::int32_t index) const;
+    TItem MakeItem(std::unique_ptr<TSchedule> entry);
+
+    std::recursive_mutex FLock;
+    std::vector<TItem> FItems;
+    std::uint64_t FNextSerial = 1;
+    std::string FFileName;
+    TDateTime FFileTime = 0;
+    std::optional<TFileStamp> FStamp;       // stamp of the last load or save
+    std::optional<std::uint64_t> FRacyHash; // content hash when that stamp was too fresh to trust
+    bool FModified = false;
+    bool FReloaded = false;
+};
+
+/// RAII for the list's lock.
+class TSchedListLock {
+public:
+    explicit TSchedListLock(TSchedList& list) : FList(list) { FList.Lock(); }
+    ~TSchedListLock() { FList.Unlock(); }
+    TSchedListLock(const TSchedListLock&) = delete;
+    TSchedListLock& operator=(const TSchedListLock&) = delete;
+
+private:
+    TSchedList& FList;
+};
+
+} // namespace vantle

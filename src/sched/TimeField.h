@@ -1,0 +1,31 @@
+// The five time fields' text syntax: "*", or a comma list of numbers and ranges.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vantle {
+
+/// The whole text as a 32-bit integer, 0 when it is not one. Leading blanks, an
+/// optional sign and decimal digits, or hex after "$", "x", "X", "0x", "0X".
+std::int32_t IntOrZero(std::string_view text);
+
+/// Splits a text at a one-character delimiter; runs of delimiters are never merged.
+class TTokenizer {
+public:
+    TTokenizer(std::string text, char delimiter);
+    /// The next token (possibly empty); empty text once the text is used up.
+    std::string NextToken();
+
+private:
+    std::string FText;
+    std::int32_t FPosition = 0; // 1-based index of the delimiter that ended the last token
+    char FDelimiter;
+};
+
+/// Whether `value` satisfies the field text. An empty item ends the scan, so "1,,5"
+/// matches 1 only and a trailing comma is harmless.
+bool FieldMatches(std::int32_t value, std::string_view fieldText);
+
+} // namespace vantle

@@ -1,0 +1,83 @@
+#include "platform/DateTime.h"
+#include "platform/ExecutablePath.h"
+#include "platform/SysErrors.h"
+
+#include <gtest/gtest.h>
+
+using namespace vantle;
+
+struct DateCase {
+    int Year, Month, Day;
+    double Serial;
+};
+
+class DateRoundTrip : public testing::TestWithParam<DateCase> {};
+
+TEST_P(DateRoundTrip, EncodesAndDecodes) {
+    const DateCase& c = GetParam();
+    EXPECT_EQ(EncodeDate(c.Year, c.Month, c.Day), c.Serial);
+    TDateParts parts = DecodeDate(c.Serial);
+    EXPECT_EQ(parts.Year, c.Year);
+    EXPECT_EQ(parts.Month, c.Month);
+    EXPECT_EQ(parts.Day, c.Day);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calendar, DateRoundTrip,
+                         testing::Values(DateCase{1899, 12, 30, 0}, DateCase{1900, 1, 1, 2},
+                                         DateCase{2000, 2, 29, 36585}, DateCase{2001, 3, 15, 36965},
+                                         DateCase{1, 1, 1, -693593},
+                                         DateCase{9999, 12, 31, 2958465},
+                                         DateCase{1899, 12, 29, -1}));
+
+TEST(DateTime, RefusesImpossibleDatesAndTimes) {
+    EXPECT_THROW(EncodeDate(2001, 2, 29), EConvertError);
+    EXPECT_THROW(EncodeDate(0, 1, 1), EConvertError);
+    EXPECT_THROW(EncodeDate(10000, 1, 1), EConvertError);
+    EXPECT_THROW(EncodeDate(2001, 13, 1), EConvertError);
+    EXPECT_THROW(EncodeTime(24, 0, 0, 0), EConvertError);
+    try {
+        EncodeDate(2001, 0, 1);
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "Invalid argument to date encode");
+    }
+    try {
+        EncodeTime(0, 60, 0, 0);
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "Invalid argument to time encode");
+    }
+}
+
+TEST(DateTime, DecodesTimeRoundedToTheMillisecond) {
+    TDateTime value = EncodeDate(2001, 3, 15) + EncodeTime(23, 59, 59, 999);
+    TTimeParts t = DecodeTime(value);
+    EXPECT_EQ(t.Hour, 23);
+    EXPECT_EQ(t.Minute, 59);
+    EXPECT_EQ(t.Second, 59);
+    EXPECT_EQ(t.MSec, 999);
+    // A value a hair short of midnight belongs to the next day, not to 23:59:59.999.
+    TDateTime almost = EncodeDate(2001, 3, 16) - 1e-12;
+    EXPECT_EQ(DecodeDate(almost).Day, 16);
+    EXPECT_EQ(DecodeTime(almost).Hour, 0);
+}
+
+TEST(DateTime, WeekDayCountsFromSunday) {
+    EXPECT_EQ(WeekDayOf(EncodeDate(2001, 3, 15)), 4); // a Thursday
+    EXPECT_EQ(WeekDayOf(EncodeDate(1899, 12, 30)), 6);
+    EXPECT_EQ(WeekDayOf(EncodeDate(1899, 12, 24)), 0);
+}
+
+TEST(SysErrors, TextsFollowTheCode) {
+    EXPECT_EQ(EInOutError(2).Message(), "File not found");
+    EXPECT_EQ(EInOutError(5).Message(), "File access denied");
+    EXPECT_EQ(EInOutError(101).Message(), "Disk full");
+    EXPECT_EQ(EInOutError(32).Message(), "I/O error 32");
+    EXPECT_EQ(InOutCodeFromErrno(ENOENT), 2);
+    EXPECT_EQ(InOutCodeFromErrno(EACCES), 5);
+    EXPECT_EQ(InOutCodeFromErrno(ENOSPC), 101);
+}
+
+TEST(ExecutablePath, ChangesOnlyTheFileNamesExtension) {
+    EXPECT_EQ(ChangeFileExt("/opt/app/vantle-scheduler", ".INI"), "/opt/app/vantle-scheduler.INI");
+    EXPECT_EQ(ChangeFileExt("/opt/app/sched.exe", ".INI"), "/opt/app/sched.INI");
+    EXPECT_EQ(ChangeFileExt("/opt/app.d/sched", ".LOG"), "/opt/app.d/sched.LOG");
+}
