@@ -1,0 +1,24 @@
+// The commands of vantle-schedctl. Each takes its own arguments (without the command
+// name) and returns the exit code: 0 success, 1 findings or a failed cycle, 2 usage
+// or input/output error (with a message on `err`).
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace vantle::cli {
+
+using TArgs = std::vector<std::string>;
+
+int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err);
+int CmdCheck(const TArgs& args, std::ostream& out, std::ostream& err);
+int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err);
+int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err);
+int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err);
+int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err);
+
+/// Dispatches `args` (the words after the program name) to a command.
+int RunSchedCtl(const TArgs& args, std::ostream& out, std::ostream& err);
+
+} // namespace vantle::cli

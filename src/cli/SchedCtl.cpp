@@ -1,0 +1,56 @@
+#include "cli/Commands.h"
+
+#include <ostream>
+
+namespace vantle::cli {
+
+namespace {
+
+const char* const Usage =
+    "Usage: vantle-schedctl COMMAND [OPTIONS] ...\n"
+    "\n"
+    "Commands:\n"
+    "  fmt [-w] FILE            print FILE in the saved form (-w: save it back in place)\n"
+    "  check FILE               report what the reader accepts but was probably not meant\n"
+    "  due --at \"YYYY-MM-DD hh:mm[:ss]\" FILE\n"
+    "                           names of the entries due at that local moment\n"
+    "  next [--from \"YYYY-MM-DD hh:mm\"] [--count N] FILE\n"
+    "                           the next N due moments of every active entry\n"
+    "  expand [--at \"YYYY-MM-DD hh:mm:ss[.zzz]\"] TEXT\n"
+    "                           TEXT with its $-tokens expanded\n"
+    "  run [--once] [--dry-run] [--at MOMENT] [--log LOGFILE] FILE\n"
+    "                           run the scheduler without a window\n"
+    "\n"
+    "Exit codes: 0 success, 1 findings (check) or a failed cycle (run --once),\n"
+    "2 usage or input/output error.\n";
+
+} // namespace
+
+int RunSchedCtl(const TArgs& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << Usage;
+        return 2;
+    }
+    const std::string& command = args.front();
+    TArgs rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << Usage;
+        return 0;
+    }
+    if (command == "fmt")
+        return CmdFmt(rest, out, err);
+    if (command == "check")
+        return CmdCheck(rest, out, err);
+    if (command == "due")
+        return CmdDue(rest, out, err);
+    if (command == "next")
+        return CmdNext(rest, out, err);
+    if (command == "expand")
+        return CmdExpand(rest, out, err);
+    if (command == "run")
+        return CmdRun(rest, out, err);
+    err << "vantle-schedctl: unknown command '" << command << "'\n" << Usage;
+    return 2;
+}
+
+} // namespace vantle::cli

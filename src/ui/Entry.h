@@ -1,0 +1,62 @@
+// The modal dialog that edits one schedule entry.
+#pragma once
+
+#include "sched/Schedule.h"
+
+#include <QDialog>
+
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+
+class TfmEntry : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfmEntry(QWidget* parent = nullptr);
+
+    /// The presets of Add: "*" in the four time fields, any day, Direct Execute,
+    /// Normal, active, everything else empty.
+    void SetNewEntry();
+    /// Fills every control from `entry`. The day boxes show exactly the days the stored
+    /// WeekDays text matches; the text itself is remembered for WeekDaysText().
+    void SetEntry(const vantle::TSchedule& entry);
+    /// A fresh entry from the controls.
+    vantle::TSchedule GetEntry() const;
+    /// "*" for any day; the stored text when the day boxes still show what SetEntry
+    /// put there; otherwise the checked days "0,1,..." in ascending order.
+    std::string WeekDaysText() const;
+
+    QLineEdit* edName = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QLineEdit* edMinutes = nullptr;
+    QLineEdit* edHours = nullptr;
+    QLineEdit* edDays = nullptr;
+    QLineEdit* edMonths = nullptr;
+    QCheckBox* cbActive = nullptr;
+    QCheckBox* cbAnyDay = nullptr;
+    QCheckBox* cbSunday = nullptr;
+    QCheckBox* cbMonday = nullptr;
+    QCheckBox* cbTuesday = nullptr;
+    QCheckBox* cbWednesday = nullptr;
+    QCheckBox* cbThursday = nullptr;
+    QCheckBox* cbFriday = nullptr;
+    QCheckBox* cbSaturday = nullptr;
+    QComboBox* cbOpType = nullptr;
+    QComboBox* cbWindowState = nullptr;
+    QLineEdit* edCommand = nullptr;
+    QLineEdit* edParms = nullptr;
+    QLineEdit* edWorkDir = nullptr;
+    QPlainTextEdit* memComment = nullptr;
+    QPushButton* btnOk = nullptr;
+    QPushButton* btnCancel = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override; // the activation step
+};
+
+extern TfmEntry* fmEntry;

@@ -1,0 +1,29 @@
+// The log viewer: the whole log in a read-only box, opened at its end.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+class TfmViewLog : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfmViewLog(QWidget* parent = nullptr);
+
+    /// Replaces the text box's lines.
+    void SetLines(const std::vector<std::string>& lines);
+
+    QLabel* lbLogFileName = nullptr;
+    QPlainTextEdit* memLog = nullptr;
+    QPushButton* btnOk = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override; // scrolls to the end
+};
+
+extern TfmViewLog* fmViewLog;
