@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include <array>
 #include <string>
 
 class QCheckBox;
@@ -30,6 +31,8 @@ public:
     /// "*" for any day; the stored text when the day boxes still show what SetEntry
     /// put there; otherwise the checked days "0,1,..." in ascending order.
     std::string WeekDaysText() const;
+
+    void setVisible(bool visible) override;
 
     QLineEdit* edName = nullptr;
     QTabWidget* PageControl1 = nullptr;
@@ -57,6 +60,20 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override; // the activation step
+
+private:
+    using TDayStates = std::array<bool, 7>;
+
+    void cbAnyDayClick(bool checked);
+    void cbDayClick();
+    void cbOpTypeChange();
+    void edTimeFieldChange(QLineEdit* edit);
+    TDayStates DayStates() const;
+
+    std::array<QCheckBox*, 7> FDayBoxes{}; // Sunday first, the day's number is the index
+    bool FUpdating = false;                // shared by the any-day and the day reaction
+    std::string FStoredWeekDays = "*";
+    TDayStates FShownDays{};
 };
 
 extern TfmEntry* fmEntry;

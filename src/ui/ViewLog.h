@@ -18,12 +18,18 @@ public:
     /// Replaces the text box's lines.
     void SetLines(const std::vector<std::string>& lines);
 
+    void setVisible(bool visible) override;
+
     QLabel* lbLogFileName = nullptr;
     QPlainTextEdit* memLog = nullptr;
     QPushButton* btnOk = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override; // scrolls to the end
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void MoveToEnd();
 };
 
 extern TfmViewLog* fmViewLog;

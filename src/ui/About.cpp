@@ -1,0 +1,72 @@
+// The About box.
+#include "ui/About.h"
+
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+TfmAbout* fmAbout = nullptr;
+
+QIcon VantleIcon() {
+    // The images live in a static library, whose resource registration the linker would
+    // otherwise drop.
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(icons);
+        return true;
+    }();
+    (void)registered;
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/vantle-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
+TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About"));
+    setWindowIcon(VantleIcon());
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(298, 213);
+
+    auto* panel = new QFrame(this);
+    panel->setGeometry(8, 8, 281, 161);
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+
+    // The icon keeps its proportions inside its box; a stretched clock face looks wrong.
+    auto* picture = new QLabel(panel);
+    picture->setGeometry(8, 8, 73, 65);
+    picture->setAlignment(Qt::AlignCenter);
+    picture->setPixmap(VantleIcon().pixmap(QSize(65, 65)));
+
+    auto* product = new QLabel(QStringLiteral("Vantle Program Scheduler"), panel);
+    QFont productFont = product->font();
+    productFont.setBold(true);
+    product->setFont(productFont);
+    product->move(88, 16);
+    product->adjustSize();
+
+    auto* version = new QLabel(QStringLiteral("Version 1.0.0.12"), panel);
+    version->move(88, 40);
+    version->adjustSize();
+
+    auto* notice = new QLabel(
+        QStringLiteral("Copyright (c) 2026 Vantle. Runs programs on a schedule."), panel);
+    notice->setGeometry(8, 80, 265, 73);
+    notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    notice->setWordWrap(true);
+
+    btnOk = new QPushButton(QStringLiteral("OK"), this);
+    btnOk->setGeometry(111, 180, 75, 25);
+    btnOk->setDefault(true);
+    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TfmAbout::setVisible(bool visible) {
+    // Centred over the main window at every showing, even after the user moved it.
+    if (visible && !isVisible()) {
+        setAttribute(Qt::WA_Moved, false);
+    }
+    QDialog::setVisible(visible);
+}

@@ -1,0 +1,122 @@
+// The log viewer: the whole log in a read-only box, opened at its end.
+#include "ui/ViewLog.h"
+
+#include "ui/About.h"
+
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSizePolicy>
+#include <QStringList>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+TfmViewLog* fmViewLog = nullptr;
+
+TfmViewLog::TfmViewLog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("View Log"));
+    setWindowIcon(VantleIcon());
+    resize(397, 412);
+
+    auto* topStrip = new QFrame(this);
+    topStrip->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    topStrip->setFixedHeight(41);
+    lbLogFileName = new QLabel(topStrip);
+    // A long path must not widen the window; the label follows the window instead.
+    lbLogFileName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    lbLogFileName->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* topLayout = new QHBoxLayout(topStrip);
+    topLayout->setContentsMargins(8, 0, 8, 0);
+    topLayout->addWidget(lbLogFileName);
+
+    memLog = new QPlainTextEdit(this);
+    memLog->setReadOnly(true);
+    memLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    memLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memLog->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    auto* bottomStrip = new QWidget(this);
+    bottomStrip->setFixedHeight(49);
+    btnOk = new QPushButton(QStringLiteral("&Ok"), bottomStrip);
+    btnOk->setFixedSize(75, 25);
+    btnOk->setDefault(true);
+    auto* bottomLayout = new QHBoxLayout(bottomStrip);
+    bottomLayout->addStretch(1);
+    bottomLayout->addWidget(btnOk);
+    bottomLayout->addStretch(1);
+    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* mainLayout = new QVBoxLayout(this);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+    mainLayout->setSpacing(0);
+    mainLayout->addWidget(topStrip);
+    mainLayout->addWidget(memLog, 1);
+    mainLayout->addWidget(bottomStrip);
+}
+
+void TfmViewLog::SetLines(const std::vector<std::string>& lines) {
+    QStringList text;
+    text.reserve(qsizetype(lines.size()));
+    for (const auto& line : lines) {
+        text.append(QString::fromStdString(line));
+    }
+    memLog->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+void TfmViewLog::setVisible(bool visible) {
+    // Centred over the main window at every showing, even after the user moved it.
+    if (visible && !isVisible()) {
+        setAttribute(Qt::WA_Moved, false);
+    }
+    QDialog::setVisible(visible);
+}
+
+void TfmViewLog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        MoveToEnd();
+    }
+}
+
+void TfmViewLog::keyPressEvent(QKeyEvent* event) {
+    // The one button is the cancel button too: Esc closes with OK.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        btnOk->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TfmViewLog::MoveToEnd() {
+    // Selects the fourth character of the last line, so the view opens at the end of the
+    // log with the last line in sight; a shorter last line puts the caret at the very end.
+    QStringList lines = memLog->toPlainText().split(QLatin1Char('\n'));
+    if (lines.back().isEmpty()) {
+        lines.removeLast(); // the empty piece after a final line break is no line
+    }
+    const auto count = lines.size();
+    qsizetype start = 0;
+    if (count > 0) {
+        for (qsizetype i = 0; i + 1 < count; ++i) {
+            start += lines[i].size() + 1;
+        }
+        start += 3;
+    }
+    QTextCursor cursor = memLog->textCursor();
+    const int end = cursor.document()->characterCount() - 1;
+    const int anchor = int(std::min<qsizetype>(start, end));
+    cursor.setPosition(anchor);
+    cursor.setPosition(std::min(anchor + 1, end), QTextCursor::KeepAnchor);
+    memLog->setTextCursor(cursor);
+    memLog->ensureCursorVisible();
+}

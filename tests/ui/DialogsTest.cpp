@@ -1,0 +1,195 @@
+// The log viewer and the About box, shown modally as the main window shows them.
+#include "ui/About.h"
+#include "ui/ViewLog.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Runs `act` inside the dialog's modal loop; `act` must close the dialog. A watchdog
+// rejects it if the test forgot to.
+int ExecWith(QDialog& dialog, const std::function<void()>& act) {
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &dialog, &QDialog::reject);
+    watchdog.start(10000);
+    QTimer::singleShot(0, &dialog, act);
+    return dialog.exec();
+}
+
+std::vector<std::string> LogLines(int count, const std::string& last) {
+    std::vector<std::string> lines;
+    for (int i = 1; i < count; ++i) {
+        lines.push_back("2026.01.02 03.04.05:Executing job " + std::to_string(i));
+    }
+    lines.push_back(last);
+    return lines;
+}
+
+struct TViewState {
+    int vertical = -1;
+    int verticalMaximum = -1;
+    int selectionStart = -1;
+    int selectionEnd = -1;
+    bool lastLineVisible = false;
+};
+
+TViewState ViewState(const TfmViewLog& viewer) {
+    TViewState state;
+    const QScrollBar* bar = viewer.memLog->verticalScrollBar();
+    state.vertical = bar->value();
+    state.verticalMaximum = bar->maximum();
+    const QTextCursor cursor = viewer.memLog->textCursor();
+    state.selectionStart = cursor.selectionStart();
+    state.selectionEnd = cursor.selectionEnd();
+    state.lastLineVisible =
+        viewer.memLog->viewport()->rect().contains(viewer.memLog->cursorRect(cursor).center());
+    return state;
+}
+
+} // namespace
+
+class TDialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void ViewerOpensAtTheEnd_data();
+    void ViewerOpensAtTheEnd();
+    void ViewerClosesWithOkOnEnterAndEsc_data();
+    void ViewerClosesWithOkOnEnterAndEsc();
+    void ViewerRejectsEditingAndDoesNotWrap();
+    void FileNameLabelFollowsTheWindow();
+    void AboutShowsNameAndVersionAndClosesOnEnter();
+    void EveryWindowCarriesTheIcon();
+};
+
+void TDialogsTest::ViewerOpensAtTheEnd_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<int>("column"); // where in the last line the selection starts
+
+    QTest::newRow("empty log") << 0 << "" << 0;
+    QTest::newRow("three lines") << 3 << "2026.01.02 03.04.05:Log file reset" << 3;
+    QTest::newRow("long log") << 2000 << "2026.01.02 03.04.05:Log file reset" << 3;
+    QTest::newRow("short last line") << 2000 << "ab" << 2;
+}
+
+void TDialogsTest::ViewerOpensAtTheEnd() {
+    QFETCH(int, count);
+    QFETCH(QString, last);
+    QFETCH(int, column);
+
+    TfmViewLog viewer;
+    viewer.SetLines(count == 0 ? std::vector<std::string>{} : LogLines(count, last.toStdString()));
+    TViewState state;
+    const int result = ExecWith(viewer, [&] {
+        state = ViewState(viewer);
+        viewer.btnOk->click();
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(state.vertical, state.verticalMaximum);
+    if (count > 20) {
+        QVERIFY(state.verticalMaximum > 0);
+    }
+    const QString text = viewer.memLog->toPlainText();
+    const int lastLineStart = count == 0 ? 0 : int(text.lastIndexOf(QLatin1Char('\n')) + 1);
+    QCOMPARE(state.selectionStart, lastLineStart + column);
+    QCOMPARE(state.selectionEnd, std::min(lastLineStart + column + 1, int(text.size())));
+    QVERIFY(state.lastLineVisible);
+}
+
+void TDialogsTest::ViewerClosesWithOkOnEnterAndEsc_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("Esc") << int(Qt::Key_Escape);
+}
+
+void TDialogsTest::ViewerClosesWithOkOnEnterAndEsc() {
+    QFETCH(int, key);
+    TfmViewLog viewer;
+    viewer.SetLines(LogLines(3, "last"));
+    const int result = ExecWith(viewer, [&] {
+        viewer.memLog->setFocus();
+        QTest::keyClick(viewer.memLog, Qt::Key(key));
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+}
+
+void TDialogsTest::ViewerRejectsEditingAndDoesNotWrap() {
+    TfmViewLog viewer;
+    const std::string wide(600, 'w');
+    viewer.SetLines({"one", wide, "three"});
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    const QString before = viewer.memLog->toPlainText();
+
+    viewer.memLog->setFocus();
+    QTest::keyClicks(viewer.memLog, QStringLiteral("typed"));
+    QTest::keyClick(viewer.memLog, Qt::Key_Backspace);
+    QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+    QTest::keyClick(viewer.memLog, Qt::Key_V, Qt::ControlModifier);
+    viewer.memLog->selectAll();
+    QTest::keyClick(viewer.memLog, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(viewer.memLog->toPlainText(), before);
+
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(viewer.memLog, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), before);
+
+    QCOMPARE(viewer.memLog->document()->lineCount(), 3);
+    QVERIFY(viewer.memLog->horizontalScrollBar()->maximum() > 0);
+}
+
+void TDialogsTest::FileNameLabelFollowsTheWindow() {
+    TfmViewLog viewer;
+    viewer.lbLogFileName->setText(QStringLiteral("/opt/vantle/") + QString(300, QLatin1Char('n')) +
+                                  QStringLiteral("/vantle-scheduler.LOG"));
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    QVERIFY(viewer.width() < 600); // a long name does not widen the window
+    const int narrow = viewer.lbLogFileName->width();
+    viewer.resize(viewer.width() + 200, viewer.height());
+    QTRY_COMPARE(viewer.lbLogFileName->width(), narrow + 200);
+    const QRect button = viewer.btnOk->geometry();
+    QVERIFY(qAbs(button.center().x() - viewer.width() / 2) <= 1);
+}
+
+void TDialogsTest::AboutShowsNameAndVersionAndClosesOnEnter() {
+    TfmAbout about;
+    QCOMPARE(about.windowTitle(), QStringLiteral("About"));
+    QCOMPARE(about.size(), QSize(298, 213));
+    QStringList texts;
+    for (const QLabel* label : about.findChildren<QLabel*>()) {
+        texts << label->text();
+    }
+    QVERIFY(texts.contains(QStringLiteral("Vantle Program Scheduler")));
+    QVERIFY(texts.contains(QStringLiteral("Version 1.0.0.12")));
+    QCOMPARE(about.btnOk->text(), QStringLiteral("OK"));
+    const int result = ExecWith(about, [&] { QTest::keyClick(&about, Qt::Key_Return); });
+    QCOMPARE(result, int(QDialog::Accepted));
+}
+
+void TDialogsTest::EveryWindowCarriesTheIcon() {
+    const QIcon icon = VantleIcon();
+    QCOMPARE(icon.availableSizes(),
+             (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+    TfmAbout about;
+    TfmViewLog viewer;
+    QVERIFY(!about.windowIcon().isNull());
+    QVERIFY(!viewer.windowIcon().isNull());
+    QCOMPARE(about.windowIcon().availableSizes(), icon.availableSizes());
+}
+
+QTEST_MAIN(TDialogsTest)
+#include "DialogsTest.moc"

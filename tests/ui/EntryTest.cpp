@@ -1,0 +1,371 @@
+// The entry dialog driven as the user drives it: keys, clipboard, clicks, OK and Cancel.
+#include "ui/Entry.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include <array>
+#include <functional>
+
+namespace {
+
+// Runs `act` inside the dialog's modal loop; `act` must close the dialog. A watchdog
+// rejects it if the test forgot to.
+int ExecWith(QDialog& dialog, const std::function<void()>& act) {
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &dialog, &QDialog::reject);
+    watchdog.start(10000);
+    QTimer::singleShot(0, &dialog, act);
+    return dialog.exec();
+}
+
+// The day boxes Sunday first as "0"/"1" characters, then "+" when Any is checked.
+QString DayBoxes(const TfmEntry& dialog) {
+    QString text;
+    for (const QCheckBox* box :
+         {dialog.cbSunday, dialog.cbMonday, dialog.cbTuesday, dialog.cbWednesday, dialog.cbThursday,
+          dialog.cbFriday, dialog.cbSaturday}) {
+        text += box->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
+    }
+    if (dialog.cbAnyDay->isChecked()) {
+        text += QLatin1Char('+');
+    }
+    return text;
+}
+
+QCheckBox* DayBox(const TfmEntry& dialog, int day) {
+    const std::array<QCheckBox*, 7> boxes{dialog.cbSunday,    dialog.cbMonday,   dialog.cbTuesday,
+                                          dialog.cbWednesday, dialog.cbThursday, dialog.cbFriday,
+                                          dialog.cbSaturday};
+    return boxes[std::size_t(day)];
+}
+
+vantle::TSchedule SampleEntry(const std::string& weekDays) {
+    vantle::TSchedule entry;
+    entry.Name = "Nightly backup";
+    entry.Minutes = "30";
+    entry.Hours = "2";
+    entry.Days = "*";
+    entry.Months = "1-12";
+    entry.WeekDays = weekDays;
+    entry.CommandType = vantle::ctDosCommand;
+    entry.WinState = vantle::wsMinimized;
+    entry.Command = "backup.sh";
+    entry.Parms = "--to /mnt/$D(yyyymmdd)";
+    entry.WorkDir = "/srv";
+    entry.Comment = {"first line", "", "third line"};
+    entry.Active = true;
+    return entry;
+}
+
+} // namespace
+
+class TEntryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void TimeFieldFilter_data();
+    void TimeFieldFilter();
+    void StoredTimeFieldIsShownAndKeptFiltered();
+    void AnyAndDayBoxesStayConsistent();
+    void DayBoxesShowTheMatchedDays_data();
+    void DayBoxesShowTheMatchedDays();
+    void ChangedDayBoxStoresTheBoxes_data();
+    void ChangedDayBoxStoresTheBoxes();
+    void NewEntryPresets();
+    void OkWithoutChangeGivesTheSameEntry();
+    void BuiltinTypeGreysOperationFieldsAndKeepsTexts();
+    void ActivationShowsFirstPageWithFocusInName();
+};
+
+void TEntryTest::TimeFieldFilter_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<bool>("paste");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("caretAfter");
+
+    QTest::newRow("list typed") << "" << 0 << false << "1,5-9"
+                                << "1,5-9" << 5;
+    QTest::newRow("space typed") << "" << 0 << false << "1, 5"
+                                 << "1,5" << 3;
+    QTest::newRow("letter typed") << "" << 0 << false << "a"
+                                  << "" << 0;
+    QTest::newRow("digit after star") << "*" << 1 << false << "3"
+                                      << "*" << 1;
+    QTest::newRow("digit before star") << "*" << 0 << false << "3"
+                                       << "*" << 0;
+    QTest::newRow("star typed mid-list") << "1,2" << 1 << false << "*"
+                                         << "*" << 1;
+    QTest::newRow("letter typed mid-list") << "12" << 1 << false << "x"
+                                           << "12" << 1;
+    QTest::newRow("list with star pasted") << "" << 0 << true << "10,*,20"
+                                           << "*" << 1;
+    QTest::newRow("step pasted") << "" << 0 << true << "*/5"
+                                 << "*" << 1;
+    QTest::newRow("range step pasted") << "" << 0 << true << "0-59/15"
+                                       << "0-5915" << 6;
+    QTest::newRow("junk pasted mid-list") << "1,9" << 2 << true << " 3 ,"
+                                          << "1,3,9" << 4;
+}
+
+void TEntryTest::TimeFieldFilter() {
+    QFETCH(QString, before);
+    QFETCH(int, caret);
+    QFETCH(bool, paste);
+    QFETCH(QString, input);
+    QFETCH(QString, after);
+    QFETCH(int, caretAfter);
+
+    TfmEntry dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    for (QLineEdit* edit : {dialog.edMinutes, dialog.edHours, dialog.edDays, dialog.edMonths}) {
+        edit->setText(before);
+        edit->setFocus();
+        edit->setCursorPosition(caret);
+        if (paste) {
+            QGuiApplication::clipboard()->setText(input);
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            QTest::keyClicks(edit, input);
+        }
+        QCOMPARE(edit->text(), after);
+        QCOMPARE(edit->cursorPosition(), caretAfter);
+    }
+}
+
+void TEntryTest::StoredTimeFieldIsShownAndKeptFiltered() {
+    TfmEntry dialog;
+    vantle::TSchedule entry = SampleEntry("*");
+    entry.Hours = "8 - 17";
+    dialog.SetEntry(entry);
+    QCOMPARE(dialog.edHours->text(), QStringLiteral("8-17"));
+    QCOMPARE(dialog.GetEntry().Hours, std::string("8-17"));
+}
+
+void TEntryTest::AnyAndDayBoxesStayConsistent() {
+    TfmEntry dialog;
+    dialog.SetEntry(SampleEntry(""));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    dialog.cbAnyDay->click();
+    QCOMPARE(DayBoxes(dialog), QStringLiteral("1111111+"));
+    dialog.cbTuesday->click();
+    QCOMPARE(DayBoxes(dialog), QStringLiteral("1101111"));
+    dialog.cbTuesday->click();
+    QCOMPARE(DayBoxes(dialog), QStringLiteral("1111111+"));
+    dialog.cbAnyDay->click();
+    QCOMPARE(DayBoxes(dialog), QStringLiteral("0000000"));
+
+    // Every day box, clicked by itself, keeps Any true to the seven boxes.
+    for (int day = 0; day < 7; ++day) {
+        dialog.cbAnyDay->setChecked(true);
+        DayBox(dialog, day)->click();
+        QVERIFY(!dialog.cbAnyDay->isChecked());
+        DayBox(dialog, day)->click();
+        QVERIFY(dialog.cbAnyDay->isChecked());
+    }
+}
+
+void TEntryTest::DayBoxesShowTheMatchedDays_data() {
+    QTest::addColumn<QString>("weekDays");
+    QTest::addColumn<QString>("boxes");
+
+    QTest::newRow("any") << "*"
+                         << "1111111+";
+    QTest::newRow("weekdays as a range") << "1-5"
+                                         << "0111110";
+    QTest::newRow("no such day") << "10"
+                                 << "0000000";
+    QTest::newRow("every day listed") << "0,1,2,3,4,5,6"
+                                      << "1111111+";
+    QTest::newRow("every day as a range") << "0-6"
+                                          << "1111111+";
+    QTest::newRow("weekend unordered") << "6,0"
+                                       << "1000001";
+    QTest::newRow("range and number") << "2-3,5"
+                                      << "0011010";
+    QTest::newRow("empty") << ""
+                           << "0000000";
+}
+
+void TEntryTest::DayBoxesShowTheMatchedDays() {
+    QFETCH(QString, weekDays);
+    QFETCH(QString, boxes);
+
+    TfmEntry dialog;
+    dialog.SetEntry(SampleEntry("3")); // a previous entry's boxes must not linger
+    dialog.SetEntry(SampleEntry(weekDays.toStdString()));
+    QString shown;
+    const int result = ExecWith(dialog, [&] {
+        shown = DayBoxes(dialog);
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(shown, boxes);
+    // OK without touching a box keeps the stored text, whatever its spelling.
+    QCOMPARE(QString::fromStdString(dialog.GetEntry().WeekDays), weekDays);
+}
+
+void TEntryTest::ChangedDayBoxStoresTheBoxes_data() {
+    QTest::addColumn<QString>("weekDays");
+    QTest::addColumn<QString>("clicks"); // day numbers, "a" for Any
+    QTest::addColumn<QString>("stored");
+
+    QTest::newRow("Saturday added to a range") << "1-5"
+                                               << "6"
+                                               << "1,2,3,4,5,6";
+    QTest::newRow("Monday taken from a range") << "1-5"
+                                               << "1"
+                                               << "2,3,4,5";
+    QTest::newRow("Tuesday taken from any") << "*"
+                                            << "2"
+                                            << "0,1,3,4,5,6";
+    QTest::newRow("a day added to no day") << "10"
+                                           << "0"
+                                           << "0";
+    QTest::newRow("any checked") << "1-5"
+                                 << "a"
+                                 << "*";
+    QTest::newRow("all cleared") << "1-5"
+                                 << "aa"
+                                 << "";
+    QTest::newRow("the last day completes the week") << "0-5"
+                                                     << "6"
+                                                     << "*";
+    QTest::newRow("a box clicked back") << "1-5"
+                                        << "11"
+                                        << "1-5";
+}
+
+void TEntryTest::ChangedDayBoxStoresTheBoxes() {
+    QFETCH(QString, weekDays);
+    QFETCH(QString, clicks);
+    QFETCH(QString, stored);
+
+    TfmEntry dialog;
+    dialog.SetEntry(SampleEntry(weekDays.toStdString()));
+    const int result = ExecWith(dialog, [&] {
+        for (QChar click : clicks) {
+            QCheckBox* box =
+                click == QLatin1Char('a') ? dialog.cbAnyDay : DayBox(dialog, click.digitValue());
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        }
+        dialog.btnOk->click();
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(QString::fromStdString(dialog.GetEntry().WeekDays), stored);
+}
+
+void TEntryTest::NewEntryPresets() {
+    TfmEntry dialog;
+    dialog.SetEntry(SampleEntry("1-5"));
+    dialog.SetNewEntry();
+    const vantle::TSchedule entry = dialog.GetEntry();
+    QCOMPARE(DayBoxes(dialog), QStringLiteral("1111111+"));
+    QCOMPARE(entry.Name, std::string());
+    for (const std::string* field :
+         {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months, &entry.WeekDays}) {
+        QCOMPARE(*field, std::string("*"));
+    }
+    QCOMPARE(int(entry.CommandType), int(vantle::ctDirectExecute));
+    QCOMPARE(int(entry.WinState), int(vantle::wsNormal));
+    QVERIFY(entry.Command.empty() && entry.Parms.empty() && entry.WorkDir.empty());
+    QVERIFY(entry.Comment.empty());
+    QVERIFY(entry.Active);
+}
+
+void TEntryTest::OkWithoutChangeGivesTheSameEntry() {
+    const std::vector<std::vector<std::string>> comments{
+        {}, {""}, {"one"}, {"a", ""}, {"", "b", ""}};
+    TfmEntry dialog;
+    for (const auto& comment : comments) {
+        vantle::TSchedule entry = SampleEntry("1-5");
+        entry.Comment = comment;
+        dialog.SetEntry(entry);
+        QCOMPARE(ExecWith(dialog, [&] { dialog.btnOk->click(); }), int(QDialog::Accepted));
+        QVERIFY(!vantle::EntriesDiffer(dialog.GetEntry(), entry));
+    }
+    // Lines typed by the user: the break after the last line makes no empty line.
+    dialog.memComment->setPlainText(QStringLiteral("x\ny\n"));
+    QCOMPARE(dialog.GetEntry().Comment, (std::vector<std::string>{"x", "y"}));
+}
+
+void TEntryTest::BuiltinTypeGreysOperationFieldsAndKeepsTexts() {
+    TfmEntry dialog;
+    dialog.SetEntry(SampleEntry("*")); // DOS Command
+    const std::array<QWidget*, 4> fields{dialog.edCommand, dialog.edParms, dialog.edWorkDir,
+                                         dialog.cbWindowState};
+    const auto enabledFields = [&] {
+        return int(std::count_if(fields.begin(), fields.end(),
+                                 [](QWidget* field) { return field->isEnabled(); }));
+    };
+    int enabledBefore = -1;
+    int enabledBuiltin = -1;
+    int enabledAfter = -1;
+    const int result = ExecWith(dialog, [&] {
+        enabledBefore = enabledFields();
+        dialog.PageControl1->setCurrentIndex(1);
+        dialog.cbOpType->setFocus();
+        QTest::keyClick(dialog.cbOpType, Qt::Key_Down); // Direct Execute
+        QTest::keyClick(dialog.cbOpType, Qt::Key_Down); // Builtin
+        enabledBuiltin = enabledFields();
+        dialog.btnOk->click();
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(enabledBefore, 4);
+    QCOMPARE(enabledBuiltin, 0);
+    QCOMPARE(dialog.edCommand->palette().color(QPalette::Disabled, QPalette::Base),
+             dialog.edCommand->palette().color(QPalette::Active, QPalette::Button));
+    vantle::TSchedule expected = SampleEntry("*");
+    expected.CommandType = vantle::ctBuiltinResetTime;
+    QVERIFY(!vantle::EntriesDiffer(dialog.GetEntry(), expected));
+
+    // Opened again for the built-in entry: greyed from the start; another type restores.
+    dialog.SetEntry(expected);
+    ExecWith(dialog, [&] {
+        enabledBefore = enabledFields();
+        QTest::keyClick(dialog.cbOpType, Qt::Key_Up);
+        enabledAfter = enabledFields();
+        dialog.btnCancel->click();
+    });
+    QCOMPARE(enabledBefore, 0);
+    QCOMPARE(enabledAfter, 4);
+    QCOMPARE(dialog.edParms->text(), QString::fromStdString(expected.Parms));
+}
+
+void TEntryTest::ActivationShowsFirstPageWithFocusInName() {
+    TfmEntry dialog;
+    dialog.SetNewEntry();
+    int result = ExecWith(dialog, [&] {
+        dialog.PageControl1->setCurrentIndex(2);
+        dialog.memComment->setFocus();
+        QTest::keyClick(dialog.memComment, Qt::Key_Escape);
+    });
+    QCOMPARE(result, int(QDialog::Rejected));
+
+    int page = -1;
+    QWidget* focus = nullptr;
+    result = ExecWith(dialog, [&] {
+        page = dialog.PageControl1->currentIndex();
+        focus = dialog.focusWidget();
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(page, 0);
+    QCOMPARE(focus, static_cast<QWidget*>(dialog.edName));
+}
+
+QTEST_MAIN(TEntryTest)
+#include "EntryTest.moc"
