@@ -28,25 +28,18 @@ int ExecWith(QDialog& dialog, const std::function<void()>& act) {
     return dialog.exec();
 }
 
-// The day boxes Sunday first as "0"/"1" characters, then "+" when Any is checked.
-QString DayBoxes(const TfmEntry& dialog) {
-    QString text;
-    for (const QCheckBox* box :
-         {dialog.cbSunday, dialog.cbMonday, dialog.cbTuesday, dialog.cbWednesday, dialog.cbThursday,
-          dialog.cbFriday, dialog.cbSaturday}) {
-        text += box->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
-    }
-    if (dialog.cbAnyDay->isChecked()) {
-        text += QLatin1Char('+');
-    }
-    return text;
+std::array<QCheckBox*, 7> DayBoxes(const TfmEntry& dialog) {
+    return {dialog.cbSunday,   dialog.cbMonday, dialog.cbTuesday, dialog.cbWednesday,
+            dialog.cbThursday, dialog.cbFriday, dialog.cbSaturday};
 }
 
-QCheckBox* DayBox(const TfmEntry& dialog, int day) {
-    const std::array<QCheckBox*, 7> boxes{dialog.cbSunday,    dialog.cbMonday,   dialog.cbTuesday,
-                                          dialog.cbWednesday, dialog.cbThursday, dialog.cbFriday,
-                                          dialog.cbSaturday};
-    return boxes[std::size_t(day)];
+// The day boxes Sunday first as "0"/"1" characters, then "+" when Any is checked.
+QString ShownDays(const TfmEntry& dialog) {
+    QString text;
+    for (const QCheckBox* box : DayBoxes(dialog)) {
+        text += box->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
+    }
+    return dialog.cbAnyDay->isChecked() ? text + QLatin1Char('+') : text;
 }
 
 vantle::TSchedule SampleEntry(const std::string& weekDays) {
@@ -160,20 +153,20 @@ void TEntryTest::AnyAndDayBoxesStayConsistent() {
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
     dialog.cbAnyDay->click();
-    QCOMPARE(DayBoxes(dialog), QStringLiteral("1111111+"));
+    QCOMPARE(ShownDays(dialog), QStringLiteral("1111111+"));
     dialog.cbTuesday->click();
-    QCOMPARE(DayBoxes(dialog), QStringLiteral("1101111"));
+    QCOMPARE(ShownDays(dialog), QStringLiteral("1101111"));
     dialog.cbTuesday->click();
-    QCOMPARE(DayBoxes(dialog), QStringLiteral("1111111+"));
+    QCOMPARE(ShownDays(dialog), QStringLiteral("1111111+"));
     dialog.cbAnyDay->click();
-    QCOMPARE(DayBoxes(dialog), QStringLiteral("0000000"));
+    QCOMPARE(ShownDays(dialog), QStringLiteral("0000000"));
 
     // Every day box, clicked by itself, keeps Any true to the seven boxes.
     for (int day = 0; day < 7; ++day) {
         dialog.cbAnyDay->setChecked(true);
-        DayBox(dialog, day)->click();
+        DayBoxes(dialog)[std::size_t(day)]->click();
         QVERIFY(!dialog.cbAnyDay->isChecked());
-        DayBox(dialog, day)->click();
+        DayBoxes(dialog)[std::size_t(day)]->click();
         QVERIFY(dialog.cbAnyDay->isChecked());
     }
 }
@@ -209,7 +202,7 @@ void TEntryTest::DayBoxesShowTheMatchedDays() {
     dialog.SetEntry(SampleEntry(weekDays.toStdString()));
     QString shown;
     const int result = ExecWith(dialog, [&] {
-        shown = DayBoxes(dialog);
+        shown = ShownDays(dialog);
         QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
     });
     QCOMPARE(result, int(QDialog::Accepted));
@@ -258,8 +251,9 @@ void TEntryTest::ChangedDayBoxStoresTheBoxes() {
     dialog.SetEntry(SampleEntry(weekDays.toStdString()));
     const int result = ExecWith(dialog, [&] {
         for (QChar click : clicks) {
-            QCheckBox* box =
-                click == QLatin1Char('a') ? dialog.cbAnyDay : DayBox(dialog, click.digitValue());
+            QCheckBox* box = click == QLatin1Char('a')
+                                 ? dialog.cbAnyDay
+                                 : DayBoxes(dialog)[std::size_t(click.digitValue())];
             QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
         }
         dialog.btnOk->click();
@@ -272,18 +266,14 @@ void TEntryTest::NewEntryPresets() {
     TfmEntry dialog;
     dialog.SetEntry(SampleEntry("1-5"));
     dialog.SetNewEntry();
-    const vantle::TSchedule entry = dialog.GetEntry();
-    QCOMPARE(DayBoxes(dialog), QStringLiteral("1111111+"));
-    QCOMPARE(entry.Name, std::string());
-    for (const std::string* field :
-         {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months, &entry.WeekDays}) {
-        QCOMPARE(*field, std::string("*"));
-    }
-    QCOMPARE(int(entry.CommandType), int(vantle::ctDirectExecute));
-    QCOMPARE(int(entry.WinState), int(vantle::wsNormal));
-    QVERIFY(entry.Command.empty() && entry.Parms.empty() && entry.WorkDir.empty());
-    QVERIFY(entry.Comment.empty());
-    QVERIFY(entry.Active);
+    QCOMPARE(ShownDays(dialog), QStringLiteral("1111111+"));
+    vantle::TSchedule expected;
+    expected.Minutes = expected.Hours = expected.Days = expected.Months = "*";
+    expected.WeekDays = "*";
+    expected.CommandType = vantle::ctDirectExecute;
+    expected.WinState = vantle::wsNormal;
+    expected.Active = true;
+    QVERIFY(!vantle::EntriesDiffer(dialog.GetEntry(), expected));
 }
 
 void TEntryTest::OkWithoutChangeGivesTheSameEntry() {
