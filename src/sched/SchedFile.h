@@ -3,6 +3,8 @@
 
 #include "sched/Schedule.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,5 +19,49 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries);
 /// Reads any bytes leniently: CR ends a line (an LF right after it belongs to the line
 /// end), a lone LF stays in the line, Ctrl-Z ends the file, unknown lines are skipped.
 std::vector<std::unique_ptr<TSchedule>> ParseScheduleFile(std::string_view content);
+
+/// The whole of a regular file, in one read; raises EInOutError when it cannot be
+/// opened or read, or is not a regular file (a FIFO or device would never end).
+std::string ReadScheduleBytes(const std::string& path);
+
+// The reader's pieces, for tools that want to say where in the file something is.
+
+/// Walks the lines as the reader sees them. Reading stops at the first Ctrl-Z.
+class TScheduleLineReader {
+public:
+    explicit TScheduleLineReader(std::string_view content);
+    /// The next line without its line end; false at the end of the file.
+    bool Next(std::string_view& line);
+    /// Byte offset of the line Next returned last.
+    std::size_t LineOffset() const { return FLineOffset; }
+    /// Where reading stops: the first Ctrl-Z, or the size of the content.
+    std::size_t End() const { return FContent.size(); }
+
+private:
+    std::string_view FContent;
+    std::size_t FPosition = 0;
+    std::size_t FLineOffset = 0;
+};
+
+enum class TSchedLineKind : std::uint8_t {
+    Other, // matches no key: ignored
+    Header,
+    Name,
+    Time,
+    Active,
+    CommandType,
+    WinState,
+    Command,
+    Parms,
+    WorkDir,
+    Comment,
+};
+
+/// What the reader makes of a line; for a key, `value` is the text after its "=".
+TSchedLineKind ClassifyScheduleLine(std::string_view line, std::string_view& value);
+/// The key as written, "Name=" for TSchedLineKind::Name; empty for Other and Header.
+std::string_view ScheduleKeyText(TSchedLineKind kind);
+/// Applies a key line to the entry in progress exactly as the reader does.
+void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view value);
 
 } // namespace vantle

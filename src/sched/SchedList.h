@@ -7,10 +7,12 @@
 #include "sched/Schedule.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantle {
@@ -20,7 +22,8 @@ public:
     ENoFileName() : Exception("No FileName specified for Schedule List") {}
 };
 
-/// "Schedule List Index (%d) Out of Range (0 to %d)".
+/// The range error of the list: "Schedule List Index (%d) Out of Range (0 to %d)",
+/// filled with `index` and `count` - 1 (`count` being the list's Count).
 class EListError : public Exception {
 public:
     EListError(int index, int count);
@@ -70,6 +73,10 @@ public:
     bool Reloaded() const { return FReloaded; }
     void SetReloaded(bool value) { FReloaded = value; }
 
+    using TStampReader = std::function<std::optional<TFileStamp>(const std::string& path)>;
+    /// Replaces ReadFileStamp, so tests can play a file system with a coarse clock.
+    void SetStampReader(TStampReader reader) { FReadStamp = std::move(reader); }
+
 private:
     struct TItem {
         std::unique_ptr<TSchedule> Entry;
@@ -77,6 +84,10 @@ private:
     };
     void CheckIndex(std::int32_t index) const;
     TItem MakeItem(std::unique_ptr<TSchedule> entry);
+    /// Takes `stamp` as the file's state of the last load or save; `content` is what
+    /// the file held, hashed when the stamp was too fresh at `nowNs` (taken right after
+    /// the stamp) to tell a later write apart.
+    void RememberStamp(const TFileStamp& stamp, std::string_view content, std::int64_t nowNs);
 
     std::recursive_mutex FLock;
     std::vector<TItem> FItems;
@@ -87,6 +98,7 @@ private:
     std::optional<std::uint64_t> FRacyHash; // content hash when that stamp was too fresh to trust
     bool FModified = false;
     bool FReloaded = false;
+    TStampReader FReadStamp = ReadFileStamp;
 };
 
 /// RAII for the list's lock.

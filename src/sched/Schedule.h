@@ -23,9 +23,21 @@ struct TSchedule {
     bool Active = false;
 };
 
+/// The calendar values a due test looks at, split once from a local moment so a pass
+/// over many entries does not decode the moment again for each.
+struct TDueMoment {
+    std::int32_t Minute = 0;  // 0..59
+    std::int32_t Hour = 0;    // 0..23
+    std::int32_t Day = 1;     // 1..31
+    std::int32_t Month = 1;   // 1..12
+    std::int32_t WeekDay = 0; // 0 Sunday .. 6 Saturday
+};
+TDueMoment SplitMoment(TDateTime moment);
+
 /// Whether `entry` is due at the local moment: active, and all five fields match
 /// (minute, hour, day of month, month, day of week with 0 for Sunday).
 bool IsDue(const TSchedule& entry, TDateTime moment);
+bool IsDue(const TSchedule& entry, const TDueMoment& moment);
 /// True when any field differs; texts byte for byte, comments line by line.
 bool EntriesDiffer(const TSchedule& a, const TSchedule& b);
 /// Gives `target` every value of `source`, comment lines copied.

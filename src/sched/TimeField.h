@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,8 @@ namespace vantle {
 /// The whole text as a 32-bit integer, 0 when it is not one. Leading blanks, an
 /// optional sign and decimal digits, or hex after "$", "x", "X", "0x", "0X".
 std::int32_t IntOrZero(std::string_view text);
+/// The same reading, but nullopt where IntOrZero falls back to 0.
+std::optional<std::int32_t> ReadInt(std::string_view text);
 
 /// Splits a text at a one-character delimiter; runs of delimiters are never merged.
 class TTokenizer {

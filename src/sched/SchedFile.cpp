@@ -1,0 +1,275 @@
+#include "sched/SchedFile.h"
+
+#include "platform/SysErrors.h"
+#include "sched/TimeField.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vantle {
+
+namespace {
+
+constexpr std::string_view HeaderPrefix = "[Schedule ";
+constexpr char CtrlZ = 26;
+
+void AppendLine(std::string& out, std::string_view key, std::string_view value) {
+    out.append(key);
+    out.append(value);
+    out.append("\r\n");
+}
+
+bool StartsWith(std::string_view line, std::string_view key) {
+    return line.size() >= key.size() && std::memcmp(line.data(), key.data(), key.size()) == 0;
+}
+
+// The Time= value split at single blanks the tokenizer's way: a run of blanks gives
+// empty fields, and what follows the fifth blank-separated token is ignored.
+void SplitTime(TSchedule& entry, std::string_view value) {
+    std::string* fields[5] = {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months,
+                              &entry.WeekDays};
+    std::size_t start = 0;
+    for (std::string* field : fields) {
+        if (start >= value.size()) {
+            field->clear();
+            continue;
+        }
+        std::size_t end = value.find(' ', start);
+        if (end == std::string_view::npos)
+            end = value.size();
+        field->assign(value.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+bool IsLowerYes(std::string_view value) {
+    if (value.size() != 3)
+        return false;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return lower(value[0]) == 'y' && lower(value[1]) == 'e' && lower(value[2]) == 's';
+}
+
+} // namespace
+
+std::string ReadScheduleBytes(const std::string& path) {
+    // Non-blocking, so a FIFO given as the schedule cannot hang the open.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        RaiseInOutError(errno);
+    struct TCloser {
+        int Fd;
+        ~TCloser() { close(Fd); }
+    } closer{fd};
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        RaiseInOutError(errno);
+    if (!S_ISREG(st.st_mode))
+        RaiseInOutError(EACCES);
+    std::string content;
+    content.resize(static_cast<std::size_t>(st.st_size) + 1); // one spare byte to see the end
+    std::size_t used = 0;
+    for (;;) {
+        if (used == content.size())
+            content.resize(content.size() * 2); // the file grew while we read it
+        ssize_t got = read(fd, content.data() + used, content.size() - used);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            RaiseInOutError(errno);
+        }
+        if (got == 0)
+            break;
+        used += static_cast<std::size_t>(got);
+    }
+    content.resize(used);
+    return content;
+}
+
+std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
+    std::string out;
+    std::size_t estimate = 0;
+    for (const TSchedule* entry : entries) {
+        estimate += 120 + entry->Name.size() + entry->Minutes.size() + entry->Hours.size() +
+                    entry->Days.size() + entry->Months.size() + entry->WeekDays.size() +
+                    entry->Command.size() + entry->Parms.size() + entry->WorkDir.size();
+        for (const std::string& line : entry->Comment)
+            estimate += 10 + line.size();
+    }
+    out.reserve(estimate);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const TSchedule& entry = *entries[i];
+        if (i > 0)
+            out.append("\r\n");
+        out.append(HeaderPrefix);
+        out.append(std::to_string(i));
+        out.append("]\r\n");
+        AppendLine(out, "Name=", entry.Name);
+        out.append("Time=");
+        out.append(entry.Minutes).append(1, ' ').append(entry.Hours).append(1, ' ');
+        out.append(entry.Days).append(1, ' ').append(entry.Months).append(1, ' ');
+        out.append(entry.WeekDays).append("\r\n");
+        AppendLine(out, "Active=", entry.Active ? "Yes" : "No");
+        AppendLine(out, "CommandType=", std::to_string(entry.CommandType));
+        AppendLine(out, "WinState=", std::to_string(entry.WinState));
+        if (entry.CommandType == ctDosCommand || entry.CommandType == ctDirectExecute) {
+            AppendLine(out, "Command=", entry.Command);
+            AppendLine(out, "Parms=", entry.Parms);
+            AppendLine(out, "WorkDir=", entry.WorkDir);
+        }
+        for (const std::string& line : entry.Comment)
+            AppendLine(out, "Comment=", line);
+    }
+    return out;
+}
+
+TScheduleLineReader::TScheduleLineReader(std::string_view content) : FContent(content) {
+    if (content.empty())
+        return;
+    const void* eof = std::memchr(content.data(), CtrlZ, content.size());
+    if (eof != nullptr)
+        FContent = content.substr(
+            0, static_cast<std::size_t>(static_cast<const char*>(eof) - content.data()));
+}
+
+bool TScheduleLineReader::Next(std::string_view& line) {
+    if (FPosition >= FContent.size())
+        return false;
+    const char* begin = FContent.data() + FPosition;
+    std::size_t rest = FContent.size() - FPosition;
+    const void* cr = std::memchr(begin, '\r', rest);
+    std::size_t length =
+        cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - begin) : rest;
+    line = std::string_view(begin, length);
+    FLineOffset = FPosition;
+    FPosition += length;
+    if (FPosition < FContent.size()) { // at a CR
+        ++FPosition;
+        if (FPosition < FContent.size() && FContent[FPosition] == '\n')
+            ++FPosition;
+    }
+    return true;
+}
+
+TSchedLineKind ClassifyScheduleLine(std::string_view line, std::string_view& value) {
+    auto key = [&](std::string_view text, TSchedLineKind kind) {
+        if (!StartsWith(line, text))
+            return TSchedLineKind::Other;
+        value = line.substr(text.size());
+        return kind;
+    };
+    if (line.empty())
+        return TSchedLineKind::Other;
+    TSchedLineKind kind = TSchedLineKind::Other;
+    switch (line.front()) {
+    case '[':
+        return StartsWith(line, HeaderPrefix) ? TSchedLineKind::Header : TSchedLineKind::Other;
+    case 'N':
+        return key("Name=", TSchedLineKind::Name);
+    case 'T':
+        return key("Time=", TSchedLineKind::Time);
+    case 'A':
+        return key("Active=", TSchedLineKind::Active);
+    case 'P':
+        return key("Parms=", TSchedLineKind::Parms);
+    case 'C':
+        if ((kind = key("Command=", TSchedLineKind::Command)) != TSchedLineKind::Other)
+            return kind;
+        if ((kind = key("CommandType=", TSchedLineKind::CommandType)) != TSchedLineKind::Other)
+            return kind;
+        return key("Comment=", TSchedLineKind::Comment);
+    case 'W':
+        if ((kind = key("WinState=", TSchedLineKind::WinState)) != TSchedLineKind::Other)
+            return kind;
+        return key("WorkDir=", TSchedLineKind::WorkDir);
+    default:
+        return TSchedLineKind::Other;
+    }
+}
+
+std::string_view ScheduleKeyText(TSchedLineKind kind) {
+    switch (kind) {
+    case TSchedLineKind::Name:
+        return "Name=";
+    case TSchedLineKind::Time:
+        return "Time=";
+    case TSchedLineKind::Active:
+        return "Active=";
+    case TSchedLineKind::CommandType:
+        return "CommandType=";
+    case TSchedLineKind::WinState:
+        return "WinState=";
+    case TSchedLineKind::Command:
+        return "Command=";
+    case TSchedLineKind::Parms:
+        return "Parms=";
+    case TSchedLineKind::WorkDir:
+        return "WorkDir=";
+    case TSchedLineKind::Comment:
+        return "Comment=";
+    default:
+        return {};
+    }
+}
+
+void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view value) {
+    switch (kind) {
+    case TSchedLineKind::Name:
+        entry.Name.assign(value);
+        break;
+    case TSchedLineKind::Time:
+        SplitTime(entry, value);
+        break;
+    case TSchedLineKind::Active:
+        entry.Active = IsLowerYes(value);
+        break;
+    case TSchedLineKind::CommandType: {
+        std::int32_t n = IntOrZero(value);
+        if (n >= ctDosCommand && n <= ctBuiltinResetTime)
+            entry.CommandType = static_cast<std::uint8_t>(n);
+        break;
+    }
+    case TSchedLineKind::WinState: {
+        std::int32_t n = IntOrZero(value);
+        if (n >= wsNormal && n <= wsHidden)
+            entry.WinState = static_cast<std::uint8_t>(n);
+        break;
+    }
+    case TSchedLineKind::Command:
+        entry.Command.assign(value);
+        break;
+    case TSchedLineKind::Parms:
+        entry.Parms.assign(value);
+        break;
+    case TSchedLineKind::WorkDir:
+        entry.WorkDir.assign(value);
+        break;
+    case TSchedLineKind::Comment:
+        entry.Comment.emplace_back(value);
+        break;
+    default:
+        break;
+    }
+}
+
+std::vector<std::unique_ptr<TSchedule>> ParseScheduleFile(std::string_view content) {
+    std::vector<std::unique_ptr<TSchedule>> entries;
+    TScheduleLineReader reader(content);
+    TSchedule* current = nullptr;
+    std::string_view line;
+    std::string_view value;
+    while (reader.Next(line)) {
+        TSchedLineKind kind = ClassifyScheduleLine(line, value);
+        if (kind == TSchedLineKind::Header) {
+            entries.push_back(std::make_unique<TSchedule>());
+            current = entries.back().get();
+        } else if (kind != TSchedLineKind::Other && current != nullptr) {
+            ApplyScheduleLine(*current, kind, value);
+        }
+    }
+    return entries;
+}
+
+} // namespace vantle

@@ -1,0 +1,347 @@
+#include "sched/SchedList.h"
+
+#include "platform/Clock.h"
+#include "sched/SchedFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <functional>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vantle {
+
+namespace {
+
+// A file system stamps changes at a coarse tick (two seconds on FAT and many shares),
+// so a write within this long of the remembered stamp may leave the stamp as it was.
+constexpr std::int64_t RacyWindowNs = 2'000'000'000;
+
+std::int64_t NanosOf(const std::timespec& ts) {
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::int64_t NowNanos() {
+    std::timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return NanosOf(ts);
+}
+
+bool IsRacy(const TFileStamp& stamp, std::int64_t nowNs) {
+    std::int64_t latest = std::max(NanosOf(stamp.Modified), NanosOf(stamp.Changed));
+    return nowNs - latest < RacyWindowNs; // a stamp from the future counts as fresh too
+}
+
+std::uint64_t HashOf(std::string_view content) {
+    return std::hash<std::string_view>{}(content);
+}
+
+class TFd {
+public:
+    explicit TFd(int fd) : FFd(fd) {}
+    ~TFd() {
+        if (FFd >= 0)
+            close(FFd);
+    }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return FFd; }
+    /// Closes now and reports close's own error (a deferred write error on some systems).
+    int Close() {
+        int result = close(FFd);
+        FFd = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+private:
+    int FFd;
+};
+
+TDateTime LocalTimeOf(const TFileStamp& stamp) {
+    try {
+        return LocalDateTimeOf(stamp.Modified);
+    } catch (const EConvertError&) {
+        return 0; // a stamp beyond the year 9999 has no date-time value
+    }
+}
+
+// Where the content really goes: a schedule reached through a symbolic link stays a
+// link, and the file it points to is replaced.
+std::string ResolveTarget(const std::string& fileName) {
+    struct stat st {};
+    if (lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* resolved = realpath(fileName.c_str(), nullptr);
+        if (resolved != nullptr) {
+            std::string target(resolved);
+            std::free(resolved);
+            return target;
+        }
+    }
+    return fileName;
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+int WriteAll(int fd, std::string_view content) {
+    while (!content.empty()) {
+        ssize_t written = write(fd, content.data(), content.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        content.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+int SyncFolder(const std::string& folder) {
+    TFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() < 0)
+        return errno;
+    if (fsync(fd.Get()) != 0 && errno != EINVAL && errno != ENOTSUP)
+        return errno; // some file systems cannot sync a folder; the rename stands anyway
+    return 0;
+}
+
+// Writes `content` to a new file beside `target` and renames it over `target`, so
+// the schedule file is at every moment either the complete old or the complete new one.
+void ReplaceFile(const std::string& target, std::string_view content) {
+    struct stat old {};
+    bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        RaiseInOutError(EISDIR);
+    // Renaming over a file would bypass its own write protection.
+    if (exists && access(target.c_str(), W_OK) != 0)
+        RaiseInOutError(errno);
+
+    std::string folder = FolderOf(target);
+    std::string base =
+        target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
+    static unsigned counter = 0;
+    std::string tempName;
+    int raw = -1;
+    for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
+        char suffix[64];
+        std::snprintf(suffix, sizeof suffix, ".%ld.%u.%llx", static_cast<long>(getpid()), ++counter,
+                      static_cast<unsigned long long>(NowNanos()));
+        tempName = folder + "/." + base + suffix;
+        // 0666 lets the umask decide the bits of a new schedule, as a plain create would.
+        raw = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (raw < 0 && errno != EEXIST)
+            RaiseInOutError(errno);
+    }
+    if (raw < 0)
+        RaiseInOutError(EEXIST);
+
+    TFd fd(raw);
+    int error = 0;
+    if (exists) {
+        // Owner first: changing it clears set-id bits that fchmod then puts back.
+        if (old.st_uid != geteuid() || old.st_gid != getegid())
+            (void)fchown(fd.Get(), old.st_uid, old.st_gid); // best effort: only root may
+        if (fchmod(fd.Get(), old.st_mode & 07777) != 0)
+            error = errno;
+    }
+    if (error == 0)
+        error = WriteAll(fd.Get(), content);
+    if (error == 0 && fsync(fd.Get()) != 0)
+        error = errno;
+    int closeError = fd.Close();
+    if (error == 0)
+        error = closeError;
+    if (error == 0 && rename(tempName.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        unlink(tempName.c_str());
+        RaiseInOutError(error);
+    }
+    error = SyncFolder(folder);
+    if (error != 0)
+        RaiseInOutError(error);
+}
+
+} // namespace
+
+EListError::EListError(int index, int count)
+    : Exception("Schedule List Index (" + std::to_string(index) + ") Out of Range (0 to " +
+                std::to_string(count - 1) + ")") {}
+
+TSchedList::TSchedList() = default;
+
+TSchedList::~TSchedList() {
+    std::lock_guard<std::recursive_mutex> guard(FLock);
+    FItems.clear();
+}
+
+void TSchedList::Lock() {
+    FLock.lock();
+}
+
+void TSchedList::Unlock() {
+    FLock.unlock();
+}
+
+void TSchedList::CheckIndex(std::int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= FItems.size())
+        throw EListError(index, static_cast<int>(FItems.size()));
+}
+
+TSchedList::TItem TSchedList::MakeItem(std::unique_ptr<TSchedule> entry) {
+    if (!entry)
+        throw std::invalid_argument("TSchedList: no entry given");
+    return TItem{std::move(entry), FNextSerial++};
+}
+
+std::int32_t TSchedList::Count() {
+    TSchedListLock lock(*this);
+    return static_cast<std::int32_t>(FItems.size());
+}
+
+TSchedule& TSchedList::Items(std::int32_t index) {
+    TSchedListLock lock(*this);
+    CheckIndex(index);
+    return *FItems[static_cast<std::size_t>(index)].Entry;
+}
+
+std::int32_t TSchedList::Add(std::unique_ptr<TSchedule> entry) {
+    TSchedListLock lock(*this);
+    FItems.push_back(MakeItem(std::move(entry)));
+    FModified = true;
+    return static_cast<std::int32_t>(FItems.size()) - 1;
+}
+
+void TSchedList::Insert(std::int32_t index, std::unique_ptr<TSchedule> entry) {
+    TSchedListLock lock(*this);
+    CheckIndex(index);
+    TItem item = MakeItem(std::move(entry));
+    FItems.insert(FItems.begin() + index, std::move(item));
+    FModified = true;
+}
+
+void TSchedList::Delete(std::int32_t index) {
+    TSchedListLock lock(*this);
+    CheckIndex(index);
+    FItems.erase(FItems.begin() + index);
+    FModified = true;
+}
+
+std::int32_t TSchedList::IndexOf(const TSchedule* entry) {
+    TSchedListLock lock(*this);
+    for (std::size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].Entry.get() == entry)
+            return static_cast<std::int32_t>(i);
+    return -1;
+}
+
+void TSchedList::Update(std::int32_t index, const TSchedule& values) {
+    TSchedListLock lock(*this);
+    CheckIndex(index);
+    TSchedule& entry = *FItems[static_cast<std::size_t>(index)].Entry;
+    if (EntriesDiffer(entry, values)) {
+        FModified = true;
+        CopyEntry(entry, values);
+    }
+}
+
+std::uint64_t TSchedList::SerialOf(std::int32_t index) {
+    TSchedListLock lock(*this);
+    CheckIndex(index);
+    return FItems[static_cast<std::size_t>(index)].Serial;
+}
+
+std::int32_t TSchedList::IndexOfSerial(std::uint64_t serial) {
+    TSchedListLock lock(*this);
+    for (std::size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].Serial == serial)
+            return static_cast<std::int32_t>(i);
+    return -1;
+}
+
+void TSchedList::RememberStamp(const TFileStamp& stamp, std::string_view content,
+                               std::int64_t nowNs) {
+    FStamp = stamp;
+    FFileTime = LocalTimeOf(stamp);
+    if (IsRacy(stamp, nowNs))
+        FRacyHash = HashOf(content);
+    else
+        FRacyHash.reset();
+}
+
+void TSchedList::Load() {
+    if (FFileName.empty())
+        throw ENoFileName();
+    TSchedListLock lock(*this);
+    std::optional<TFileStamp> stamp = FReadStamp(FFileName);
+    if (!stamp) {
+        FItems.clear();
+        FModified = false;
+        // Whatever file turns up later differs from "none".
+        FStamp.reset();
+        FRacyHash.reset();
+        return;
+    }
+    // The stamp is taken before the content: a write that slips in between shows up
+    // as a changed stamp at the next check, never as a missed change.
+    std::int64_t now = NowNanos();
+    std::string content = ReadScheduleBytes(FFileName);
+    std::vector<std::unique_ptr<TSchedule>> entries = ParseScheduleFile(content);
+    std::vector<TItem> items;
+    items.reserve(entries.size());
+    for (auto& entry : entries)
+        items.push_back(MakeItem(std::move(entry)));
+    FItems = std::move(items);
+    FModified = false;
+    RememberStamp(*stamp, content, now);
+}
+
+void TSchedList::Save() {
+    if (FFileName.empty())
+        throw ENoFileName();
+    TSchedListLock lock(*this);
+    std::vector<const TSchedule*> entries;
+    entries.reserve(FItems.size());
+    for (const TItem& item : FItems)
+        entries.push_back(item.Entry.get());
+    std::string content = FormatScheduleFile(entries);
+    ReplaceFile(ResolveTarget(FFileName), content);
+    FModified = false;
+    std::optional<TFileStamp> stamp = FReadStamp(FFileName);
+    if (stamp)
+        RememberStamp(*stamp, content, NowNanos());
+}
+
+bool TSchedList::CheckFileChanged() {
+    if (FFileName.empty())
+        throw ENoFileName();
+    TSchedListLock lock(*this);
+    std::optional<TFileStamp> stamp = FReadStamp(FFileName);
+    if (!stamp)
+        return false;
+    if (FStamp && *stamp == *FStamp) {
+        if (!FRacyHash)
+            return false;
+        // The stamp cannot tell a second write within the same tick; the content can.
+        std::int64_t now = NowNanos();
+        if (HashOf(ReadScheduleBytes(FFileName)) == *FRacyHash) {
+            if (!IsRacy(*stamp, now))
+                FRacyHash.reset(); // any later write now gets a later stamp
+            return false;
+        }
+    }
+    Load();
+    FReloaded = true;
+    return true;
+}
+
+} // namespace vantle

@@ -1,0 +1,107 @@
+#include "sched/Schedule.h"
+
+#include <gtest/gtest.h>
+
+namespace vantle {
+namespace {
+
+TSchedule Entry(const char* minutes, const char* hours, const char* days, const char* months,
+                const char* weekDays, bool active = true) {
+    TSchedule entry;
+    entry.Minutes = minutes;
+    entry.Hours = hours;
+    entry.Days = days;
+    entry.Months = months;
+    entry.WeekDays = weekDays;
+    entry.Active = active;
+    return entry;
+}
+
+TDateTime At(int year, int month, int day, int hour, int minute, int second = 0) {
+    return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, 0);
+}
+
+struct TDueCase {
+    const char* What;
+    TSchedule Entry;
+    TDateTime Moment;
+    bool Due;
+};
+
+class IsDueTest : public ::testing::TestWithParam<TDueCase> {};
+
+TEST_P(IsDueTest, FollowsAllFiveFields) {
+    const TDueCase& c = GetParam();
+    EXPECT_EQ(IsDue(c.Entry, c.Moment), c.Due) << c.What;
+    EXPECT_EQ(IsDue(c.Entry, SplitMoment(c.Moment)), c.Due) << c.What;
+}
+
+// 2024-09-13 is a Friday; 2024-09-01 a Sunday; 2024-02-29 a Thursday.
+INSTANTIATE_TEST_SUITE_P(
+    Edges, IsDueTest,
+    ::testing::Values(
+        TDueCase{"inactive", Entry("*", "*", "*", "*", "*", false), At(2024, 9, 13, 2, 30), false},
+        TDueCase{"all stars", Entry("*", "*", "*", "*", "*"), At(2024, 9, 13, 2, 30), true},
+        TDueCase{"02:30:00", Entry("30", "2", "*", "*", "*"), At(2024, 9, 13, 2, 30, 0), true},
+        TDueCase{"02:30:59", Entry("30", "2", "*", "*", "*"), At(2024, 9, 13, 2, 30, 59), true},
+        TDueCase{"02:31", Entry("30", "2", "*", "*", "*"), At(2024, 9, 13, 2, 31), false},
+        TDueCase{"14:30", Entry("30", "2", "*", "*", "*"), At(2024, 9, 13, 14, 30), false},
+        TDueCase{"31st in October", Entry("0", "0", "31", "*", "*"), At(2024, 10, 31, 0, 0), true},
+        TDueCase{"Sunday is 0", Entry("*", "*", "*", "*", "0"), At(2024, 9, 1, 12, 0), true},
+        TDueCase{"WeekDays 7", Entry("*", "*", "*", "*", "7"), At(2024, 9, 1, 12, 0), false},
+        TDueCase{"Friday 13th", Entry("*", "*", "13", "*", "5"), At(2024, 9, 13, 8, 0), true},
+        TDueCase{"13th not Friday", Entry("*", "*", "13", "*", "5"), At(2024, 8, 13, 8, 0), false},
+        TDueCase{"Friday not 13th", Entry("*", "*", "13", "*", "5"), At(2024, 9, 20, 8, 0), false},
+        TDueCase{"leap day", Entry("0", "12", "29", "2", "4"), At(2024, 2, 29, 12, 0), true},
+        TDueCase{"empty field", Entry("*", "*", "", "*", "*"), At(2024, 9, 13, 2, 30), false}));
+
+TEST(IsDueTest, ThirtiethOfFebruaryIsNeverDue) {
+    TSchedule entry = Entry("*", "*", "30", "2", "*");
+    for (TDateTime day = EncodeDate(2024, 1, 1); day < EncodeDate(2029, 1, 1); day += 1)
+        ASSERT_FALSE(IsDue(entry, day + 0.5));
+}
+
+TSchedule Full() {
+    TSchedule entry = Entry("1", "2", "3", "4", "5");
+    entry.Name = "n";
+    entry.Command = "c";
+    entry.Parms = "p";
+    entry.WorkDir = "w";
+    entry.CommandType = ctDosCommand;
+    entry.WinState = wsHidden;
+    entry.Comment = {"a", "b"};
+    return entry;
+}
+
+TEST(EntriesDifferTest, EveryFieldCounts) {
+    using TChange = void (*)(TSchedule&);
+    const TChange changes[] = {
+        [](TSchedule& e) { e.Name = "N"; },
+        [](TSchedule& e) { e.Minutes = "2"; },
+        [](TSchedule& e) { e.Hours = "3"; },
+        [](TSchedule& e) { e.Days = "4"; },
+        [](TSchedule& e) { e.Months = "5"; },
+        [](TSchedule& e) { e.WeekDays = "6"; },
+        [](TSchedule& e) { e.Command = "C"; },
+        [](TSchedule& e) { e.Parms = "P"; },
+        [](TSchedule& e) { e.WorkDir = "W"; },
+        [](TSchedule& e) { e.CommandType = 1; },
+        [](TSchedule& e) { e.WinState = 0; },
+        [](TSchedule& e) { e.Active = false; },
+        [](TSchedule& e) { e.Comment.pop_back(); },
+        [](TSchedule& e) { e.Comment.back() = "B"; },
+        [](TSchedule& e) { e.Comment.push_back(""); },
+    };
+    EXPECT_FALSE(EntriesDiffer(Full(), Full()));
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
+        TSchedule changed = Full();
+        changes[i](changed);
+        EXPECT_TRUE(EntriesDiffer(Full(), changed)) << "change " << i;
+        TSchedule target = Full();
+        CopyEntry(target, changed);
+        EXPECT_FALSE(EntriesDiffer(target, changed)) << "change " << i;
+    }
+}
+
+} // namespace
+} // namespace vantle

@@ -1,0 +1,116 @@
+#include "sched/TimeField.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace vantle {
+namespace {
+
+struct TIntCase {
+    const char* Text;
+    std::int32_t Expected;
+};
+
+class IntOrZeroTest : public ::testing::TestWithParam<TIntCase> {};
+
+TEST_P(IntOrZeroTest, ReadsWholeTextOrGivesZero) {
+    EXPECT_EQ(IntOrZero(GetParam().Text), GetParam().Expected) << "'" << GetParam().Text << "'";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Accepted, IntOrZeroTest,
+    ::testing::Values(TIntCase{"0", 0}, TIntCase{"42", 42}, TIntCase{"  7", 7}, TIntCase{"+7", 7},
+                      TIntCase{"-7", -7}, TIntCase{"007", 7}, TIntCase{"2147483647", 2147483647},
+                      TIntCase{"-2147483648", INT32_MIN}, TIntCase{"$0F", 15}, TIntCase{"$ff", 255},
+                      TIntCase{"x1A", 26}, TIntCase{"X1a", 26}, TIntCase{"0x10", 16},
+                      TIntCase{"0X10", 16}, TIntCase{" $10", 16}, TIntCase{"$FFFFFFFF", -1},
+                      TIntCase{"$80000000", INT32_MIN}, TIntCase{"$000000001", 1}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, IntOrZeroTest,
+    ::testing::Values(TIntCase{"", 0}, TIntCase{"   ", 0}, TIntCase{"+", 0}, TIntCase{"-", 0},
+                      TIntCase{"$", 0}, TIntCase{"x", 0}, TIntCase{"0x", 0}, TIntCase{"7 ", 0},
+                      TIntCase{"\t7", 0}, TIntCase{"7a", 0}, TIntCase{"1.5", 0}, TIntCase{"abc", 0},
+                      TIntCase{"*", 0}, TIntCase{"2147483648", 0}, TIntCase{"-2147483649", 0},
+                      TIntCase{"$100000000", 0}, TIntCase{"-$10", 0}, TIntCase{"+0x10", 0},
+                      TIntCase{"$1G", 0}, TIntCase{"- 7", 0}, TIntCase{"99999999999999999999", 0}));
+
+TEST(TTokenizerTest, NeverMergesDelimiters) {
+    auto split = [](const char* text, char delimiter, int calls) {
+        TTokenizer tokenizer(text, delimiter);
+        std::vector<std::string> tokens;
+        for (int i = 0; i < calls; ++i)
+            tokens.push_back(tokenizer.NextToken());
+        return tokens;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(split("0 12 * * 1,2,3,4,5", ' ', 7), (V{"0", "12", "*", "*", "1,2,3,4,5", "", ""}));
+    EXPECT_EQ(split("1,,5", ',', 4), (V{"1", "", "5", ""}));
+    EXPECT_EQ(split(",a", ',', 3), (V{"", "a", ""}));
+    EXPECT_EQ(split("a,", ',', 3), (V{"a", "", ""}));
+    EXPECT_EQ(split("", ',', 2), (V{"", ""}));
+}
+
+// Values 0..60 checked against each row; every other value must not match.
+struct TFieldCase {
+    const char* Text;
+    std::vector<std::int32_t> Matches;
+};
+
+class FieldMatchesTest : public ::testing::TestWithParam<TFieldCase> {};
+
+TEST_P(FieldMatchesTest, MatchesExactlyTheListedValues) {
+    const TFieldCase& c = GetParam();
+    for (std::int32_t v = -1; v <= 60; ++v) {
+        bool expected = std::find(c.Matches.begin(), c.Matches.end(), v) != c.Matches.end();
+        EXPECT_EQ(FieldMatches(v, c.Text), expected) << "'" << c.Text << "' at " << v;
+    }
+}
+
+std::vector<std::int32_t> Range(std::int32_t from, std::int32_t to) {
+    std::vector<std::int32_t> values;
+    for (std::int32_t v = from; v <= to; ++v)
+        values.push_back(v);
+    return values;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Syntax, FieldMatchesTest,
+    ::testing::Values(TFieldCase{"*", Range(-1, 60)}, TFieldCase{"0,15,30,45", {0, 15, 30, 45}},
+                      TFieldCase{"9-17", Range(9, 17)}, TFieldCase{"1-5", Range(1, 5)},
+                      TFieldCase{"0,6", {0, 6}}, TFieldCase{"", {}},
+                      TFieldCase{"*,5", {0, 5}},  // the item * reads as 0
+                      TFieldCase{"**", {0}},      // only the whole text * is "every"
+                      TFieldCase{"1,2,", {1, 2}}, // a trailing comma only ends the scan
+                      TFieldCase{",5", {}},       // the first item is empty
+                      TFieldCase{"1,,5", {1}},    // the scan stops at the empty item
+                      TFieldCase{"50-10", {}},    // no wrap-around
+                      TFieldCase{"-5", Range(0, 5)}, TFieldCase{"5-", {}},
+                      TFieldCase{"1-2-3", {}}, // the upper end 2-3 reads as 0
+                      TFieldCase{"60", {60}}, TFieldCase{"abc", {0}}, TFieldCase{"05", {5}},
+                      TFieldCase{"$0F", {15}}, TFieldCase{" *", {0}},
+                      TFieldCase{"58-70", {58, 59, 60}}));
+
+TEST(FieldMatchesTest, OutOfCalendarNumbersNeverMatchTheCalendar) {
+    // 60 / 24 / 0 / 13 / 7 for minutes / hours / days / months / weekdays.
+    for (std::int32_t v = 0; v <= 59; ++v)
+        EXPECT_FALSE(FieldMatches(v, "60"));
+    for (std::int32_t v = 0; v <= 23; ++v)
+        EXPECT_FALSE(FieldMatches(v, "24"));
+    for (std::int32_t v = 1; v <= 31; ++v)
+        EXPECT_FALSE(FieldMatches(v, "0"));
+    for (std::int32_t v = 1; v <= 12; ++v)
+        EXPECT_FALSE(FieldMatches(v, "13"));
+    for (std::int32_t v = 0; v <= 6; ++v)
+        EXPECT_FALSE(FieldMatches(v, "7"));
+    // "abc" reads as 0: Sunday, but never a day of the month or a month.
+    EXPECT_TRUE(FieldMatches(0, "abc"));
+    for (std::int32_t v = 1; v <= 31; ++v)
+        EXPECT_FALSE(FieldMatches(v, "abc"));
+}
+
+} // namespace
+} // namespace vantle
