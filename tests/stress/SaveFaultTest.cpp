@@ -1,0 +1,183 @@
+// A save that is killed, or that runs out of disk, must never cost the user the
+// schedule: the file is always the complete old or the complete new content.
+#include "StressSupport.h"
+#include "sched/SchedFile.h"
+#include "sched/SchedList.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <sys/resource.h>
+#include <thread>
+
+using namespace vantle;
+using namespace vantle::test;
+
+namespace {
+
+std::unique_ptr<TSchedule> MakeEntry(int i, const std::string& tag) {
+    auto entry = std::make_unique<TSchedule>();
+    entry->Name = tag + " entry " + std::to_string(i);
+    entry->Minutes = std::to_string(i % 60);
+    entry->Hours = "1-5,9,17-23";
+    entry->Days = "*";
+    entry->Months = "*";
+    entry->WeekDays = "1,2,3,4,5";
+    entry->Command = "/opt/" + tag + "/bin/job" + std::to_string(i);
+    entry->Parms = "--date $D-1[yyyy-mm-dd] --out /var/tmp/" + tag;
+    entry->WorkDir = "/var/tmp";
+    entry->CommandType = static_cast<std::uint8_t>(i % 2);
+    entry->Active = i % 3 != 0;
+    entry->Comment = {"Written by the " + tag + " save."};
+    return entry;
+}
+
+void Fill(TSchedList& list, int count, const std::string& tag) {
+    for (int i = 0; i < count; ++i)
+        list.Add(MakeEntry(i, tag));
+}
+
+std::string TextOf(TSchedList& list) {
+    std::vector<const TSchedule*> entries;
+    for (std::int32_t i = 0; i < list.Count(); ++i)
+        entries.push_back(&list.Items(i));
+    return FormatScheduleFile(entries);
+}
+
+using TClockType = std::chrono::steady_clock;
+
+} // namespace
+
+TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
+    TTempDir dir;
+    std::string file = dir.File("sched.INI");
+    TSchedList oldList, newList;
+    oldList.SetFileName(file);
+    newList.SetFileName(file);
+    Fill(oldList, 40, "old");
+    Fill(newList, 1500, "new");
+    const std::string oldText = TextOf(oldList);
+    const std::string newText = TextOf(newList);
+
+    // One save of each, timed, so the kills land anywhere within the child's first pair.
+    auto start = TClockType::now();
+    newList.Save();
+    oldList.Save();
+    auto pair = std::chrono::duration_cast<std::chrono::microseconds>(TClockType::now() - start);
+    const long maxDelayUs = std::max<long>(600, pair.count());
+
+    const int trials = 500;
+    int intact = 0, sawOld = 0, sawNew = 0;
+    std::vector<std::string> broken;
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<long> delay(0, maxDelayUs);
+    auto loopStart = TClockType::now();
+    for (int trial = 0; trial < trials; ++trial) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            // Saves the two lists in turn until killed.
+            try {
+                for (;;) {
+                    newList.Save();
+                    oldList.Save();
+                }
+            } catch (...) {
+                _exit(3);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped by itself";
+
+        std::string content = ReadFile(file);
+        if (content == oldText) {
+            ++intact;
+            ++sawOld;
+        } else if (content == newText) {
+            ++intact;
+            ++sawNew;
+        } else if (broken.size() < 5) {
+            broken.push_back("trial " + std::to_string(trial) + ": " +
+                             std::to_string(content.size()) + " bytes");
+        }
+    }
+    auto loopTime =
+        std::chrono::duration_cast<std::chrono::milliseconds>(TClockType::now() - loopStart);
+    std::size_t leftovers = FolderNames(dir.Path()).size() - 1;
+    std::printf("kill loop: %d trials, %d intact (%d old, %d new), %zu temporary files from "
+                "killed saves; kills within %ld us, %lld ms in all\n",
+                trials, intact, sawOld, sawNew, leftovers, maxDelayUs,
+                static_cast<long long>(loopTime.count()));
+
+    EXPECT_EQ(intact, trials) << ::testing::PrintToString(broken);
+    EXPECT_GT(sawOld, 0);
+    EXPECT_GT(sawNew, 0);
+
+    // The next successful save clears away what the killed saves left.
+    oldList.Save();
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"sched.INI"});
+    EXPECT_EQ(ReadFile(file), oldText);
+}
+
+TEST(SaveFaultTest, SaveKeepsOldFileWhenDiskIsFull) {
+    TTempDir dir;
+    std::string file = dir.File("sched.INI");
+    {
+        TSchedList list;
+        list.SetFileName(file);
+        Fill(list, 3, "old");
+        list.Save();
+    }
+    const std::string oldText = ReadFile(file);
+
+    // A file size limit stands in for a full disk; only the child carries it.
+    TChildResult result = RunInChild([&] {
+        TSchedList list;
+        list.SetFileName(file);
+        list.Load();
+        Fill(list, 2000, "new");
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{16384, 16384};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            list.Save();
+            return std::string("saved");
+        } catch (const EInOutError& e) {
+            return std::string(e.what()) + "|" + std::to_string(e.ErrorCode()) + "|" +
+                   (list.Modified() ? "modified" : "not modified") + "|" +
+                   std::to_string(list.Count());
+        }
+    });
+
+    ASSERT_TRUE(WIFEXITED(result.Status) && WEXITSTATUS(result.Status) == 0) << result.Output;
+    EXPECT_EQ(result.Output, "Disk full|101|modified|2003");
+    EXPECT_EQ(ReadFile(file), oldText);
+    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"sched.INI"});
+}
+
+TEST(SaveFaultTest, FirstSaveOnFullDiskCreatesNoFile) {
+    TTempDir dir;
+    std::string file = dir.File("sched.INI");
+    TChildResult result = RunInChild([&] {
+        TSchedList list;
+        list.SetFileName(file);
+        Fill(list, 500, "new");
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1024, 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            list.Save();
+            return std::string("saved");
+        } catch (const EInOutError& e) {
+            return std::string(e.what()) + (list.Modified() ? "|modified" : "|not modified");
+        }
+    });
+    EXPECT_EQ(result.Output, "Disk full|modified");
+    EXPECT_TRUE(FolderNames(dir.Path()).empty());
+}
