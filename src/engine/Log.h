@@ -40,6 +40,9 @@ private:
     const TClock& FClock;
 };
 
+/// "yyyy.mm.dd hh.mm.ss" of a local date-time, whatever the regional settings say.
+std::string LogTimeStamp(TDateTime value);
+
 /// The message WriteFmt would write.
 std::string FormatLogMessage(const std::string& format, std::initializer_list<TFmtArg> args);
 

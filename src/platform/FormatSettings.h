@@ -29,5 +29,23 @@ struct TFormatSettings {
 TFormatSettings FixedFormatSettings();
 /// The user's settings from LC_TIME (nl_langinfo), translated into the pattern language.
 TFormatSettings LocaleFormatSettings();
+/// The settings of a named LC_TIME locale; fixed settings for C, POSIX or a locale
+/// that is not installed.
+TFormatSettings LocaleFormatSettings(const std::string& localeName);
+
+/// What nl_langinfo tells about a locale's dates and times (strftime formats).
+struct TLocaleTimeData {
+    std::string DateFormat;     // D_FMT, e.g. "%m/%d/%Y"
+    std::string TimeFormat;     // T_FMT, e.g. "%r"
+    std::string TimeAmPmFormat; // T_FMT_AMPM, e.g. "%I:%M:%S %p"
+    std::string DateTimeFormat; // D_T_FMT, e.g. "%a %d %b %Y %r %Z"
+    std::string AMString, PMString;
+    std::array<std::string, 12> ShortMonthNames, LongMonthNames;
+    std::array<std::string, 7> ShortDayNames, LongDayNames; // Sunday first
+};
+
+/// Translates the strftime formats into the pattern language: %m/%d/%Y gives
+/// mm/dd/yyyy, %I:%M:%S %p gives hh:nn:ss ampm; literal letters are quoted.
+TFormatSettings FormatSettingsFrom(const TLocaleTimeData& data);
 
 } // namespace vantle

@@ -1,0 +1,199 @@
+#include "engine/Parameters.h"
+
+#include "engine/DateTimeFormat.h"
+#include "platform/SysErrors.h"
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+
+namespace vantle {
+
+namespace {
+
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool StartsWithNoCase(const std::string& text, const char* word) {
+    std::size_t i = 0;
+    for (; word[i] != '\0'; ++i)
+        if (i >= text.size() || Upper(text[i]) != Upper(word[i]))
+            return false;
+    return true;
+}
+
+// Digits only, so this is the integer reading of the count: 0 beyond 32 bits.
+std::int32_t CountOf(const std::string& digits) {
+    std::int64_t value = 0;
+    for (char c : digits) {
+        value = value * 10 + (c - '0');
+        if (value > std::numeric_limits<std::int32_t>::max())
+            return 0;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+TDateTime WithTimeOf(TDateTime date, TDateTime timeSource) {
+    std::int64_t ms = ToMSecs(timeSource);
+    std::int64_t timeOfDay = ms - ToMSecs(DateOf(timeSource));
+    return FromMSecs(ToMSecs(date) + timeOfDay);
+}
+
+TDateTime AddMSecs(TDateTime value, std::int64_t msecs) {
+    return FromMSecs(ToMSecs(value) + msecs);
+}
+
+[[noreturn]] void RaiseDateError() {
+    throw EConvertError("Invalid argument to date encode");
+}
+
+TDateTime IncYears(TDateTime value, std::int32_t years) {
+    TDateParts date = DecodeDate(value);
+    std::int64_t year = static_cast<std::int64_t>(date.Year) + years;
+    if (year < 1 || year > 9999)
+        RaiseDateError();
+    return WithTimeOf(EncodeDate(static_cast<int>(year), date.Month, date.Day), value);
+}
+
+TDateTime FirstDayOfMonth(TDateTime value) {
+    TDateParts date = DecodeDate(value);
+    return WithTimeOf(EncodeDate(date.Year, date.Month, 1), value);
+}
+
+TDateTime LastDayOfMonth(TDateTime value) {
+    TDateParts date = DecodeDate(value);
+    return WithTimeOf(EncodeDate(date.Year, date.Month, DaysInMonth(date.Year, date.Month)), value);
+}
+
+} // namespace
+
+TDateTime IncMonths(TDateTime value, int months) {
+    TDateParts date = DecodeDate(value);
+    std::int64_t year = static_cast<std::int64_t>(date.Year) + months / 12;
+    int month = date.Month + months % 12;
+    if (month < 1) {
+        --year;
+        month += 12;
+    } else if (month > 12) {
+        ++year;
+        month -= 12;
+    }
+    if (year < 1 || year > 9999)
+        RaiseDateError();
+    int y = static_cast<int>(year);
+    int day = date.Day > DaysInMonth(y, month) ? DaysInMonth(y, month) : date.Day;
+    return WithTimeOf(EncodeDate(y, month, day), value);
+}
+
+TParameterExpander::TParameterExpander(const TClock& clock, const TEnvironment& environment,
+                                       const TFormatSettings& settings)
+    : FClock(clock), FEnvironment(environment), FSettings(settings) {}
+
+TDateTime TParameterExpander::ApplyTimeOffsets(const std::string& text, std::size_t& pos) const {
+    TDateTime value = FClock.Now();
+    while (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        std::int32_t sign = text[pos] == '-' ? -1 : 1;
+        std::size_t digitsStart = ++pos;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9')
+            ++pos;
+        std::int32_t count = sign * CountOf(text.substr(digitsStart, pos - digitsStart));
+        // A missing, zero or unreadable count is one unit forward, even after "-".
+        if (count == 0)
+            count = 1;
+        char unit = 'D';
+        if (pos < text.size() && IsAsciiLetter(text[pos])) {
+            char letter = text[pos++];
+            if (letter == 'M' || letter == 'Y' || letter == 'h' || letter == 'm' || letter == 's')
+                unit = letter;
+        }
+        switch (unit) {
+        case 'h':
+            value = AddMSecs(value, std::int64_t{count} * 3600000);
+            break;
+        case 'm':
+            value = AddMSecs(value, std::int64_t{count} * 60000);
+            break;
+        case 's':
+            value = AddMSecs(value, std::int64_t{count} * 1000);
+            break;
+        case 'M':
+            value = IncMonths(value, count);
+            break;
+        case 'Y':
+            value = IncYears(value, count);
+            break;
+        default:
+            value = AddMSecs(value, std::int64_t{count} * MSecsPerDay);
+            break;
+        }
+    }
+    return value;
+}
+
+std::string TParameterExpander::GetEnvValue(const std::string& name) const {
+    return FEnvironment.Get(name).value_or(std::string());
+}
+
+std::string TParameterExpander::ExpandParameters(const std::string& text) const {
+    std::string result;
+    result.reserve(text.size() + 16);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        char letter = i + 1 < text.size() ? Upper(text[i + 1]) : '\0';
+        if (text[i] != '$' || std::string_view("$DNTVY").find(letter) == std::string_view::npos ||
+            letter == '\0') {
+            result += text[i++];
+            continue;
+        }
+        i += 2;
+        bool isDate = letter == 'D' || letter == 'N' || letter == 'T' || letter == 'Y';
+        TDateTime value = 0;
+        if (letter == 'D' || letter == 'N')
+            value = ApplyTimeOffsets(text, i);
+        else if (isDate)
+            value = FClock.Now();
+
+        std::string argument;
+        if (i < text.size() && text[i] == '[') {
+            std::size_t close = text.find(']', i);
+            if (close != std::string::npos) {
+                argument = text.substr(i + 1, close - i - 1);
+                i = close + 1;
+            }
+        }
+
+        if (letter == '$') {
+            result += '$';
+            continue;
+        }
+        if (letter == 'V') {
+            if (!argument.empty())
+                result += GetEnvValue(argument);
+            continue;
+        }
+        if (letter == 'T')
+            value = DateOf(value);
+        else if (letter == 'Y')
+            value = DateOf(value) - 1;
+
+        if (StartsWithNoCase(argument, "firstday")) {
+            value = FirstDayOfMonth(value);
+            argument.erase(0, argument.size() > 8 && argument[8] == ':' ? 9 : 8);
+        }
+        if (StartsWithNoCase(argument, "lastday")) {
+            value = LastDayOfMonth(value);
+            argument.erase(0, argument.size() > 7 && argument[7] == ':' ? 8 : 7);
+        }
+        if (argument.empty())
+            argument = letter == 'N' ? "yyyymmdd:hhmmss" : "yyyymmdd";
+        result += FormatDateTime(argument, value, FSettings);
+    }
+    return result;
+}
+
+} // namespace vantle

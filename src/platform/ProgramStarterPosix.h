@@ -1,0 +1,36 @@
+// The program starter on POSIX: fork and exec, never a command interpreter.
+#pragma once
+
+#include "platform/ProgramStarter.h"
+
+#include <string>
+#include <vector>
+
+namespace vantle {
+
+/// The started program finds the window state the entry asked for in this variable:
+/// X11 and Wayland let no program decide how another program's window is shown.
+constexpr const char* ShowCommandVariable = "VANTLE_SHOW_COMMAND";
+
+/// Starts `file` (a path, or a bare name looked up in PATH) with the words of
+/// `parameters`, in its own session with standard input, output and error on
+/// /dev/null, and never waits for it: a double fork leaves no zombie behind. A file
+/// without execute permission is a document, opened with xdg-open. The result is the
+/// shell's code for the real error of the start, or SE_START_ACCEPTED.
+class TPosixProgramStarter : public TProgramStarter {
+public:
+    std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
+                               const std::string& directory, int showCommand) override;
+};
+
+/// Splits a text into words by the shell's quoting rules (blanks separate; single
+/// quotes, double quotes and backslash group and escape) with no expansion at all:
+/// "$HOME", "*", ";" and backquotes are plain characters.
+std::vector<std::string> SplitShellWords(const std::string& text);
+/// The word as a POSIX shell would need it written: as it is when that is safe,
+/// otherwise in single quotes.
+std::string ShellQuote(const std::string& word);
+/// The shell's code for an errno of chdir (`forDirectory`) or exec.
+std::uint32_t StartCodeFromErrno(int err, bool forDirectory);
+
+} // namespace vantle

@@ -1,0 +1,118 @@
+#include "engine/Log.h"
+
+#include "platform/SysErrors.h"
+#include "support/FakeClock.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+
+using namespace vantle;
+using namespace vantle::test;
+
+namespace {
+
+class LogTest : public testing::Test {
+protected:
+    TTempDir Dir;
+    TFakeClock Clock{EncodeDate(2001, 3, 15) + EncodeTime(14, 5, 9, 870)};
+};
+
+int ErrorCodeOf(const std::function<void()>& action, std::string* message = nullptr) {
+    try {
+        action();
+    } catch (const EInOutError& e) {
+        if (message != nullptr)
+            *message = e.what();
+        return e.ErrorCode();
+    }
+    return 0;
+}
+
+TEST_F(LogTest, WritesStampColonMessageAndCrLf) {
+    TLog log(Dir.File("events.LOG"), Clock);
+    log.WriteLine("Log file reset");
+    log.WriteLine("second: in the same second");
+    Clock.Set(EncodeDate(1999, 12, 31) + EncodeTime(23, 59, 59, 999));
+    log.WriteLine("");
+    EXPECT_EQ(ReadFile(log.FileName()), "2001.03.15 14.05.09:Log file reset\r\n"
+                                        "2001.03.15 14.05.09:second: in the same second\r\n"
+                                        "1999.12.31 23.59.59:\r\n");
+}
+
+TEST_F(LogTest, WriteFmtInsertsArgumentsVerbatim) {
+    TLog log(Dir.File("events.LOG"), Clock);
+    log.WriteFmt("Executing %s (DOS Command %s)", {"50% %s: %d", "C:\\bin\\x.bat %1"});
+    log.WriteFmt("%s Failed (%d)", {"Backup", std::int64_t{2}});
+    EXPECT_EQ(ReadFile(log.FileName()),
+              "2001.03.15 14.05.09:Executing 50% %s: %d (DOS Command C:\\bin\\x.bat %1)\r\n"
+              "2001.03.15 14.05.09:Backup Failed (2)\r\n");
+    EXPECT_EQ(FormatLogMessage("100%% %s", {"done"}), "100% done");
+}
+
+TEST_F(LogTest, NamesTheFileByTheRules) {
+    EXPECT_EQ(TLog("events").FileName(), "events.log");
+    EXPECT_EQ(TLog("  /var/log/sched.d/events \t").FileName(), "/var/log/sched.d/events");
+    EXPECT_EQ(TLog(" /opt/SCHED.LOG\r\n").FileName(), "/opt/SCHED.LOG");
+}
+
+TEST_F(LogTest, ResetEmptiesOrCreatesTheFile) {
+    TLog log(Dir.File("events.LOG"), Clock);
+    log.Reset();
+    EXPECT_TRUE(std::filesystem::exists(log.FileName()));
+    log.WriteLine("old");
+    log.Reset();
+    log.WriteLine("Log file reset");
+    EXPECT_EQ(ReadFile(log.FileName()), "2001.03.15 14.05.09:Log file reset\r\n");
+}
+
+TEST_F(LogTest, AssignToReadsLinesWithoutTheirEnds) {
+    WriteFile(Dir.File("events.LOG"), "one\r\ntwo\r\n\r\nlast without end");
+    TLog log(Dir.File("events.LOG"), Clock);
+    std::vector<std::string> lines{"stale"};
+    log.AssignTo(lines);
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "", "last without end"}));
+}
+
+TEST_F(LogTest, AssignToOnAMissingLogClearsThenRaisesFileNotFound) {
+    TLog log(Dir.File("missing.LOG"), Clock);
+    std::vector<std::string> lines{"stale"};
+    std::string message;
+    EXPECT_EQ(ErrorCodeOf([&] { log.AssignTo(lines); }, &message), 2);
+    EXPECT_EQ(message, "File not found");
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST_F(LogTest, EveryFailureRaisesTheInputOutputError) {
+    // Root may write anything; a folder where the file should be stops even root.
+    std::filesystem::create_directory(Dir.File("taken.LOG"));
+    TLog blocked(Dir.File("taken.LOG"), Clock);
+    std::string message;
+    EXPECT_EQ(ErrorCodeOf([&] { blocked.WriteLine("x"); }, &message), 5);
+    EXPECT_EQ(message, "File access denied");
+    EXPECT_EQ(ErrorCodeOf([&] { blocked.Reset(); }), 5);
+
+    TLog nowhere(Dir.File("no-folder/events.LOG"), Clock);
+    EXPECT_EQ(ErrorCodeOf([&] { nowhere.WriteLine("x"); }), 2);
+}
+
+TEST_F(LogTest, AFullDiskRaisesDiskFull) {
+    TLog log(Dir.File("events.LOG"), Clock);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 10;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    std::string message;
+    int code = ErrorCodeOf([&] { log.WriteLine("a line longer than ten bytes"); }, &message);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(code, 101);
+    EXPECT_EQ(message, "Disk full");
+}
+
+} // namespace

@@ -1,0 +1,52 @@
+#include "platform/FormatSettings.h"
+
+#include <gtest/gtest.h>
+
+using namespace vantle;
+
+namespace {
+
+TLocaleTimeData Data(const char* date, const char* time, const char* ampm, const char* dateTime) {
+    TLocaleTimeData data;
+    data.DateFormat = date;
+    data.TimeFormat = time;
+    data.TimeAmPmFormat = ampm;
+    data.DateTimeFormat = dateTime;
+    data.AMString = "AM";
+    data.PMString = "PM";
+    return data;
+}
+
+TEST(FormatSettings, TranslatesAnAmericanLocale) {
+    TFormatSettings s =
+        FormatSettingsFrom(Data("%m/%d/%Y", "%r", "%I:%M:%S %p", "%a %d %b %Y %r %Z"));
+    EXPECT_EQ(s.ShortDateFormat, "mm/dd/yyyy");
+    EXPECT_EQ(s.LongDateFormat, "dddd dd mmmm yyyy");
+    EXPECT_EQ(s.LongTimeFormat, "hh:nn:ss ampm");
+    EXPECT_EQ(s.ShortTimeFormat, "hh:nn ampm");
+    EXPECT_EQ(s.DateSeparator, '/');
+    EXPECT_EQ(s.TimeSeparator, ':');
+}
+
+TEST(FormatSettings, TranslatesAGermanLocale) {
+    TFormatSettings s = FormatSettingsFrom(Data("%d.%m.%Y", "%T", "", "%a %d %b %Y %T %Z"));
+    EXPECT_EQ(s.ShortDateFormat, "dd.mm.yyyy");
+    EXPECT_EQ(s.LongTimeFormat, "hh:nn:ss");
+    EXPECT_EQ(s.ShortTimeFormat, "hh:nn");
+    EXPECT_EQ(s.DateSeparator, '.');
+}
+
+TEST(FormatSettings, QuotesLiteralLettersAndDropsWhatItCannotShow) {
+    TFormatSettings s = FormatSettingsFrom(Data("%-d de %B %Y", "%Hh%M", "", "%x, %X"));
+    EXPECT_EQ(s.ShortDateFormat, R"(d "d""e" mmmm yyyy)");
+    EXPECT_EQ(s.LongTimeFormat, R"(hh"h"nn)");
+    EXPECT_EQ(s.LongDateFormat, R"(d "d""e" mmmm yyyy)");
+}
+
+TEST(FormatSettings, FallsBackToFixedSettingsForTheCLocale) {
+    TFormatSettings s = LocaleFormatSettings("C");
+    EXPECT_EQ(s.ShortDateFormat, FixedFormatSettings().ShortDateFormat);
+    EXPECT_EQ(LocaleFormatSettings("xx_NOWHERE.UTF-8").LongMonthNames[0], "January");
+}
+
+} // namespace

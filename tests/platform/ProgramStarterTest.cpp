@@ -1,0 +1,211 @@
+#include "platform/ProgramStarterPosix.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace vantle;
+using namespace vantle::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TSplitCase {
+    const char* Text;
+    std::vector<std::string> Words;
+};
+
+class SplitShellWordsTest : public testing::TestWithParam<TSplitCase> {};
+
+TEST_P(SplitShellWordsTest, FollowsTheShellsQuotingWithoutExpansion) {
+    EXPECT_EQ(SplitShellWords(GetParam().Text), GetParam().Words);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Quoting, SplitShellWordsTest,
+    testing::Values(TSplitCase{"", {}}, TSplitCase{"  \t ", {}},
+                    TSplitCase{"a  b\tc", {"a", "b", "c"}},
+                    TSplitCase{"'single quoted' x", {"single quoted", "x"}},
+                    TSplitCase{R"("double \"q\" \$ \\ \n")", {R"(double "q" $ \ \n)"}},
+                    TSplitCase{R"(back\ slash \' \a)", {"back slash", "'", "a"}},
+                    TSplitCase{R"(ab'c d'"e f"g)", {"abc de fg"}}, TSplitCase{"'' \"\"", {"", ""}},
+                    TSplitCase{"'no end", {"no end"}}, TSplitCase{"trailing\\", {"trailing\\"}},
+                    TSplitCase{"$HOME * ; `date` $(id) ~ a|b >out #c",
+                               {"$HOME", "*", ";", "`date`", "$(id)", "~", "a|b", ">out", "#c"}},
+                    TSplitCase{"'it''s'", {"its"}}));
+
+TEST(ShellQuote, QuotesOnlyWhatNeedsIt) {
+    EXPECT_EQ(ShellQuote("/usr/bin/tar"), "/usr/bin/tar");
+    EXPECT_EQ(ShellQuote("-czf"), "-czf");
+    EXPECT_EQ(ShellQuote(""), "''");
+    EXPECT_EQ(ShellQuote("my file"), "'my file'");
+    EXPECT_EQ(ShellQuote("it's"), R"('it'\''s')");
+    EXPECT_EQ(ShellQuote("$HOME"), "'$HOME'");
+    std::vector<std::string> words{"a b", "it's", "", "$x", "\"q\"", "back\\slash", "*"};
+    std::string line;
+    for (const std::string& word : words)
+        line += ShellQuote(word) + " ";
+    EXPECT_EQ(SplitShellWords(line), words);
+}
+
+struct TRecord {
+    std::string WorkDir, Show, Stdio;
+    pid_t Session = 0;
+    std::vector<std::string> Args;
+};
+
+std::string Recorder() {
+#ifdef VANTLE_ARGRECORDER
+    return VANTLE_ARGRECORDER;
+#else
+    return "argrecorder";
+#endif
+}
+
+// Starts real programs: the suite's argument recorder, under names of its own.
+class ProgramStarterTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(fs::exists(Recorder())) << "build the argrecorder target first";
+        FRecordPath = Dir.File("record");
+        setenv("VANTLE_ARGRECORDER_OUT", FRecordPath.c_str(), 1);
+        const char* path = std::getenv("PATH");
+        FSavedPath = path != nullptr ? path : "";
+    }
+    void TearDown() override {
+        setenv("PATH", FSavedPath.c_str(), 1);
+        unsetenv("VANTLE_ARGRECORDER_OUT");
+    }
+
+    // A copy of the recorder at `path`, executable.
+    std::string InstallRecorder(const fs::path& path) {
+        fs::create_directories(path.parent_path());
+        fs::copy_file(Recorder(), path, fs::copy_options::overwrite_existing);
+        fs::permissions(path, fs::perms::owner_all);
+        return path.string();
+    }
+
+    TRecord WaitForRecord() {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!fs::exists(FRecordPath) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::string data = ReadFile(FRecordPath);
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t end; (end = data.find('\0', start)) != std::string::npos; start = end + 1)
+            fields.push_back(data.substr(start, end - start));
+        TRecord record;
+        if (fields.size() < 4) {
+            ADD_FAILURE() << "the recorder left no record";
+            return record;
+        }
+        record.WorkDir = fields[0];
+        record.Show = fields[1];
+        record.Stdio = fields[2];
+        record.Session = static_cast<pid_t>(std::stol(fields[3]));
+        record.Args.assign(fields.begin() + 4, fields.end());
+        return record;
+    }
+
+    static void ExpectNoChildLeft() {
+        int status = 0;
+        errno = 0;
+        EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
+        EXPECT_EQ(errno, ECHILD) << "a started program is still a child of the scheduler";
+    }
+
+    TTempDir Dir;
+    TPosixProgramStarter Starter;
+    std::string FRecordPath;
+    std::string FSavedPath;
+};
+
+TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
+    std::string parameters =
+        R"(plain 'single quoted' "double $HOME" back\ slash * ; `id` $(id) ~ > x '')";
+    ASSERT_GT(Starter.StartProgram(Recorder(), parameters, "", 6), 32u);
+    ExpectNoChildLeft();
+    TRecord record = WaitForRecord();
+    std::vector<std::string> expected{"plain",
+                                      "single quoted",
+                                      "double $HOME",
+                                      "back slash",
+                                      "*",
+                                      ";",
+                                      "`id`",
+                                      "$(id)",
+                                      "~",
+                                      ">",
+                                      "x",
+                                      ""};
+    EXPECT_EQ(record.Args, expected);
+    EXPECT_EQ(record.WorkDir, fs::current_path().string());
+    EXPECT_EQ(record.Show, "6");
+    EXPECT_EQ(record.Stdio, "stdio=null");
+    EXPECT_NE(record.Session, getsid(0));
+    EXPECT_FALSE(fs::exists(fs::current_path() / "x")) << "a redirection was carried out";
+    // The recorder has ended by now; it must not linger as a zombie of ours.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ExpectNoChildLeft();
+}
+
+TEST_F(ProgramStarterTest, StartsInTheWorkingDirectoryAndPassesLongTextsWhole) {
+    fs::path work = Dir.Path() / "work dir";
+    fs::create_directories(work);
+    std::string longWord(5000, 'x');
+    longWord += "end";
+    ASSERT_GT(Starter.StartProgram(Recorder(), "'" + longWord + "'", work.string(), 1), 32u);
+    TRecord record = WaitForRecord();
+    EXPECT_EQ(record.WorkDir, fs::canonical(work).string());
+    ASSERT_EQ(record.Args.size(), 1u);
+    EXPECT_EQ(record.Args[0], longWord);
+}
+
+TEST_F(ProgramStarterTest, LooksUpABareNameInPath) {
+    InstallRecorder(Dir.Path() / "bin" / "vantle-recorder");
+    setenv("PATH", (Dir.Path() / "empty").string().append(":").append(Dir.File("bin")).c_str(), 1);
+    ASSERT_GT(Starter.StartProgram("vantle-recorder", "one", "", 1), 32u);
+    EXPECT_EQ(WaitForRecord().Args, std::vector<std::string>{"one"});
+}
+
+TEST_F(ProgramStarterTest, OpensADocumentWithTheDesktopsOpener) {
+    InstallRecorder(Dir.Path() / "bin" / "xdg-open");
+    setenv("PATH", Dir.File("bin").c_str(), 1);
+    std::string document = Dir.File("report.txt");
+    WriteFile(document, "text");
+    fs::permissions(document, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_GT(Starter.StartProgram(document, "ignored", "", 3), 32u);
+    TRecord record = WaitForRecord();
+    EXPECT_EQ(record.Args, std::vector<std::string>{document});
+    EXPECT_EQ(record.Show, "3");
+}
+
+TEST_F(ProgramStarterTest, ReportsTheShellsCodesForRealFailures) {
+    setenv("PATH", Dir.File("nothing-here").c_str(), 1);
+    std::string document = Dir.File("report.txt");
+    WriteFile(document, "text");
+    fs::permissions(document, fs::perms::owner_read | fs::perms::owner_write);
+    std::string garbage = Dir.File("garbage");
+    WriteFile(garbage, std::string("\x7f\x01\x02 not a program", 20));
+    fs::permissions(garbage, fs::perms::owner_all);
+
+    EXPECT_EQ(Starter.StartProgram(Dir.File("missing"), "", "", 1), 2u);
+    EXPECT_EQ(Starter.StartProgram("vantle-no-such-program", "", "", 1), 2u);
+    EXPECT_EQ(Starter.StartProgram("", "", "", 1), 2u);
+    EXPECT_EQ(Starter.StartProgram(Recorder(), "", Dir.File("no-folder"), 1), 3u);
+    EXPECT_EQ(Starter.StartProgram(Dir.Path().string(), "", "", 1), 5u);
+    EXPECT_EQ(Starter.StartProgram(garbage, "", "", 1), 11u);
+    EXPECT_EQ(Starter.StartProgram(document, "", "", 1), 31u); // no xdg-open on PATH
+    EXPECT_FALSE(fs::exists(FRecordPath));
+    ExpectNoChildLeft();
+}
+
+} // namespace
