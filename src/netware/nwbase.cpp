@@ -51,6 +51,11 @@ TNWBase::TNWBase(TLibraryLoader& loader, const TClock& clock) : FClock(clock) {
     FLoginID = FDSServer ? DirectoryLoginName() : ConnectionLoginName();
 }
 
+TNWBase::TNWBase(std::unique_ptr<TLibraryLoader> loader, const TClock& clock)
+    : TNWBase(*loader, clock) {
+    FOwnedLoader = std::move(loader);
+}
+
 TNWBase::~TNWBase() {
     TNWModuleState& module = NWModule();
     if (NDSAvailable()) {

@@ -53,6 +53,8 @@ public:
     /// Never fails: a missing client leaves NetAvailable false. `loader` and `clock`
     /// must outlive the session.
     TNWBase(TLibraryLoader& loader, const TClock& clock = SystemClock());
+    /// The same, keeping the loader for as long as the session lives.
+    explicit TNWBase(std::unique_ptr<TLibraryLoader> loader, const TClock& clock = SystemClock());
     /// Frees the directory contexts; the libraries stay loaded, connections stay open.
     ~TNWBase() override;
     TNWBase(const TNWBase&) = delete;
@@ -90,6 +92,7 @@ private:
     std::string DirectoryLoginName();
     std::string ConnectionLoginName();
 
+    std::unique_ptr<TLibraryLoader> FOwnedLoader; // released after the tear-down
     const TClock& FClock;
     bool FNetAvailable = false;
     bool FDSServer = false;
