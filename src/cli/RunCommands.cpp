@@ -1,17 +1,315 @@
 #include "cli/Commands.h"
 
+#include "engine/Log.h"
+#include "engine/Parameters.h"
+#include "engine/Scheduler.h"
+#include "platform/ExecutablePath.h"
+#include "platform/ProgramStarterPosix.h"
+#include "platform/SysErrors.h"
+#include "sched/SchedList.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <optional>
 #include <ostream>
+#include <pthread.h>
 
 namespace vantle::cli {
 
-int CmdExpand(const TArgs&, std::ostream&, std::ostream& err) {
-    err << "not built yet\n";
-    return 2;
+namespace {
+
+class TFixedClock : public TClock {
+public:
+    explicit TFixedClock(TDateTime moment) : FMoment(moment) {}
+    TDateTime Now() const override { return FMoment; }
+
+private:
+    TDateTime FMoment;
+};
+
+// Exactly `count` decimal digits at `at`.
+bool ReadDigits(const std::string& text, std::size_t at, std::size_t count, int& value) {
+    if (at + count > text.size())
+        return false;
+    value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return true;
 }
 
-int CmdRun(const TArgs&, std::ostream&, std::ostream& err) {
-    err << "not built yet\n";
-    return 2;
+/// "YYYY-MM-DD hh:mm[:ss[.zzz]]" as a local date-time.
+std::optional<TDateTime> ParseMoment(const std::string& text) {
+    int year, month, day, hour, minute, second = 0, msec = 0;
+    if (!ReadDigits(text, 0, 4, year) || text.size() < 16 || text[4] != '-' ||
+        !ReadDigits(text, 5, 2, month) || text[7] != '-' || !ReadDigits(text, 8, 2, day) ||
+        (text[10] != ' ' && text[10] != 'T') || !ReadDigits(text, 11, 2, hour) || text[13] != ':' ||
+        !ReadDigits(text, 14, 2, minute))
+        return std::nullopt;
+    std::size_t end = 16;
+    if (text.size() > end) {
+        if (text[end] != ':' || !ReadDigits(text, end + 1, 2, second))
+            return std::nullopt;
+        end += 3;
+        if (text.size() > end) {
+            if (text[end] != '.' || !ReadDigits(text, end + 1, 3, msec))
+                return std::nullopt;
+            end += 4;
+        }
+    }
+    if (end != text.size())
+        return std::nullopt;
+    try {
+        return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, msec);
+    } catch (const EConvertError&) {
+        return std::nullopt;
+    }
+}
+
+struct TOptions {
+    bool Once = false;
+    bool DryRun = false;
+    std::optional<std::string> At;
+    std::optional<std::string> Log;
+    std::vector<std::string> Positional;
+};
+
+// Flags and options with a value ("--at X" or "--at=X"); "--" ends the options.
+bool ParseOptions(const TArgs& args, const std::vector<std::string>& flags,
+                  const std::vector<std::string>& valued, TOptions& options, std::string& error) {
+    bool optionsDone = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsDone || arg.size() < 2 || arg[0] != '-') {
+            options.Positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsDone = true;
+            continue;
+        }
+        std::string name = arg.substr(0, arg.find('='));
+        bool isFlag = std::find(flags.begin(), flags.end(), name) != flags.end();
+        bool isValued = std::find(valued.begin(), valued.end(), name) != valued.end();
+        if (isFlag && name == arg) {
+            (name == "--once" ? options.Once : options.DryRun) = true;
+            continue;
+        }
+        if (!isValued) {
+            error = "unknown option '" + arg + "'";
+            return false;
+        }
+        std::string value;
+        if (name != arg) {
+            value = arg.substr(name.size() + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            error = "option '" + name + "' needs a value";
+            return false;
+        }
+        (name == "--at" ? options.At : options.Log) = value;
+    }
+    return true;
+}
+
+// --dry-run: the log goes to standard output, one line per event.
+class TStreamLog : public TLog {
+public:
+    TStreamLog(const std::string& fileName, std::ostream& out)
+        : TLog(fileName, SystemClock()), FOut(out) {}
+    void WriteLine(const std::string& message) override {
+        FOut << LogTimeStamp(Clock().Now()) << ':' << message << '\n' << std::flush;
+    }
+
+private:
+    std::ostream& FOut;
+};
+
+class TPrintingStarter : public TProgramStarter {
+public:
+    explicit TPrintingStarter(std::ostream& out) : FOut(out) {}
+    std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
+                               const std::string& directory, int showCommand) override {
+        FOut << "would start: " << ShellQuote(file);
+        for (const std::string& word : SplitShellWords(parameters))
+            FOut << ' ' << ShellQuote(word);
+        FOut << " (in " << (directory.empty() ? std::string(".") : directory) << ", show "
+             << showCommand << ")\n"
+             << std::flush;
+        return SE_START_ACCEPTED;
+    }
+
+private:
+    std::ostream& FOut;
+};
+
+class TPrintingClockSetter : public TClockSetter {
+public:
+    explicit TPrintingClockSetter(std::ostream& out) : FOut(out) {}
+    bool SetSystemTime(const TSystemTime& utc) override {
+        char text[64];
+        std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{utc.Year},
+                      unsigned{utc.Month}, unsigned{utc.Day}, unsigned{utc.Hour},
+                      unsigned{utc.Minute}, unsigned{utc.Second});
+        FOut << "would set clock: " << text << " UTC\n" << std::flush;
+        return true;
+    }
+
+private:
+    std::ostream& FOut;
+};
+
+// Waits up to `milliseconds` for one of `signals` (blocked by the caller); true when
+// one came.
+bool WaitForSignal(const sigset_t& signals, std::int32_t milliseconds) {
+    using namespace std::chrono;
+    auto deadline = steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        auto left = duration_cast<nanoseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0)
+            return false;
+        timespec timeout{};
+        timeout.tv_sec = static_cast<time_t>(left / 1000000000);
+        timeout.tv_nsec = static_cast<long>(left % 1000000000);
+        if (sigtimedwait(&signals, nullptr, &timeout) > 0)
+            return true;
+        if (errno != EINTR && errno != EAGAIN)
+            return false;
+    }
+}
+
+// Runs cycles five seconds past every whole minute until SIGINT or SIGTERM.
+void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err) {
+    sigset_t stop, previous;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, &previous);
+    while (!WaitForSignal(stop, NextCycleInterval(SystemClock().Now()))) {
+        try {
+            scheduler.RunCycle();
+        } catch (const std::exception& e) {
+            err << e.what() << '\n' << std::flush;
+        }
+        list.SetReloaded(false);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+} // namespace
+
+int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
+    TOptions options;
+    std::string error;
+    if (!ParseOptions(args, {}, {"--at"}, options, error) || options.Positional.size() != 1) {
+        err << "vantle-schedctl expand: " << (error.empty() ? "expects exactly one TEXT" : error)
+            << "\nUsage: vantle-schedctl expand [--at \"YYYY-MM-DD hh:mm:ss[.zzz]\"] TEXT\n";
+        return 2;
+    }
+    std::optional<TDateTime> at;
+    if (options.At) {
+        at = ParseMoment(*options.At);
+        if (!at) {
+            err << "vantle-schedctl expand: '" << *options.At
+                << "' is no moment of the form YYYY-MM-DD hh:mm:ss[.zzz]\n";
+            return 2;
+        }
+    }
+    TFixedClock fixed(at.value_or(0));
+    const TClock& clock = at ? static_cast<const TClock&>(fixed) : SystemClock();
+    TParameterExpander expander(clock, ProcessEnvironment(), SystemFormatSettings());
+    try {
+        out << expander.ExpandParameters(options.Positional.front()) << '\n';
+    } catch (const std::exception& e) {
+        err << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
+    static const char* const Usage =
+        "Usage: vantle-schedctl run [--once] [--dry-run] [--at MOMENT] [--log LOGFILE] FILE\n";
+    TOptions options;
+    std::string error;
+    if (!ParseOptions(args, {"--once", "--dry-run"}, {"--at", "--log"}, options, error) ||
+        options.Positional.size() != 1) {
+        err << "vantle-schedctl run: " << (error.empty() ? "expects exactly one FILE" : error)
+            << '\n'
+            << Usage;
+        return 2;
+    }
+    std::optional<TDateTime> at;
+    if (options.At) {
+        at = ParseMoment(*options.At);
+        if (!at) {
+            err << "vantle-schedctl run: '" << *options.At
+                << "' is no moment of the form YYYY-MM-DD hh:mm[:ss[.zzz]]\n";
+            return 2;
+        }
+        if (!options.Once) {
+            // A clock that stands still would run the same minute forever.
+            err << "vantle-schedctl run: --at needs --once\n" << Usage;
+            return 2;
+        }
+    }
+
+    const std::string& file = options.Positional.front();
+    std::string logPath = options.Log.value_or(ChangeFileExt(file, ".LOG"));
+    TFixedClock fixed(at.value_or(0));
+    TPrintingStarter printingStarter(out);
+    TPrintingClockSetter printingClockSetter(out);
+    TSchedulerServices services = SystemSchedulerServices();
+    if (at)
+        services.Clock = &fixed;
+    if (options.DryRun) {
+        services.Starter = &printingStarter;
+        services.ClockSetter = &printingClockSetter;
+        services.MakeLog = [&logPath, &out](const std::string&) {
+            return std::make_unique<TStreamLog>(logPath, out);
+        };
+    } else {
+        // Log time stamps tell when a line was written, also under --at.
+        services.MakeLog = [&logPath](const std::string&) {
+            return std::make_unique<TLog>(logPath, SystemClock());
+        };
+    }
+
+    TSchedList list;
+    list.SetFileName(file);
+    TScheduler scheduler(list, services);
+    try {
+        scheduler.SetEnabled(true);
+        list.Load();
+    } catch (const std::exception& e) {
+        err << e.what() << '\n';
+        return 2;
+    }
+
+    int code = 0;
+    if (options.Once) {
+        try {
+            scheduler.RunCycle();
+        } catch (const std::exception& e) {
+            err << e.what() << '\n';
+            code = 1;
+        }
+    } else {
+        RunUntilStopped(scheduler, list, err);
+    }
+    try {
+        scheduler.SetEnabled(false);
+    } catch (const std::exception& e) {
+        err << e.what() << '\n';
+        return code != 0 ? code : 2;
+    }
+    return code;
 }
 
 } // namespace vantle::cli

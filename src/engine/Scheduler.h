@@ -24,8 +24,14 @@ extern const std::int32_t ShowCommands[4];
 /// "Enabled" or "Disabled".
 std::string EnabledText(bool value);
 
-/// Everything the scheduler reaches outside itself; tests replace any piece. The
-/// references must outlive the scheduler.
+/// Milliseconds until the next cycle, taken at `now` (local): 60000 - ((S - 5) * 1000 +
+/// MS), so cycles fall five seconds past each whole minute; 5001 to 65000.
+std::int32_t NextCycleInterval(TDateTime now);
+
+/// Everything the scheduler reaches outside itself; tests replace any piece, and a
+/// piece left empty is the real one of SystemSchedulerServices() (so a test that
+/// must not start programs or set the clock supplies its own starter and setter).
+/// The pointers must outlive the scheduler.
 struct TSchedulerServices {
     const TClock* Clock = nullptr;
     const TEnvironment* Environment = nullptr;
@@ -43,6 +49,8 @@ struct TSchedulerServices {
 /// The real services of this machine: system clock, process environment, POSIX
 /// starter and clock setter, the user's regional settings, the NetWare session.
 TSchedulerServices SystemSchedulerServices();
+/// The user's regional settings, read once for the life of the program.
+const TFormatSettings& SystemFormatSettings();
 
 class TScheduler {
 public:
@@ -56,6 +64,7 @@ public:
     /// Changes the flag first, then logs "Scheduler has been %s".
     void SetEnabled(bool value);
     /// One pass: holds the list's lock throughout and releases it on every way out.
+    /// Errors of the pass (log, date, list) end it and pass on to the caller.
     void RunCycle();
     bool IsEntryDue(std::int32_t index);
     /// Carries out the entry's operation; nothing for a bad index or an inactive entry.
@@ -76,6 +85,7 @@ private:
     TSchedList& FScheduleList;
     TSchedulerServices FServices;
     TDateTime FCycleTime = 0;
+    TDueMoment FCycleMoment = SplitMoment(0);
     std::unique_ptr<TNetSession> FNetWare;
     bool FEnabled = false;
     std::unique_ptr<TLog> FLog;
