@@ -1,0 +1,70 @@
+#include "ui/Application.h"
+
+#include <QDateTime>
+#include <QMessageBox>
+
+#include <exception>
+
+QPointer<QMessageBox> TApplication::FErrorBox;
+QStringList TApplication::FLaterMessages;
+int TApplication::FDroppedMessages = 0;
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        HandleException();
+        return false;
+    }
+}
+
+void TApplication::HandleException() noexcept {
+    try {
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            ShowError(QString::fromUtf8(e.what()));
+        } catch (...) {
+            ShowError(QStringLiteral("Unknown error"));
+        }
+    } catch (...) {
+        // Nothing is left to show it with; the program still goes on.
+    }
+}
+
+void TApplication::ShowError(const QString& message) {
+    if (FErrorBox && FErrorBox->isVisible()) {
+        FLaterMessages.append(QDateTime::currentDateTime().toString(u"yyyy.MM.dd hh:mm:ss") + u' ' +
+                              message);
+        while (FLaterMessages.size() > MaxLaterMessages) {
+            FLaterMessages.removeFirst();
+            ++FDroppedMessages;
+        }
+        QString details = FLaterMessages.join(u'\n');
+        if (FDroppedMessages > 0)
+            details.prepend(
+                QStringLiteral("(%1 earlier messages dropped)\n").arg(FDroppedMessages));
+        FErrorBox->setInformativeText(QStringLiteral("%1 more error(s) since; see the details.")
+                                          .arg(FLaterMessages.size() + FDroppedMessages));
+        FErrorBox->setDetailedText(details);
+        return;
+    }
+    FLaterMessages.clear();
+    FDroppedMessages = 0;
+    // Shown without a nested event loop: the handler that failed returns at once, so
+    // the timer that raised the error keeps firing while the box waits for the user.
+    auto* box = new QMessageBox(QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
+                                message, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    FErrorBox = box;
+    // Closed but not yet deleted, it takes no more messages.
+    QObject::connect(box, &QDialog::finished, box, [] { FErrorBox = nullptr; });
+    box->show();
+}
+
+QMessageBox* TApplication::ErrorBox() {
+    return FErrorBox.data();
+}

@@ -1,0 +1,42 @@
+// vantle-scheduler: the desktop program.
+#include "ui/About.h"
+#include "ui/Application.h"
+#include "ui/Entry.h"
+#include "ui/SchedMain.h"
+#include "ui/ViewLog.h"
+
+#include <QIcon>
+#include <QMessageBox>
+
+int main(int argc, char** argv) {
+    // Counted as the user gave them: the application object removes the ones it knows
+    // (-style, -platform), and any argument at all switches the scheduler on.
+    const int argumentCount = argc - 1;
+
+    TApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Vantle Scheduler"));
+    QApplication::setWindowIcon(VantleIcon());
+    // The program ends when the main window agrees to close, not when the last window
+    // goes: an error box may still be open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    fmSchedMain = new TfmSchedMain(argumentCount, SystemSchedMainServices());
+    fmEntry = new TfmEntry(fmSchedMain);
+    fmAbout = new TfmAbout(fmSchedMain);
+    fmViewLog = new TfmViewLog(fmSchedMain);
+    QObject::connect(fmSchedMain, &TfmSchedMain::Closed, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    fmSchedMain->show();
+
+    int result = app.exec();
+
+    RunHandler([] { fmSchedMain->FormDestroy(); });
+    if (QMessageBox* box = TApplication::ErrorBox())
+        box->exec();    // the last error is not lost when the program ends
+    delete fmSchedMain; // and the three dialogs it parents
+    fmSchedMain = nullptr;
+    fmEntry = nullptr;
+    fmAbout = nullptr;
+    fmViewLog = nullptr;
+    return result;
+}

@@ -1,0 +1,91 @@
+// The application's last line of defence: errors escaping a handler are shown in one box.
+#include "ui/Application.h"
+#include "platform/SysErrors.h"
+
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <stdexcept>
+
+namespace {
+
+class TThrowingObject : public QObject {
+public:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::User)
+            throw vantle::EInOutError(101);
+        return QObject::event(event);
+    }
+};
+
+int VisibleMessageBoxes() {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        count += qobject_cast<QMessageBox*>(widget) != nullptr && widget->isVisible();
+    return count;
+}
+
+} // namespace
+
+class TApplicationTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { delete TApplication::ErrorBox(); }
+
+    void errorInEventHandlerIsShown() {
+        TThrowingObject object;
+        QEvent event(QEvent::User);
+        QVERIFY(!QCoreApplication::sendEvent(&object, &event));
+        QMessageBox* box = TApplication::ErrorBox();
+        QVERIFY(box != nullptr && box->isVisible());
+        QCOMPARE(box->text(), QString("Disk full"));
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QCOMPARE(box->windowModality(), Qt::ApplicationModal);
+        QVERIFY(box->detailedText().isEmpty());
+    }
+
+    void laterErrorsJoinTheOpenBox() {
+        TThrowingObject object;
+        RunHandler([] { throw std::runtime_error("first"); });
+        QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
+        QCoreApplication::sendPostedEvents(&object);
+        RunHandler([] { throw std::runtime_error("third"); });
+        QCOMPARE(VisibleMessageBoxes(), 1);
+        QMessageBox* box = TApplication::ErrorBox();
+        QCOMPARE(box->text(), QString("first"));
+        QVERIFY(box->informativeText().contains("2 more error(s)"));
+        QStringList lines = box->detailedText().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QRegularExpression stamped(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d (Disk full|third)$)");
+        for (const QString& line : lines)
+            QVERIFY2(stamped.match(line).hasMatch(), qPrintable(line));
+    }
+
+    void closedBoxMakesRoomForANewOne() {
+        TApplication::ShowError("a");
+        TApplication::ErrorBox()->close();
+        TApplication::ShowError("b"); // before the closed box is even deleted
+        QCOMPARE(TApplication::ErrorBox()->text(), QString("b"));
+        QCOMPARE(VisibleMessageBoxes(), 1);
+    }
+
+    void laterMessagesAreBounded() {
+        TApplication::ShowError("first");
+        for (int i = 0; i < TApplication::MaxLaterMessages + 5; ++i)
+            TApplication::ShowError(QString::number(i));
+        QStringList lines = TApplication::ErrorBox()->detailedText().split('\n');
+        QCOMPARE(lines.size(), TApplication::MaxLaterMessages + 1);
+        QCOMPARE(lines.first(), QString("(5 earlier messages dropped)"));
+        QVERIFY(lines.last().endsWith(QString::number(TApplication::MaxLaterMessages + 4)));
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+    TApplicationTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ApplicationTest.moc"
