@@ -1,0 +1,382 @@
+#include "cli/Check.h"
+
+#include "cli/NextDue.h"
+#include "sched/SchedFile.h"
+#include "sched/TimeField.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <optional>
+#include <sys/stat.h>
+
+namespace vantle::cli {
+
+namespace {
+
+struct TFieldInfo {
+    const char* Name;
+    const char* Unit;
+    std::int32_t Low, High;
+};
+
+constexpr std::array<TFieldInfo, 5> Fields = {{
+    {"Minutes", "minute (0 to 59)", 0, 59},
+    {"Hours", "hour (0 to 23)", 0, 23},
+    {"Days", "day of the month (1 to 31)", 1, 31},
+    {"Months", "month (1 to 12)", 1, 12},
+    {"WeekDays", "day of the week (0 Sunday to 6 Saturday)", 0, 6},
+}};
+
+const std::string* FieldText(const TSchedule& entry, std::size_t i) {
+    const std::string* texts[5] = {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months,
+                                   &entry.WeekDays};
+    return texts[i];
+}
+
+std::string Quoted(std::string_view text) {
+    return "'" + std::string(text) + "'";
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    std::size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+constexpr std::array<std::string_view, 9> KeyNames = {
+    "Name", "Time", "Active", "CommandType", "WinState", "Command", "Parms", "WorkDir", "Comment"};
+
+// Counts line ends as an editor does, moving forward through the content only.
+class TLineCounter {
+public:
+    explicit TLineCounter(std::string_view content) : FContent(content) {}
+    std::size_t LineAt(std::size_t offset) {
+        for (; FPosition < offset && FPosition < FContent.size(); ++FPosition) {
+            char c = FContent[FPosition];
+            if (c == '\n' || (c == '\r' && (FPosition + 1 >= FContent.size() ||
+                                            FContent[FPosition + 1] != '\n')))
+                ++FLine;
+        }
+        return FLine;
+    }
+
+private:
+    std::string_view FContent;
+    std::size_t FPosition = 0;
+    std::size_t FLine = 1;
+};
+
+class TChecker {
+public:
+    explicit TChecker(std::string_view content) : FContent(content), FLines(content) {}
+
+    std::vector<TFinding> Run() {
+        TScheduleLineReader reader(FContent);
+        std::string_view line;
+        std::string_view value;
+        while (reader.Next(line)) {
+            std::size_t lineNo = FLines.LineAt(reader.LineOffset());
+            if (line.find('\n') != std::string_view::npos)
+                Report(lineNo, "a line feed without a carriage return does not end a line: "
+                               "the reader takes what follows it as part of this line");
+            TSchedLineKind kind = ClassifyScheduleLine(line, value);
+            if (kind == TSchedLineKind::Header)
+                StartSection(lineNo);
+            else if (kind == TSchedLineKind::Other)
+                CheckUnmatched(lineNo, line);
+            else if (!FInSection)
+                Report(lineNo, std::string(ScheduleKeyText(kind)) +
+                                   " line before the first '[Schedule ' header is ignored");
+            else
+                CheckKey(lineNo, kind, value);
+        }
+        EndSection();
+        CheckEnd(reader.End());
+        std::stable_sort(FFindings.begin(), FFindings.end(),
+                         [](const TFinding& a, const TFinding& b) { return a.Line < b.Line; });
+        return std::move(FFindings);
+    }
+
+private:
+    void Report(std::size_t line, std::string message) {
+        FFindings.push_back(TFinding{line, std::move(message)});
+    }
+
+    void StartSection(std::size_t line) {
+        EndSection();
+        FInSection = true;
+        FSeenHeader = true;
+        FEntry = TSchedule{};
+        FHeaderLine = line;
+        FTimeLine = 0;
+        FFirstLineOf.clear();
+        FDroppedKeys.clear();
+    }
+
+    void CheckUnmatched(std::size_t line, std::string_view text) {
+        std::string_view trimmed = TrimBlanks(text);
+        if (trimmed.empty())
+            return;
+        if (trimmed.size() != text.size()) {
+            std::string_view dummy;
+            TSchedLineKind kind =
+                ClassifyScheduleLine(text.substr(text.find_first_not_of(" \t")), dummy);
+            if (kind == TSchedLineKind::Header) {
+                Report(line, "blank before '[Schedule ': a header must start the line, so the "
+                             "lines that follow " +
+                                 std::string(FInSection ? "go on filling the entry above"
+                                                        : "are ignored"));
+                return;
+            }
+            if (kind != TSchedLineKind::Other) {
+                Report(line, "blank before '" + std::string(ScheduleKeyText(kind)) +
+                                 "': a key must start the line, so the line is ignored");
+                return;
+            }
+        }
+        if (StartsWithNoCase(trimmed, "[schedule")) {
+            Report(line,
+                   Quoted(trimmed) +
+                       " is not an entry header (a header starts with "
+                       "'[Schedule ', capital S and a blank): the lines "
+                       "that follow " +
+                       std::string(FInSection ? "go on filling the entry above" : "are ignored"));
+            return;
+        }
+        std::size_t equals = trimmed.find('=');
+        if (equals != std::string_view::npos) {
+            std::string_view word = TrimBlanks(trimmed.substr(0, equals));
+            for (std::string_view key : KeyNames) {
+                if (EqualsNoCase(word, key)) {
+                    Report(line, Quoted(text.substr(0, text.find('=') + 1)) + " is not the key '" +
+                                     std::string(key) +
+                                     "=' (keys match case and start the line): the line "
+                                     "is ignored");
+                    return;
+                }
+            }
+        }
+        Report(line, "line matches no key and is ignored; it is dropped at the next save");
+    }
+
+    void CheckKey(std::size_t line, TSchedLineKind kind, std::string_view value) {
+        if (kind != TSchedLineKind::Comment) {
+            auto [it, first] = FFirstLineOf.emplace(kind, line);
+            if (!first)
+                Report(line, "second " + std::string(ScheduleKeyText(kind)) +
+                                 " in this entry: it replaces the value of line " +
+                                 std::to_string(it->second));
+        }
+        switch (kind) {
+        case TSchedLineKind::Time: {
+            FTimeLine = line;
+            std::size_t fields =
+                static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) + 1;
+            if (fields != 5)
+                Report(line, "Time= has " + std::to_string(fields) +
+                                 " fields; it needs 5 (minutes hours days months weekdays, "
+                                 "separated by single blanks)");
+            break;
+        }
+        case TSchedLineKind::Active: {
+            std::string lower(value);
+            std::transform(lower.begin(), lower.end(), lower.begin(), Lower);
+            if (lower != "yes" && lower != "no")
+                Report(line, "Active=" + std::string(value) +
+                                 " reads as No: only Yes (in any case) makes the entry active");
+            break;
+        }
+        case TSchedLineKind::CommandType:
+            CheckCode(line, "CommandType", value, 2, FEntry.CommandType);
+            break;
+        case TSchedLineKind::WinState:
+            CheckCode(line, "WinState", value, 3, FEntry.WinState);
+            break;
+        case TSchedLineKind::Command:
+        case TSchedLineKind::Parms:
+        case TSchedLineKind::WorkDir:
+            FDroppedKeys.emplace_back(ScheduleKeyText(kind), line);
+            break;
+        default:
+            break;
+        }
+        ApplyScheduleLine(FEntry, kind, value);
+    }
+
+    void CheckCode(std::size_t line, const char* key, std::string_view value, std::int32_t high,
+                   std::uint8_t kept) {
+        std::optional<std::int32_t> n = ReadInt(value);
+        if (!n)
+            Report(line,
+                   std::string(key) + "=" + std::string(value) + " is not a number and reads as 0");
+        else if (*n < 0 || *n > high)
+            Report(line, std::string(key) + "=" + std::string(value) + " is out of range 0 to " +
+                             std::to_string(high) + " and is ignored: the entry keeps " +
+                             std::to_string(kept));
+    }
+
+    // Items that read as 0, and items after an empty one that are never looked at.
+    void CheckFieldItems(std::size_t line, const TFieldInfo& field, std::string_view text,
+                         bool fieldMatchesSomething) {
+        if (text == "*" || text.empty())
+            return;
+        std::string prefix = std::string(field.Name) + " " + Quoted(text) + ": ";
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = std::min(text.find(',', start), text.size());
+            std::string_view item = text.substr(start, end - start);
+            if (item.empty()) {
+                if (start + 1 >= text.size() ||
+                    text.substr(start + 1).find_first_not_of(',') == std::string_view::npos)
+                    return; // trailing commas only end the scan
+                Report(line, prefix + "the empty item stops the scan, so " +
+                                 Quoted(text.substr(start + 1)) + " after it is never looked at");
+                return;
+            }
+            std::size_t dash = item.find('-');
+            if (dash == std::string_view::npos) {
+                std::optional<std::int32_t> n = ReadInt(item);
+                if (!n)
+                    Report(line, prefix + "item " + Quoted(item) + " reads as 0" +
+                                     (item == "*" ? " (only a field that is just * means every "
+                                                    "value)"
+                                                  : ""));
+                else if (fieldMatchesSomething && (*n < field.Low || *n > field.High))
+                    Report(line, prefix + "item " + Quoted(item) + " matches no " + field.Unit);
+            } else {
+                std::string_view low = item.substr(0, dash);
+                std::string_view high = item.substr(dash + 1);
+                std::optional<std::int32_t> a = ReadInt(low);
+                std::optional<std::int32_t> b = ReadInt(high);
+                if (!a)
+                    Report(line, prefix + (low.empty() ? "the lower end of " + Quoted(item) +
+                                                             " is missing and reads as 0"
+                                                       : "the lower end " + Quoted(low) + " of " +
+                                                             Quoted(item) + " reads as 0"));
+                if (!b)
+                    Report(line, prefix + (high.empty() ? "the upper end of " + Quoted(item) +
+                                                              " is missing and reads as 0"
+                                                        : "the upper end " + Quoted(high) + " of " +
+                                                              Quoted(item) + " reads as 0"));
+                if (a && b && *a > *b)
+                    Report(line, prefix + "range " + Quoted(item) +
+                                     " matches nothing: ranges do not wrap around");
+                else if (a && b && fieldMatchesSomething && (*b < field.Low || *a > field.High))
+                    Report(line, prefix + "range " + Quoted(item) + " matches no " + field.Unit);
+            }
+            start = end + 1;
+        }
+    }
+
+    void EndSection() {
+        if (!FInSection)
+            return;
+        FInSection = false;
+        std::string name = FEntry.Name.empty() ? "(unnamed)" : FEntry.Name;
+        if (FEntry.CommandType == ctBuiltinResetTime && !FDroppedKeys.empty()) {
+            for (const auto& [key, line] : FDroppedKeys)
+                Report(line, std::string(key) +
+                                 " is not kept for an entry of type 2 (Builtin): it is "
+                                 "dropped at the next save");
+        }
+        if (FTimeLine == 0) {
+            Report(FHeaderLine, "entry " + Quoted(name) +
+                                    " has no Time= line: its time fields are empty and it is "
+                                    "never due");
+            return;
+        }
+        TDueFinder finder(FEntry);
+        const TMatchTables& tables = finder.Tables();
+        const bool matchesAny[5] = {
+            std::any_of(tables.Minutes.begin(), tables.Minutes.end(), [](bool b) { return b; }),
+            std::any_of(tables.Hours.begin(), tables.Hours.end(), [](bool b) { return b; }),
+            std::any_of(tables.Days.begin(), tables.Days.end(), [](bool b) { return b; }),
+            std::any_of(tables.Months.begin(), tables.Months.end(), [](bool b) { return b; }),
+            std::any_of(tables.WeekDays.begin(), tables.WeekDays.end(), [](bool b) { return b; }),
+        };
+        for (std::size_t i = 0; i < Fields.size(); ++i)
+            CheckFieldItems(FTimeLine, Fields[i], *FieldText(FEntry, i), matchesAny[i]);
+        if (!finder.NeverDue())
+            return;
+        bool explained = false;
+        for (std::size_t i = 0; i < Fields.size(); ++i) {
+            const std::string& text = *FieldText(FEntry, i);
+            if (text.empty())
+                Report(FTimeLine, "entry " + Quoted(name) + " is never due: its " + Fields[i].Name +
+                                      " field is empty");
+            else if (!matchesAny[i])
+                Report(FTimeLine, "entry " + Quoted(name) + " is never due: " + Fields[i].Name +
+                                      " " + Quoted(text) + " matches no " + Fields[i].Unit);
+            explained = explained || text.empty() || !matchesAny[i];
+        }
+        if (!explained)
+            Report(FTimeLine, "entry " + Quoted(name) + " is never due: no date has Days " +
+                                  Quoted(FEntry.Days) + " in Months " + Quoted(FEntry.Months) +
+                                  " on WeekDays " + Quoted(FEntry.WeekDays));
+    }
+
+    void CheckEnd(std::size_t end) {
+        if (end < FContent.size()) {
+            std::string_view rest = FContent.substr(end + 1);
+            if (rest.find_first_not_of(std::string_view("\r\n\x1a \t", 5)) !=
+                std::string_view::npos)
+                Report(FLines.LineAt(end), "Ctrl-Z ends the file here: the " +
+                                               std::to_string(rest.size()) +
+                                               " bytes after it are not read");
+        }
+        if (!FSeenHeader &&
+            FContent.substr(0, end).find_first_not_of(" \t\r\n") != std::string_view::npos)
+            Report(1, "no '[Schedule ' header: the file holds no entries");
+    }
+
+    std::string_view FContent;
+    TLineCounter FLines;
+    std::vector<TFinding> FFindings;
+    bool FInSection = false;
+    bool FSeenHeader = false;
+    TSchedule FEntry;
+    std::size_t FHeaderLine = 0;
+    std::size_t FTimeLine = 0;
+    std::map<TSchedLineKind, std::size_t> FFirstLineOf;
+    std::vector<std::pair<std::string_view, std::size_t>> FDroppedKeys;
+};
+
+} // namespace
+
+std::vector<TFinding> CheckScheduleText(std::string_view content) {
+    return TChecker(content).Run();
+}
+
+std::vector<TFinding> CheckSchedulePermissions(mode_t fileMode, mode_t folderMode) {
+    std::vector<TFinding> findings;
+    if ((fileMode & (S_IWGRP | S_IWOTH)) != 0)
+        findings.push_back(
+            TFinding{0, std::string("the file is writable by ") +
+                            ((fileMode & S_IWOTH) != 0 ? "every user" : "its group") +
+                            ": anyone who can write it can run programs as you"});
+    // Without the sticky bit, whoever may write the folder may replace the file in it.
+    if ((folderMode & (S_IWGRP | S_IWOTH)) != 0 && (folderMode & S_ISVTX) == 0)
+        findings.push_back(TFinding{
+            0, std::string("the folder is writable by ") +
+                   ((folderMode & S_IWOTH) != 0 ? "every user" : "its group") +
+                   ": anyone who can write it can replace the file and run programs as you"});
+    return findings;
+}
+
+} // namespace vantle::cli

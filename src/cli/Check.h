@@ -1,0 +1,23 @@
+// The findings of `vantle-schedctl check`: what the lenient reader takes without a
+// word, but a person writing the file almost certainly did not mean.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+namespace vantle::cli {
+
+struct TFinding {
+    std::size_t Line = 0; // as an editor counts lines (CR LF, CR or LF each end one); 0: the file
+    std::string Message;
+};
+
+/// Findings in the content, ordered by line.
+std::vector<TFinding> CheckScheduleText(std::string_view content);
+/// Findings about who may write the file and its folder (their permission bits).
+std::vector<TFinding> CheckSchedulePermissions(mode_t fileMode, mode_t folderMode);
+
+} // namespace vantle::cli

@@ -1,0 +1,140 @@
+#include "cli/NextDue.h"
+
+#include "sched/TimeField.h"
+
+#include <ctime>
+
+namespace vantle::cli {
+
+namespace {
+
+constexpr std::int64_t DaysPer400Years = 146097;
+constexpr std::int64_t MSecsPerMinute = 60000;
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    std::int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+// A day of the calendar that steps forward one day at a time without decoding.
+struct TCivilDay {
+    std::int64_t Number = 0; // days since 30 December 1899
+    int Year = 1899, Month = 12, Day = 30, WeekDay = 6;
+
+    explicit TCivilDay(std::int64_t number) : Number(number) {
+        TDateTime date = static_cast<TDateTime>(number);
+        TDateParts parts = DecodeDate(date);
+        Year = parts.Year;
+        Month = parts.Month;
+        Day = parts.Day;
+        WeekDay = WeekDayOf(date);
+    }
+    void Advance() {
+        ++Number;
+        WeekDay = (WeekDay + 1) % 7;
+        if (++Day > DaysInMonth(Year, Month)) {
+            Day = 1;
+            if (++Month > 12) {
+                Month = 1;
+                ++Year;
+            }
+        }
+    }
+};
+
+bool DayMatches(const TMatchTables& tables, const TCivilDay& day) {
+    return tables.Days[static_cast<std::size_t>(day.Day)] &&
+           tables.Months[static_cast<std::size_t>(day.Month)] &&
+           tables.WeekDays[static_cast<std::size_t>(day.WeekDay)];
+}
+
+// Whether the local clock ever shows that minute: mktime moves a time inside a
+// daylight-saving gap out of it.
+bool LocalMinuteExists(const TCivilDay& day, int hour, int minute) {
+    std::tm tm{};
+    tm.tm_year = day.Year - 1900;
+    tm.tm_mon = day.Month - 1;
+    tm.tm_mday = day.Day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_isdst = -1;
+    if (mktime(&tm) == static_cast<std::time_t>(-1))
+        return true; // beyond what the zone rules can say: take the wall clock as it is
+    return tm.tm_hour == hour && tm.tm_min == minute && tm.tm_mday == day.Day;
+}
+
+template <std::size_t N> bool AnyOf(const std::array<bool, N>& table, std::size_t first) {
+    for (std::size_t i = first; i < N; ++i)
+        if (table[i])
+            return true;
+    return false;
+}
+
+} // namespace
+
+TMatchTables MatchTablesOf(const TSchedule& entry) {
+    TMatchTables tables;
+    for (std::int32_t v = 0; v < 60; ++v)
+        tables.Minutes[static_cast<std::size_t>(v)] = FieldMatches(v, entry.Minutes);
+    for (std::int32_t v = 0; v < 24; ++v)
+        tables.Hours[static_cast<std::size_t>(v)] = FieldMatches(v, entry.Hours);
+    for (std::int32_t v = 1; v <= 31; ++v)
+        tables.Days[static_cast<std::size_t>(v)] = FieldMatches(v, entry.Days);
+    for (std::int32_t v = 1; v <= 12; ++v)
+        tables.Months[static_cast<std::size_t>(v)] = FieldMatches(v, entry.Months);
+    for (std::int32_t v = 0; v < 7; ++v)
+        tables.WeekDays[static_cast<std::size_t>(v)] = FieldMatches(v, entry.WeekDays);
+    return tables;
+}
+
+TDueFinder::TDueFinder(const TSchedule& entry) : FTables(MatchTablesOf(entry)) {
+    for (std::int32_t h = 0; h < 24; ++h)
+        if (FTables.Hours[static_cast<std::size_t>(h)])
+            FHours.push_back(h);
+    for (std::int32_t m = 0; m < 60; ++m)
+        if (FTables.Minutes[static_cast<std::size_t>(m)])
+            FMinutes.push_back(m);
+    if (FHours.empty() || FMinutes.empty() || !AnyOf(FTables.Days, 1) ||
+        !AnyOf(FTables.Months, 1) || !AnyOf(FTables.WeekDays, 0))
+        return;
+    // Any start will do: one whole cycle holds every month, day and weekday combination.
+    TCivilDay day(0);
+    for (std::int64_t i = 0; i < DaysPer400Years; ++i, day.Advance()) {
+        if (DayMatches(FTables, day)) {
+            FNeverDue = false;
+            return;
+        }
+    }
+}
+
+std::vector<TDateTime> TDueFinder::Next(TDateTime from, int count) const {
+    std::vector<TDateTime> moments;
+    if (FNeverDue || count <= 0)
+        return moments;
+    std::int64_t firstMinute = FloorDiv(ToMSecs(from), MSecsPerMinute) + 1;
+    TCivilDay day(FloorDiv(firstMinute, 1440));
+    int firstMinuteOfDay = static_cast<int>(firstMinute - day.Number * 1440);
+    // After a moment found, the next lies within one cycle of it; past that, only
+    // daylight-saving gaps can have swallowed every candidate.
+    std::int64_t lastDay = day.Number + DaysPer400Years;
+    for (; day.Number <= lastDay; day.Advance(), firstMinuteOfDay = 0) {
+        if (!DayMatches(FTables, day))
+            continue;
+        for (std::int32_t hour : FHours) {
+            if (hour * 60 + 59 < firstMinuteOfDay)
+                continue;
+            for (std::int32_t minute : FMinutes) {
+                int minuteOfDay = hour * 60 + minute;
+                if (minuteOfDay < firstMinuteOfDay || !LocalMinuteExists(day, hour, minute))
+                    continue;
+                moments.push_back(FromMSecs((day.Number * 1440 + minuteOfDay) * MSecsPerMinute));
+                if (static_cast<int>(moments.size()) == count)
+                    return moments;
+                lastDay = day.Number + DaysPer400Years;
+            }
+        }
+    }
+    return moments;
+}
+
+} // namespace vantle::cli

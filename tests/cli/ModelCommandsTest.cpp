@@ -1,0 +1,284 @@
+#include "cli/Commands.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace vantle::cli {
+namespace {
+
+using test::ReadFile;
+using test::TTempDir;
+using test::WriteFile;
+
+struct TRun {
+    int Code;
+    std::string Out, Err;
+};
+
+TRun SchedCtl(const TArgs& args) {
+    std::ostringstream out, err;
+    int code = RunSchedCtl(args, out, err);
+    return TRun{code, out.str(), err.str()};
+}
+
+std::string Section(int n, const std::string& name, const std::string& time,
+                    const std::string& active = "Yes") {
+    return "[Schedule " + std::to_string(n) + "]\r\nName=" + name + "\r\nTime=" + time +
+           "\r\nActive=" + active + "\r\n";
+}
+
+class ModelCommandsTest : public ::testing::Test {
+protected:
+    std::string Write(const std::string& content) {
+        std::string path = FDir.File("s.ini");
+        WriteFile(path, content);
+        chmod(path.c_str(), 0600);
+        return path;
+    }
+    TTempDir FDir;
+};
+
+TEST_F(ModelCommandsTest, FmtPrintsTheSavedFormAndWritesItBack) {
+    std::string path = Write("junk\r\n[Schedule 5]\r\nname=x\r\nName=A\r\nTime=1 2 3 4 5\r\n"
+                             "CommandType=2\r\nCommand=gone\r\n[Schedule 5]\nName=B\r");
+    const std::string expected = "[Schedule 0]\r\nName=A\r\nTime=1 2 3 4 5\r\nActive=No\r\n"
+                                 "CommandType=2\r\nWinState=0\r\n\r\n"
+                                 "[Schedule 1]\r\nName=\r\nTime=    \r\nActive=No\r\n"
+                                 "CommandType=1\r\nWinState=0\r\nCommand=\r\nParms=\r\n"
+                                 "WorkDir=\r\n";
+    TRun run = SchedCtl({"fmt", path});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, expected);
+    chmod(path.c_str(), 0640);
+    run = SchedCtl({"fmt", "-w", path});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(ReadFile(path), expected);
+    struct stat st {};
+    stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
+    std::string path = Write(Section(0, "A", "* * * * *"));
+    std::string missing = FDir.File("missing.ini");
+    const std::vector<std::pair<TArgs, std::string>> cases = {
+        {{"fmt"}, "no FILE given"},
+        {{"fmt", path, path}, "more than one FILE"},
+        {{"fmt", "-x", path}, "unknown option '-x'"},
+        {{"fmt", "-w", missing}, missing + ": File not found"},
+        {{"fmt", FDir.Path().string()}, "not a regular file"},
+        {{"check", missing}, "File not found"},
+        {{"due", path}, "--at is required"},
+        {{"due", "--at", "2024-01-01", path}, "--at wants \"YYYY-MM-DD hh:mm[:ss]\""},
+        {{"due", "--at", "2024-02-30 10:00", path}, "is not a date and time of the calendar"},
+        {{"due", "--at", "2024-01-01 24:00", path}, "is not a date and time of the calendar"},
+        {{"due", path, "--at"}, "option --at needs a value"},
+        {{"next", "--from", "2024-01-01 10:00:00", path}, "--from wants \"YYYY-MM-DD hh:mm\""},
+        {{"next", "--count", "0", path}, "--count wants a whole number"},
+        {{"next", "--count", "-3", path}, "--count wants a whole number"},
+        {{"next", "--count=x", path}, "--count wants a whole number"},
+        {{"next", "--at", "2024-01-01 10:00", path}, "unknown option '--at'"},
+    };
+    for (const auto& [args, message] : cases) {
+        TRun run = SchedCtl(args);
+        EXPECT_EQ(run.Code, 2) << args[0] << " " << message;
+        EXPECT_NE(run.Err.find(message), std::string::npos) << run.Err;
+        EXPECT_EQ(run.Out, "");
+    }
+    EXPECT_FALSE(std::filesystem::exists(missing)); // fmt -w did not create it
+}
+
+TEST_F(ModelCommandsTest, DuePrintsNamesInListOrder) {
+    // 2024-09-13 is a Friday.
+    std::string path =
+        Write(Section(0, "every", "* * * * *") + Section(1, "off", "* * * * *", "No") +
+              Section(2, "half past two", "30 2 * * *") + Section(3, "friday 13th", "* * 13 * 5") +
+              Section(4, "tuesday", "* * * * 2"));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"2024-09-13 02:30", "every\nhalf past two\nfriday 13th\n"},
+        {"2024-09-13 02:30:59", "every\nhalf past two\nfriday 13th\n"},
+        {"2024-09-13 02:31", "every\nfriday 13th\n"},
+        {"2024-09-17 02:30", "every\nhalf past two\ntuesday\n"},
+    };
+    for (const auto& [at, names] : cases) {
+        TRun run = SchedCtl({"due", "--at", at, path});
+        EXPECT_EQ(run.Code, 0) << run.Err;
+        EXPECT_EQ(run.Out, names) << at;
+    }
+    EXPECT_EQ(SchedCtl({"due", "--at=2024-09-13 02:31", path}).Out, "every\nfriday 13th\n");
+}
+
+struct TNextCase {
+    const char* Time;
+    const char* From;
+    std::vector<std::string> Moments; // "never" alone when it can never be due
+};
+
+class NextTest : public ModelCommandsTest, public ::testing::WithParamInterface<TNextCase> {};
+
+TEST_P(NextTest, FindsTheNextMomentsOrNever) {
+    std::string path = Write(Section(0, "e", GetParam().Time));
+    TRun run = SchedCtl({"next", "--from", GetParam().From, "--count", "3", path});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    std::string expected;
+    for (const std::string& moment : GetParam().Moments)
+        expected += "e\t" + moment + "\n";
+    EXPECT_EQ(run.Out, expected) << GetParam().Time;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calendar, NextTest,
+    ::testing::Values(TNextCase{"* * * * *",
+                                "2024-01-01 00:00",
+                                {"2024-01-01 00:01", "2024-01-01 00:02", "2024-01-01 00:03"}},
+                      TNextCase{"0,30 23 31 12 *",
+                                "2024-12-31 23:00",
+                                {"2024-12-31 23:30", "2025-12-31 23:00", "2025-12-31 23:30"}},
+                      TNextCase{"0 0 29 2 *",
+                                "2024-03-01 00:00",
+                                {"2028-02-29 00:00", "2032-02-29 00:00", "2036-02-29 00:00"}},
+                      // Leap days on a Monday, with 2100 not a leap year.
+                      TNextCase{"0 12 29 2 1",
+                                "2024-01-01 00:00",
+                                {"2044-02-29 12:00", "2072-02-29 12:00", "2112-02-29 12:00"}},
+                      TNextCase{"0 0 13 * 5",
+                                "2024-01-01 00:00",
+                                {"2024-09-13 00:00", "2024-12-13 00:00", "2025-06-13 00:00"}},
+                      TNextCase{"0 0 30 2 *", "2024-01-01 00:00", {"never"}},
+                      TNextCase{"0 0 31 4,6,9,11 *", "2024-01-01 00:00", {"never"}},
+                      TNextCase{"60 * * * *", "2024-01-01 00:00", {"never"}},
+                      TNextCase{"* * 50-10 * *", "2024-01-01 00:00", {"never"}},
+                      TNextCase{"* * * * 7", "2024-01-01 00:00", {"never"}},
+                      TNextCase{"* * 0 * *", "2024-01-01 00:00", {"never"}},
+                      TNextCase{"0 12", "2024-01-01 00:00", {"never"}},
+                      TNextCase{"*,5 * * * *",
+                                "2024-01-01 00:00",
+                                {"2024-01-01 00:05", "2024-01-01 01:00", "2024-01-01 01:05"}}));
+
+TEST_F(ModelCommandsTest, NextSkipsInactiveEntriesAndLocalTimesTheClockSkips) {
+    std::string path =
+        Write(Section(0, "night", "30 2 * * *") + Section(1, "off", "* * * * *", "No"));
+    const char* saved = std::getenv("TZ");
+    std::string savedTz = saved ? saved : "";
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1); // 2024-03-31 02:00 jumps to 03:00
+    tzset();
+    TRun run = SchedCtl({"next", "--from", "2024-03-30 00:00", "--count", "3", path});
+    saved ? setenv("TZ", savedTz.c_str(), 1) : unsetenv("TZ");
+    tzset();
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out,
+              "night\t2024-03-30 02:30\nnight\t2024-04-01 02:30\nnight\t2024-04-02 02:30\n");
+}
+
+TEST_F(ModelCommandsTest, CheckIsQuietOnACleanFile) {
+    std::string path = Write(Section(0, "A", "0,30 9-17 * * 1-5") + "CommandType=0\r\n\r\n" +
+                             Section(1, "B", "* * 1 1 *", "No") + "Comment=\r\n");
+    TRun run = SchedCtl({"check", path});
+    EXPECT_EQ(run.Code, 0);
+    EXPECT_EQ(run.Out, "");
+}
+
+struct TCheckCase {
+    const char* What;
+    std::string Content;
+    std::string Finding; // the expected report line after "FILE:"
+};
+
+class CheckTest : public ModelCommandsTest, public ::testing::WithParamInterface<TCheckCase> {};
+
+TEST_P(CheckTest, ReportsWhatTheReaderSilentlyAccepts) {
+    std::string path = Write(GetParam().Content);
+    TRun run = SchedCtl({"check", path});
+    EXPECT_EQ(run.Code, 1) << GetParam().What;
+    EXPECT_NE(run.Out.find(path + ":" + GetParam().Finding + "\n"), std::string::npos)
+        << GetParam().What << "\n"
+        << run.Out;
+}
+
+const std::string Good = Section(0, "A", "* * * * *");
+
+INSTANTIATE_TEST_SUITE_P(
+    Findings, CheckTest,
+    ::testing::Values(
+        TCheckCase{"case", Good + "name=x\r\n",
+                   "5: 'name=' is not the key 'Name=' (keys match case and start the line): the "
+                   "line is ignored"},
+        TCheckCase{"leading blank", Good + " Name=x\r\n",
+                   "5: blank before 'Name=': a key must start the line, so the line is ignored"},
+        TCheckCase{"header case", Good + "[schedule 1]\r\n",
+                   "5: '[schedule 1]' is not an entry header (a header starts with '[Schedule ', "
+                   "capital S and a blank): the lines that follow go on filling the entry above"},
+        TCheckCase{"before header", "Name=x\r\n" + Good,
+                   "1: Name= line before the first '[Schedule ' header is ignored"},
+        TCheckCase{"unknown line", Good + "Foo\r\n",
+                   "5: line matches no key and is ignored; it is dropped at the next save"},
+        TCheckCase{"four fields", Section(0, "A", "* * * *"),
+                   "3: Time= has 4 fields; it needs 5 (minutes hours days months weekdays, "
+                   "separated by single blanks)"},
+        TCheckCase{"two blanks", Section(0, "A", "*  * * * *"),
+                   "3: Time= has 6 fields; it needs 5 (minutes hours days months weekdays, "
+                   "separated by single blanks)"},
+        TCheckCase{"Active", Section(0, "A", "* * * * *", "True"),
+                   "4: Active=True reads as No: only Yes (in any case) makes the entry active"},
+        TCheckCase{"CommandType", Good + "CommandType=3\r\n",
+                   "5: CommandType=3 is out of range 0 to 2 and is ignored: the entry keeps 1"},
+        TCheckCase{"CommandType text", Good + "CommandType=abc\r\n",
+                   "5: CommandType=abc is not a number and reads as 0"},
+        TCheckCase{"WinState", Good + "WinState=7\r\n",
+                   "5: WinState=7 is out of range 0 to 3 and is ignored: the entry keeps 0"},
+        TCheckCase{"star item", Section(0, "A", "*,5 * * * *"),
+                   "3: Minutes '*,5': item '*' reads as 0 (only a field that is just * means "
+                   "every value)"},
+        TCheckCase{"empty item", Section(0, "A", "1,,5 * * * *"),
+                   "3: Minutes '1,,5': the empty item stops the scan, so '5' after it is never "
+                   "looked at"},
+        TCheckCase{"text item", Section(0, "A", "* * * * abc"),
+                   "3: WeekDays 'abc': item 'abc' reads as 0"},
+        TCheckCase{"open range", Section(0, "A", "5- * * * *"),
+                   "3: Minutes '5-': the upper end of '5-' is missing and reads as 0"},
+        TCheckCase{"empty field", Section(0, "A", "* * * * "),
+                   "3: entry 'A' is never due: its WeekDays field is empty"},
+        TCheckCase{"60 minutes", Section(0, "A", "60 * * * *"),
+                   "3: entry 'A' is never due: Minutes '60' matches no minute (0 to 59)"},
+        TCheckCase{"wrap-around", Section(0, "A", "50-10 * * * *"),
+                   "3: Minutes '50-10': range '50-10' matches nothing: ranges do not wrap "
+                   "around"},
+        TCheckCase{"30 February", Section(0, "A", "0 0 30 2 *"),
+                   "3: entry 'A' is never due: no date has Days '30' in Months '2' on "
+                   "WeekDays '*'"},
+        TCheckCase{"out of range item", Section(0, "A", "0,60 * * * *"),
+                   "3: Minutes '0,60': item '60' matches no minute (0 to 59)"},
+        TCheckCase{"no time", "[Schedule 0]\r\nName=A\r\n",
+                   "1: entry 'A' has no Time= line: its time fields are empty and it is never "
+                   "due"},
+        TCheckCase{"twice", Good + "Name=B\r\n",
+                   "5: second Name= in this entry: it replaces the value of line 2"},
+        TCheckCase{"type 2 command", Good + "CommandType=2\r\nCommand=x\r\n",
+                   "6: Command= is not kept for an entry of type 2 (Builtin): it is dropped at "
+                   "the next save"},
+        TCheckCase{"LF only", "[Schedule 0]\nName=A\nTime=* * * * *\n",
+                   "1: a line feed without a carriage return does not end a line: the reader "
+                   "takes what follows it as part of this line"},
+        TCheckCase{"Ctrl-Z", Good + "\x1a" + Section(1, "B", "* * * * *"),
+                   "5: Ctrl-Z ends the file here: the 50 bytes after it are not read"}));
+
+TEST_F(ModelCommandsTest, CheckWarnsAboutAFileOthersMayWrite) {
+    std::string path = Write(Good);
+    chmod(path.c_str(), 0620);
+    TRun run = SchedCtl({"check", path});
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_EQ(run.Out, path + ": the file is writable by its group: anyone who can write it can "
+                              "run programs as you\n");
+    chmod(path.c_str(), 0602);
+    EXPECT_NE(SchedCtl({"check", path}).Out.find("writable by every user"), std::string::npos);
+}
+
+} // namespace
+} // namespace vantle::cli
