@@ -194,7 +194,7 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesForRealFailures) {
     WriteFile(document, "text");
     fs::permissions(document, fs::perms::owner_read | fs::perms::owner_write);
     std::string garbage = Dir.File("garbage");
-    WriteFile(garbage, std::string("\x7f\x01\x02 not a program", 20));
+    WriteFile(garbage, "\x7f\x01\x02 not a program");
     fs::permissions(garbage, fs::perms::owner_all);
 
     EXPECT_EQ(Starter.StartProgram(Dir.File("missing"), "", "", 1), 2u);
