@@ -97,6 +97,14 @@ TDueFinder::TDueFinder(const TSchedule& entry) : FTables(MatchTablesOf(entry)) {
     if (FHours.empty() || FMinutes.empty() || !AnyOf(FTables.Days, 1) ||
         !AnyOf(FTables.Months, 1) || !AnyOf(FTables.WeekDays, 0))
         return;
+    // Shortcut for the common impossible date (30 February): no month has such a day.
+    bool dateExists = false;
+    for (int month = 1; month <= 12 && !dateExists; ++month)
+        for (int d = 1; d <= DaysInMonth(2000, month) && !dateExists; ++d) // 2000: a leap year
+            dateExists = FTables.Months[static_cast<std::size_t>(month)] &&
+                         FTables.Days[static_cast<std::size_t>(d)];
+    if (!dateExists)
+        return;
     // Any start will do: one whole cycle holds every month, day and weekday combination.
     TCivilDay day(0);
     for (std::int64_t i = 0; i < DaysPer400Years; ++i, day.Advance()) {

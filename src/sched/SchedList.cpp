@@ -126,8 +126,10 @@ void ReplaceFile(const std::string& target, std::string_view content) {
         RaiseInOutError(errno);
 
     std::string folder = FolderOf(target);
+    // Shortened so the temporary name stays within the 255 bytes a name may have.
     std::string base =
-        target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
+        target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1)
+            .substr(0, 200);
     static unsigned counter = 0;
     std::string tempName;
     int raw = -1;
@@ -148,8 +150,10 @@ void ReplaceFile(const std::string& target, std::string_view content) {
     int error = 0;
     if (exists) {
         // Owner first: changing it clears set-id bits that fchmod then puts back.
-        if (old.st_uid != geteuid() || old.st_gid != getegid())
-            (void)fchown(fd.Get(), old.st_uid, old.st_gid); // best effort: only root may
+        if ((old.st_uid != geteuid() || old.st_gid != getegid()) &&
+            fchown(fd.Get(), old.st_uid, old.st_gid) != 0) {
+            // Best effort: only root may give a file away; the new file is then ours.
+        }
         if (fchmod(fd.Get(), old.st_mode & 07777) != 0)
             error = errno;
     }
