@@ -1,0 +1,113 @@
+// The desktop program's grid with 10,000 entries, offscreen: filling it from the list,
+// and one header-click sort.
+#include "netware/NetSession.h"
+#include "sched/SchedFile.h"
+#include "ui/SchedMain.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+
+using namespace vantle;
+
+namespace {
+
+class TNoStarter : public TProgramStarter {
+public:
+    std::uint32_t StartProgram(const std::string&, const std::string&, const std::string&,
+                               int) override {
+        return SE_START_ACCEPTED;
+    }
+};
+
+class TNoClockSetter : public TClockSetter {
+public:
+    bool SetSystemTime(const TSystemTime&) override { return false; }
+};
+
+// Names in a scrambled order, so a sort has work to do.
+std::string ScheduleText(int count) {
+    std::vector<std::unique_ptr<TSchedule>> entries;
+    std::vector<const TSchedule*> view;
+    for (int i = 0; i < count; ++i) {
+        auto entry = std::make_unique<TSchedule>();
+        entry->Name = "Job " + std::to_string((i * 7919) % count);
+        entry->Minutes = std::to_string(i % 60);
+        entry->Hours = i % 2 == 0 ? "*" : "9-17";
+        entry->Days = entry->Months = "*";
+        entry->WeekDays = "1-5";
+        entry->Command = "/opt/batch/job";
+        entry->Active = i % 10 != 0;
+        entries.push_back(std::move(entry));
+        view.push_back(entries.back().get());
+    }
+    return FormatScheduleFile(view);
+}
+
+// One window for every benchmark: the application object lives for the whole run.
+TfmSchedMain& Window(int entries) {
+    static std::unique_ptr<QApplication> app;
+    static std::unique_ptr<TfmSchedMain> window;
+    static std::filesystem::path folder;
+    if (!window) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "UiGridBench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vantle-uibench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            std::abort();
+        folder = pattern;
+        std::ofstream(folder / "vantle-scheduler.INI", std::ios::binary) << ScheduleText(entries);
+        static TNoStarter starter;
+        static TNoClockSetter clockSetter;
+        TSchedMainServices services;
+        services.Scheduler = SystemSchedulerServices();
+        services.Scheduler.Starter = &starter;
+        services.Scheduler.ClockSetter = &clockSetter;
+        services.Scheduler.MakeSession = [] { return std::make_unique<TNoNetSession>(); };
+        services.Scheduler.ExecutablePath = (folder / "vantle-scheduler").string();
+        window = std::make_unique<TfmSchedMain>(0, services);
+        window->show();
+        QApplication::processEvents();
+        std::atexit([] {
+            window.reset();
+            app.reset();
+            std::error_code ec;
+            std::filesystem::remove_all(folder, ec);
+        });
+    }
+    return *window;
+}
+
+void GridFill(benchmark::State& state) {
+    TfmSchedMain& window = Window(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        window.FillGrid();
+        QApplication::processEvents(); // the repaint it asked for
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(GridFill)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// A click on the name column: ascending and descending in turn.
+void GridSort(benchmark::State& state) {
+    TfmSchedMain& window = Window(static_cast<int>(state.range(0)));
+    window.FillGrid();
+    for (auto _ : state) {
+        window.SortGrid(0);
+        QApplication::processEvents();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(GridSort)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+} // namespace
