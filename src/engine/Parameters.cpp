@@ -44,12 +44,22 @@ TDateTime WithTimeOf(TDateTime date, TDateTime timeSource) {
     return FromMSecs(ToMSecs(date) + timeOfDay);
 }
 
-TDateTime AddMSecs(TDateTime value, std::int64_t msecs) {
-    return FromMSecs(ToMSecs(value) + msecs);
-}
-
 [[noreturn]] void RaiseDateError() {
     throw EConvertError("Invalid argument to date encode");
+}
+
+// Days, hours, minutes and seconds may carry the date out of the calendar too; that
+// date is as impossible as one a month offset reaches, so it raises the same error.
+TDateTime AddMSecs(TDateTime value, std::int64_t msecs) {
+    static const std::int64_t First = ToMSecs(EncodeDate(1, 1, 1));
+    static const std::int64_t Last = ToMSecs(EncodeDate(9999, 12, 31)) + MSecsPerDay - 1;
+    std::int64_t start = ToMSecs(value);
+    if (start < First || start > Last)
+        RaiseDateError();
+    std::int64_t result = start + msecs; // |msecs| stays below 2^31 days: no overflow
+    if (result < First || result > Last)
+        RaiseDateError();
+    return FromMSecs(result);
 }
 
 TDateTime IncYears(TDateTime value, std::int32_t years) {

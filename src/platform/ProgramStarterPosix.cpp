@@ -94,6 +94,13 @@ std::uint32_t ExecFirst(const std::vector<std::string>& candidates, std::vector<
     for (int sig = 1; sig < NSIG; ++sig)
         sigaction(sig, &standard, nullptr);
 
+    // A scheduler started with its standard files closed may hold the pipe on 0 to 2,
+    // where /dev/null is about to go.
+    if (statusFd <= 2) {
+        int moved = ::fcntl(statusFd, F_DUPFD_CLOEXEC, 3);
+        if (moved >= 0)
+            statusFd = moved;
+    }
     if (plan.Directory != nullptr && ::chdir(plan.Directory) != 0)
         Report(statusFd, StartCodeFromErrno(errno, true));
     int null = ::open("/dev/null", O_RDWR);

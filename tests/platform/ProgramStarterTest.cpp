@@ -208,4 +208,20 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesForRealFailures) {
     ExpectNoChildLeft();
 }
 
+TEST_F(ProgramStarterTest, ReportsFailuresWithItsOwnStandardFilesClosed) {
+    // A daemon without standard files gets the status pipe on 0 and 1.
+    pid_t scheduler = fork();
+    ASSERT_GE(scheduler, 0);
+    if (scheduler == 0) {
+        close(0);
+        close(1);
+        close(2);
+        _exit(static_cast<int>(Starter.StartProgram(Dir.File("missing"), "", "", 1)));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(scheduler, &status, 0), scheduler);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
 } // namespace
