@@ -30,6 +30,8 @@ namespace {
 const char* const HeaderTexts[TScheduleGrid::ColCount] = {"Name", "Minutes", "Hours",
                                                           "Days", "Months",  "WeekDays"};
 
+const std::array<int, 2> PanelWidths{110, 50};
+
 QString QStringOf(const std::string& text) {
     return QString::fromUtf8(text);
 }
@@ -65,6 +67,11 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     if (FServices.Scheduler.ExecutablePath.empty())
         FServices.Scheduler.ExecutablePath = ExecutablePath();
     setWindowTitle(QStringLiteral("Vantle Scheduler"));
+    // The window's texts are 8 points high, which the fixed pixel sizes of the grid's
+    // rows and the status bar's panels are made for.
+    QFont windowFont = font();
+    windowFont.setPointSize(8);
+    setFont(windowFont);
     CreateMenu();
     CreateControls();
     // An error while creating is shown and the window still comes up, as with any
@@ -101,6 +108,7 @@ void TfmSchedMain::CreateMenu() {
     Run1->setCheckable(true);
     Save1 = item(File1, "Save1", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S),
                  &TfmSchedMain::Save1Click);
+    Save1->setEnabled(false); // nothing to save until the list says otherwise
     Refresh1 = item(File1, "Refresh1", "Re&fresh", {}, &TfmSchedMain::Refresh1Click);
     N2 = separator(File1, "N2");
     ResetLog1 = item(File1, "ResetLog1", "&Reset Log", {}, &TfmSchedMain::ResetLog1Click);
@@ -171,9 +179,9 @@ void TfmSchedMain::CreateControls() {
         Panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusBar1->addWidget(Panels[i]);
     }
-    Panels[0]->setFixedWidth(110);
+    Panels[0]->setFixedWidth(PanelWidths[0]);
     Panels[0]->setAlignment(Qt::AlignCenter);
-    Panels[1]->setFixedWidth(50);
+    Panels[1]->setFixedWidth(PanelWidths[1]);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -302,7 +310,10 @@ void TfmSchedMain::UpdateStatusBar() {
     const TFormatSettings& settings = FormatSettings();
     Panels[0]->setText(
         QStringOf(FormatDateTime(settings.ShortDateFormat + " hh:mm", Clock().Now(), settings)));
-    Panels[1]->setText(QStringOf(" " + EnabledText(Scheduler->Enabled())));
+    Panels[1]->setText(QStringLiteral(" ") + QStringOf(EnabledText(Scheduler->Enabled())));
+    // Wider than planned only when the user's font or date format needs it.
+    for (std::size_t i = 0; i < Panels.size(); ++i)
+        Panels[i]->setFixedWidth(std::max(PanelWidths[i], Panels[i]->sizeHint().width()));
 }
 
 void TfmSchedMain::UpdateSaveItem() {
@@ -445,7 +456,8 @@ void TfmSchedMain::FillGrid() {
 
 void TfmSchedMain::ShowEntryInRow(std::int32_t index, std::int32_t row) {
     const TSchedule& entry = SchedList->Items(index);
-    sgScheduleList->SetCells(0, row, entry.Active ? entry.Name : "**" + entry.Name);
+    sgScheduleList->SetCells(0, row,
+                             entry.Active ? entry.Name : std::string("**").append(entry.Name));
     sgScheduleList->SetCells(1, row, entry.Minutes);
     sgScheduleList->SetCells(2, row, entry.Hours);
     sgScheduleList->SetCells(3, row, entry.Days);

@@ -256,5 +256,9 @@ void TScheduleGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TScheduleGrid::keyPressEvent(QKeyEvent* event) {
     emit KeyDown(event->key(), event->modifiers());
+    // Copy belongs to the menu's item, which is always disabled; the item view would
+    // otherwise copy the current cell on its own.
+    if (event->matches(QKeySequence::Copy))
+        return;
     QTableWidget::keyPressEvent(event);
 }

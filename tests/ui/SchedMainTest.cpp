@@ -11,6 +11,7 @@
 #include "ui/ViewLog.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -354,6 +355,17 @@ private slots:
                                   fm->N3, fm->Duplicate1, fm->Cut1, fm->Copy1, fm->Paste1}));
         for (QAction* separator : {fm->N1, fm->N2, fm->N3, fm->N4})
             QVERIFY(separator->isSeparator());
+    }
+
+    void cutCopyPasteDoNothing() {
+        WriteIni({{"Backup", "30 2 * * *"}});
+        auto fm = ShowWindow();
+        QGuiApplication::clipboard()->setText("before");
+        for (Qt::Key key : {Qt::Key_X, Qt::Key_C, Qt::Key_V})
+            QTest::keyClick(fm->sgScheduleList, key, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
+        QCOMPARE(Column(*fm, 0), QStringList({"Backup"}));
+        QVERIFY(!fm->SchedList->Modified());
     }
 
     void saveFollowsModified() {
