@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -13,6 +14,35 @@
 #include <vector>
 
 namespace vantle::test {
+
+/// A folder of its own in memory (/dev/shm) where there is one, else in the temporary
+/// folder. A kill loop kills thousands of saves: on a memory file system their fsync
+/// costs nothing, while the order of writes, renames and kills stays the real one.
+class TMemoryDir {
+public:
+    TMemoryDir() {
+        std::error_code ec;
+        std::filesystem::path base = "/dev/shm";
+        if (!std::filesystem::is_directory(base, ec) || access(base.c_str(), W_OK) != 0)
+            base = std::filesystem::temp_directory_path();
+        std::string pattern = (base / "vantle-stress-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr)
+            FPath = pattern;
+    }
+    ~TMemoryDir() {
+        std::error_code ec;
+        if (!FPath.empty())
+            std::filesystem::remove_all(FPath, ec);
+    }
+    TMemoryDir(const TMemoryDir&) = delete;
+    TMemoryDir& operator=(const TMemoryDir&) = delete;
+
+    const std::filesystem::path& Path() const { return FPath; }
+    std::string File(const std::string& name) const { return (FPath / name).string(); }
+
+private:
+    std::filesystem::path FPath;
+};
 
 struct TChildResult {
     int Status = -1;    // as waitpid gives it
