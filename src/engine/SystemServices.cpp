@@ -1,6 +1,7 @@
 #include "engine/Scheduler.h"
 
 #include "netware/NetSession.h"
+#include "netware/nwbase.h"
 #include "platform/ClockSetterPosix.h"
 #include "platform/ExecutablePath.h"
 #include "platform/ProgramStarterPosix.h"
@@ -11,7 +12,9 @@ namespace {
 
 // The one place that decides which network session the real program gets.
 std::unique_ptr<TNetSession> MakeSystemSession() {
-    return std::make_unique<TNoNetSession>();
+    // The NetWare client, when installed, lies beside the program or on the loader's path.
+    return std::make_unique<TNWBase>(
+        std::make_unique<TDlLibraryLoader>(ExtractFileDir(ExecutablePath())));
 }
 
 } // namespace
