@@ -287,6 +287,13 @@ private slots:
         fm->Delete1->trigger();
         QVERIFY(FShown.isEmpty() && FQuestions.isEmpty());
         QCOMPARE(fm->SchedList->Count(), 0);
+        // The first entry takes the blank row, which becomes the selected one.
+        FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
+        fm->mnAdd->trigger();
+        QCOMPARE(grid->RowCount(), 2);
+        QVERIFY(grid->Objects(1));
+        QCOMPARE(grid->currentRow(), 0);
+        QVERIFY(fm->SelectedEntry());
     }
 
     void menu_data() {
@@ -436,6 +443,8 @@ private slots:
         QVERIFY(!fm->Save1->isEnabled());
         QVERIFY(ReadFile(LogPath()).find(":INI file changed, new schedule loaded\r\n") !=
                 std::string::npos);
+        PressHeader(*fm, 10); // the sort state outlives the refill: after descending, ascending
+        QCOMPARE(Column(*fm, 0), QStringList({"alpha", "delta", "gamma"}));
     }
 
     void headerClickSorts() {
@@ -598,16 +607,6 @@ private slots:
         FOnModal = nullptr; // cancelled: nothing changes
         fm->mnAdd->trigger();
         QCOMPARE(fm->SchedList->Count(), 3);
-    }
-
-    void addToEmptyList() {
-        auto fm = ShowWindow();
-        FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
-        fm->mnAdd->trigger();
-        QCOMPARE(fm->sgScheduleList->RowCount(), 2);
-        QVERIFY(fm->sgScheduleList->Objects(1));
-        QCOMPARE(fm->sgScheduleList->currentRow(), 0);
-        QVERIFY(fm->SelectedEntry());
     }
 
     void modifyWithoutChange() {
