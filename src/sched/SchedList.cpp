@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <signal.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,6 +116,36 @@ int SyncFolder(const std::string& folder) {
     return 0;
 }
 
+// Removes temporary files that saves of `base` killed half-way left in `folder`:
+// names ".BASE.PID.N.HEX" whose process is gone. A live saver's file is left alone.
+void RemoveStaleTempFiles(const std::string& folder, const std::string& base) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr)
+        return;
+    std::string prefix = "." + base + ".";
+    while (dirent* item = readdir(dir)) {
+        std::string_view name(item->d_name);
+        if (name.substr(0, prefix.size()) != prefix)
+            continue;
+        std::string_view rest = name.substr(prefix.size());
+        std::size_t dot = rest.find('.');
+        if (dot == std::string_view::npos || dot == 0 || dot > 9 ||
+            rest.substr(0, dot).find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        std::string_view tail = rest.substr(dot + 1);
+        std::size_t dot2 = tail.find('.');
+        if (dot2 == std::string_view::npos || dot2 == 0 ||
+            tail.substr(0, dot2).find_first_not_of("0123456789") != std::string_view::npos ||
+            tail.substr(dot2 + 1).empty() ||
+            tail.substr(dot2 + 1).find_first_not_of("0123456789abcdef") != std::string_view::npos)
+            continue;
+        pid_t pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, dot))));
+        if (pid != getpid() && kill(pid, 0) != 0 && errno == ESRCH)
+            unlinkat(dirfd(dir), item->d_name, 0);
+    }
+    closedir(dir);
+}
+
 // Writes `content` to a new file beside `target` and renames it over `target`, so
 // the schedule file is at every moment either the complete old or the complete new one.
 void ReplaceFile(const std::string& target, std::string_view content) {
@@ -170,6 +202,7 @@ void ReplaceFile(const std::string& target, std::string_view content) {
         unlink(tempName.c_str());
         RaiseInOutError(error);
     }
+    RemoveStaleTempFiles(folder, base);
     error = SyncFolder(folder);
     if (error != 0)
         RaiseInOutError(error);
