@@ -148,11 +148,11 @@ std::string FormatLogMessage(const std::string& format, std::initializer_list<TF
             result += c;
             continue;
         }
-        char spec = format[i + 1];
-        if (spec == '%') {
+        char conversion = format[i + 1];
+        if (conversion == '%') {
             result += '%';
             ++i;
-        } else if ((spec == 's' || spec == 'd') && next != args.end()) {
+        } else if ((conversion == 's' || conversion == 'd') && next != args.end()) {
             if (const auto* text = std::get_if<std::string>(&*next))
                 result += *text;
             else
