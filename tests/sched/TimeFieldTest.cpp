@@ -94,23 +94,5 @@ INSTANTIATE_TEST_SUITE_P(
                       TFieldCase{"$0F", {15}}, TFieldCase{" *", {0}},
                       TFieldCase{"58-70", {58, 59, 60}}));
 
-TEST(FieldMatchesTest, OutOfCalendarNumbersNeverMatchTheCalendar) {
-    // 60 / 24 / 0 / 13 / 7 for minutes / hours / days / months / weekdays.
-    for (std::int32_t v = 0; v <= 59; ++v)
-        EXPECT_FALSE(FieldMatches(v, "60"));
-    for (std::int32_t v = 0; v <= 23; ++v)
-        EXPECT_FALSE(FieldMatches(v, "24"));
-    for (std::int32_t v = 1; v <= 31; ++v)
-        EXPECT_FALSE(FieldMatches(v, "0"));
-    for (std::int32_t v = 1; v <= 12; ++v)
-        EXPECT_FALSE(FieldMatches(v, "13"));
-    for (std::int32_t v = 0; v <= 6; ++v)
-        EXPECT_FALSE(FieldMatches(v, "7"));
-    // "abc" reads as 0: Sunday, but never a day of the month or a month.
-    EXPECT_TRUE(FieldMatches(0, "abc"));
-    for (std::int32_t v = 1; v <= 31; ++v)
-        EXPECT_FALSE(FieldMatches(v, "abc"));
-}
-
 } // namespace
 } // namespace vantle
