@@ -69,19 +69,14 @@ TEST_F(LogTest, ResetEmptiesOrCreatesTheFile) {
     EXPECT_EQ(ReadFile(log.FileName()), "2001.03.15 14.05.09:Log file reset\r\n");
 }
 
-TEST_F(LogTest, AssignToReadsLinesWithoutTheirEnds) {
+TEST_F(LogTest, AssignToReadsLinesWithoutTheirEndsOrClearsThenRaisesFileNotFound) {
     WriteFile(Dir.File("events.LOG"), "one\r\ntwo\r\n\r\nlast without end");
-    TLog log(Dir.File("events.LOG"), Clock);
     std::vector<std::string> lines{"stale"};
-    log.AssignTo(lines);
+    TLog(Dir.File("events.LOG"), Clock).AssignTo(lines);
     EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "", "last without end"}));
-}
-
-TEST_F(LogTest, AssignToOnAMissingLogClearsThenRaisesFileNotFound) {
-    TLog log(Dir.File("missing.LOG"), Clock);
-    std::vector<std::string> lines{"stale"};
     std::string message;
-    EXPECT_EQ(ErrorCodeOf([&] { log.AssignTo(lines); }, &message), 2);
+    EXPECT_EQ(ErrorCodeOf([&] { TLog(Dir.File("missing.LOG"), Clock).AssignTo(lines); }, &message),
+              2);
     EXPECT_EQ(message, "File not found");
     EXPECT_TRUE(lines.empty());
 }
@@ -94,12 +89,10 @@ TEST_F(LogTest, EveryFailureRaisesTheInputOutputError) {
     EXPECT_EQ(ErrorCodeOf([&] { blocked.WriteLine("x"); }, &message), 5);
     EXPECT_EQ(message, "File access denied");
     EXPECT_EQ(ErrorCodeOf([&] { blocked.Reset(); }), 5);
-
     TLog nowhere(Dir.File("no-folder/events.LOG"), Clock);
     EXPECT_EQ(ErrorCodeOf([&] { nowhere.WriteLine("x"); }), 2);
-}
 
-TEST_F(LogTest, AFullDiskRaisesDiskFull) {
+    // A file size limit stands in for a full disk.
     TLog log(Dir.File("events.LOG"), Clock);
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -107,7 +100,6 @@ TEST_F(LogTest, AFullDiskRaisesDiskFull) {
     rlimit tiny = saved;
     tiny.rlim_cur = 10;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    std::string message;
     int code = ErrorCodeOf([&] { log.WriteLine("a line longer than ten bytes"); }, &message);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);

@@ -9,6 +9,7 @@ class TFakeClock : public TClock {
 public:
     explicit TFakeClock(TDateTime now = 0) : FNow(now) {}
     TDateTime Now() const override {
+        ++Readings;
         TDateTime now = FNow;
         FNow += FStep;
         return now;
@@ -17,6 +18,7 @@ public:
     void Advance(TDateTime days) { FNow += days; }
     /// Every reading moves the clock on by `step` days afterwards.
     void SetStep(TDateTime step) { FStep = step; }
+    mutable int Readings = 0;
 
 private:
     mutable TDateTime FNow;

@@ -1,0 +1,136 @@
+// The scheduler's services made of stand-ins: programs are recorded, not started; the
+// clock is recorded, not set; the network is a switch; the log can be made to fail.
+#pragma once
+
+#include "engine/Scheduler.h"
+#include "platform/SysErrors.h"
+#include "support/FakeClock.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace vantle::test {
+
+struct TStartRequest {
+    std::string File, Parameters, Directory;
+    int Show = 0;
+    bool operator==(const TStartRequest&) const = default;
+};
+
+class TRecordingStarter : public TProgramStarter {
+public:
+    std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
+                               const std::string& directory, int showCommand) override {
+        Requests.push_back({file, parameters, directory, showCommand});
+        if (OnStart)
+            OnStart();
+        return Result;
+    }
+    std::vector<TStartRequest> Requests;
+    std::uint32_t Result = SE_START_ACCEPTED;
+    std::function<void()> OnStart;
+};
+
+class TRecordingClockSetter : public TClockSetter {
+public:
+    bool SetSystemTime(const TSystemTime& utc) override {
+        Records.push_back(utc);
+        return true;
+    }
+    std::vector<TSystemTime> Records;
+};
+
+/// A real log on its file that also keeps its messages, and fails every line from the
+/// `FailLogFrom`th kept one on (none while negative), as a log on a full disk would.
+class TTestLog : public TLog {
+public:
+    TTestLog(const std::string& path, const TClock& clock, std::vector<std::string>& lines,
+             const int& failFrom, int& failures)
+        : TLog(path, clock), FLines(lines), FFailFrom(failFrom), FFailures(failures) {}
+    void WriteLine(const std::string& message) override {
+        if (FFailFrom >= 0 && static_cast<int>(FLines.size()) >= FFailFrom) {
+            ++FFailures;
+            throw EInOutError(5);
+        }
+        TLog::WriteLine(message);
+        FLines.push_back(message);
+    }
+
+private:
+    std::vector<std::string>& FLines;
+    const int& FFailFrom;
+    int& FFailures;
+};
+
+class TFakeSession : public TNetSession {
+public:
+    TFakeSession(const bool& available, const TDateTime& serverTime, int& reads)
+        : FAvailable(available), FServerTime(serverTime), FReads(reads) {}
+    bool NetAvailable() const override { return FAvailable; }
+    TDateTime ServerDate() override {
+        ++FReads;
+        return FServerTime;
+    }
+
+private:
+    const bool& FAvailable;
+    const TDateTime& FServerTime;
+    int& FReads;
+};
+
+/// Owns every stand-in; Services() hands them to a scheduler, which must not outlive it.
+class TFakeServices {
+public:
+    TSchedulerServices Services() {
+        TSchedulerServices services;
+        services.Clock = &Clock;
+        services.Environment = &ProcessEnvironment();
+        services.Starter = &Starter;
+        services.ClockSetter = &ClockSetter;
+        services.FormatSettings = &Settings;
+        services.MakeSession = [this] {
+            return std::make_unique<TFakeSession>(NetAvailable, ServerTime, ServerReads);
+        };
+        services.MakeLog = [this](const std::string& path) {
+            LogPath = path;
+            return std::make_unique<TTestLog>(path, Clock, LogLines, FailLogFrom, LogFailures);
+        };
+        services.ExecutablePath = ExecutablePath;
+        return services;
+    }
+
+    TFakeClock Clock;
+    TFormatSettings Settings = FixedFormatSettings();
+    TRecordingStarter Starter;
+    TRecordingClockSetter ClockSetter;
+    bool NetAvailable = false;
+    TDateTime ServerTime = 0;
+    int ServerReads = 0;
+    std::string ExecutablePath; // names the log
+    std::string LogPath;
+    std::vector<std::string> LogLines;
+    int FailLogFrom = -1;
+    int LogFailures = 0;
+};
+
+/// Whether another thread can take the list's lock now. A pass that kept it on this
+/// thread is given it back here, so the probe can end either way.
+inline bool LockIsFree(TSchedList& list) {
+    std::atomic<bool> taken{false};
+    std::thread probe([&] {
+        list.Lock();
+        taken = true;
+        list.Unlock();
+    });
+    for (int i = 0; i < 500 && !taken; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    bool free = taken;
+    if (!free)
+        list.Unlock();
+    probe.join();
+    return free;
+}
+
+} // namespace vantle::test
