@@ -11,10 +11,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QSizePolicy>
 #include <QStringList>
 #include <QTextCursor>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -85,6 +87,9 @@ void TfmViewLog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         MoveToEnd();
+        // The text box settles its scroll bars only after the first layout pass; look
+        // again then, or a scroll bar that appears late leaves the last line hidden.
+        QTimer::singleShot(0, this, [this] { ScrollToEnd(); });
     }
 }
 
@@ -118,5 +123,11 @@ void TfmViewLog::MoveToEnd() {
     cursor.setPosition(anchor);
     cursor.setPosition(std::min(anchor + 1, end), QTextCursor::KeepAnchor);
     memLog->setTextCursor(cursor);
+    ScrollToEnd();
+}
+
+void TfmViewLog::ScrollToEnd() {
+    // The selection lies on the last line, so the bottom of the log is where it shows.
     memLog->ensureCursorVisible();
+    memLog->verticalScrollBar()->setValue(memLog->verticalScrollBar()->maximum());
 }

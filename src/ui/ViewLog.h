@@ -30,6 +30,7 @@ protected:
 
 private:
     void MoveToEnd();
+    void ScrollToEnd();
 };
 
 extern TfmViewLog* fmViewLog;

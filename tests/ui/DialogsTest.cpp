@@ -94,6 +94,7 @@ void TDialogsTest::ViewerOpensAtTheEnd() {
     viewer.SetLines(count == 0 ? std::vector<std::string>{} : LogLines(count, last.toStdString()));
     TViewState state;
     const int result = ExecWith(viewer, [&] {
+        QTest::qWait(50); // let the first layout pass settle the scroll bars
         state = ViewState(viewer);
         viewer.btnOk->click();
     });
