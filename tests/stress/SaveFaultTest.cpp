@@ -1,13 +1,14 @@
 // A save that is killed, or that runs out of disk, must never cost the user the
 // schedule: the file is always the complete old or the complete new content.
-#include "StressSupport.h"
 #include "sched/SchedFile.h"
 #include "sched/SchedList.h"
+#include "support/Child.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <random>
 #include <sys/resource.h>
@@ -52,8 +53,7 @@ using TClockType = std::chrono::steady_clock;
 } // namespace
 
 TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
-    TMemoryDir dir;
-    ASSERT_FALSE(dir.Path().empty());
+    TTempDir dir(MemoryFolder());
     std::string file = dir.File("sched.INI");
     TSchedList oldList, newList;
     oldList.SetFileName(file);
@@ -131,7 +131,7 @@ TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
     }
     auto loopTime =
         std::chrono::duration_cast<std::chrono::milliseconds>(TClockType::now() - loopStart);
-    std::size_t leftovers = FolderNames(dir.Path()).size() - 1;
+    std::size_t leftovers = dir.Names().size() - 1;
     std::printf("kill loop: %d trials, %d intact (%d old, %d new), %zu temporary files from "
                 "killed saves; kills within %ld us, %lld ms in all\n",
                 trials, intact, sawOld, sawNew, leftovers, maxDelayUs,
@@ -143,63 +143,50 @@ TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
 
     // The next successful save clears away what the killed saves left.
     oldList.Save();
-    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"sched.INI"});
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"sched.INI"});
     EXPECT_EQ(ReadFile(file), oldText);
 }
 
-TEST(SaveFaultTest, SaveKeepsOldFileWhenDiskIsFull) {
-    TTempDir dir;
-    std::string file = dir.File("sched.INI");
-    {
-        TSchedList list;
-        list.SetFileName(file);
-        Fill(list, 3, "old");
-        list.Save();
+TEST(SaveFaultTest, SaveOnAFullDiskKeepsTheOldFileOrCreatesNone) {
+    for (int oldCount : {3, 0}) {
+        TTempDir dir;
+        std::string file = dir.File("sched.INI");
+        if (oldCount > 0) {
+            TSchedList list;
+            list.SetFileName(file);
+            Fill(list, oldCount, "old");
+            list.Save();
+        }
+        const std::string oldText = ReadFile(file);
+        const std::vector<std::string> oldNames = dir.Names();
+        // A file size limit stands in for a full disk; only the child carries it.
+        TChildResult result = RunInChild([&] {
+            TSchedList list;
+            list.SetFileName(file);
+            list.Load();
+            Fill(list, 2000, "new");
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit saved{};
+            getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit limit{16384, saved.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            std::string report = "saved";
+            try {
+                list.Save();
+            } catch (const EInOutError& e) {
+                report = e.Message() + (list.Modified() ? "|modified|" : "||") +
+                         std::to_string(list.Count());
+            }
+            setrlimit(RLIMIT_FSIZE, &saved);
+            report += ReadFile(file) == oldText && dir.Names() == oldNames ? "|old file as it was"
+                                                                           : "|old file touched";
+            report += list.CheckFileChanged() ? "|reloaded" : "|";
+            list.Save(); // with room again, the next save goes through
+            return report + (list.Modified() ? "|still modified" : "|saved");
+        });
+        ASSERT_TRUE(result.Succeeded()) << result.Output;
+        EXPECT_EQ(result.Output, "Disk full|modified|" + std::to_string(oldCount + 2000) +
+                                     "|old file as it was||saved");
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"sched.INI"});
     }
-    const std::string oldText = ReadFile(file);
-
-    // A file size limit stands in for a full disk; only the child carries it.
-    TChildResult result = RunInChild([&] {
-        TSchedList list;
-        list.SetFileName(file);
-        list.Load();
-        Fill(list, 2000, "new");
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{16384, 16384};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        try {
-            list.Save();
-            return std::string("saved");
-        } catch (const EInOutError& e) {
-            return std::string(e.what()) + "|" + std::to_string(e.ErrorCode()) + "|" +
-                   (list.Modified() ? "modified" : "not modified") + "|" +
-                   std::to_string(list.Count());
-        }
-    });
-
-    ASSERT_TRUE(WIFEXITED(result.Status) && WEXITSTATUS(result.Status) == 0) << result.Output;
-    EXPECT_EQ(result.Output, "Disk full|101|modified|2003");
-    EXPECT_EQ(ReadFile(file), oldText);
-    EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"sched.INI"});
-}
-
-TEST(SaveFaultTest, FirstSaveOnFullDiskCreatesNoFile) {
-    TTempDir dir;
-    std::string file = dir.File("sched.INI");
-    TChildResult result = RunInChild([&] {
-        TSchedList list;
-        list.SetFileName(file);
-        Fill(list, 500, "new");
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{1024, 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        try {
-            list.Save();
-            return std::string("saved");
-        } catch (const EInOutError& e) {
-            return std::string(e.what()) + (list.Modified() ? "|modified" : "|not modified");
-        }
-    });
-    EXPECT_EQ(result.Output, "Disk full|modified");
-    EXPECT_TRUE(FolderNames(dir.Path()).empty());
 }
