@@ -12,8 +12,6 @@ using namespace vantle::test;
 
 namespace {
 
-const std::vector<std::string> FullClient = {SimCalls, SimClient, SimDirectory, SimLocale};
-
 /// ServerDate in milliseconds, read in a child process on a client placed in `dir`.
 TReport ReadServerDate(const TTempDir& dir, const TEnvironmentSettings& environment,
                        TDateTime workstationNow = 0, int reads = 1) {
@@ -77,7 +75,7 @@ TEST(ServerDate, TakesDateAndTimeFromOneReadAcrossTheServersMidnight) {
         2);
     EXPECT_EQ(report["read1"], MSecsOf(1999, 12, 31, 23, 59, 59));
     EXPECT_EQ(report["read2"], MSecsOf(2000, 1, 1, 0, 0, 0));
-    EXPECT_EQ(CallCount(ReadLines(log), "NWGetFileServerDateAndTime"), 2);
+    EXPECT_EQ(CallCount(log, "NWGetFileServerDateAndTime"), 2);
 }
 
 TEST(ServerDate, FailingReadGivesTheWorkstationsClockAtThatMoment) {
