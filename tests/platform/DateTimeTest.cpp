@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace vantle;
 
 struct DateCase {
@@ -30,20 +32,22 @@ INSTANTIATE_TEST_SUITE_P(Calendar, DateRoundTrip,
                                          DateCase{1899, 12, 29, -1}));
 
 TEST(DateTime, RefusesImpossibleDatesAndTimes) {
-    EXPECT_THROW(EncodeDate(2001, 2, 29), EConvertError);
-    EXPECT_THROW(EncodeDate(0, 1, 1), EConvertError);
-    EXPECT_THROW(EncodeDate(10000, 1, 1), EConvertError);
-    EXPECT_THROW(EncodeDate(2001, 13, 1), EConvertError);
-    EXPECT_THROW(EncodeTime(24, 0, 0, 0), EConvertError);
-    try {
-        EncodeDate(2001, 0, 1);
-    } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "Invalid argument to date encode");
-    }
-    try {
-        EncodeTime(0, 60, 0, 0);
-    } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "Invalid argument to time encode");
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[] { EncodeDate(2001, 2, 29); }, "Invalid argument to date encode"},
+        {[] { EncodeDate(0, 1, 1); }, "Invalid argument to date encode"},
+        {[] { EncodeDate(10000, 1, 1); }, "Invalid argument to date encode"},
+        {[] { EncodeDate(2001, 13, 1); }, "Invalid argument to date encode"},
+        {[] { EncodeDate(2001, 0, 1); }, "Invalid argument to date encode"},
+        {[] { EncodeTime(24, 0, 0, 0); }, "Invalid argument to time encode"},
+        {[] { EncodeTime(0, 60, 0, 0); }, "Invalid argument to time encode"},
+    };
+    for (const auto& [action, message] : cases) {
+        try {
+            action();
+            ADD_FAILURE() << message << " not raised";
+        } catch (const EConvertError& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
     }
 }
 
@@ -64,16 +68,6 @@ TEST(DateTime, WeekDayCountsFromSunday) {
     EXPECT_EQ(WeekDayOf(EncodeDate(2001, 3, 15)), 4); // a Thursday
     EXPECT_EQ(WeekDayOf(EncodeDate(1899, 12, 30)), 6);
     EXPECT_EQ(WeekDayOf(EncodeDate(1899, 12, 24)), 0);
-}
-
-TEST(SysErrors, TextsFollowTheCode) {
-    EXPECT_EQ(EInOutError(2).Message(), "File not found");
-    EXPECT_EQ(EInOutError(5).Message(), "File access denied");
-    EXPECT_EQ(EInOutError(101).Message(), "Disk full");
-    EXPECT_EQ(EInOutError(32).Message(), "I/O error 32");
-    EXPECT_EQ(InOutCodeFromErrno(ENOENT), 2);
-    EXPECT_EQ(InOutCodeFromErrno(EACCES), 5);
-    EXPECT_EQ(InOutCodeFromErrno(ENOSPC), 101);
 }
 
 TEST(ExecutablePath, ChangesOnlyTheFileNamesExtension) {

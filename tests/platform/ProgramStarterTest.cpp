@@ -1,6 +1,6 @@
 #include "platform/ProgramStarterPosix.h"
 
-#include "support/TempDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -56,25 +56,12 @@ TEST(ShellQuote, QuotesOnlyWhatNeedsIt) {
     EXPECT_EQ(SplitShellWords(line), words);
 }
 
-struct TRecord {
-    std::string WorkDir, Show, Stdio;
-    pid_t Session = 0;
-    std::vector<std::string> Args;
-};
-
-std::string Recorder() {
-#ifdef VANTLE_ARGRECORDER
-    return VANTLE_ARGRECORDER;
-#else
-    return "argrecorder";
-#endif
-}
+const std::string Recorder = VANTLE_ARGRECORDER;
 
 // Starts real programs: the suite's argument recorder, under names of its own.
 class ProgramStarterTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(fs::exists(Recorder())) << "build the argrecorder target first";
         FRecordPath = Dir.File("record");
         setenv("VANTLE_ARGRECORDER_OUT", FRecordPath.c_str(), 1);
         const char* path = std::getenv("PATH");
@@ -88,30 +75,14 @@ protected:
     // A copy of the recorder at `path`, executable.
     std::string InstallRecorder(const fs::path& path) {
         fs::create_directories(path.parent_path());
-        fs::copy_file(Recorder(), path, fs::copy_options::overwrite_existing);
+        fs::copy_file(Recorder, path, fs::copy_options::overwrite_existing);
         fs::permissions(path, fs::perms::owner_all);
         return path.string();
     }
 
-    TRecord WaitForRecord() {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!fs::exists(FRecordPath) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::string data = ReadFile(FRecordPath);
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t end; (end = data.find('\0', start)) != std::string::npos; start = end + 1)
-            fields.push_back(data.substr(start, end - start));
-        TRecord record;
-        if (fields.size() < 4) {
-            ADD_FAILURE() << "the recorder left no record";
-            return record;
-        }
-        record.WorkDir = fields[0];
-        record.Show = fields[1];
-        record.Stdio = fields[2];
-        record.Session = static_cast<pid_t>(std::stol(fields[3]));
-        record.Args.assign(fields.begin() + 4, fields.end());
+    TRecord Record() {
+        TRecord record = WaitForRecord(FRecordPath);
+        fs::remove(FRecordPath);
         return record;
     }
 
@@ -131,22 +102,12 @@ protected:
 TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
     std::string parameters =
         R"(plain 'single quoted' "double $HOME" back\ slash * ; `id` $(id) ~ > x '')";
-    ASSERT_GT(Starter.StartProgram(Recorder(), parameters, "", 6), 32u);
+    ASSERT_GT(Starter.StartProgram(Recorder, parameters, "", 6), 32u);
     ExpectNoChildLeft();
-    TRecord record = WaitForRecord();
-    std::vector<std::string> expected{"plain",
-                                      "single quoted",
-                                      "double $HOME",
-                                      "back slash",
-                                      "*",
-                                      ";",
-                                      "`id`",
-                                      "$(id)",
-                                      "~",
-                                      ">",
-                                      "x",
-                                      ""};
-    EXPECT_EQ(record.Args, expected);
+    TRecord record = Record();
+    EXPECT_EQ(record.Args,
+              (std::vector<std::string>{"plain", "single quoted", "double $HOME", "back slash", "*",
+                                        ";", "`id`", "$(id)", "~", ">", "x", ""}));
     EXPECT_EQ(record.WorkDir, fs::current_path().string());
     EXPECT_EQ(record.Show, "6");
     EXPECT_EQ(record.Stdio, "stdio=null");
@@ -162,28 +123,24 @@ TEST_F(ProgramStarterTest, StartsInTheWorkingDirectoryAndPassesLongTextsWhole) {
     fs::create_directories(work);
     std::string longWord(5000, 'x');
     longWord += "end";
-    ASSERT_GT(Starter.StartProgram(Recorder(), "'" + longWord + "'", work.string(), 1), 32u);
-    TRecord record = WaitForRecord();
+    ASSERT_GT(Starter.StartProgram(Recorder, "'" + longWord + "'", work.string(), 1), 32u);
+    TRecord record = Record();
     EXPECT_EQ(record.WorkDir, fs::canonical(work).string());
     ASSERT_EQ(record.Args.size(), 1u);
     EXPECT_EQ(record.Args[0], longWord);
 }
 
-TEST_F(ProgramStarterTest, LooksUpABareNameInPath) {
+TEST_F(ProgramStarterTest, LooksUpABareNameInPathAndOpensADocumentWithTheDesktopsOpener) {
     InstallRecorder(Dir.Path() / "bin" / "vantle-recorder");
+    InstallRecorder(Dir.Path() / "bin" / "xdg-open");
     setenv("PATH", (Dir.Path() / "empty").string().append(":").append(Dir.File("bin")).c_str(), 1);
     ASSERT_GT(Starter.StartProgram("vantle-recorder", "one", "", 1), 32u);
-    EXPECT_EQ(WaitForRecord().Args, std::vector<std::string>{"one"});
-}
-
-TEST_F(ProgramStarterTest, OpensADocumentWithTheDesktopsOpener) {
-    InstallRecorder(Dir.Path() / "bin" / "xdg-open");
-    setenv("PATH", Dir.File("bin").c_str(), 1);
+    EXPECT_EQ(Record().Args, std::vector<std::string>{"one"});
     std::string document = Dir.File("report.txt");
     WriteFile(document, "text");
     fs::permissions(document, fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_GT(Starter.StartProgram(document, "ignored", "", 3), 32u);
-    TRecord record = WaitForRecord();
+    TRecord record = Record();
     EXPECT_EQ(record.Args, std::vector<std::string>{document});
     EXPECT_EQ(record.Show, "3");
 }
@@ -200,7 +157,7 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesForRealFailures) {
     EXPECT_EQ(Starter.StartProgram(Dir.File("missing"), "", "", 1), 2u);
     EXPECT_EQ(Starter.StartProgram("vantle-no-such-program", "", "", 1), 2u);
     EXPECT_EQ(Starter.StartProgram("", "", "", 1), 2u);
-    EXPECT_EQ(Starter.StartProgram(Recorder(), "", Dir.File("no-folder"), 1), 3u);
+    EXPECT_EQ(Starter.StartProgram(Recorder, "", Dir.File("no-folder"), 1), 3u);
     EXPECT_EQ(Starter.StartProgram(Dir.Path().string(), "", "", 1), 5u);
     EXPECT_EQ(Starter.StartProgram(garbage, "", "", 1), 11u);
     EXPECT_EQ(Starter.StartProgram(document, "", "", 1), 31u); // no xdg-open on PATH
