@@ -1,5 +1,6 @@
 // The entry dialog driven as the user drives it: keys, clipboard, clicks, OK and Cancel.
 #include "ui/Entry.h"
+#include "support/ModalDriver.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -17,16 +18,7 @@
 
 namespace {
 
-// Runs `act` inside the dialog's modal loop; `act` must close the dialog. A watchdog
-// rejects it if the test forgot to.
-int ExecWith(QDialog& dialog, const std::function<void()>& act) {
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, &dialog, &QDialog::reject);
-    watchdog.start(10000);
-    QTimer::singleShot(0, &dialog, act);
-    return dialog.exec();
-}
+using vantle::test::ExecWith;
 
 std::array<QCheckBox*, 7> DayBoxes(const TfmEntry& dialog) {
     return {dialog.cbSunday,   dialog.cbMonday, dialog.cbTuesday, dialog.cbWednesday,
@@ -73,7 +65,6 @@ private slots:
     void DayBoxesShowTheMatchedDays();
     void ChangedDayBoxStoresTheBoxes_data();
     void ChangedDayBoxStoresTheBoxes();
-    void NewEntryPresets();
     void OkWithoutChangeGivesTheSameEntry();
     void BuiltinTypeGreysOperationFieldsAndKeepsTexts();
     void ActivationShowsFirstPageWithFocusInName();
@@ -86,29 +77,21 @@ void TEntryTest::TimeFieldFilter_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("after");
     QTest::addColumn<int>("caretAfter");
-
-    QTest::newRow("list typed") << "" << 0 << false << "1,5-9"
-                                << "1,5-9" << 5;
-    QTest::newRow("space typed") << "" << 0 << false << "1, 5"
-                                 << "1,5" << 3;
-    QTest::newRow("letter typed") << "" << 0 << false << "a"
-                                  << "" << 0;
-    QTest::newRow("digit after star") << "*" << 1 << false << "3"
-                                      << "*" << 1;
-    QTest::newRow("digit before star") << "*" << 0 << false << "3"
-                                       << "*" << 0;
-    QTest::newRow("star typed mid-list") << "1,2" << 1 << false << "*"
-                                         << "*" << 1;
-    QTest::newRow("letter typed mid-list") << "12" << 1 << false << "x"
-                                           << "12" << 1;
-    QTest::newRow("list with star pasted") << "" << 0 << true << "10,*,20"
-                                           << "*" << 1;
-    QTest::newRow("step pasted") << "" << 0 << true << "*/5"
-                                 << "*" << 1;
-    QTest::newRow("range step pasted") << "" << 0 << true << "0-59/15"
-                                       << "0-5915" << 6;
-    QTest::newRow("junk pasted mid-list") << "1,9" << 2 << true << " 3 ,"
-                                          << "1,3,9" << 4;
+    auto row = [](const char* name, const char* before, int caret, bool paste, const char* input,
+                  const char* after, int caretAfter) {
+        QTest::newRow(name) << before << caret << paste << input << after << caretAfter;
+    };
+    row("list typed", "", 0, false, "1,5-9", "1,5-9", 5);
+    row("space typed", "", 0, false, "1, 5", "1,5", 3);
+    row("letter typed", "", 0, false, "a", "", 0);
+    row("digit after star", "*", 1, false, "3", "*", 1);
+    row("digit before star", "*", 0, false, "3", "*", 0);
+    row("star typed mid-list", "1,2", 1, false, "*", "*", 1);
+    row("letter typed mid-list", "12", 1, false, "x", "12", 1);
+    row("list with star pasted", "", 0, true, "10,*,20", "*", 1);
+    row("step pasted", "", 0, true, "*/5", "*", 1);
+    row("range step pasted", "", 0, true, "0-59/15", "0-5915", 6);
+    row("junk pasted mid-list", "1,9", 2, true, " 3 ,", "1,3,9", 4);
 }
 
 void TEntryTest::TimeFieldFilter() {
@@ -174,23 +157,17 @@ void TEntryTest::AnyAndDayBoxesStayConsistent() {
 void TEntryTest::DayBoxesShowTheMatchedDays_data() {
     QTest::addColumn<QString>("weekDays");
     QTest::addColumn<QString>("boxes");
-
-    QTest::newRow("any") << "*"
-                         << "1111111+";
-    QTest::newRow("weekdays as a range") << "1-5"
-                                         << "0111110";
-    QTest::newRow("no such day") << "10"
-                                 << "0000000";
-    QTest::newRow("every day listed") << "0,1,2,3,4,5,6"
-                                      << "1111111+";
-    QTest::newRow("every day as a range") << "0-6"
-                                          << "1111111+";
-    QTest::newRow("weekend unordered") << "6,0"
-                                       << "1000001";
-    QTest::newRow("range and number") << "2-3,5"
-                                      << "0011010";
-    QTest::newRow("empty") << ""
-                           << "0000000";
+    auto row = [](const char* name, const char* weekDays, const char* boxes) {
+        QTest::newRow(name) << weekDays << boxes;
+    };
+    row("any", "*", "1111111+");
+    row("weekdays as a range", "1-5", "0111110");
+    row("no such day", "10", "0000000");
+    row("every day listed", "0,1,2,3,4,5,6", "1111111+");
+    row("every day as a range", "0-6", "1111111+");
+    row("weekend unordered", "6,0", "1000001");
+    row("range and number", "2-3,5", "0011010");
+    row("empty", "", "0000000");
 }
 
 void TEntryTest::DayBoxesShowTheMatchedDays() {
@@ -215,31 +192,17 @@ void TEntryTest::ChangedDayBoxStoresTheBoxes_data() {
     QTest::addColumn<QString>("weekDays");
     QTest::addColumn<QString>("clicks"); // day numbers, "a" for Any
     QTest::addColumn<QString>("stored");
-
-    QTest::newRow("Saturday added to a range") << "1-5"
-                                               << "6"
-                                               << "1,2,3,4,5,6";
-    QTest::newRow("Monday taken from a range") << "1-5"
-                                               << "1"
-                                               << "2,3,4,5";
-    QTest::newRow("Tuesday taken from any") << "*"
-                                            << "2"
-                                            << "0,1,3,4,5,6";
-    QTest::newRow("a day added to no day") << "10"
-                                           << "0"
-                                           << "0";
-    QTest::newRow("any checked") << "1-5"
-                                 << "a"
-                                 << "*";
-    QTest::newRow("all cleared") << "1-5"
-                                 << "aa"
-                                 << "";
-    QTest::newRow("the last day completes the week") << "0-5"
-                                                     << "6"
-                                                     << "*";
-    QTest::newRow("a box clicked back") << "1-5"
-                                        << "11"
-                                        << "1-5";
+    auto row = [](const char* name, const char* weekDays, const char* clicks, const char* stored) {
+        QTest::newRow(name) << weekDays << clicks << stored;
+    };
+    row("Saturday added to a range", "1-5", "6", "1,2,3,4,5,6");
+    row("Monday taken from a range", "1-5", "1", "2,3,4,5");
+    row("Tuesday taken from any", "*", "2", "0,1,3,4,5,6");
+    row("a day added to no day", "10", "0", "0");
+    row("any checked", "1-5", "a", "*");
+    row("all cleared", "1-5", "aa", "");
+    row("the last day completes the week", "0-5", "6", "*");
+    row("a box clicked back", "1-5", "11", "1-5");
 }
 
 void TEntryTest::ChangedDayBoxStoresTheBoxes() {
@@ -260,20 +223,6 @@ void TEntryTest::ChangedDayBoxStoresTheBoxes() {
     });
     QCOMPARE(result, int(QDialog::Accepted));
     QCOMPARE(QString::fromStdString(dialog.GetEntry().WeekDays), stored);
-}
-
-void TEntryTest::NewEntryPresets() {
-    TfmEntry dialog;
-    dialog.SetEntry(SampleEntry("1-5"));
-    dialog.SetNewEntry();
-    QCOMPARE(ShownDays(dialog), QStringLiteral("1111111+"));
-    vantle::TSchedule expected;
-    expected.Minutes = expected.Hours = expected.Days = expected.Months = "*";
-    expected.WeekDays = "*";
-    expected.CommandType = vantle::ctDirectExecute;
-    expected.WinState = vantle::wsNormal;
-    expected.Active = true;
-    QVERIFY(!vantle::EntriesDiffer(dialog.GetEntry(), expected));
 }
 
 void TEntryTest::OkWithoutChangeGivesTheSameEntry() {
@@ -301,9 +250,7 @@ void TEntryTest::BuiltinTypeGreysOperationFieldsAndKeepsTexts() {
         return int(std::count_if(fields.begin(), fields.end(),
                                  [](QWidget* field) { return field->isEnabled(); }));
     };
-    int enabledBefore = -1;
-    int enabledBuiltin = -1;
-    int enabledAfter = -1;
+    int enabledBefore = -1, enabledBuiltin = -1, enabledAfter = -1;
     const int result = ExecWith(dialog, [&] {
         enabledBefore = enabledFields();
         dialog.PageControl1->setCurrentIndex(1);

@@ -1,10 +1,8 @@
 // The main window driven through its menu, grid, keys and timer, with the clock, the
 // question boxes, the modal step and the machine's services replaced.
 #include "ui/SchedMain.h"
-#include "engine/Log.h"
-#include "platform/SysErrors.h"
-#include "support/FakeClock.h"
-#include "support/TempDir.h"
+#include "support/FakeServices.h"
+#include "support/TestFiles.h"
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
@@ -34,67 +32,17 @@ using namespace vantle::test;
 
 namespace {
 
-struct TEntryText {
-    std::string Name, Time;
-    bool Active = true;
-};
-
-std::string IniText(std::initializer_list<TEntryText> entries) {
-    std::string text;
-    int position = 0;
-    for (const TEntryText& entry : entries) {
-        if (position > 0)
-            text += "\r\n";
-        text += "[Schedule " + std::to_string(position++) + "]\r\nName=" + entry.Name +
-                "\r\nTime=" + entry.Time + "\r\nActive=" + (entry.Active ? "Yes" : "No") +
-                "\r\nCommandType=1\r\nWinState=0\r\nCommand=prog-" + entry.Name +
-                "\r\nParms=\r\nWorkDir=\r\n";
-    }
-    return text;
-}
-
-class TRecordingStarter : public TProgramStarter {
-public:
-    std::uint32_t StartProgram(const std::string& file, const std::string&, const std::string&,
-                               int) override {
-        Files.push_back(file);
-        return SE_START_ACCEPTED;
-    }
-    std::vector<std::string> Files;
-};
-
-class TRecordingClockSetter : public TClockSetter {
-public:
-    bool SetSystemTime(const TSystemTime&) override { return true; }
-};
-
-/// A log that fails every line while `Fail` is set, as a log on a full disk would.
-class TFailingLog : public TLog {
-public:
-    using TLog::TLog;
-    void WriteLine(const std::string& message) override {
-        if (Fail) {
-            ++Failures;
-            throw EInOutError(5);
-        }
-        TLog::WriteLine(message);
-    }
-    static inline bool Fail = false;
-    static inline int Failures = 0;
-};
-
 struct TQuestion {
     QString Caption, Text;
     QMessageBox::StandardButtons Buttons;
     QMessageBox::StandardButton Default;
 };
 
-QList<QMessageBox*> VisibleMessageBoxes() {
-    QList<QMessageBox*> boxes;
+int VisibleMessageBoxes() {
+    int count = 0;
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible())
-            boxes.append(box);
-    return boxes;
+        count += qobject_cast<QMessageBox*>(widget) != nullptr && widget->isVisible();
+    return count;
 }
 
 } // namespace
@@ -104,10 +52,7 @@ class TSchedMainTest : public QObject {
 
 private:
     std::unique_ptr<TTempDir> FDir;
-    TFakeClock FClock;
-    TFormatSettings FSettings;
-    TRecordingStarter FStarter;
-    TRecordingClockSetter FClockSetter;
+    std::unique_ptr<TFakeServices> FFake;
     QList<TQuestion> FQuestions;
     QMessageBox::StandardButton FAnswer = QMessageBox::No;
     std::function<void()> FDuringQuestion;
@@ -118,8 +63,11 @@ private:
     std::string IniPath() const { return FDir->File("vantle-scheduler.INI"); }
     std::string LogPath() const { return FDir->File("vantle-scheduler.LOG"); }
 
-    void WriteIni(std::initializer_list<TEntryText> entries) {
-        WriteFile(IniPath(), IniText(entries));
+    /// Entries of a name, a time and whether active; each runs "prog-" and its name.
+    void WriteIni(std::vector<TEntryText> entries) {
+        for (TEntryText& entry : entries)
+            entry.Command = "prog-" + entry.Name;
+        WriteFile(IniPath(), ScheduleText(entries));
         // Stamps well apart and in the past, so every rewrite is a change to the list.
         ++FWrites;
         std::filesystem::last_write_time(IniPath(), std::filesystem::file_time_type::clock::now() -
@@ -129,15 +77,7 @@ private:
 
     std::unique_ptr<TfmSchedMain> MakeWindow(int argumentCount = 0) {
         TSchedMainServices services;
-        services.Scheduler.Clock = &FClock;
-        services.Scheduler.FormatSettings = &FSettings;
-        services.Scheduler.Starter = &FStarter;
-        services.Scheduler.ClockSetter = &FClockSetter;
-        services.Scheduler.MakeSession = [] { return std::make_unique<TNoNetSession>(); };
-        services.Scheduler.MakeLog = [this](const std::string& path) {
-            return std::make_unique<TFailingLog>(path, FClock);
-        };
-        services.Scheduler.ExecutablePath = FDir->File("vantle-scheduler");
+        services.Scheduler = FFake->Services();
         services.Ask = [this](QWidget*, const QString& caption, const QString& text,
                               QMessageBox::StandardButtons buttons,
                               QMessageBox::StandardButton defaultButton) {
@@ -197,10 +137,6 @@ private slots:
         fmEntry = new TfmEntry;
         fmAbout = new TfmAbout;
         fmViewLog = new TfmViewLog;
-        FSettings = FixedFormatSettings();
-        FSettings.ShortDateFormat = "dd/mm/yyyy";
-        FSettings.DateSeparator = '-';
-        FSettings.TimeSeparator = '.';
     }
 
     void cleanupTestCase() {
@@ -211,19 +147,22 @@ private slots:
 
     void init() {
         FDir = std::make_unique<TTempDir>();
-        FClock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 30, 0));
-        FStarter.Files.clear();
+        FFake = std::make_unique<TFakeServices>();
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 30, 0));
+        FFake->Settings.ShortDateFormat = "dd/mm/yyyy";
+        FFake->Settings.DateSeparator = '-';
+        FFake->Settings.TimeSeparator = '.';
+        FFake->ExecutablePath = FDir->File("vantle-scheduler");
         FQuestions.clear();
         FAnswer = QMessageBox::No;
         FDuringQuestion = nullptr;
         FShown.clear();
         FOnModal = nullptr;
-        TFailingLog::Fail = false;
-        TFailingLog::Failures = 0;
     }
 
     void cleanup() {
         delete TApplication::ErrorBox();
+        FFake.reset();
         FDir.reset();
     }
 
@@ -245,6 +184,9 @@ private slots:
         QCOMPARE(fm->Run1->isChecked(), enabled);
         QCOMPARE(fm->SchedList->Count(), 2);
         QVERIFY(!fm->Save1->isEnabled());
+        QVERIFY(fm->Timer1->isActive() && !fm->Timer1->isSingleShot());
+        QCOMPARE(fm->Timer1->interval(), 1000);
+        QCOMPARE(fm->Timer1->timerType(), Qt::PreciseTimer);
         QVERIFY(fm->sgScheduleList->Cells(0, 1).empty()); // filled on the first activation
         QCOMPARE(fm->sgScheduleList->Cells(5, 0), std::string("WeekDays"));
 
@@ -262,19 +204,15 @@ private slots:
         QCOMPARE(fm->Panels[1]->text(), enabled ? QString(" Disabled") : QString(" Enabled"));
     }
 
-    void gridConfiguration() {
+    void emptyListShowsOneBlankRow() {
         auto fm = ShowWindow();
         TScheduleGrid* grid = fm->sgScheduleList;
         QList<int> widths;
         for (int col = 0; col < grid->columnCount(); ++col)
             widths << grid->columnWidth(col);
         QCOMPARE(widths, QList<int>({180, 80, 80, 80, 80, 80}));
-        QCOMPARE(grid->RowHeights(0), 20);
-        QCOMPARE(grid->RowHeights(1), 20);
-        QVERIFY(!grid->showGrid());
         QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
         QCOMPARE(grid->selectionBehavior(), QAbstractItemView::SelectRows);
-        QCOMPARE(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
         // An empty list: the header and one blank row that cannot be selected.
         QCOMPARE(grid->RowCount(), 2);
         QVERIFY(!grid->Objects(1));
@@ -301,36 +239,24 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QKeySequence>("shortcut");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("Run1") << "Run1"
-                              << "&Run" << QKeySequence() << true;
-        QTest::newRow("Save1") << "Save1"
-                               << "&Save" << QKeySequence("Ctrl+S") << false;
-        QTest::newRow("Refresh1") << "Refresh1"
-                                  << "Re&fresh" << QKeySequence() << true;
-        QTest::newRow("ResetLog1") << "ResetLog1"
-                                   << "&Reset Log" << QKeySequence() << true;
-        QTest::newRow("Exit1") << "Exit1"
-                               << "E&xit" << QKeySequence() << true;
-        QTest::newRow("mnAdd") << "mnAdd"
-                               << "&Add..." << QKeySequence("Ins") << true;
-        QTest::newRow("Modify1") << "Modify1"
-                                 << "&Modify..." << QKeySequence("Ctrl+M") << true;
-        QTest::newRow("Delete1") << "Delete1"
-                                 << "&Delete" << QKeySequence("Del") << true;
-        QTest::newRow("ExecuteNow1") << "ExecuteNow1"
-                                     << "&Execute Now" << QKeySequence("Ctrl+E") << true;
-        QTest::newRow("Duplicate1") << "Duplicate1"
-                                    << "Dup&licate" << QKeySequence("Ctrl+D") << true;
-        QTest::newRow("Cut1") << "Cut1"
-                              << "C&ut" << QKeySequence("Ctrl+X") << false;
-        QTest::newRow("Copy1") << "Copy1"
-                               << "&Copy" << QKeySequence("Ctrl+C") << false;
-        QTest::newRow("Paste1") << "Paste1"
-                                << "&Paste" << QKeySequence("Ctrl+V") << false;
-        QTest::newRow("LogFile1") << "LogFile1"
-                                  << "&Log File" << QKeySequence() << true;
-        QTest::newRow("About1") << "About1"
-                                << "&About..." << QKeySequence() << true;
+        auto row = [](const char* name, const char* caption, const char* keys, bool enabled) {
+            QTest::newRow(name) << name << caption << QKeySequence(keys) << enabled;
+        };
+        row("Run1", "&Run", "", true);
+        row("Save1", "&Save", "Ctrl+S", false);
+        row("Refresh1", "Re&fresh", "", true);
+        row("ResetLog1", "&Reset Log", "", true);
+        row("Exit1", "E&xit", "", true);
+        row("mnAdd", "&Add...", "Ins", true);
+        row("Modify1", "&Modify...", "Ctrl+M", true);
+        row("Delete1", "&Delete", "Del", true);
+        row("ExecuteNow1", "&Execute Now", "Ctrl+E", true);
+        row("Duplicate1", "Dup&licate", "Ctrl+D", true);
+        row("Cut1", "C&ut", "Ctrl+X", false);
+        row("Copy1", "&Copy", "Ctrl+C", false);
+        row("Paste1", "&Paste", "Ctrl+V", false);
+        row("LogFile1", "&Log File", "", true);
+        row("About1", "&About...", "", true);
     }
 
     void menu() {
@@ -345,23 +271,6 @@ private slots:
         QCOMPARE(action->shortcut(), shortcut);
         QCOMPARE(action->isEnabled(), enabled);
         QCOMPARE(action->isCheckable(), name == "Run1");
-    }
-
-    void menuLayout() {
-        auto fm = MakeWindow();
-        QCOMPARE(fm->MainMenu1->actions(),
-                 QList<QAction*>({fm->File1->menuAction(), fm->Edit1->menuAction(),
-                                  fm->View1->menuAction(), fm->Help1->menuAction()}));
-        QCOMPARE(QStringList({fm->File1->title(), fm->Edit1->title(), fm->View1->title(),
-                              fm->Help1->title()}),
-                 QStringList({"&File", "&Edit", "&View", "&Help"}));
-        QCOMPARE(fm->File1->actions(), QList<QAction*>({fm->Run1, fm->Save1, fm->Refresh1, fm->N2,
-                                                        fm->ResetLog1, fm->N4, fm->Exit1}));
-        QCOMPARE(fm->Edit1->actions(),
-                 QList<QAction*>({fm->mnAdd, fm->Modify1, fm->Delete1, fm->N1, fm->ExecuteNow1,
-                                  fm->N3, fm->Duplicate1, fm->Cut1, fm->Copy1, fm->Paste1}));
-        for (QAction* separator : {fm->N1, fm->N2, fm->N3, fm->N4})
-            QVERIFY(separator->isSeparator());
     }
 
     void cutCopyPasteDoNothing() {
@@ -388,14 +297,6 @@ private slots:
         QVERIFY(ReadFile(IniPath()).find("[Schedule 1]\r\nName=Backup\r\n") != std::string::npos);
     }
 
-    void timerStartsAfterOneSecond() {
-        auto fm = MakeWindow();
-        QVERIFY(fm->Timer1->isActive());
-        QVERIFY(!fm->Timer1->isSingleShot());
-        QCOMPARE(fm->Timer1->interval(), 1000);
-        QCOMPARE(fm->Timer1->timerType(), Qt::PreciseTimer);
-    }
-
     void rearm_data() {
         QTest::addColumn<int>("second");
         QTest::addColumn<int>("msec");
@@ -411,7 +312,7 @@ private slots:
         QFETCH(int, msec);
         QFETCH(int, interval);
         auto fm = MakeWindow();
-        FClock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, second, msec));
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, second, msec));
         fm->Timer1Timer();
         QCOMPARE(fm->Timer1->interval(), interval);
         QVERIFY(fm->Timer1->isActive());
@@ -419,13 +320,13 @@ private slots:
 
     void equalIntervalKeepsCountdown() {
         auto fm = MakeWindow();
-        FClock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, 5, 0));
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, 5, 0));
         fm->Timer1Timer();
         QTest::qWait(200);
         fm->Timer1Timer();
         QCOMPARE(fm->Timer1->interval(), 60000);
         QVERIFY(fm->Timer1->remainingTime() <= 59850);
-        FClock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, 6, 0));
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, 6, 0));
         fm->Timer1Timer();
         QVERIFY(fm->Timer1->remainingTime() > 58800);
     }
@@ -493,7 +394,7 @@ private slots:
         QVERIFY(!fm->PressOnDataRow());
         fm->Modify1->trigger();
         fm->ExecuteNow1->trigger();
-        QVERIFY(FShown.isEmpty() && FStarter.Files.empty());
+        QVERIFY(FShown.isEmpty() && FFake->Starter.Requests.empty());
         // Any key in the grid forgets the press: the Ctrl of the shortcut does.
         QTest::keyClick(fm->sgScheduleList, Qt::Key_M, Qt::ControlModifier);
         QCOMPARE(fm->MouseX, -1);
@@ -531,70 +432,72 @@ private slots:
     }
 
     void closeQuestion_data() {
+        QTest::addColumn<bool>("modified");
         QTest::addColumn<QMessageBox::StandardButton>("answer");
         QTest::addColumn<bool>("closes");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("Yes") << QMessageBox::Yes << true << true;
-        QTest::newRow("No") << QMessageBox::No << true << false;
-        QTest::newRow("Cancel") << QMessageBox::Cancel << false << false;
+        QTest::newRow("Yes") << true << QMessageBox::Yes << true << true;
+        QTest::newRow("No") << true << QMessageBox::No << true << false;
+        QTest::newRow("Cancel") << true << QMessageBox::Cancel << false << false;
+        QTest::newRow("unmodified: no question") << false << QMessageBox::Cancel << true << false;
     }
 
     void closeQuestion() {
+        QFETCH(bool, modified);
         QFETCH(QMessageBox::StandardButton, answer);
         QFETCH(bool, closes);
         QFETCH(bool, saved);
         WriteIni({{"Backup", "30 2 * * *"}});
         auto fm = ShowWindow();
         QSignalSpy closed(fm.get(), &TfmSchedMain::Closed);
-        fm->Duplicate1->trigger();
+        if (modified)
+            fm->Duplicate1->trigger();
         FAnswer = answer;
         QCOMPARE(fm->close(), closes);
         QCOMPARE(closed.count(), closes ? 1 : 0);
-        QCOMPARE(FQuestions.size(), 1);
-        QCOMPARE(FQuestions[0].Caption, QString("Scheduler"));
-        QCOMPARE(FQuestions[0].Text,
-                 QString("The schedule has changed.\r\nDo you want to save it now?"));
-        QCOMPARE(FQuestions[0].Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        QCOMPARE(FQuestions[0].Default, QMessageBox::Yes);
         QCOMPARE(ReadFile(IniPath()).find("[Schedule 1]") != std::string::npos, saved);
-        QCOMPARE(fm->SchedList->Modified(), !saved);
-    }
-
-    void closeUnmodifiedAsksNothing() {
-        auto fm = ShowWindow();
-        QVERIFY(fm->close());
-        QVERIFY(FQuestions.isEmpty());
+        QCOMPARE(fm->SchedList->Modified(), modified && !saved);
+        QCOMPARE(FQuestions.size(), modified ? 1 : 0);
+        if (modified) {
+            QCOMPARE(FQuestions[0].Caption, QString("Scheduler"));
+            QCOMPARE(FQuestions[0].Text,
+                     QString("The schedule has changed.\r\nDo you want to save it now?"));
+            QCOMPARE(FQuestions[0].Buttons,
+                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            QCOMPARE(FQuestions[0].Default, QMessageBox::Yes);
+        }
     }
 
     void tickErrorShownOnce() {
         WriteIni({{"Every", "* * * * *"}});
         auto fm = ShowWindow(1);
-        TFailingLog::Fail = true;
+        FFake->FailLogFrom = 0;
         fm->Timer1->start(5);
-        QTRY_VERIFY(TFailingLog::Failures >= 3);
-        QCOMPARE(VisibleMessageBoxes().size(), 1);
+        QTRY_VERIFY(FFake->LogFailures >= 3);
+        QCOMPARE(VisibleMessageBoxes(), 1);
         QMessageBox* box = TApplication::ErrorBox();
         QVERIFY(box != nullptr);
         QCOMPARE(box->text(), QString("File access denied"));
         QVERIFY(box->detailedText().count("File access denied") >= 2);
         QCOMPARE(fm->Timer1->interval(), 5); // a failed tick does not re-arm
-        TFailingLog::Fail = false;
+        FFake->FailLogFrom = -1;
         QTRY_VERIFY(fm->Timer1->interval() != 5);
         QVERIFY(ReadFile(LogPath()).find(":Executing Every (Command prog-Every)\r\n") !=
                 std::string::npos);
-        QCOMPARE(VisibleMessageBoxes().size(), 1);
+        QCOMPARE(VisibleMessageBoxes(), 1);
     }
 
     void addEntry() {
         WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
         auto fm = ShowWindow();
         PressHeader(*fm, 10);
+        TSchedule expected; // the presets of a new entry
+        expected.Minutes = expected.Hours = expected.Days = expected.Months = "*";
+        expected.WeekDays = "*";
+        expected.Active = true;
         bool presets = false;
         FOnModal = [&](QDialog&) {
-            presets = fmEntry->edName->text().isEmpty() && fmEntry->edMinutes->text() == "*" &&
-                      fmEntry->cbAnyDay->isChecked() && fmEntry->cbActive->isChecked() &&
-                      fmEntry->cbOpType->currentIndex() == 1 &&
-                      fmEntry->cbWindowState->currentIndex() == 0;
+            presets = !EntriesDiffer(fmEntry->GetEntry(), expected);
             fmEntry->edName->setText("0 first by name");
             return int(QDialog::Accepted);
         };
@@ -648,11 +551,12 @@ private slots:
         WriteIni({{"Off", "0 0 1 1 *", false}, {"On", "0 0 1 1 *"}});
         auto fm = ShowWindow();
         fm->ExecuteNow1->trigger(); // inactive: nothing, not even a log line
-        QVERIFY(FStarter.Files.empty());
+        QVERIFY(FFake->Starter.Requests.empty());
         QVERIFY(!std::filesystem::exists(LogPath()));
         PressRow(*fm, 2);
         QTest::keyClick(fm->sgScheduleList, Qt::Key_E, Qt::ControlModifier);
-        QCOMPARE(FStarter.Files, std::vector<std::string>({"prog-On"}));
+        QCOMPARE(FFake->Starter.Requests.size(), 1u);
+        QCOMPARE(FFake->Starter.Requests[0].File, std::string("prog-On"));
         QVERIFY(ReadFile(LogPath()).find(":Executing On (Command prog-On)\r\n") !=
                 std::string::npos);
         QVERIFY(!fm->Scheduler->Enabled());
