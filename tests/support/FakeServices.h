@@ -42,64 +42,10 @@ public:
     std::vector<TSystemTime> Records;
 };
 
-/// A real log on its file that also keeps its messages, and fails every line from the
-/// `FailLogFrom`th kept one on (none while negative), as a log on a full disk would.
-class TTestLog : public TLog {
-public:
-    TTestLog(const std::string& path, const TClock& clock, std::vector<std::string>& lines,
-             const int& failFrom, int& failures)
-        : TLog(path, clock), FLines(lines), FFailFrom(failFrom), FFailures(failures) {}
-    void WriteLine(const std::string& message) override {
-        if (FFailFrom >= 0 && static_cast<int>(FLines.size()) >= FFailFrom) {
-            ++FFailures;
-            throw EInOutError(5);
-        }
-        TLog::WriteLine(message);
-        FLines.push_back(message);
-    }
-
-private:
-    std::vector<std::string>& FLines;
-    const int& FFailFrom;
-    int& FFailures;
-};
-
-class TFakeSession : public TNetSession {
-public:
-    TFakeSession(const bool& available, const TDateTime& serverTime, int& reads)
-        : FAvailable(available), FServerTime(serverTime), FReads(reads) {}
-    bool NetAvailable() const override { return FAvailable; }
-    TDateTime ServerDate() override {
-        ++FReads;
-        return FServerTime;
-    }
-
-private:
-    const bool& FAvailable;
-    const TDateTime& FServerTime;
-    int& FReads;
-};
-
 /// Owns every stand-in; Services() hands them to a scheduler, which must not outlive it.
 class TFakeServices {
 public:
-    TSchedulerServices Services() {
-        TSchedulerServices services;
-        services.Clock = &Clock;
-        services.Environment = &ProcessEnvironment();
-        services.Starter = &Starter;
-        services.ClockSetter = &ClockSetter;
-        services.FormatSettings = &Settings;
-        services.MakeSession = [this] {
-            return std::make_unique<TFakeSession>(NetAvailable, ServerTime, ServerReads);
-        };
-        services.MakeLog = [this](const std::string& path) {
-            LogPath = path;
-            return std::make_unique<TTestLog>(path, Clock, LogLines, FailLogFrom, LogFailures);
-        };
-        services.ExecutablePath = ExecutablePath;
-        return services;
-    }
+    TSchedulerServices Services();
 
     TFakeClock Clock;
     TFormatSettings Settings = FixedFormatSettings();
@@ -110,10 +56,57 @@ public:
     int ServerReads = 0;
     std::string ExecutablePath; // names the log
     std::string LogPath;
+    /// The log writes its file and keeps the messages here; it fails every line from
+    /// the `FailLogFrom`th kept one on (none while negative), as a log on a full disk.
     std::vector<std::string> LogLines;
     int FailLogFrom = -1;
     int LogFailures = 0;
 };
+
+class TTestLog : public TLog {
+public:
+    TTestLog(const std::string& path, TFakeServices& fake) : TLog(path, fake.Clock), F(fake) {}
+    void WriteLine(const std::string& message) override {
+        if (F.FailLogFrom >= 0 && static_cast<int>(F.LogLines.size()) >= F.FailLogFrom) {
+            ++F.LogFailures;
+            throw EInOutError(5);
+        }
+        TLog::WriteLine(message);
+        F.LogLines.push_back(message);
+    }
+
+private:
+    TFakeServices& F;
+};
+
+class TFakeSession : public TNetSession {
+public:
+    explicit TFakeSession(TFakeServices& fake) : F(fake) {}
+    bool NetAvailable() const override { return F.NetAvailable; }
+    TDateTime ServerDate() override {
+        ++F.ServerReads;
+        return F.ServerTime;
+    }
+
+private:
+    TFakeServices& F;
+};
+
+inline TSchedulerServices TFakeServices::Services() {
+    TSchedulerServices services;
+    services.Clock = &Clock;
+    services.Environment = &ProcessEnvironment();
+    services.Starter = &Starter;
+    services.ClockSetter = &ClockSetter;
+    services.FormatSettings = &Settings;
+    services.MakeSession = [this] { return std::make_unique<TFakeSession>(*this); };
+    services.MakeLog = [this](const std::string& path) {
+        LogPath = path;
+        return std::make_unique<TTestLog>(path, *this);
+    };
+    services.ExecutablePath = ExecutablePath;
+    return services;
+}
 
 /// Whether another thread can take the list's lock now. A pass that kept it on this
 /// thread is given it back here, so the probe can end either way.
