@@ -41,13 +41,6 @@ void Fill(TSchedList& list, int count, const std::string& tag) {
         list.Add(MakeEntry(i, tag));
 }
 
-std::string TextOf(TSchedList& list) {
-    std::vector<const TSchedule*> entries;
-    for (std::int32_t i = 0; i < list.Count(); ++i)
-        entries.push_back(&list.Items(i));
-    return FormatScheduleFile(entries);
-}
-
 using TClockType = std::chrono::steady_clock;
 
 } // namespace
@@ -60,30 +53,21 @@ TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
     newList.SetFileName(file);
     Fill(oldList, 40, "old");
     Fill(newList, 1500, "new");
-    const std::string oldText = TextOf(oldList);
-    const std::string newText = TextOf(newList);
+    newList.Save();
+    const std::string newText = ReadFile(file);
+    oldList.Save();
+    const std::string oldText = ReadFile(file);
 
     // The time a forked child takes for one save of each, so the kills land anywhere
     // within that first pair (a child after fork runs slower than its parent would).
-    newList.Save();
-    oldList.Save();
     long pairUs = 0;
     for (int probe = 0; probe < 3; ++probe) {
         auto start = TClockType::now();
-        pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            try {
-                newList.Save();
-                oldList.Save();
-            } catch (...) {
-                _exit(3);
-            }
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ASSERT_TRUE(RunInChild([&] {
+                        newList.Save();
+                        oldList.Save();
+                        return std::string();
+                    }).Succeeded());
         pairUs = std::max<long>(
             pairUs, static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
                                           TClockType::now() - start)
