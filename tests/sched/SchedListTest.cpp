@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <future>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace vantle {
 namespace {
@@ -167,6 +166,11 @@ TEST(SchedListTest, FailedLoadKeepsEverything) {
     EXPECT_EQ(list.FileTime(), fileTime);
     EXPECT_THROW(list.CheckFileChanged(), EInOutError);
     EXPECT_EQ(list.Count(), 2);
+    // The next check tries again, and reads the file once it can.
+    std::filesystem::remove(path);
+    WriteFile(path, Section("c"));
+    EXPECT_TRUE(list.CheckFileChanged());
+    EXPECT_EQ(list.Items(0).Name, "c");
 }
 
 TEST(SchedListTest, SeesEveryWriteUnderAClockThatDoesNotTick) {
@@ -216,32 +220,6 @@ TEST(SchedListTest, SaveKeepsPermissionsAndLinks) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_NE(ReadFile(path).find("Name=b"), std::string::npos);
     EXPECT_FALSE(list.CheckFileChanged());
-}
-
-TEST(SchedListTest, SaveKeepsOldFileInReadOnlyFolderAndOverReadOnlyFile) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders and files";
-    TTempDir dir;
-    std::string path = dir.File("s.ini");
-    WriteFile(path, Section("old"));
-    TSchedList list;
-    list.SetFileName(path);
-    list.Load();
-    list.Add(Named("b"));
-    ASSERT_EQ(chmod(dir.Path().c_str(), 0500), 0);
-    EXPECT_THROW(list.Save(), EInOutError);
-    chmod(dir.Path().c_str(), 0700);
-    EXPECT_EQ(ReadFile(path), Section("old"));
-    EXPECT_TRUE(list.Modified());
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"s.ini"});
-    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-    try {
-        list.Save();
-        ADD_FAILURE() << "saved over a read-only file";
-    } catch (const EInOutError& error) {
-        EXPECT_EQ(error.Message(), "File access denied");
-    }
-    EXPECT_EQ(ReadFile(path), Section("old"));
 }
 
 } // namespace
