@@ -118,16 +118,6 @@ TEST_F(Parameters, ReadsTheClockOnceForEachDateToken) {
               "20010315 $  16 20010317 20010317");
 }
 
-TEST_F(Parameters, ApplyTimeOffsetsMovesPastTheOffsets) {
-    Clock.Set(At(2001, 3, 15));
-    std::string text = "$D+1D-2h+Mx[dd]";
-    std::size_t pos = 2;
-    TDateTime value = Expander.ApplyTimeOffsets(text, pos);
-    // "x" starts no offset: it is where the reading stops.
-    EXPECT_EQ(text.substr(pos), "x[dd]");
-    EXPECT_EQ(ToMSecs(value), ToMSecs(At(2001, 4, 16, 12, 5, 9)));
-}
-
 TEST_F(Parameters, GetEnvValueGivesTheWholeValue) {
     Environment.Values["LONG"] = std::string(5000, 'v') + "end";
     Environment.Values["EMPTY"] = "";
