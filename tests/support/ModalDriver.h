@@ -1,7 +1,10 @@
-// Driving a modal dialog from inside its own event loop, as a user at the keyboard would.
+// Driving a modal dialog from inside its own event loop, as a user at the keyboard would,
+// and counting the message boxes on the screen.
 #pragma once
 
+#include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <functional>
@@ -17,6 +20,13 @@ inline int ExecWith(QDialog& dialog, const std::function<void()>& act) {
     watchdog.start(10000);
     QTimer::singleShot(0, &dialog, act);
     return dialog.exec();
+}
+
+inline int VisibleMessageBoxes() {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        count += qobject_cast<QMessageBox*>(widget) != nullptr && widget->isVisible();
+    return count;
 }
 
 } // namespace vantle::test

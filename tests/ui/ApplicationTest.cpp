@@ -1,6 +1,7 @@
 // The application's last line of defence: errors escaping a handler are shown in one box.
 #include "ui/Application.h"
 #include "platform/SysErrors.h"
+#include "support/ModalDriver.h"
 
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -10,6 +11,8 @@
 
 namespace {
 
+using vantle::test::VisibleMessageBoxes;
+
 class TThrowingObject : public QObject {
 public:
     bool event(QEvent* event) override {
@@ -18,13 +21,6 @@ public:
         return QObject::event(event);
     }
 };
-
-int VisibleMessageBoxes() {
-    int count = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        count += qobject_cast<QMessageBox*>(widget) != nullptr && widget->isVisible();
-    return count;
-}
 
 } // namespace
 

@@ -53,7 +53,6 @@ class TDialogsTest : public QObject {
 private slots:
     void ViewerOpensAtTheEnd_data();
     void ViewerOpensAtTheEnd();
-    void ViewerClosesWithOkOnEnterAndEsc_data();
     void ViewerClosesWithOkOnEnterAndEsc();
     void ViewerRejectsEditingAndDoesNotWrap();
     void FileNameLabelFollowsTheWindow();
@@ -96,21 +95,17 @@ void TDialogsTest::ViewerOpensAtTheEnd() {
     QVERIFY(state.lastLineVisible);
 }
 
-void TDialogsTest::ViewerClosesWithOkOnEnterAndEsc_data() {
-    QTest::addColumn<int>("key");
-    QTest::newRow("Enter") << int(Qt::Key_Return);
-    QTest::newRow("Esc") << int(Qt::Key_Escape);
-}
-
 void TDialogsTest::ViewerClosesWithOkOnEnterAndEsc() {
-    QFETCH(int, key);
-    TfmViewLog viewer;
-    viewer.SetLines(LogLines(3, "last"));
-    const int result = ExecWith(viewer, [&] {
-        viewer.memLog->setFocus();
-        QTest::keyClick(viewer.memLog, Qt::Key(key));
-    });
-    QCOMPARE(result, int(QDialog::Accepted));
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        TfmViewLog viewer;
+        viewer.SetLines(LogLines(3, "last"));
+        QCOMPARE(ExecWith(viewer,
+                          [&] {
+                              viewer.memLog->setFocus();
+                              QTest::keyClick(viewer.memLog, key);
+                          }),
+                 int(QDialog::Accepted));
+    }
 }
 
 void TDialogsTest::ViewerRejectsEditingAndDoesNotWrap() {

@@ -2,6 +2,7 @@
 // question boxes, the modal step and the machine's services replaced.
 #include "ui/SchedMain.h"
 #include "support/FakeServices.h"
+#include "support/ModalDriver.h"
 #include "support/TestFiles.h"
 #include "ui/About.h"
 #include "ui/Application.h"
@@ -37,13 +38,6 @@ struct TQuestion {
     QMessageBox::StandardButtons Buttons;
     QMessageBox::StandardButton Default;
 };
-
-int VisibleMessageBoxes() {
-    int count = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        count += qobject_cast<QMessageBox*>(widget) != nullptr && widget->isVisible();
-    return count;
-}
 
 } // namespace
 
