@@ -55,12 +55,6 @@ INSTANTIATE_TEST_SUITE_P(
         TDueCase{"leap day", Entry("0", "12", "29", "2", "4"), At(2024, 2, 29, 12, 0), true},
         TDueCase{"empty field", Entry("*", "*", "", "*", "*"), At(2024, 9, 13, 2, 30), false}));
 
-TEST(IsDueTest, ThirtiethOfFebruaryIsNeverDue) {
-    TSchedule entry = Entry("*", "*", "30", "2", "*");
-    for (TDateTime day = EncodeDate(2024, 1, 1); day < EncodeDate(2029, 1, 1); day += 1)
-        ASSERT_FALSE(IsDue(entry, day + 0.5));
-}
-
 TSchedule Full() {
     TSchedule entry = Entry("1", "2", "3", "4", "5");
     entry.Name = "n";

@@ -38,22 +38,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TIntCase{"$100000000", 0}, TIntCase{"-$10", 0}, TIntCase{"+0x10", 0},
                       TIntCase{"$1G", 0}, TIntCase{"- 7", 0}, TIntCase{"99999999999999999999", 0}));
 
-TEST(TTokenizerTest, NeverMergesDelimiters) {
-    auto split = [](const char* text, char delimiter, int calls) {
-        TTokenizer tokenizer(text, delimiter);
-        std::vector<std::string> tokens;
-        for (int i = 0; i < calls; ++i)
-            tokens.push_back(tokenizer.NextToken());
-        return tokens;
-    };
-    using V = std::vector<std::string>;
-    EXPECT_EQ(split("0 12 * * 1,2,3,4,5", ' ', 7), (V{"0", "12", "*", "*", "1,2,3,4,5", "", ""}));
-    EXPECT_EQ(split("1,,5", ',', 4), (V{"1", "", "5", ""}));
-    EXPECT_EQ(split(",a", ',', 3), (V{"", "a", ""}));
-    EXPECT_EQ(split("a,", ',', 3), (V{"a", "", ""}));
-    EXPECT_EQ(split("", ',', 2), (V{"", ""}));
-}
-
 // Values 0..60 checked against each row; every other value must not match.
 struct TFieldCase {
     const char* Text;
