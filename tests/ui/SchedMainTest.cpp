@@ -278,17 +278,20 @@ private slots:
         QVERIFY(!fm->SchedList->Modified());
     }
 
-    void saveFollowsModified() {
-        WriteIni({{"Backup", "30 2 * * *"}});
+    void duplicateAndSaveFollowModified() {
+        WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
         auto fm = ShowWindow();
         QVERIFY(!fm->Save1->isEnabled());
-        QTest::keyClick(fm->sgScheduleList, Qt::Key_D, Qt::ControlModifier); // Duplicate
-        QCOMPARE(fm->SchedList->Count(), 2);
+        PressHeader(*fm, 10); // a, b
+        PressRow(*fm, 2);
+        QTest::keyClick(fm->sgScheduleList, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(Column(*fm, 0), QStringList({"b", "**b", "a"})); // after it, in list order again
+        QVERIFY(!fm->SchedList->Items(1).Active);
         QVERIFY(fm->Save1->isEnabled());
         QTest::keyClick(fm->sgScheduleList, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(!fm->Save1->isEnabled());
         QVERIFY(!fm->SchedList->Modified());
-        QVERIFY(ReadFile(IniPath()).find("[Schedule 1]\r\nName=Backup\r\n") != std::string::npos);
+        QVERIFY(ReadFile(IniPath()).find("[Schedule 1]\r\nName=b\r\n") != std::string::npos);
     }
 
     void rearm_data() {
@@ -556,17 +559,6 @@ private slots:
         QVERIFY(!fm->Scheduler->Enabled());
     }
 
-    void duplicate() {
-        WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
-        auto fm = ShowWindow();
-        PressHeader(*fm, 10); // a, b
-        PressRow(*fm, 2);
-        fm->Duplicate1->trigger();
-        QCOMPARE(Column(*fm, 0), QStringList({"b", "**b", "a"})); // list order again
-        QVERIFY(!fm->SchedList->Items(1).Active);
-        QVERIFY(fm->Save1->isEnabled());
-    }
-
     void refresh() {
         WriteIni({{"a", "1 * * * *"}});
         auto fm = ShowWindow();
@@ -586,22 +578,17 @@ private slots:
         QVERIFY(!fm->Save1->isEnabled());
     }
 
-    void resetLog() {
-        auto fm = ShowWindow(1);
-        fm->Run1->trigger();
-        fm->ResetLog1->trigger();
-        std::string log = ReadFile(LogPath());
-        QCOMPARE(QString::fromStdString(log.substr(19)), QString(":Log file reset\r\n"));
-    }
-
-    void logViewer() {
+    void resetLogAndViewer() {
         auto fm = ShowWindow();
         fm->LogFile1->trigger(); // no log yet: the error, and no viewer
         QVERIFY(FShown.isEmpty());
         QVERIFY(TApplication::ErrorBox() != nullptr);
         QCOMPARE(TApplication::ErrorBox()->text(), QString("File not found"));
         delete TApplication::ErrorBox();
-        fm->ResetLog1->trigger();
+        fm->Run1->trigger();
+        fm->ResetLog1->trigger(); // one line left
+        QCOMPARE(QString::fromStdString(ReadFile(LogPath()).substr(19)),
+                 QString(":Log file reset\r\n"));
         QString shownText;
         FOnModal = [&](QDialog&) {
             shownText = fmViewLog->memLog->toPlainText();
