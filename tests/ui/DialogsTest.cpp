@@ -51,118 +51,113 @@ TViewState ViewState(const TfmViewLog& viewer) {
 class TDialogsTest : public QObject {
     Q_OBJECT
 private slots:
-    void ViewerOpensAtTheEnd_data();
-    void ViewerOpensAtTheEnd();
-    void ViewerClosesWithOkOnEnterAndEsc();
-    void ViewerRejectsEditingAndDoesNotWrap();
-    void FileNameLabelFollowsTheWindow();
-    void AboutShowsNameAndVersionAndClosesOnEnter();
-};
+    void ViewerOpensAtTheEnd_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<int>("column"); // where in the last line the selection starts
 
-void TDialogsTest::ViewerOpensAtTheEnd_data() {
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("last");
-    QTest::addColumn<int>("column"); // where in the last line the selection starts
-
-    QTest::newRow("empty log") << 0 << "" << 0;
-    QTest::newRow("three lines") << 3 << "2026.01.02 03.04.05:Log file reset" << 3;
-    QTest::newRow("long log") << 2000 << "2026.01.02 03.04.05:Log file reset" << 3;
-    QTest::newRow("short last line") << 2000 << "ab" << 2;
-}
-
-void TDialogsTest::ViewerOpensAtTheEnd() {
-    QFETCH(int, count);
-    QFETCH(QString, last);
-    QFETCH(int, column);
-
-    TfmViewLog viewer;
-    viewer.SetLines(count == 0 ? std::vector<std::string>{} : LogLines(count, last.toStdString()));
-    TViewState state;
-    const int result = ExecWith(viewer, [&] {
-        QTest::qWait(50); // let the first layout pass settle the scroll bars
-        state = ViewState(viewer);
-        viewer.btnOk->click();
-    });
-    QCOMPARE(result, int(QDialog::Accepted));
-    QCOMPARE(state.vertical, state.verticalMaximum);
-    if (count > 20) {
-        QVERIFY(state.verticalMaximum > 0);
+        QTest::newRow("empty log") << 0 << "" << 0;
+        QTest::newRow("three lines") << 3 << "2026.01.02 03.04.05:Log file reset" << 3;
+        QTest::newRow("long log") << 2000 << "2026.01.02 03.04.05:Log file reset" << 3;
+        QTest::newRow("short last line") << 2000 << "ab" << 2;
     }
-    const QString text = viewer.memLog->toPlainText();
-    const int lastLineStart = count == 0 ? 0 : int(text.lastIndexOf(QLatin1Char('\n')) + 1);
-    QCOMPARE(state.selectionStart, lastLineStart + column);
-    QCOMPARE(state.selectionEnd, std::min(lastLineStart + column + 1, int(text.size())));
-    QVERIFY(state.lastLineVisible);
-}
 
-void TDialogsTest::ViewerClosesWithOkOnEnterAndEsc() {
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+    void ViewerOpensAtTheEnd() {
+        QFETCH(int, count);
+        QFETCH(QString, last);
+        QFETCH(int, column);
+
         TfmViewLog viewer;
-        viewer.SetLines(LogLines(3, "last"));
-        QCOMPARE(ExecWith(viewer,
-                          [&] {
-                              viewer.memLog->setFocus();
-                              QTest::keyClick(viewer.memLog, key);
-                          }),
+        viewer.SetLines(count == 0 ? std::vector<std::string>{}
+                                   : LogLines(count, last.toStdString()));
+        TViewState state;
+        const int result = ExecWith(viewer, [&] {
+            QTest::qWait(50); // let the first layout pass settle the scroll bars
+            state = ViewState(viewer);
+            viewer.btnOk->click();
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(state.vertical, state.verticalMaximum);
+        if (count > 20) {
+            QVERIFY(state.verticalMaximum > 0);
+        }
+        const QString text = viewer.memLog->toPlainText();
+        const int lastLineStart = count == 0 ? 0 : int(text.lastIndexOf(QLatin1Char('\n')) + 1);
+        QCOMPARE(state.selectionStart, lastLineStart + column);
+        QCOMPARE(state.selectionEnd, std::min(lastLineStart + column + 1, int(text.size())));
+        QVERIFY(state.lastLineVisible);
+    }
+
+    void ViewerClosesWithOkOnEnterAndEsc() {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+            TfmViewLog viewer;
+            viewer.SetLines(LogLines(3, "last"));
+            QCOMPARE(ExecWith(viewer,
+                              [&] {
+                                  viewer.memLog->setFocus();
+                                  QTest::keyClick(viewer.memLog, key);
+                              }),
+                     int(QDialog::Accepted));
+        }
+    }
+
+    void ViewerRejectsEditingAndDoesNotWrap() {
+        TfmViewLog viewer;
+        const std::string wide(600, 'w');
+        viewer.SetLines({"one", wide, "three"});
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        const QString before = viewer.memLog->toPlainText();
+
+        viewer.memLog->setFocus();
+        QTest::keyClicks(viewer.memLog, QStringLiteral("typed"));
+        QTest::keyClick(viewer.memLog, Qt::Key_Backspace);
+        QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+        QTest::keyClick(viewer.memLog, Qt::Key_V, Qt::ControlModifier);
+        viewer.memLog->selectAll();
+        QTest::keyClick(viewer.memLog, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(viewer.memLog->toPlainText(), before);
+
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(viewer.memLog, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), before);
+
+        QCOMPARE(viewer.memLog->document()->lineCount(), 3);
+        QVERIFY(viewer.memLog->horizontalScrollBar()->maximum() > 0);
+    }
+
+    void FileNameLabelFollowsTheWindow() {
+        TfmViewLog viewer;
+        viewer.lbLogFileName->setText(QStringLiteral("/opt/vantle/") +
+                                      QString(300, QLatin1Char('n')) +
+                                      QStringLiteral("/vantle-scheduler.LOG"));
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        QVERIFY(viewer.width() < 600); // a long name does not widen the window
+        const int narrow = viewer.lbLogFileName->width();
+        viewer.resize(viewer.width() + 200, viewer.height());
+        QTRY_COMPARE(viewer.lbLogFileName->width(), narrow + 200);
+        const QRect button = viewer.btnOk->geometry();
+        QVERIFY(qAbs(button.center().x() - viewer.width() / 2) <= 1);
+    }
+
+    void AboutShowsNameAndVersionAndClosesOnEnter() {
+        TfmAbout about;
+        QCOMPARE(about.windowTitle(), QStringLiteral("About"));
+        QStringList texts;
+        for (const QLabel* label : about.findChildren<QLabel*>())
+            texts << label->text();
+        QVERIFY(texts.contains(QStringLiteral("Vantle Program Scheduler")));
+        QVERIFY(texts.contains(QStringLiteral("Version 1.0.0.12")));
+        QCOMPARE(about.btnOk->text(), QStringLiteral("OK"));
+        // The program's own icon, in every size a desktop asks for.
+        QCOMPARE(about.windowIcon().availableSizes(),
+                 (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+        QVERIFY(!TfmViewLog().windowIcon().isNull());
+        QCOMPARE(ExecWith(about, [&] { QTest::keyClick(&about, Qt::Key_Return); }),
                  int(QDialog::Accepted));
     }
-}
-
-void TDialogsTest::ViewerRejectsEditingAndDoesNotWrap() {
-    TfmViewLog viewer;
-    const std::string wide(600, 'w');
-    viewer.SetLines({"one", wide, "three"});
-    viewer.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-    const QString before = viewer.memLog->toPlainText();
-
-    viewer.memLog->setFocus();
-    QTest::keyClicks(viewer.memLog, QStringLiteral("typed"));
-    QTest::keyClick(viewer.memLog, Qt::Key_Backspace);
-    QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
-    QTest::keyClick(viewer.memLog, Qt::Key_V, Qt::ControlModifier);
-    viewer.memLog->selectAll();
-    QTest::keyClick(viewer.memLog, Qt::Key_X, Qt::ControlModifier);
-    QCOMPARE(viewer.memLog->toPlainText(), before);
-
-    QGuiApplication::clipboard()->clear();
-    QTest::keyClick(viewer.memLog, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QGuiApplication::clipboard()->text(), before);
-
-    QCOMPARE(viewer.memLog->document()->lineCount(), 3);
-    QVERIFY(viewer.memLog->horizontalScrollBar()->maximum() > 0);
-}
-
-void TDialogsTest::FileNameLabelFollowsTheWindow() {
-    TfmViewLog viewer;
-    viewer.lbLogFileName->setText(QStringLiteral("/opt/vantle/") + QString(300, QLatin1Char('n')) +
-                                  QStringLiteral("/vantle-scheduler.LOG"));
-    viewer.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-    QVERIFY(viewer.width() < 600); // a long name does not widen the window
-    const int narrow = viewer.lbLogFileName->width();
-    viewer.resize(viewer.width() + 200, viewer.height());
-    QTRY_COMPARE(viewer.lbLogFileName->width(), narrow + 200);
-    const QRect button = viewer.btnOk->geometry();
-    QVERIFY(qAbs(button.center().x() - viewer.width() / 2) <= 1);
-}
-
-void TDialogsTest::AboutShowsNameAndVersionAndClosesOnEnter() {
-    TfmAbout about;
-    QCOMPARE(about.windowTitle(), QStringLiteral("About"));
-    QStringList texts;
-    for (const QLabel* label : about.findChildren<QLabel*>())
-        texts << label->text();
-    QVERIFY(texts.contains(QStringLiteral("Vantle Program Scheduler")));
-    QVERIFY(texts.contains(QStringLiteral("Version 1.0.0.12")));
-    QCOMPARE(about.btnOk->text(), QStringLiteral("OK"));
-    // The program's own icon, in every size a desktop asks for.
-    QCOMPARE(about.windowIcon().availableSizes(),
-             (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
-    QVERIFY(!TfmViewLog().windowIcon().isNull());
-    QCOMPARE(ExecWith(about, [&] { QTest::keyClick(&about, Qt::Key_Return); }),
-             int(QDialog::Accepted));
-}
+};
 
 QTEST_MAIN(TDialogsTest)
 #include "DialogsTest.moc"
