@@ -1,7 +1,7 @@
 #include "engine/Scheduler.h"
 
 #include "support/FakeServices.h"
-#include "support/TempDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -15,21 +15,8 @@ TDateTime At(int year, int month, int day, int hour, int minute, int second = 9)
 }
 
 std::unique_ptr<TSchedule> Entry(const std::string& name, const std::string& time = "* * * * *",
-                                 std::uint8_t type = ctDirectExecute) {
-    auto entry = std::make_unique<TSchedule>();
-    entry->Name = name;
-    std::vector<std::string*> fields{&entry->Minutes, &entry->Hours, &entry->Days, &entry->Months,
-                                     &entry->WeekDays};
-    std::size_t start = 0;
-    for (std::string* field : fields) {
-        std::size_t blank = time.find(' ', start);
-        *field = time.substr(start, blank - start);
-        start = blank + 1;
-    }
-    entry->Command = "/opt/" + name;
-    entry->CommandType = type;
-    entry->Active = true;
-    return entry;
+                                 int type = ctDirectExecute) {
+    return EntryOf({.Name = name, .Time = time, .Type = type, .Command = "/opt/" + name});
 }
 
 class SchedulerTest : public testing::Test {

@@ -28,15 +28,11 @@ protected:
     }
 
     void Add(const std::string& command, const std::string& parms, const std::string& workDir) {
-        auto entry = std::make_unique<TSchedule>();
-        entry->Name = HostileName;
-        entry->Minutes = entry->Hours = entry->Days = entry->Months = entry->WeekDays = "*";
-        entry->Command = command;
-        entry->Parms = parms;
-        entry->WorkDir = workDir;
-        entry->CommandType = GetParam();
-        entry->Active = true;
-        FList.Add(std::move(entry));
+        FList.Add(EntryOf({.Name = HostileName,
+                           .Type = GetParam(),
+                           .Command = command,
+                           .Parms = parms,
+                           .WorkDir = workDir}));
     }
 
     std::string Executing(const std::string& program) {

@@ -17,15 +17,9 @@ using namespace vantle::test;
 
 namespace {
 
-std::unique_ptr<TSchedule> EveryMinute(const std::string& name, std::uint8_t type) {
-    auto entry = std::make_unique<TSchedule>();
-    entry->Name = name;
-    entry->Minutes = entry->Hours = entry->Days = entry->Months = entry->WeekDays = "*";
-    entry->Command = "/usr/local/bin/" + name;
-    entry->Parms = "$D";
-    entry->CommandType = type;
-    entry->Active = true;
-    return entry;
+std::unique_ptr<TSchedule> EveryMinute(const std::string& name, int type) {
+    return EntryOf(
+        {.Name = name, .Type = type, .Command = "/usr/local/bin/" + name, .Parms = "$D"});
 }
 
 // A schedule file as another program writes it: `count` entries, every one named

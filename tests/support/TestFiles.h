@@ -2,6 +2,7 @@
 // messages without their stamps, and the record the suite's argument recorder leaves.
 #pragma once
 
+#include "sched/SchedFile.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -35,6 +36,11 @@ inline std::string ScheduleText(const std::vector<TEntryText>& entries) {
                 "\r\nParms=" + e.Parms + "\r\nWorkDir=" + e.WorkDir + "\r\n";
     }
     return text;
+}
+
+/// The entry the text describes, made as the reader makes it.
+inline std::unique_ptr<TSchedule> EntryOf(const TEntryText& text) {
+    return std::move(ParseScheduleFile(ScheduleText({text})).at(0));
 }
 
 /// The lines of a log (or of output holding log lines) without their time stamps; a
