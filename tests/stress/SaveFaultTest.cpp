@@ -3,7 +3,7 @@
 #include "sched/SchedFile.h"
 #include "sched/SchedList.h"
 #include "support/Child.h"
-#include "support/TempDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -19,26 +19,15 @@ using namespace vantle::test;
 
 namespace {
 
-std::unique_ptr<TSchedule> MakeEntry(int i, const std::string& tag) {
-    auto entry = std::make_unique<TSchedule>();
-    entry->Name = tag + " entry " + std::to_string(i);
-    entry->Minutes = std::to_string(i % 60);
-    entry->Hours = "1-5,9,17-23";
-    entry->Days = "*";
-    entry->Months = "*";
-    entry->WeekDays = "1,2,3,4,5";
-    entry->Command = "/opt/" + tag + "/bin/job" + std::to_string(i);
-    entry->Parms = "--date $D-1[yyyy-mm-dd] --out /var/tmp/" + tag;
-    entry->WorkDir = "/var/tmp";
-    entry->CommandType = static_cast<std::uint8_t>(i % 2);
-    entry->Active = i % 3 != 0;
-    entry->Comment = {"Written by the " + tag + " save."};
-    return entry;
-}
-
 void Fill(TSchedList& list, int count, const std::string& tag) {
     for (int i = 0; i < count; ++i)
-        list.Add(MakeEntry(i, tag));
+        list.Add(EntryOf({.Name = tag + " entry " + std::to_string(i),
+                          .Time = std::to_string(i % 60) + " 1-5,9,17-23 * * 1,2,3,4,5",
+                          .Active = i % 3 != 0,
+                          .Type = i % 2,
+                          .Command = "/opt/" + tag + "/bin/job" + std::to_string(i),
+                          .Parms = "--date $D-1[yyyy-mm-dd] --out /var/tmp/" + tag,
+                          .WorkDir = "/var/tmp"}));
 }
 
 using TClockType = std::chrono::steady_clock;

@@ -4,10 +4,8 @@
 #include "support/ModalDriver.h"
 
 #include <QMessageBox>
-#include <QRegularExpression>
 #include <QtTest>
 
-#include <stdexcept>
 
 namespace {
 
@@ -40,23 +38,6 @@ private slots:
         QCOMPARE(box->icon(), QMessageBox::Critical);
         QCOMPARE(box->windowModality(), Qt::ApplicationModal);
         QVERIFY(box->detailedText().isEmpty());
-    }
-
-    void laterErrorsJoinTheOpenBox() {
-        TThrowingObject object;
-        RunHandler([] { throw std::runtime_error("first"); });
-        QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
-        QCoreApplication::sendPostedEvents(&object);
-        RunHandler([] { throw std::runtime_error("third"); });
-        QCOMPARE(VisibleMessageBoxes(), 1);
-        QMessageBox* box = TApplication::ErrorBox();
-        QCOMPARE(box->text(), QString("first"));
-        QVERIFY(box->informativeText().contains("2 more error(s)"));
-        QStringList lines = box->detailedText().split('\n');
-        QCOMPARE(lines.size(), 2);
-        QRegularExpression stamped(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d (Disk full|third)$)");
-        for (const QString& line : lines)
-            QVERIFY2(stamped.match(line).hasMatch(), qPrintable(line));
     }
 
     void closedBoxMakesRoomForANewOne() {

@@ -1,6 +1,7 @@
 // The entry dialog driven as the user drives it: keys, clipboard, clicks, OK and Cancel.
 #include "ui/Entry.h"
 #include "support/ModalDriver.h"
+#include "support/TestFiles.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -35,20 +36,10 @@ QString ShownDays(const TfmEntry& dialog) {
 }
 
 vantle::TSchedule SampleEntry(const std::string& weekDays) {
-    vantle::TSchedule entry;
-    entry.Name = "Nightly backup";
-    entry.Minutes = "30";
-    entry.Hours = "2";
-    entry.Days = "*";
-    entry.Months = "1-12";
-    entry.WeekDays = weekDays;
-    entry.CommandType = vantle::ctDosCommand;
-    entry.WinState = vantle::wsMinimized;
-    entry.Command = "backup.sh";
-    entry.Parms = "--to /mnt/$D(yyyymmdd)";
-    entry.WorkDir = "/srv";
+    vantle::TSchedule entry = *vantle::test::EntryOf(
+        {"Nightly backup", "30 2 * 1-12 " + weekDays, true, vantle::ctDosCommand,
+         vantle::wsMinimized, "backup.sh", "--to /mnt/$D(yyyymmdd)", "/srv"});
     entry.Comment = {"first line", "", "third line"};
-    entry.Active = true;
     return entry;
 }
 
