@@ -1,7 +1,7 @@
 #include "sched/SchedList.h"
 
 #include "platform/Clock.h"
-#include "support/TempDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +17,7 @@ using test::TTempDir;
 using test::WriteFile;
 
 std::unique_ptr<TSchedule> Named(const std::string& name) {
-    auto entry = std::make_unique<TSchedule>();
-    entry->Name = name;
-    entry->Minutes = entry->Hours = entry->Days = entry->Months = entry->WeekDays = "*";
-    return entry;
+    return test::EntryOf({.Name = name});
 }
 
 std::string Section(const std::string& name) {

@@ -316,19 +316,6 @@ private slots:
         QVERIFY(fm->Timer1->isActive());
     }
 
-    void equalIntervalKeepsCountdown() {
-        auto fm = MakeWindow();
-        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, 5, 0));
-        fm->Timer1Timer();
-        QTest::qWait(200);
-        fm->Timer1Timer();
-        QCOMPARE(fm->Timer1->interval(), 60000);
-        QVERIFY(fm->Timer1->remainingTime() <= 59850);
-        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, 6, 0));
-        fm->Timer1Timer();
-        QVERIFY(fm->Timer1->remainingTime() > 58800);
-    }
-
     void tickReloadsChangedFile() {
         WriteIni({{"alpha", "1 * * * *"}, {"beta", "2 * * * *"}});
         auto fm = ShowWindow(1);
