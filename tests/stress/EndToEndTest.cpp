@@ -42,25 +42,14 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& output) {
 
 // The exit status, or nullopt when the process is still running after `timeout`.
 std::optional<int> WaitFor(pid_t pid, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return status;
-        if (std::chrono::steady_clock::now() > deadline)
-            return std::nullopt;
-        std::this_thread::sleep_for(20ms);
-    }
+    int status = 0;
+    if (WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeout))
+        return status;
+    return std::nullopt;
 }
 
 bool WaitForFile(const std::string& path, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!fs::exists(path)) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
+    return WaitUntil([&] { return fs::exists(path); }, timeout);
 }
 
 // The process running exactly this executable file (a copy of our own), found by its

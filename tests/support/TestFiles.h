@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <string>
 #include <sys/types.h>
@@ -66,10 +67,17 @@ struct TRecord {
     std::vector<std::string> Args;
 };
 
+/// Polls `done` until it holds or `timeout` has passed; whether it held.
+inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    for (auto deadline = std::chrono::steady_clock::now() + timeout; !done();
+         std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+    return true;
+}
+
 inline TRecord WaitForRecord(const std::string& path) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!std::filesystem::exists(path) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitUntil([&] { return std::filesystem::exists(path); }, std::chrono::seconds(20));
     std::string data = ReadFile(path);
     std::vector<std::string> fields;
     for (std::size_t start = 0, end; (end = data.find('\0', start)) != std::string::npos;
