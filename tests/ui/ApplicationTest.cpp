@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QtTest>
 
-
 namespace {
 
 using vantle::test::VisibleMessageBoxes;
