@@ -1,4 +1,5 @@
 // fmt, check, due and next: the schedule model seen from the command line.
+#include "cli/Arguments.h"
 #include "cli/Check.h"
 #include "cli/Commands.h"
 #include "cli/NextDue.h"
@@ -29,80 +30,33 @@ struct TOptions {
     bool Write = false;
 };
 
-// Splits `args` into the options a command allows ("--at" and "--at=..." alike) and the
-// file; anything else is a usage error.
+// The options a command allows and exactly one file; anything else is a usage error.
 TOptions ParseOptions(const TArgs& args, const std::vector<std::string>& valued, bool allowWrite,
                       const std::string& usage) {
+    TArguments parsed;
+    if (std::optional<std::string> error = ParseArguments(
+            args, allowWrite ? std::vector<std::string>{"-w"} : std::vector<std::string>{}, valued,
+            parsed))
+        throw EFailure(*error + "\n" + usage);
     TOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--") {
-            options.Files.insert(options.Files.end(), args.begin() + static_cast<long>(i) + 1,
-                                 args.end());
-            break;
-        }
-        if (allowWrite && arg == "-w") {
-            options.Write = true;
-            continue;
-        }
-        if (arg.size() > 1 && arg[0] == '-') {
-            std::string name = arg.substr(0, arg.find('='));
-            bool known = false;
-            for (const std::string& option : valued)
-                known = known || option == name;
-            if (!known)
-                throw EFailure("unknown option '" + arg + "'\n" + usage);
-            std::string value;
-            if (name.size() < arg.size()) {
-                value = arg.substr(name.size() + 1);
-            } else {
-                if (i + 1 >= args.size())
-                    throw EFailure("option " + name + " needs a value\n" + usage);
-                value = args[++i];
-            }
-            std::optional<std::string>& slot = name == "--at"     ? options.At
-                                               : name == "--from" ? options.From
-                                                                  : options.Count;
-            slot = value;
-            continue;
-        }
-        options.Files.push_back(arg);
-    }
+    options.Files = parsed.Positional;
+    options.At = parsed.Value("--at");
+    options.From = parsed.Value("--from");
+    options.Count = parsed.Value("--count");
+    options.Write = parsed.Has("-w");
     if (options.Files.size() != 1)
         throw EFailure((options.Files.empty() ? "no FILE given\n" : "more than one FILE given\n") +
                        usage);
     return options;
 }
 
-int Digits(const std::string& text, std::size_t at, std::size_t count) {
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return -1;
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
-
-// "YYYY-MM-DD hh:mm", with ":ss" when `seconds` allows it; local time.
-TDateTime ParseMoment(const std::string& text, bool seconds, const std::string& option) {
-    const std::string wanted = seconds ? "\"YYYY-MM-DD hh:mm[:ss]\"" : "\"YYYY-MM-DD hh:mm\"";
-    bool shapeOk = (text.size() == 16 || (seconds && text.size() == 19)) && text[4] == '-' &&
-                   text[7] == '-' && text[10] == ' ' && text[13] == ':' &&
-                   (text.size() == 16 || text[16] == ':');
-    int year = shapeOk ? Digits(text, 0, 4) : -1;
-    int month = shapeOk ? Digits(text, 5, 2) : -1;
-    int day = shapeOk ? Digits(text, 8, 2) : -1;
-    int hour = shapeOk ? Digits(text, 11, 2) : -1;
-    int minute = shapeOk ? Digits(text, 14, 2) : -1;
-    int second = shapeOk && text.size() == 19 ? Digits(text, 17, 2) : 0;
-    if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0)
-        throw EFailure(option + " wants " + wanted + ", not '" + text + "'");
-    try {
-        return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, 0);
-    } catch (const EConvertError&) {
-        throw EFailure(option + " '" + text + "' is not a date and time of the calendar");
-    }
+TDateTime ParseMomentOption(const std::string& text, TMomentPart finest,
+                            const std::string& option) {
+    std::string error;
+    std::optional<TDateTime> moment = ParseMoment(text, finest, option, error);
+    if (!moment)
+        throw EFailure(error);
+    return *moment;
 }
 
 // The commands read existing regular files only: a mistyped name should not read as
@@ -220,7 +174,8 @@ int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err) {
         TOptions options = ParseOptions(args, {"--at"}, false, DueUsage);
         if (!options.At)
             throw EFailure(std::string("--at is required\n") + DueUsage);
-        TDueMoment moment = SplitMoment(ParseMoment(*options.At, true, "--at"));
+        TDueMoment moment =
+            SplitMoment(ParseMomentOption(*options.At, TMomentPart::Second, "--at"));
         TSchedList list;
         LoadList(list, options.Files.front());
         for (const TSchedule* entry : EntriesOf(list))
@@ -233,8 +188,9 @@ int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err) {
 int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
     return Guarded("next", err, [&] {
         TOptions options = ParseOptions(args, {"--from", "--count"}, false, NextUsage);
-        TDateTime from =
-            options.From ? ParseMoment(*options.From, false, "--from") : SystemClock().Now();
+        TDateTime from = options.From
+                             ? ParseMomentOption(*options.From, TMomentPart::Minute, "--from")
+                             : SystemClock().Now();
         int count = 5;
         if (options.Count) {
             const std::string& text = *options.Count;

@@ -1,3 +1,4 @@
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 
 #include "engine/Log.h"
@@ -29,94 +30,6 @@ public:
 private:
     TDateTime FMoment;
 };
-
-// Exactly `count` decimal digits at `at`.
-bool ReadDigits(const std::string& text, std::size_t at, std::size_t count, int& value) {
-    if (at + count > text.size())
-        return false;
-    value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
-
-/// "YYYY-MM-DD hh:mm[:ss[.zzz]]" as a local date-time.
-std::optional<TDateTime> ParseMoment(const std::string& text) {
-    int year, month, day, hour, minute, second = 0, msec = 0;
-    if (!ReadDigits(text, 0, 4, year) || text.size() < 16 || text[4] != '-' ||
-        !ReadDigits(text, 5, 2, month) || text[7] != '-' || !ReadDigits(text, 8, 2, day) ||
-        (text[10] != ' ' && text[10] != 'T') || !ReadDigits(text, 11, 2, hour) || text[13] != ':' ||
-        !ReadDigits(text, 14, 2, minute))
-        return std::nullopt;
-    std::size_t end = 16;
-    if (text.size() > end) {
-        if (text[end] != ':' || !ReadDigits(text, end + 1, 2, second))
-            return std::nullopt;
-        end += 3;
-        if (text.size() > end) {
-            if (text[end] != '.' || !ReadDigits(text, end + 1, 3, msec))
-                return std::nullopt;
-            end += 4;
-        }
-    }
-    if (end != text.size())
-        return std::nullopt;
-    try {
-        return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, msec);
-    } catch (const EConvertError&) {
-        return std::nullopt;
-    }
-}
-
-struct TOptions {
-    bool Once = false;
-    bool DryRun = false;
-    std::optional<std::string> At;
-    std::optional<std::string> Log;
-    std::vector<std::string> Positional;
-};
-
-// Flags and options with a value ("--at X" or "--at=X"); "--" ends the options.
-bool ParseOptions(const TArgs& args, const std::vector<std::string>& flags,
-                  const std::vector<std::string>& valued, TOptions& options, std::string& error) {
-    bool optionsDone = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsDone || arg.size() < 2 || arg[0] != '-') {
-            options.Positional.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsDone = true;
-            continue;
-        }
-        std::string name = arg.substr(0, arg.find('='));
-        bool isFlag = std::find(flags.begin(), flags.end(), name) != flags.end();
-        bool isValued = std::find(valued.begin(), valued.end(), name) != valued.end();
-        if (isFlag && name == arg) {
-            (name == "--once" ? options.Once : options.DryRun) = true;
-            continue;
-        }
-        if (!isValued) {
-            error = "unknown option '" + arg + "'";
-            return false;
-        }
-        std::string value;
-        if (name != arg) {
-            value = arg.substr(name.size() + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            error = "option '" + name + "' needs a value";
-            return false;
-        }
-        (name == "--at" ? options.At : options.Log) = value;
-    }
-    return true;
-}
 
 // --dry-run: the log goes to standard output, one line per event.
 class TStreamLog : public TLog {
@@ -205,19 +118,19 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err)
 } // namespace
 
 int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
-    TOptions options;
-    std::string error;
-    if (!ParseOptions(args, {}, {"--at"}, options, error) || options.Positional.size() != 1) {
-        err << "vantle-schedctl expand: " << (error.empty() ? "expects exactly one TEXT" : error)
+    TArguments options;
+    std::optional<std::string> error = ParseArguments(args, {}, {"--at"}, options);
+    if (error || options.Positional.size() != 1) {
+        err << "vantle-schedctl expand: " << error.value_or("expects exactly one TEXT")
             << "\nUsage: vantle-schedctl expand [--at \"YYYY-MM-DD hh:mm:ss[.zzz]\"] TEXT\n";
         return 2;
     }
     std::optional<TDateTime> at;
-    if (options.At) {
-        at = ParseMoment(*options.At);
+    if (std::optional<std::string> text = options.Value("--at")) {
+        std::string problem;
+        at = ParseMoment(*text, TMomentPart::Millisecond, "--at", problem);
         if (!at) {
-            err << "vantle-schedctl expand: '" << *options.At
-                << "' is no moment of the form YYYY-MM-DD hh:mm:ss[.zzz]\n";
+            err << "vantle-schedctl expand: " << problem << '\n';
             return 2;
         }
     }
@@ -236,24 +149,25 @@ int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
 int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
     static const char* const Usage =
         "Usage: vantle-schedctl run [--once] [--dry-run] [--at MOMENT] [--log LOGFILE] FILE\n";
-    TOptions options;
-    std::string error;
-    if (!ParseOptions(args, {"--once", "--dry-run"}, {"--at", "--log"}, options, error) ||
-        options.Positional.size() != 1) {
-        err << "vantle-schedctl run: " << (error.empty() ? "expects exactly one FILE" : error)
-            << '\n'
+    TArguments options;
+    std::optional<std::string> error =
+        ParseArguments(args, {"--once", "--dry-run"}, {"--at", "--log"}, options);
+    if (error || options.Positional.size() != 1) {
+        err << "vantle-schedctl run: " << error.value_or("expects exactly one FILE") << '\n'
             << Usage;
         return 2;
     }
+    const bool once = options.Has("--once");
+    const bool dryRun = options.Has("--dry-run");
     std::optional<TDateTime> at;
-    if (options.At) {
-        at = ParseMoment(*options.At);
+    if (std::optional<std::string> text = options.Value("--at")) {
+        std::string problem;
+        at = ParseMoment(*text, TMomentPart::Millisecond, "--at", problem);
         if (!at) {
-            err << "vantle-schedctl run: '" << *options.At
-                << "' is no moment of the form YYYY-MM-DD hh:mm[:ss[.zzz]]\n";
+            err << "vantle-schedctl run: " << problem << '\n';
             return 2;
         }
-        if (!options.Once) {
+        if (!once) {
             // A clock that stands still would run the same minute forever.
             err << "vantle-schedctl run: --at needs --once\n" << Usage;
             return 2;
@@ -261,14 +175,14 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
     }
 
     const std::string& file = options.Positional.front();
-    std::string logPath = options.Log.value_or(ChangeFileExt(file, ".LOG"));
+    std::string logPath = options.Value("--log").value_or(ChangeFileExt(file, ".LOG"));
     TFixedClock fixed(at.value_or(0));
     TPrintingStarter printingStarter(out);
     TPrintingClockSetter printingClockSetter(out);
     TSchedulerServices services = SystemSchedulerServices();
     if (at)
         services.Clock = &fixed;
-    if (options.DryRun) {
+    if (dryRun) {
         services.Starter = &printingStarter;
         services.ClockSetter = &printingClockSetter;
         services.MakeLog = [&logPath, &out](const std::string&) {
@@ -293,7 +207,7 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
     }
 
     int code = 0;
-    if (options.Once) {
+    if (once) {
         try {
             scheduler.RunCycle();
         } catch (const std::exception& e) {
