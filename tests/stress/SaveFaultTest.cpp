@@ -50,17 +50,18 @@ TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
     // The time a forked child takes for one save of each, so the kills land anywhere
     // within that first pair (a child after fork runs slower than its parent would).
     long pairUs = 0;
-    for (int probe = 0; probe < 3; ++probe) {
+    for (int round = 0; round < 3; ++round) {
+        // Timed from before the fork to the end of the second save, not to the child's exit.
         auto start = TClockType::now();
-        ASSERT_TRUE(RunInChild([&] {
-                        newList.Save();
-                        oldList.Save();
-                        return std::string();
-                    }).Succeeded());
-        pairUs = std::max<long>(
-            pairUs, static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                          TClockType::now() - start)
-                                          .count()));
+        TChildResult probe = RunInChild([&] {
+            newList.Save();
+            oldList.Save();
+            return std::to_string(
+                std::chrono::duration_cast<std::chrono::microseconds>(TClockType::now() - start)
+                    .count());
+        });
+        ASSERT_TRUE(probe.Succeeded()) << probe.Output;
+        pairUs = std::max(pairUs, std::stol(probe.Output));
     }
     const long maxDelayUs = std::max<long>(600, pairUs);
 
