@@ -9,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>

@@ -11,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QtTest>
 
 #include <array>

@@ -9,9 +9,7 @@
 #include "ui/Entry.h"
 #include "ui/ViewLog.h"
 
-#include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
