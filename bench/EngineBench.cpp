@@ -53,7 +53,7 @@ public:
 
 class TIdleClockSetter : public TClockSetter {
 public:
-    bool SetSystemTime(const TSystemTime&) override { return false; }
+    int SetSystemTime(const TSystemTime&) override { return 0; }
 };
 
 // Thursday 15 March 2001, 14:05:09: none of the schedules below is due then.

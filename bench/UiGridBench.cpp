@@ -28,7 +28,7 @@ public:
 
 class TNoClockSetter : public TClockSetter {
 public:
-    bool SetSystemTime(const TSystemTime&) override { return false; }
+    int SetSystemTime(const TSystemTime&) override { return 0; }
 };
 
 // Names in a scrambled order, so a sort has work to do.

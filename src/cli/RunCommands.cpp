@@ -65,13 +65,13 @@ private:
 class TPrintingClockSetter : public TClockSetter {
 public:
     explicit TPrintingClockSetter(std::ostream& out) : FOut(out) {}
-    bool SetSystemTime(const TSystemTime& utc) override {
+    int SetSystemTime(const TSystemTime& utc) override {
         char text[64];
         std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{utc.Year},
                       unsigned{utc.Month}, unsigned{utc.Day}, unsigned{utc.Hour},
                       unsigned{utc.Minute}, unsigned{utc.Second});
         FOut << "would set clock: " << text << " UTC\n" << std::flush;
-        return true;
+        return 0;
     }
 
 private:

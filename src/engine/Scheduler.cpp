@@ -2,6 +2,11 @@
 
 #include "platform/ExecutablePath.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace vantle {
 
 const std::int32_t ShowCommands[4] = {1, 3, 6, 0};
@@ -64,6 +69,33 @@ TSystemTime SystemTimeOf(TDateTime utc) {
     return record;
 }
 
+// "yyyy.mm.dd hh.nn" of a local minute, or "hh.nn" alone.
+std::string MinuteText(TLocalMinute minute, bool withDate) {
+    TDateTime moment = MomentOfMinute(minute);
+    TDateParts date = DecodeDate(moment);
+    TTimeParts time = DecodeTime(moment);
+    char text[40];
+    if (withDate)
+        std::snprintf(text, sizeof text, "%04d.%02d.%02d %02d.%02d", date.Year, date.Month,
+                      date.Day, time.Hour, time.Minute);
+    else
+        std::snprintf(text, sizeof text, "%02d.%02d", time.Hour, time.Minute);
+    return text;
+}
+
+// Of the readings of the server's local time, the one nearest the workstation's
+// clock: in the repeated autumn hour the other one is an hour off.
+TDateTime ServerTimeAsUtc(TDateTime serverLocal, const std::timespec& nowUtc) {
+    std::vector<std::timespec> readings = LocalReadings(serverLocal);
+    if (readings.empty())
+        return LocalToUtc(serverLocal); // inside a spring gap: the zone rules move it on
+    const std::timespec* nearest = &readings.front();
+    for (const std::timespec& reading : readings)
+        if (std::llabs(MSecsBetween(nowUtc, reading)) < std::llabs(MSecsBetween(nowUtc, *nearest)))
+            nearest = &reading;
+    return UtcDateTimeOf(*nearest);
+}
+
 } // namespace
 
 TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
@@ -86,6 +118,8 @@ void TScheduler::SetEnabled(bool value) {
     if (value == FEnabled)
         return;
     FEnabled = value;
+    if (value)
+        FMemory.Restart(ReadState());
     FLog->WriteFmt("Scheduler has been %s", {EnabledText(value)});
 }
 
@@ -93,14 +127,118 @@ void TScheduler::RunCycle() {
     if (!FEnabled)
         return;
     TSchedListLock lock(FScheduleList);
+    FFailures.clear();
     FCycleTime = FServices.Clock->Now();
     FCycleMoment = SplitMoment(FCycleTime);
-    if (FScheduleList.CheckFileChanged())
-        FLog->WriteLine("INI file changed, new schedule loaded");
+    CheckForChanges();
+    TCyclePlan plan = FMemory.Plan(LocalMinuteOf(FCycleTime));
+    if (plan.Kind == TCycleKind::Nothing)
+        return;
+    WriteState();
+    if (plan.Kind == TCycleKind::ClockMoved && plan.Previous)
+        FLog->WriteFmt("Clock moved from %s to %s; missed minutes not run",
+                       {MinuteText(*plan.Previous, true), MinuteText(plan.To, true)});
+    if (plan.Kind == TCycleKind::Minutes && plan.From < plan.To)
+        FLog->WriteFmt("Running entries due since %s", {MinuteText(plan.From, false)});
+    std::vector<TDueMoment> minutes;
+    if (plan.Kind == TCycleKind::Minutes)
+        for (TLocalMinute m = plan.From; m <= plan.To; ++m)
+            minutes.push_back(SplitMoment(MomentOfMinute(m)));
     std::int32_t count = FScheduleList.Count();
-    for (std::int32_t i = 0; i < count; ++i)
-        if (IsEntryDue(i))
-            ExecuteEntry(i);
+    for (std::int32_t i = 0; i < count; ++i) {
+        const TSchedule& entry = FScheduleList.Items(i);
+        if (entry.Active && IsDueInPlan(entry, plan, minutes))
+            RunDueEntry(i);
+    }
+}
+
+void TScheduler::CheckForChanges() {
+    try {
+        if (FScheduleList.CheckFileChanged()) {
+            FFailedReload.reset();
+            FLog->WriteLine("INI file changed, new schedule loaded");
+        }
+    } catch (const ENoFileName&) {
+        throw;
+    } catch (const EInOutError& e) {
+        // The last good list keeps running; a file that stays broken is told once.
+        std::optional<TFileStamp> stamp = FScheduleList.CurrentStamp();
+        if (FFailedReload && *FFailedReload == stamp)
+            return;
+        FFailedReload = stamp;
+        FLog->WriteFmt("INI file could not be loaded: %s; the previous schedule stays in use",
+                       {std::string(e.what())});
+    }
+}
+
+bool TScheduler::IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
+                             const std::vector<TDueMoment>& minutes) const {
+    switch (plan.Kind) {
+    case TCycleKind::Minutes:
+        for (const TDueMoment& minute : minutes)
+            if (IsDue(entry, minute))
+                return true;
+        return false;
+    case TCycleKind::RepeatedOnly:
+        // A minute already tested comes round again: what runs every minute or every
+        // hour runs as usual, what is fixed to one time of day has had its run.
+        return (entry.Minutes == "*" || entry.Hours == "*") && IsDue(entry, FCycleMoment);
+    case TCycleKind::ClockMoved:
+        return IsDue(entry, FCycleMoment);
+    case TCycleKind::Nothing:
+        break;
+    }
+    return false;
+}
+
+void TScheduler::RunDueEntry(std::int32_t index) {
+    std::string name = FScheduleList.Items(index).Name;
+    try {
+        ExecuteEntry(index);
+    } catch (const EInOutError&) {
+        throw; // the log: nothing may run without its line
+    } catch (const std::exception& e) {
+        FFailures.push_back({name, e.what()});
+        FLog->WriteFmt("%s failed: %s", {name, std::string(e.what())});
+    }
+}
+
+std::string TScheduler::StateFileName() const {
+    return ChangeFileExt(FLog->FileName(), ".STATE");
+}
+
+std::optional<TLocalMinute> TScheduler::ReadState() const {
+    if (!FServices.KeepState)
+        return std::nullopt;
+    std::FILE* file = std::fopen(StateFileName().c_str(), "re");
+    if (file == nullptr)
+        return std::nullopt;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    int fields = std::fscanf(file, "%4d.%2d.%2d %2d.%2d", &year, &month, &day, &hour, &minute);
+    std::fclose(file);
+    if (fields != 5)
+        return std::nullopt;
+    try {
+        return LocalMinuteOf(EncodeDate(year, month, day) + EncodeTime(hour, minute, 0, 0));
+    } catch (const EConvertError&) {
+        return std::nullopt; // a damaged state file is no state
+    }
+}
+
+void TScheduler::WriteState() const {
+    if (!FServices.KeepState || !FMemory.Latest())
+        return;
+    // Written aside and renamed, so a crash leaves the old minute or the new one.
+    std::string path = StateFileName();
+    std::string temporary = path + ".tmp";
+    std::string text = MinuteText(*FMemory.Latest(), true) + "\r\n";
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return; // best effort: the log stays the record of what ran
+    bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    written = ::close(fd) == 0 && written;
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0)
+        ::unlink(temporary.c_str());
 }
 
 bool TScheduler::IsEntryDue(std::int32_t index) {
@@ -128,8 +266,11 @@ void TScheduler::ExecuteEntry(std::int32_t index) {
         std::int32_t show = ShowCommands[state];
         std::string parameters = FExpander.ExpandParameters(entry.Parms);
         std::uint32_t code = StartProgram(entry.Command, parameters, entry.WorkDir, show);
-        if (code <= 32)
+        if (code <= 32) {
+            FFailures.push_back(
+                {entry.Name, "could not start " + entry.Command + ": " + StartErrorText(code)});
             FLog->WriteFmt("%s Failed (%d)", {entry.Name, std::int64_t{code}});
+        }
         break;
     }
     case ctBuiltinResetTime:
@@ -148,12 +289,17 @@ std::uint32_t TScheduler::StartProgram(const std::string& file, const std::strin
 void TScheduler::ResetTimeFromServer(const TSchedule& entry) {
     FLog->WriteFmt("Builtin ResetTime (%s)", {entry.Name});
     if (!FNetWare->NetAvailable()) {
+        FFailures.push_back({entry.Name, "no netware connection"});
         FLog->WriteFmt("Builtin %s failed; no netware connection", {entry.Name});
         return;
     }
     // The server's clock carries no zone: it is local time, and the system clock is UTC.
-    TDateTime utc = LocalToUtc(FNetWare->ServerDate());
-    FServices.ClockSetter->SetSystemTime(SystemTimeOf(utc));
+    TDateTime utc = ServerTimeAsUtc(FNetWare->ServerDate(), FServices.Clock->UtcNow());
+    if (int err = FServices.ClockSetter->SetSystemTime(SystemTimeOf(utc)); err != 0) {
+        std::string reason = PlainErrorText(err);
+        FFailures.push_back({entry.Name, "could not set the clock: " + reason});
+        FLog->WriteFmt("Builtin %s failed; could not set the clock: %s", {entry.Name, reason});
+    }
 }
 
 } // namespace vantle

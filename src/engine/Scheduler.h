@@ -1,12 +1,14 @@
 // The run engine: once a minute, check the file, test every entry, run the due ones.
 #pragma once
 
+#include "engine/CycleMemory.h"
 #include "engine/Log.h"
 #include "engine/Parameters.h"
 #include "netware/NetSession.h"
 #include "platform/Clock.h"
 #include "platform/ClockSetter.h"
 #include "platform/Environment.h"
+#include "platform/FileStamp.h"
 #include "platform/FormatSettings.h"
 #include "platform/ProgramStarter.h"
 #include "sched/SchedList.h"
@@ -14,7 +16,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace vantle {
 
@@ -44,6 +48,17 @@ struct TSchedulerServices {
     std::function<std::unique_ptr<TLog>(const std::string& path)> MakeLog;
     /// The log is named after it: extension replaced by ".LOG".
     std::string ExecutablePath;
+    /// Keeps the latest tested minute in a file beside the log (".STATE"), so a restart
+    /// within a minute already run does not run it again. Off for what-if runs.
+    bool KeepState = true;
+};
+
+/// An entry that could not be carried out, as a user reads it: "could not start
+/// /opt/x: file not found (2)", "Invalid argument to date encode".
+struct TEntryFailure {
+    std::string Name;
+    std::string Text;
+    bool operator==(const TEntryFailure&) const = default;
 };
 
 /// The real services of this machine: system clock, process environment, POSIX
@@ -64,7 +79,9 @@ public:
     /// Changes the flag first, then logs "Scheduler has been %s".
     void SetEnabled(bool value);
     /// One pass: holds the list's lock throughout and releases it on every way out.
-    /// Errors of the pass (log, date, list) end it and pass on to the caller.
+    /// Tests the minutes not yet tested up to now (see TCycleMemory). An entry that
+    /// fails is logged and the pass goes on; a log that cannot be written, or a list
+    /// without a file name, ends the pass and passes on to the caller.
     void RunCycle();
     bool IsEntryDue(std::int32_t index);
     /// Carries out the entry's operation; nothing for a bad index or an inactive entry.
@@ -74,6 +91,10 @@ public:
     TDateTime CycleTime() const { return FCycleTime; }
     TSchedList& ScheduleList() { return FScheduleList; }
     TNetSession& NetWare() { return *FNetWare; }
+    /// What failed in the latest cycle, and in Execute Now calls since.
+    const std::vector<TEntryFailure>& Failures() const { return FFailures; }
+    /// The file that keeps the latest tested minute.
+    std::string StateFileName() const;
 
     /// The shell's execute service, with the texts handed over whole.
     std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
@@ -81,6 +102,12 @@ public:
 
 private:
     void ResetTimeFromServer(const TSchedule& entry);
+    void CheckForChanges();
+    bool IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
+                     const std::vector<TDueMoment>& minutes) const;
+    void RunDueEntry(std::int32_t index);
+    std::optional<TLocalMinute> ReadState() const;
+    void WriteState() const;
 
     TSchedList& FScheduleList;
     TSchedulerServices FServices;
@@ -90,6 +117,11 @@ private:
     bool FEnabled = false;
     std::unique_ptr<TLog> FLog;
     TParameterExpander FExpander;
+    TCycleMemory FMemory;
+    std::vector<TEntryFailure> FFailures;
+    /// The file's stamp when its reload last failed, so a file that stays broken is
+    /// reported once, not every minute.
+    std::optional<std::optional<TFileStamp>> FFailedReload;
 };
 
 } // namespace vantle

@@ -14,8 +14,9 @@ struct TSystemTime {
 class TClockSetter {
 public:
     virtual ~TClockSetter() = default;
-    /// Returns whether the platform took the time; callers do not look.
-    virtual bool SetSystemTime(const TSystemTime& utc) = 0;
+    /// 0 when the clock was set, else the system's error number (EPERM without the
+    /// right to set it, EINVAL for an impossible record).
+    virtual int SetSystemTime(const TSystemTime& utc) = 0;
 };
 
 } // namespace vantle

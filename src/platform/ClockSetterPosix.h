@@ -9,7 +9,7 @@ namespace vantle {
 class TPosixClockSetter : public TClockSetter {
 public:
     /// False for a record that names no real moment, or when the system refuses.
-    bool SetSystemTime(const TSystemTime& utc) override;
+    int SetSystemTime(const TSystemTime& utc) override;
 };
 
 } // namespace vantle

@@ -18,6 +18,9 @@ enum : std::uint32_t {
     SE_START_ACCEPTED = 42   // any value above 32 means accepted
 };
 
+/// The plain meaning of a refused start with its code, as "file not found (2)".
+std::string StartErrorText(std::uint32_t code);
+
 class TProgramStarter {
 public:
     virtual ~TProgramStarter() = default;

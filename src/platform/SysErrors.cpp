@@ -1,6 +1,7 @@
 #include "platform/SysErrors.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace vantle {
 
@@ -50,6 +51,24 @@ int InOutCodeFromErrno(int err) {
         return 101;
     default:
         return err;
+    }
+}
+
+std::string PlainErrorText(int err) {
+    switch (err) {
+    case EPERM:
+    case EACCES:
+        return "access denied";
+    case ENOENT:
+        return "file not found";
+    case EINVAL:
+        return "invalid argument";
+    default: {
+        std::string text = std::strerror(err);
+        if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+            text[0] = static_cast<char>(text[0] - 'A' + 'a');
+        return text;
+    }
     }
 }
 

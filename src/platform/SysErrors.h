@@ -32,6 +32,9 @@ private:
 
 /// The run-time code for an errno value (ENOENT gives 2, EACCES 5, ENOSPC 101, ...).
 int InOutCodeFromErrno(int err);
+/// The plain reason for an errno value, in lower case for use inside a sentence:
+/// "access denied", "file not found", "invalid argument", ...
+std::string PlainErrorText(int err);
 /// Throws EInOutError for errno `err`.
 [[noreturn]] void RaiseInOutError(int err);
 

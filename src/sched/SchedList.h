@@ -76,6 +76,8 @@ public:
     using TStampReader = std::function<std::optional<TFileStamp>(const std::string& path)>;
     /// Replaces ReadFileStamp, so tests can play a file system with a coarse clock.
     void SetStampReader(TStampReader reader) { FReadStamp = std::move(reader); }
+    /// The file's stamp as it stands now, through the stamp reader.
+    std::optional<TFileStamp> CurrentStamp() const { return FReadStamp(FFileName); }
 
 private:
     struct TItem {

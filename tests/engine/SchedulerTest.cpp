@@ -2,8 +2,12 @@
 
 #include "support/FakeServices.h"
 #include "support/TestFiles.h"
+#include "support/ZoneGuard.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
 
 using namespace vantle;
 using namespace vantle::test;
@@ -96,32 +100,102 @@ TEST_F(SchedulerTest, RunsDueEntriesInListOrderAgainstOneMoment) {
     EXPECT_EQ(scheduler.CycleTime(), At(2001, 3, 15, 14, 5));
 }
 
-TEST_F(SchedulerTest, AnErrorEndsThePassAndLeavesTheListUnlocked) {
+TEST_F(SchedulerTest, AFailingEntryIsLoggedAndThePassGoesOn) {
+    List.Add(Entry("good"));
     List.Add(Entry("bad"));
-    List.Items(0).Parms = "$D+1Y"; // no 29 February in 2001
+    List.Items(1).Parms = "$D-3000Y"; // before the year 1
     List.Add(Entry("after"));
-    Fake.Clock.Set(At(2000, 2, 29, 14, 5));
     TScheduler scheduler(List, Fake.Services());
     scheduler.SetEnabled(true);
-    EXPECT_THROW(scheduler.RunCycle(), EConvertError);
-    EXPECT_TRUE(Fake.Starter.Requests.empty());
-    EXPECT_EQ(Lines.back(), "Executing bad (Command /opt/bad)");
+    Lines.clear();
+    scheduler.RunCycle();
+    EXPECT_EQ(Lines,
+              (TLines{"Executing good (Command /opt/good)", "Executing bad (Command /opt/bad)",
+                      "bad failed: Invalid argument to date encode",
+                      "Executing after (Command /opt/after)"}));
+    EXPECT_EQ(Fake.Starter.Requests.size(), 2u);
+    EXPECT_EQ(scheduler.Failures(),
+              (std::vector<TEntryFailure>{{"bad", "Invalid argument to date encode"}}));
     EXPECT_TRUE(LockIsFree(List));
+}
 
-    // A log that fails halfway through ends the pass the same way.
-    List.Items(0).Parms = "";
-    Fake.FailLogFrom = static_cast<int>(Lines.size()) + 1;
+TEST_F(SchedulerTest, ALogThatCannotBeWrittenEndsThePassBeforeAnythingStarts) {
+    List.Add(Entry("a"));
+    List.Add(Entry("b"));
+    TScheduler scheduler(List, Fake.Services());
+    scheduler.SetEnabled(true);
+    Fake.FailLogFrom = static_cast<int>(Lines.size()) + 1; // a's line goes, b's does not
     EXPECT_THROW(scheduler.RunCycle(), EInOutError);
     EXPECT_EQ(Fake.Starter.Requests.size(), 1u);
     EXPECT_TRUE(LockIsFree(List));
 
     Fake.FailLogFrom = -1;
+    Fake.Clock.Advance(1.0 / 1440);
     scheduler.RunCycle();
     EXPECT_EQ(Fake.Starter.Requests.size(), 3u);
 
     List.SetFileName(""); // a nameless list ends the pass with its error
+    Fake.Clock.Advance(1.0 / 1440);
     EXPECT_THROW(scheduler.RunCycle(), ENoFileName);
     EXPECT_TRUE(LockIsFree(List));
+}
+
+TEST_F(SchedulerTest, AFileThatCannotBeReloadedKeepsTheListAndIsToldOncePerChange) {
+    List.Add(Entry("kept"));
+    List.Save();
+    // A directory in the file's place cannot be read; the stamp reader says when it
+    // "changes".
+    std::filesystem::remove(List.FileName());
+    std::filesystem::create_directory(List.FileName());
+    off_t version = 1;
+    List.SetStampReader([&version](const std::string&) {
+        TFileStamp stamp;
+        stamp.Size = version;
+        return std::optional<TFileStamp>(stamp);
+    });
+    TScheduler scheduler(List, Fake.Services());
+    scheduler.SetEnabled(true);
+    Lines.clear();
+    for (int minute = 0; minute < 4; ++minute, Fake.Clock.Advance(1.0 / 1440)) {
+        if (minute == 2)
+            version = 2;
+        scheduler.RunCycle();
+    }
+    const std::string refused =
+        "INI file could not be loaded: File access denied; the previous schedule stays in use";
+    const std::string kept = "Executing kept (Command /opt/kept)";
+    EXPECT_EQ(Lines, (TLines{refused, kept, kept, refused, kept, kept}));
+}
+
+TEST_F(SchedulerTest, AServerTimeInTheRepeatedHourIsTakenAsTheReadingNearestOurs) {
+    TZoneGuard zone("Europe/Berlin");
+    List.Add(Entry("Clock", "* * * * *", ctBuiltinResetTime));
+    Fake.NetAvailable = true;
+    Fake.ServerTime = EncodeDate(2026, 10, 25) + EncodeTime(2, 41, 0, 0); // a minute ahead
+    Fake.Clock.Set(EncodeDate(2026, 10, 25) + EncodeTime(2, 40, 0, 0));
+    TScheduler scheduler(List, Fake.Services());
+    for (long offset : {7200L, 3600L}) { // summer time, then the same hour on winter time
+        Fake.Clock.UtcOffset = offset;
+        scheduler.ExecuteEntry(0);
+    }
+    ASSERT_EQ(Fake.ClockSetter.Records.size(), 2u);
+    EXPECT_EQ(Fake.ClockSetter.Records[0].Hour, 0);
+    EXPECT_EQ(Fake.ClockSetter.Records[1].Hour, 1);
+    for (const TSystemTime& record : Fake.ClockSetter.Records)
+        EXPECT_EQ(record.Minute, 41);
+}
+
+TEST_F(SchedulerTest, TheClockOperationSaysWhenTheClockCannotBeSet) {
+    List.Add(Entry("Clock", "* * * * *", ctBuiltinResetTime));
+    Fake.NetAvailable = true;
+    Fake.ServerTime = At(2001, 3, 15, 14, 4, 50);
+    Fake.ClockSetter.Error = EPERM;
+    TScheduler scheduler(List, Fake.Services());
+    scheduler.ExecuteEntry(0);
+    EXPECT_EQ(Lines, (TLines{"Builtin ResetTime (Clock)",
+                             "Builtin Clock failed; could not set the clock: access denied"}));
+    EXPECT_EQ(scheduler.Failures(),
+              (std::vector<TEntryFailure>{{"Clock", "could not set the clock: access denied"}}));
 }
 
 TEST_F(SchedulerTest, StartsProgramsWithExpandedParametersAndTheirShowCommand) {

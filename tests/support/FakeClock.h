@@ -3,6 +3,8 @@
 
 #include "platform/Clock.h"
 
+#include <optional>
+
 namespace vantle::test {
 
 class TFakeClock : public TClock {
@@ -14,7 +16,15 @@ public:
         FNow += FStep;
         return now;
     }
+    /// The instant of Now(); with an offset set, the reading of that offset (the one
+    /// of the two readings of a repeated hour), else the zone rules' guess.
+    std::timespec UtcNow() const override {
+        if (!UtcOffset)
+            return TClock::UtcNow();
+        return InstantOfUtc(Now() - static_cast<TDateTime>(*UtcOffset) / 86400);
+    }
     void Set(TDateTime now) { FNow = now; }
+    std::optional<long> UtcOffset; // seconds east of Greenwich
     void Advance(TDateTime days) { FNow += days; }
     /// Every reading moves the clock on by `step` days afterwards.
     void SetStep(TDateTime step) { FStep = step; }

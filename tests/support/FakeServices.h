@@ -35,11 +35,12 @@ public:
 
 class TRecordingClockSetter : public TClockSetter {
 public:
-    bool SetSystemTime(const TSystemTime& utc) override {
+    int SetSystemTime(const TSystemTime& utc) override {
         Records.push_back(utc);
-        return true;
+        return Error;
     }
     std::vector<TSystemTime> Records;
+    int Error = 0; // what the platform answers; EPERM plays a user without the right
 };
 
 /// Owns every stand-in; Services() hands them to a scheduler, which must not outlive it.

@@ -1,0 +1,62 @@
+#include "engine/CycleMemory.h"
+
+#include <cmath>
+
+namespace vantle {
+
+TLocalMinute LocalMinuteOf(TDateTime local) {
+    std::int64_t ms = ToMSecs(local);
+    return ms >= 0 ? ms / 60000 : -((-ms + 59999) / 60000);
+}
+
+TDateTime MomentOfMinute(TLocalMinute minute) {
+    return FromMSecs(minute * 60000);
+}
+
+void TCycleMemory::Restart(std::optional<TLocalMinute> latest) {
+    FPrevious.reset();
+    FLatest = latest;
+}
+
+TCyclePlan TCycleMemory::Plan(TLocalMinute m) {
+    TCyclePlan plan;
+    plan.From = plan.To = m;
+    plan.Previous = FPrevious;
+    if (FPrevious && *FPrevious == m) {
+        plan.Kind = TCycleKind::Nothing;
+        return plan;
+    }
+    if (!FLatest) {
+        plan.Kind = TCycleKind::Minutes;
+        FLatest = m;
+    } else if (!FPrevious) {
+        // The first cycle after switching on catches up on nothing: the time the
+        // scheduler was off is not its to make good. Only its own minute counts, and
+        // not again when a restart comes within a minute already tested.
+        TLocalMinute behind = *FLatest - m;
+        if (behind == 0)
+            plan.Kind = TCycleKind::Nothing;
+        else if (behind > 0 && behind <= MaxCatchUpMinutes)
+            plan.Kind = TCycleKind::RepeatedOnly;
+        else
+            plan.Kind = TCycleKind::Minutes;
+        if (behind < 0 || behind > MaxCatchUpMinutes)
+            FLatest = m;
+    } else {
+        TLocalMinute ahead = m - *FLatest;
+        if (ahead > MaxCatchUpMinutes || ahead < -MaxCatchUpMinutes) {
+            plan.Kind = TCycleKind::ClockMoved;
+            FLatest = m;
+        } else if (ahead > 0) {
+            plan.Kind = TCycleKind::Minutes;
+            plan.From = *FLatest + 1;
+            FLatest = m;
+        } else {
+            plan.Kind = TCycleKind::RepeatedOnly;
+        }
+    }
+    FPrevious = m;
+    return plan;
+}
+
+} // namespace vantle

@@ -1,0 +1,54 @@
+// What a cycle tests, decided from the minutes the scheduler has already tested, so
+// every due minute runs once: no doubles after a step back or a restart, no gaps
+// after a late tick or a step forward.
+#pragma once
+
+#include "platform/DateTime.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace vantle {
+
+/// A local calendar minute: whole minutes since 1899-12-30 00:00 of the local date and
+/// time, so the minutes a spring change leaves out still count and the repeated
+/// autumn hour reads as the same minutes twice.
+using TLocalMinute = std::int64_t;
+TLocalMinute LocalMinuteOf(TDateTime local);
+TDateTime MomentOfMinute(TLocalMinute minute);
+
+/// The widest gap a cycle catches up on, or treats as a correction of the clock.
+constexpr TLocalMinute MaxCatchUpMinutes = 180;
+
+enum class TCycleKind {
+    Nothing,      // this minute was tested already (a second tick, a small step back)
+    Minutes,      // test every minute of From..To (one minute as a rule)
+    RepeatedOnly, // a minute at or before one already tested: only entries whose
+                  // minute or hour field is "*" run, and only when due at To
+    ClockMoved    // the clock was changed, not corrected: test To alone
+};
+
+struct TCyclePlan {
+    TCycleKind Kind = TCycleKind::Nothing;
+    TLocalMinute From = 0, To = 0;
+    /// The previous cycle's minute, for the log line of a moved clock.
+    std::optional<TLocalMinute> Previous;
+};
+
+class TCycleMemory {
+public:
+    /// Decides what the cycle at minute `m` tests and remembers `m`.
+    TCyclePlan Plan(TLocalMinute m);
+    /// Forgets the previous cycle (switching on) but keeps the latest tested minute,
+    /// which may also come from before a restart.
+    void Restart(std::optional<TLocalMinute> latest);
+
+    std::optional<TLocalMinute> Previous() const { return FPrevious; }
+    std::optional<TLocalMinute> Latest() const { return FLatest; }
+
+private:
+    std::optional<TLocalMinute> FPrevious; // P: the minute of the previous cycle
+    std::optional<TLocalMinute> FLatest;   // L: the latest minute tested; a step back keeps it
+};
+
+} // namespace vantle

@@ -1,0 +1,160 @@
+// Each due minute runs once, on real clocks: late ticks, steps of the clock, daylight
+// saving changes and restarts, played on a fake clock in two zones.
+#include "engine/Scheduler.h"
+
+#include "support/FakeServices.h"
+#include "support/TestFiles.h"
+#include "support/ZoneGuard.h"
+
+#include <gtest/gtest.h>
+
+using namespace vantle;
+using namespace vantle::test;
+
+namespace {
+
+struct TStep {
+    TStep(std::string at, std::string started, std::string note = {}, bool restart = false)
+        : At(std::move(at)), Started(std::move(started)), Note(std::move(note)), Restart(restart) {}
+    std::string At;      // local "YYYY-MM-DD hh:mm:ss" of the tick
+    std::string Started; // names started by the cycle, in list order
+    std::string Note;    // the one line the cycle logs besides its starts, if any
+    bool Restart;        // the program was ended and started again before this tick
+};
+
+struct TScenario {
+    std::string Name, Zone;
+    std::vector<TStep> Steps;
+};
+
+void PrintTo(const TScenario& scenario, std::ostream* out) {
+    *out << scenario.Name;
+}
+
+TDateTime MomentOf(const std::string& text) {
+    auto number = [&](std::size_t at, std::size_t count) {
+        return std::stoi(text.substr(at, count));
+    };
+    return EncodeDate(number(0, 4), number(5, 2), number(8, 2)) +
+           EncodeTime(number(11, 2), number(14, 2), number(17, 2), 0);
+}
+
+// E every minute, H hourly, D and Q fixed in the small hours (the changes fall there),
+// F fixed at noon.
+const std::vector<TEntryText> Entries = {
+    {.Name = "E", .Time = "* * * * *", .Command = "E"},
+    {.Name = "H", .Time = "0 * * * *", .Command = "H"},
+    {.Name = "D", .Time = "30 2 * * *", .Command = "D"},
+    {.Name = "Q", .Time = "30 1 * * *", .Command = "Q"},
+    {.Name = "F", .Time = "10 12 * * *", .Command = "F"},
+};
+
+std::vector<TScenario> Scenarios() {
+    std::vector<TScenario> all;
+    for (std::string zone : {"Europe/Berlin", "America/New_York"}) {
+        std::string tag = zone == "Europe/Berlin" ? "Berlin" : "NewYork";
+        auto add = [&](const std::string& name, std::vector<TStep> steps) {
+            all.push_back({name + "In" + tag, zone, std::move(steps)});
+        };
+        add("NormalTicks", {{"2026-06-10 12:09:05", "E"},
+                            {"2026-06-10 12:10:05", "E F"},
+                            {"2026-06-10 12:11:05", "E"}});
+        add("TickFourMinutesLate",
+            {{"2026-06-10 12:08:05", "E"},
+             {"2026-06-10 12:12:05", "E F", "Running entries due since 12.09"}});
+        add("GapOfTwoAndAHalfHours",
+            {{"2026-06-10 10:05:05", "E"},
+             {"2026-06-10 12:35:05", "E H F", "Running entries due since 10.06"}});
+        add("JumpOfSixHours", {{"2026-06-10 06:05:05", "E"},
+                               {"2026-06-10 12:10:05", "E F",
+                                "Clock moved from 2026.06.10 06.05 to 2026.06.10 12.10; missed "
+                                "minutes not run"},
+                               {"2026-06-10 12:11:05", "E"}});
+        add("StepBackTenSecondsAcrossAMinute", {{"2026-06-10 12:10:05", "E F"},
+                                                {"2026-06-10 12:10:05", ""},
+                                                {"2026-06-10 12:11:05", "E"}});
+        add("StepBackTwentyMinutes",
+            {{"2026-06-10 12:10:05", "E F"},
+             {"2026-06-10 12:30:05", "E", "Running entries due since 12.11"},
+             {"2026-06-10 12:10:05", "E"},
+             {"2026-06-10 12:11:05", "E"},
+             {"2026-06-10 12:31:05", "E"}});
+        add("RestartInTheSameMinute", {{"2026-06-10 12:10:05", "E F"},
+                                       {"2026-06-10 12:10:40", "", "", true},
+                                       {"2026-06-10 12:11:05", "E"}});
+        add("RestartCatchesUpOnNothing",
+            {{"2026-06-10 10:59:05", "E"}, {"2026-06-10 12:11:05", "E", "", true}});
+    }
+    // Spring: the local hour from 02:00 is left out, and counts as passed.
+    const std::vector<TStep> spring = {{"%s 01:59:05", "E"},
+                                       {"%s 03:00:05", "E H D", "Running entries due since 02.00"},
+                                       {"%s 03:01:05", "E"}};
+    auto dated = [](std::vector<TStep> steps, const std::string& date) {
+        for (TStep& step : steps)
+            step.At.replace(0, 2, date);
+        return steps;
+    };
+    all.push_back({"SpringInBerlin", "Europe/Berlin", dated(spring, "2026-03-29")});
+    all.push_back({"SpringInNewYork", "America/New_York", dated(spring, "2026-03-08")});
+    // Autumn: Berlin's 02:00-02:59 and New York's 01:00-01:59 come twice.
+    all.push_back({"AutumnInBerlin",
+                   "Europe/Berlin",
+                   {{"2026-10-25 01:59:05", "E"},
+                    {"2026-10-25 02:00:05", "E H"},
+                    {"2026-10-25 02:30:05", "E D", "Running entries due since 02.01"},
+                    {"2026-10-25 02:59:05", "E", "Running entries due since 02.31"},
+                    {"2026-10-25 02:00:05", "E H"}, // the same hour again, on winter time
+                    {"2026-10-25 02:30:05", "E"},
+                    {"2026-10-25 02:59:05", "E"},
+                    {"2026-10-25 03:00:05", "E H"}}});
+    all.push_back({"AutumnInNewYork",
+                   "America/New_York",
+                   {{"2026-11-01 00:59:05", "E"},
+                    {"2026-11-01 01:30:05", "E H Q", "Running entries due since 01.00"},
+                    {"2026-11-01 01:59:05", "E", "Running entries due since 01.31"},
+                    {"2026-11-01 01:00:05", "E H"},
+                    {"2026-11-01 01:30:05", "E"},
+                    {"2026-11-01 02:00:05", "E H"},
+                    {"2026-11-01 02:30:05", "E D", "Running entries due since 02.01"}}});
+    return all;
+}
+
+class CycleMemoryTest : public testing::TestWithParam<TScenario> {};
+
+TEST_P(CycleMemoryTest, RunsEachDueMinuteOnce) {
+    const TScenario& scenario = GetParam();
+    TZoneGuard zone(scenario.Zone);
+    TTempDir dir;
+    TFakeServices fake;
+    fake.ExecutablePath = dir.File("Sched.exe");
+    TSchedList list;
+    list.SetFileName(dir.File("Sched.INI"));
+    WriteFile(list.FileName(), ScheduleText(Entries));
+    list.Load();
+    auto scheduler = std::make_unique<TScheduler>(list, fake.Services());
+    scheduler->SetEnabled(true);
+    for (const TStep& step : scenario.Steps) {
+        if (step.Restart) {
+            scheduler.reset();
+            scheduler = std::make_unique<TScheduler>(list, fake.Services());
+            scheduler->SetEnabled(true);
+        }
+        fake.Clock.Set(MomentOf(step.At));
+        fake.LogLines.clear();
+        fake.Starter.Requests.clear();
+        scheduler->RunCycle();
+        std::string started, note;
+        for (const TStartRequest& request : fake.Starter.Requests)
+            started += (started.empty() ? "" : " ") + request.File;
+        for (const std::string& line : fake.LogLines)
+            if (line.rfind("Executing ", 0) != 0)
+                note += line;
+        EXPECT_EQ(started, step.Started) << "tick at " << step.At;
+        EXPECT_EQ(note, step.Note) << "tick at " << step.At;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Clocks, CycleMemoryTest, testing::ValuesIn(Scenarios()),
+                         [](const auto& info) { return info.param.Name; });
+
+} // namespace
