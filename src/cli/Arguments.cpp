@@ -1,8 +1,10 @@
 #include "cli/Arguments.h"
 
+#include "platform/Clock.h"
 #include "platform/SysErrors.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace vantle::cli {
 
@@ -29,9 +31,14 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 
 std::optional<std::string> TArguments::Value(const std::string& name) const {
     auto found = Values.find(name);
-    if (found == Values.end())
+    if (found == Values.end() || found->second.empty())
         return std::nullopt;
-    return found->second;
+    return found->second.back();
+}
+
+std::vector<std::string> TArguments::AllValues(const std::string& name) const {
+    auto found = Values.find(name);
+    return found == Values.end() ? std::vector<std::string>{} : found->second;
 }
 
 std::optional<std::string> ParseArguments(const TArgs& args, const std::vector<std::string>& flags,
@@ -56,43 +63,81 @@ std::optional<std::string> ParseArguments(const TArgs& args, const std::vector<s
         if (!Contains(valued, name))
             return "unknown option '" + arg + "'";
         if (name != arg)
-            result.Values[name] = arg.substr(name.size() + 1);
+            result.Values[name].push_back(arg.substr(name.size() + 1));
         else if (i + 1 < args.size())
-            result.Values[name] = args[++i];
+            result.Values[name].push_back(args[++i]);
         else
             return "option " + name + " needs a value";
     }
     return std::nullopt;
 }
 
-std::optional<TDateTime> ParseMoment(const std::string& text, TMomentPart finest,
-                                     const std::string& option, std::string& error) {
-    static const char* const Forms[] = {"\"YYYY-MM-DD hh:mm\"", "\"YYYY-MM-DD hh:mm[:ss]\"",
-                                        "\"YYYY-MM-DD hh:mm[:ss[.zzz]]\""};
+std::optional<TMoment> ParseMoment(const std::string& text, const std::string& option,
+                                   std::string& error) {
     int year, month, day, hour, minute, second = 0, msec = 0;
     bool ok = text.size() >= 16 && ReadDigits(text, 0, 4, year) && text[4] == '-' &&
               ReadDigits(text, 5, 2, month) && text[7] == '-' && ReadDigits(text, 8, 2, day) &&
               (text[10] == ' ' || text[10] == 'T') && ReadDigits(text, 11, 2, hour) &&
               text[13] == ':' && ReadDigits(text, 14, 2, minute);
     std::size_t end = 16;
-    if (ok && text.size() > end && finest != TMomentPart::Minute) {
-        ok = text[end] == ':' && ReadDigits(text, end + 1, 2, second);
+    if (ok && end < text.size() && text[end] == ':') {
+        ok = ReadDigits(text, end + 1, 2, second);
         end += 3;
-        if (ok && text.size() > end && finest == TMomentPart::Millisecond) {
-            ok = text[end] == '.' && ReadDigits(text, end + 1, 3, msec);
+        if (ok && end < text.size() && text[end] == '.') {
+            ok = ReadDigits(text, end + 1, 3, msec);
             end += 4;
         }
     }
+    std::optional<long> offset;
+    if (ok && end < text.size() && text[end] == 'Z') {
+        offset = 0;
+        end += 1;
+    } else if (ok && end < text.size() && (text[end] == '+' || text[end] == '-')) {
+        int offsetHours = 0, offsetMinutes = 0;
+        ok = ReadDigits(text, end + 1, 2, offsetHours) && end + 3 < text.size() &&
+             text[end + 3] == ':' && ReadDigits(text, end + 4, 2, offsetMinutes) &&
+             offsetHours <= 23 && offsetMinutes <= 59;
+        offset = (text[end] == '-' ? -1L : 1L) * (offsetHours * 3600L + offsetMinutes * 60L);
+        end += 6;
+    }
     if (!ok || end != text.size()) {
-        error = option + " wants " + Forms[static_cast<int>(finest)] + ", not '" + text + "'";
+        error = option + " wants \"YYYY-MM-DD hh:mm[:ss[.zzz]][Z|+hh:mm]\", not '" + text + "'";
         return std::nullopt;
     }
+    TDateTime written;
     try {
-        return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, msec);
+        written = EncodeDate(year, month, day) + EncodeTime(hour, minute, second, msec);
     } catch (const EConvertError&) {
         error = option + " '" + text + "' is not a date and time of the calendar";
         return std::nullopt;
     }
+    TMoment moment;
+    if (offset) {
+        moment.Instant = InstantOfUtc(written - static_cast<TDateTime>(*offset) / 86400);
+        moment.Local = LocalDateTimeOf(moment.Instant);
+    } else {
+        std::vector<std::timespec> readings = LocalReadings(written);
+        if (readings.empty()) {
+            error = option + " '" + text +
+                    "' does not exist on this clock (daylight saving time skips it)";
+            return std::nullopt;
+        }
+        moment.Instant = readings.front();
+        moment.Local = written;
+    }
+    moment.UtcOffset = UtcOffsetAt(moment.Instant);
+    return moment;
+}
+
+std::string MomentText(const TMoment& moment) {
+    TDateParts date = DecodeDate(moment.Local);
+    TTimeParts time = DecodeTime(moment.Local);
+    long offset = moment.UtcOffset < 0 ? -moment.UtcOffset : moment.UtcOffset;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d%c%02ld:%02ld", date.Year,
+                  date.Month, date.Day, time.Hour, time.Minute, time.Second,
+                  moment.UtcOffset < 0 ? '-' : '+', offset / 3600, offset / 60 % 60);
+    return text;
 }
 
 } // namespace vantle::cli

@@ -50,13 +50,12 @@ TOptions ParseOptions(const TArgs& args, const std::vector<std::string>& valued,
     return options;
 }
 
-TDateTime ParseMomentOption(const std::string& text, TMomentPart finest,
-                            const std::string& option) {
+TDateTime ParseMomentOption(const std::string& text, const std::string& option) {
     std::string error;
-    std::optional<TDateTime> moment = ParseMoment(text, finest, option, error);
+    std::optional<TMoment> moment = ParseMoment(text, option, error);
     if (!moment)
         throw EFailure(error);
-    return *moment;
+    return moment->Local;
 }
 
 // The commands read existing regular files only: a mistyped name should not read as
@@ -117,9 +116,8 @@ template <typename TBody> int Guarded(const char* command, std::ostream& err, TB
 
 const char* const FmtUsage = "Usage: vantle-schedctl fmt [-w] FILE";
 const char* const CheckUsage = "Usage: vantle-schedctl check FILE";
-const char* const DueUsage = "Usage: vantle-schedctl due --at \"YYYY-MM-DD hh:mm[:ss]\" FILE";
-const char* const NextUsage =
-    "Usage: vantle-schedctl next [--from \"YYYY-MM-DD hh:mm\"] [--count N] FILE";
+const char* const DueUsage = "Usage: vantle-schedctl due --at MOMENT FILE";
+const char* const NextUsage = "Usage: vantle-schedctl next [--from MOMENT] [--count N] FILE";
 
 } // namespace
 
@@ -174,8 +172,7 @@ int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err) {
         TOptions options = ParseOptions(args, {"--at"}, false, DueUsage);
         if (!options.At)
             throw EFailure(std::string("--at is required\n") + DueUsage);
-        TDueMoment moment =
-            SplitMoment(ParseMomentOption(*options.At, TMomentPart::Second, "--at"));
+        TDueMoment moment = SplitMoment(ParseMomentOption(*options.At, "--at"));
         TSchedList list;
         LoadList(list, options.Files.front());
         for (const TSchedule* entry : EntriesOf(list))
@@ -188,9 +185,8 @@ int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err) {
 int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
     return Guarded("next", err, [&] {
         TOptions options = ParseOptions(args, {"--from", "--count"}, false, NextUsage);
-        TDateTime from = options.From
-                             ? ParseMomentOption(*options.From, TMomentPart::Minute, "--from")
-                             : SystemClock().Now();
+        TDateTime from =
+            options.From ? ParseMomentOption(*options.From, "--from") : SystemClock().Now();
         int count = 5;
         if (options.Count) {
             const std::string& text = *options.Count;

@@ -7,6 +7,7 @@
 #include "platform/ExecutablePath.h"
 #include "platform/ProgramStarterPosix.h"
 #include "platform/SysErrors.h"
+#include "platform/WallTimer.h"
 #include "sched/SchedList.h"
 
 #include <algorithm>
@@ -16,26 +17,32 @@
 #include <cstdio>
 #include <optional>
 #include <ostream>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 namespace vantle::cli {
 
 namespace {
 
-class TFixedClock : public TClock {
+// The clock of --at: it reads the moment it was last set to.
+class TMomentClock : public TClock {
 public:
-    explicit TFixedClock(TDateTime moment) : FMoment(moment) {}
-    TDateTime Now() const override { return FMoment; }
+    TDateTime Now() const override { return FMoment.Local; }
+    std::timespec UtcNow() const override { return FMoment.Instant; }
+    void Set(const TMoment& moment) { FMoment = moment; }
 
 private:
-    TDateTime FMoment;
+    TMoment FMoment;
 };
 
-// --dry-run: the log goes to standard output, one line per event.
+// --dry-run: the log goes to standard output, one line per event, stamped by the
+// run's clock (the cycle's moment under --at).
 class TStreamLog : public TLog {
 public:
-    TStreamLog(const std::string& fileName, std::ostream& out)
-        : TLog(fileName, SystemClock()), FOut(out) {}
+    TStreamLog(const std::string& fileName, const TClock& clock, std::ostream& out)
+        : TLog(fileName, clock), FOut(out) {}
     void WriteLine(const std::string& message) override {
         FOut << LogTimeStamp(Clock().Now()) << ':' << message << '\n' << std::flush;
     }
@@ -78,40 +85,54 @@ private:
     std::ostream& FOut;
 };
 
-// Waits up to `milliseconds` for one of `signals` (blocked by the caller); true when
-// one came.
-bool WaitForSignal(const sigset_t& signals, std::int32_t milliseconds) {
-    using namespace std::chrono;
-    auto deadline = steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    for (;;) {
-        auto left = duration_cast<nanoseconds>(deadline - steady_clock::now()).count();
-        if (left <= 0)
-            return false;
-        timespec timeout{};
-        timeout.tv_sec = static_cast<time_t>(left / 1000000000);
-        timeout.tv_nsec = static_cast<long>(left % 1000000000);
-        if (sigtimedwait(&signals, nullptr, &timeout) > 0)
-            return true;
-        if (errno != EINTR && errno != EAGAIN)
-            return false;
-    }
+// Prints what failed in the latest cycle; true when something did.
+bool ReportFailures(const TScheduler& scheduler, std::ostream& err) {
+    for (const TEntryFailure& failure : scheduler.Failures())
+        err << failure.Name << ": " << failure.Text << '\n';
+    err << std::flush;
+    return !scheduler.Failures().empty();
 }
 
-// Runs cycles five seconds past every whole minute until SIGINT or SIGTERM.
+// Runs cycles five seconds past every whole minute of the wall clock until SIGINT or
+// SIGTERM. A step of the clock, or a resume, re-arms the wait at once.
 void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err) {
     sigset_t stop, previous;
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop, &previous);
-    while (!WaitForSignal(stop, NextCycleInterval(SystemClock().Now()))) {
-        try {
-            scheduler.RunCycle();
-        } catch (const std::exception& e) {
-            err << e.what() << '\n' << std::flush;
-        }
-        list.SetReloaded(false);
+    int signals = signalfd(-1, &stop, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (signals < 0) {
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        RaiseInOutError(errno);
     }
+    TWallTimer timer;
+    timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
+    for (;;) {
+        pollfd waits[2] = {{timer.Fd(), POLLIN, 0}, {signals, POLLIN, 0}};
+        if (poll(waits, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (waits[1].revents != 0)
+            break;
+        if (waits[0].revents == 0)
+            continue;
+        TWallTimer::TWake wake = timer.Read();
+        if (wake == TWallTimer::TWake::Fired) {
+            try {
+                scheduler.RunCycle();
+            } catch (const std::exception& e) {
+                err << e.what() << '\n' << std::flush;
+            }
+            ReportFailures(scheduler, err);
+            list.SetReloaded(false);
+        }
+        if (wake != TWallTimer::TWake::Nothing)
+            timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
+    }
+    ::close(signals);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
@@ -122,19 +143,21 @@ int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
     std::optional<std::string> error = ParseArguments(args, {}, {"--at"}, options);
     if (error || options.Positional.size() != 1) {
         err << "vantle-schedctl expand: " << error.value_or("expects exactly one TEXT")
-            << "\nUsage: vantle-schedctl expand [--at \"YYYY-MM-DD hh:mm:ss[.zzz]\"] TEXT\n";
+            << "\nUsage: vantle-schedctl expand [--at MOMENT] TEXT\n";
         return 2;
     }
-    std::optional<TDateTime> at;
+    std::optional<TMoment> at;
     if (std::optional<std::string> text = options.Value("--at")) {
         std::string problem;
-        at = ParseMoment(*text, TMomentPart::Millisecond, "--at", problem);
+        at = ParseMoment(*text, "--at", problem);
         if (!at) {
             err << "vantle-schedctl expand: " << problem << '\n';
             return 2;
         }
     }
-    TFixedClock fixed(at.value_or(0));
+    TMomentClock fixed;
+    if (at)
+        fixed.Set(*at);
     const TClock& clock = at ? static_cast<const TClock&>(fixed) : SystemClock();
     TParameterExpander expander(clock, ProcessEnvironment(), SystemFormatSettings());
     try {
@@ -147,8 +170,8 @@ int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
 }
 
 int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
-    static const char* const Usage =
-        "Usage: vantle-schedctl run [--once] [--dry-run] [--at MOMENT] [--log LOGFILE] FILE\n";
+    static const char* const Usage = "Usage: vantle-schedctl run [--once] [--dry-run] [--at "
+                                     "MOMENT]... [--log LOGFILE] FILE\n";
     TArguments options;
     std::optional<std::string> error =
         ParseArguments(args, {"--once", "--dry-run"}, {"--at", "--log"}, options);
@@ -157,36 +180,47 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
             << Usage;
         return 2;
     }
-    const bool once = options.Has("--once");
     const bool dryRun = options.Has("--dry-run");
-    std::optional<TDateTime> at;
-    if (std::optional<std::string> text = options.Value("--at")) {
+    std::vector<TMoment> moments;
+    for (const std::string& text : options.AllValues("--at")) {
         std::string problem;
-        at = ParseMoment(*text, TMomentPart::Millisecond, "--at", problem);
-        if (!at) {
+        std::optional<TMoment> moment = ParseMoment(text, "--at", problem);
+        if (!moment) {
             err << "vantle-schedctl run: " << problem << '\n';
             return 2;
         }
-        if (!once) {
-            // A clock that stands still would run the same minute forever.
-            err << "vantle-schedctl run: --at needs --once\n" << Usage;
-            return 2;
-        }
+        moments.push_back(*moment);
+    }
+    // Several moments play a run of ticks; one moment is a single cycle.
+    const bool once = options.Has("--once") || moments.size() > 1;
+    if (moments.size() == 1 && !once) {
+        // A clock that stands still would run the same minute forever.
+        err << "vantle-schedctl run: --at needs --once\n" << Usage;
+        return 2;
+    }
+    if (moments.size() > 1 && !dryRun) {
+        err << "vantle-schedctl run: --at more than once needs --dry-run\n" << Usage;
+        return 2;
     }
 
     const std::string& file = options.Positional.front();
     std::string logPath = options.Value("--log").value_or(ChangeFileExt(file, ".LOG"));
-    TFixedClock fixed(at.value_or(0));
+    TMomentClock momentClock;
+    if (!moments.empty())
+        momentClock.Set(moments.front());
+    const TClock& clock = moments.empty() ? SystemClock() : momentClock;
     TPrintingStarter printingStarter(out);
     TPrintingClockSetter printingClockSetter(out);
     TSchedulerServices services = SystemSchedulerServices();
-    if (at)
-        services.Clock = &fixed;
+    services.Clock = &clock;
+    // What-if runs and replays of given moments neither read nor move the memory of
+    // the minutes the real scheduler has run.
+    services.KeepState = !dryRun && moments.empty();
     if (dryRun) {
         services.Starter = &printingStarter;
         services.ClockSetter = &printingClockSetter;
-        services.MakeLog = [&logPath, &out](const std::string&) {
-            return std::make_unique<TStreamLog>(logPath, out);
+        services.MakeLog = [&logPath, &clock, &out](const std::string&) {
+            return std::make_unique<TStreamLog>(logPath, clock, out);
         };
     } else {
         // Log time stamps tell when a line was written, also under --at.
@@ -208,14 +242,30 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
 
     int code = 0;
     if (once) {
-        try {
-            scheduler.RunCycle();
-        } catch (const std::exception& e) {
-            err << e.what() << '\n';
-            code = 1;
+        if (moments.empty())
+            moments.push_back({}); // the real clock's moment
+        for (const TMoment& moment : moments) {
+            if (dryRun && !options.AllValues("--at").empty()) {
+                momentClock.Set(moment);
+                out << "== cycle at " << MomentText(moment) << '\n' << std::flush;
+            }
+            try {
+                scheduler.RunCycle();
+            } catch (const std::exception& e) {
+                err << e.what() << '\n';
+                code = 1;
+            }
+            if (ReportFailures(scheduler, err))
+                code = 1;
+            list.SetReloaded(false);
         }
     } else {
-        RunUntilStopped(scheduler, list, err);
+        try {
+            RunUntilStopped(scheduler, list, err);
+        } catch (const std::exception& e) {
+            err << e.what() << '\n';
+            code = 2;
+        }
     }
     try {
         scheduler.SetEnabled(false);

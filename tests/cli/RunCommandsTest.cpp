@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "support/TestFiles.h"
+#include "support/ZoneGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -69,11 +70,14 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
                                         .WorkDir = "/srv"},
                                        {.Name = "Sync", .Type = 2}}));
     TResult r = Invoke(CmdRun, {"--once", "--dry-run", "--at", "2001-03-15 14:05", FSchedule});
-    EXPECT_EQ(r.Code, 0) << r.Err;
-    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(r.Code, 1) << "the clock could not be set";
+    EXPECT_EQ(r.Err, "Sync: no netware connection\n");
+    EXPECT_NE(r.Out.find("2001.03.15 14.05.00:Executing Backup"), std::string::npos)
+        << "stamped with the cycle's moment";
     EXPECT_EQ(LogMessages(r.Out),
               (std::vector<std::string>{
-                  "Scheduler has been Enabled", "Executing Backup (DOS Command /usr/bin/tar)",
+                  "Scheduler has been Enabled", "| == cycle at 2001-03-15 14:05:00+00:00",
+                  "Executing Backup (DOS Command /usr/bin/tar)",
                   "| would start: /usr/bin/tar -czf '/backup/my files 20010315.tgz' '$HOME' (in "
                   "., show 0)",
                   "Executing Report's (Command /opt/report tool)",
@@ -83,25 +87,88 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
     EXPECT_FALSE(fs::exists(Dir.File("sched.LOG")));
 }
 
-TEST_F(RunCommandTest, AFailedCycleIsReportedAndEndsWithOne) {
-    WriteFile(FSchedule,
-              ScheduleText({{.Name = "Leap", .Command = "/bin/leap", .Parms = "$D+1Y"}}));
+TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {
+    WriteFile(FSchedule, ScheduleText({{.Name = "Leap", .Command = "/bin/leap", .Parms = "$D+1Y"},
+                                       {.Name = "Lost", .Command = Dir.File("no such program")}}));
     std::string log = Dir.File("other.log");
     TResult r = Invoke(CmdRun, {"--once", "--at", "2000-02-29 10:00", "--log", log, FSchedule});
     EXPECT_EQ(r.Code, 1);
-    EXPECT_EQ(r.Err, "Invalid argument to date encode\n");
+    EXPECT_EQ(r.Err, "Leap: Invalid argument to date encode\nLost: could not start " +
+                         Dir.File("no such program") + ": file not found (2)\n");
     EXPECT_EQ(LogMessages(ReadFile(log)),
-              (std::vector<std::string>{"Scheduler has been Enabled",
-                                        "Executing Leap (Command /bin/leap)",
-                                        "Scheduler has been Disabled"}));
+              (std::vector<std::string>{
+                  "Scheduler has been Enabled", "Executing Leap (Command /bin/leap)",
+                  "Leap failed: Invalid argument to date encode",
+                  "Executing Lost (Command " + Dir.File("no such program") + ")", "Lost Failed (2)",
+                  "Scheduler has been Disabled"}));
 }
 
+struct TTickRun {
+    const char* Name;
+    std::vector<std::string> Moments;
+    std::vector<std::string> Expected; // the headers and what the cycles start
+};
+
+void PrintTo(const TTickRun& run, std::ostream* out) {
+    *out << run.Name;
+}
+
+class RunOfMomentsTest : public testing::TestWithParam<TTickRun> {};
+
+// Berlin's 2026 changes: 29 March 02:00 becomes 03:00, 25 October 03:00 becomes 02:00.
+TEST_P(RunOfMomentsTest, CarriesTheSchedulersMemoryFromOneMomentToTheNext) {
+    TZoneGuard zone("Europe/Berlin");
+    TTempDir dir;
+    std::string schedule = dir.File("sched.ini");
+    WriteFile(schedule,
+              ScheduleText({{.Name = "Night", .Time = "30 2 * * *", .Command = "/bin/n"},
+                            {.Name = "Hourly", .Time = "0 * * * *", .Command = "/bin/h"}}));
+    TArgs args{"--dry-run"};
+    for (const std::string& moment : GetParam().Moments) {
+        args.push_back("--at");
+        args.push_back(moment);
+    }
+    args.push_back(schedule);
+    TResult r = Invoke(CmdRun, args);
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    std::vector<std::string> shown;
+    for (const std::string& line : LogMessages(r.Out))
+        if (line.rfind("| == ", 0) == 0 || line.rfind("Executing", 0) == 0 ||
+            line.rfind("Running", 0) == 0)
+            shown.push_back(line);
+    EXPECT_EQ(shown, GetParam().Expected);
+    EXPECT_FALSE(fs::exists(dir.File("sched.STATE")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Berlin, RunOfMomentsTest,
+    testing::Values(
+        TTickRun{"SpringRunsTheSkippedHalfPastTwoOnceAtThree",
+                 {"2026-03-29 01:59:05", "2026-03-29 03:00:05"},
+                 {"| == cycle at 2026-03-29 01:59:05+01:00",
+                  "| == cycle at 2026-03-29 03:00:05+02:00", "Running entries due since 02.00",
+                  "Executing Night (Command /bin/n)", "Executing Hourly (Command /bin/h)"}},
+        TTickRun{"AutumnRunsHalfPastTwoOnce",
+                 {"2026-10-25 02:30:05", "2026-10-25 02:30:05+01:00", "2026-10-25 03:00:05"},
+                 {"| == cycle at 2026-10-25 02:30:05+02:00", "Executing Night (Command /bin/n)",
+                  "| == cycle at 2026-10-25 02:30:05+01:00",
+                  "| == cycle at 2026-10-25 03:00:05+01:00", "Running entries due since 02.31",
+                  "Executing Hourly (Command /bin/h)"}},
+        TTickRun{"AStepBackAcrossTheMinuteRunsNothingTwice",
+                 {"2026-06-10 02:30:05", "2026-06-10 00:29:58Z", "2026-06-10 02:30:05"},
+                 {"| == cycle at 2026-06-10 02:30:05+02:00", "Executing Night (Command /bin/n)",
+                  "| == cycle at 2026-06-10 02:29:58+02:00",
+                  "| == cycle at 2026-06-10 02:30:05+02:00"}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST_F(RunCommandTest, RefusesBadUseAndAnUnwritableLog) {
-    for (const TArgs& args : std::vector<TArgs>{{},
-                                                {"--once", "a", "b"},
-                                                {"--at", "2001-03-15 14:05", FSchedule},
-                                                {"--once", "--at", "14:05", FSchedule},
-                                                {"--once", "--log"}})
+    for (const TArgs& args :
+         std::vector<TArgs>{{},
+                            {"--once", "a", "b"},
+                            {"--at", "2001-03-15 14:05", FSchedule},
+                            {"--once", "--at", "14:05", FSchedule},
+                            {"--at", "2001-03-15 14:05", "--at", "2001-03-15 14:06", FSchedule},
+                            {"--once", "--log"}})
         EXPECT_EQ(Invoke(CmdRun, args).Code, 2) << ::testing::PrintToString(args);
     fs::create_directory(Dir.File("sched.LOG"));
     TResult r = Invoke(CmdRun, {"--once", FSchedule});
