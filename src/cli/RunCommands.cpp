@@ -129,7 +129,9 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err)
             ReportFailures(scheduler, err);
             list.SetReloaded(false);
         }
-        if (wake != TWallTimer::TWake::Nothing)
+        if (wake == TWallTimer::TWake::Fired)
+            timer.ArmAt(CycleOfNextMinute(SystemClock().UtcNow()));
+        else if (wake == TWallTimer::TWake::ClockChanged)
             timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
     }
     ::close(signals);

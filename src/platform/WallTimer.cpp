@@ -33,6 +33,14 @@ std::timespec NextCycleAt(const std::timespec& nowUtc) {
     return at;
 }
 
+std::timespec CycleOfNextMinute(const std::timespec& nowUtc) {
+    const long offset = UtcOffsetAt(nowUtc);
+    const std::int64_t local = static_cast<std::int64_t>(nowUtc.tv_sec) + offset;
+    std::timespec at{};
+    at.tv_sec = static_cast<std::time_t>(FloorDiv(local, 60) * 60 + 65 - offset);
+    return at;
+}
+
 TWallTimer::TWallTimer() : FFd(timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC)) {
     if (FFd < 0)
         RaiseInOutError(errno);

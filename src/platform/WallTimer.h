@@ -10,6 +10,9 @@ namespace vantle {
 /// The next instant, strictly after `nowUtc`, at which the local clock reads five
 /// seconds past a whole minute (hh:mm:05.000).
 std::timespec NextCycleAt(const std::timespec& nowUtc);
+/// Five seconds past the minute after the one `nowUtc` falls in: where a tick that
+/// has just run this minute arms the next, even when it came before :05.
+std::timespec CycleOfNextMinute(const std::timespec& nowUtc);
 
 class TWallTimer {
 public:

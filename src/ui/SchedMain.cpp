@@ -10,11 +10,12 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QSessionManager>
 #include <QStatusBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -77,7 +78,15 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     // An error while creating is shown and the window still comes up, as with any
     // other handler.
     RunHandler([this] { FormCreate(); });
-    Timer1->start();
+    Timer1->start(1000); // the first tick; every tick arms the next
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+            bool mayEnd = true;
+            RunHandler([&] { mayEnd = AnswerLogout(manager.allowsInteraction()); });
+            if (!mayEnd)
+                manager.cancel();
+            manager.release();
+        });
 }
 
 TfmSchedMain::~TfmSchedMain() {
@@ -183,11 +192,11 @@ void TfmSchedMain::CreateControls() {
     Panels[0]->setAlignment(Qt::AlignCenter);
     Panels[1]->setFixedWidth(PanelWidths[1]);
 
-    Timer1 = new QTimer(this);
+    Timer1 = new TCycleTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(1000); // the first tick; every tick re-arms it
-    connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
+    connect(Timer1, &TCycleTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
+    // A step of the clock or a resume: wait for the next :05 of the clock as it now reads.
+    connect(Timer1, &TCycleTimer::clockChanged, this, [this] { ArmNextCycle(false); });
 
     // The client area below the menu is 582 by 374 pixels.
     resize(582, 374 + MainMenu1->sizeHint().height());
@@ -292,18 +301,51 @@ void TfmSchedMain::FormDestroy() {
 }
 
 void TfmSchedMain::Timer1Timer() {
-    Scheduler->RunCycle();
+    struct TReArm {
+        TfmSchedMain* Window;
+        ~TReArm() { Window->ArmNextCycle(); }
+    } reArm{this};
+    try {
+        Scheduler->RunCycle();
+    } catch (...) {
+        AfterCycle(); // a reloaded list is shown even when a later step of the pass failed
+        throw;
+    }
+    AfterCycle();
+}
+
+void TfmSchedMain::AfterCycle() {
     if (SchedList->Reloaded()) {
         SchedList->SetReloaded(false);
         FillGrid();
         UpdateSaveItem();
     }
     UpdateStatusBar();
-    // Five seconds past the next whole minute, from now. Assigning the interval the
-    // timer already has would restart its countdown, so only a new one is set.
-    std::int32_t interval = NextCycleInterval(Clock().Now());
-    if (Timer1->interval() != interval)
-        Timer1->setInterval(interval);
+}
+
+void TfmSchedMain::ArmNextCycle(bool afterTick) noexcept {
+    try {
+        const TClock& clock = Clock();
+        std::timespec now = clock.UtcNow();
+        std::timespec next = afterTick ? CycleOfNextMinute(now) : NextCycleAt(now);
+        int interval = static_cast<int>(MSecsBetween(now, next));
+        // A clock of the tests' own has no wall-clock moment: it gives the interval.
+        if (&clock == &SystemClock())
+            Timer1->startAt(next, interval);
+        else
+            Timer1->start(interval);
+    } catch (...) {
+        // A timer that cannot be armed leaves nothing to tick with; say so.
+        TApplication::HandleException();
+    }
+}
+
+bool TfmSchedMain::AnswerLogout(bool mayAsk) {
+    if (!mayAsk || !SchedList)
+        return true;
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    return canClose;
 }
 
 void TfmSchedMain::UpdateStatusBar() {

@@ -4,6 +4,7 @@
 
 #include "engine/Scheduler.h"
 #include "sched/SchedList.h"
+#include "ui/CycleTimer.h"
 #include "ui/ScheduleGrid.h"
 
 #include <QMainWindow>
@@ -21,8 +22,8 @@ class QFrame;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QSessionManager;
 class QStatusBar;
-class QTimer;
 
 /// A question box: caption, text (lines broken by "\r\n"), buttons and default button;
 /// returns the button chosen.
@@ -62,7 +63,14 @@ public:
     void FormCloseQuery(bool& canClose);
     /// Releases the scheduler (which logs its switching off), then the list. Idempotent.
     void FormDestroy();
+    /// One cycle; the next tick is armed whatever the cycle raises.
     void Timer1Timer();
+    /// Arms Timer1 for five seconds past a minute of the window's clock: the minute
+    /// after this one after a tick, the next :05 to come after the clock was set.
+    void ArmNextCycle(bool afterTick = true) noexcept;
+    /// The session manager asks at logout: the close question when it lets us ask.
+    /// Returns whether the session may end.
+    bool AnswerLogout(bool mayAsk);
 
     // Commands.
     /// The menu has already inverted the check mark when this runs.
@@ -126,7 +134,7 @@ public:
     TScheduleGrid* sgScheduleList = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, 2> Panels{};
-    QTimer* Timer1 = nullptr;
+    TCycleTimer* Timer1 = nullptr;
 
     // Fields; public so tests can look.
     std::unique_ptr<vantle::TSchedList> SchedList;
@@ -149,6 +157,7 @@ protected:
 private:
     void CreateMenu();
     void CreateControls();
+    void AfterCycle();
     const vantle::TClock& Clock() const;
     const vantle::TFormatSettings& FormatSettings() const;
     QMessageBox::StandardButton Ask(const QString& caption, const QString& text,

@@ -1,4 +1,5 @@
 // vantle-scheduler: the desktop program.
+#include "platform/StopSignals.h"
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
@@ -7,6 +8,7 @@
 
 #include <QIcon>
 #include <QMessageBox>
+#include <QSocketNotifier>
 
 int main(int argc, char** argv) {
     // Counted as the user gave them: the application object removes the ones it knows
@@ -26,6 +28,15 @@ int main(int argc, char** argv) {
     fmViewLog = new TfmViewLog(fmSchedMain);
     QObject::connect(fmSchedMain, &TfmSchedMain::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+    // A stop signal ends the program through the loop, as Exit does without its
+    // question: nobody is there to answer it.
+    if (int stopFd = vantle::WatchStopSignals(); stopFd >= 0) {
+        auto* stop = new QSocketNotifier(stopFd, QSocketNotifier::Read, &app);
+        QObject::connect(stop, &QSocketNotifier::activated, &app, [&app] {
+            vantle::TakeStopSignal();
+            app.quit();
+        });
+    }
     fmSchedMain->show();
 
     int result = app.exec();

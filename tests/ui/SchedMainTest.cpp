@@ -177,9 +177,8 @@ private slots:
         QCOMPARE(fm->Run1->isChecked(), enabled);
         QCOMPARE(fm->SchedList->Count(), 2);
         QVERIFY(!fm->Save1->isEnabled());
-        QVERIFY(fm->Timer1->isActive() && !fm->Timer1->isSingleShot());
+        QVERIFY(fm->Timer1->isActive());
         QCOMPARE(fm->Timer1->interval(), 1000);
-        QCOMPARE(fm->Timer1->timerType(), Qt::PreciseTimer);
         QVERIFY(fm->sgScheduleList->Cells(0, 1).empty()); // filled on the first activation
         QCOMPARE(fm->sgScheduleList->Cells(5, 0), std::string("WeekDays"));
 
@@ -312,6 +311,45 @@ private slots:
         fm->Timer1Timer();
         QCOMPARE(fm->Timer1->interval(), interval);
         QVERIFY(fm->Timer1->isActive());
+    }
+
+    void clockChangeArmsTheNextFiveSecondsPast() {
+        auto fm = MakeWindow();
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, 2, 300));
+        emit fm->Timer1->clockChanged(); // the minute has not been run: its :05 is still to come
+        QCOMPARE(fm->Timer1->interval(), 2700);
+    }
+
+    void failingEntryDoesNotStopTheTickNorItsReArm() {
+        WriteIni({{"first", "* * * * *"}, {"bad", "* * * * *"}, {"last", "* * * * *"}});
+        auto fm = ShowWindow(1);
+        vantle::TSchedule bad = fm->SchedList->Items(1);
+        bad.Parms = "$D-3000Y";
+        fm->SchedList->Update(1, bad);
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 1, 5, 40));
+        fm->Timer1Timer();
+        std::string log = ReadFile(LogPath());
+        for (const char* line : {":Executing first (Command prog-first)\r\n",
+                                 ":bad failed: Invalid argument to date encode\r\n",
+                                 ":Executing last (Command prog-last)\r\n"})
+            QVERIFY2(log.find(line) != std::string::npos, line);
+        QCOMPARE(FFake->Starter.Requests.size(), std::size_t(2));
+        QCOMPARE(fm->Timer1->interval(), 59960);
+        QVERIFY(fm->Timer1->isActive());
+    }
+
+    void logoutAsksTheCloseQuestion() {
+        WriteIni({{"a", "1 * * * *"}});
+        auto fm = MakeWindow();
+        QVERIFY(fm->AnswerLogout(true)); // nothing to save: no question
+        fm->SchedList->Delete(0);
+        FAnswer = QMessageBox::Cancel;
+        QVERIFY(!fm->AnswerLogout(true));
+        QVERIFY(fm->AnswerLogout(false)); // a session that lets nobody ask still ends
+        FAnswer = QMessageBox::Yes;
+        QVERIFY(fm->AnswerLogout(true));
+        QVERIFY(!fm->SchedList->Modified());
+        QCOMPARE(FQuestions.size(), 2);
     }
 
     void tickReloadsChangedFile() {
@@ -455,8 +493,13 @@ private slots:
         WriteIni({{"Every", "* * * * *"}});
         auto fm = ShowWindow(1);
         FFake->FailLogFrom = 0;
-        fm->Timer1->start(5);
-        QTRY_VERIFY(FFake->LogFailures >= 3);
+        for (int minute = 1; minute <= 3; ++minute) {
+            FFake->Clock.Advance(1.0 / 1440);
+            fm->Timer1->start(5);
+            QTRY_COMPARE(FFake->LogFailures, minute);
+            // A failed tick arms the next one all the same.
+            QTRY_VERIFY(fm->Timer1->isActive() && fm->Timer1->interval() > 5000);
+        }
         QCOMPARE(VisibleMessageBoxes(), 1);
         QMessageBox* box = TApplication::ErrorBox();
         QVERIFY(box != nullptr);
@@ -467,8 +510,9 @@ private slots:
                     .match(box->detailedText() + "\n")
                     .hasMatch());
         QVERIFY(box->detailedText().count("File access denied") >= 2);
-        QCOMPARE(fm->Timer1->interval(), 5); // a failed tick does not re-arm
         FFake->FailLogFrom = -1;
+        FFake->Clock.Advance(1.0 / 1440);
+        fm->Timer1->start(5);
         QTRY_VERIFY(fm->Timer1->interval() != 5);
         QVERIFY(ReadFile(LogPath()).find(":Executing Every (Command prog-Every)\r\n") !=
                 std::string::npos);
