@@ -115,8 +115,12 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err)
                 continue;
             break;
         }
-        if (waits[1].revents != 0)
+        if (waits[1].revents != 0) {
+            // Taken off the queue here: unblocked while pending, it would still kill us.
+            signalfd_siginfo taken{};
+            [[maybe_unused]] ssize_t n = ::read(signals, &taken, sizeof taken);
             break;
+        }
         if (waits[0].revents == 0)
             continue;
         TWallTimer::TWake wake = timer.Read();

@@ -121,7 +121,8 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTick) {
     pid_t pid = FindProcessOf(program);
     if (pid > 0)
         kill(pid, SIGTERM);
-    if (!WaitFor(runner, 15s)) {
+    bool stopped = WaitFor(runner, 15s).has_value();
+    if (!stopped) {
         if (pid > 0)
             kill(pid, SIGKILL);
         kill(runner, SIGTERM);
@@ -137,6 +138,9 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTick) {
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(messages[0], "Scheduler has been Enabled");
     EXPECT_EQ(messages[1], ExecutingLine());
+    // SIGTERM ends it through its loop, which switches the scheduler off on the way.
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(messages.back(), "Scheduler has been Disabled");
     // The first tick comes a second after the start, within the same or the next stamp.
     int lag = StampSeconds(log.substr(log.find('\n') + 1)) - StampSeconds(log);
     EXPECT_GE(lag, 0);
