@@ -103,6 +103,15 @@ TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {
                   "Scheduler has been Disabled"}));
 }
 
+TEST_F(RunCommandTest, RefusesALocalMomentTheClockSkips) {
+    TZoneGuard zone("Europe/Berlin");
+    WriteFile(FSchedule, ScheduleText({{.Name = "Night", .Command = "/bin/n"}}));
+    TResult r = Invoke(CmdRun, {"--dry-run", "--once", "--at", "2026-03-29 02:30:05", FSchedule});
+    EXPECT_EQ(r.Code, 2);
+    EXPECT_EQ(r.Err, "vantle-schedctl run: --at '2026-03-29 02:30:05' does not exist on this "
+                     "clock (daylight saving time skips it)\n");
+}
+
 struct TTickRun {
     const char* Name;
     std::vector<std::string> Moments;
