@@ -15,11 +15,6 @@ std::string EnabledText(bool value) {
     return value ? "Enabled" : "Disabled";
 }
 
-std::int32_t NextCycleInterval(TDateTime now) {
-    TTimeParts time = DecodeTime(now);
-    return 60000 - ((time.Second - 5) * 1000 + time.MSec);
-}
-
 namespace {
 
 // Every piece a caller left out is the real one of this machine.

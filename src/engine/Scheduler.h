@@ -28,10 +28,6 @@ extern const std::int32_t ShowCommands[4];
 /// "Enabled" or "Disabled".
 std::string EnabledText(bool value);
 
-/// Milliseconds until the next cycle, taken at `now` (local): 60000 - ((S - 5) * 1000 +
-/// MS), so cycles fall five seconds past each whole minute; 5001 to 65000.
-std::int32_t NextCycleInterval(TDateTime now);
-
 /// Everything the scheduler reaches outside itself; tests replace any piece, and a
 /// piece left empty is the real one of SystemSchedulerServices() (so a test that
 /// must not start programs or set the clock supplies its own starter and setter).

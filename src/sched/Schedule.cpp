@@ -29,28 +29,11 @@ bool IsDue(const TSchedule& entry, TDateTime moment) {
 }
 
 bool EntriesDiffer(const TSchedule& a, const TSchedule& b) {
-    return a.Name != b.Name || a.Minutes != b.Minutes || a.Hours != b.Hours || a.Days != b.Days ||
-           a.Months != b.Months || a.WeekDays != b.WeekDays || a.Command != b.Command ||
-           a.Parms != b.Parms || a.WorkDir != b.WorkDir || a.CommandType != b.CommandType ||
-           a.WinState != b.WinState || a.Comment != b.Comment || a.Active != b.Active;
+    return !(a == b);
 }
 
 void CopyEntry(TSchedule& target, const TSchedule& source) {
-    if (&target == &source)
-        return;
-    target.Name = source.Name;
-    target.Minutes = source.Minutes;
-    target.Hours = source.Hours;
-    target.Days = source.Days;
-    target.Months = source.Months;
-    target.WeekDays = source.WeekDays;
-    target.Command = source.Command;
-    target.Parms = source.Parms;
-    target.WorkDir = source.WorkDir;
-    target.CommandType = source.CommandType;
-    target.WinState = source.WinState;
-    target.Comment.assign(source.Comment.begin(), source.Comment.end());
-    target.Active = source.Active;
+    target = source;
 }
 
 } // namespace vantle

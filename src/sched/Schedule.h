@@ -21,6 +21,8 @@ struct TSchedule {
     std::uint8_t WinState = wsNormal;
     std::vector<std::string> Comment; // one element per line
     bool Active = false;
+    /// Every field, so a field added later can never be left out of a comparison.
+    bool operator==(const TSchedule&) const = default;
 };
 
 /// The calendar values a due test looks at, split once from a local moment so a pass

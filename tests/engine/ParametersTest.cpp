@@ -97,6 +97,10 @@ TEST_F(Parameters, CutsTheDayToTheTargetMonth) {
     EXPECT_EQ(Expand("$D[lastday]", At(1900, 2, 10)), "19000228");
     EXPECT_EQ(Expand("$D+4Y", At(2000, 2, 29)), "20040229");
     EXPECT_EQ(Expand("$D+1M[hhnnss]", At(2001, 1, 31, 23, 59, 59)), "235959");
+    // Into a February of the other leap-year kind than the start's year.
+    EXPECT_EQ(Expand("$D+2M", At(2003, 12, 31)), "20040229");
+    EXPECT_EQ(Expand("$D+13M", At(2000, 1, 31)), "20010228");
+    EXPECT_EQ(Expand("$D-13M", At(2004, 3, 31)), "20030228");
 }
 
 TEST_F(Parameters, RaisesWhereADateCannotBeBuilt) {

@@ -199,6 +199,32 @@ TEST(SchedListTest, SeesEveryWriteUnderAClockThatDoesNotTick) {
     EXPECT_EQ(list.Items(0).Name, "ten");
 }
 
+TEST(SchedListTest, SeesAChangeWithinTheSecondOnAFileStampedByAClockBehindOurs) {
+    // A file server whose clock is a minute behind: the stamp is never "fresh", so the
+    // content is not remembered, and only the nanoseconds of the stamp tell.
+    TTempDir dir;
+    std::string path = dir.File("s.ini");
+    long nanoseconds = 100;
+    TSchedList list;
+    list.SetStampReader([&nanoseconds](const std::string& name) -> std::optional<TFileStamp> {
+        auto stamp = ReadFileStamp(name);
+        if (stamp) {
+            std::timespec behind = SystemClock().UtcNow();
+            stamp->Modified = stamp->Changed = {behind.tv_sec - 60, nanoseconds};
+            stamp->Size = 1;
+            stamp->Inode = 1;
+        }
+        return stamp;
+    });
+    list.SetFileName(path);
+    WriteFile(path, Section("one"));
+    list.Load();
+    WriteFile(path, Section("two"));
+    nanoseconds = 200;
+    EXPECT_TRUE(list.CheckFileChanged());
+    EXPECT_EQ(list.Items(0).Name, "two");
+}
+
 TEST(SchedListTest, SaveKeepsPermissionsAndLinks) {
     TTempDir dir;
     std::string path = dir.File("s.ini");
