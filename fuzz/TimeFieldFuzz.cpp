@@ -123,10 +123,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (got != want)
         Fail("IntOrZero", text, got, want);
 
-    vantle::TTokenizer tokenizer{std::string(text), delimiter};
+    const std::string owned(text);
+    vantle::TTokenizer tokenizer{owned, delimiter};
     std::vector<std::string> tokens = ModelTokens(text, delimiter);
     for (std::size_t i = 0; i < tokens.size() + 2; ++i) {
-        std::string token = tokenizer.NextToken();
+        std::string token(tokenizer.NextToken());
         std::string expected = i < tokens.size() ? tokens[i] : std::string();
         if (token != expected)
             Fail("TTokenizer token (length shown)", text, static_cast<long long>(token.size()),

@@ -31,18 +31,9 @@ bool StartsWith(std::string_view line, std::string_view key) {
 void SplitTime(TSchedule& entry, std::string_view value) {
     std::string* fields[5] = {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months,
                               &entry.WeekDays};
-    std::size_t start = 0;
-    for (std::string* field : fields) {
-        if (start >= value.size()) {
-            field->clear();
-            continue;
-        }
-        std::size_t end = value.find(' ', start);
-        if (end == std::string_view::npos)
-            end = value.size();
-        field->assign(value.substr(start, end - start));
-        start = end + 1;
-    }
+    TTokenizer tokens(value, ' ');
+    for (std::string* field : fields)
+        field->assign(tokens.NextToken());
 }
 
 bool IsLowerYes(std::string_view value) {

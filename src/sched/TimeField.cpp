@@ -70,18 +70,18 @@ std::int32_t IntOrZero(std::string_view text) {
     return ReadInt(text).value_or(0);
 }
 
-TTokenizer::TTokenizer(std::string text, char delimiter)
-    : FText(std::move(text)), FDelimiter(delimiter) {}
+TTokenizer::TTokenizer(std::string_view text, char delimiter)
+    : FText(text), FDelimiter(delimiter) {}
 
-std::string TTokenizer::NextToken() {
+std::string_view TTokenizer::NextToken() {
     // FPosition is 1-based, so as a 0-based index it is the character after the delimiter.
     std::size_t start = static_cast<std::size_t>(FPosition);
     if (start >= FText.size()) {
         FPosition = static_cast<std::int32_t>(FText.size()) + 1;
-        return std::string();
+        return {};
     }
     std::size_t end = FText.find(FDelimiter, start);
-    if (end == std::string::npos)
+    if (end == std::string_view::npos)
         end = FText.size();
     FPosition = static_cast<std::int32_t>(end) + 1;
     return FText.substr(start, end - start);
@@ -90,15 +90,8 @@ std::string TTokenizer::NextToken() {
 bool FieldMatches(std::int32_t value, std::string_view fieldText) {
     if (fieldText == "*")
         return true;
-    // The tokenizer's walk over the text, without copying the items.
-    std::size_t start = 0;
-    while (start < fieldText.size()) {
-        std::size_t end = fieldText.find(',', start);
-        if (end == std::string_view::npos)
-            end = fieldText.size();
-        std::string_view item = fieldText.substr(start, end - start);
-        if (item.empty())
-            return false;
+    TTokenizer items(fieldText, ',');
+    for (std::string_view item = items.NextToken(); !item.empty(); item = items.NextToken()) {
         std::size_t dash = item.find('-');
         if (dash != std::string_view::npos) {
             if (IntOrZero(item.substr(0, dash)) <= value &&
@@ -107,7 +100,6 @@ bool FieldMatches(std::int32_t value, std::string_view fieldText) {
         } else if (IntOrZero(item) == value) {
             return true;
         }
-        start = end + 1;
     }
     return false;
 }

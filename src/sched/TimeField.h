@@ -15,14 +15,16 @@ std::int32_t IntOrZero(std::string_view text);
 std::optional<std::int32_t> ReadInt(std::string_view text);
 
 /// Splits a text at a one-character delimiter; runs of delimiters are never merged.
+/// Splits a text at a one-character delimiter; consecutive delimiters give empty
+/// tokens. Tokens are views into the text, which must outlive the tokenizer.
 class TTokenizer {
 public:
-    TTokenizer(std::string text, char delimiter);
+    TTokenizer(std::string_view text, char delimiter);
     /// The next token (possibly empty); empty text once the text is used up.
-    std::string NextToken();
+    std::string_view NextToken();
 
 private:
-    std::string FText;
+    std::string_view FText;
     std::int32_t FPosition = 0; // 1-based index of the delimiter that ended the last token
     char FDelimiter;
 };
