@@ -70,7 +70,9 @@ TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
     : FScheduleList(scheduleList), FServices(WithDefaults(std::move(services))),
       FNetWare(FServices.MakeSession()),
       FLog(FServices.MakeLog(ChangeFileExt(FServices.ExecutablePath, ".LOG"))),
-      FExpander(*FServices.Clock, *FServices.Environment, *FServices.FormatSettings) {}
+      FExpander(*FServices.Clock, *FServices.Environment, *FServices.FormatSettings) {
+    FLog->SetMaxSize(FServices.MaxLogSize);
+}
 
 TScheduler::~TScheduler() {
     try {
@@ -97,10 +99,18 @@ void TScheduler::RunCycle() {
     FCycleMoment = SplitMoment(FCycleTime);
     if (FScheduleList.CheckFileChanged())
         FLog->WriteLine("INI file changed, new schedule loaded");
+    LogKeptChange();
     std::int32_t count = FScheduleList.Count();
     for (std::int32_t i = 0; i < count; ++i)
         if (IsEntryDue(i))
             ExecuteEntry(i);
+}
+
+void TScheduler::LogKeptChange() {
+    if (FScheduleList.KeptChanges() == FLoggedKeptChanges)
+        return;
+    FLoggedKeptChanges = FScheduleList.KeptChanges();
+    FLog->WriteLine("INI file changed by another program; unsaved changes kept");
 }
 
 bool TScheduler::IsEntryDue(std::int32_t index) {

@@ -44,6 +44,8 @@ struct TSchedulerServices {
     std::function<std::unique_ptr<TLog>(const std::string& path)> MakeLog;
     /// The log is named after it: extension replaced by ".LOG".
     std::string ExecutablePath;
+    /// The log's size limit in bytes (0: none); see TLog::WriteLine.
+    std::uint64_t MaxLogSize = DefaultMaxLogSize;
 };
 
 /// The real services of this machine: system clock, process environment, POSIX
@@ -81,6 +83,8 @@ public:
 
 private:
     void ResetTimeFromServer(const TSchedule& entry);
+    /// Logs a change on disk that the list did not load over unsaved edits, once.
+    void LogKeptChange();
 
     TSchedList& FScheduleList;
     TSchedulerServices FServices;
@@ -90,6 +94,7 @@ private:
     bool FEnabled = false;
     std::unique_ptr<TLog> FLog;
     TParameterExpander FExpander;
+    std::uint32_t FLoggedKeptChanges = 0;
 };
 
 } // namespace vantle
