@@ -380,8 +380,11 @@ void TSchedList::Load() {
     // as a changed stamp at the next check, never as a missed change.
     std::int64_t now = NowNanos();
     std::string content = ReadScheduleBytes(FFileName);
-    if (HoldsTextButNoSection(content))
+    if (HoldsTextButNoSection(content)) {
+        FRefusedStamp = stamp;
         throw ENotSchedule(FFileName);
+    }
+    FRefusedStamp.reset();
     std::vector<std::unique_ptr<TSchedule>> entries = ParseScheduleFile(content);
     std::vector<TItem> items;
     items.reserve(entries.size());
@@ -487,6 +490,9 @@ bool TSchedList::CheckFileChanged() {
         }
         return false;
     }
+    // A file refused as no schedule is reported once, not at every check.
+    if (FRefusedStamp && *FRefusedStamp == *stamp)
+        return false;
     Load();
     FReloaded = true;
     return true;
