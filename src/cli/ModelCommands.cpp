@@ -74,6 +74,8 @@ void LoadList(TSchedList& list, const std::string& path) {
     list.SetFileName(path);
     try {
         list.Load();
+    } catch (const ENotSchedule& error) {
+        throw EFailure(error.Message()); // it names the file itself
     } catch (const Exception& error) {
         throw EFailure(path + ": " + error.Message());
     }

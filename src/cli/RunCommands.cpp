@@ -5,6 +5,7 @@
 #include "engine/Parameters.h"
 #include "engine/Scheduler.h"
 #include "platform/ExecutablePath.h"
+#include "platform/InstanceLock.h"
 #include "platform/ProgramStarterPosix.h"
 #include "platform/SysErrors.h"
 #include "platform/WallTimer.h"
@@ -44,7 +45,7 @@ public:
     TStreamLog(const std::string& fileName, const TClock& clock, std::ostream& out)
         : TLog(fileName, clock), FOut(out) {}
     void WriteLine(const std::string& message) override {
-        FOut << LogTimeStamp(Clock().Now()) << ':' << message << '\n' << std::flush;
+        FOut << LogTimeStamp(Clock().Now()) << ':' << LogSafeText(message) << '\n' << std::flush;
     }
 
 private:
@@ -210,6 +211,19 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
     }
 
     const std::string& file = options.Positional.front();
+    // Two schedulers on one file would start every due entry twice; a dry run starts
+    // nothing and needs no lock.
+    TInstanceLock instanceLock(file);
+    try {
+        if (!dryRun && !instanceLock.TryAcquire()) {
+            err << file << ": already used by another scheduler (process "
+                << instanceLock.HolderPid() << ")\n";
+            return 2;
+        }
+    } catch (const std::exception& e) {
+        err << file << ": " << e.what() << '\n';
+        return 2;
+    }
     std::string logPath = options.Value("--log").value_or(ChangeFileExt(file, ".LOG"));
     TMomentClock momentClock;
     if (!moments.empty())

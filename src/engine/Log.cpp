@@ -2,9 +2,12 @@
 
 #include "platform/SysErrors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vantle {
@@ -51,6 +54,48 @@ private:
     int FFd;
 };
 
+// Lines end at LF, CR LF or a lone CR; a last line without an end still counts.
+void SplitLines(std::string_view content, std::vector<std::string>& lines) {
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < content.size()) {
+        char c = content[i];
+        if (c == '\n' || c == '\r') {
+            lines.emplace_back(content.substr(start, i - start));
+            i += (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < content.size())
+        lines.emplace_back(content.substr(start));
+}
+
+// Reads from `fd` at `offset` until the end or `limit` bytes.
+std::string ReadFrom(int fd, off_t offset, std::size_t limit) {
+    std::string content;
+    char buffer[65536];
+    while (content.size() < limit) {
+        ssize_t n = ::pread(fd, buffer, std::min(sizeof buffer, limit - content.size()),
+                            offset + static_cast<off_t>(content.size()));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            RaiseInOutError(errno);
+        }
+        if (n == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    return content;
+}
+
+std::string BaseName(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 void WriteAll(int fd, const std::string& data) {
     std::size_t done = 0;
     while (done < data.size()) {
@@ -85,13 +130,30 @@ void TLog::SetFileName(const std::string& name) {
         FFileName += ".log";
 }
 
-void TLog::WriteLine(const std::string& message) {
+std::string TLog::StampedLine(const std::string& message) const {
     std::string line = LogTimeStamp(FClock.Now());
     line += ':';
-    line += message;
+    line += LogSafeText(message);
     line += "\r\n";
+    return line;
+}
+
+void TLog::WriteLine(const std::string& message) {
+    std::string line = StampedLine(message);
     // O_APPEND puts every write at the end even when another program appends too.
     TFile file(FFileName, O_WRONLY | O_CREAT | O_APPEND);
+    struct stat st {};
+    if (FMaxSize > 0 && fstat(file.Fd(), &st) == 0 && st.st_size > 0 &&
+        static_cast<std::uint64_t>(st.st_size) + line.size() > FMaxSize) {
+        file.Close();
+        std::string older = FFileName + ".1";
+        if (::rename(FFileName.c_str(), older.c_str()) != 0)
+            RaiseInOutError(errno);
+        TFile fresh(FFileName, O_WRONLY | O_CREAT | O_APPEND);
+        WriteAll(fresh.Fd(), StampedLine("Log file continued from " + BaseName(older)) + line);
+        fresh.Close();
+        return;
+    }
     WriteAll(file.Fd(), line);
     file.Close();
 }
@@ -108,35 +170,40 @@ void TLog::Reset() {
 void TLog::AssignTo(std::vector<std::string>& lines) const {
     lines.clear();
     TFile file(FFileName, O_RDONLY);
-    std::string content;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(file.Fd(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            RaiseInOutError(errno);
-        }
-        if (n == 0)
-            break;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
+    std::string content = ReadFrom(file.Fd(), 0, std::string::npos);
     file.Close();
-    // A line ends at LF, CR LF or a lone CR; a last line without an end still counts.
-    std::size_t start = 0;
-    std::size_t i = 0;
-    while (i < content.size()) {
-        char c = content[i];
-        if (c == '\n' || c == '\r') {
-            lines.push_back(content.substr(start, i - start));
-            i += (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
-        }
+    SplitLines(content, lines);
+}
+
+std::uint64_t TLog::AssignTailTo(std::vector<std::string>& lines, std::uint64_t maxBytes) const {
+    lines.clear();
+    TFile file(FFileName, O_RDONLY);
+    struct stat st {};
+    if (fstat(file.Fd(), &st) != 0)
+        RaiseInOutError(errno);
+    std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+    if (size <= maxBytes) {
+        std::string content = ReadFrom(file.Fd(), 0, std::string::npos);
+        file.Close();
+        SplitLines(content, lines);
+        return 0;
     }
-    if (start < content.size())
-        lines.push_back(content.substr(start));
+    // One byte more than wanted shows whether the first one starts a line.
+    std::uint64_t start = size - maxBytes - 1;
+    std::string content =
+        ReadFrom(file.Fd(), static_cast<off_t>(start), static_cast<std::size_t>(maxBytes + 1));
+    file.Close();
+    std::size_t first = content.find('\n');
+    first = first == std::string::npos ? content.size() : first + 1;
+    SplitLines(std::string_view(content).substr(first), lines);
+    return start + first;
+}
+
+std::string LogSafeText(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return text;
 }
 
 std::string FormatLogMessage(const std::string& format, std::initializer_list<TFmtArg> args) {

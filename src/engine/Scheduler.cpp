@@ -97,7 +97,9 @@ TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
     : FScheduleList(scheduleList), FServices(WithDefaults(std::move(services))),
       FNetWare(FServices.MakeSession()),
       FLog(FServices.MakeLog(ChangeFileExt(FServices.ExecutablePath, ".LOG"))),
-      FExpander(*FServices.Clock, *FServices.Environment, *FServices.FormatSettings) {}
+      FExpander(*FServices.Clock, *FServices.Environment, *FServices.FormatSettings) {
+    FLog->SetMaxSize(FServices.MaxLogSize);
+}
 
 TScheduler::~TScheduler() {
     try {
@@ -126,6 +128,7 @@ void TScheduler::RunCycle() {
     FCycleTime = FServices.Clock->Now();
     FCycleMoment = SplitMoment(FCycleTime);
     CheckForChanges();
+    LogKeptChange();
     TCyclePlan plan = FMemory.Plan(LocalMinuteOf(FCycleTime));
     if (plan.Kind == TCycleKind::Nothing)
         return;
@@ -148,21 +151,25 @@ void TScheduler::RunCycle() {
 }
 
 void TScheduler::CheckForChanges() {
+    bool reloaded = false;
     try {
-        if (FScheduleList.CheckFileChanged()) {
-            FFailedReload.reset();
-            FLog->WriteLine("INI file changed, new schedule loaded");
-        }
+        reloaded = FScheduleList.CheckFileChanged();
     } catch (const ENoFileName&) {
         throw;
-    } catch (const EInOutError& e) {
-        // The last good list keeps running; a file that stays broken is told once.
+    } catch (const Exception& e) {
+        // Unreadable, or not a schedule: the last good list keeps running, and a file
+        // that stays broken is told once.
         std::optional<TFileStamp> stamp = FScheduleList.CurrentStamp();
         if (FFailedReload && *FFailedReload == stamp)
             return;
         FFailedReload = stamp;
         FLog->WriteFmt("INI file could not be loaded: %s; the previous schedule stays in use",
                        {std::string(e.what())});
+        return;
+    }
+    if (reloaded) {
+        FFailedReload.reset();
+        FLog->WriteLine("INI file changed, new schedule loaded");
     }
 }
 
@@ -234,6 +241,13 @@ void TScheduler::WriteState() const {
     written = ::close(fd) == 0 && written;
     if (!written || ::rename(temporary.c_str(), path.c_str()) != 0)
         ::unlink(temporary.c_str());
+}
+
+void TScheduler::LogKeptChange() {
+    if (FScheduleList.KeptChanges() == FLoggedKeptChanges)
+        return;
+    FLoggedKeptChanges = FScheduleList.KeptChanges();
+    FLog->WriteLine("INI file changed by another program; unsaved changes kept");
 }
 
 bool TScheduler::IsEntryDue(std::int32_t index) {

@@ -47,6 +47,8 @@ struct TSchedulerServices {
     /// Keeps the latest tested minute in a file beside the log (".STATE"), so a restart
     /// within a minute already run does not run it again. Off for what-if runs.
     bool KeepState = true;
+    /// The log's size limit in bytes (0: none); see TLog::WriteLine.
+    std::uint64_t MaxLogSize = DefaultMaxLogSize;
 };
 
 /// An entry that could not be carried out, as a user reads it: "could not start
@@ -104,6 +106,8 @@ private:
     void RunDueEntry(std::int32_t index);
     std::optional<TLocalMinute> ReadState() const;
     void WriteState() const;
+    /// Logs a change on disk that the list did not load over unsaved edits, once.
+    void LogKeptChange();
 
     TSchedList& FScheduleList;
     TSchedulerServices FServices;
@@ -118,6 +122,7 @@ private:
     /// The file's stamp when its reload last failed, so a file that stays broken is
     /// reported once, not every minute.
     std::optional<std::optional<TFileStamp>> FFailedReload;
+    std::uint32_t FLoggedKeptChanges = 0;
 };
 
 } // namespace vantle

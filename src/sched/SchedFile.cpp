@@ -119,6 +119,9 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
 TScheduleLineReader::TScheduleLineReader(std::string_view content) : FContent(content) {
     if (content.empty())
         return;
+    // Any CR at all, even after a Ctrl-Z, keeps the old rule byte for byte.
+    if (std::memchr(content.data(), '\r', content.size()) == nullptr)
+        FLineEnd = '\n';
     const void* eof = std::memchr(content.data(), CtrlZ, content.size());
     if (eof != nullptr)
         FContent = content.substr(
@@ -130,15 +133,15 @@ bool TScheduleLineReader::Next(std::string_view& line) {
         return false;
     const char* begin = FContent.data() + FPosition;
     std::size_t rest = FContent.size() - FPosition;
-    const void* cr = std::memchr(begin, '\r', rest);
+    const void* end = std::memchr(begin, FLineEnd, rest);
     std::size_t length =
-        cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - begin) : rest;
+        end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - begin) : rest;
     line = std::string_view(begin, length);
     FLineOffset = FPosition;
     FPosition += length;
-    if (FPosition < FContent.size()) { // at a CR
+    if (FPosition < FContent.size()) { // at the line end
         ++FPosition;
-        if (FPosition < FContent.size() && FContent[FPosition] == '\n')
+        if (FLineEnd == '\r' && FPosition < FContent.size() && FContent[FPosition] == '\n')
             ++FPosition;
     }
     return true;
@@ -243,6 +246,19 @@ void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view v
     default:
         break;
     }
+}
+
+bool HoldsTextButNoSection(std::string_view content) {
+    TScheduleLineReader reader(content);
+    bool text = false;
+    std::string_view line;
+    std::string_view value;
+    while (reader.Next(line)) {
+        if (ClassifyScheduleLine(line, value) == TSchedLineKind::Header)
+            return false;
+        text = text || line.find_first_not_of(" \t\r\n") != std::string_view::npos;
+    }
+    return text;
 }
 
 std::vector<std::unique_ptr<TSchedule>> ParseScheduleFile(std::string_view content) {

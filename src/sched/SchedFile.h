@@ -18,7 +18,12 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries);
 
 /// Reads any bytes leniently: CR ends a line (an LF right after it belongs to the line
 /// end), a lone LF stays in the line, Ctrl-Z ends the file, unknown lines are skipped.
+/// Content without any CR was written by a Linux editor: there LF ends a line.
 std::vector<std::unique_ptr<TSchedule>> ParseScheduleFile(std::string_view content);
+
+/// True when the content (up to a Ctrl-Z) holds something besides blanks and line ends
+/// but no "[Schedule " header: not a schedule, and no empty list may stand in for it.
+bool HoldsTextButNoSection(std::string_view content);
 
 /// The whole of a regular file, in one read; raises EInOutError when it cannot be
 /// opened or read, or is not a regular file (a FIFO or device would never end).
@@ -27,6 +32,7 @@ std::string ReadScheduleBytes(const std::string& path);
 // The reader's pieces, for tools that want to say where in the file something is.
 
 /// Walks the lines as the reader sees them. Reading stops at the first Ctrl-Z.
+/// Lines end at CR, or at LF when the content holds no CR at all.
 class TScheduleLineReader {
 public:
     explicit TScheduleLineReader(std::string_view content);
@@ -41,6 +47,7 @@ private:
     std::string_view FContent;
     std::size_t FPosition = 0;
     std::size_t FLineOffset = 0;
+    char FLineEnd = '\r';
 };
 
 enum class TSchedLineKind : std::uint8_t {

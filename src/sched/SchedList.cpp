@@ -14,7 +14,9 @@
 #include <signal.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace vantle {
 
@@ -41,6 +43,14 @@ bool IsRacy(const TFileStamp& stamp, std::int64_t nowNs) {
 
 std::uint64_t HashOf(std::string_view content) {
     return std::hash<std::string_view>{}(content);
+}
+
+std::uint64_t HashOf(const TSchedule& entry) {
+    std::uint64_t hash = HashOf(entry.Name);
+    for (const std::string* text : {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months,
+                                    &entry.WeekDays, &entry.Command, &entry.Parms})
+        hash = hash * 1099511628211u ^ HashOf(*text);
+    return hash;
 }
 
 class TFd {
@@ -146,6 +156,50 @@ void RemoveStaleTempFiles(const std::string& folder, const std::string& base) {
     closedir(dir);
 }
 
+// Read where the kernel shows it: setting the mask to learn it would change it for a
+// moment under every other thread.
+mode_t CurrentUmask() {
+    FILE* status = std::fopen("/proc/self/status", "re");
+    unsigned mask = 022;
+    if (status != nullptr) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr)
+            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        std::fclose(status);
+    }
+    return static_cast<mode_t>(mask & 0777);
+}
+
+// A new schedule is private, unless the folder hands its files to a group or decides
+// their access itself: a set-group-ID folder is shared with its group, and a default
+// access list gives the bits a plain create would get.
+mode_t NewFileMode(const std::string& folder) {
+    struct stat st {};
+    mode_t mask = CurrentUmask();
+    if (getxattr(folder.c_str(), "system.posix_acl_default", nullptr, 0) >= 0)
+        return 0666 & ~mask;
+    if (stat(folder.c_str(), &st) == 0 && (st.st_mode & S_ISGID) != 0)
+        return 0660 & ~mask;
+    return 0600;
+}
+
+// Gives the temporary file the old file's owner, group (where permitted) and mode, or
+// the mode of a new schedule; 0 or the errno of a failed change of mode.
+int GiveAccess(int fd, const struct stat* old, const std::string& folder) {
+    if (old == nullptr)
+        return fchmod(fd, NewFileMode(folder)) == 0 ? 0 : errno;
+    // Owner first: changing it clears set-id bits that fchmod then puts back.
+    if (old->st_uid != geteuid() || old->st_gid != getegid()) {
+        // Only root may give a file away; a member of the old group may still keep it.
+        if (fchown(fd, old->st_uid, old->st_gid) != 0 &&
+            fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0) {
+            // The new file stays ours and in our group.
+        }
+    }
+    return fchmod(fd, old->st_mode & 07777) == 0 ? 0 : errno;
+}
+
 // Writes `content` to a new file beside `target` and renames it over `target`, so
 // the schedule file is at every moment either the complete old or the complete new one.
 void ReplaceFile(const std::string& target, std::string_view content) {
@@ -170,8 +224,9 @@ void ReplaceFile(const std::string& target, std::string_view content) {
         std::snprintf(suffix, sizeof suffix, ".%ld.%u.%llx", static_cast<long>(getpid()), ++counter,
                       static_cast<unsigned long long>(NowNanos()));
         tempName = folder + "/." + base + suffix;
-        // 0666 lets the umask decide the bits of a new schedule, as a plain create would.
-        raw = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Private from the first moment: the schedule may hold passwords in its
+        // parameters, and others may watch the folder for new files.
+        raw = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (raw < 0 && errno != EEXIST)
             RaiseInOutError(errno);
     }
@@ -179,20 +234,12 @@ void ReplaceFile(const std::string& target, std::string_view content) {
         RaiseInOutError(EEXIST);
 
     TFd fd(raw);
-    int error = 0;
-    if (exists) {
-        // Owner first: changing it clears set-id bits that fchmod then puts back.
-        if ((old.st_uid != geteuid() || old.st_gid != getegid()) &&
-            fchown(fd.Get(), old.st_uid, old.st_gid) != 0) {
-            // Best effort: only root may give a file away; the new file is then ours.
-        }
-        if (fchmod(fd.Get(), old.st_mode & 07777) != 0)
-            error = errno;
-    }
-    if (error == 0)
-        error = WriteAll(fd.Get(), content);
+    int error = WriteAll(fd.Get(), content);
     if (error == 0 && fsync(fd.Get()) != 0)
         error = errno;
+    // The old file's access only now, just before the new content takes its place.
+    if (error == 0)
+        error = GiveAccess(fd.Get(), exists ? &old : nullptr, folder);
     int closeError = fd.Close();
     if (error == 0)
         error = closeError;
@@ -326,20 +373,64 @@ void TSchedList::Load() {
         // Whatever file turns up later differs from "none".
         FStamp.reset();
         FRacyHash.reset();
+        FKeptStamp.reset();
         return;
     }
     // The stamp is taken before the content: a write that slips in between shows up
     // as a changed stamp at the next check, never as a missed change.
     std::int64_t now = NowNanos();
     std::string content = ReadScheduleBytes(FFileName);
+    if (HoldsTextButNoSection(content)) {
+        FRefusedStamp = stamp;
+        throw ENotSchedule(FFileName);
+    }
+    FRefusedStamp.reset();
     std::vector<std::unique_ptr<TSchedule>> entries = ParseScheduleFile(content);
     std::vector<TItem> items;
     items.reserve(entries.size());
-    for (auto& entry : entries)
-        items.push_back(MakeItem(std::move(entry)));
+    // An entry read back unchanged keeps the serial of its old self: the same place
+    // first, else any unclaimed equal entry (looked up by hash once places shifted).
+    std::vector<bool> claimed(FItems.size(), false);
+    std::unordered_multimap<std::uint64_t, std::size_t> byHash;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const TSchedule& entry = *entries[i];
+        std::optional<std::uint64_t> serial;
+        if (i < FItems.size() && !EntriesDiffer(*FItems[i].Entry, entry)) {
+            serial = FItems[i].Serial;
+            claimed[i] = true;
+        } else if (!FItems.empty()) {
+            if (byHash.empty())
+                for (std::size_t j = 0; j < FItems.size(); ++j)
+                    byHash.emplace(HashOf(*FItems[j].Entry), j);
+            auto [first, last] = byHash.equal_range(HashOf(entry));
+            for (auto it = first; it != last && !serial; ++it)
+                if (!claimed[it->second] && !EntriesDiffer(*FItems[it->second].Entry, entry)) {
+                    serial = FItems[it->second].Serial;
+                    claimed[it->second] = true;
+                }
+        }
+        if (serial)
+            items.push_back(TItem{std::move(entries[i]), *serial});
+        else
+            items.push_back(MakeItem(std::move(entries[i])));
+    }
     FItems = std::move(items);
     FModified = false;
+    FKeptStamp.reset();
     RememberStamp(*stamp, content, now);
+}
+
+bool TSchedList::FileHoldsForeignText() {
+    if (FFileName.empty())
+        throw ENoFileName();
+    TSchedListLock lock(*this);
+    if (!FReadStamp(FFileName))
+        return false;
+    try {
+        return HoldsTextButNoSection(ReadScheduleBytes(FFileName));
+    } catch (const EInOutError&) {
+        return false; // what cannot be read, the save reports itself
+    }
 }
 
 void TSchedList::Save() {
@@ -353,29 +444,55 @@ void TSchedList::Save() {
     std::string content = FormatScheduleFile(entries);
     ReplaceFile(ResolveTarget(FFileName), content);
     FModified = false;
+    FKeptStamp.reset();
     std::optional<TFileStamp> stamp = FReadStamp(FFileName);
     if (stamp)
         RememberStamp(*stamp, content, NowNanos());
+}
+
+std::optional<TFileStamp> TSchedList::ChangedStamp() {
+    std::optional<TFileStamp> stamp = FReadStamp(FFileName);
+    if (!stamp)
+        return std::nullopt;
+    if (FStamp && *stamp == *FStamp) {
+        if (!FRacyHash)
+            return std::nullopt;
+        // The stamp cannot tell a second write within the same tick; the content can.
+        std::int64_t now = NowNanos();
+        if (HashOf(ReadScheduleBytes(FFileName)) == *FRacyHash) {
+            if (!IsRacy(*stamp, now))
+                FRacyHash.reset(); // any later write now gets a later stamp
+            return std::nullopt;
+        }
+    }
+    return stamp;
+}
+
+bool TSchedList::FileChangedOnDisk() {
+    if (FFileName.empty())
+        throw ENoFileName();
+    TSchedListLock lock(*this);
+    return ChangedStamp().has_value();
 }
 
 bool TSchedList::CheckFileChanged() {
     if (FFileName.empty())
         throw ENoFileName();
     TSchedListLock lock(*this);
-    std::optional<TFileStamp> stamp = FReadStamp(FFileName);
+    std::optional<TFileStamp> stamp = ChangedStamp();
     if (!stamp)
         return false;
-    if (FStamp && *stamp == *FStamp) {
-        if (!FRacyHash)
-            return false;
-        // The stamp cannot tell a second write within the same tick; the content can.
-        std::int64_t now = NowNanos();
-        if (HashOf(ReadScheduleBytes(FFileName)) == *FRacyHash) {
-            if (!IsRacy(*stamp, now))
-                FRacyHash.reset(); // any later write now gets a later stamp
-            return false;
+    if (FModified) {
+        // Loading now would throw the user's edits away without a word.
+        if (!FKeptStamp || !(*FKeptStamp == *stamp)) {
+            FKeptStamp = stamp;
+            ++FKeptChanges;
         }
+        return false;
     }
+    // A file refused as no schedule is reported once, not at every check.
+    if (FRefusedStamp && *FRefusedStamp == *stamp)
+        return false;
     Load();
     FReloaded = true;
     return true;

@@ -22,6 +22,15 @@ public:
     ENoFileName() : Exception("No FileName specified for Schedule List") {}
 };
 
+/// A load that finds text but no "[Schedule " section: the file is not a schedule,
+/// and an empty list must not stand in for it (a later save would destroy the file).
+class ENotSchedule : public Exception {
+public:
+    explicit ENotSchedule(const std::string& fileName)
+        : Exception(fileName + " is not a schedule file: it holds text but no [Schedule N] "
+                               "section") {}
+};
+
 /// The range error of the list: "Schedule List Index (%d) Out of Range (0 to %d)",
 /// filled with `index` and `count` - 1 (`count` being the list's Count).
 class EListError : public Exception {
@@ -57,13 +66,24 @@ public:
     /// Position of the entry with that serial, -1 when it is gone.
     std::int32_t IndexOfSerial(std::uint64_t serial);
 
-    /// A failed load leaves entries, FileTime and Modified as they were.
+    /// A failed load leaves entries, FileTime and Modified as they were; a file with text
+    /// but no section raises ENotSchedule. Entries that come back unchanged keep their
+    /// serials, so an edit begun before a reload still finds its entry.
     void Load();
     /// Writes a temporary file beside the schedule and renames it over it, so a
     /// failure never leaves a truncated schedule; Modified stays true on failure.
     void Save();
     /// Reloads when the file's stamp differs from the one of the last load or save.
+    /// With unsaved changes it does not: it keeps the list and counts the change once
+    /// in KeptChanges.
     bool CheckFileChanged();
+    /// Whether another program changed the file since the last load or save.
+    bool FileChangedOnDisk();
+    /// Whether the file exists and holds text but no section (see ENotSchedule).
+    bool FileHoldsForeignText();
+    /// How many changes on disk the list has seen and not loaded, because it held
+    /// unsaved changes; callers compare it with the count they last reported.
+    std::uint32_t KeptChanges() const { return FKeptChanges; }
 
     const std::string& FileName() const { return FFileName; }
     void SetFileName(std::string fileName) { FFileName = std::move(fileName); }
@@ -90,14 +110,19 @@ private:
     /// the file held, hashed when the stamp was too fresh at `nowNs` (taken right after
     /// the stamp) to tell a later write apart.
     void RememberStamp(const TFileStamp& stamp, std::string_view content, std::int64_t nowNs);
+    /// The file's stamp when it differs from the state of the last load or save.
+    std::optional<TFileStamp> ChangedStamp();
 
     std::recursive_mutex FLock;
     std::vector<TItem> FItems;
     std::uint64_t FNextSerial = 1;
     std::string FFileName;
     TDateTime FFileTime = 0;
-    std::optional<TFileStamp> FStamp;       // stamp of the last load or save
-    std::optional<std::uint64_t> FRacyHash; // content hash when that stamp was too fresh to trust
+    std::optional<TFileStamp> FStamp;        // stamp of the last load or save
+    std::optional<std::uint64_t> FRacyHash;  // content hash when that stamp was too fresh to trust
+    std::optional<TFileStamp> FKeptStamp;    // the last change not loaded over unsaved edits
+    std::optional<TFileStamp> FRefusedStamp; // a file found to be no schedule, not read again
+    std::uint32_t FKeptChanges = 0;
     bool FModified = false;
     bool FReloaded = false;
     TStampReader FReadStamp = ReadFileStamp;

@@ -40,23 +40,10 @@ QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent) {
 QString LinesToText(const std::vector<std::string>& lines) {
     QString text;
     for (const auto& line : lines) {
-        text += QString::fromStdString(line);
+        text += TextOfBytes(line);
         text += QLatin1Char('\n');
     }
     return text;
-}
-
-std::vector<std::string> TextToLines(const QString& text) {
-    QStringList pieces = text.split(QLatin1Char('\n'));
-    if (pieces.back().isEmpty()) {
-        pieces.removeLast();
-    }
-    std::vector<std::string> lines;
-    lines.reserve(pieces.size());
-    for (const auto& piece : pieces) {
-        lines.push_back(piece.toStdString());
-    }
-    return lines;
 }
 
 } // namespace
@@ -229,12 +216,18 @@ void TfmEntry::SetNewEntry() {
     edWorkDir->clear();
     memComment->clear();
     cbActive->setChecked(true);
+    FKept.Clear();
     FStoredWeekDays = "*";
     FShownDays = DayStates();
 }
 
 void TfmEntry::SetEntry(const vantle::TSchedule& entry) {
-    edName->setText(QString::fromStdString(entry.Name));
+    FKept.Clear();
+    auto show = [this](QLineEdit* edit, const std::string& bytes) {
+        edit->setText(TextOfBytes(bytes));
+        FKept.Remember(edit, edit->text(), bytes);
+    };
+    show(edName, entry.Name);
     edMinutes->setText(QString::fromStdString(entry.Minutes));
     edHours->setText(QString::fromStdString(entry.Hours));
     edDays->setText(QString::fromStdString(entry.Days));
@@ -251,17 +244,18 @@ void TfmEntry::SetEntry(const vantle::TSchedule& entry) {
     }
     cbOpType->setCurrentIndex(entry.CommandType);
     cbWindowState->setCurrentIndex(entry.WinState);
-    edCommand->setText(QString::fromStdString(entry.Command));
-    edParms->setText(QString::fromStdString(entry.Parms));
-    edWorkDir->setText(QString::fromStdString(entry.WorkDir));
+    show(edCommand, entry.Command);
+    show(edParms, entry.Parms);
+    show(edWorkDir, entry.WorkDir);
     memComment->setPlainText(LinesToText(entry.Comment));
+    FKept.RememberLines(memComment, memComment->toPlainText(), entry.Comment);
     FStoredWeekDays = entry.WeekDays;
     FShownDays = DayStates();
 }
 
 vantle::TSchedule TfmEntry::GetEntry() const {
     vantle::TSchedule entry;
-    entry.Name = edName->text().toStdString();
+    entry.Name = FKept.BytesOf(edName, edName->text());
     entry.Minutes = edMinutes->text().toStdString();
     entry.Hours = edHours->text().toStdString();
     entry.Days = edDays->text().toStdString();
@@ -274,11 +268,11 @@ vantle::TSchedule TfmEntry::GetEntry() const {
     if (cbWindowState->currentIndex() >= 0) {
         entry.WinState = std::uint8_t(cbWindowState->currentIndex());
     }
-    entry.Command = edCommand->text().toStdString();
-    entry.Parms = edParms->text().toStdString();
-    entry.WorkDir = edWorkDir->text().toStdString();
+    entry.Command = FKept.BytesOf(edCommand, edCommand->text());
+    entry.Parms = FKept.BytesOf(edParms, edParms->text());
+    entry.WorkDir = FKept.BytesOf(edWorkDir, edWorkDir->text());
     entry.Active = cbActive->isChecked();
-    entry.Comment = TextToLines(memComment->toPlainText());
+    entry.Comment = FKept.LinesOf(memComment, memComment->toPlainText());
     return entry;
 }
 

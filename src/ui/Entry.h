@@ -2,6 +2,7 @@
 #pragma once
 
 #include "sched/Schedule.h"
+#include "ui/TextBytes.h"
 
 #include <QDialog>
 
@@ -74,6 +75,7 @@ private:
     bool FUpdating = false;                // shared by the any-day and the day reaction
     std::string FStoredWeekDays = "*";
     TDayStates FShownDays{};
+    TKeptBytes FKept; // the bytes behind the free-text fields SetEntry filled
 };
 
 extern TfmEntry* fmEntry;

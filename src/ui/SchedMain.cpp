@@ -5,6 +5,7 @@
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
+#include "ui/TextBytes.h"
 #include "ui/ViewLog.h"
 
 #include <QCloseEvent>
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSessionManager>
+#include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -34,8 +36,12 @@ const char* const HeaderTexts[TScheduleGrid::ColCount] = {"Name", "Minutes", "Ho
 const std::array<int, 2> PanelWidths{110, 50};
 
 QString QStringOf(const std::string& text) {
-    return QString::fromUtf8(text);
+    return TextOfBytes(text);
 }
+
+// The viewer shows the end of a large log only: enough for weeks of a busy schedule,
+// little enough to open at once and take little memory.
+constexpr std::uint64_t ViewLogMaxBytes = 4 * 1024 * 1024;
 
 } // namespace
 
@@ -73,6 +79,14 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     QFont windowFont = font();
     windowFont.setPointSize(8);
     setFont(windowFont);
+    // The log's size limit is one of the program's settings.
+    QSettings settings;
+    if (settings.contains(QStringLiteral("Log/MaxSize"))) {
+        bool ok = false;
+        qulonglong maxSize = settings.value(QStringLiteral("Log/MaxSize")).toULongLong(&ok);
+        if (ok)
+            FServices.Scheduler.MaxLogSize = maxSize;
+    }
     CreateMenu();
     CreateControls();
     // An error while creating is shown and the window still comes up, as with any
@@ -265,6 +279,10 @@ void TfmSchedMain::FormCloseQuery(bool& canClose) {
                 QStringLiteral("The schedule has changed.\r\nDo you want to save it now?"),
                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
     case QMessageBox::Yes:
+        if (!ConfirmOverwrite()) {
+            canClose = false;
+            break;
+        }
         SchedList->Save();
         break;
     case QMessageBox::No:
@@ -315,6 +333,7 @@ void TfmSchedMain::Timer1Timer() {
 }
 
 void TfmSchedMain::AfterCycle() {
+    ReportKeptChange();
     if (SchedList->Reloaded()) {
         SchedList->SetReloaded(false);
         FillGrid();
@@ -370,8 +389,34 @@ void TfmSchedMain::Run1Click() {
 }
 
 void TfmSchedMain::Save1Click() {
+    if (!ConfirmOverwrite())
+        return;
     SchedList->Save();
     UpdateSaveItem();
+}
+
+bool TfmSchedMain::ConfirmOverwrite() {
+    if (SchedList->FileHoldsForeignText())
+        return Ask(QStringLiteral("Scheduler"),
+                   QStringLiteral("%1 is not a schedule file.\r\nReplace it with the schedule?")
+                       .arg(QStringOf(SchedList->FileName())),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    if (SchedList->FileChangedOnDisk())
+        return Ask(QStringLiteral("Scheduler"),
+                   QStringLiteral("Another program changed the schedule file since it was "
+                                  "loaded.\r\nOverwrite those changes?"),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    return true;
+}
+
+void TfmSchedMain::ReportKeptChange() {
+    if (SchedList->KeptChanges() == FToldKeptChanges)
+        return;
+    FToldKeptChanges = SchedList->KeptChanges();
+    TApplication::ShowError(
+        QStringLiteral("Another program changed the schedule file, and the schedule here has "
+                       "unsaved changes: they are kept, and the scheduler runs them.\n"
+                       "Refresh loads the file (losing the changes); Save overwrites it."));
 }
 
 void TfmSchedMain::Exit1Click() {
@@ -390,6 +435,10 @@ void TfmSchedMain::Refresh1Click() {
 }
 
 void TfmSchedMain::ResetLog1Click() {
+    if (Ask(QStringLiteral("Scheduler"),
+            QStringLiteral("Empty the log file?\r\nEvery line in it will be lost."),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
     Scheduler->Log().Reset();
     Scheduler->Log().WriteLine("Log file reset");
 }
@@ -414,13 +463,29 @@ void TfmSchedMain::sgScheduleListClick() {
     std::optional<std::uint64_t> serial = SelectedEntry();
     if (!serial || !PressOnDataRow())
         return;
+    const std::string name = SchedList->Items(SchedList->IndexOfSerial(*serial)).Name;
     fmEntry->SetEntry(SchedList->Items(SchedList->IndexOfSerial(*serial)));
     if (ShowModal(*fmEntry) != QDialog::Accepted)
         return;
-    // A tick may have reloaded the list meanwhile; the serial then finds nothing and
-    // the list raises its index error.
+    // A tick may have reloaded the list meanwhile. An entry that came back unchanged
+    // kept its serial; one that another program changed or removed did not, and the
+    // edit then becomes a new entry rather than being lost.
+    if (SchedList->IndexOfSerial(*serial) < 0) {
+        Ask(QStringLiteral("Scheduler"),
+            QStringLiteral("Another program changed or removed the entry \"%1\" while you "
+                           "edited it.\r\nYour edit is added as a new entry.")
+                .arg(QStringOf(name)),
+            QMessageBox::Ok, QMessageBox::Ok);
+        CopyDialogToEntry(SchedList->SerialOf(SchedList->Add(std::make_unique<TSchedule>())));
+        FillGrid();
+        UpdateSaveItem();
+        return;
+    }
     CopyDialogToEntry(*serial);
-    ShowEntryInRow(SchedList->IndexOfSerial(*serial), sgScheduleList->Row());
+    if (sgScheduleList->Objects(sgScheduleList->Row()) == serial)
+        ShowEntryInRow(SchedList->IndexOfSerial(*serial), sgScheduleList->Row());
+    else
+        FillGrid(); // the reload moved the rows
     UpdateSaveItem();
 }
 
@@ -471,10 +536,11 @@ void TfmSchedMain::Duplicate1Click() {
 void TfmSchedMain::LogFile1Click() {
     fmViewLog->lbLogFileName->setText(QStringOf(Scheduler->Log().FileName()));
     std::vector<std::string> lines;
-    Scheduler->Log().AssignTo(lines);
-    fmViewLog->SetLines(lines);
+    std::uint64_t leftOut = Scheduler->Log().AssignTailTo(lines, ViewLogMaxBytes);
+    fmViewLog->SetLines(lines, leftOut);
+    lines = {};
     ShowModal(*fmViewLog);
-    fmViewLog->memLog->clear(); // the copy of the log is not kept
+    fmViewLog->ClearLines(); // the copy of the log is not kept
 }
 
 void TfmSchedMain::About1Click() {

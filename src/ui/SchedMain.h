@@ -90,6 +90,11 @@ public:
 
     void UpdateStatusBar();
     void UpdateSaveItem();
+    /// Asks before a save replaces a file that is no schedule, or that another program
+    /// changed since it was loaded; true when the save may go ahead.
+    bool ConfirmOverwrite();
+    /// Says once per change on disk that the tick kept the unsaved edits over it.
+    void ReportKeptChange();
 
     // The grid.
     void FillGrid();
@@ -167,6 +172,7 @@ private:
 
     int FArgumentCount;
     TSchedMainServices FServices;
+    std::uint32_t FToldKeptChanges = 0;
 };
 
 extern TfmSchedMain* fmSchedMain;

@@ -2,6 +2,7 @@
 #include "ui/ViewLog.h"
 
 #include "ui/About.h"
+#include "ui/TextBytes.h"
 
 #include <QFontDatabase>
 #include <QFrame>
@@ -20,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <malloc.h>
 
 TfmViewLog* fmViewLog = nullptr;
 
@@ -41,6 +43,7 @@ TfmViewLog::TfmViewLog(QWidget* parent) : QDialog(parent) {
 
     memLog = new QPlainTextEdit(this);
     memLog->setReadOnly(true);
+    memLog->setUndoRedoEnabled(false); // a read-only box has nothing to undo
     memLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     memLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -66,13 +69,24 @@ TfmViewLog::TfmViewLog(QWidget* parent) : QDialog(parent) {
     mainLayout->addWidget(bottomStrip);
 }
 
-void TfmViewLog::SetLines(const std::vector<std::string>& lines) {
+void TfmViewLog::SetLines(const std::vector<std::string>& lines, std::uint64_t leftOut) {
     QStringList text;
-    text.reserve(qsizetype(lines.size()));
+    text.reserve(qsizetype(lines.size()) + 1);
+    if (leftOut > 0) {
+        text.append(
+            QStringLiteral("(%1 MB at the start of the log are not shown; this is its end.)")
+                .arg(double(leftOut) / (1024 * 1024), 0, 'f', 1));
+    }
     for (const auto& line : lines) {
-        text.append(QString::fromStdString(line));
+        text.append(TextOfBytes(line));
     }
     memLog->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+void TfmViewLog::ClearLines() {
+    memLog->clear();
+    // A freed text of megabytes stays with the process unless handed back.
+    malloc_trim(0);
 }
 
 void TfmViewLog::setVisible(bool visible) {

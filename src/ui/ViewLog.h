@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,11 @@ class TfmViewLog : public QDialog {
 public:
     explicit TfmViewLog(QWidget* parent = nullptr);
 
-    /// Replaces the text box's lines.
-    void SetLines(const std::vector<std::string>& lines);
+    /// Replaces the text box's lines; with `leftOut` bytes of the log not among them, a
+    /// first line says so.
+    void SetLines(const std::vector<std::string>& lines, std::uint64_t leftOut = 0);
+    /// Empties the text box and gives the memory it took back to the system.
+    void ClearLines();
 
     void setVisible(bool visible) override;
 

@@ -1,14 +1,20 @@
 // vantle-scheduler: the desktop program.
+#include "platform/ExecutablePath.h"
+#include "platform/InstanceLock.h"
 #include "platform/StopSignals.h"
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
 #include "ui/SchedMain.h"
+#include "ui/SingleInstance.h"
 #include "ui/ViewLog.h"
 
 #include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
+
+#include <cstdio>
+#include <exception>
 
 int main(int argc, char** argv) {
     // Counted as the user gave them: the application object removes the ones it knows
@@ -22,7 +28,40 @@ int main(int argc, char** argv) {
     // goes: an error box may still be open.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // One scheduler per schedule file: a second program for the same file brings the
+    // first one's window to the front instead of running every entry twice.
+    const std::string scheduleFile = vantle::ChangeFileExt(vantle::ExecutablePath(), ".INI");
+    vantle::TInstanceLock instanceLock(scheduleFile);
+    bool held = true;
+    try {
+        held = instanceLock.TryAcquire();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vantle-scheduler: no instance lock (%s); going on without\n",
+                     e.what());
+    }
+    const QString serverPath = QString::fromStdString(instanceLock.SiblingPath(".socket"));
+    if (!held) {
+        if (TSingleInstance::ActivateRunning(serverPath))
+            return 0;
+        // Held by a scheduler without a window (vantle-schedctl run).
+        const QString message = QStringLiteral("%1: already used by another scheduler (process %2)")
+                                    .arg(QString::fromStdString(scheduleFile))
+                                    .arg(instanceLock.HolderPid());
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+            QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), message);
+        return 2;
+    }
+
     fmSchedMain = new TfmSchedMain(argumentCount, SystemSchedMainServices());
+    TSingleInstance singleInstance(serverPath);
+    QObject::connect(&singleInstance, &TSingleInstance::ActivationRequested, fmSchedMain, [] {
+        if (fmSchedMain->isMinimized() || fmSchedMain->isHidden())
+            fmSchedMain->showNormal();
+        fmSchedMain->raise();
+        fmSchedMain->activateWindow();
+    });
+    singleInstance.Listen();
     fmEntry = new TfmEntry(fmSchedMain);
     fmAbout = new TfmAbout(fmSchedMain);
     fmViewLog = new TfmViewLog(fmSchedMain);

@@ -65,6 +65,35 @@ TEST_F(ModelCommandsTest, FmtPrintsTheSavedFormAndWritesItBack) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST_F(ModelCommandsTest, LinuxEditorsFileKeepsItsEntries) {
+    // As typed in a Linux editor: bare line feeds.
+    std::string path = Write("[Schedule 0]\nName=Backup\nTime=30 2 * * *\nActive=Yes\n"
+                             "Command=/usr/local/bin/backup\n\n[Schedule 1]\nName=Report\n"
+                             "Time=0 8 * * 1\nActive=Yes\nCommand=/opt/report\n");
+    TRun run = SchedCtl({"next", "--from", "2024-01-01 00:00", "--count", "1", path});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "Backup\t2024-01-01 02:30\nReport\t2024-01-01 08:00\n");
+    run = SchedCtl({"fmt", "-w", path});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    std::string saved = ReadFile(path);
+    EXPECT_EQ(saved.rfind("[Schedule 0]\r\nName=Backup\r\nTime=30 2 * * *\r\n", 0), 0u);
+    EXPECT_NE(saved.find("\r\n\r\n[Schedule 1]\r\nName=Report\r\n"), std::string::npos);
+}
+
+TEST_F(ModelCommandsTest, CommandsRefuseAFileThatIsNoSchedule) {
+    const std::string text = "#!/bin/sh\necho not a schedule\n";
+    std::string path = Write(text);
+    for (const TArgs& args : {TArgs{"fmt", "-w", path}, TArgs{"fmt", path}, TArgs{"next", path},
+                              TArgs{"due", "--at", "2024-01-01 10:00", path}}) {
+        TRun run = SchedCtl(args);
+        EXPECT_EQ(run.Code, 2) << args[0];
+        EXPECT_EQ(run.Err, "vantle-schedctl " + args[0] + ": " + path +
+                               " is not a schedule file: it holds text but no [Schedule N] "
+                               "section\n");
+    }
+    EXPECT_EQ(ReadFile(path), text);
+}
+
 TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
     std::string path = Write(Section(0, "A", "* * * * *"));
     std::string missing = FDir.File("missing.ini");
@@ -222,7 +251,8 @@ INSTANTIATE_TEST_SUITE_P(
         TCheckCase{"[Schedule 0]\r\nName=A\r\n", "1: entry 'A' has no Time= line"},
         TCheckCase{Good + "Name=B\r\n", "5: second Name= in this entry: it replaces the value"},
         TCheckCase{Good + "CommandType=2\r\nCommand=x\r\n", "6: Command= is not kept for"},
-        TCheckCase{"[Schedule 0]\nName=A\nTime=* * * * *\n", "1: a line feed without a carriage"},
+        TCheckCase{"[Schedule 0]\r\nName=A\nTime=* * * * *\r\n",
+                   "2: a line feed without a carriage"},
         TCheckCase{Good + "\x1a" + Section(1, "B", "* * * * *"),
                    "5: Ctrl-Z ends the file here: the 50 bytes after it are not read"}));
 

@@ -108,3 +108,54 @@ TEST_F(LogTest, EveryFailureRaisesTheInputOutputError) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(LogTest, LineEndsInsideAMessageBecomeBlanks) {
+    TLog log(Dir.File("events.LOG"), Clock);
+    log.WriteFmt("Executing %s (Command %s)", {std::string("a\nb\r\nc"), std::string("/x\r")});
+    EXPECT_EQ(ReadFile(log.FileName()), "2001.03.15 14.05.09:Executing a b  c (Command /x )\r\n");
+}
+
+TEST_F(LogTest, ALineOverTheLimitStartsANewFileAfterRenamingTheOld) {
+    const std::string path = Dir.File("events.LOG");
+    const std::size_t lineSize = std::string("2001.03.15 14.05.09:line 0\r\n").size(); // 28
+    TLog log(path, Clock);
+    EXPECT_EQ(log.MaxSize(), 16u * 1024 * 1024);
+    log.SetMaxSize(3 * lineSize);
+    WriteFile(path + ".1", "an older rotation, replaced\r\n");
+    for (int i = 0; i < 4; ++i)
+        log.WriteLine("line " + std::to_string(i));
+    EXPECT_EQ(ReadFile(path + ".1"), "2001.03.15 14.05.09:line 0\r\n2001.03.15 14.05.09:line 1\r\n"
+                                     "2001.03.15 14.05.09:line 2\r\n");
+    EXPECT_EQ(ReadFile(path), "2001.03.15 14.05.09:Log file continued from events.LOG.1\r\n"
+                              "2001.03.15 14.05.09:line 3\r\n");
+    log.SetMaxSize(0); // no limit
+    for (int i = 0; i < 100; ++i)
+        log.WriteLine("line");
+    EXPECT_EQ(std::filesystem::file_size(path), 58 + lineSize + 100 * (lineSize - 2));
+}
+
+TEST_F(LogTest, TheTailHoldsWholeLinesAndSaysWhatIsLeftOut) {
+    TLog log(Dir.File("events.LOG"), Clock);
+    WriteFile(log.FileName(), "first\r\nsecond\r\nthird\r\nlast");
+    std::vector<std::string> lines;
+    struct TCase {
+        std::uint64_t MaxBytes, Skipped;
+        std::vector<std::string> Lines;
+    };
+    const TCase cases[] = {
+        {100, 0, {"first", "second", "third", "last"}},
+        {26, 0, {"first", "second", "third", "last"}},
+        {19, 7, {"second", "third", "last"}}, // starts right at a line
+        {18, 15, {"third", "last"}},          // starts inside "second"
+        {4, 22, {"last"}},
+        {2, 26, {}},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(log.AssignTailTo(lines, c.MaxBytes), c.Skipped) << c.MaxBytes;
+        EXPECT_EQ(lines, c.Lines) << c.MaxBytes;
+    }
+}
+
+} // namespace

@@ -82,6 +82,28 @@ TEST_F(SchedulerTest, LogsTheReloadBeforeRunningTheReloadedEntries) {
     EXPECT_TRUE(List.Reloaded());
 }
 
+TEST_F(SchedulerTest, KeepsUnsavedEditsOverAChangeOnDiskAndSaysSoOnce) {
+    List.Add(Entry("old", "0 0 1 1 *"));
+    List.Save();
+    List.Add(Entry("unsaved", "0 0 1 1 *"));
+    TScheduler scheduler(List, Fake.Services());
+    scheduler.SetEnabled(true);
+    WriteFile(List.FileName(), "[Schedule 0]\r\nName=theirs\r\nTime=* * * * *\r\n");
+    Lines.clear();
+    scheduler.RunCycle();
+    scheduler.RunCycle();
+    EXPECT_EQ(Lines, (TLines{"INI file changed by another program; unsaved changes kept"}));
+    EXPECT_EQ(List.Count(), 2);
+    EXPECT_FALSE(List.Reloaded());
+}
+
+TEST_F(SchedulerTest, HandsTheLogItsSizeLimit) {
+    TSchedulerServices services = Fake.Services();
+    EXPECT_EQ(TScheduler(List, services).Log().MaxSize(), DefaultMaxLogSize);
+    services.MaxLogSize = 0;
+    EXPECT_EQ(TScheduler(List, services).Log().MaxSize(), 0u);
+}
+
 TEST_F(SchedulerTest, RunsDueEntriesInListOrderAgainstOneMoment) {
     List.Add(Entry("first"));
     List.Add(Entry("inactive"));

@@ -64,7 +64,9 @@ TEST(ParseScheduleFileTest, LineEndsAndHeadersDecideTheEntries) {
         {"Name=x\r\nTime=* * * * *\r\n", {}},
         // CR alone ends a line; a lone LF stays in the text; Ctrl-Z ends the file.
         {"[Schedule 9]\rName=a\nb\r\nComment=c\r\x1a[Schedule 1]\r\nName=lost\r\n", {"a\nb"}},
-        {"[Schedule 0]\nName=x\n", {""}}, // LF only: one long header line
+        // No CR at all: a Linux editor's file, where LF ends a line.
+        {"[Schedule 0]\nName=x\nComment=c\n\n[Schedule 1]\nName=y", {"x", "y"}},
+        {"[Schedule 0]\nName=x\n\x1a\r", {""}}, // one CR, even after Ctrl-Z: CR rules
         {"[Schedule 0]\r\nName=a\r\n[Schedule 0]\r\nName=b\r\n[Schedule ]\r\n[Schedule x\r\n",
          {"a", "b", "", ""}},
         {"Name=early\r\n[Schedule 0]\r\nTime=1 2 3 4 5\r\n", {""}},
@@ -75,6 +77,20 @@ TEST(ParseScheduleFileTest, LineEndsAndHeadersDecideTheEntries) {
             loaded.push_back(entry->Name);
         EXPECT_EQ(loaded, names) << text;
     }
+}
+
+TEST(ParseScheduleFileTest, TextWithoutAnySectionIsNoSchedule) {
+    const std::pair<std::string, bool> cases[] = {
+        {"", false},
+        {" \r\n\t\n", false},
+        {"[Schedule 0]\r\n", false},
+        {"Name=x\nTime=* * * * *\n", true},
+        {"#!/bin/sh\necho hello\n", true},
+        {"\x1a" "anything after the end", false},
+        {"[schedule 0]\r\nName=x\r\n", true},
+    };
+    for (const auto& [text, foreign] : cases)
+        EXPECT_EQ(HoldsTextButNoSection(text), foreign) << text;
 }
 
 // The field a key fills, as text: Time gives the five fields joined by "|".

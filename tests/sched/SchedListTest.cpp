@@ -3,7 +3,10 @@
 #include "platform/Clock.h"
 #include "support/TestFiles.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include <filesystem>
 #include <future>
@@ -88,16 +91,23 @@ TEST(SchedListTest, OperationsKeepOrderModifiedAndSerials) {
     EXPECT_TRUE(list.Modified());
     EXPECT_EQ(list.Items(0).Hours, "3");
 
-    // Serials are never reused, not even by a reload of the same entries.
-    std::uint64_t a = list.SerialOf(0), b = list.SerialOf(1);
+    // Serials are never reused; an entry a reload brings back unchanged keeps its own.
+    std::uint64_t a = list.SerialOf(0), b = list.SerialOf(1), c = list.SerialOf(2);
     EXPECT_NE(a, b);
     list.Delete(0);
     EXPECT_EQ(list.Items(0).Name, "b");
     EXPECT_EQ(list.IndexOfSerial(a), -1);
     EXPECT_EQ(list.IndexOfSerial(b), 0);
     list.Save();
+    // Another program puts an entry first and changes "c": "b" moved, "c" is new.
+    TSchedule fresh = *Named("new"), sameB = list.Items(0), changedC = list.Items(1);
+    changedC.Hours = "7";
+    WriteFile(list.FileName(), FormatScheduleFile({&fresh, &sameB, &changedC}));
     list.Load();
-    EXPECT_EQ(list.IndexOfSerial(b), -1);
+    EXPECT_EQ(list.IndexOfSerial(b), 1);
+    EXPECT_EQ(list.IndexOfSerial(c), -1);
+    EXPECT_GT(list.SerialOf(0), c);
+    EXPECT_GT(list.SerialOf(2), c);
 }
 
 TEST(SchedListTest, SaveAndLoadRoundTrip) {
@@ -152,22 +162,78 @@ TEST(SchedListTest, FailedLoadKeepsEverything) {
     TSchedList list;
     list.SetFileName(path);
     list.Load();
-    list.Add(Named("b"));
     TDateTime fileTime = list.FileTime();
     // A FIFO has a stamp but is no file to read; it must not hang the load either.
     std::filesystem::remove(path);
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_THROW(list.CheckFileChanged(), EInOutError);
+    EXPECT_EQ(list.Count(), 1);
+    list.Add(Named("b"));
     EXPECT_THROW(list.Load(), EInOutError);
     EXPECT_EQ(list.Count(), 2);
     EXPECT_TRUE(list.Modified());
     EXPECT_EQ(list.FileTime(), fileTime);
-    EXPECT_THROW(list.CheckFileChanged(), EInOutError);
-    EXPECT_EQ(list.Count(), 2);
-    // The next check tries again, and reads the file once it can.
+    // A file that is not a schedule fails the same way, naming itself.
     std::filesystem::remove(path);
+    WriteFile(path, "Name=x\nTime=* * * * *\n");
+    EXPECT_THAT([&] { list.Load(); },
+                ::testing::ThrowsMessage<ENotSchedule>(::testing::HasSubstr(
+                    path + " is not a schedule file: it holds text but no [Schedule N] section")));
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_TRUE(list.FileHoldsForeignText());
+    // Once the file can be read, a load takes it.
     WriteFile(path, Section("c"));
-    EXPECT_TRUE(list.CheckFileChanged());
+    EXPECT_FALSE(list.FileHoldsForeignText());
+    list.Load();
     EXPECT_EQ(list.Items(0).Name, "c");
+}
+
+TEST(SchedListTest, FileWithoutCarriageReturnsLoadsAndSavesWithThem) {
+    TTempDir dir;
+    std::string path = dir.File("s.ini");
+    WriteFile(path, "[Schedule 0]\nName=one\nTime=0 1 * * *\nActive=Yes\n\n"
+                    "[Schedule 1]\nName=two\nTime=0 2 * * *\nActive=Yes\n");
+    TSchedList list;
+    list.SetFileName(path);
+    list.Load();
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Items(1).Hours, "2");
+    list.Add(Named("three"));
+    list.Save();
+    EXPECT_EQ(ReadFile(path).find("\r\n[Schedule 1]\r\nName=two\r\n") != std::string::npos, true);
+    list.Load();
+    EXPECT_EQ(list.Count(), 3);
+}
+
+TEST(SchedListTest, ChangeOnDiskDoesNotReplaceUnsavedEdits) {
+    TTempDir dir;
+    std::string path = dir.File("s.ini");
+    WriteFile(path, Section("a"));
+    TSchedList list;
+    list.SetFileName(path);
+    list.Load();
+    list.Add(Named("mine"));
+    WriteFile(path, Section("theirs") + Section("a"));
+    EXPECT_TRUE(list.FileChangedOnDisk());
+    EXPECT_FALSE(list.CheckFileChanged());
+    EXPECT_FALSE(list.CheckFileChanged()); // the same change counts once
+    EXPECT_EQ(list.KeptChanges(), 1u);
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Items(1).Name, "mine");
+    EXPECT_TRUE(list.Modified());
+    WriteFile(path, Section("theirs again"));
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) +
+                                               std::chrono::seconds(5));
+    EXPECT_FALSE(list.CheckFileChanged());
+    EXPECT_EQ(list.KeptChanges(), 2u);
+    list.Save(); // the user chose to overwrite
+    EXPECT_FALSE(list.FileChangedOnDisk());
+    WriteFile(path, Section("later"));
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) +
+                                               std::chrono::seconds(10));
+    EXPECT_TRUE(list.CheckFileChanged()); // nothing unsaved: reloads as ever
+    EXPECT_EQ(list.Items(0).Name, "later");
+    EXPECT_EQ(list.KeptChanges(), 2u);
 }
 
 TEST(SchedListTest, SeesEveryWriteUnderAClockThatDoesNotTick) {

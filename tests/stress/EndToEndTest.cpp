@@ -1,6 +1,7 @@
 // The real programs, started as a user starts them: the desktop program under Xvfb
 // with an argument, and vantle-schedctl run, each next to a schedule whose entry is
 // due every minute and runs the test suite's argument recorder.
+#include "platform/InstanceLock.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -147,6 +148,83 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTick) {
     EXPECT_LE(lag, 2);
 }
 #endif
+
+#ifdef VANTLE_SCHEDULER
+TEST_F(EndToEndTest, SecondDesktopProgramForTheSameFileHandsOverAndLeaves) {
+    setenv("XDG_RUNTIME_DIR", FDir.Path().c_str(), 1);
+    std::string program = FDir.File("vantle-scheduler");
+    fs::copy_file(VANTLE_SCHEDULER, program);
+    WriteFile(program + ".INI", Schedule(false));
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    pid_t first = Spawn({program}, FOutput);
+    ASSERT_GT(first, 0);
+    std::string socket = vantle::TInstanceLock(program + ".INI").SiblingPath(".socket");
+    bool serving = WaitForFile(socket, 20s);
+
+    pid_t second = Spawn({program, "go"}, FOutput);
+    std::optional<int> secondStatus = WaitFor(second, 20s);
+    if (!secondStatus)
+        kill(second, SIGKILL);
+    // And a scheduler without a window is refused the file the window holds.
+    pid_t headless = Spawn({VANTLE_SCHEDCTL, "run", program + ".INI"}, FOutput);
+    std::optional<int> headlessStatus = WaitFor(headless, 20s);
+    if (!headlessStatus)
+        kill(headless, SIGKILL);
+    bool firstRunning = !WaitFor(first, 0ms);
+    kill(first, SIGTERM);
+    WaitFor(first, 10s) || (kill(first, SIGKILL), WaitFor(first, 5s));
+    unsetenv("XDG_RUNTIME_DIR");
+
+    ASSERT_TRUE(serving) << ReadFile(FOutput);
+    ASSERT_TRUE(secondStatus) << "the second program did not leave";
+    EXPECT_TRUE(WIFEXITED(*secondStatus) && WEXITSTATUS(*secondStatus) == 0) << ReadFile(FOutput);
+    EXPECT_TRUE(firstRunning);
+    ASSERT_TRUE(headlessStatus);
+    EXPECT_EQ(WEXITSTATUS(*headlessStatus), 2);
+    EXPECT_NE(ReadFile(FOutput).find(program + ".INI: already used by another scheduler (process " +
+                                     std::to_string(first) + ")"),
+              std::string::npos)
+        << ReadFile(FOutput);
+    // Nobody switched a scheduler on: the second program's argument went nowhere.
+    EXPECT_FALSE(fs::exists(program + ".LOG"));
+}
+#endif
+
+TEST_F(EndToEndTest, SchedCtlRunRefusesAFileAnotherSchedulerRuns) {
+    setenv("XDG_RUNTIME_DIR", FDir.Path().c_str(), 1);
+    std::string schedule = FDir.File("jobs.INI");
+    WriteFile(schedule, Schedule(false));
+    pid_t first = Spawn({VANTLE_SCHEDCTL, "run", schedule}, FDir.File("first.txt"));
+    ASSERT_GT(first, 0);
+    bool started = WaitForFile(FDir.File("jobs.LOG"), 10s);
+    // The same file by another name is the same file.
+    fs::create_directory(FDir.File("sub"));
+    std::string sameFile = FDir.File("sub/../jobs.INI");
+    pid_t second = Spawn({VANTLE_SCHEDCTL, "run", sameFile}, FOutput);
+    std::optional<int> secondStatus = WaitFor(second, 10s);
+    pid_t dryRun =
+        Spawn({VANTLE_SCHEDCTL, "run", "--once", "--dry-run", schedule}, FDir.File("dry.txt"));
+    std::optional<int> dryStatus = WaitFor(dryRun, 10s);
+    kill(first, SIGTERM);
+    std::optional<int> firstStatus = WaitFor(first, 10s);
+    if (!firstStatus)
+        kill(first, SIGKILL);
+    // Once the first has gone, the file is free again.
+    pid_t third = Spawn({VANTLE_SCHEDCTL, "run", "--once", schedule}, FDir.File("third.txt"));
+    std::optional<int> thirdStatus = WaitFor(third, 10s);
+    unsetenv("XDG_RUNTIME_DIR");
+
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(secondStatus) << "the second scheduler did not stop";
+    EXPECT_EQ(WEXITSTATUS(*secondStatus), 2);
+    EXPECT_EQ(ReadFile(FOutput), sameFile + ": already used by another scheduler (process " +
+                                     std::to_string(first) + ")\n");
+    ASSERT_TRUE(dryStatus);
+    EXPECT_EQ(WEXITSTATUS(*dryStatus), 0) << ReadFile(FDir.File("dry.txt"));
+    ASSERT_TRUE(firstStatus);
+    ASSERT_TRUE(thirdStatus);
+    EXPECT_EQ(WEXITSTATUS(*thirdStatus), 0) << ReadFile(FDir.File("third.txt"));
+}
 
 TEST_F(EndToEndTest, SchedCtlRunOnceStartsTheDueEntry) {
     std::string schedule = FDir.File("jobs.INI");

@@ -19,10 +19,12 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -621,6 +623,13 @@ private slots:
         QCOMPARE(TApplication::ErrorBox()->text(), QString("File not found"));
         delete TApplication::ErrorBox();
         fm->Run1->trigger();
+        fm->ResetLog1->trigger(); // answered No: the log stays
+        QCOMPARE(FQuestions.size(), 1);
+        QCOMPARE(FQuestions[0].Text,
+                 QString("Empty the log file?\r\nEvery line in it will be lost."));
+        QCOMPARE(FQuestions[0].Default, QMessageBox::No);
+        QVERIFY(ReadFile(LogPath()).find(":Scheduler has been Enabled") != std::string::npos);
+        FAnswer = QMessageBox::Yes;
         fm->ResetLog1->trigger(); // one line left
         QCOMPARE(QString::fromStdString(ReadFile(LogPath()).substr(19)),
                  QString(":Log file reset\r\n"));
@@ -648,11 +657,195 @@ private slots:
             return int(QDialog::Accepted);
         };
         QTest::keyClick(fm->sgScheduleList, Qt::Key_M, Qt::ControlModifier);
+        // "a" is gone from the file: the edit is kept as a new entry, after saying so.
+        QVERIFY(TApplication::ErrorBox() == nullptr);
+        QCOMPARE(FQuestions.size(), 1);
+        QCOMPARE(FQuestions[0].Text, QString("Another program changed or removed the entry \"a\" "
+                                             "while you edited it.\r\nYour edit is added as a new "
+                                             "entry."));
+        QCOMPARE(Column(*fm, 0), QStringList({"x", "y", "z", "changed"}));
+        QVERIFY(fm->SchedList->Modified());
+        QVERIFY(fm->Save1->isEnabled());
+    }
+
+    void reloadDuringModifyKeepsTheEditOfAnUnchangedEntry() {
+        WriteIni({{"a", "1 * * * *"}, {"b", "2 * * * *"}});
+        auto fm = ShowWindow(1);
+        FOnModal = [&](QDialog&) {
+            WriteIni({{"new", "5 * * * *"}, {"a", "1 * * * *"}, {"b", "2 * * * *"}});
+            fm->Timer1Timer();
+            fmEntry->edMinutes->setText("7");
+            return int(QDialog::Accepted);
+        };
+        fm->Modify1->trigger();
+        QVERIFY(FQuestions.isEmpty());
+        QCOMPARE(Column(*fm, 0), QStringList({"new", "a", "b"}));
+        QCOMPARE(Column(*fm, 1), QStringList({"5", "7", "2"}));
+        QVERIFY(fm->SchedList->Modified());
+    }
+
+    void tickKeepsUnsavedEditsAndSaveAsks() {
+        WriteIni({{"a", "1 * * * *"}});
+        auto fm = ShowWindow(1);
+        fm->Duplicate1->trigger(); // an unsaved change
+        WriteIni({{"theirs", "1 * * * *"}});
+        fm->Timer1Timer();
+        fm->Timer1Timer();
+        QCOMPARE(Column(*fm, 0), QStringList({"a", "**a"}));
+        QVERIFY(fm->SchedList->Modified());
+        std::vector<std::string> log = LogMessages(ReadFile(LogPath()));
+        QCOMPARE(std::count(log.begin(), log.end(),
+                            "INI file changed by another program; unsaved changes kept"),
+                 1);
+        QVERIFY(TApplication::ErrorBox() != nullptr);
+        QVERIFY(TApplication::ErrorBox()->text().contains(
+            "Refresh loads the file (losing the changes); Save overwrites it."));
+        QVERIFY(TApplication::ErrorBox()->detailedText().isEmpty()); // said once
+        fm->Save1->trigger(); // answered No: the other program's file stays
+        QCOMPARE(FQuestions.size(), 1);
+        QCOMPARE(FQuestions[0].Text, QString("Another program changed the schedule file since it "
+                                             "was loaded.\r\nOverwrite those changes?"));
+        QVERIFY(ReadFile(IniPath()).find("Name=theirs") != std::string::npos);
+        QVERIFY(fm->Save1->isEnabled());
+        FAnswer = QMessageBox::Yes;
+        fm->Save1->trigger();
+        QVERIFY(ReadFile(IniPath()).find("Name=theirs") == std::string::npos);
+        QVERIFY(!fm->Save1->isEnabled());
+    }
+
+    void linuxEditorsFileIsReadAndSavedWhole() {
+        WriteFile(IniPath(), "[Schedule 0]\nName=one\nTime=0 1 * * *\nActive=Yes\n\n"
+                             "[Schedule 1]\nName=two\nTime=0 2 * * *\nActive=Yes\n");
+        auto fm = ShowWindow();
+        QCOMPARE(Column(*fm, 0), QStringList({"one", "two"}));
+        FOnModal = [](QDialog&) {
+            fmEntry->edName->setText("three");
+            return int(QDialog::Accepted);
+        };
+        fm->mnAdd->trigger();
+        fm->Save1->trigger();
+        QVERIFY(FQuestions.isEmpty());
+        std::vector<std::string> names;
+        for (const auto& entry : ParseScheduleFile(ReadFile(IniPath())))
+            names.push_back(entry->Name);
+        QCOMPARE(names, std::vector<std::string>({"one", "two", "three"}));
+        QVERIFY(ReadFile(IniPath()).find("Name=two\r\n") != std::string::npos);
+    }
+
+    void saveOverAFileThatIsNoScheduleAsks() {
+        const std::string text = "#!/bin/sh\necho this is not a schedule\n";
+        WriteFile(IniPath(), text);
+        auto fm = ShowWindow(1);
         QVERIFY(TApplication::ErrorBox() != nullptr);
         QCOMPARE(TApplication::ErrorBox()->text(),
-                 QString("Schedule List Index (-1) Out of Range (0 to 2)"));
-        QCOMPARE(Column(*fm, 0), QStringList({"x", "y", "z"}));
+                 QString::fromStdString(IniPath() + " is not a schedule file: it holds text but "
+                                                    "no [Schedule N] section"));
+        fm->Timer1Timer(); // refused once, not at every tick
+        QVERIFY(TApplication::ErrorBox()->detailedText().isEmpty());
+        delete TApplication::ErrorBox();
+        FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
+        fm->mnAdd->trigger();
+        fm->Save1->trigger(); // answered No
+        QCOMPARE(FQuestions.size(), 1);
+        QCOMPARE(FQuestions[0].Text, QString::fromStdString(IniPath()) +
+                                         " is not a schedule file.\r\nReplace it with the "
+                                         "schedule?");
+        QCOMPARE(ReadFile(IniPath()), text);
+        FAnswer = QMessageBox::Yes;
+        FDuringQuestion = [&] {
+            if (FQuestions.size() == 3)
+                FAnswer = QMessageBox::No;
+        };
+        bool canClose = true;
+        fm->FormCloseQuery(canClose); // Yes to saving, No to replacing: stays open
+        QVERIFY(!canClose);
+        QCOMPARE(ReadFile(IniPath()), text);
+    }
+
+    void modifyAndOkKeepEveryByte() {
+        // Every byte that is not ASCII, alone and inside text, in every free-text field.
+        std::vector<TSchedule> entries;
+        for (int byte = 0x80; byte <= 0xFF; ++byte) {
+            const std::string b(1, char(byte));
+            TSchedule entry;
+            entry.Name = "caf" + b;
+            entry.Minutes = entry.Hours = entry.Days = entry.Months = entry.WeekDays = "*";
+            entry.Command = "/opt/caf" + b + "/report";
+            entry.Parms = b + " --x " + b + b;
+            entry.WorkDir = "/srv/" + b;
+            entry.Comment = {b, "", "line " + b + "\xc3\xa9"};
+            entry.Active = true;
+            entry.CommandType = ctDosCommand;
+            entries.push_back(entry);
+        }
+        entries.push_back(entries.front());
+        entries.back().Name = "caf\xc3\xa9"; // UTF-8 shows as UTF-8
+        std::vector<const TSchedule*> pointers;
+        for (const TSchedule& entry : entries)
+            pointers.push_back(&entry);
+        const std::string text = FormatScheduleFile(pointers);
+        WriteFile(IniPath(), text);
+        auto fm = ShowWindow();
+        FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
+        for (int row = 1; row <= int(entries.size()); ++row) {
+            fm->sgScheduleList->SetRow(row);
+            fm->sgScheduleListClick();
+        }
+        QCOMPARE(FShown.size(), int(entries.size()));
         QVERIFY(!fm->SchedList->Modified());
+        fm->Save1Click();
+        QVERIFY(ReadFile(IniPath()) == text);
+
+        // A changed field keeps the encoding it was shown in; the others their bytes.
+        QString shownName;
+        FOnModal = [&](QDialog&) {
+            shownName = fmEntry->edName->text();
+            fmEntry->edName->setText(fmEntry->edName->text() + " 2");
+            fmEntry->memComment->setPlainText(fmEntry->memComment->toPlainText() + "\u20ac\n");
+            return int(QDialog::Accepted);
+        };
+        fm->sgScheduleList->SetRow(0xE9 - 0x80 + 1);
+        fm->sgScheduleListClick();
+        QCOMPARE(shownName, QString("caf\u00e9"));
+        const TSchedule& changed = fm->SchedList->Items(0xE9 - 0x80);
+        QCOMPARE(changed.Name, std::string("caf\xe9 2"));
+        QCOMPARE(changed.Command, std::string("/opt/caf\xe9/report"));
+        QCOMPARE(changed.Comment,
+                 std::vector<std::string>({"\xe9", "", "line \xe9\xc3\xa9", "\xe2\x82\xac"}));
+    }
+
+    void viewerShowsTheEndOfALargeLog() {
+        auto fm = ShowWindow();
+        std::string line = "2024.03.04 12.00.00:" + std::string(78, 'x') + "\r\n"; // 100 bytes
+        std::string log;
+        for (int i = 0; i < 50000; ++i)
+            log += line;
+        log += "2024.03.04 12.00.00:the last line\r\n";
+        WriteFile(LogPath(), log);
+        QStringList shown;
+        FOnModal = [&](QDialog&) {
+            shown = fmViewLog->memLog->toPlainText().split('\n');
+            return int(QDialog::Accepted);
+        };
+        fm->LogFile1->trigger();
+        QCOMPARE(shown.first(),
+                 QString("(0.8 MB at the start of the log are not shown; this is its end.)"));
+        QCOMPARE(shown.last(), QString("2024.03.04 12.00.00:the last line"));
+        QCOMPARE(shown.size(), 1 + 4 * 1024 * 1024 / 100);
+        QVERIFY(fmViewLog->memLog->toPlainText().isEmpty());
+    }
+
+    void logSizeLimitComesFromTheSettings() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(FDir->Path().string()));
+        {
+            auto fm = MakeWindow();
+            QCOMPARE(fm->Scheduler->Log().MaxSize(), DefaultMaxLogSize);
+        }
+        QSettings().setValue("Log/MaxSize", 1000);
+        auto fm = MakeWindow();
+        QCOMPARE(fm->Scheduler->Log().MaxSize(), std::uint64_t(1000));
+        QSettings().remove("Log/MaxSize");
     }
 
     void reloadDuringDeleteQuestion() {

@@ -1,0 +1,76 @@
+// Texts between the schedule's bytes and the windows: shown faithfully, given back exactly.
+#include "ui/TextBytes.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+class TTextBytesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void ShownAsUtf8OrByteForByte_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("ascii") << QByteArray("/opt/report") << QString("/opt/report");
+        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << QString("caf\u00e9");
+        QTest::newRow("latin-1") << QByteArray("/opt/caf\xe9/report")
+                                 << QString("/opt/caf\u00e9/report");
+        QTest::newRow("cut sequence") << QByteArray("\xe2\x82") << QString("\u00e2\u0082");
+        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << QString("\u00c0\u00af");
+        QTest::newRow("encoded surrogate")
+            << QByteArray("\xed\xa0\x80") << QString("\u00ed\u00a0\u0080");
+    }
+
+    void ShownAsUtf8OrByteForByte() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        const std::string original = bytes.toStdString();
+        QCOMPARE(TextOfBytes(original), shown);
+        QVERIFY(BytesOfText(shown, original) == original);
+    }
+
+    void EditedTextKeepsTheEncodingItWasShownIn_data() {
+        QTest::addColumn<QByteArray>("original");
+        QTest::addColumn<QString>("edited");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("latin-1 stays latin-1")
+            << QByteArray("/opt/caf\xe9") << QString("/opt/caf\u00e9/2")
+            << QByteArray("/opt/caf\xe9/2");
+        QTest::newRow("beyond latin-1 goes utf-8")
+            << QByteArray("caf\xe9") << QString("caf\u00e9 \u20ac")
+            << QByteArray("caf\xc3\xa9 \xe2\x82\xac");
+        QTest::newRow("utf-8 stays utf-8")
+            << QByteArray("caf\xc3\xa9") << QString("caf\u00e9!") << QByteArray("caf\xc3\xa9!");
+        QTest::newRow("new text is utf-8")
+            << QByteArray() << QString("\u00e9") << QByteArray("\xc3\xa9");
+    }
+
+    void EditedTextKeepsTheEncodingItWasShownIn() {
+        QFETCH(QByteArray, original);
+        QFETCH(QString, edited);
+        QFETCH(QByteArray, stored);
+        QVERIFY(BytesOfText(edited, original.toStdString()) == stored.toStdString());
+    }
+
+    void UnchangedFieldGivesBackItsBytesEvenWhenTheWidgetAlteredThem() {
+        QLineEdit edit;
+        const std::string bytes = "a\nb\xff"; // whatever the line edit makes of the line feed
+        edit.setText(TextOfBytes(bytes));
+        TKeptBytes kept;
+        kept.Remember(&edit, edit.text(), bytes);
+        QVERIFY(kept.BytesOf(&edit, edit.text()) == bytes);
+        edit.setText(edit.text() + "c");
+        QVERIFY(kept.BytesOf(&edit, edit.text()) != bytes);
+
+        QPlainTextEdit memo;
+        const std::vector<std::string> lines = {"\xe9", "", "x\xc3\xa9"};
+        memo.setPlainText(QString("\u00e9\n\nx\u00e9\n"));
+        kept.RememberLines(&memo, memo.toPlainText(), lines);
+        QVERIFY(kept.LinesOf(&memo, memo.toPlainText()) == lines);
+        QVERIFY(kept.LinesOf(&memo, "\u00e9\n\nx\u00e9\nnew\n") ==
+                std::vector<std::string>({"\xe9", "", "x\xc3\xa9", "new"}));
+    }
+};
+
+QTEST_MAIN(TTextBytesTest)
+#include "TextBytesTest.moc"
