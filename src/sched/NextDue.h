@@ -1,15 +1,27 @@
-// When an entry is due next: an exact search over the calendar instead of a walk
-// over every minute.
+// When entries are due next: an exact search over the calendar instead of a walk over
+// every minute, shared by the window, its dialogs and vantle-schedctl.
 #pragma once
 
 #include "platform/DateTime.h"
 #include "sched/Schedule.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
-namespace vantle::cli {
+namespace vantle {
+
+/// The five time fields in their order: name, what one value is, and its range.
+struct TTimeFieldInfo {
+    const char* Name;
+    const char* Unit;
+    std::int32_t Low, High;
+};
+extern const std::array<TTimeFieldInfo, 5> TimeFields;
+/// The text of time field `i` (0 Minutes .. 4 WeekDays).
+const std::string& TimeFieldText(const TSchedule& entry, std::size_t i);
 
 /// Which values each of the five fields matches, by the scheduler's own FieldMatches.
 struct TMatchTables {
@@ -43,4 +55,19 @@ private:
     bool FNeverDue = true;
 };
 
-} // namespace vantle::cli
+/// Why the entry's time fields can never be due, one reason per field at fault (or one
+/// for the dates as a whole), worded as "is never due: ..." ends; empty when it can be.
+std::vector<std::string> NeverDueReasons(const TSchedule& entry);
+
+/// One run of an upcoming list: the local minute and the entry's place in the list.
+struct TUpcomingRun {
+    TDateTime Moment = 0;
+    std::size_t Index = 0;
+};
+
+/// Every run of the active entries from the minute of `first` (included) up to `end`
+/// (excluded), in time order with ties in list order, at most `limit` of them.
+std::vector<TUpcomingRun> UpcomingRuns(const std::vector<const TSchedule*>& entries,
+                                       TDateTime first, TDateTime end, std::size_t limit);
+
+} // namespace vantle
