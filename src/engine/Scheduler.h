@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,17 @@ std::string EnabledText(bool value);
 /// Milliseconds until the next cycle, taken at `now` (local): 60000 - ((S - 5) * 1000 +
 /// MS), so cycles fall five seconds past each whole minute; 5001 to 65000.
 std::int32_t NextCycleInterval(TDateTime now);
+
+/// What became of an entry's operation, told to whoever shows results.
+struct TRunEvent {
+    enum TKind { Started, Failed, ClockSet, NoNetwork, Exited, Signalled };
+    TKind Kind = Started;
+    std::string Name;
+    TDateTime Moment = 0;     // local: when it happened
+    std::int64_t Code = 0;    // Failed: the shell's code; Exited: exit code; Signalled: signal
+    int Pid = 0;              // Started: the program's process id, 0 when unknown
+    std::int64_t Seconds = 0; // Exited, Signalled: how long it ran
+};
 
 /// Everything the scheduler reaches outside itself; tests replace any piece, and a
 /// piece left empty is the real one of SystemSchedulerServices() (so a test that
@@ -44,6 +56,8 @@ struct TSchedulerServices {
     std::function<std::unique_ptr<TLog>(const std::string& path)> MakeLog;
     /// The log is named after it: extension replaced by ".LOG".
     std::string ExecutablePath;
+    /// Told after each operation's outcome and each started program's end; may be empty.
+    std::function<void(const TRunEvent&)> OnRunEvent;
 };
 
 /// The real services of this machine: system clock, process environment, POSIX
@@ -79,8 +93,19 @@ public:
     std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                const std::string& directory, std::int32_t showCommand);
 
+    /// A child of this process has ended. When it is a program this scheduler started,
+    /// logs "NAME ended with code N after S s" (or "ended by signal") and returns true.
+    bool ProgramEnded(int pid, bool signalled, int code);
+
 private:
     void ResetTimeFromServer(const TSchedule& entry);
+    void Notify(TRunEvent event);
+
+    struct TRunningProgram {
+        std::string Name;
+        TDateTime Started = 0;
+    };
+    std::map<int, TRunningProgram> FRunning;
 
     TSchedList& FScheduleList;
     TSchedulerServices FServices;

@@ -18,6 +18,12 @@ enum : std::uint32_t {
     SE_START_ACCEPTED = 42   // any value above 32 means accepted
 };
 
+/// A start's code, and the started program's process id when the starter knows it.
+struct TStartResult {
+    std::uint32_t Code = 0;
+    int Pid = 0; // 0: unknown (a refused start, or a starter that does not tell)
+};
+
 class TProgramStarter {
 public:
     virtual ~TProgramStarter() = default;
@@ -25,6 +31,11 @@ public:
     /// expansion of any kind), in `directory` when not empty. Never waits for it.
     virtual std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                        const std::string& directory, int showCommand) = 0;
+    /// The same start, also telling which process runs the program.
+    virtual TStartResult Start(const std::string& file, const std::string& parameters,
+                               const std::string& directory, int showCommand) {
+        return {StartProgram(file, parameters, directory, showCommand), 0};
+    }
 };
 
 } // namespace vantle
