@@ -4,6 +4,7 @@
 #include "engine/Log.h"
 #include "engine/Parameters.h"
 #include "engine/Scheduler.h"
+#include "platform/ChildWatch.h"
 #include "platform/ExecutablePath.h"
 #include "platform/ProgramStarterPosix.h"
 #include "platform/SysErrors.h"
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <pthread.h>
@@ -79,8 +81,9 @@ private:
 };
 
 // Waits up to `milliseconds` for one of `signals` (blocked by the caller); true when
-// one came.
-bool WaitForSignal(const sigset_t& signals, std::int32_t milliseconds) {
+// one came. `poll`, when given, sees every SIGCHLD first, which never ends the wait.
+bool WaitForSignal(const sigset_t& signals, std::int32_t milliseconds,
+                   const std::function<void()>& poll = {}) {
     using namespace std::chrono;
     auto deadline = steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
@@ -90,21 +93,41 @@ bool WaitForSignal(const sigset_t& signals, std::int32_t milliseconds) {
         timespec timeout{};
         timeout.tv_sec = static_cast<time_t>(left / 1000000000);
         timeout.tv_nsec = static_cast<long>(left % 1000000000);
-        if (sigtimedwait(&signals, nullptr, &timeout) > 0)
+        int signal = sigtimedwait(&signals, nullptr, &timeout);
+        if (signal == SIGCHLD && poll) {
+            poll();
+            continue;
+        }
+        if (signal > 0)
             return true;
         if (errno != EINTR && errno != EAGAIN)
             return false;
     }
 }
 
-// Runs cycles five seconds past every whole minute until SIGINT or SIGTERM.
-void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err) {
+// Runs cycles five seconds past every whole minute until SIGINT or SIGTERM; started
+// programs that end are reaped and logged as they end.
+void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
+                     TChildWatch* children) {
     sigset_t stop, previous;
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
+    if (children != nullptr)
+        sigaddset(&stop, SIGCHLD);
     pthread_sigmask(SIG_BLOCK, &stop, &previous);
-    while (!WaitForSignal(stop, NextCycleInterval(SystemClock().Now()))) {
+    std::function<void()> reap;
+    if (children != nullptr)
+        reap = [&] {
+            for (const TChildEnd& end : children->Reap()) {
+                try {
+                    scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code);
+                } catch (const std::exception& e) {
+                    err << e.what() << '\n' << std::flush;
+                }
+            }
+        };
+    while (!WaitForSignal(stop, NextCycleInterval(SystemClock().Now()), reap)) {
         try {
             scheduler.RunCycle();
         } catch (const std::exception& e) {
@@ -195,6 +218,10 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         };
     }
 
+    // Without --once the scheduler stays, so it learns how the programs it starts end.
+    std::optional<TChildWatch> children;
+    if (!once && !dryRun)
+        children.emplace();
     TSchedList list;
     list.SetFileName(file);
     TScheduler scheduler(list, services);
@@ -215,7 +242,7 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
             code = 1;
         }
     } else {
-        RunUntilStopped(scheduler, list, err);
+        RunUntilStopped(scheduler, list, err, children ? &*children : nullptr);
     }
     try {
         scheduler.SetEnabled(false);

@@ -5,10 +5,14 @@
 #include "ui/SchedMain.h"
 #include "ui/ViewLog.h"
 
+#include "platform/ChildWatch.h"
+
 #include <QIcon>
 #include <QMessageBox>
 
 int main(int argc, char** argv) {
+    // Before any thread starts, so that only the window's child watch sees SIGCHLD.
+    vantle::TChildWatch::BlockChildSignal();
     // Counted as the user gave them: the application object removes the ones it knows
     // (-style, -platform), and any argument at all switches the scheduler on.
     const int argumentCount = argc - 1;
