@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 using namespace vantle;
@@ -542,27 +543,30 @@ void TfmSchedMain::ShowEntryInRow(std::int32_t index, std::int32_t row) {
 }
 
 void TfmSchedMain::UpdateRunColumns() {
-    TScheduleModel* model = sgScheduleList->Model();
-    for (int row = 0; row < model->Count(); ++row) {
-        std::optional<std::uint64_t> serial = model->Row(row).Serial;
-        if (!serial)
-            continue;
-        std::int32_t index = SchedList->IndexOfSerial(*serial);
-        if (index >= 0)
-            model->SetRow(row, RowOf(index));
-    }
+    // Rows find their entries through one map: a search per row would grow with the
+    // square of the list.
+    TSchedListLock lock(*SchedList);
+    std::unordered_map<std::uint64_t, std::int32_t> indexOf;
+    for (std::int32_t i = 0; i < SchedList->Count(); ++i)
+        indexOf.emplace(SchedList->SerialOf(i), i);
+    sgScheduleList->Model()->UpdateRows([&](TGridRow& row) {
+        auto found = row.Serial ? indexOf.find(*row.Serial) : indexOf.end();
+        if (found != indexOf.end())
+            row = RowOf(found->second);
+    });
     RefreshUpcoming();
 }
 
 void TfmSchedMain::ShowRunsOf(const std::string& name) {
     if (!SchedList)
         return;
-    TScheduleModel* model = sgScheduleList->Model();
-    for (int row = 0; row < model->Count(); ++row) {
-        std::optional<std::uint64_t> serial = model->Row(row).Serial;
-        std::int32_t index = serial ? SchedList->IndexOfSerial(*serial) : -1;
-        if (index >= 0 && SchedList->Items(index).Name == name)
-            model->SetRow(row, RowOf(index));
+    TSchedListLock lock(*SchedList);
+    for (std::int32_t i = 0; i < SchedList->Count(); ++i) {
+        if (SchedList->Items(i).Name != name)
+            continue;
+        int row = sgScheduleList->Model()->RowOfSerial(SchedList->SerialOf(i));
+        if (row >= 0)
+            sgScheduleList->Model()->SetRow(row, RowOf(i));
     }
 }
 

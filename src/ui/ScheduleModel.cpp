@@ -103,6 +103,12 @@ void TScheduleModel::SetRow(int row, TGridRow value) {
     emit dataChanged(index(row, 0), index(row, ColCount - 1));
 }
 
+void TScheduleModel::UpdateRows(const std::function<void(TGridRow&)>& update) {
+    for (TGridRow& row : FRows)
+        update(row);
+    emit dataChanged(index(0, 0), index(Count() - 1, ColCount - 1));
+}
+
 void TScheduleModel::AppendRow(TGridRow value) {
     if (Count() == 1 && !FRows.front().Serial) {
         SetRow(0, std::move(value));

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,6 +56,8 @@ public:
     void SetRows(std::vector<TGridRow> rows);
     /// Replaces one row in place.
     void SetRow(int row, TGridRow value);
+    /// Gives `update` every row to change in place, then repaints them all at once.
+    void UpdateRows(const std::function<void(TGridRow&)>& update);
     /// Adds a row at the bottom (taking the place of the blank row).
     void AppendRow(TGridRow value);
     /// Removes a row; the last one leaves the blank row behind.
