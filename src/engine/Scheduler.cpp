@@ -20,6 +20,8 @@ std::int32_t NextCycleInterval(TDateTime now) {
 
 namespace {
 
+constexpr std::size_t MaxWatchedPrograms = 4096;
+
 // Every piece a caller left out is the real one of this machine.
 TSchedulerServices WithDefaults(TSchedulerServices services) {
     bool needSystem = services.Clock == nullptr || services.Environment == nullptr ||
@@ -140,8 +142,12 @@ void TScheduler::ExecuteEntry(std::int32_t index) {
         event.Name = entry.Name;
         event.Code = code <= 32 ? code : 0;
         event.Pid = code <= 32 ? 0 : started.Pid;
-        if (event.Pid > 0)
+        if (event.Pid > 0) {
+            // Without a reaper nobody tells of the ends; keep the memory bounded then.
+            if (FRunning.size() >= MaxWatchedPrograms)
+                FRunning.erase(FRunning.begin());
             FRunning[event.Pid] = {entry.Name, FServices.Clock->Now()};
+        }
         Notify(std::move(event));
         break;
     }

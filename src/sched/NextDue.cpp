@@ -170,6 +170,10 @@ std::vector<TDateTime> TDueFinder::Next(TDateTime from, int count) const {
     return moments;
 }
 
+std::vector<TDateTime> NextDueMoments(const TSchedule& entry, TDateTime from, int count) {
+    return TDueFinder(entry).Next(from, count);
+}
+
 std::vector<std::string> NeverDueReasons(const TSchedule& entry) {
     TDueFinder finder(entry);
     if (!finder.NeverDue())

@@ -55,6 +55,10 @@ private:
     bool FNeverDue = true;
 };
 
+/// The next `count` due moments of the time fields strictly after the minute of `from`
+/// (the Active flag aside); empty when the entry can never be due (NeverDueReasons says why).
+std::vector<TDateTime> NextDueMoments(const TSchedule& entry, TDateTime from, int count);
+
 /// Why the entry's time fields can never be due, one reason per field at fault (or one
 /// for the dates as a whole), worded as "is never due: ..." ends; empty when it can be.
 std::vector<std::string> NeverDueReasons(const TSchedule& entry);

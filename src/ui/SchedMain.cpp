@@ -473,7 +473,10 @@ void TfmSchedMain::UpcomingRuns1Click() {
     if (fmUpcoming == nullptr) {
         fmUpcoming = new TfmUpcoming(this);
         connect(fmUpcoming, &TfmUpcoming::EntryDoubleClicked, this, [this](std::uint64_t serial) {
-            RunHandler([this, serial] { ModifyEntry(serial); });
+            RunHandler([this, serial] {
+                if (SchedList->IndexOfSerial(serial) >= 0) // gone since the list was made
+                    ModifyEntry(serial);
+            });
         });
     }
     fmUpcoming->show();

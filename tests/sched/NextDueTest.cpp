@@ -49,6 +49,14 @@ INSTANTIATE_TEST_SUITE_P(
                       TReasonCase{Entry("e", "0", "0", "30", "2", "*"),
                                   {"no date has Days '30' in Months '2' on WeekDays '*'"}}));
 
+TEST(NextDueMomentsTest, CountsFromTheMinuteAfterAndIgnoresTheActiveFlag) {
+    TSchedule nightly = Entry("n", "30", "2", "*", "*", "*", false);
+    EXPECT_EQ(NextDueMoments(nightly, At(2026, 12, 6, 2, 30) + EncodeTime(0, 0, 40, 0), 2),
+              (std::vector<TDateTime>{At(2026, 12, 7, 2, 30), At(2026, 12, 8, 2, 30)}));
+    EXPECT_TRUE(
+        NextDueMoments(Entry("x", "0", "0", "31", "4", "*"), At(2026, 1, 1, 0, 0), 3).empty());
+}
+
 TEST(UpcomingRunsTest, MergesEntriesInTimeOrderWithTiesInListOrder) {
     TSchedule hourly = Entry("hourly", "0", "*", "*", "*", "*");
     TSchedule half = Entry("half", "0,30", "1", "*", "*", "*");
