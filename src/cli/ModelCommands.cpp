@@ -243,8 +243,10 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
         TSchedList list;
         LoadList(list, options.Files.front());
         std::vector<const TSchedule*> entries = EntriesOf(list);
-        for (const TUpcomingRun& run : UpcomingRuns(entries, first, end, limit))
+        // Printed as found: a long span of a minutely entry need not fit in memory.
+        ForEachUpcomingRun(entries, first, end, limit, [&](const TUpcomingRun& run) {
             out << FormatMinute(run.Moment) << "\t" << entries[run.Index]->Name << "\n";
+        });
         return 0;
     });
 }

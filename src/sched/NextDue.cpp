@@ -200,8 +200,16 @@ std::vector<std::string> NeverDueReasons(const TSchedule& entry) {
 std::vector<TUpcomingRun> UpcomingRuns(const std::vector<const TSchedule*>& entries,
                                        TDateTime first, TDateTime end, std::size_t limit) {
     std::vector<TUpcomingRun> runs;
+    ForEachUpcomingRun(entries, first, end, limit,
+                       [&runs](const TUpcomingRun& run) { runs.push_back(run); });
+    return runs;
+}
+
+void ForEachUpcomingRun(const std::vector<const TSchedule*>& entries, TDateTime first,
+                        TDateTime end, std::size_t limit,
+                        const std::function<void(const TUpcomingRun&)>& visit) {
     if (limit == 0)
-        return runs;
+        return;
     // One candidate per entry, merged through a heap: only as many searches as rows
     // are wanted, however often each entry is due.
     struct TCandidate {
@@ -226,14 +234,13 @@ std::vector<TUpcomingRun> UpcomingRuns(const std::vector<const TSchedule*>& entr
         if (entries[i]->Active)
             push(i, before);
     }
-    while (!queue.empty() && runs.size() < limit) {
+    for (std::size_t found = 0; !queue.empty() && found < limit; ++found) {
         TCandidate candidate = queue.top();
         queue.pop();
         TDateTime moment = FromMSecs(candidate.Minute);
-        runs.push_back({moment, candidate.Index});
+        visit({moment, candidate.Index});
         push(candidate.Index, moment);
     }
-    return runs;
 }
 
 } // namespace vantle

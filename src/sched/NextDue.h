@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,5 +74,9 @@ struct TUpcomingRun {
 /// (excluded), in time order with ties in list order, at most `limit` of them.
 std::vector<TUpcomingRun> UpcomingRuns(const std::vector<const TSchedule*>& entries,
                                        TDateTime first, TDateTime end, std::size_t limit);
+/// The same runs handed to `visit` one by one as they are found, none kept.
+void ForEachUpcomingRun(const std::vector<const TSchedule*>& entries, TDateTime first,
+                        TDateTime end, std::size_t limit,
+                        const std::function<void(const TUpcomingRun&)>& visit);
 
 } // namespace vantle
