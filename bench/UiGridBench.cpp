@@ -1,5 +1,5 @@
 // The desktop program's grid with 10,000 entries, offscreen: filling it from the list,
-// and one header-click sort.
+// one header-click sort, and the refresh of its run columns after a cycle.
 #include "netware/NetSession.h"
 #include "sched/SchedFile.h"
 #include "ui/SchedMain.h"
@@ -109,5 +109,17 @@ void GridSort(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(GridSort)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// After each cycle: Next Run, Last Run and Result of every row.
+void GridRunColumns(benchmark::State& state) {
+    TfmSchedMain& window = Window(static_cast<int>(state.range(0)));
+    window.FillGrid();
+    for (auto _ : state) {
+        window.UpdateRunColumns();
+        QApplication::processEvents();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(GridRunColumns)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace

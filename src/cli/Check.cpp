@@ -1,6 +1,6 @@
 #include "cli/Check.h"
 
-#include "cli/NextDue.h"
+#include "sched/NextDue.h"
 #include "sched/SchedFile.h"
 #include "sched/TimeField.h"
 
@@ -14,24 +14,10 @@ namespace vantle::cli {
 
 namespace {
 
-struct TFieldInfo {
-    const char* Name;
-    const char* Unit;
-    std::int32_t Low, High;
-};
-
-constexpr std::array<TFieldInfo, 5> Fields = {{
-    {"Minutes", "minute (0 to 59)", 0, 59},
-    {"Hours", "hour (0 to 23)", 0, 23},
-    {"Days", "day of the month (1 to 31)", 1, 31},
-    {"Months", "month (1 to 12)", 1, 12},
-    {"WeekDays", "day of the week (0 Sunday to 6 Saturday)", 0, 6},
-}};
+const std::array<TTimeFieldInfo, 5>& Fields = TimeFields;
 
 const std::string* FieldText(const TSchedule& entry, std::size_t i) {
-    const std::string* texts[5] = {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months,
-                                   &entry.WeekDays};
-    return texts[i];
+    return &TimeFieldText(entry, i);
 }
 
 std::string Quoted(std::string_view text) {
@@ -238,7 +224,7 @@ private:
     }
 
     // Items that read as 0, and items after an empty one that are never looked at.
-    void CheckFieldItems(std::size_t line, const TFieldInfo& field, std::string_view text,
+    void CheckFieldItems(std::size_t line, const TTimeFieldInfo& field, std::string_view text,
                          bool fieldMatchesSomething) {
         if (text == "*" || text.empty())
             return;
@@ -307,8 +293,7 @@ private:
                                     "never due");
             return;
         }
-        TDueFinder finder(FEntry);
-        const TMatchTables& tables = finder.Tables();
+        TMatchTables tables = MatchTablesOf(FEntry);
         const bool matchesAny[5] = {
             std::any_of(tables.Minutes.begin(), tables.Minutes.end(), [](bool b) { return b; }),
             std::any_of(tables.Hours.begin(), tables.Hours.end(), [](bool b) { return b; }),
@@ -318,23 +303,8 @@ private:
         };
         for (std::size_t i = 0; i < Fields.size(); ++i)
             CheckFieldItems(FTimeLine, Fields[i], *FieldText(FEntry, i), matchesAny[i]);
-        if (!finder.NeverDue())
-            return;
-        bool explained = false;
-        for (std::size_t i = 0; i < Fields.size(); ++i) {
-            const std::string& text = *FieldText(FEntry, i);
-            if (text.empty())
-                Report(FTimeLine, "entry " + Quoted(name) + " is never due: its " + Fields[i].Name +
-                                      " field is empty");
-            else if (!matchesAny[i])
-                Report(FTimeLine, "entry " + Quoted(name) + " is never due: " + Fields[i].Name +
-                                      " " + Quoted(text) + " matches no " + Fields[i].Unit);
-            explained = explained || text.empty() || !matchesAny[i];
-        }
-        if (!explained)
-            Report(FTimeLine, "entry " + Quoted(name) + " is never due: no date has Days " +
-                                  Quoted(FEntry.Days) + " in Months " + Quoted(FEntry.Months) +
-                                  " on WeekDays " + Quoted(FEntry.WeekDays));
+        for (const std::string& reason : NeverDueReasons(FEntry))
+            Report(FTimeLine, "entry " + Quoted(name) + " is never due: " + reason);
     }
 
     void CheckEnd(std::size_t end) {

@@ -15,6 +15,7 @@ int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdCheck(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err);
+int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err);
 

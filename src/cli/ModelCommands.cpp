@@ -1,14 +1,15 @@
-// fmt, check, due and next: the schedule model seen from the command line.
+// fmt, check, due, next and upcoming: the schedule model seen from the command line.
 #include "cli/Arguments.h"
 #include "cli/Check.h"
 #include "cli/Commands.h"
-#include "cli/NextDue.h"
 #include "platform/Clock.h"
 #include "platform/SysErrors.h"
+#include "sched/NextDue.h"
 #include "sched/SchedFile.h"
 #include "sched/SchedList.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <ostream>
@@ -26,7 +27,7 @@ public:
 
 struct TOptions {
     std::vector<std::string> Files;
-    std::optional<std::string> At, From, Count;
+    std::optional<std::string> At, From, Count, Days;
     bool Write = false;
 };
 
@@ -43,6 +44,7 @@ TOptions ParseOptions(const TArgs& args, const std::vector<std::string>& valued,
     options.At = parsed.Value("--at");
     options.From = parsed.Value("--from");
     options.Count = parsed.Value("--count");
+    options.Days = parsed.Value("--days");
     options.Write = parsed.Has("-w");
     if (options.Files.size() != 1)
         throw EFailure((options.Files.empty() ? "no FILE given\n" : "more than one FILE given\n") +
@@ -89,6 +91,16 @@ std::vector<const TSchedule*> EntriesOf(TSchedList& list) {
     return entries;
 }
 
+int WholeNumberOption(const std::string& text, const std::string& option, int most) {
+    bool digits = !text.empty() && text.size() <= 7 &&
+                  text.find_first_not_of("0123456789") == std::string::npos;
+    int value = digits ? std::stoi(text) : 0;
+    if (value < 1 || value > most)
+        throw EFailure(option + " wants a whole number from 1 to " + std::to_string(most) +
+                       ", not '" + text + "'");
+    return value;
+}
+
 std::string FormatMinute(TDateTime moment) {
     TDateParts date = DecodeDate(moment);
     TTimeParts time = DecodeTime(moment);
@@ -120,6 +132,8 @@ const char* const FmtUsage = "Usage: vantle-schedctl fmt [-w] FILE";
 const char* const CheckUsage = "Usage: vantle-schedctl check FILE";
 const char* const DueUsage = "Usage: vantle-schedctl due --at MOMENT FILE";
 const char* const NextUsage = "Usage: vantle-schedctl next [--from MOMENT] [--count N] FILE";
+const char* const UpcomingUsage =
+    "Usage: vantle-schedctl upcoming [--from MOMENT] [--days N | --count N] FILE";
 
 } // namespace
 
@@ -189,16 +203,7 @@ int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
         TOptions options = ParseOptions(args, {"--from", "--count"}, false, NextUsage);
         TDateTime from =
             options.From ? ParseMomentOption(*options.From, "--from") : SystemClock().Now();
-        int count = 5;
-        if (options.Count) {
-            const std::string& text = *options.Count;
-            bool digits = !text.empty() && text.size() <= 7 &&
-                          text.find_first_not_of("0123456789") == std::string::npos;
-            count = digits ? std::stoi(text) : 0;
-            if (count < 1 || count > 1000000)
-                throw EFailure("--count wants a whole number from 1 to 1000000, not '" + text +
-                               "'");
-        }
+        int count = options.Count ? WholeNumberOption(*options.Count, "--count", 1000000) : 5;
         TSchedList list;
         LoadList(list, options.Files.front());
         for (const TSchedule* entry : EntriesOf(list)) {
@@ -211,6 +216,34 @@ int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
             for (TDateTime moment : moments)
                 out << entry->Name << "\t" << FormatMinute(moment) << "\n";
         }
+        return 0;
+    });
+}
+
+int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
+    return Guarded("upcoming", err, [&] {
+        TOptions options =
+            ParseOptions(args, {"--from", "--days", "--count"}, false, UpcomingUsage);
+        if (options.Days && options.Count)
+            throw EFailure(std::string("--days and --count exclude each other\n") + UpcomingUsage);
+        // From the minute given; without one, from the next minute, as the window lists.
+        TDateTime first = options.From ? ParseMomentOption(*options.From, "--from")
+                                       : SystemClock().Now() + 1.0 / 1440;
+        std::size_t limit = SIZE_MAX;
+        TDateTime end = 0;
+        if (options.Count) {
+            limit = static_cast<std::size_t>(WholeNumberOption(*options.Count, "--count", 1000000));
+            end = first + 146097.0; // one whole calendar cycle holds the next run of any entry
+        } else {
+            end = first + (options.Days ? WholeNumberOption(*options.Days, "--days", 36525) : 7);
+        }
+        TSchedList list;
+        LoadList(list, options.Files.front());
+        std::vector<const TSchedule*> entries = EntriesOf(list);
+        // Printed as found: a long span of a minutely entry need not fit in memory.
+        ForEachUpcomingRun(entries, first, end, limit, [&](const TUpcomingRun& run) {
+            out << FormatMinute(run.Moment) << "\t" << entries[run.Index]->Name << "\n";
+        });
         return 0;
     });
 }

@@ -4,6 +4,7 @@
 #include "engine/Log.h"
 #include "engine/Parameters.h"
 #include "engine/Scheduler.h"
+#include "platform/ChildWatch.h"
 #include "platform/ExecutablePath.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramStarterPosix.h"
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <poll.h>
@@ -96,7 +98,9 @@ bool ReportFailures(const TScheduler& scheduler, std::ostream& err) {
 
 // Runs cycles five seconds past every whole minute of the wall clock until SIGINT or
 // SIGTERM. A step of the clock, or a resume, re-arms the wait at once.
-void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err) {
+// Started programs that end are reaped and logged as they end.
+void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
+                     TChildWatch* children) {
     sigset_t stop, previous;
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
@@ -109,9 +113,19 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err)
     }
     TWallTimer timer;
     timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
+    auto reap = [&] {
+        for (const TChildEnd& end : children->Reap()) {
+            try {
+                scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code);
+            } catch (const std::exception& e) {
+                err << e.what() << '\n' << std::flush;
+            }
+        }
+    };
+    const int childFd = children != nullptr ? children->Fd() : -1;
     for (;;) {
-        pollfd waits[2] = {{timer.Fd(), POLLIN, 0}, {signals, POLLIN, 0}};
-        if (poll(waits, 2, -1) < 0) {
+        pollfd waits[3] = {{timer.Fd(), POLLIN, 0}, {signals, POLLIN, 0}, {childFd, POLLIN, 0}};
+        if (poll(waits, 3, -1) < 0) {
             if (errno == EINTR)
                 continue;
             break;
@@ -122,6 +136,8 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err)
             [[maybe_unused]] ssize_t n = ::read(signals, &taken, sizeof taken);
             break;
         }
+        if (waits[2].revents != 0)
+            reap();
         if (waits[0].revents == 0)
             continue;
         TWallTimer::TWake wake = timer.Read();
@@ -133,6 +149,8 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err)
             }
             ReportFailures(scheduler, err);
             list.SetReloaded(false);
+            if (children != nullptr && childFd < 0)
+                reap(); // no descriptor to say when: look once a minute
         }
         if (wake == TWallTimer::TWake::Fired)
             timer.ArmAt(CycleOfNextMinute(SystemClock().UtcNow()));
@@ -249,6 +267,10 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         };
     }
 
+    // Without --once the scheduler stays, so it learns how the programs it starts end.
+    std::optional<TChildWatch> children;
+    if (!once && !dryRun)
+        children.emplace();
     TSchedList list;
     list.SetFileName(file);
     TScheduler scheduler(list, services);
@@ -281,7 +303,7 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         }
     } else {
         try {
-            RunUntilStopped(scheduler, list, err);
+            RunUntilStopped(scheduler, list, err, children ? &*children : nullptr);
         } catch (const std::exception& e) {
             err << e.what() << '\n';
             code = 2;

@@ -16,6 +16,8 @@ const char* const Usage =
     "                           names of the entries due at that local moment\n"
     "  next [--from MOMENT] [--count N] FILE\n"
     "                           the next N due moments of every active entry\n"
+    "  upcoming [--from MOMENT] [--days N | --count N] FILE\n"
+    "                           every run of the active entries in time order\n"
     "  expand [--at MOMENT] TEXT\n"
     "                           TEXT with its $-tokens expanded\n"
     "  run [--once] [--dry-run] [--at MOMENT]... [--log LOGFILE] FILE\n"
@@ -49,6 +51,8 @@ int RunSchedCtl(const TArgs& args, std::ostream& out, std::ostream& err) {
         return CmdDue(rest, out, err);
     if (command == "next")
         return CmdNext(rest, out, err);
+    if (command == "upcoming")
+        return CmdUpcoming(rest, out, err);
     if (command == "expand")
         return CmdExpand(rest, out, err);
     if (command == "run")

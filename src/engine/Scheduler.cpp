@@ -2,6 +2,8 @@
 
 #include "platform/ExecutablePath.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -16,6 +18,8 @@ std::string EnabledText(bool value) {
 }
 
 namespace {
+
+constexpr std::size_t MaxWatchedPrograms = 4096;
 
 // Every piece a caller left out is the real one of this machine.
 TSchedulerServices WithDefaults(TSchedulerServices services) {
@@ -274,12 +278,26 @@ void TScheduler::ExecuteEntry(std::int32_t index) {
         std::size_t state = entry.WinState <= wsHidden ? entry.WinState : std::size_t{wsNormal};
         std::int32_t show = ShowCommands[state];
         std::string parameters = FExpander.ExpandParameters(entry.Parms);
-        std::uint32_t code = StartProgram(entry.Command, parameters, entry.WorkDir, show);
+        TStartResult started =
+            FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show);
+        std::uint32_t code = started.Code;
         if (code <= 32) {
             FFailures.push_back(
                 {entry.Name, "could not start " + entry.Command + ": " + StartErrorText(code)});
             FLog->WriteFmt("%s Failed (%d)", {entry.Name, std::int64_t{code}});
         }
+        TRunEvent event;
+        event.Kind = code <= 32 ? TRunEvent::Failed : TRunEvent::Started;
+        event.Name = entry.Name;
+        event.Code = code <= 32 ? code : 0;
+        event.Pid = code <= 32 ? 0 : started.Pid;
+        if (event.Pid > 0) {
+            // Without a reaper nobody tells of the ends; keep the memory bounded then.
+            if (FRunning.size() >= MaxWatchedPrograms)
+                FRunning.erase(FRunning.begin());
+            FRunning[event.Pid] = {entry.Name, FServices.Clock->Now()};
+        }
+        Notify(std::move(event));
         break;
     }
     case ctBuiltinResetTime:
@@ -297,9 +315,13 @@ std::uint32_t TScheduler::StartProgram(const std::string& file, const std::strin
 
 void TScheduler::ResetTimeFromServer(const TSchedule& entry) {
     FLog->WriteFmt("Builtin ResetTime (%s)", {entry.Name});
+    TRunEvent event;
+    event.Name = entry.Name;
     if (!FNetWare->NetAvailable()) {
         FFailures.push_back({entry.Name, "no netware connection"});
         FLog->WriteFmt("Builtin %s failed; no netware connection", {entry.Name});
+        event.Kind = TRunEvent::NoNetwork;
+        Notify(std::move(event));
         return;
     }
     // The server's clock carries no zone: it is local time, and the system clock is UTC.
@@ -308,7 +330,42 @@ void TScheduler::ResetTimeFromServer(const TSchedule& entry) {
         std::string reason = PlainErrorText(err);
         FFailures.push_back({entry.Name, "could not set the clock: " + reason});
         FLog->WriteFmt("Builtin %s failed; could not set the clock: %s", {entry.Name, reason});
+        event.Kind = TRunEvent::ClockNotSet;
+        event.Code = err;
+        Notify(std::move(event));
+        return;
     }
+    event.Kind = TRunEvent::ClockSet;
+    Notify(std::move(event));
+}
+
+bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
+    auto found = FRunning.find(pid);
+    if (found == FRunning.end())
+        return false; // an orphan of a started program, or not ours at all
+    TRunningProgram program = std::move(found->second);
+    FRunning.erase(found);
+    TRunEvent event;
+    event.Kind = signalled ? TRunEvent::Signalled : TRunEvent::Exited;
+    event.Name = program.Name;
+    event.Code = code;
+    event.Moment = FServices.Clock->Now();
+    event.Seconds = std::max<std::int64_t>(
+        0, std::llround(static_cast<double>(ToMSecs(event.Moment) - ToMSecs(program.Started)) /
+                        1000.0));
+    FLog->WriteFmt(signalled ? "%s ended by signal %d after %d s"
+                             : "%s ended with code %d after %d s",
+                   {program.Name, std::int64_t{code}, event.Seconds});
+    Notify(std::move(event));
+    return true;
+}
+
+void TScheduler::Notify(TRunEvent event) {
+    if (!FServices.OnRunEvent)
+        return;
+    if (event.Moment == 0)
+        event.Moment = FServices.Clock->Now();
+    FServices.OnRunEvent(event);
 }
 
 } // namespace vantle

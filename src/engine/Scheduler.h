@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,17 @@ extern const std::int32_t ShowCommands[4];
 
 /// "Enabled" or "Disabled".
 std::string EnabledText(bool value);
+
+/// What became of an entry's operation, told to whoever shows results.
+struct TRunEvent {
+    enum TKind { Started, Failed, ClockSet, ClockNotSet, NoNetwork, Exited, Signalled };
+    TKind Kind = Started;
+    std::string Name;
+    TDateTime Moment = 0;     // local: when it happened
+    std::int64_t Code = 0;    // Failed: the shell's code; Exited: exit code; Signalled: signal
+    int Pid = 0;              // Started: the program's process id, 0 when unknown
+    std::int64_t Seconds = 0; // Exited, Signalled: how long it ran
+};
 
 /// Everything the scheduler reaches outside itself; tests replace any piece, and a
 /// piece left empty is the real one of SystemSchedulerServices() (so a test that
@@ -49,6 +61,8 @@ struct TSchedulerServices {
     bool KeepState = true;
     /// The log's size limit in bytes (0: none); see TLog::WriteLine.
     std::uint64_t MaxLogSize = DefaultMaxLogSize;
+    /// Told after each operation's outcome and each started program's end; may be empty.
+    std::function<void(const TRunEvent&)> OnRunEvent;
 };
 
 /// An entry that could not be carried out, as a user reads it: "could not start
@@ -98,6 +112,10 @@ public:
     std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                const std::string& directory, std::int32_t showCommand);
 
+    /// A child of this process has ended. When it is a program this scheduler started,
+    /// logs "NAME ended with code N after S s" (or "ended by signal") and returns true.
+    bool ProgramEnded(int pid, bool signalled, int code);
+
 private:
     void ResetTimeFromServer(const TSchedule& entry);
     void CheckForChanges();
@@ -108,6 +126,13 @@ private:
     void WriteState() const;
     /// Logs a change on disk that the list did not load over unsaved edits, once.
     void LogKeptChange();
+    void Notify(TRunEvent event);
+
+    struct TRunningProgram {
+        std::string Name;
+        TDateTime Started = 0;
+    };
+    std::map<int, TRunningProgram> FRunning;
 
     TSchedList& FScheduleList;
     TSchedulerServices FServices;

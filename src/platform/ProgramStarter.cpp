@@ -21,10 +21,10 @@ std::string StartErrorText(std::uint32_t code) {
         meaning = "out of memory";
         break;
     case ERROR_BAD_FORMAT:
-        meaning = "not a program this system can run";
+        meaning = "not an executable";
         break;
     case SE_ERR_NOASSOC:
-        meaning = "no program to open the document";
+        meaning = "no application for the document";
         break;
     default:
         meaning = "error";

@@ -21,6 +21,12 @@ enum : std::uint32_t {
 /// The plain meaning of a refused start with its code, as "file not found (2)".
 std::string StartErrorText(std::uint32_t code);
 
+/// A start's code, and the started program's process id when the starter knows it.
+struct TStartResult {
+    std::uint32_t Code = 0;
+    int Pid = 0; // 0: unknown (a refused start, or a starter that does not tell)
+};
+
 class TProgramStarter {
 public:
     virtual ~TProgramStarter() = default;
@@ -28,6 +34,11 @@ public:
     /// expansion of any kind), in `directory` when not empty. Never waits for it.
     virtual std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                        const std::string& directory, int showCommand) = 0;
+    /// The same start, also telling which process runs the program.
+    virtual TStartResult Start(const std::string& file, const std::string& parameters,
+                               const std::string& directory, int showCommand) {
+        return {StartProgram(file, parameters, directory, showCommand), 0};
+    }
 };
 
 } // namespace vantle

@@ -239,8 +239,13 @@ std::uint32_t StartCodeFromErrno(int err, bool forDirectory) {
 std::uint32_t TPosixProgramStarter::StartProgram(const std::string& file,
                                                  const std::string& parameters,
                                                  const std::string& directory, int showCommand) {
+    return Start(file, parameters, directory, showCommand).Code;
+}
+
+TStartResult TPosixProgramStarter::Start(const std::string& file, const std::string& parameters,
+                                         const std::string& directory, int showCommand) {
     if (file.empty())
-        return SE_ERR_FNF;
+        return {SE_ERR_FNF, 0};
 
     TStartPlan plan;
     plan.File = file.c_str();
@@ -263,27 +268,42 @@ std::uint32_t TPosixProgramStarter::StartProgram(const std::string& file,
 
     // The grandchild reports a failed start through this pipe; a successful exec
     // closes it (close-on-exec), so end of file means the program is running.
+    // The middle process hands the grandchild's pid back through a second pipe.
     int status[2];
+    int pidPipe[2];
     if (::pipe2(status, O_CLOEXEC) != 0)
-        return StartCodeFromErrno(errno, false);
-    pid_t child = ::fork();
-    if (child < 0) {
+        return {StartCodeFromErrno(errno, false), 0};
+    if (::pipe2(pidPipe, O_CLOEXEC) != 0) {
         int err = errno;
         ::close(status[0]);
         ::close(status[1]);
-        return StartCodeFromErrno(err, false);
+        return {StartCodeFromErrno(err, false), 0};
+    }
+    pid_t child = ::fork();
+    if (child < 0) {
+        int err = errno;
+        for (int fd : {status[0], status[1], pidPipe[0], pidPipe[1]})
+            ::close(fd);
+        return {StartCodeFromErrno(err, false), 0};
     }
     if (child == 0) {
         ::close(status[0]);
+        ::close(pidPipe[0]);
         ::setsid();
         pid_t grandchild = ::fork();
         if (grandchild < 0)
             Report(status[1], StartCodeFromErrno(errno, false));
-        if (grandchild > 0)
-            ::_exit(0); // the grandchild goes to init, which reaps it
+        if (grandchild > 0) {
+            ssize_t ignored = ::write(pidPipe[1], &grandchild, sizeof grandchild);
+            (void)ignored;
+            // The grandchild goes to the nearest subreaper, or to init, which reaps it.
+            ::_exit(0);
+        }
+        ::close(pidPipe[1]);
         RunGrandchild(plan, status[1]);
     }
     ::close(status[1]);
+    ::close(pidPipe[1]);
     int childStatus = 0;
     while (::waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {
     }
@@ -298,7 +318,16 @@ std::uint32_t TPosixProgramStarter::StartProgram(const std::string& file,
         got += static_cast<std::size_t>(n);
     }
     ::close(status[0]);
-    return got == sizeof code ? code : SE_START_ACCEPTED;
+    if (got == sizeof code) {
+        ::close(pidPipe[0]);
+        return {code, 0};
+    }
+    pid_t started = 0;
+    ssize_t n = 0;
+    while ((n = ::read(pidPipe[0], &started, sizeof started)) < 0 && errno == EINTR) {
+    }
+    ::close(pidPipe[0]);
+    return {SE_START_ACCEPTED, n == sizeof started ? static_cast<int>(started) : 0};
 }
 
 } // namespace vantle

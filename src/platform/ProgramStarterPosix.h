@@ -14,13 +14,17 @@ constexpr const char* ShowCommandVariable = "VANTLE_SHOW_COMMAND";
 
 /// Starts `file` (a path, or a bare name looked up in PATH) with the words of
 /// `parameters`, in its own session with standard input, output and error on
-/// /dev/null, and never waits for it: a double fork leaves no zombie behind. A file
+/// /dev/null, and never waits for it: a double fork leaves no zombie behind (the
+/// program goes to init, or to this process when it is a child subreaper). A file
 /// without execute permission is a document, opened with xdg-open. The result is the
 /// shell's code for the real error of the start, or SE_START_ACCEPTED.
 class TPosixProgramStarter : public TProgramStarter {
 public:
     std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                const std::string& directory, int showCommand) override;
+    /// Pid: the started program (or the document's opener) once the start is accepted.
+    TStartResult Start(const std::string& file, const std::string& parameters,
+                       const std::string& directory, int showCommand) override;
 };
 
 /// Splits a text into words by the shell's quoting rules (blanks separate; single

@@ -2,6 +2,7 @@
 
 #include "engine/DateTimeFormat.h"
 #include "platform/ExecutablePath.h"
+#include "sched/NextDue.h"
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
@@ -12,16 +13,19 @@
 #include <QDialog>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSessionManager>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 using namespace vantle;
@@ -29,9 +33,6 @@ using namespace vantle;
 TfmSchedMain* fmSchedMain = nullptr;
 
 namespace {
-
-const char* const HeaderTexts[TScheduleGrid::ColCount] = {"Name", "Minutes", "Hours",
-                                                          "Days", "Months",  "WeekDays"};
 
 const std::array<int, 2> PanelWidths{110, 50};
 
@@ -62,6 +63,8 @@ TSchedMainServices SystemSchedMainServices() {
         services.Scheduler.ExecutablePath = ExecutablePath();
     services.Ask = AskQuestion;
     services.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
+    static TChildWatch childWatch;
+    services.ChildWatch = &childWatch;
     return services;
 }
 
@@ -73,6 +76,14 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
         FServices.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
     if (FServices.Scheduler.ExecutablePath.empty())
         FServices.Scheduler.ExecutablePath = ExecutablePath();
+    // Results reach the grid as they come: a start, a failure, a program's end.
+    FServices.Scheduler.OnRunEvent =
+        [this, told = FServices.Scheduler.OnRunEvent](const TRunEvent& event) {
+            if (told)
+                told(event);
+            RunHistory.Apply(event);
+            ShowRunsOf(event.Name);
+        };
     setWindowTitle(QStringLiteral("Vantle Scheduler"));
     // The window's texts are 8 points high, which the fixed pixel sizes of the grid's
     // rows and the status bar's panels are made for.
@@ -92,6 +103,12 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     // An error while creating is shown and the window still comes up, as with any
     // other handler.
     RunHandler([this] { FormCreate(); });
+    if (FServices.ChildWatch != nullptr && FServices.ChildWatch->Fd() >= 0) {
+        FChildNotifier =
+            new QSocketNotifier(FServices.ChildWatch->Fd(), QSocketNotifier::Read, this);
+        connect(FChildNotifier, &QSocketNotifier::activated, this,
+                [this] { RunHandler([this] { ReapChildren(); }); });
+    }
     Timer1->start(1000); // the first tick; every tick arms the next
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -161,6 +178,8 @@ void TfmSchedMain::CreateMenu() {
     View1 = MainMenu1->addMenu(QStringLiteral("&View"));
     View1->setObjectName(QStringLiteral("View1"));
     LogFile1 = item(View1, "LogFile1", "&Log File", {}, &TfmSchedMain::LogFile1Click);
+    UpcomingRuns1 = item(View1, "UpcomingRuns1", "&Upcoming Runs",
+                         QKeySequence(Qt::CTRL | Qt::Key_U), &TfmSchedMain::UpcomingRuns1Click);
 
     Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -182,18 +201,9 @@ void TfmSchedMain::CreateControls() {
     layout->addWidget(sgScheduleList);
     setCentralWidget(client);
 
-    sgScheduleList->OnSelectCell = [this](std::int32_t col, std::int32_t row, bool& canSelect) {
-        sgScheduleListSelectCell(col, row, canSelect);
-    };
-    connect(sgScheduleList, &TScheduleGrid::MouseDown, this,
-            [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
-                RunHandler([&] { sgScheduleListMouseDown(button, shift, x, y); });
-            });
-    connect(sgScheduleList, &TScheduleGrid::KeyDown, this,
-            [this](int key, Qt::KeyboardModifiers shift) {
-                RunHandler([&] { sgScheduleListKeyDown(key, shift); });
-            });
-    connect(sgScheduleList, &TScheduleGrid::DblClick, this,
+    connect(sgScheduleList->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int col) { RunHandler([this, col] { SortGrid(col); }); });
+    connect(sgScheduleList, &TScheduleGrid::RowDoubleClicked, this,
             [this] { RunHandler([this] { sgScheduleListClick(); }); });
 
     StatusBar1 = statusBar();
@@ -212,8 +222,12 @@ void TfmSchedMain::CreateControls() {
     // A step of the clock or a resume: wait for the next :05 of the clock as it now reads.
     connect(Timer1, &TCycleTimer::clockChanged, this, [this] { ArmNextCycle(false); });
 
-    // The client area below the menu is 582 by 374 pixels.
-    resize(582, 374 + MainMenu1->sizeHint().height());
+    // The client area below the menu is 374 pixels high, and wide enough for every
+    // column at its planned width.
+    int width = 0;
+    for (int col = 0; col < TScheduleModel::ColCount; ++col)
+        width += TScheduleGrid::MinimumWidth(col);
+    resize(width + 24, 374 + MainMenu1->sizeHint().height());
 }
 
 const TClock& TfmSchedMain::Clock() const {
@@ -242,8 +256,11 @@ void TfmSchedMain::FormCreate() {
     SchedList = std::make_unique<TSchedList>();
     Scheduler = std::make_unique<TScheduler>(*SchedList, FServices.Scheduler);
     SchedList->SetFileName(ChangeFileExt(FServices.Scheduler.ExecutablePath, ".INI"));
-    for (int col = 0; col < TScheduleGrid::ColCount; ++col)
-        sgScheduleList->SetCells(col, 0, HeaderTexts[col]);
+    // What ran before this start, from the log's tail: reading it never stops start-up.
+    try {
+        RunHistory.ReadLog(Scheduler->Log().FileName());
+    } catch (const std::exception&) {
+    }
     if (FArgumentCount >= 1)
         Scheduler->SetEnabled(true);
     Run1->setChecked(Scheduler->Enabled());
@@ -339,6 +356,7 @@ void TfmSchedMain::AfterCycle() {
         FillGrid();
         UpdateSaveItem();
     }
+    UpdateRunColumns();
     UpdateStatusBar();
 }
 
@@ -434,6 +452,14 @@ void TfmSchedMain::Refresh1Click() {
     UpdateSaveItem();
 }
 
+void TfmSchedMain::ReapChildren() {
+    if (FServices.ChildWatch == nullptr)
+        return;
+    for (const TChildEnd& end : FServices.ChildWatch->Reap())
+        if (Scheduler)
+            Scheduler->ProgramEnded(end.Pid, end.Signalled, end.Code);
+}
+
 void TfmSchedMain::ResetLog1Click() {
     if (Ask(QStringLiteral("Scheduler"),
             QStringLiteral("Empty the log file?\r\nEvery line in it will be lost."),
@@ -452,25 +478,29 @@ void TfmSchedMain::mnAddClick() {
     std::uint64_t serial = SchedList->SerialOf(SchedList->Add(std::make_unique<TSchedule>()));
     CopyDialogToEntry(serial);
     // At the bottom, even when the grid is sorted.
-    if (SchedList->Count() >= sgScheduleList->RowCount())
-        sgScheduleList->SetRowCount(sgScheduleList->RowCount() + 1);
-    ShowEntryInRow(SchedList->IndexOfSerial(serial), sgScheduleList->RowCount() - 1);
-    sgScheduleList->Refresh();
+    sgScheduleList->Model()->AppendRow(RowOf(SchedList->IndexOfSerial(serial)));
+    if (sgScheduleList->CurrentRow() < 0)
+        sgScheduleList->SelectRow(0);
     UpdateSaveItem();
+    RefreshUpcoming();
 }
 
 void TfmSchedMain::sgScheduleListClick() {
     std::optional<std::uint64_t> serial = SelectedEntry();
     if (!serial || !PressOnDataRow())
         return;
-    const std::string name = SchedList->Items(SchedList->IndexOfSerial(*serial)).Name;
-    fmEntry->SetEntry(SchedList->Items(SchedList->IndexOfSerial(*serial)));
+    ModifyEntry(*serial);
+}
+
+void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
+    const std::string name = SchedList->Items(SchedList->IndexOfSerial(serial)).Name;
+    fmEntry->SetEntry(SchedList->Items(SchedList->IndexOfSerial(serial)));
     if (ShowModal(*fmEntry) != QDialog::Accepted)
         return;
     // A tick may have reloaded the list meanwhile. An entry that came back unchanged
     // kept its serial; one that another program changed or removed did not, and the
     // edit then becomes a new entry rather than being lost.
-    if (SchedList->IndexOfSerial(*serial) < 0) {
+    if (SchedList->IndexOfSerial(serial) < 0) {
         Ask(QStringLiteral("Scheduler"),
             QStringLiteral("Another program changed or removed the entry \"%1\" while you "
                            "edited it.\r\nYour edit is added as a new entry.")
@@ -479,14 +509,17 @@ void TfmSchedMain::sgScheduleListClick() {
         CopyDialogToEntry(SchedList->SerialOf(SchedList->Add(std::make_unique<TSchedule>())));
         FillGrid();
         UpdateSaveItem();
+        RefreshUpcoming();
         return;
     }
-    CopyDialogToEntry(*serial);
-    if (sgScheduleList->Objects(sgScheduleList->Row()) == serial)
-        ShowEntryInRow(SchedList->IndexOfSerial(*serial), sgScheduleList->Row());
+    CopyDialogToEntry(serial);
+    int row = sgScheduleList->Model()->RowOfSerial(serial);
+    if (row >= 0)
+        ShowEntryInRow(SchedList->IndexOfSerial(serial), row);
     else
         FillGrid(); // the reload moved the rows
     UpdateSaveItem();
+    RefreshUpcoming();
 }
 
 void TfmSchedMain::CopyDialogToEntry(std::uint64_t serial) {
@@ -506,6 +539,7 @@ void TfmSchedMain::Delete1Click() {
     SchedList->Delete(SchedList->IndexOfSerial(*serial));
     RemoveRow();
     UpdateSaveItem();
+    RefreshUpcoming();
 }
 
 void TfmSchedMain::ExecuteNow1Click() {
@@ -543,55 +577,135 @@ void TfmSchedMain::LogFile1Click() {
     fmViewLog->ClearLines(); // the copy of the log is not kept
 }
 
+void TfmSchedMain::UpcomingRuns1Click() {
+    if (fmUpcoming == nullptr) {
+        fmUpcoming = new TfmUpcoming(this);
+        connect(fmUpcoming, &TfmUpcoming::EntryDoubleClicked, this, [this](std::uint64_t serial) {
+            RunHandler([this, serial] {
+                if (SchedList->IndexOfSerial(serial) >= 0) // gone since the list was made
+                    ModifyEntry(serial);
+            });
+        });
+    }
+    fmUpcoming->show();
+    RefreshUpcoming();
+    fmUpcoming->raise();
+    fmUpcoming->activateWindow();
+}
+
 void TfmSchedMain::About1Click() {
     ShowModal(*fmAbout);
 }
 
 // ---- The grid
 
-void TfmSchedMain::FillGrid() {
-    std::int32_t count = SchedList->Count();
-    sgScheduleList->SetRowCount(std::max(count + 1, 2));
-    for (std::int32_t i = 0; i < count; ++i)
-        ShowEntryInRow(i, i + 1);
-    if (count == 0) {
-        for (int col = 0; col < TScheduleGrid::ColCount; ++col)
-            sgScheduleList->SetCells(col, 1, {});
-        sgScheduleList->SetObjects(1, std::nullopt);
+std::string TfmSchedMain::FormatMoment(TDateTime moment) const {
+    const TFormatSettings& settings = FormatSettings();
+    return FormatDateTime(settings.ShortDateFormat + " hh:mm", moment, settings);
+}
+
+TGridRow TfmSchedMain::RowOf(std::int32_t index) const {
+    const TSchedule& entry = SchedList->Items(index);
+    TGridRow row;
+    row.Serial = SchedList->SerialOf(index);
+    row.Texts = {entry.Active ? entry.Name : std::string("**").append(entry.Name),
+                 entry.Minutes,
+                 entry.Hours,
+                 entry.Days,
+                 entry.Months,
+                 entry.WeekDays};
+    if (entry.Active) {
+        std::vector<TDateTime> next = TDueFinder(entry).Next(Clock().Now(), 1);
+        row.Texts[TScheduleModel::colNextRun] = next.empty() ? "never" : FormatMoment(next[0]);
+        row.Moments[0] = next.empty() ? TGridRow::Never : next[0];
     }
-    sgScheduleList->Refresh();
+    if (const TRunRecord* record = RunHistory.Find(entry.Name)) {
+        if (record->LastRun) {
+            row.Texts[TScheduleModel::colLastRun] = FormatMoment(*record->LastRun);
+            row.Moments[1] = *record->LastRun;
+        }
+        row.Texts[TScheduleModel::colResult] = record->Result;
+        if (!record->Result.empty() && record->ResultMoment)
+            row.Moments[2] = *record->ResultMoment;
+        row.ResultError = record->Error;
+    }
+    return row;
+}
+
+void TfmSchedMain::FillGrid() {
+    std::optional<std::uint64_t> selected = sgScheduleList->CurrentSerial();
+    int current = sgScheduleList->CurrentRow();
+    std::vector<TGridRow> rows;
+    std::int32_t count = SchedList->Count();
+    rows.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i)
+        rows.push_back(RowOf(i));
+    sgScheduleList->Model()->SetRows(std::move(rows));
+    // The selection follows its entry; when the entry is gone, the row keeps its place.
+    int row = selected ? sgScheduleList->Model()->RowOfSerial(*selected) : -1;
+    if (row < 0)
+        row = std::min(std::max(current, 0), sgScheduleList->Model()->Count() - 1);
+    sgScheduleList->SelectRow(row);
+    RefreshUpcoming();
 }
 
 void TfmSchedMain::ShowEntryInRow(std::int32_t index, std::int32_t row) {
-    const TSchedule& entry = SchedList->Items(index);
-    sgScheduleList->SetCells(0, row,
-                             entry.Active ? entry.Name : std::string("**").append(entry.Name));
-    sgScheduleList->SetCells(1, row, entry.Minutes);
-    sgScheduleList->SetCells(2, row, entry.Hours);
-    sgScheduleList->SetCells(3, row, entry.Days);
-    sgScheduleList->SetCells(4, row, entry.Months);
-    sgScheduleList->SetCells(5, row, entry.WeekDays);
-    sgScheduleList->SetObjects(row, SchedList->SerialOf(index));
+    sgScheduleList->Model()->SetRow(row, RowOf(index));
+}
+
+void TfmSchedMain::UpdateRunColumns() {
+    // Rows find their entries through one map: a search per row would grow with the
+    // square of the list.
+    TSchedListLock lock(*SchedList);
+    std::unordered_map<std::uint64_t, std::int32_t> indexOf;
+    for (std::int32_t i = 0; i < SchedList->Count(); ++i)
+        indexOf.emplace(SchedList->SerialOf(i), i);
+    sgScheduleList->Model()->UpdateRows([&](TGridRow& row) {
+        auto found = row.Serial ? indexOf.find(*row.Serial) : indexOf.end();
+        if (found != indexOf.end())
+            row = RowOf(found->second);
+    });
+    RefreshUpcoming();
+}
+
+void TfmSchedMain::ShowRunsOf(const std::string& name) {
+    if (!SchedList)
+        return;
+    TSchedListLock lock(*SchedList);
+    for (std::int32_t i = 0; i < SchedList->Count(); ++i) {
+        if (SchedList->Items(i).Name != name)
+            continue;
+        int row = sgScheduleList->Model()->RowOfSerial(SchedList->SerialOf(i));
+        if (row >= 0)
+            sgScheduleList->Model()->SetRow(row, RowOf(i));
+    }
+}
+
+void TfmSchedMain::RefreshUpcoming() {
+    if (fmUpcoming == nullptr || !fmUpcoming->isVisible() || !SchedList)
+        return;
+    TSchedListLock lock(*SchedList);
+    std::vector<const TSchedule*> entries;
+    for (std::int32_t i = 0; i < SchedList->Count(); ++i)
+        entries.push_back(&SchedList->Items(i));
+    // From the next minute: this minute's cycle has run, or runs within seconds.
+    TDateTime first = Clock().Now() + 1.0 / 1440;
+    std::vector<TfmUpcoming::TRow> rows;
+    for (const TUpcomingRun& run :
+         UpcomingRuns(entries, first, first + TfmUpcoming::Days, TfmUpcoming::MaxRows)) {
+        const TSchedule& entry = *entries[run.Index];
+        rows.push_back({FormatMoment(run.Moment), entry.Name, entry.Command,
+                        SchedList->SerialOf(static_cast<std::int32_t>(run.Index))});
+    }
+    fmUpcoming->SetRows(rows);
 }
 
 std::optional<std::uint64_t> TfmSchedMain::SelectedEntry() const {
-    std::int32_t row = sgScheduleList->Row();
-    if (row < 1 || row > SchedList->Count())
-        return std::nullopt;
-    return sgScheduleList->Objects(row);
+    return sgScheduleList->CurrentSerial();
 }
 
 bool TfmSchedMain::PressOnDataRow() const {
-    if (MouseX < 0)
-        return true;
-    std::int32_t headerHeight = sgScheduleList->RowHeights(0);
-    std::int32_t bottom = headerHeight;
-    for (std::int32_t row = sgScheduleList->TopRow(); row < sgScheduleList->RowCount(); ++row) {
-        bottom += sgScheduleList->RowHeights(row);
-        if (bottom > sgScheduleList->ClientHeight())
-            break;
-    }
-    return headerHeight < MouseY && MouseY < bottom;
+    return sgScheduleList->PressOnDataRow();
 }
 
 void TfmSchedMain::SortGrid(std::int32_t col) {
@@ -601,64 +715,17 @@ void TfmSchedMain::SortGrid(std::int32_t col) {
     } else {
         SortAscending = !SortAscending;
     }
-    std::int32_t rowCount = sgScheduleList->RowCount();
-    std::vector<TGridSortInfo> infos;
-    std::vector<TScheduleGrid::TRowCopy> rows;
-    infos.reserve(static_cast<std::size_t>(rowCount - 1));
-    rows.reserve(static_cast<std::size_t>(rowCount - 1));
-    for (std::int32_t row = 1; row < rowCount; ++row) {
-        infos.push_back({sgScheduleList->Cells(col, row), row - 1});
-        rows.push_back(sgScheduleList->CopyRow(row));
-    }
-    auto compare = SortAscending ? CompareAscending : CompareDescending;
-    std::sort(
-        infos.begin(), infos.end(),
-        [compare](const TGridSortInfo& a, const TGridSortInfo& b) { return compare(a, b) < 0; });
-    for (std::int32_t row = 1; row < rowCount; ++row)
-        sgScheduleList->WriteRow(
-            row, rows[static_cast<std::size_t>(infos[static_cast<std::size_t>(row - 1)].RowIndex)]);
-    sgScheduleList->Refresh();
+    sgScheduleList->Model()->Sort(col, SortAscending);
+    QHeaderView* header = sgScheduleList->horizontalHeader();
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(col, SortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void TfmSchedMain::RemoveRow() {
-    std::int32_t current = sgScheduleList->Row();
-    if (sgScheduleList->RowCount() == 2) {
-        sgScheduleList->SetRowCount(3); // the new row is blank, without an entry
-    }
-    for (std::int32_t row = current; row <= sgScheduleList->RowCount() - 2; ++row)
-        sgScheduleList->WriteRow(row, sgScheduleList->CopyRow(row + 1));
-    std::int32_t last = sgScheduleList->RowCount() - 1;
-    sgScheduleList->WriteRow(last, {});
-    sgScheduleList->SetRowCount(last);
-    if (sgScheduleList->Row() > sgScheduleList->RowCount() - 1)
-        sgScheduleList->SetRow(sgScheduleList->RowCount() - 1);
-    sgScheduleList->Refresh();
-}
-
-void TfmSchedMain::sgScheduleListMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int x,
-                                           int y) {
-    MouseX = x;
-    MouseY = y;
-    if (button != Qt::LeftButton || y > sgScheduleList->RowHeights(0))
+    int current = sgScheduleList->CurrentRow();
+    if (current < 0)
         return;
-    // Columns as shown, from the first one at the left edge; a shared edge belongs to
-    // the column on its left.
-    std::int32_t left = 0;
-    for (std::int32_t col = sgScheduleList->LeftCol(); col < TScheduleGrid::ColCount; ++col) {
-        std::int32_t right = left + sgScheduleList->ColWidths(col);
-        if (x >= left && x <= right) {
-            SortGrid(col);
-            return;
-        }
-        left = right + TScheduleGrid::GridLineWidth;
-    }
-}
-
-void TfmSchedMain::sgScheduleListKeyDown(int, Qt::KeyboardModifiers) {
-    MouseX = -1;
-    MouseY = -1;
-}
-
-void TfmSchedMain::sgScheduleListSelectCell(std::int32_t, std::int32_t row, bool& canSelect) {
-    canSelect = SchedList != nullptr && row <= SchedList->Count();
+    sgScheduleList->Model()->RemoveRow(current);
+    // The row below moves up into the place; after the last row, the one above it.
+    sgScheduleList->SelectRow(std::min(current, sgScheduleList->Model()->Count() - 1));
 }

@@ -2,10 +2,13 @@
 // the scheduler from its timer and offers every command through its menu.
 #pragma once
 
+#include "engine/RunHistory.h"
 #include "engine/Scheduler.h"
+#include "platform/ChildWatch.h"
 #include "sched/SchedList.h"
 #include "ui/CycleTimer.h"
 #include "ui/ScheduleGrid.h"
+#include "ui/Upcoming.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -23,6 +26,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QSessionManager;
+class QSocketNotifier;
 class QStatusBar;
 
 /// A question box: caption, text (lines broken by "\r\n"), buttons and default button;
@@ -40,6 +44,9 @@ struct TSchedMainServices {
     vantle::TSchedulerServices Scheduler;
     TAskFunction Ask;
     TShowModalFunction ShowModal;
+    /// Reaps the programs the scheduler started and tells how they ended; none in tests
+    /// that start no real programs.
+    vantle::TChildWatch* ChildWatch = nullptr;
 };
 
 /// The real machine: system services, question boxes, QDialog::exec.
@@ -86,6 +93,7 @@ public:
     void ExecuteNow1Click();
     void Duplicate1Click();
     void LogFile1Click();
+    void UpcomingRuns1Click();
     void About1Click();
 
     void UpdateStatusBar();
@@ -97,18 +105,23 @@ public:
     void ReportKeptChange();
 
     // The grid.
+    /// Refills every row from the list, in list order; the selection stays on its entry.
     void FillGrid();
+    /// Shows the entry at list position `index` in grid row `row` (from 0).
     void ShowEntryInRow(std::int32_t index, std::int32_t row);
     bool PressOnDataRow() const;
     void SortGrid(std::int32_t col);
     /// Removes the current row after its entry was deleted; rows below move up.
     void RemoveRow();
-    void sgScheduleListMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
-    void sgScheduleListKeyDown(int key, Qt::KeyboardModifiers shift);
-    void sgScheduleListSelectCell(std::int32_t col, std::int32_t row, bool& canSelect);
+    /// Recomputes Next Run, Last Run and Result of every row, and the upcoming runs.
+    void UpdateRunColumns();
     /// The serial of the entry in the current row, when that row holds one.
     std::optional<std::uint64_t> SelectedEntry() const;
     void CopyDialogToEntry(std::uint64_t serial);
+    /// Opens the entry dialog for an entry; `row` is its grid row, or -1.
+    void ModifyEntry(std::uint64_t serial);
+    /// Reaps ended children and lets the scheduler log the ends of its programs.
+    void ReapChildren();
 
     // Components; public so tests can drive them.
     QMenuBar* MainMenu1 = nullptr;
@@ -133,6 +146,7 @@ public:
     QAction* Paste1 = nullptr;
     QMenu* View1 = nullptr;
     QAction* LogFile1 = nullptr;
+    QAction* UpcomingRuns1 = nullptr;
     QMenu* Help1 = nullptr;
     QAction* About1 = nullptr;
     QFrame* Bevel1 = nullptr;
@@ -140,6 +154,8 @@ public:
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, 2> Panels{};
     TCycleTimer* Timer1 = nullptr;
+    /// Created on first use; not modal.
+    TfmUpcoming* fmUpcoming = nullptr;
 
     // Fields; public so tests can look.
     std::unique_ptr<vantle::TSchedList> SchedList;
@@ -147,8 +163,7 @@ public:
     bool FirstActivate = false;
     std::int32_t SortCol = 0;
     bool SortAscending = false;
-    std::int32_t MouseX = -1;
-    std::int32_t MouseY = -1;
+    vantle::TRunHistory RunHistory;
 
 signals:
     /// The window has agreed to close; the program ends.
@@ -169,10 +184,15 @@ private:
                                     QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton);
     int ShowModal(QDialog& dialog);
+    TGridRow RowOf(std::int32_t index) const;
+    std::string FormatMoment(vantle::TDateTime moment) const;
+    void ShowRunsOf(const std::string& name);
+    void RefreshUpcoming();
 
     int FArgumentCount;
     TSchedMainServices FServices;
     std::uint32_t FToldKeptChanges = 0;
+    QSocketNotifier* FChildNotifier = nullptr;
 };
 
 extern TfmSchedMain* fmSchedMain;

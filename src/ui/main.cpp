@@ -9,6 +9,8 @@
 #include "ui/SingleInstance.h"
 #include "ui/ViewLog.h"
 
+#include "platform/ChildWatch.h"
+
 #include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -17,6 +19,8 @@
 #include <exception>
 
 int main(int argc, char** argv) {
+    // Before any thread starts, so that only the window's child watch sees SIGCHLD.
+    vantle::TChildWatch::BlockChildSignal();
     // Counted as the user gave them: the application object removes the ones it knows
     // (-style, -platform), and any argument at all switches the scheduler on.
     const int argumentCount = argc - 1;

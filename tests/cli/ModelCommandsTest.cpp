@@ -116,6 +116,8 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
         {{"next", "--count", "-3", path}, "--count wants a whole number"},
         {{"next", "--count=x", path}, "--count wants a whole number"},
         {{"next", "--at", "2024-01-01 10:00", path}, "unknown option '--at'"},
+        {{"upcoming", "--days", "0", path}, "--days wants a whole number"},
+        {{"upcoming", "--days", "1", "--count", "1", path}, "exclude each other"},
     };
     for (const auto& [args, message] : cases) {
         TRun run = SchedCtl(args);
@@ -265,6 +267,25 @@ TEST_F(ModelCommandsTest, CheckWarnsAboutAFileOthersMayWrite) {
                               "run programs as you\n");
     chmod(path.c_str(), 0602);
     EXPECT_NE(SchedCtl({"check", path}).Out.find("writable by every user"), std::string::npos);
+}
+
+TEST_F(ModelCommandsTest, UpcomingListsEveryRunOfTheWeekInTimeOrder) {
+    // 2026-12-06 is a Sunday; ties keep list order, inactive entries are left out.
+    std::string path =
+        Write(Section(0, "weekdays", "30 2 * * 1-5") + Section(1, "midnight", "0 0 * * 0,1") +
+              Section(2, "off", "* * * * *", "No") + Section(3, "also 02:30", "30 2 7 12 *"));
+    TRun run = SchedCtl({"upcoming", "--from", "2026-12-06 00:00", "--days", "7", path});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "2026-12-06 00:00\tmidnight\n"
+                       "2026-12-07 00:00\tmidnight\n"
+                       "2026-12-07 02:30\tweekdays\n"
+                       "2026-12-07 02:30\talso 02:30\n"
+                       "2026-12-08 02:30\tweekdays\n"
+                       "2026-12-09 02:30\tweekdays\n"
+                       "2026-12-10 02:30\tweekdays\n"
+                       "2026-12-11 02:30\tweekdays\n");
+    run = SchedCtl({"upcoming", "--from", "2026-12-07 00:00", "--count", "2", path});
+    EXPECT_EQ(run.Out, "2026-12-07 00:00\tmidnight\n2026-12-07 02:30\tweekdays\n");
 }
 
 } // namespace

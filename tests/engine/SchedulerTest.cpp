@@ -261,3 +261,60 @@ TEST_F(SchedulerTest, ExecuteNowSkipsInactiveEntriesAndBadIndexes) {
 }
 
 } // namespace
+
+namespace {
+
+class RunEventTest : public SchedulerTest {
+protected:
+    TSchedulerServices Services() {
+        TSchedulerServices services = Fake.Services();
+        services.OnRunEvent = [this](const TRunEvent& event) { Events.push_back(event); };
+        return services;
+    }
+    std::vector<TRunEvent> Events;
+};
+
+TEST_F(RunEventTest, TellsEachOutcomeAndLogsHowAStartedProgramEnded) {
+    List.Add(Entry("ok"));
+    List.Add(Entry("clock", "* * * * *", ctBuiltinResetTime));
+    TScheduler scheduler(List, Services());
+    Fake.Starter.Pid = 4242;
+    scheduler.ExecuteEntry(0);
+    Fake.Starter.Result = 2;
+    scheduler.ExecuteEntry(0);
+    scheduler.ExecuteEntry(1); // no network
+    Fake.NetAvailable = true;
+    scheduler.ExecuteEntry(1);
+    ASSERT_EQ(Events.size(), 4u);
+    EXPECT_EQ(Events[0].Kind, TRunEvent::Started);
+    EXPECT_EQ(Events[0].Pid, 4242);
+    EXPECT_EQ(Events[0].Moment, Fake.Clock.Now());
+    EXPECT_EQ(Events[1].Kind, TRunEvent::Failed);
+    EXPECT_EQ(Events[1].Code, 2);
+    EXPECT_EQ(Events[2].Kind, TRunEvent::NoNetwork);
+    EXPECT_EQ(Events[3].Kind, TRunEvent::ClockSet);
+    EXPECT_EQ(Events[3].Name, "clock");
+
+    Lines.clear();
+    Fake.Clock.Set(Fake.Clock.Now() + EncodeTime(0, 0, 12, 400));
+    EXPECT_FALSE(scheduler.ProgramEnded(99, false, 0)); // not started here: an orphan
+    EXPECT_TRUE(scheduler.ProgramEnded(4242, false, 3));
+    EXPECT_FALSE(scheduler.ProgramEnded(4242, false, 3)); // told once
+    EXPECT_EQ(Lines, (TLines{"ok ended with code 3 after 12 s"}));
+    ASSERT_EQ(Events.size(), 5u);
+    EXPECT_EQ(Events[4].Kind, TRunEvent::Exited);
+    EXPECT_EQ(Events[4].Seconds, 12);
+}
+
+TEST_F(RunEventTest, LogsASignalledEnd) {
+    List.Add(Entry("job"));
+    TScheduler scheduler(List, Services());
+    Fake.Starter.Pid = 7;
+    scheduler.ExecuteEntry(0);
+    Lines.clear();
+    EXPECT_TRUE(scheduler.ProgramEnded(7, true, 9));
+    EXPECT_EQ(Lines, (TLines{"job ended by signal 9 after 0 s"}));
+    EXPECT_EQ(Events.back().Kind, TRunEvent::Signalled);
+}
+
+} // namespace

@@ -119,6 +119,15 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTick) {
     if (runner <= 0)
         GTEST_SKIP() << "xvfb-run is not installed";
     bool ran = WaitForFile(FRecord, 30s);
+    // The recorder ends at once; the program, as its subreaper, reaps it and logs how.
+    bool ended =
+        ran &&
+        WaitUntil(
+            [&] {
+                return ReadFile(program + ".LOG").find(":minutely ended with code 0 after ") !=
+                       std::string::npos;
+            },
+            10s);
     pid_t pid = FindProcessOf(program);
     if (pid > 0)
         kill(pid, SIGTERM);
@@ -139,6 +148,7 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTick) {
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(messages[0], "Scheduler has been Enabled");
     EXPECT_EQ(messages[1], ExecutingLine());
+    EXPECT_TRUE(ended) << log;
     // SIGTERM ends it through its loop, which switches the scheduler off on the way.
     EXPECT_TRUE(stopped);
     EXPECT_EQ(messages.back(), "Scheduler has been Disabled");

@@ -28,8 +28,14 @@ public:
             OnStart();
         return Result;
     }
+    TStartResult Start(const std::string& file, const std::string& parameters,
+                       const std::string& directory, int showCommand) override {
+        std::uint32_t code = StartProgram(file, parameters, directory, showCommand);
+        return {code, code > 32 ? Pid : 0};
+    }
     std::vector<TStartRequest> Requests;
     std::uint32_t Result = SE_START_ACCEPTED;
+    int Pid = 0; // told for an accepted start
     std::function<void()> OnStart;
 };
 

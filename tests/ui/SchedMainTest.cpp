@@ -21,6 +21,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
 
@@ -99,21 +100,46 @@ private:
         return fm;
     }
 
+    /// The model's texts of a column, in the order the grid shows its rows.
     static QStringList Column(TfmSchedMain& fm, int col) {
         QStringList texts;
-        for (int row = 1; row < fm.sgScheduleList->RowCount(); ++row)
-            texts << QString::fromStdString(fm.sgScheduleList->Cells(col, row));
+        TScheduleModel* model = fm.sgScheduleList->Model();
+        for (int row = 0; row < model->Count(); ++row)
+            texts << QString::fromStdString(model->Text(row, col));
         return texts;
     }
 
-    static void PressHeader(TfmSchedMain& fm, int x, Qt::MouseButton button = Qt::LeftButton) {
+    static QPoint HeaderPoint(TfmSchedMain& fm, int col) {
+        QHeaderView* header = fm.sgScheduleList->horizontalHeader();
+        return QPoint(header->sectionViewportPosition(col) + header->sectionSize(col) / 2, 10);
+    }
+
+    static void PressHeader(TfmSchedMain& fm, int col, Qt::MouseButton button = Qt::LeftButton) {
         QTest::mouseClick(fm.sgScheduleList->horizontalHeader()->viewport(), button, {},
-                          QPoint(x, 10));
+                          HeaderPoint(fm, col));
+    }
+
+    /// Row 1 is the first row of the grid.
+    static QPoint RowPoint(TfmSchedMain& fm, int row) {
+        TScheduleGrid* grid = fm.sgScheduleList;
+        return grid->visualRect(grid->Model()->index(row - 1, 1)).center();
     }
 
     static void PressRow(TfmSchedMain& fm, int row) {
-        QTest::mouseClick(fm.sgScheduleList->viewport(), Qt::LeftButton, {},
-                          QPoint(20, (row - 1) * 20 + 10));
+        QTest::mouseClick(fm.sgScheduleList->viewport(), Qt::LeftButton, {}, RowPoint(fm, row));
+    }
+
+    /// A press on the header at x, a move by dx with the button held, a release.
+    static void DragHeader(TfmSchedMain& fm, int x, int dx) {
+        QWidget* viewport = fm.sgScheduleList->horizontalHeader()->viewport();
+        auto send = [viewport](QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, pos, viewport->mapToGlobal(pos), Qt::LeftButton, buttons, {});
+            QApplication::sendEvent(viewport, &event);
+        };
+        send(QEvent::MouseButtonPress, QPoint(x, 10), Qt::LeftButton);
+        for (int step = 1; step <= 4; ++step)
+            send(QEvent::MouseMove, QPoint(x + dx * step / 4, 10), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, QPoint(x + dx, 10), Qt::NoButton);
     }
 
     /// Through the platform, so the toolkit makes it press, release, double click, release.
@@ -181,8 +207,9 @@ private slots:
         QVERIFY(!fm->Save1->isEnabled());
         QVERIFY(fm->Timer1->isActive());
         QCOMPARE(fm->Timer1->interval(), 1000);
-        QVERIFY(fm->sgScheduleList->Cells(0, 1).empty()); // filled on the first activation
-        QCOMPARE(fm->sgScheduleList->Cells(5, 0), std::string("WeekDays"));
+        QVERIFY(!fm->sgScheduleList->Model()->Row(0).Serial); // filled on the first activation
+        QCOMPARE(fm->sgScheduleList->Model()->headerData(5, Qt::Horizontal, Qt::DisplayRole),
+                 QVariant("WeekDays"));
 
         fm->show();
         QVERIFY(!fm->FirstActivate);
@@ -202,16 +229,17 @@ private slots:
         auto fm = ShowWindow();
         TScheduleGrid* grid = fm->sgScheduleList;
         QList<int> widths;
-        for (int col = 0; col < grid->columnCount(); ++col)
+        for (int col = 1; col < grid->Model()->columnCount(); ++col)
             widths << grid->columnWidth(col);
-        QCOMPARE(widths, QList<int>({180, 80, 80, 80, 80, 80}));
+        QCOMPARE(widths, QList<int>({80, 80, 80, 80, 80, 110, 110, 160}));
+        QVERIFY(grid->columnWidth(0) >= 180);
         QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
         QCOMPARE(grid->selectionBehavior(), QAbstractItemView::SelectRows);
-        // An empty list: the header and one blank row that cannot be selected.
-        QCOMPARE(grid->RowCount(), 2);
-        QVERIFY(!grid->Objects(1));
+        // An empty list: one blank row that cannot be selected.
+        QCOMPARE(grid->Model()->Count(), 1);
+        QVERIFY(!grid->Model()->Row(0).Serial);
         PressRow(*fm, 1);
-        QCOMPARE(grid->currentRow(), -1);
+        QCOMPARE(grid->CurrentRow(), -1);
         QVERIFY(!fm->SelectedEntry());
         fm->Modify1->trigger();
         fm->ExecuteNow1->trigger();
@@ -222,9 +250,9 @@ private slots:
         // The first entry takes the blank row, which becomes the selected one.
         FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
         fm->mnAdd->trigger();
-        QCOMPARE(grid->RowCount(), 2);
-        QVERIFY(grid->Objects(1));
-        QCOMPARE(grid->currentRow(), 0);
+        QCOMPARE(grid->Model()->Count(), 1);
+        QVERIFY(grid->Model()->Row(0).Serial);
+        QCOMPARE(grid->CurrentRow(), 0);
         QVERIFY(fm->SelectedEntry());
     }
 
@@ -250,6 +278,7 @@ private slots:
         row("Copy1", "&Copy", "Ctrl+C", false);
         row("Paste1", "&Paste", "Ctrl+V", false);
         row("LogFile1", "&Log File", "", true);
+        row("UpcomingRuns1", "&Upcoming Runs", "Ctrl+U", true);
         row("About1", "&About...", "", true);
     }
 
@@ -282,7 +311,7 @@ private slots:
         WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
         auto fm = ShowWindow();
         QVERIFY(!fm->Save1->isEnabled());
-        PressHeader(*fm, 10); // a, b
+        PressHeader(*fm, 0); // a, b
         PressRow(*fm, 2);
         QTest::keyClick(fm->sgScheduleList, Qt::Key_D, Qt::ControlModifier);
         QCOMPARE(Column(*fm, 0), QStringList({"b", "**b", "a"})); // after it, in list order again
@@ -357,8 +386,8 @@ private slots:
     void tickReloadsChangedFile() {
         WriteIni({{"alpha", "1 * * * *"}, {"beta", "2 * * * *"}});
         auto fm = ShowWindow(1);
-        PressHeader(*fm, 10);
-        PressHeader(*fm, 10); // descending: beta, alpha
+        PressHeader(*fm, 0);
+        PressHeader(*fm, 0); // descending: beta, alpha
         QCOMPARE(Column(*fm, 0), QStringList({"beta", "alpha"}));
         WriteIni({{"gamma", "3 * * * *"}, {"alpha", "1 * * * *"}, {"delta", "4 * * * *"}});
         fm->Timer1Timer();
@@ -367,7 +396,7 @@ private slots:
         QVERIFY(!fm->Save1->isEnabled());
         QVERIFY(ReadFile(LogPath()).find(":INI file changed, new schedule loaded\r\n") !=
                 std::string::npos);
-        PressHeader(*fm, 10); // the sort state outlives the refill: after descending, ascending
+        PressHeader(*fm, 0); // the sort state outlives the refill: after descending, ascending
         QCOMPARE(Column(*fm, 0), QStringList({"alpha", "delta", "gamma"}));
     }
 
@@ -377,17 +406,24 @@ private slots:
                   {"beta", "5 * * * *", false},
                   {"Zeta", "7 * * * *"}});
         auto fm = ShowWindow();
+        QHeaderView* header = fm->sgScheduleList->horizontalHeader();
         QCOMPARE(SelectedName(*fm), std::string("alpha"));
-        PressHeader(*fm, 10);
+        PressHeader(*fm, 0);
         QCOMPARE(Column(*fm, 0), QStringList({"**beta", "Zeta", "Zeta", "alpha"}));
         QCOMPARE(Column(*fm, 1), QStringList({"5", "10", "7", "5"}));
-        QCOMPARE(SelectedName(*fm), std::string("beta")); // the current row stays, its entry moves
-        PressHeader(*fm, 10);
+        // The selection follows its entry to the bottom, and the header shows the order.
+        QCOMPARE(SelectedName(*fm), std::string("alpha"));
+        QCOMPARE(fm->sgScheduleList->CurrentRow(), 3);
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorSection(), 0);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        PressHeader(*fm, 0);
         QCOMPARE(Column(*fm, 0), QStringList({"alpha", "Zeta", "Zeta", "**beta"}));
         QCOMPARE(Column(*fm, 1), QStringList({"5", "10", "7", "5"}));
-        PressHeader(*fm, 10);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        PressHeader(*fm, 0);
         QCOMPARE(Column(*fm, 0), QStringList({"**beta", "Zeta", "Zeta", "alpha"}));
-        PressHeader(*fm, 190); // Minutes: as text, ties in their previous order
+        PressHeader(*fm, 1); // Minutes: as text, ties in their previous order
         QCOMPARE(Column(*fm, 1), QStringList({"10", "5", "5", "7"}));
         QCOMPARE(Column(*fm, 0), QStringList({"Zeta", "**beta", "alpha", "Zeta"}));
         QCOMPARE(fm->SortCol, 1);
@@ -401,57 +437,163 @@ private slots:
         fm->Modify1->trigger();
         QCOMPARE(fm->SchedList->Items(2).Name, std::string("beta2"));
         QCOMPARE(Column(*fm, 0), QStringList({"Zeta", "**beta2", "alpha", "Zeta"}));
+        // A refill shows list order, and the selection stays on its entry.
+        fm->Duplicate1->trigger();
+        QCOMPARE(Column(*fm, 0), QStringList({"alpha", "Zeta", "**beta2", "**beta2", "Zeta"}));
+        QCOMPARE(fm->sgScheduleList->CurrentRow(), 2);
     }
 
-    void headerPressGeometry() {
+    void dragResizesAndClickSorts() {
         WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
         auto fm = ShowWindow();
-        PressHeader(*fm, 180); // the shared edge belongs to the left column
-        QCOMPARE(fm->SortCol, 0);
-        QCOMPARE(Column(*fm, 0), QStringList({"a", "b"}));
-        // The first line below the header is its bottom edge (Y = 20): it sorts and is
-        // no press on a data row.
-        QTest::mouseClick(fm->sgScheduleList->viewport(), Qt::LeftButton, {}, QPoint(10, 0));
-        QCOMPARE(fm->MouseY, 20);
+        QHeaderView* header = fm->sgScheduleList->horizontalHeader();
+        fm->resize(fm->width() + 200, fm->height());
+        // Dragging the boundary between Minutes and Hours widens Minutes and sorts nothing.
+        int edge = header->sectionViewportPosition(2) - 1;
+        DragHeader(*fm, edge, 30);
+        QCOMPARE(fm->sgScheduleList->columnWidth(1), 110);
         QCOMPARE(Column(*fm, 0), QStringList({"b", "a"}));
+        QVERIFY(!header->isSortIndicatorShown());
+        // The Name column takes what the window and the other columns leave over.
+        auto allColumns = [&fm] {
+            int width = 0;
+            for (int col = 0; col < TScheduleModel::ColCount; ++col)
+                width += fm->sgScheduleList->columnWidth(col);
+            return width;
+        };
+        QTRY_COMPARE(allColumns(), fm->sgScheduleList->viewport()->width());
+        int before = fm->sgScheduleList->columnWidth(0);
+        fm->resize(fm->width() + 100, fm->height());
+        QTRY_COMPARE(fm->sgScheduleList->columnWidth(0), before + 100);
+        // A press on the header is no press on a row: Modify and Execute Now from the menu
+        // do nothing, until a key is pressed in the grid (the Ctrl of the shortcut does).
+        PressHeader(*fm, 0);
+        QCOMPARE(Column(*fm, 0), QStringList({"a", "b"}));
         QVERIFY(!fm->PressOnDataRow());
         fm->Modify1->trigger();
         fm->ExecuteNow1->trigger();
         QVERIFY(FShown.isEmpty() && FFake->Starter.Requests.empty());
-        // Any key in the grid forgets the press: the Ctrl of the shortcut does.
         QTest::keyClick(fm->sgScheduleList, Qt::Key_M, Qt::ControlModifier);
-        QCOMPARE(fm->MouseX, -1);
         QCOMPARE(FShown, QList<QDialog*>({fmEntry}));
         // A right press is remembered but sorts nothing.
-        PressHeader(*fm, 10, Qt::RightButton);
-        QCOMPARE(fm->MouseX, 10);
-        QCOMPARE(Column(*fm, 0), QStringList({"b", "a"}));
-        // Scrolled sideways, the first shown column starts at x = 0.
-        fm->resize(300, 300);
-        QTRY_VERIFY(fm->sgScheduleList->horizontalScrollBar()->maximum() > 0);
-        fm->sgScheduleList->horizontalScrollBar()->setValue(1);
-        QCOMPARE(fm->sgScheduleList->LeftCol(), 1);
-        PressHeader(*fm, 10);
-        QCOMPARE(fm->SortCol, 1);
+        PressRow(*fm, 1);
+        QVERIFY(fm->PressOnDataRow());
+        PressHeader(*fm, 0, Qt::RightButton);
+        QVERIFY(!fm->PressOnDataRow());
+        QCOMPARE(Column(*fm, 0), QStringList({"a", "b"}));
     }
 
     void doubleClicks() {
         WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
         auto fm = ShowWindow();
-        DoubleClick(fm->sgScheduleList->horizontalHeader()->viewport(), QPoint(10, 10));
-        QCOMPARE(Column(*fm, 0), QStringList({"b", "a"})); // ascending, then descending
-        QVERIFY(!fm->SortAscending);
-        QVERIFY(FShown.isEmpty());
+        DoubleClick(fm->sgScheduleList->horizontalHeader()->viewport(), HeaderPoint(*fm, 0));
+        QVERIFY(FShown.isEmpty()); // the header sorts, it opens nothing
         // Below the last row: no data row, no dialog.
-        DoubleClick(fm->sgScheduleList->viewport(), QPoint(10, 70));
-        QCOMPARE(fm->MouseY, 90);
+        DoubleClick(fm->sgScheduleList->viewport(), RowPoint(*fm, 2) + QPoint(0, 60));
         QVERIFY(!fm->PressOnDataRow());
         QVERIFY(FShown.isEmpty());
-        // On a data row: Modify.
-        DoubleClick(fm->sgScheduleList->viewport(), QPoint(10, 30));
-        QCOMPARE(fm->sgScheduleList->Row(), 2);
+        // On a row: Modify of the entry it shows.
+        std::string second = fm->sgScheduleList->Model()->Text(1, 0);
+        DoubleClick(fm->sgScheduleList->viewport(), RowPoint(*fm, 2));
+        QCOMPARE(fm->sgScheduleList->CurrentRow(), 1);
         QCOMPARE(FShown, QList<QDialog*>({fmEntry}));
-        QCOMPARE(fmEntry->edName->text(), QString("a"));
+        QCOMPARE(fmEntry->edName->text(), QString::fromStdString(second));
+    }
+
+    void runColumns() {
+        // 04-03-2024 12.05 is a Monday.
+        WriteFile(LogPath(), "2024.03.04 02.30.00:Executing Backup (Command prog-Backup)\r\n"
+                             "2024.03.04 02.30.00:Backup Failed (2)\r\n"
+                             "2024.03.03 06.00.00:Executing Clock (Command prog-Clock)\r\n"
+                             "2024.03.03 06.00.09:Clock ended with code 0 after 9 s\r\n");
+        WriteIni({{"Backup", "30 2 * * *"},
+                  {"Never", "0 0 30 2 *"},
+                  {"Clock", "0 6 * * *", false},
+                  {"Soon", "10 12 * * *"}});
+        auto fm = ShowWindow();
+        using M = TScheduleModel;
+        QCOMPARE(Column(*fm, M::colNextRun),
+                 QStringList({"05-03-2024 02.30", "never", "", "04-03-2024 12.10"}));
+        QCOMPARE(Column(*fm, M::colLastRun),
+                 QStringList({"04-03-2024 02.30", "", "03-03-2024 06.00", ""}));
+        QCOMPARE(Column(*fm, M::colResult),
+                 QStringList({"Failed: file not found (2)", "", "Exited 0 after 9 s", ""}));
+        TScheduleModel* model = fm->sgScheduleList->Model();
+        QVERIFY(model->data(model->index(0, M::colResult), Qt::ForegroundRole).isValid());
+        QVERIFY(!model->data(model->index(2, M::colResult), Qt::ForegroundRole).isValid());
+        // In time order, "never" and empty last in both directions.
+        PressHeader(*fm, M::colNextRun);
+        QCOMPARE(Column(*fm, 0), QStringList({"Soon", "Backup", "Never", "**Clock"}));
+        PressHeader(*fm, M::colNextRun);
+        QCOMPARE(Column(*fm, 0), QStringList({"Backup", "Soon", "Never", "**Clock"}));
+        PressHeader(*fm, M::colLastRun);
+        QCOMPARE(Column(*fm, 0), QStringList({"**Clock", "Backup", "Soon", "Never"}));
+        // Each cycle moves Next Run on; a start shows at once.
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 10, 5, 0));
+        fm->Run1->trigger();
+        FFake->Starter.Pid = 4321;
+        fm->Timer1Timer();
+        int soon = model->RowOfSerial(fm->SchedList->SerialOf(3));
+        QCOMPARE(model->Text(soon, M::colNextRun), std::string("05-03-2024 12.10"));
+        QCOMPARE(model->Text(soon, M::colLastRun), std::string("04-03-2024 12.10"));
+        QCOMPARE(model->Text(soon, M::colResult), std::string("Running"));
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 10, 17, 0));
+        QVERIFY(fm->Scheduler->ProgramEnded(4321, true, 9));
+        QCOMPARE(model->Text(soon, M::colResult), std::string("Killed by signal 9"));
+        QVERIFY(ReadFile(LogPath()).find(":Soon ended by signal 9 after 12 s\r\n") !=
+                std::string::npos);
+    }
+
+    void failedExecuteNowShowsInTheGrid() {
+        WriteIni({{"Job", "0 0 1 1 *"}});
+        auto fm = ShowWindow();
+        FFake->Starter.Result = 2;
+        fm->ExecuteNow1->trigger();
+        QCOMPARE(Column(*fm, TScheduleModel::colResult),
+                 QStringList({"Failed: file not found (2)"}));
+        QCOMPARE(Column(*fm, TScheduleModel::colLastRun), QStringList({"04-03-2024 12.05"}));
+    }
+
+    void upcomingRuns() {
+        WriteIni({{"Half", "0,30 13 * * *"}, {"Off", "* * * * *", false}, {"One", "30 13 4 3 *"}});
+        auto fm = ShowWindow();
+        QCOMPARE(fm->UpcomingRuns1->shortcut(), QKeySequence("Ctrl+U"));
+        QTest::keyClick(fm->sgScheduleList, Qt::Key_U, Qt::ControlModifier);
+        TfmUpcoming* upcoming = fm->fmUpcoming;
+        QVERIFY(upcoming != nullptr && upcoming->isVisible() && !upcoming->isModal());
+        QCOMPARE(upcoming->windowTitle(), QString("Upcoming Runs"));
+        auto rows = [upcoming] {
+            QStringList texts;
+            for (int row = 0; row < upcoming->lvRuns->rowCount(); ++row)
+                texts << upcoming->lvRuns->item(row, 0)->text() + " " +
+                             upcoming->lvRuns->item(row, 1)->text();
+            return texts;
+        };
+        QCOMPARE(upcoming->lvRuns->rowCount(), 15); // seven days of two runs, and One
+        QCOMPARE(rows().mid(0, 4), QStringList({"04-03-2024 13.00 Half", "04-03-2024 13.30 Half",
+                                                "04-03-2024 13.30 One", "05-03-2024 13.00 Half"}));
+        QCOMPARE(upcoming->lvRuns->item(2, 2)->text(), QString("prog-One"));
+        // An edit refreshes it.
+        FOnModal = [](QDialog&) {
+            fmEntry->edName->setText("Half hour");
+            return int(QDialog::Accepted);
+        };
+        fm->Modify1->trigger();
+        QCOMPARE(upcoming->lvRuns->item(0, 1)->text(), QString("Half hour"));
+        FOnModal = nullptr;
+        fm->Duplicate1->trigger();
+        QCOMPARE(upcoming->lvRuns->rowCount(), 15);
+        PressRow(*fm, 3); // Off
+        FAnswer = QMessageBox::Yes;
+        fm->Delete1->trigger();
+        QCOMPARE(fm->SchedList->Count(), 3);
+        // A double click opens the entry dialog for that entry.
+        QSignalSpy opened(upcoming, &TfmUpcoming::EntryDoubleClicked);
+        emit upcoming->lvRuns->cellDoubleClicked(2, 1);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(FShown.last(), fmEntry);
+        QCOMPARE(fmEntry->edName->text(), QString("One"));
+        QCOMPARE(upcoming->lvRuns->rowCount(), 15);
     }
 
     void closeQuestion_data() {
@@ -524,7 +666,7 @@ private slots:
     void addEntry() {
         WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
         auto fm = ShowWindow();
-        PressHeader(*fm, 10);
+        PressHeader(*fm, 0);
         TSchedule expected; // the presets of a new entry
         expected.Minutes = expected.Hours = expected.Days = expected.Months = "*";
         expected.WeekDays = "*";
@@ -571,13 +713,13 @@ private slots:
         FAnswer = QMessageBox::Yes;
         fm->Delete1->trigger(); // the last of several: the row above becomes current
         QCOMPARE(Column(*fm, 0), QStringList({"Backup"}));
-        QCOMPARE(fm->sgScheduleList->Row(), 1);
+        QCOMPARE(fm->sgScheduleList->CurrentRow(), 0);
         QVERIFY(fm->Save1->isEnabled());
         fm->Delete1->trigger(); // the only one: one blank row, without an entry
         QCOMPARE(fm->SchedList->Count(), 0);
-        QCOMPARE(fm->sgScheduleList->RowCount(), 2);
+        QCOMPARE(fm->sgScheduleList->Model()->Count(), 1);
         QCOMPARE(Column(*fm, 0), QStringList({""}));
-        QVERIFY(!fm->sgScheduleList->Objects(1));
+        QVERIFY(!fm->sgScheduleList->Model()->Row(0).Serial);
         QVERIFY(!fm->SelectedEntry());
     }
 
@@ -787,8 +929,8 @@ private slots:
         WriteFile(IniPath(), text);
         auto fm = ShowWindow();
         FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
-        for (int row = 1; row <= int(entries.size()); ++row) {
-            fm->sgScheduleList->SetRow(row);
+        for (int row = 0; row < int(entries.size()); ++row) {
+            fm->sgScheduleList->SelectRow(row);
             fm->sgScheduleListClick();
         }
         QCOMPARE(FShown.size(), int(entries.size()));
@@ -804,7 +946,7 @@ private slots:
             fmEntry->memComment->setPlainText(fmEntry->memComment->toPlainText() + "\u20ac\n");
             return int(QDialog::Accepted);
         };
-        fm->sgScheduleList->SetRow(0xE9 - 0x80 + 1);
+        fm->sgScheduleList->SelectRow(0xE9 - 0x80);
         fm->sgScheduleListClick();
         QCOMPARE(shownName, QString("caf\u00e9"));
         const TSchedule& changed = fm->SchedList->Items(0xE9 - 0x80);

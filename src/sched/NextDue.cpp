@@ -1,10 +1,12 @@
-#include "cli/NextDue.h"
+#include "sched/NextDue.h"
 
 #include "sched/TimeField.h"
 
+#include <algorithm>
 #include <ctime>
+#include <queue>
 
-namespace vantle::cli {
+namespace vantle {
 
 namespace {
 
@@ -70,7 +72,30 @@ template <std::size_t N> bool AnyOf(const std::array<bool, N>& table, std::size_
     return false;
 }
 
+std::string Quoted(const std::string& text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.push_back('\'');
+    quoted.append(text);
+    quoted.push_back('\'');
+    return quoted;
+}
+
 } // namespace
+
+const std::array<TTimeFieldInfo, 5> TimeFields = {{
+    {"Minutes", "minute (0 to 59)", 0, 59},
+    {"Hours", "hour (0 to 23)", 0, 23},
+    {"Days", "day of the month (1 to 31)", 1, 31},
+    {"Months", "month (1 to 12)", 1, 12},
+    {"WeekDays", "day of the week (0 Sunday to 6 Saturday)", 0, 6},
+}};
+
+const std::string& TimeFieldText(const TSchedule& entry, std::size_t i) {
+    const std::string* texts[5] = {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months,
+                                   &entry.WeekDays};
+    return *texts[i];
+}
 
 TMatchTables MatchTablesOf(const TSchedule& entry) {
     TMatchTables tables;
@@ -145,4 +170,77 @@ std::vector<TDateTime> TDueFinder::Next(TDateTime from, int count) const {
     return moments;
 }
 
-} // namespace vantle::cli
+std::vector<TDateTime> NextDueMoments(const TSchedule& entry, TDateTime from, int count) {
+    return TDueFinder(entry).Next(from, count);
+}
+
+std::vector<std::string> NeverDueReasons(const TSchedule& entry) {
+    TDueFinder finder(entry);
+    if (!finder.NeverDue())
+        return {};
+    const TMatchTables& tables = finder.Tables();
+    const bool matchesAny[5] = {AnyOf(tables.Minutes, 0), AnyOf(tables.Hours, 0),
+                                AnyOf(tables.Days, 1), AnyOf(tables.Months, 1),
+                                AnyOf(tables.WeekDays, 0)};
+    std::vector<std::string> reasons;
+    for (std::size_t i = 0; i < TimeFields.size(); ++i) {
+        const std::string& text = TimeFieldText(entry, i);
+        if (text.empty())
+            reasons.push_back(std::string("its ") + TimeFields[i].Name + " field is empty");
+        else if (!matchesAny[i])
+            reasons.push_back(std::string(TimeFields[i].Name) + " " + Quoted(text) +
+                              " matches no " + TimeFields[i].Unit);
+    }
+    if (reasons.empty())
+        reasons.push_back("no date has Days " + Quoted(entry.Days) + " in Months " +
+                          Quoted(entry.Months) + " on WeekDays " + Quoted(entry.WeekDays));
+    return reasons;
+}
+
+std::vector<TUpcomingRun> UpcomingRuns(const std::vector<const TSchedule*>& entries,
+                                       TDateTime first, TDateTime end, std::size_t limit) {
+    std::vector<TUpcomingRun> runs;
+    ForEachUpcomingRun(entries, first, end, limit,
+                       [&runs](const TUpcomingRun& run) { runs.push_back(run); });
+    return runs;
+}
+
+void ForEachUpcomingRun(const std::vector<const TSchedule*>& entries, TDateTime first,
+                        TDateTime end, std::size_t limit,
+                        const std::function<void(const TUpcomingRun&)>& visit) {
+    if (limit == 0)
+        return;
+    // One candidate per entry, merged through a heap: only as many searches as rows
+    // are wanted, however often each entry is due.
+    struct TCandidate {
+        std::int64_t Minute;
+        std::size_t Index;
+        bool operator>(const TCandidate& other) const {
+            return Minute != other.Minute ? Minute > other.Minute : Index > other.Index;
+        }
+    };
+    std::int64_t endMSecs = ToMSecs(end);
+    TDateTime before = FromMSecs((FloorDiv(ToMSecs(first), MSecsPerMinute) - 1) * MSecsPerMinute);
+    std::vector<TDueFinder> finders;
+    finders.reserve(entries.size());
+    std::priority_queue<TCandidate, std::vector<TCandidate>, std::greater<>> queue;
+    auto push = [&](std::size_t index, TDateTime after) {
+        std::vector<TDateTime> next = finders[index].Next(after, 1);
+        if (!next.empty() && ToMSecs(next.front()) < endMSecs)
+            queue.push({ToMSecs(next.front()), index});
+    };
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        finders.emplace_back(*entries[i]);
+        if (entries[i]->Active)
+            push(i, before);
+    }
+    for (std::size_t found = 0; !queue.empty() && found < limit; ++found) {
+        TCandidate candidate = queue.top();
+        queue.pop();
+        TDateTime moment = FromMSecs(candidate.Minute);
+        visit({moment, candidate.Index});
+        push(candidate.Index, moment);
+    }
+}
+
+} // namespace vantle

@@ -1,0 +1,210 @@
+#include "engine/RunHistory.h"
+
+#include "platform/ProgramStarter.h"
+
+#include <charconv>
+#include <fstream>
+
+namespace vantle {
+
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+std::optional<std::int64_t> Number(std::string_view text) {
+    std::int64_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return value;
+}
+
+// "yyyy.mm.dd hh.mm.ss"
+std::optional<TDateTime> StampOf(std::string_view stamp) {
+    if (stamp.size() != 19 || stamp[4] != '.' || stamp[7] != '.' || stamp[10] != ' ' ||
+        stamp[13] != '.' || stamp[16] != '.')
+        return std::nullopt;
+    auto part = [&](std::size_t at, std::size_t length) {
+        return Number(stamp.substr(at, length));
+    };
+    auto year = part(0, 4), month = part(5, 2), day = part(8, 2);
+    auto hour = part(11, 2), minute = part(14, 2), second = part(17, 2);
+    if (!year || !month || !day || !hour || !minute || !second)
+        return std::nullopt;
+    try {
+        return EncodeDate(static_cast<int>(*year), static_cast<int>(*month),
+                          static_cast<int>(*day)) +
+               EncodeTime(static_cast<int>(*hour), static_cast<int>(*minute),
+                          static_cast<int>(*second), 0);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+// "NAME ended with code N after S s" or "NAME ended by signal N after S s".
+std::optional<TRunEvent> EndedEvent(std::string_view message) {
+    for (auto [marker, kind] :
+         {std::pair{std::string_view(" ended with code "), TRunEvent::Exited},
+          std::pair{std::string_view(" ended by signal "), TRunEvent::Signalled}}) {
+        std::size_t at = message.rfind(marker);
+        if (at == std::string_view::npos || !EndsWith(message, " s"))
+            continue;
+        std::string_view rest = message.substr(at + marker.size());
+        std::size_t after = rest.find(" after ");
+        if (after == std::string_view::npos)
+            continue;
+        auto code = Number(rest.substr(0, after));
+        auto seconds = Number(rest.substr(after + 7, rest.size() - after - 9));
+        if (!code || !seconds)
+            continue;
+        TRunEvent event;
+        event.Kind = kind;
+        event.Name = std::string(message.substr(0, at));
+        event.Code = *code;
+        event.Seconds = *seconds;
+        return event;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<TRunEvent> RunEventOfLogLine(std::string_view line) {
+    if (line.size() < 20 || line[19] != ':')
+        return std::nullopt;
+    std::optional<TDateTime> stamp = StampOf(line.substr(0, 19));
+    if (!stamp)
+        return std::nullopt;
+    std::string_view message = line.substr(20);
+    TRunEvent event;
+    event.Moment = *stamp;
+    if (StartsWith(message, "Executing ") && EndsWith(message, ")")) {
+        std::string_view rest = message.substr(10);
+        std::size_t dos = rest.find(" (DOS Command ");
+        std::size_t direct = rest.find(" (Command ");
+        std::size_t end = std::min(dos, direct);
+        if (end == std::string_view::npos)
+            return std::nullopt;
+        event.Kind = TRunEvent::Started;
+        event.Name = std::string(rest.substr(0, end));
+        return event;
+    }
+    if (StartsWith(message, "Builtin ") && EndsWith(message, " failed; no netware connection")) {
+        event.Kind = TRunEvent::NoNetwork;
+        event.Name = std::string(message.substr(8, message.size() - 8 - 30));
+        return event;
+    }
+    const std::string_view notSet = " failed; could not set the clock: ";
+    if (std::size_t at = message.find(notSet);
+        StartsWith(message, "Builtin ") && at != std::string_view::npos) {
+        event.Kind = TRunEvent::ClockNotSet;
+        event.Name = std::string(message.substr(8, at - 8));
+        return event;
+    }
+    if (StartsWith(message, "Builtin ResetTime (") && EndsWith(message, ")")) {
+        event.Kind = TRunEvent::ClockSet;
+        event.Name = std::string(message.substr(19, message.size() - 20));
+        return event;
+    }
+    if (EndsWith(message, ")")) {
+        std::size_t at = message.rfind(" Failed (");
+        if (at != std::string_view::npos) {
+            if (auto code = Number(message.substr(at + 9, message.size() - at - 10))) {
+                event.Kind = TRunEvent::Failed;
+                event.Name = std::string(message.substr(0, at));
+                event.Code = *code;
+                return event;
+            }
+        }
+    }
+    if (std::optional<TRunEvent> ended = EndedEvent(message)) {
+        ended->Moment = *stamp;
+        return ended;
+    }
+    return std::nullopt;
+}
+
+void TRunHistory::Apply(const TRunEvent& event) {
+    TRunRecord& record = FRecords[event.Name];
+    switch (event.Kind) {
+    case TRunEvent::Started:
+        record.LastRun = event.Moment;
+        // A start read back from the log says nothing of how it ended.
+        record.Result = event.Pid > 0 ? "Running" : "";
+        record.Error = false;
+        break;
+    case TRunEvent::Failed:
+        record.LastRun = event.Moment;
+        record.Result = "Failed: " + StartErrorText(static_cast<std::uint32_t>(event.Code));
+        record.Error = true;
+        break;
+    case TRunEvent::ClockSet:
+        record.LastRun = event.Moment;
+        record.Result = "Clock set";
+        record.Error = false;
+        break;
+    case TRunEvent::ClockNotSet:
+        // The start of the operation already gave the moment.
+        record.Result = "Clock not set";
+        record.Error = true;
+        break;
+    case TRunEvent::NoNetwork:
+        record.LastRun = event.Moment;
+        record.Result = "No network connection";
+        record.Error = true;
+        break;
+    case TRunEvent::Exited:
+        record.Result = event.Code == 0 ? "Exited 0 after " + std::to_string(event.Seconds) + " s"
+                                        : "Exited " + std::to_string(event.Code);
+        record.Error = event.Code != 0;
+        break;
+    case TRunEvent::Signalled:
+        record.Result = "Killed by signal " + std::to_string(event.Code);
+        record.Error = true;
+        break;
+    }
+    record.ResultMoment = event.Moment;
+}
+
+void TRunHistory::ReadLog(const std::string& path, std::size_t tailBytes) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file)
+        return;
+    std::streamoff size = file.tellg();
+    std::streamoff start = size > static_cast<std::streamoff>(tailBytes)
+                               ? size - static_cast<std::streamoff>(tailBytes)
+                               : 0;
+    std::string text(static_cast<std::size_t>(size - start), '\0');
+    file.seekg(start);
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(file.gcount()));
+    std::size_t position = 0;
+    if (start > 0) { // the first line is cut: skip it
+        position = text.find('\n');
+        position = position == std::string::npos ? text.size() : position + 1;
+    }
+    while (position < text.size()) {
+        std::size_t end = text.find('\n', position);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string_view line(text.data() + position, end - position);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (std::optional<TRunEvent> event = RunEventOfLogLine(line))
+            Apply(*event);
+        position = end + 1;
+    }
+}
+
+const TRunRecord* TRunHistory::Find(const std::string& name) const {
+    auto found = FRecords.find(name);
+    return found == FRecords.end() ? nullptr : &found->second;
+}
+
+} // namespace vantle

@@ -1,0 +1,40 @@
+// What each entry did last: when it ran and how that ended, kept by name from the
+// scheduler's events and read back from the log's tail at start-up.
+#pragma once
+
+#include "engine/Scheduler.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantle {
+
+struct TRunRecord {
+    std::optional<TDateTime> LastRun;      // when the scheduler last carried the entry out
+    std::string Result;                    // "" while nothing is known of the outcome
+    std::optional<TDateTime> ResultMoment; // when the result came
+    bool Error = false;                    // a failure or a non-zero end
+};
+
+/// The event a log message stands for ("Executing NAME (Command X)", "NAME Failed (2)",
+/// "NAME ended with code 0 after 3 s", ...); nullopt for any other line.
+std::optional<TRunEvent> RunEventOfLogLine(std::string_view line);
+
+class TRunHistory {
+public:
+    /// The newest event of a name wins.
+    void Apply(const TRunEvent& event);
+    /// Reads the events of the log's last `tailBytes` bytes; a missing or unreadable
+    /// log gives nothing.
+    void ReadLog(const std::string& path, std::size_t tailBytes = 4 << 20);
+    const TRunRecord* Find(const std::string& name) const;
+
+private:
+    std::map<std::string, TRunRecord> FRecords;
+};
+
+} // namespace vantle

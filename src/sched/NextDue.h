@@ -1,0 +1,82 @@
+// When entries are due next: an exact search over the calendar instead of a walk over
+// every minute, shared by the window, its dialogs and vantle-schedctl.
+#pragma once
+
+#include "platform/DateTime.h"
+#include "sched/Schedule.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vantle {
+
+/// The five time fields in their order: name, what one value is, and its range.
+struct TTimeFieldInfo {
+    const char* Name;
+    const char* Unit;
+    std::int32_t Low, High;
+};
+extern const std::array<TTimeFieldInfo, 5> TimeFields;
+/// The text of time field `i` (0 Minutes .. 4 WeekDays).
+const std::string& TimeFieldText(const TSchedule& entry, std::size_t i);
+
+/// Which values each of the five fields matches, by the scheduler's own FieldMatches.
+struct TMatchTables {
+    std::array<bool, 60> Minutes{};
+    std::array<bool, 24> Hours{};
+    std::array<bool, 32> Days{};   // 1..31 used
+    std::array<bool, 13> Months{}; // 1..12 used
+    std::array<bool, 7> WeekDays{};
+};
+TMatchTables MatchTablesOf(const TSchedule& entry);
+
+class TDueFinder {
+public:
+    /// The Active flag is not looked at: the finder answers for the time fields alone.
+    explicit TDueFinder(const TSchedule& entry);
+
+    /// Whether no moment of the calendar matches. The Gregorian calendar repeats every
+    /// 400 years (146097 days, a whole number of weeks), so one cycle decides it.
+    bool NeverDue() const { return FNeverDue; }
+    /// Up to `count` local whole-minute moments strictly after the minute of `from`, in
+    /// order. Local times that the clock skips (a daylight-saving gap) are left out, as
+    /// the scheduler never sees them.
+    std::vector<TDateTime> Next(TDateTime from, int count) const;
+
+    const TMatchTables& Tables() const { return FTables; }
+
+private:
+    TMatchTables FTables;
+    std::vector<std::int32_t> FHours;
+    std::vector<std::int32_t> FMinutes;
+    bool FNeverDue = true;
+};
+
+/// The next `count` due moments of the time fields strictly after the minute of `from`
+/// (the Active flag aside); empty when the entry can never be due (NeverDueReasons says why).
+std::vector<TDateTime> NextDueMoments(const TSchedule& entry, TDateTime from, int count);
+
+/// Why the entry's time fields can never be due, one reason per field at fault (or one
+/// for the dates as a whole), worded as "is never due: ..." ends; empty when it can be.
+std::vector<std::string> NeverDueReasons(const TSchedule& entry);
+
+/// One run of an upcoming list: the local minute and the entry's place in the list.
+struct TUpcomingRun {
+    TDateTime Moment = 0;
+    std::size_t Index = 0;
+};
+
+/// Every run of the active entries from the minute of `first` (included) up to `end`
+/// (excluded), in time order with ties in list order, at most `limit` of them.
+std::vector<TUpcomingRun> UpcomingRuns(const std::vector<const TSchedule*>& entries,
+                                       TDateTime first, TDateTime end, std::size_t limit);
+/// The same runs handed to `visit` one by one as they are found, none kept.
+void ForEachUpcomingRun(const std::vector<const TSchedule*>& entries, TDateTime first,
+                        TDateTime end, std::size_t limit,
+                        const std::function<void(const TUpcomingRun&)>& visit);
+
+} // namespace vantle

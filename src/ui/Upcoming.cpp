@@ -1,0 +1,68 @@
+#include "ui/Upcoming.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int SerialRole = Qt::UserRole + 1;
+
+} // namespace
+
+TfmUpcoming::TfmUpcoming(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("fmUpcoming"));
+    setWindowTitle(QStringLiteral("Upcoming Runs"));
+    setModal(false);
+    auto* layout = new QVBoxLayout(this);
+    lvRuns = new QTableWidget(0, 3, this);
+    lvRuns->setObjectName(QStringLiteral("lvRuns"));
+    lvRuns->setHorizontalHeaderLabels(
+        {QStringLiteral("Time"), QStringLiteral("Name"), QStringLiteral("Command")});
+    lvRuns->verticalHeader()->hide();
+    lvRuns->verticalHeader()->setDefaultSectionSize(20);
+    lvRuns->setShowGrid(false);
+    lvRuns->setWordWrap(false);
+    lvRuns->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvRuns->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvRuns->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvRuns->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lvRuns->horizontalHeader()->setStretchLastSection(true);
+    lvRuns->setColumnWidth(0, 130);
+    lvRuns->setColumnWidth(1, 180);
+    layout->addWidget(lvRuns);
+    lbCount = new QLabel(this);
+    lbCount->setObjectName(QStringLiteral("lbCount"));
+    layout->addWidget(lbCount);
+    connect(lvRuns, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { emit EntryDoubleClicked(SerialOfRow(row)); });
+    resize(620, 420);
+}
+
+void TfmUpcoming::SetRows(const std::vector<TRow>& rows) {
+    int selected = lvRuns->currentRow();
+    lvRuns->setRowCount(static_cast<int>(rows.size()));
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+        const TRow& run = rows[static_cast<std::size_t>(row)];
+        const std::string* texts[3] = {&run.Moment, &run.Name, &run.Command};
+        for (int col = 0; col < 3; ++col) {
+            auto* item = new QTableWidgetItem(QString::fromUtf8(*texts[col]));
+            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+            if (col == 0)
+                item->setData(SerialRole, qulonglong{run.Serial});
+            lvRuns->setItem(row, col, item);
+        }
+    }
+    if (selected >= 0 && selected < lvRuns->rowCount())
+        lvRuns->selectRow(selected);
+    lbCount->setText(
+        rows.size() >= static_cast<std::size_t>(MaxRows)
+            ? QStringLiteral("The first %1 runs of the next %2 days").arg(MaxRows).arg(Days)
+            : QStringLiteral("%1 runs in the next %2 days").arg(rows.size()).arg(Days));
+}
+
+std::uint64_t TfmUpcoming::SerialOfRow(int row) const {
+    QTableWidgetItem* item = lvRuns->item(row, 0);
+    return item != nullptr ? item->data(SerialRole).toULongLong() : 0;
+}

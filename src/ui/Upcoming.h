@@ -1,0 +1,36 @@
+// The upcoming-runs window: every run of the active entries in the next days, in time
+// order, one line each; a double click opens the entry.
+#pragma once
+
+#include <QDialog>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QTableWidget;
+
+class TfmUpcoming : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int Days = 7;
+    static constexpr int MaxRows = 500;
+
+    struct TRow {
+        std::string Moment, Name, Command;
+        std::uint64_t Serial = 0;
+    };
+
+    explicit TfmUpcoming(QWidget* parent = nullptr);
+
+    /// Replaces the lines, keeping the one the user had selected when it is still there.
+    void SetRows(const std::vector<TRow>& rows);
+    std::uint64_t SerialOfRow(int row) const;
+
+    QTableWidget* lvRuns = nullptr;
+    QLabel* lbCount = nullptr;
+
+signals:
+    void EntryDoubleClicked(std::uint64_t serial);
+};

@@ -1,0 +1,112 @@
+#include "engine/RunHistory.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace vantle;
+using namespace vantle::test;
+
+namespace {
+
+TDateTime At(int hour, int minute, int second) {
+    return EncodeDate(2026, 12, 6) + EncodeTime(hour, minute, second, 0);
+}
+
+struct TLineCase {
+    const char* Line;
+    bool Matches;
+    TRunEvent::TKind Kind;
+    const char* Name;
+    std::int64_t Code;
+};
+
+class RunEventOfLogLineTest : public testing::TestWithParam<TLineCase> {};
+
+TEST_P(RunEventOfLogLineTest, ReadsTheEventsOfTheLog) {
+    std::optional<TRunEvent> event = RunEventOfLogLine(GetParam().Line);
+    ASSERT_EQ(event.has_value(), GetParam().Matches);
+    if (!event)
+        return;
+    EXPECT_EQ(event->Kind, GetParam().Kind);
+    EXPECT_EQ(event->Name, GetParam().Name);
+    EXPECT_EQ(event->Code, GetParam().Code);
+    EXPECT_EQ(event->Moment, At(2, 30, 5));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, RunEventOfLogLineTest,
+    testing::Values(TLineCase{"2026.12.06 02.30.05:Executing Night (Command) (Command /bin/x (y))",
+                              true, TRunEvent::Started, "Night (Command)", 0},
+                    TLineCase{"2026.12.06 02.30.05:Executing A b (DOS Command run.sh)", true,
+                              TRunEvent::Started, "A b", 0},
+                    TLineCase{"2026.12.06 02.30.05:A b Failed (31)", true, TRunEvent::Failed, "A b",
+                              31},
+                    TLineCase{"2026.12.06 02.30.05:A ended with code 3 after 12 s", true,
+                              TRunEvent::Exited, "A", 3},
+                    TLineCase{"2026.12.06 02.30.05:A ended by signal 9 after 0 s", true,
+                              TRunEvent::Signalled, "A", 9},
+                    TLineCase{"2026.12.06 02.30.05:Builtin ResetTime (Clock)", true,
+                              TRunEvent::ClockSet, "Clock", 0},
+                    TLineCase{"2026.12.06 02.30.05:Builtin Clock failed; no netware connection",
+                              true, TRunEvent::NoNetwork, "Clock", 0},
+                    TLineCase{"2026.12.06 02.30.05:Scheduler has been Enabled", false,
+                              TRunEvent::Started, "", 0},
+                    TLineCase{"2026.12.06 02.30.05:A Failed (x)", false, TRunEvent::Started, "", 0},
+                    TLineCase{"2026.13.06 02.30.05:A Failed (2)", false, TRunEvent::Started, "", 0},
+                    TLineCase{"garbage", false, TRunEvent::Started, "", 0}));
+
+TEST(RunHistoryTest, TheNewestEventOfANameWinsAndOnlyTheTailIsRead) {
+    TTempDir dir;
+    std::string path = dir.File("s.LOG");
+    std::string text = "2026.12.06 01.00.00:Executing Old (Command a)\r\n";
+    text += std::string(100, 'x') + "\r\n";
+    text += "2026.12.06 02.00.00:Executing A (Command a)\r\n"
+            "2026.12.06 02.00.00:A Failed (2)\r\n"
+            "2026.12.06 02.30.00:Executing A (Command a)\r\n"
+            "2026.12.06 02.30.00:Executing B (Command b)\r\n"
+            "2026.12.06 02.30.12:A ended with code 0 after 12 s\r\n"
+            "2026.12.06 02.31.00:Builtin ResetTime (C)\r\n"
+            "2026.12.06 02.31.00:Builtin C failed; no netware connection\r\n";
+    WriteFile(path, text);
+    TRunHistory history;
+    history.ReadLog(path, text.size() - 60); // cuts into the first line: it is skipped
+    EXPECT_EQ(history.Find("Old"), nullptr);
+    const TRunRecord* a = history.Find("A");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->LastRun, At(2, 30, 0));
+    EXPECT_EQ(a->Result, "Exited 0 after 12 s");
+    EXPECT_FALSE(a->Error);
+    const TRunRecord* b = history.Find("B");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->Result, ""); // how it ended is not known
+    EXPECT_EQ(history.Find("C")->Result, "No network connection");
+    EXPECT_TRUE(history.Find("C")->Error);
+
+    TRunHistory missing;
+    missing.ReadLog(dir.File("none.LOG"));
+    EXPECT_EQ(missing.Find("A"), nullptr);
+}
+
+TEST(RunHistoryTest, ResultsInPlainWords) {
+    TRunHistory history;
+    auto apply = [&](TRunEvent::TKind kind, std::int64_t code, int pid = 0) {
+        TRunEvent event;
+        event.Kind = kind;
+        event.Name = "e";
+        event.Code = code;
+        event.Pid = pid;
+        event.Seconds = 5;
+        history.Apply(event);
+        return history.Find("e")->Result + (history.Find("e")->Error ? " !" : "");
+    };
+    EXPECT_EQ(apply(TRunEvent::Started, 0, 12), "Running");
+    EXPECT_EQ(apply(TRunEvent::Exited, 0), "Exited 0 after 5 s");
+    EXPECT_EQ(apply(TRunEvent::Exited, 3), "Exited 3 !");
+    EXPECT_EQ(apply(TRunEvent::Signalled, 9), "Killed by signal 9 !");
+    EXPECT_EQ(apply(TRunEvent::Failed, 2), "Failed: file not found (2) !");
+    EXPECT_EQ(apply(TRunEvent::Failed, 11), "Failed: not an executable (11) !");
+    EXPECT_EQ(apply(TRunEvent::ClockSet, 0), "Clock set");
+}
+
+} // namespace

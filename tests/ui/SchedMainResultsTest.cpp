@@ -1,0 +1,114 @@
+// The main window with the real program starter and child watch: how started programs
+// end reaches the grid and the log, and nothing they leave behind stays a zombie. A
+// process of its own, as becoming a subreaper lasts for life.
+#include "platform/ChildWatch.h"
+#include "platform/ProgramStarterPosix.h"
+#include "support/FakeServices.h"
+#include "support/TestFiles.h"
+#include "ui/Application.h"
+#include "ui/Entry.h"
+#include "ui/SchedMain.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <sys/wait.h>
+
+using namespace vantle;
+using namespace vantle::test;
+
+class TSchedMainResultsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TTempDir> FDir;
+    std::unique_ptr<TFakeServices> FFake;
+    TPosixProgramStarter FStarter;
+    std::unique_ptr<TChildWatch> FWatch;
+
+    std::unique_ptr<TfmSchedMain> ShowWindow(const std::string& parms) {
+        WriteFile(FDir->File("vantle-scheduler.INI"),
+                  ScheduleText({{.Name = "Job", .Command = VANTLE_ENDHELPER, .Parms = parms}}));
+        TSchedMainServices services;
+        services.Scheduler = FFake->Services();
+        services.Scheduler.Starter = &FStarter;
+        services.ChildWatch = FWatch.get();
+        auto fm = std::make_unique<TfmSchedMain>(0, std::move(services));
+        fm->Timer1->stop();
+        fm->show();
+        return fm;
+    }
+
+    static QString Result(TfmSchedMain& fm) {
+        return QString::fromStdString(
+            fm.sgScheduleList->Model()->Text(0, TScheduleModel::colResult));
+    }
+
+    /// No child left, ended or running, without reaping one here.
+    static bool NoChildLeft() {
+        siginfo_t info{};
+        return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
+    }
+
+private slots:
+    void initTestCase() {
+        fmEntry = new TfmEntry;
+        FWatch = std::make_unique<TChildWatch>();
+    }
+    void cleanupTestCase() { delete fmEntry; }
+
+    void init() {
+        FDir = std::make_unique<TTempDir>();
+        FFake = std::make_unique<TFakeServices>();
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 30, 0));
+        FFake->ExecutablePath = FDir->File("vantle-scheduler");
+    }
+
+    void cleanup() {
+        delete TApplication::ErrorBox();
+        FFake.reset();
+        FDir.reset();
+    }
+
+    void endsReachTheGridAndTheLog_data() {
+        QTest::addColumn<QString>("parms");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("logLine");
+        QTest::newRow("exit 0") << "exit 0"
+                                << "Exited 0 after 0 s"
+                                << "Job ended with code 0 after 0 s";
+        QTest::newRow("exit 3") << "exit 3"
+                                << "Exited 3"
+                                << "Job ended with code 3 after 0 s";
+        QTest::newRow("signal") << "signal 15"
+                                << "Killed by signal 15"
+                                << "Job ended by signal 15 after 0 s";
+    }
+
+    void endsReachTheGridAndTheLog() {
+        QFETCH(QString, parms);
+        QFETCH(QString, result);
+        QFETCH(QString, logLine);
+        auto fm = ShowWindow(parms.toStdString());
+        fm->ExecuteNow1->trigger();
+        QTRY_COMPARE(Result(*fm), result);
+        QCOMPARE(FFake->LogLines.back(), logLine.toStdString());
+        QVERIFY(NoChildLeft());
+    }
+
+    void orphansAreReapedToo() {
+        auto fm = ShowWindow("orphan 200");
+        fm->ExecuteNow1->trigger();
+        QTRY_COMPARE(Result(*fm), QString("Exited 0 after 0 s"));
+        QTRY_VERIFY(NoChildLeft()); // the orphan ends later, and is reaped then
+    }
+};
+
+int main(int argc, char** argv) {
+    TChildWatch::BlockChildSignal(); // before the application starts any thread
+    TApplication app(argc, argv);
+    TSchedMainResultsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "SchedMainResultsTest.moc"
