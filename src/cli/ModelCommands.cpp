@@ -2,9 +2,9 @@
 #include "cli/Arguments.h"
 #include "cli/Check.h"
 #include "cli/Commands.h"
-#include "cli/NextDue.h"
 #include "platform/Clock.h"
 #include "platform/SysErrors.h"
+#include "sched/NextDue.h"
 #include "sched/SchedFile.h"
 #include "sched/SchedList.h"
 

@@ -1,10 +1,10 @@
-#include "cli/NextDue.h"
+#include "sched/NextDue.h"
 
 #include "sched/TimeField.h"
 
 #include <ctime>
 
-namespace vantle::cli {
+namespace vantle {
 
 namespace {
 
@@ -125,24 +125,41 @@ std::vector<TDateTime> TDueFinder::Next(TDateTime from, int count) const {
     // After a moment found, the next lies within one cycle of it; past that, only
     // daylight-saving gaps can have swallowed every candidate.
     std::int64_t lastDay = day.Number + DaysPer400Years;
+    std::vector<int> candidates; // minutes of the day, ascending
     for (; day.Number <= lastDay; day.Advance(), firstMinuteOfDay = 0) {
         if (!DayMatches(FTables, day))
             continue;
-        for (std::int32_t hour : FHours) {
-            if (hour * 60 + 59 < firstMinuteOfDay)
-                continue;
-            for (std::int32_t minute : FMinutes) {
-                int minuteOfDay = hour * 60 + minute;
-                if (minuteOfDay < firstMinuteOfDay || !LocalMinuteExists(day, hour, minute))
-                    continue;
-                moments.push_back(FromMSecs((day.Number * 1440 + minuteOfDay) * MSecsPerMinute));
-                if (static_cast<int>(moments.size()) == count)
-                    return moments;
-                lastDay = day.Number + DaysPer400Years;
+        candidates.clear();
+        for (std::int32_t hour : FHours)
+            for (std::int32_t minute : FMinutes)
+                if (hour * 60 + minute >= firstMinuteOfDay)
+                    candidates.push_back(hour * 60 + minute);
+        auto exists = [&day](int minuteOfDay) {
+            return LocalMinuteExists(day, minuteOfDay / 60, minuteOfDay % 60);
+        };
+        const std::size_t n = candidates.size();
+        for (std::size_t i = 0; i < n;) {
+            if (!exists(candidates[i])) {
+                // A daylight-saving gap is one stretch of the day, so the later candidates
+                // exist from some point on, if at all: ask the zone rules a few times
+                // rather than once per minute of the gap.
+                if (!exists(candidates[n - 1]))
+                    break;
+                std::size_t missing = i, present = n - 1;
+                while (present - missing > 1) {
+                    std::size_t middle = missing + (present - missing) / 2;
+                    (exists(candidates[middle]) ? present : missing) = middle;
+                }
+                i = present;
             }
+            moments.push_back(FromMSecs((day.Number * 1440 + candidates[i]) * MSecsPerMinute));
+            if (static_cast<int>(moments.size()) == count)
+                return moments;
+            lastDay = day.Number + DaysPer400Years;
+            ++i;
         }
     }
     return moments;
 }
 
-} // namespace vantle::cli
+} // namespace vantle

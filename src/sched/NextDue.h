@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace vantle::cli {
+namespace vantle {
 
 /// Which values each of the five fields matches, by the scheduler's own FieldMatches.
 struct TMatchTables {
@@ -43,4 +43,4 @@ private:
     bool FNeverDue = true;
 };
 
-} // namespace vantle::cli
+} // namespace vantle
