@@ -2,14 +2,21 @@
 #pragma once
 
 #include "sched/Schedule.h"
+#include "sched/TimeFieldInput.h"
 
 #include <QDialog>
 
 #include <array>
 #include <string>
 
+namespace vantle {
+class TClock;
+struct TFormatSettings;
+} // namespace vantle
+
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -19,6 +26,7 @@ class TfmEntry : public QDialog {
     Q_OBJECT
 public:
     explicit TfmEntry(QWidget* parent = nullptr);
+    ~TfmEntry() override;
 
     /// The presets of Add: "*" in the four time fields, any day, Direct Execute,
     /// Normal, active, everything else empty.
@@ -32,7 +40,14 @@ public:
     /// put there; otherwise the checked days "0,1,..." in ascending order.
     std::string WeekDaysText() const;
 
+    /// The clock and regional settings of the preview under the time fields; the
+    /// system's when not set. Neither is owned.
+    void SetPreviewServices(const vantle::TClock* clock, const vantle::TFormatSettings* settings);
+
     void setVisible(bool visible) override;
+    /// Ok: the time fields take their stored form, and an entry that can never be due
+    /// is saved only if the user says so.
+    void accept() override;
 
     QLineEdit* edName = nullptr;
     QTabWidget* PageControl1 = nullptr;
@@ -40,6 +55,8 @@ public:
     QLineEdit* edHours = nullptr;
     QLineEdit* edDays = nullptr;
     QLineEdit* edMonths = nullptr;
+    QLabel* lbNextRuns = nullptr;  // the next moments, or why there are none
+    QLabel* lbTimeNotes = nullptr; // how the rules read what is not a plain number
     QCheckBox* cbActive = nullptr;
     QCheckBox* cbAnyDay = nullptr;
     QCheckBox* cbSunday = nullptr;
@@ -68,12 +85,17 @@ private:
     void cbDayClick();
     void cbOpTypeChange();
     void edTimeFieldChange(QLineEdit* edit);
+    void edTimeFieldExit(QLineEdit* edit, vantle::TTimeFieldKind kind);
+    vantle::TSchedule TimesEntry() const; // the time fields as they would be stored
+    void UpdatePreview();
     TDayStates DayStates() const;
 
     std::array<QCheckBox*, 7> FDayBoxes{}; // Sunday first, the day's number is the index
     bool FUpdating = false;                // shared by the any-day and the day reaction
     std::string FStoredWeekDays = "*";
     TDayStates FShownDays{};
+    const vantle::TClock* FClock = nullptr;
+    const vantle::TFormatSettings* FFormatSettings = nullptr;
 };
 
 extern TfmEntry* fmEntry;
