@@ -105,12 +105,17 @@ TEST(TimePreviewTest, NeverWhenEveryMinuteFallsInTheDaylightSavingGap) {
         PreviewTimes(EntryWith("*", "2", "25-31", "3", "0"), At(2026, 12, 6, 12, 0), 3);
     TTimePreview nextHour =
         PreviewTimes(EntryWith("30", "3", "25-31", "3", "0"), At(2026, 12, 6, 12, 0), 1);
+    // Candidates on both sides of the gap: the ones inside it are skipped, not the rest.
+    TTimePreview around =
+        PreviewTimes(EntryWith("0,30", "1-3", "25-31", "3", "0"), At(2026, 12, 6, 12, 0), 3);
     setenv("TZ", saved.c_str(), 1);
     tzset();
     EXPECT_TRUE(preview.Next.empty());
     ASSERT_EQ(preview.Never.size(), 1u);
     EXPECT_NE(preview.Never.front().find("daylight saving"), std::string::npos);
     EXPECT_EQ(nextHour.Next, std::vector<TDateTime>{At(2027, 3, 28, 3, 30)});
+    EXPECT_EQ(around.Next, (std::vector<TDateTime>{At(2027, 3, 28, 1, 0), At(2027, 3, 28, 1, 30),
+                                                   At(2027, 3, 28, 3, 0)}));
 }
 
 } // namespace

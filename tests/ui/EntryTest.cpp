@@ -566,13 +566,17 @@ private slots:
         }
     }
 
-    void AltOPressesOk() {
+    void AltOPressesOkAndAltPOpensTheOperationPage() {
         TfmEntry dialog;
         dialog.SetNewEntry();
+        int page = -1;
         const int result = ExecWith(dialog, [&] {
             Activate(dialog);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::AltModifier);
+            page = dialog.PageControl1->currentIndex();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
         });
+        QCOMPARE(page, 1);
         QCOMPARE(result, int(QDialog::Accepted));
     }
 
