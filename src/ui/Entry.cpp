@@ -100,7 +100,7 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
 
     PageControl1 = new QTabWidget(this);
 
-    // Page "&Schedule": the four time fields, the active flag and the days of the week.
+    // Page "Schedu&le": the four time fields, the active flag and the days of the week.
     auto* schedulePage = new QWidget;
     edMinutes = new QLineEdit(schedulePage);
     edHours = new QLineEdit(schedulePage);
@@ -222,7 +222,7 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
     }
     PageControl1->addTab(operationPage, QStringLiteral("O&peration"));
 
-    // Page "Co&mment": free text, one comment line per text line.
+    // Page "Comm&ent": free text, one comment line per text line.
     auto* commentPage = new QWidget;
     memComment = new QPlainTextEdit(commentPage);
     memComment->setTabChangesFocus(true);
