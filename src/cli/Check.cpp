@@ -3,6 +3,7 @@
 #include "sched/NextDue.h"
 #include "sched/SchedFile.h"
 #include "sched/TimeField.h"
+#include "sched/TimePreview.h"
 
 #include <algorithm>
 #include <array>
@@ -13,12 +14,6 @@
 namespace vantle::cli {
 
 namespace {
-
-const std::array<TTimeFieldInfo, 5>& Fields = TimeFields;
-
-const std::string* FieldText(const TSchedule& entry, std::size_t i) {
-    return &TimeFieldText(entry, i);
-}
 
 std::string Quoted(std::string_view text) {
     // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "'" + text.
@@ -223,59 +218,6 @@ private:
                              std::to_string(kept));
     }
 
-    // Items that read as 0, and items after an empty one that are never looked at.
-    void CheckFieldItems(std::size_t line, const TTimeFieldInfo& field, std::string_view text,
-                         bool fieldMatchesSomething) {
-        if (text == "*" || text.empty())
-            return;
-        std::string prefix = std::string(field.Name) + " " + Quoted(text) + ": ";
-        std::size_t start = 0;
-        while (start < text.size()) {
-            std::size_t end = std::min(text.find(',', start), text.size());
-            std::string_view item = text.substr(start, end - start);
-            if (item.empty()) {
-                if (start + 1 >= text.size() ||
-                    text.substr(start + 1).find_first_not_of(',') == std::string_view::npos)
-                    return; // trailing commas only end the scan
-                Report(line, prefix + "the empty item stops the scan, so " +
-                                 Quoted(text.substr(start + 1)) + " after it is never looked at");
-                return;
-            }
-            std::size_t dash = item.find('-');
-            if (dash == std::string_view::npos) {
-                std::optional<std::int32_t> n = ReadInt(item);
-                if (!n)
-                    Report(line, prefix + "item " + Quoted(item) + " reads as 0" +
-                                     (item == "*" ? " (only a field that is just * means every "
-                                                    "value)"
-                                                  : ""));
-                else if (fieldMatchesSomething && (*n < field.Low || *n > field.High))
-                    Report(line, prefix + "item " + Quoted(item) + " matches no " + field.Unit);
-            } else {
-                std::string_view low = item.substr(0, dash);
-                std::string_view high = item.substr(dash + 1);
-                std::optional<std::int32_t> a = ReadInt(low);
-                std::optional<std::int32_t> b = ReadInt(high);
-                if (!a)
-                    Report(line, prefix + (low.empty() ? "the lower end of " + Quoted(item) +
-                                                             " is missing and reads as 0"
-                                                       : "the lower end " + Quoted(low) + " of " +
-                                                             Quoted(item) + " reads as 0"));
-                if (!b)
-                    Report(line, prefix + (high.empty() ? "the upper end of " + Quoted(item) +
-                                                              " is missing and reads as 0"
-                                                        : "the upper end " + Quoted(high) + " of " +
-                                                              Quoted(item) + " reads as 0"));
-                if (a && b && *a > *b)
-                    Report(line, prefix + "range " + Quoted(item) +
-                                     " matches nothing: ranges do not wrap around");
-                else if (a && b && fieldMatchesSomething && (*b < field.Low || *a > field.High))
-                    Report(line, prefix + "range " + Quoted(item) + " matches no " + field.Unit);
-            }
-            start = end + 1;
-        }
-    }
-
     void EndSection() {
         if (!FInSection)
             return;
@@ -293,17 +235,12 @@ private:
                                     "never due");
             return;
         }
-        TMatchTables tables = MatchTablesOf(FEntry);
-        const bool matchesAny[5] = {
-            std::any_of(tables.Minutes.begin(), tables.Minutes.end(), [](bool b) { return b; }),
-            std::any_of(tables.Hours.begin(), tables.Hours.end(), [](bool b) { return b; }),
-            std::any_of(tables.Days.begin(), tables.Days.end(), [](bool b) { return b; }),
-            std::any_of(tables.Months.begin(), tables.Months.end(), [](bool b) { return b; }),
-            std::any_of(tables.WeekDays.begin(), tables.WeekDays.end(), [](bool b) { return b; }),
-        };
-        for (std::size_t i = 0; i < Fields.size(); ++i)
-            CheckFieldItems(FTimeLine, Fields[i], *FieldText(FEntry, i), matchesAny[i]);
-        for (const std::string& reason : NeverDueReasons(FEntry))
+        TDueFinder finder(FEntry);
+        for (std::string& note : TimeFieldNotes(FEntry, finder.Tables()))
+            Report(FTimeLine, std::move(note));
+        if (!finder.NeverDue())
+            return;
+        for (const std::string& reason : NeverDueReasons(FEntry, finder.Tables()))
             Report(FTimeLine, "entry " + Quoted(name) + " is never due: " + reason);
     }
 

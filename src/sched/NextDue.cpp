@@ -72,30 +72,7 @@ template <std::size_t N> bool AnyOf(const std::array<bool, N>& table, std::size_
     return false;
 }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted.push_back('\'');
-    quoted.append(text);
-    quoted.push_back('\'');
-    return quoted;
-}
-
 } // namespace
-
-const std::array<TTimeFieldInfo, 5> TimeFields = {{
-    {"Minutes", "minute (0 to 59)", 0, 59},
-    {"Hours", "hour (0 to 23)", 0, 23},
-    {"Days", "day of the month (1 to 31)", 1, 31},
-    {"Months", "month (1 to 12)", 1, 12},
-    {"WeekDays", "day of the week (0 Sunday to 6 Saturday)", 0, 6},
-}};
-
-const std::string& TimeFieldText(const TSchedule& entry, std::size_t i) {
-    const std::string* texts[5] = {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months,
-                                   &entry.WeekDays};
-    return *texts[i];
-}
 
 TMatchTables MatchTablesOf(const TSchedule& entry) {
     TMatchTables tables;
@@ -150,21 +127,38 @@ std::vector<TDateTime> TDueFinder::Next(TDateTime from, int count) const {
     // After a moment found, the next lies within one cycle of it; past that, only
     // daylight-saving gaps can have swallowed every candidate.
     std::int64_t lastDay = day.Number + DaysPer400Years;
+    std::vector<int> candidates; // minutes of the day, ascending
     for (; day.Number <= lastDay; day.Advance(), firstMinuteOfDay = 0) {
         if (!DayMatches(FTables, day))
             continue;
-        for (std::int32_t hour : FHours) {
-            if (hour * 60 + 59 < firstMinuteOfDay)
-                continue;
-            for (std::int32_t minute : FMinutes) {
-                int minuteOfDay = hour * 60 + minute;
-                if (minuteOfDay < firstMinuteOfDay || !LocalMinuteExists(day, hour, minute))
-                    continue;
-                moments.push_back(FromMSecs((day.Number * 1440 + minuteOfDay) * MSecsPerMinute));
-                if (static_cast<int>(moments.size()) == count)
-                    return moments;
-                lastDay = day.Number + DaysPer400Years;
+        candidates.clear();
+        for (std::int32_t hour : FHours)
+            for (std::int32_t minute : FMinutes)
+                if (hour * 60 + minute >= firstMinuteOfDay)
+                    candidates.push_back(hour * 60 + minute);
+        auto exists = [&day](int minuteOfDay) {
+            return LocalMinuteExists(day, minuteOfDay / 60, minuteOfDay % 60);
+        };
+        const std::size_t n = candidates.size();
+        for (std::size_t i = 0; i < n;) {
+            if (!exists(candidates[i])) {
+                // A daylight-saving gap is one stretch of the day, so the later candidates
+                // exist from some point on, if at all: ask the zone rules a few times
+                // rather than once per minute of the gap.
+                if (!exists(candidates[n - 1]))
+                    break;
+                std::size_t missing = i, present = n - 1;
+                while (present - missing > 1) {
+                    std::size_t middle = missing + (present - missing) / 2;
+                    (exists(candidates[middle]) ? present : missing) = middle;
+                }
+                i = present;
             }
+            moments.push_back(FromMSecs((day.Number * 1440 + candidates[i]) * MSecsPerMinute));
+            if (static_cast<int>(moments.size()) == count)
+                return moments;
+            lastDay = day.Number + DaysPer400Years;
+            ++i;
         }
     }
     return moments;
@@ -172,29 +166,6 @@ std::vector<TDateTime> TDueFinder::Next(TDateTime from, int count) const {
 
 std::vector<TDateTime> NextDueMoments(const TSchedule& entry, TDateTime from, int count) {
     return TDueFinder(entry).Next(from, count);
-}
-
-std::vector<std::string> NeverDueReasons(const TSchedule& entry) {
-    TDueFinder finder(entry);
-    if (!finder.NeverDue())
-        return {};
-    const TMatchTables& tables = finder.Tables();
-    const bool matchesAny[5] = {AnyOf(tables.Minutes, 0), AnyOf(tables.Hours, 0),
-                                AnyOf(tables.Days, 1), AnyOf(tables.Months, 1),
-                                AnyOf(tables.WeekDays, 0)};
-    std::vector<std::string> reasons;
-    for (std::size_t i = 0; i < TimeFields.size(); ++i) {
-        const std::string& text = TimeFieldText(entry, i);
-        if (text.empty())
-            reasons.push_back(std::string("its ") + TimeFields[i].Name + " field is empty");
-        else if (!matchesAny[i])
-            reasons.push_back(std::string(TimeFields[i].Name) + " " + Quoted(text) +
-                              " matches no " + TimeFields[i].Unit);
-    }
-    if (reasons.empty())
-        reasons.push_back("no date has Days " + Quoted(entry.Days) + " in Months " +
-                          Quoted(entry.Months) + " on WeekDays " + Quoted(entry.WeekDays));
-    return reasons;
 }
 
 std::vector<TUpcomingRun> UpcomingRuns(const std::vector<const TSchedule*>& entries,

@@ -14,16 +14,6 @@
 
 namespace vantle {
 
-/// The five time fields in their order: name, what one value is, and its range.
-struct TTimeFieldInfo {
-    const char* Name;
-    const char* Unit;
-    std::int32_t Low, High;
-};
-extern const std::array<TTimeFieldInfo, 5> TimeFields;
-/// The text of time field `i` (0 Minutes .. 4 WeekDays).
-const std::string& TimeFieldText(const TSchedule& entry, std::size_t i);
-
 /// Which values each of the five fields matches, by the scheduler's own FieldMatches.
 struct TMatchTables {
     std::array<bool, 60> Minutes{};
@@ -59,10 +49,6 @@ private:
 /// The next `count` due moments of the time fields strictly after the minute of `from`
 /// (the Active flag aside); empty when the entry can never be due (NeverDueReasons says why).
 std::vector<TDateTime> NextDueMoments(const TSchedule& entry, TDateTime from, int count);
-
-/// Why the entry's time fields can never be due, one reason per field at fault (or one
-/// for the dates as a whole), worded as "is never due: ..." ends; empty when it can be.
-std::vector<std::string> NeverDueReasons(const TSchedule& entry);
 
 /// One run of an upcoming list: the local minute and the entry's place in the list.
 struct TUpcomingRun {

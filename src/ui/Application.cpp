@@ -55,8 +55,8 @@ void TApplication::ShowError(const QString& message) {
     FDroppedMessages = 0;
     // Shown without a nested event loop: the handler that failed returns at once, so
     // the timer that raised the error keeps firing while the box waits for the user.
-    auto* box = new QMessageBox(QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
-                                message, QMessageBox::Ok);
+    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Vantle Scheduler"), message,
+                                QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     FErrorBox = box;

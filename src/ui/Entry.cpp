@@ -1,9 +1,14 @@
 // The modal dialog that edits one schedule entry.
 #include "ui/Entry.h"
 
+#include "engine/DateTimeFormat.h"
+#include "engine/Scheduler.h"
+#include "platform/Clock.h"
 #include "sched/TimeField.h"
+#include "sched/TimePreview.h"
 #include "ui/About.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -12,10 +17,13 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStringList>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -46,6 +54,20 @@ QString LinesToText(const std::vector<std::string>& lines) {
     return text;
 }
 
+// Readable on a light and on a dark palette alike.
+QColor ErrorColour(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < 128 ? QColor(255, 120, 120)
+                                                             : QColor(180, 0, 0);
+}
+
+QString JoinLines(const std::vector<std::string>& lines, const char* separator) {
+    QStringList pieces;
+    for (const auto& line : lines) {
+        pieces.append(QString::fromStdString(line));
+    }
+    return pieces.join(QLatin1String(separator));
+}
+
 } // namespace
 
 TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
@@ -65,41 +87,69 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
 
     PageControl1 = new QTabWidget(this);
 
-    // Page "&Schedule": the four time fields, the active flag and the days of the week.
+    // Page "Schedu&le": the four time fields, the active flag and the days of the week.
     auto* schedulePage = new QWidget;
     edMinutes = new QLineEdit(schedulePage);
     edHours = new QLineEdit(schedulePage);
     edDays = new QLineEdit(schedulePage);
     edMonths = new QLineEdit(schedulePage);
-    cbActive = new QCheckBox(QStringLiteral("&Active"), schedulePage);
+    cbActive = new QCheckBox(QStringLiteral("Acti&ve"), schedulePage);
     auto* scheduleLayout = new QGridLayout(schedulePage);
-    const std::array<std::pair<QString, QLineEdit*>, 4> timeFields{{
-        {QStringLiteral("M&inutes:"), edMinutes},
-        {QStringLiteral("&Hours:"), edHours},
-        {QStringLiteral("&Days:"), edDays},
-        {QStringLiteral("M&onths:"), edMonths},
+    // Access keys are unique among the controls on screen together (the name, the tab
+    // bar, the page, Ok and Cancel); where two captions shared a letter, one marker moved.
+    struct TTimeEdit {
+        QString Caption;
+        QLineEdit* Edit;
+        vantle::TTimeFieldKind Kind;
+    };
+    const std::array<TTimeEdit, 4> timeFields{{
+        {QStringLiteral("M&inutes:"), edMinutes, vantle::TTimeFieldKind::Minutes},
+        {QStringLiteral("Hou&rs:"), edHours, vantle::TTimeFieldKind::Hours},
+        {QStringLiteral("&Days:"), edDays, vantle::TTimeFieldKind::Days},
+        {QStringLiteral("Month&s:"), edMonths, vantle::TTimeFieldKind::Months},
     }};
     for (int row = 0; row < int(timeFields.size()); ++row) {
-        auto [caption, edit] = timeFields[std::size_t(row)];
+        auto [caption, edit, kind] = timeFields[std::size_t(row)];
         edit->setFixedWidth(225);
         scheduleLayout->addWidget(BuddyLabel(caption, edit, schedulePage), row, 0);
         scheduleLayout->addWidget(edit, row, 1);
         connect(edit, &QLineEdit::textChanged, this, [this, edit] { edTimeFieldChange(edit); });
+        connect(edit, &QLineEdit::editingFinished, this,
+                [this, edit, kind = kind] { edTimeFieldExit(edit, kind); });
     }
     scheduleLayout->addWidget(cbActive, 0, 2, Qt::AlignRight);
     scheduleLayout->setColumnStretch(2, 1);
 
+    // The preview: when the entry runs next, or why it never does.
+    lbNextRuns = new QLabel(schedulePage);
+    lbNextRuns->setObjectName(QStringLiteral("lbNextRuns"));
+    lbNextRuns->setWordWrap(true);
+    lbTimeNotes = new QLabel(schedulePage);
+    lbTimeNotes->setObjectName(QStringLiteral("lbTimeNotes"));
+    lbTimeNotes->setWordWrap(true);
+    {
+        QPalette palette = lbTimeNotes->palette();
+        palette.setColor(QPalette::WindowText, ErrorColour(palette));
+        lbTimeNotes->setPalette(palette);
+    }
+    const int previewRow = int(timeFields.size());
+    scheduleLayout->addWidget(lbNextRuns, previewRow, 0, 1, 3);
+    scheduleLayout->addWidget(lbTimeNotes, previewRow + 1, 0, 1, 3);
+
     auto* dayGroup = new QGroupBox(QStringLiteral("Day of Wee&k"), schedulePage);
     auto* dayLayout = new QGridLayout(dayGroup);
-    cbAnyDay = new QCheckBox(QStringLiteral("&Any"), dayGroup);
+    cbAnyDay = new QCheckBox(QStringLiteral("An&y"), dayGroup);
     dayLayout->addWidget(cbAnyDay, 0, 0, 1, 2);
     const std::array<QString, 7> dayCaptions{
-        QStringLiteral("&Su"), QStringLiteral("&Mo"), QStringLiteral("&Tu"), QStringLiteral("&We"),
+        QStringLiteral("S&u"), QStringLiteral("&Mo"), QStringLiteral("&Tu"), QStringLiteral("&We"),
         QStringLiteral("T&h"), QStringLiteral("&Fr"), QStringLiteral("S&a")};
     for (std::size_t day = 0; day < FDayBoxes.size(); ++day) {
         FDayBoxes[day] = new QCheckBox(dayCaptions[day], dayGroup);
         dayLayout->addWidget(FDayBoxes[day], 1, int(day));
-        connect(FDayBoxes[day], &QCheckBox::toggled, this, [this] { cbDayClick(); });
+        connect(FDayBoxes[day], &QCheckBox::toggled, this, [this] {
+            cbDayClick();
+            UpdatePreview();
+        });
     }
     cbSunday = FDayBoxes[0];
     cbMonday = FDayBoxes[1];
@@ -108,10 +158,13 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
     cbThursday = FDayBoxes[4];
     cbFriday = FDayBoxes[5];
     cbSaturday = FDayBoxes[6];
-    connect(cbAnyDay, &QCheckBox::toggled, this, [this](bool checked) { cbAnyDayClick(checked); });
-    scheduleLayout->addWidget(dayGroup, int(timeFields.size()), 0, 1, 3);
-    scheduleLayout->setRowStretch(int(timeFields.size()) + 1, 1);
-    PageControl1->addTab(schedulePage, QStringLiteral("&Schedule"));
+    connect(cbAnyDay, &QCheckBox::toggled, this, [this](bool checked) {
+        cbAnyDayClick(checked);
+        UpdatePreview();
+    });
+    scheduleLayout->addWidget(dayGroup, previewRow + 2, 0, 1, 3);
+    scheduleLayout->setRowStretch(previewRow + 3, 1);
+    PageControl1->addTab(schedulePage, QStringLiteral("Schedu&le"));
 
     // Page "O&peration": what the entry runs.
     auto* operationPage = new QWidget;
@@ -156,14 +209,14 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
     }
     PageControl1->addTab(operationPage, QStringLiteral("O&peration"));
 
-    // Page "Co&mment": free text, one comment line per text line.
+    // Page "Comm&ent": free text, one comment line per text line.
     auto* commentPage = new QWidget;
     memComment = new QPlainTextEdit(commentPage);
     memComment->setTabChangesFocus(true);
     auto* commentLayout = new QVBoxLayout(commentPage);
     commentLayout->setContentsMargins(0, 0, 0, 0);
     commentLayout->addWidget(memComment);
-    PageControl1->addTab(commentPage, QStringLiteral("Co&mment"));
+    PageControl1->addTab(commentPage, QStringLiteral("Comm&ent"));
 
     // Bottom strip: the buttons.
     auto* bottomStrip = new QWidget(this);
@@ -188,17 +241,35 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
     mainLayout->addWidget(PageControl1, 1);
     mainLayout->addWidget(bottomStrip);
 
-    const std::initializer_list<QWidget*> tabOrder{
-        edName,     PageControl1, edMinutes,  edHours,  edDays,        edMonths,
-        cbActive,   cbAnyDay,     cbSunday,   cbMonday, cbTuesday,     cbWednesday,
-        cbThursday, cbFriday,     cbSaturday, cbOpType, cbWindowState, edCommand,
-        edParms,    edWorkDir,    memComment, btnOk,    btnCancel};
+    // The tab bar stands for the page control: ordering the page control itself would
+    // put the next control after the last control of its pages, which closes loops.
+    // The name comes again at the end, so Tab from Cancel goes round to it.
+    const std::initializer_list<QWidget*> tabOrder{edName,        PageControl1->tabBar(),
+                                                   edMinutes,     edHours,
+                                                   edDays,        edMonths,
+                                                   cbActive,      cbAnyDay,
+                                                   cbSunday,      cbMonday,
+                                                   cbTuesday,     cbWednesday,
+                                                   cbThursday,    cbFriday,
+                                                   cbSaturday,    cbOpType,
+                                                   cbWindowState, edCommand,
+                                                   edParms,       edWorkDir,
+                                                   memComment,    btnOk,
+                                                   btnCancel,     edName};
     QWidget* previous = nullptr;
     for (QWidget* widget : tabOrder) {
         if (previous != nullptr) {
             setTabOrder(previous, widget);
         }
         previous = widget;
+    }
+}
+
+TfmEntry::~TfmEntry() {
+    // Destroying the children moves the focus, and a time field that loses it would
+    // convert its text and update a preview that is already gone.
+    for (QLineEdit* edit : {edMinutes, edHours, edDays, edMonths}) {
+        disconnect(edit, nullptr, this, nullptr);
     }
 }
 
@@ -219,6 +290,7 @@ void TfmEntry::SetNewEntry() {
     FKept.Clear();
     FStoredWeekDays = "*";
     FShownDays = DayStates();
+    UpdatePreview();
 }
 
 void TfmEntry::SetEntry(const vantle::TSchedule& entry) {
@@ -251,6 +323,7 @@ void TfmEntry::SetEntry(const vantle::TSchedule& entry) {
     FKept.RememberLines(memComment, memComment->toPlainText(), entry.Comment);
     FStoredWeekDays = entry.WeekDays;
     FShownDays = DayStates();
+    UpdatePreview();
 }
 
 vantle::TSchedule TfmEntry::GetEntry() const {
@@ -293,6 +366,30 @@ std::string TfmEntry::WeekDaysText() const {
         }
     }
     return text;
+}
+
+void TfmEntry::SetPreviewServices(const vantle::TClock* clock,
+                                  const vantle::TFormatSettings* settings) {
+    FClock = clock;
+    FFormatSettings = settings;
+    UpdatePreview();
+}
+
+void TfmEntry::accept() {
+    // Enter in a time field closes the dialog without the field losing focus.
+    edTimeFieldExit(edMinutes, vantle::TTimeFieldKind::Minutes);
+    edTimeFieldExit(edHours, vantle::TTimeFieldKind::Hours);
+    edTimeFieldExit(edDays, vantle::TTimeFieldKind::Days);
+    edTimeFieldExit(edMonths, vantle::TTimeFieldKind::Months);
+    const vantle::TClock& clock = FClock != nullptr ? *FClock : vantle::SystemClock();
+    if (vantle::PreviewTimes(TimesEntry(), clock.Now(), 1).Next.empty() &&
+        QMessageBox::question(this, QStringLiteral("Scheduler"),
+                              QStringLiteral("This entry will never run. Save it anyway?"),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    QDialog::accept();
 }
 
 void TfmEntry::setVisible(bool visible) {
@@ -349,14 +446,18 @@ void TfmEntry::edTimeFieldChange(QLineEdit* edit) {
     int newCaret = 0; // the caret less what is dropped before it
     for (int i = 0; i < text.size(); ++i) {
         const QChar ch = text[i];
-        if (ch == QLatin1Char('*')) {
+        const bool stepStart = i + 1 < text.size() && text[i + 1] == QLatin1Char('/');
+        if (ch == QLatin1Char('*') && !stepStart) {
             // A star stands alone: everything else goes, and the caret stays on its side.
             filtered = QStringLiteral("*");
             newCaret = i < caret ? 1 : 0;
             break;
         }
+        // Letters and "/" stay for the names and steps that leaving the field converts.
         if ((ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char(',') ||
-            ch == QLatin1Char('-')) {
+            ch == QLatin1Char('-') || ch == QLatin1Char('/') || ch == QLatin1Char('*') ||
+            (ch >= QLatin1Char('a') && ch <= QLatin1Char('z')) ||
+            (ch >= QLatin1Char('A') && ch <= QLatin1Char('Z'))) {
             filtered += ch;
             if (i < caret) {
                 ++newCaret;
@@ -366,7 +467,61 @@ void TfmEntry::edTimeFieldChange(QLineEdit* edit) {
     if (filtered != text) {
         edit->setText(filtered); // runs the filter once more, which finds nothing to drop
         edit->setCursorPosition(newCaret);
+        return;
     }
+    UpdatePreview();
+}
+
+void TfmEntry::edTimeFieldExit(QLineEdit* edit, vantle::TTimeFieldKind kind) {
+    const std::string text = edit->text().toStdString();
+    const std::string stored = vantle::ToStoredTimeField(kind, text);
+    if (stored != text) {
+        edit->setText(QString::fromStdString(stored));
+    }
+}
+
+vantle::TSchedule TfmEntry::TimesEntry() const {
+    using vantle::ToStoredTimeField;
+    using vantle::TTimeFieldKind;
+    vantle::TSchedule entry;
+    entry.Minutes = ToStoredTimeField(TTimeFieldKind::Minutes, edMinutes->text().toStdString());
+    entry.Hours = ToStoredTimeField(TTimeFieldKind::Hours, edHours->text().toStdString());
+    entry.Days = ToStoredTimeField(TTimeFieldKind::Days, edDays->text().toStdString());
+    entry.Months = ToStoredTimeField(TTimeFieldKind::Months, edMonths->text().toStdString());
+    entry.WeekDays = WeekDaysText();
+    return entry;
+}
+
+void TfmEntry::UpdatePreview() {
+    if (lbNextRuns == nullptr || FUpdating) {
+        return; // still being built, or the day boxes are halfway through a change
+    }
+    const vantle::TClock& clock = FClock != nullptr ? *FClock : vantle::SystemClock();
+    const vantle::TFormatSettings& settings =
+        FFormatSettings != nullptr ? *FFormatSettings : vantle::SystemFormatSettings();
+    const vantle::TTimePreview preview = vantle::PreviewTimes(TimesEntry(), clock.Now(), 3);
+    QPalette palette = lbNextRuns->palette();
+    palette.setColor(QPalette::WindowText,
+                     preview.Next.empty()
+                         ? ErrorColour(palette)
+                         : QApplication::palette(lbNextRuns).color(QPalette::WindowText));
+    lbNextRuns->setPalette(palette);
+    if (preview.Next.empty()) {
+        lbNextRuns->setText(QStringLiteral("Never runs: ") + JoinLines(preview.Never, "; "));
+    } else {
+        // The year once, and again only where it changes.
+        QStringList moments;
+        int shownYear = 0;
+        for (vantle::TDateTime moment : preview.Next) {
+            const int year = vantle::DecodeDate(moment).Year;
+            moments.append(QString::fromStdString(vantle::FormatDateTime(
+                year == shownYear ? "ddd d mmm hh:nn" : "ddd d mmm yyyy hh:nn", moment, settings)));
+            shownYear = year;
+        }
+        lbNextRuns->setText(QStringLiteral("Next: ") + moments.join(QStringLiteral(", ")));
+    }
+    lbTimeNotes->setText(JoinLines(preview.Notes, "\n"));
+    lbTimeNotes->setVisible(!preview.Notes.empty());
 }
 
 TfmEntry::TDayStates TfmEntry::DayStates() const {

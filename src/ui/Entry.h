@@ -2,6 +2,7 @@
 #pragma once
 
 #include "sched/Schedule.h"
+#include "sched/TimeFieldInput.h"
 #include "ui/TextBytes.h"
 
 #include <QDialog>
@@ -9,8 +10,14 @@
 #include <array>
 #include <string>
 
+namespace vantle {
+class TClock;
+struct TFormatSettings;
+} // namespace vantle
+
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -20,6 +27,7 @@ class TfmEntry : public QDialog {
     Q_OBJECT
 public:
     explicit TfmEntry(QWidget* parent = nullptr);
+    ~TfmEntry() override;
 
     /// The presets of Add: "*" in the four time fields, any day, Direct Execute,
     /// Normal, active, everything else empty.
@@ -33,7 +41,14 @@ public:
     /// put there; otherwise the checked days "0,1,..." in ascending order.
     std::string WeekDaysText() const;
 
+    /// The clock and regional settings of the preview under the time fields; the
+    /// system's when not set. Neither is owned.
+    void SetPreviewServices(const vantle::TClock* clock, const vantle::TFormatSettings* settings);
+
     void setVisible(bool visible) override;
+    /// Ok: the time fields take their stored form, and an entry that can never be due
+    /// is saved only if the user says so.
+    void accept() override;
 
     QLineEdit* edName = nullptr;
     QTabWidget* PageControl1 = nullptr;
@@ -41,6 +56,8 @@ public:
     QLineEdit* edHours = nullptr;
     QLineEdit* edDays = nullptr;
     QLineEdit* edMonths = nullptr;
+    QLabel* lbNextRuns = nullptr;  // the next moments, or why there are none
+    QLabel* lbTimeNotes = nullptr; // how the rules read what is not a plain number
     QCheckBox* cbActive = nullptr;
     QCheckBox* cbAnyDay = nullptr;
     QCheckBox* cbSunday = nullptr;
@@ -69,6 +86,9 @@ private:
     void cbDayClick();
     void cbOpTypeChange();
     void edTimeFieldChange(QLineEdit* edit);
+    void edTimeFieldExit(QLineEdit* edit, vantle::TTimeFieldKind kind);
+    vantle::TSchedule TimesEntry() const; // the time fields as they would be stored
+    void UpdatePreview();
     TDayStates DayStates() const;
 
     std::array<QCheckBox*, 7> FDayBoxes{}; // Sunday first, the day's number is the index
@@ -76,6 +96,8 @@ private:
     std::string FStoredWeekDays = "*";
     TDayStates FShownDays{};
     TKeptBytes FKept; // the bytes behind the free-text fields SetEntry filled
+    const vantle::TClock* FClock = nullptr;
+    const vantle::TFormatSettings* FFormatSettings = nullptr;
 };
 
 extern TfmEntry* fmEntry;

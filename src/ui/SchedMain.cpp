@@ -151,7 +151,7 @@ void TfmSchedMain::CreateMenu() {
     Save1->setEnabled(false); // nothing to save until the list says otherwise
     Refresh1 = item(File1, "Refresh1", "Re&fresh", {}, &TfmSchedMain::Refresh1Click);
     N2 = separator(File1, "N2");
-    ResetLog1 = item(File1, "ResetLog1", "&Reset Log", {}, &TfmSchedMain::ResetLog1Click);
+    ResetLog1 = item(File1, "ResetLog1", "Reset &Log", {}, &TfmSchedMain::ResetLog1Click);
     N4 = separator(File1, "N4");
     Exit1 = item(File1, "Exit1", "E&xit", {}, &TfmSchedMain::Exit1Click);
 
@@ -402,7 +402,14 @@ void TfmSchedMain::UpdateSaveItem() {
 // ---- File menu
 
 void TfmSchedMain::Run1Click() {
-    Scheduler->SetEnabled(Run1->isChecked());
+    // The scheduler takes its new state before it logs it, so the status bar shows the
+    // state even when the log line cannot be written.
+    try {
+        Scheduler->SetEnabled(Run1->isChecked());
+    } catch (...) {
+        UpdateStatusBar();
+        throw;
+    }
     UpdateStatusBar();
 }
 

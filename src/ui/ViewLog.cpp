@@ -107,6 +107,13 @@ void TfmViewLog::showEvent(QShowEvent* event) {
     }
 }
 
+void TfmViewLog::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        MoveToEnd();
+    }
+}
+
 void TfmViewLog::keyPressEvent(QKeyEvent* event) {
     // The one button is the cancel button too: Esc closes with OK.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {

@@ -31,6 +31,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override; // scrolls to the end
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override; // back to the end on every activation
 
 private:
     void MoveToEnd();

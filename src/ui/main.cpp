@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     const int argumentCount = argc - 1;
 
     TApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Vantle Scheduler"));
+    // No application display name: the platform would append it to every caption.
     QApplication::setWindowIcon(VantleIcon());
     // The program ends when the main window agrees to close, not when the last window
     // goes: an error box may still be open.

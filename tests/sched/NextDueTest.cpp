@@ -25,30 +25,6 @@ TDateTime At(int year, int month, int day, int hour, int minute) {
     return EncodeDate(year, month, day) + EncodeTime(hour, minute, 0, 0);
 }
 
-struct TReasonCase {
-    TSchedule Entry;
-    std::vector<std::string> Reasons;
-};
-
-class NeverDueReasonsTest : public ::testing::TestWithParam<TReasonCase> {};
-
-TEST_P(NeverDueReasonsTest, NamesTheFieldAtFault) {
-    EXPECT_EQ(NeverDueReasons(GetParam().Entry), GetParam().Reasons);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, NeverDueReasonsTest,
-    ::testing::Values(TReasonCase{Entry("e", "0", "2", "*", "*", "*"), {}},
-                      TReasonCase{Entry("e", "995", "25", "*", "*", "*"),
-                                  {"Minutes '995' matches no minute (0 to 59)",
-                                   "Hours '25' matches no hour (0 to 23)"}},
-                      TReasonCase{Entry("e", "", "*", "*", "*", "*"),
-                                  {"its Minutes field is empty"}},
-                      TReasonCase{Entry("e", "0", "0", "31-40", "13", "*"),
-                                  {"Months '13' matches no month (1 to 12)"}},
-                      TReasonCase{Entry("e", "0", "0", "30", "2", "*"),
-                                  {"no date has Days '30' in Months '2' on WeekDays '*'"}}));
-
 TEST(NextDueMomentsTest, CountsFromTheMinuteAfterAndIgnoresTheActiveFlag) {
     TSchedule nightly = Entry("n", "30", "2", "*", "*", "*", false);
     EXPECT_EQ(NextDueMoments(nightly, At(2026, 12, 6, 2, 30) + EncodeTime(0, 0, 40, 0), 2),

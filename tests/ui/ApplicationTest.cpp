@@ -34,6 +34,8 @@ private slots:
         QMessageBox* box = TApplication::ErrorBox();
         QVERIFY(box != nullptr && box->isVisible());
         QCOMPARE(box->text(), QString("Disk full"));
+        // The program's own title, whatever the platform knows the application as.
+        QCOMPARE(box->windowTitle(), QString("Vantle Scheduler"));
         QCOMPARE(box->icon(), QMessageBox::Critical);
         QCOMPARE(box->windowModality(), Qt::ApplicationModal);
         QVERIFY(box->detailedText().isEmpty());

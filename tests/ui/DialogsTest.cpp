@@ -3,6 +3,7 @@
 #include "ui/About.h"
 #include "ui/ViewLog.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -84,6 +85,29 @@ private slots:
         const int lastLineStart = count == 0 ? 0 : int(text.lastIndexOf(QLatin1Char('\n')) + 1);
         QCOMPARE(state.selectionStart, lastLineStart + column);
         QCOMPARE(state.selectionEnd, std::min(lastLineStart + column + 1, int(text.size())));
+        QVERIFY(state.lastLineVisible);
+    }
+
+    void ViewerGoesToTheEndEachTimeItBecomesActive() {
+        TfmViewLog viewer;
+        viewer.SetLines(LogLines(2000, "2026.01.02 03.04.05:Log file reset"));
+        QWidget other;
+        TViewState state;
+        const int result = ExecWith(viewer, [&] {
+            QTest::qWait(50);
+            viewer.memLog->moveCursor(QTextCursor::Start);
+            viewer.memLog->verticalScrollBar()->setValue(0);
+            other.show();
+            QApplication::setActiveWindow(&other);
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+            QApplication::setActiveWindow(&viewer);
+            QVERIFY(QTest::qWaitForWindowActive(&viewer));
+            state = ViewState(viewer);
+            viewer.btnOk->click();
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(state.verticalMaximum > 0);
+        QCOMPARE(state.vertical, state.verticalMaximum);
         QVERIFY(state.lastLineVisible);
     }
 

@@ -1,18 +1,26 @@
 // The entry dialog driven as the user drives it: keys, clipboard, clicks, OK and Cancel.
 #include "ui/Entry.h"
+#include "platform/FormatSettings.h"
+#include "support/FakeClock.h"
 #include "support/ModalDriver.h"
 #include "support/TestFiles.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QGuiApplication>
+#include <QHash>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 
@@ -42,6 +50,43 @@ vantle::TSchedule SampleEntry(const std::string& weekDays) {
     return entry;
 }
 
+// Answers the question box that opens next, if one does, with `button`, and keeps what
+// it asked.
+void AnswerQuestion(QMessageBox::StandardButton button, QString* asked = nullptr) {
+    QTimer::singleShot(0, [button, asked] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        if (asked != nullptr) {
+            *asked = box->windowTitle() + QLatin1Char('|') + box->text();
+        }
+        box->button(button)->click();
+    });
+}
+
+// The access key of a caption: the letter after a single "&".
+QChar AccessKey(const QString& caption) {
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&')) {
+            if (caption[i + 1] != QLatin1Char('&')) {
+                return caption[i + 1].toUpper();
+            }
+            ++i;
+        }
+    }
+    return {};
+}
+
+// Focus moves, and leaves a field, only in the active window.
+void Activate(QWidget& window) {
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
+// Sunday 6 December 2026, noon.
+const vantle::TDateTime PreviewNow = 46362.5;
+
 } // namespace
 
 class TEntryTest : public QObject {
@@ -60,14 +105,17 @@ private slots:
         };
         row("list typed", "", 0, false, "1,5-9", "1,5-9", 5);
         row("space typed", "", 0, false, "1, 5", "1,5", 3);
-        row("letter typed", "", 0, false, "a", "", 0);
+        row("letter typed", "", 0, false, "a", "a", 1);
+        row("blank and dot typed", "", 0, false, "1 .2", "12", 2);
         row("digit after star", "*", 1, false, "3", "*", 1);
         row("digit before star", "*", 0, false, "3", "*", 0);
         row("star typed mid-list", "1,2", 1, false, "*", "*", 1);
-        row("letter typed mid-list", "12", 1, false, "x", "12", 1);
+        row("letter typed mid-list", "12", 1, false, "x", "1x2", 2);
+        row("step typed after a star", "*", 1, false, "/5", "*/5", 3);
+        row("star typed before a step", "*/5", 0, false, "*", "*", 1);
         row("list with star pasted", "", 0, true, "10,*,20", "*", 1);
-        row("step pasted", "", 0, true, "*/5", "*", 1);
-        row("range step pasted", "", 0, true, "0-59/15", "0-5915", 6);
+        row("step pasted", "", 0, true, "*/5", "*/5", 3);
+        row("range step pasted", "", 0, true, "0-59/15", "0-59/15", 7);
         row("junk pasted mid-list", "1,9", 2, true, " 3 ,", "1,3,9", 4);
     }
 
@@ -157,6 +205,7 @@ private slots:
         QString shown;
         const int result = ExecWith(dialog, [&] {
             shown = ShownDays(dialog);
+            AnswerQuestion(QMessageBox::Yes); // asked when no day is left
             QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
         });
         QCOMPARE(result, int(QDialog::Accepted));
@@ -194,6 +243,9 @@ private slots:
                                      ? dialog.cbAnyDay
                                      : DayBoxes(dialog)[std::size_t(click.digitValue())];
                 QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+            }
+            if (stored.isEmpty()) {
+                AnswerQuestion(QMessageBox::Yes); // no day: it never runs
             }
             dialog.btnOk->click();
         });
@@ -256,6 +308,276 @@ private slots:
         QCOMPARE(enabledBefore, 0);
         QCOMPARE(enabledAfter, 4);
         QCOMPARE(dialog.edParms->text(), QString::fromStdString(expected.Parms));
+    }
+
+    void LeavingAFieldStoresItsCronForm_data() {
+        QTest::addColumn<int>("field"); // 0 Minutes .. 3 Months
+        QTest::addColumn<bool>("paste");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        auto row = [](const char* name, int field, bool paste, const char* typed,
+                      const char* stored) {
+            QTest::newRow(name) << field << paste << typed << stored;
+        };
+        row("every five minutes", 0, false, "*/5", "0,5,10,15,20,25,30,35,40,45,50,55");
+        row("pasted range step", 0, true, "0-59/15", "0,15,30,45");
+        row("range step", 0, false, "10-20/5", "10,15,20");
+        row("every six hours", 1, false, "*/6", "0,6,12,18");
+        row("every tenth day", 2, false, "*/10", "1,11,21,31");
+        row("month name", 3, false, "jan", "1");
+        row("month names in any case", 3, false, "JUN-Aug", "6-8");
+        row("word that is no number stays", 1, false, "3O", "3O");
+        row("day name in Hours stays", 1, false, "mon", "mon");
+    }
+
+    void LeavingAFieldStoresItsCronForm() {
+        QFETCH(int, field);
+        QFETCH(bool, paste);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+
+        TfmEntry dialog;
+        dialog.SetNewEntry();
+        QLineEdit* edit =
+            std::array{dialog.edMinutes, dialog.edHours, dialog.edDays, dialog.edMonths}[field];
+        QString shownBeforeLeaving;
+        const int result = ExecWith(dialog, [&] {
+            Activate(dialog);
+            edit->setFocus();
+            edit->clear();
+            if (paste) {
+                QGuiApplication::clipboard()->setText(typed);
+                QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+            } else {
+                QTest::keyClicks(edit, typed);
+            }
+            shownBeforeLeaving = edit->text();
+            QTest::keyClick(edit, Qt::Key_Tab);
+            QCOMPARE(edit->text(), stored);
+            dialog.reject();
+        });
+        QCOMPARE(result, int(QDialog::Rejected));
+        QCOMPARE(shownBeforeLeaving, typed);
+    }
+
+    void EnterStoresTheCronFormWithoutLeavingTheField() {
+        TfmEntry dialog;
+        dialog.SetNewEntry();
+        const int result = ExecWith(dialog, [&] {
+            dialog.edMinutes->setFocus();
+            dialog.edMinutes->clear();
+            QTest::keyClicks(dialog.edMinutes, "*/15");
+            QTest::keyClick(dialog.edMinutes, Qt::Key_Return);
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(dialog.GetEntry().Minutes, std::string("0,15,30,45"));
+    }
+
+    void PreviewAnswersWhenItRuns_data() {
+        QTest::addColumn<QString>("time"); // as the schedule file writes it
+        QTest::addColumn<QString>("preview");
+        QTest::addColumn<QString>("notes");
+        QTest::addColumn<bool>("never");
+        auto row = [](const char* name, const char* time, const char* preview, const char* notes,
+                      bool never) { QTest::newRow(name) << time << preview << notes << never; };
+        row("nightly", "30 2 * * *", "Next: Mon 7 Dec 2026 02:30, Tue 8 Dec 02:30, Wed 9 Dec 02:30",
+            "", false);
+        row("over the new year", "0 9 1 * *",
+            "Next: Fri 1 Jan 2027 09:00, Mon 1 Feb 09:00, Mon 1 Mar 09:00", "", false);
+        row("leap days", "0 0 29 2 *",
+            "Next: Tue 29 Feb 2028 00:00, Sun 29 Feb 2032 00:00, Fri 29 Feb 2036 00:00", "", false);
+        row("a word reads as midnight", "0 3O * * *",
+            "Next: Mon 7 Dec 2026 00:00, Tue 8 Dec 00:00, Wed 9 Dec 00:00",
+            "Hours '3O': item '3O' reads as 0", false);
+        row("minute out of range", "995 * * * *",
+            "Never runs: Minutes '995' matches no minute (0 to 59)", "", true);
+        row("hour out of range", "0 25 * * *", "Never runs: Hours '25' matches no hour (0 to 23)",
+            "", true);
+        row("days beyond the month", "0 0 31-40 2 *",
+            "Never runs: no date has Days '31-40' in Months '2' on WeekDays '*'", "", true);
+        row("month out of range", "0 0 1 13 *",
+            "Never runs: Months '13' matches no month (1 to 12)", "", true);
+        row("no day of the week", "0 0 * * ", "Never runs: its WeekDays field is empty", "", true);
+    }
+
+    void PreviewAnswersWhenItRuns() {
+        QFETCH(QString, time);
+        QFETCH(QString, preview);
+        QFETCH(QString, notes);
+        QFETCH(bool, never);
+
+        vantle::test::TFakeClock clock(PreviewNow);
+        const vantle::TFormatSettings settings = vantle::FixedFormatSettings();
+        TfmEntry dialog;
+        dialog.SetPreviewServices(&clock, &settings);
+        dialog.SetEntry(
+            *vantle::test::EntryOf({"Entry", time.toStdString(), true, vantle::ctDirectExecute,
+                                    vantle::wsNormal, "true", "", ""}));
+        QCOMPARE(dialog.lbNextRuns->text(), preview);
+        QCOMPARE(dialog.lbTimeNotes->text(), notes);
+        QCOMPARE(dialog.lbTimeNotes->isVisibleTo(&dialog), !notes.isEmpty());
+        const QColor normal = QApplication::palette(dialog.lbNextRuns).color(QPalette::WindowText);
+        QCOMPARE(dialog.lbNextRuns->palette().color(QPalette::WindowText) != normal, never);
+    }
+
+    void PreviewFollowsTheKeysAndTheDayBoxes() {
+        vantle::test::TFakeClock clock(PreviewNow);
+        const vantle::TFormatSettings settings = vantle::FixedFormatSettings();
+        TfmEntry dialog;
+        dialog.SetPreviewServices(&clock, &settings);
+        dialog.SetNewEntry();
+        QStringList seen;
+        const int result = ExecWith(dialog, [&] {
+            Activate(dialog);
+            dialog.edMinutes->setFocus();
+            dialog.edMinutes->clear();
+            QTest::keyClicks(dialog.edMinutes, "*/30");
+            seen << dialog.lbNextRuns->text();
+            dialog.edHours->setFocus();
+            dialog.edHours->clear();
+            QTest::keyClicks(dialog.edHours, "2");
+            seen << dialog.lbNextRuns->text();
+            QTest::keyClicks(dialog.edHours, "5");
+            seen << dialog.lbNextRuns->text();
+            QTest::keyClick(dialog.edHours, Qt::Key_Backspace);
+            dialog.cbAnyDay->click(); // no day
+            seen << dialog.lbNextRuns->text();
+            dialog.cbFriday->click();
+            seen << dialog.lbNextRuns->text();
+            dialog.reject();
+        });
+        QCOMPARE(result, int(QDialog::Rejected));
+        QCOMPARE(seen, (QStringList{
+                           "Next: Sun 6 Dec 2026 12:30, Sun 6 Dec 13:00, Sun 6 Dec 13:30",
+                           "Next: Mon 7 Dec 2026 02:00, Mon 7 Dec 02:30, Tue 8 Dec 02:00",
+                           "Never runs: Hours '25' matches no hour (0 to 23)",
+                           "Never runs: its WeekDays field is empty",
+                           "Next: Fri 11 Dec 2026 02:00, Fri 11 Dec 02:30, Fri 18 Dec 02:00",
+                       }));
+    }
+
+    void OkOnAnEntryThatNeverRunsAsksFirst() {
+        vantle::test::TFakeClock clock(PreviewNow);
+        TfmEntry dialog;
+        dialog.SetPreviewServices(&clock, nullptr);
+        dialog.SetNewEntry();
+        dialog.edHours->setText(QStringLiteral("25"));
+        QString asked;
+        bool openAfterNo = false;
+        const int result = ExecWith(dialog, [&] {
+            AnswerQuestion(QMessageBox::No, &asked);
+            dialog.btnOk->click();
+            openAfterNo = dialog.isVisible();
+            AnswerQuestion(QMessageBox::Yes);
+            dialog.btnOk->click();
+        });
+        QCOMPARE(asked, QStringLiteral("Scheduler|This entry will never run. Save it anyway?"));
+        QVERIFY(openAfterNo);
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(dialog.GetEntry().Hours, std::string("25"));
+    }
+
+    void TabVisitsEveryControlInTheDesignedOrder_data() {
+        QTest::addColumn<int>("page");
+        QTest::newRow("Schedule") << 0;
+        QTest::newRow("Operation") << 1;
+        QTest::newRow("Comment") << 2;
+    }
+
+    void TabVisitsEveryControlInTheDesignedOrder() {
+        QFETCH(int, page);
+        TfmEntry dialog;
+        dialog.SetNewEntry();
+        dialog.cbOpType->setCurrentIndex(vantle::ctDirectExecute);
+        QWidget* tabBar = dialog.PageControl1->tabBar();
+        const std::vector<std::vector<QWidget*>> pages{
+            {dialog.edMinutes, dialog.edHours, dialog.edDays, dialog.edMonths, dialog.cbActive,
+             dialog.cbAnyDay, dialog.cbSunday, dialog.cbMonday, dialog.cbTuesday,
+             dialog.cbWednesday, dialog.cbThursday, dialog.cbFriday, dialog.cbSaturday},
+            {dialog.cbOpType, dialog.cbWindowState, dialog.edCommand, dialog.edParms,
+             dialog.edWorkDir},
+            {dialog.memComment}};
+        std::vector<QWidget*> expected{dialog.edName, tabBar};
+        expected.insert(expected.end(), pages[std::size_t(page)].begin(),
+                        pages[std::size_t(page)].end());
+        expected.insert(expected.end(), {dialog.btnOk, dialog.btnCancel, dialog.edName});
+
+        std::vector<QWidget*> forward;
+        std::vector<QWidget*> backward;
+        const int result = ExecWith(dialog, [&] {
+            Activate(dialog);
+            dialog.PageControl1->setCurrentIndex(page);
+            dialog.edName->setFocus();
+            forward.push_back(QApplication::focusWidget());
+            for (std::size_t i = 1; i < expected.size(); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                forward.push_back(QApplication::focusWidget());
+            }
+            backward.push_back(QApplication::focusWidget());
+            for (std::size_t i = 1; i < expected.size(); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+                backward.push_back(QApplication::focusWidget());
+            }
+            dialog.reject();
+        });
+        QCOMPARE(result, int(QDialog::Rejected));
+        QCOMPARE(forward, expected);
+        std::reverse(expected.begin(), expected.end());
+        QCOMPARE(backward, expected);
+    }
+
+    void AccessKeysAreUniqueOnEveryPage() {
+        TfmEntry dialog;
+        dialog.SetNewEntry();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (int page = 0; page < dialog.PageControl1->count(); ++page) {
+            dialog.PageControl1->setCurrentIndex(page);
+            QStringList captions;
+            for (int tab = 0; tab < dialog.PageControl1->count(); ++tab) {
+                captions << dialog.PageControl1->tabText(tab);
+            }
+            for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+                if (!widget->isVisible()) {
+                    continue;
+                }
+                if (auto* label = qobject_cast<QLabel*>(widget); label && label->buddy()) {
+                    captions << label->text();
+                } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+                    captions << button->text();
+                } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+                    captions << group->title();
+                }
+            }
+            QHash<QChar, QString> owner;
+            for (const QString& caption : captions) {
+                const QChar key = AccessKey(caption);
+                if (key.isNull()) {
+                    continue;
+                }
+                QVERIFY2(
+                    !owner.contains(key),
+                    qPrintable(
+                        QStringLiteral("%1 and %2 share Alt+%3").arg(owner[key], caption, key)));
+                owner[key] = caption;
+            }
+            QCOMPARE(owner.value(QLatin1Char('O')), QStringLiteral("&Ok"));
+            QCOMPARE(owner.value(QLatin1Char('C')), QStringLiteral("&Cancel"));
+        }
+    }
+
+    void AltOPressesOkAndAltPOpensTheOperationPage() {
+        TfmEntry dialog;
+        dialog.SetNewEntry();
+        int page = -1;
+        const int result = ExecWith(dialog, [&] {
+            Activate(dialog);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::AltModifier);
+            page = dialog.PageControl1->currentIndex();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
+        });
+        QCOMPARE(page, 1);
+        QCOMPARE(result, int(QDialog::Accepted));
     }
 
     void ActivationShowsFirstPageWithFocusInName() {

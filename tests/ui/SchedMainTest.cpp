@@ -10,6 +10,7 @@
 #include "ui/ViewLog.h"
 
 #include <QClipboard>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -267,7 +268,7 @@ private slots:
         row("Run1", "&Run", "", true);
         row("Save1", "&Save", "Ctrl+S", false);
         row("Refresh1", "Re&fresh", "", true);
-        row("ResetLog1", "&Reset Log", "", true);
+        row("ResetLog1", "Reset &Log", "", true);
         row("Exit1", "E&xit", "", true);
         row("mnAdd", "&Add...", "Ins", true);
         row("Modify1", "&Modify...", "Ctrl+M", true);
@@ -294,6 +295,37 @@ private slots:
         QCOMPARE(action->shortcut(), shortcut);
         QCOMPARE(action->isEnabled(), enabled);
         QCOMPARE(action->isCheckable(), name == "Run1");
+    }
+
+    void accessKeysAreUniqueInEachMenu() {
+        auto fm = MakeWindow();
+        QList<QList<QAction*>> menus{fm->menuBar()->actions()};
+        for (QAction* title : fm->menuBar()->actions())
+            menus << title->menu()->actions();
+        for (const QList<QAction*>& actions : menus) {
+            QHash<QChar, QString> owner;
+            for (QAction* action : actions) {
+                const QString text = action->text();
+                const qsizetype amp = text.indexOf('&');
+                if (amp < 0 || amp + 1 >= text.size())
+                    continue;
+                const QChar key = text[amp + 1].toUpper();
+                QVERIFY2(!owner.contains(key),
+                         qPrintable(owner[key] + " and " + text + " share Alt+" + key));
+                owner[key] = text;
+            }
+        }
+    }
+
+    void runShowsTheNewStateWhenItsLogLineFails() {
+        auto fm = ShowWindow();
+        std::filesystem::create_directory(LogPath()); // a log that cannot be written
+        fm->Run1->trigger();
+        QVERIFY(TApplication::ErrorBox() != nullptr);
+        delete TApplication::ErrorBox();
+        QVERIFY(fm->Scheduler->Enabled());
+        QCOMPARE(fm->Panels[1]->text(), QString(" Enabled"));
+        std::filesystem::remove(LogPath());
     }
 
     void cutCopyPasteDoNothing() {

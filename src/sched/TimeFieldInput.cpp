@@ -1,0 +1,146 @@
+#include "sched/TimeFieldInput.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace vantle {
+
+namespace {
+
+constexpr std::array<std::string_view, 12> MonthNames = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                         "jul", "aug", "sep", "oct", "nov", "dec"};
+constexpr std::array<std::string_view, 7> DayNames = {"sun", "mon", "tue", "wed",
+                                                      "thu", "fri", "sat"};
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A value as the conveniences write it: plain decimal digits (at most 9, so no overflow)
+// or a name the field knows.
+std::optional<std::int32_t> ReadValue(TTimeFieldKind kind, std::string_view text) {
+    if (IsDigits(text))
+        return text.size() <= 9 ? std::optional<std::int32_t>(std::stoi(std::string(text)))
+                                : std::nullopt;
+    if (text.size() != 3)
+        return std::nullopt;
+    std::string lower{Lower(text[0]), Lower(text[1]), Lower(text[2])};
+    if (kind == TTimeFieldKind::Months)
+        for (std::size_t i = 0; i < MonthNames.size(); ++i)
+            if (lower == MonthNames[i])
+                return static_cast<std::int32_t>(i + 1);
+    if (kind == TTimeFieldKind::WeekDays)
+        for (std::size_t i = 0; i < DayNames.size(); ++i)
+            if (lower == DayNames[i])
+                return static_cast<std::int32_t>(i);
+    return std::nullopt;
+}
+
+bool InField(TTimeFieldKind kind, std::int32_t value) {
+    return value >= TimeFieldLow(kind) && value <= TimeFieldHigh(kind);
+}
+
+// One comma item in the stored form, or nullopt when it has none.
+std::optional<std::string> StoredItem(TTimeFieldKind kind, std::string_view item) {
+    const std::size_t slash = item.find('/');
+    const bool hasLetter = std::find_if(item.begin(), item.end(), IsLetter) != item.end();
+    if (slash == std::string_view::npos && !hasLetter)
+        return std::string(item); // already stored text, sensible or not
+    std::string_view base = item.substr(0, slash);
+    std::int32_t low = 0;
+    std::int32_t high = 0;
+    const std::size_t dash = base.find('-');
+    if (base == "*") {
+        if (slash == std::string_view::npos)
+            return std::nullopt;
+        low = TimeFieldLow(kind);
+        high = TimeFieldHigh(kind);
+    } else if (dash == std::string_view::npos) {
+        std::optional<std::int32_t> value = ReadValue(kind, base);
+        if (!value)
+            return std::nullopt;
+        low = *value;
+        // "5/20" runs from 5 to the field's end, as cron reads it.
+        high = slash == std::string_view::npos ? *value : TimeFieldHigh(kind);
+    } else {
+        std::optional<std::int32_t> first = ReadValue(kind, base.substr(0, dash));
+        std::optional<std::int32_t> last = ReadValue(kind, base.substr(dash + 1));
+        if (!first || !last)
+            return std::nullopt;
+        if (slash == std::string_view::npos)
+            return std::to_string(*first) + "-" + std::to_string(*last);
+        low = *first;
+        high = *last;
+    }
+    if (slash == std::string_view::npos)
+        return std::to_string(low);
+    std::string_view stepText = item.substr(slash + 1);
+    // The numbers are spelled out, so they must lie in the field: "0-90/15" is refused
+    // rather than turned into numbers that never match.
+    if (!IsDigits(stepText) || stepText.size() > 9 || !InField(kind, low) || !InField(kind, high) ||
+        low > high)
+        return std::nullopt;
+    const std::int32_t step = std::stoi(std::string(stepText));
+    if (step < 1)
+        return std::nullopt;
+    std::string list;
+    for (std::int32_t value = low; value <= high; value += step) {
+        if (!list.empty())
+            list += ',';
+        list += std::to_string(value);
+    }
+    return list;
+}
+
+} // namespace
+
+std::int32_t TimeFieldLow(TTimeFieldKind kind) {
+    return kind == TTimeFieldKind::Days || kind == TTimeFieldKind::Months ? 1 : 0;
+}
+
+std::int32_t TimeFieldHigh(TTimeFieldKind kind) {
+    switch (kind) {
+    case TTimeFieldKind::Minutes:
+        return 59;
+    case TTimeFieldKind::Hours:
+        return 23;
+    case TTimeFieldKind::Days:
+        return 31;
+    case TTimeFieldKind::Months:
+        return 12;
+    case TTimeFieldKind::WeekDays:
+        return 6;
+    }
+    return 0;
+}
+
+std::string ToStoredTimeField(TTimeFieldKind kind, std::string_view text) {
+    if (text == "*")
+        return std::string(text);
+    std::string stored;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = std::min(text.find(',', start), text.size());
+        std::optional<std::string> item = StoredItem(kind, text.substr(start, end - start));
+        if (!item)
+            return std::string(text);
+        stored += *item;
+        if (end == text.size())
+            break;
+        stored += ',';
+        start = end + 1;
+    }
+    return stored;
+}
+
+} // namespace vantle

@@ -1,0 +1,71 @@
+#include "sched/TimeFieldInput.h"
+
+#include <gtest/gtest.h>
+
+namespace vantle {
+namespace {
+
+using K = TTimeFieldKind;
+
+struct TInputCase {
+    K Kind;
+    const char* Typed;
+    const char* Stored;
+};
+
+class ToStoredTimeFieldTest : public ::testing::TestWithParam<TInputCase> {};
+
+TEST_P(ToStoredTimeFieldTest, GivesTheStoredForm) {
+    EXPECT_EQ(ToStoredTimeField(GetParam().Kind, GetParam().Typed), GetParam().Stored)
+        << "'" << GetParam().Typed << "'";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ToStoredTimeFieldTest,
+    ::testing::Values(
+        TInputCase{K::Minutes, "*/5", "0,5,10,15,20,25,30,35,40,45,50,55"},
+        TInputCase{K::Minutes, "0-59/15", "0,15,30,45"},
+        TInputCase{K::Minutes, "10-20/5", "10,15,20"},
+        TInputCase{K::Minutes, "10-22/5", "10,15,20"}, TInputCase{K::Minutes, "50/5", "50,55"},
+        TInputCase{K::Hours, "*/6", "0,6,12,18"}, TInputCase{K::Days, "*/10", "1,11,21,31"},
+        TInputCase{K::Months, "*/3", "1,4,7,10"}, TInputCase{K::WeekDays, "*/2", "0,2,4,6"},
+        TInputCase{K::Minutes, "*/60", "0"}, TInputCase{K::Minutes, "5,*/20,7", "5,0,20,40,7"},
+        TInputCase{K::Minutes, "*/30,", "0,30,"}));
+
+INSTANTIATE_TEST_SUITE_P(Names, ToStoredTimeFieldTest,
+                         ::testing::Values(TInputCase{K::Months, "jan", "1"},
+                                           TInputCase{K::Months, "DEC", "12"},
+                                           TInputCase{K::Months, "Jun-Aug", "6-8"},
+                                           TInputCase{K::Months, "jan,apr-jun,12", "1,4-6,12"},
+                                           TInputCase{K::Months, "jan-dec/3", "1,4,7,10"},
+                                           TInputCase{K::WeekDays, "mon-fri", "1-5"},
+                                           TInputCase{K::WeekDays, "SUN,sat", "0,6"},
+                                           TInputCase{K::WeekDays, "fri-mon", "5-1"},
+                                           TInputCase{K::WeekDays, "Tue/2", "2,4,6"}));
+
+// Stored text needs no change, whatever it means.
+INSTANTIATE_TEST_SUITE_P(
+    AlreadyStored, ToStoredTimeFieldTest,
+    ::testing::Values(TInputCase{K::Minutes, "*", "*"}, TInputCase{K::Minutes, "", ""},
+                      TInputCase{K::Minutes, "0,15,30,45", "0,15,30,45"},
+                      TInputCase{K::Hours, "9-17", "9-17"}, TInputCase{K::Minutes, "*,5", "*,5"},
+                      TInputCase{K::Minutes, "1,,5", "1,,5"}, TInputCase{K::Minutes, "-5", "-5"},
+                      TInputCase{K::Minutes, "995", "995"}, TInputCase{K::Days, "31-40", "31-40"}));
+
+// Whatever has no stored form stays as typed, every item of it.
+INSTANTIATE_TEST_SUITE_P(
+    LeftAsTyped, ToStoredTimeFieldTest,
+    ::testing::Values(
+        TInputCase{K::Hours, "3O", "3O"}, TInputCase{K::Hours, "mon", "mon"},
+        TInputCase{K::Days, "jan", "jan"}, TInputCase{K::Months, "mon", "mon"},
+        TInputCase{K::WeekDays, "jan", "jan"}, TInputCase{K::Months, "january", "january"},
+        TInputCase{K::Minutes, "*/5,x", "*/5,x"}, TInputCase{K::Minutes, "*/0", "*/0"},
+        TInputCase{K::Minutes, "*/", "*/"}, TInputCase{K::Minutes, "/5", "/5"},
+        TInputCase{K::Minutes, "*/5/2", "*/5/2"}, TInputCase{K::Minutes, "0-90/15", "0-90/15"},
+        TInputCase{K::Minutes, "20-10/5", "20-10/5"}, TInputCase{K::Days, "0/10", "0/10"},
+        TInputCase{K::Minutes, "1-2-3/5", "1-2-3/5"},
+        TInputCase{K::Minutes, "*/99999999999", "*/99999999999"},
+        TInputCase{K::Minutes, "$0F/5", "$0F/5"}));
+
+} // namespace
+} // namespace vantle
