@@ -482,6 +482,9 @@ bool TSchedList::CheckFileChanged() {
     std::optional<TFileStamp> stamp = ChangedStamp();
     if (!stamp)
         return false;
+    // A file refused as no schedule is reported once, not at every check.
+    if (FRefusedStamp && *FRefusedStamp == *stamp)
+        return false;
     if (FModified) {
         // Loading now would throw the user's edits away without a word.
         if (!FKeptStamp || !(*FKeptStamp == *stamp)) {
@@ -490,9 +493,6 @@ bool TSchedList::CheckFileChanged() {
         }
         return false;
     }
-    // A file refused as no schedule is reported once, not at every check.
-    if (FRefusedStamp && *FRefusedStamp == *stamp)
-        return false;
     Load();
     FReloaded = true;
     return true;

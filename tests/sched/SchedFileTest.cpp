@@ -86,7 +86,9 @@ TEST(ParseScheduleFileTest, TextWithoutAnySectionIsNoSchedule) {
         {"[Schedule 0]\r\n", false},
         {"Name=x\nTime=* * * * *\n", true},
         {"#!/bin/sh\necho hello\n", true},
-        {"\x1a" "anything after the end", false},
+        {"\x1a"
+         "anything after the end",
+         false},
         {"[schedule 0]\r\nName=x\r\n", true},
     };
     for (const auto& [text, foreign] : cases)

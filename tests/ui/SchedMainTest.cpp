@@ -919,6 +919,8 @@ private slots:
         delete TApplication::ErrorBox();
         FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
         fm->mnAdd->trigger();
+        fm->Timer1Timer(); // the file never loaded has not changed: nothing to report
+        QVERIFY(TApplication::ErrorBox() == nullptr);
         fm->Save1->trigger(); // answered No
         QCOMPARE(FQuestions.size(), 1);
         QCOMPARE(FQuestions[0].Text, QString::fromStdString(IniPath()) +

@@ -1,0 +1,118 @@
+// View > Log File on a 200 MB log, offscreen: the time from the command to the painted
+// viewer, the peak memory it takes above what the program held, and what it keeps
+// after the viewer has closed.
+#include "netware/NetSession.h"
+#include "ui/SchedMain.h"
+#include "ui/ViewLog.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+using namespace vantle;
+
+namespace {
+
+class TNoStarter : public TProgramStarter {
+public:
+    std::uint32_t StartProgram(const std::string&, const std::string&, const std::string&,
+                               int) override {
+        return SE_START_ACCEPTED;
+    }
+};
+
+class TNoClockSetter : public TClockSetter {
+public:
+    bool SetSystemTime(const TSystemTime&) override { return false; }
+};
+
+// Kilobytes from /proc/self/status: "VmRSS" now, "VmHWM" the peak since the last reset.
+double StatusMegabytes(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word)
+        if (word == key) {
+            double kilobytes = 0;
+            status >> kilobytes;
+            return kilobytes / 1024;
+        }
+    return 0;
+}
+
+void ResetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from now
+}
+
+void ViewLargeLog(benchmark::State& state) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "UiViewLogBench";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "vantle-logbench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        std::abort();
+    const std::filesystem::path folder = pattern;
+    {
+        // A year and more of every-minute entries: 200 MB of typical lines.
+        std::ofstream log(folder / "vantle-scheduler.LOG", std::ios::binary);
+        std::string block;
+        for (int i = 0; i < 10000; ++i)
+            block += "2026.12.07 02.30.05:Executing Nightly backup " + std::to_string(i) +
+                     " (Command /usr/local/bin/backup)\r\n";
+        const std::uint64_t size = std::uint64_t(state.range(0)) * 1024 * 1024;
+        for (std::uint64_t written = 0; written < size; written += block.size())
+            log << block;
+    }
+    TNoStarter starter;
+    TNoClockSetter clockSetter;
+    TSchedMainServices services;
+    services.Scheduler = SystemSchedulerServices();
+    services.Scheduler.Starter = &starter;
+    services.Scheduler.ClockSetter = &clockSetter;
+    services.Scheduler.MakeSession = [] { return std::make_unique<TNoNetSession>(); };
+    services.Scheduler.ExecutablePath = (folder / "vantle-scheduler").string();
+    // The viewer is shown and painted, then closed, as a user glancing at it would.
+    services.ShowModal = [](QDialog& dialog) {
+        dialog.show();
+        QApplication::processEvents();
+        dialog.hide();
+        return int(QDialog::Accepted);
+    };
+    {
+        TfmSchedMain window(0, services);
+        fmViewLog = new TfmViewLog(&window);
+        window.show();
+        QApplication::processEvents();
+        double peak = 0, kept = 0;
+        for (auto _ : state) {
+            const double before = StatusMegabytes("VmRSS:");
+            ResetPeak();
+            auto start = std::chrono::steady_clock::now();
+            window.LogFile1Click();
+            state.SetIterationTime(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            peak = std::max(peak, StatusMegabytes("VmHWM:") - before);
+            kept = std::max(kept, StatusMegabytes("VmRSS:") - before);
+        }
+        state.counters["peak_MB"] = peak;
+        state.counters["kept_MB"] = kept;
+        fmViewLog = nullptr; // the window deletes it
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+}
+BENCHMARK(ViewLargeLog)->Arg(200)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+} // namespace
