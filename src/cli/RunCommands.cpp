@@ -1,5 +1,6 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/DefaultFiles.h"
 
 #include "engine/Log.h"
 #include "engine/Parameters.h"
@@ -148,12 +149,12 @@ int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
 
 int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
     static const char* const Usage =
-        "Usage: vantle-schedctl run [--once] [--dry-run] [--at MOMENT] [--log LOGFILE] FILE\n";
+        "Usage: vantle-schedctl run [--once] [--dry-run] [--at MOMENT] [--log LOGFILE] [FILE]\n";
     TArguments options;
     std::optional<std::string> error =
         ParseArguments(args, {"--once", "--dry-run"}, {"--at", "--log"}, options);
-    if (error || options.Positional.size() != 1) {
-        err << "vantle-schedctl run: " << error.value_or("expects exactly one FILE") << '\n'
+    if (error || options.Positional.size() > 1) {
+        err << "vantle-schedctl run: " << error.value_or("expects at most one FILE") << '\n'
             << Usage;
         return 2;
     }
@@ -174,8 +175,18 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         }
     }
 
-    const std::string& file = options.Positional.front();
-    std::string logPath = options.Value("--log").value_or(ChangeFileExt(file, ".LOG"));
+    // Without FILE, the desktop program's schedule and log.
+    TFileLocations files;
+    if (options.Positional.empty()) {
+        files = DesktopFiles();
+        if (!dryRun)
+            MakeFileFolders(files);
+    } else {
+        files.ScheduleFile = options.Positional.front();
+        files.LogFile = ChangeFileExt(files.ScheduleFile, ".LOG");
+    }
+    const std::string& file = files.ScheduleFile;
+    std::string logPath = options.Value("--log").value_or(files.LogFile);
     TFixedClock fixed(at.value_or(0));
     TPrintingStarter printingStarter(out);
     TPrintingClockSetter printingClockSetter(out);

@@ -44,6 +44,9 @@ struct TSchedulerServices {
     std::function<std::unique_ptr<TLog>(const std::string& path)> MakeLog;
     /// The log is named after it: extension replaced by ".LOG".
     std::string ExecutablePath;
+    /// The log's path when it lives elsewhere (see LocateFiles); empty: named after
+    /// ExecutablePath.
+    std::string LogFile;
 };
 
 /// The real services of this machine: system clock, process environment, POSIX

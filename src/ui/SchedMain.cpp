@@ -2,6 +2,7 @@
 
 #include "engine/DateTimeFormat.h"
 #include "platform/ExecutablePath.h"
+#include "platform/FileLocations.h"
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
@@ -53,6 +54,10 @@ TSchedMainServices SystemSchedMainServices() {
     services.Scheduler = SystemSchedulerServices();
     if (services.Scheduler.ExecutablePath.empty())
         services.Scheduler.ExecutablePath = ExecutablePath();
+    TFileLocations files = LocateFiles(services.Scheduler.ExecutablePath, ProcessEnvironment());
+    MakeFileFolders(files);
+    services.ScheduleFile = files.ScheduleFile;
+    services.Scheduler.LogFile = files.LogFile;
     services.Ask = AskQuestion;
     services.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
     return services;
@@ -218,7 +223,9 @@ void TfmSchedMain::FormCreate() {
     FirstActivate = true;
     SchedList = std::make_unique<TSchedList>();
     Scheduler = std::make_unique<TScheduler>(*SchedList, FServices.Scheduler);
-    SchedList->SetFileName(ChangeFileExt(FServices.Scheduler.ExecutablePath, ".INI"));
+    SchedList->SetFileName(FServices.ScheduleFile.empty()
+                               ? ChangeFileExt(FServices.Scheduler.ExecutablePath, ".INI")
+                               : FServices.ScheduleFile);
     for (int col = 0; col < TScheduleGrid::ColCount; ++col)
         sgScheduleList->SetCells(col, 0, HeaderTexts[col]);
     if (FArgumentCount >= 1)
@@ -436,6 +443,7 @@ void TfmSchedMain::LogFile1Click() {
 }
 
 void TfmSchedMain::About1Click() {
+    fmAbout->SetPaths(QStringOf(SchedList->FileName()), QStringOf(Scheduler->Log().FileName()));
     ShowModal(*fmAbout);
 }
 

@@ -39,9 +39,12 @@ struct TSchedMainServices {
     vantle::TSchedulerServices Scheduler;
     TAskFunction Ask;
     TShowModalFunction ShowModal;
+    /// The schedule file; empty: beside the executable, named after it.
+    std::string ScheduleFile;
 };
 
-/// The real machine: system services, question boxes, QDialog::exec.
+/// The real machine: system services, question boxes, QDialog::exec, and the files
+/// where LocateFiles puts them (their folders made).
 TSchedMainServices SystemSchedMainServices();
 /// The question box with the question icon.
 QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,

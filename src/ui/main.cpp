@@ -1,17 +1,31 @@
 // vantle-scheduler: the desktop program.
 #include "ui/About.h"
 #include "ui/Application.h"
+#include "ui/CommandLine.h"
 #include "ui/Entry.h"
 #include "ui/SchedMain.h"
 #include "ui/ViewLog.h"
 
+#include "platform/ExecutablePath.h"
+
 #include <QIcon>
 #include <QMessageBox>
+
+#include <iostream>
 
 int main(int argc, char** argv) {
     // Counted as the user gave them: the application object removes the ones it knows
     // (-style, -platform), and any argument at all switches the scheduler on.
     const int argumentCount = argc - 1;
+    {
+        using namespace vantle;
+        std::string settingsFile =
+            ConfigHome(ProcessEnvironment()) + "/Vantle/vantle-scheduler.conf";
+        if (std::optional<int> code = AnswerInfoOption(
+                {argv + 1, argv + argc}, LocateFiles(ExecutablePath(), ProcessEnvironment()),
+                settingsFile, std::cout))
+            return *code;
+    }
 
     TApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Vantle Scheduler"));

@@ -97,7 +97,8 @@ TEST_F(RunCommandTest, AFailedCycleIsReportedAndEndsWithOne) {
 }
 
 TEST_F(RunCommandTest, RefusesBadUseAndAnUnwritableLog) {
-    for (const TArgs& args : std::vector<TArgs>{{},
+    // No FILE is the desktop program's schedule; two are a mistake.
+    for (const TArgs& args : std::vector<TArgs>{{"a", "b"},
                                                 {"--once", "a", "b"},
                                                 {"--at", "2001-03-15 14:05", FSchedule},
                                                 {"--once", "--at", "14:05", FSchedule},
