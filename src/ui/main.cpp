@@ -1,15 +1,19 @@
 // vantle-scheduler: the desktop program.
 #include "ui/About.h"
 #include "ui/Application.h"
+#include "ui/Autostart.h"
 #include "ui/CommandLine.h"
 #include "ui/Entry.h"
+#include "ui/OptionsMenu.h"
 #include "ui/SchedMain.h"
+#include "ui/Settings.h"
 #include "ui/ViewLog.h"
 
 #include "platform/ExecutablePath.h"
 
 #include <QIcon>
 #include <QMessageBox>
+#include <QSettings>
 
 #include <iostream>
 
@@ -19,15 +23,18 @@ int main(int argc, char** argv) {
     const int argumentCount = argc - 1;
     {
         using namespace vantle;
-        std::string settingsFile =
-            ConfigHome(ProcessEnvironment()) + "/Vantle/vantle-scheduler.conf";
+        std::string settingsFile = ConfigHome(ProcessEnvironment()) + "/" + SettingsOrganization +
+                                   "/" + SettingsApplication + ".conf";
         if (std::optional<int> code = AnswerInfoOption(
                 {argv + 1, argv + argc}, LocateFiles(ExecutablePath(), ProcessEnvironment()),
                 settingsFile, std::cout))
             return *code;
     }
 
+    QCoreApplication::setOrganizationName(QString::fromUtf8(SettingsOrganization));
+    QCoreApplication::setApplicationName(QString::fromUtf8(SettingsApplication));
     TApplication app(argc, argv);
+    QSettings settings;
     QApplication::setApplicationDisplayName(QStringLiteral("Vantle Scheduler"));
     QApplication::setWindowIcon(VantleIcon());
     // The program ends when the main window agrees to close, not when the last window
@@ -40,9 +47,14 @@ int main(int argc, char** argv) {
     fmViewLog = new TfmViewLog(fmSchedMain);
     QObject::connect(fmSchedMain, &TfmSchedMain::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+    RestoreWindowSettings(*fmSchedMain, settings);
+    new TOptionsMenu(*fmSchedMain, settings, AutostartFile(),
+                     QString::fromStdString(vantle::ExecutablePath()));
     fmSchedMain->show();
+    RestoreGridSort(*fmSchedMain, settings);
 
     int result = app.exec();
+    SaveWindowSettings(*fmSchedMain, settings);
 
     RunHandler([] { fmSchedMain->FormDestroy(); });
     if (QMessageBox* box = TApplication::ErrorBox())
