@@ -7,8 +7,10 @@
 #include "ui/OptionsMenu.h"
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
+#include "ui/TrayIcon.h"
 #include "ui/ViewLog.h"
 
+#include "engine/FailureWatch.h"
 #include "platform/ExecutablePath.h"
 
 #include <QIcon>
@@ -41,7 +43,11 @@ int main(int argc, char** argv) {
     // goes: an error box may still be open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    fmSchedMain = new TfmSchedMain(argumentCount, SystemSchedMainServices());
+    // Failures the log records are also told through the tray, as they happen.
+    vantle::TFailureWatch failures;
+    TSchedMainServices services = SystemSchedMainServices();
+    failures.Attach(services.Scheduler);
+    fmSchedMain = new TfmSchedMain(argumentCount, std::move(services));
     fmEntry = new TfmEntry(fmSchedMain);
     fmAbout = new TfmAbout(fmSchedMain);
     fmViewLog = new TfmViewLog(fmSchedMain);
@@ -50,6 +56,11 @@ int main(int argc, char** argv) {
     RestoreWindowSettings(*fmSchedMain, settings);
     new TOptionsMenu(*fmSchedMain, settings, AutostartFile(),
                      QString::fromStdString(vantle::ExecutablePath()));
+    auto* tray = new TTrayIcon(*fmSchedMain, settings, vantle::SystemClock(),
+                               vantle::SystemFormatSettings());
+    failures.OnFailure = [tray](const std::string& text) {
+        tray->Notify(QString::fromStdString(text));
+    };
     fmSchedMain->show();
     RestoreGridSort(*fmSchedMain, settings);
 
@@ -57,6 +68,7 @@ int main(int argc, char** argv) {
     SaveWindowSettings(*fmSchedMain, settings);
 
     RunHandler([] { fmSchedMain->FormDestroy(); });
+    failures.OnFailure = nullptr; // the tray goes with the window
     if (QMessageBox* box = TApplication::ErrorBox())
         box->exec();    // the last error is not lost when the program ends
     delete fmSchedMain; // and the three dialogs it parents
