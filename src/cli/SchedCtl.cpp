@@ -4,6 +4,11 @@
 #include <cctype>
 #include <ostream>
 
+// The build says the version; a build that does not (the fuzz targets') still compiles.
+#ifndef VANTLE_VERSION
+#define VANTLE_VERSION "unknown"
+#endif
+
 namespace vantle::cli {
 
 namespace {

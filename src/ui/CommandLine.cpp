@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <ostream>
 
+// The build says the version; a build that does not (the fuzz targets') still compiles.
+#ifndef VANTLE_VERSION
+#define VANTLE_VERSION "unknown"
+#endif
+
 std::optional<int> AnswerInfoOption(const std::vector<std::string>& args,
                                     const vantle::TFileLocations& files,
                                     const std::string& settingsFile, std::ostream& out) {
