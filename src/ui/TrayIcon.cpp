@@ -78,8 +78,6 @@ TTrayIcon::TTrayIcon(TfmSchedMain& window, QSettings& settings, const TClock& cl
         Icon->showMessage(title, text, QSystemTrayIcon::Warning, 10000);
     };
     RunHandler([this] { UpdateIcon(); });
-    if (FAvailable())
-        Icon->show();
 }
 
 TTrayIcon::~TTrayIcon() {
@@ -127,6 +125,12 @@ QString TTrayIcon::NextRunText() const {
 }
 
 void TTrayIcon::UpdateIcon() {
+    // A panel started after the program (both at login) gets the icon at the next tick.
+    bool available = FAvailable();
+    if (available && !Icon->isVisible())
+        Icon->show();
+    if (!available)
+        return;
     bool enabled = FWindow.Scheduler && FWindow.Scheduler->Enabled();
     Icon->setIcon(StateIcon(enabled));
     QString tip = QStringLiteral("Vantle Scheduler: ") +

@@ -150,6 +150,11 @@ private slots:
         auto fm = MakeWindow(0);
         TTrayIcon* tray = MakeTray(*fm);
         QCOMPARE(tray->Icon->isVisible(), available);
+        // A tray that comes later is used from the next tick on.
+        FAvailable = true;
+        tray->UpdateIcon();
+        QVERIFY(tray->Icon->isVisible());
+        FAvailable = available;
         fm->show();
         fm->showMinimized();
         QTRY_COMPARE(fm->isVisible(), !available);
