@@ -33,7 +33,7 @@ public:
 
 class TNoClockSetter : public TClockSetter {
 public:
-    bool SetSystemTime(const TSystemTime&) override { return false; }
+    int SetSystemTime(const TSystemTime&) override { return 0; }
 };
 
 // Kilobytes from /proc/self/status: "VmRSS" now, "VmHWM" the peak since the last reset.

@@ -1,6 +1,9 @@
 # One helper registers every test executable, so each runs with the same
-# predictable environment (C locale, UTC, Qt without a display).
+# predictable environment (C locale, UTC, Qt without a display), and per-user folders
+# in the build tree, so no program a test starts writes settings into the real home.
 set(VANTLE_TEST_ENVIRONMENT
+    "XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-home/config"
+    "XDG_STATE_HOME=${PROJECT_BINARY_DIR}/test-home/state"
     "LC_ALL=C"
     "TZ=UTC"
     "QT_QPA_PLATFORM=offscreen"

@@ -2,6 +2,7 @@
 #include "cli/Arguments.h"
 #include "cli/Check.h"
 #include "cli/Commands.h"
+#include "cli/DefaultFiles.h"
 #include "platform/Clock.h"
 #include "platform/SysErrors.h"
 #include "sched/NextDue.h"
@@ -46,9 +47,11 @@ TOptions ParseOptions(const TArgs& args, const std::vector<std::string>& valued,
     options.Count = parsed.Value("--count");
     options.Days = parsed.Value("--days");
     options.Write = parsed.Has("-w");
+    // Without FILE, the desktop program's schedule.
+    if (options.Files.empty())
+        options.Files.push_back(DesktopFiles().ScheduleFile);
     if (options.Files.size() != 1)
-        throw EFailure((options.Files.empty() ? "no FILE given\n" : "more than one FILE given\n") +
-                       usage);
+        throw EFailure("more than one FILE given\n" + usage);
     return options;
 }
 
@@ -128,12 +131,12 @@ template <typename TBody> int Guarded(const char* command, std::ostream& err, TB
     return 2;
 }
 
-const char* const FmtUsage = "Usage: vantle-schedctl fmt [-w] FILE";
-const char* const CheckUsage = "Usage: vantle-schedctl check FILE";
-const char* const DueUsage = "Usage: vantle-schedctl due --at MOMENT FILE";
-const char* const NextUsage = "Usage: vantle-schedctl next [--from MOMENT] [--count N] FILE";
+const char* const FmtUsage = "Usage: vantle-schedctl fmt [-w] [FILE]";
+const char* const CheckUsage = "Usage: vantle-schedctl check [FILE]";
+const char* const DueUsage = "Usage: vantle-schedctl due --at MOMENT [FILE]";
+const char* const NextUsage = "Usage: vantle-schedctl next [--from MOMENT] [--count N] [FILE]";
 const char* const UpcomingUsage =
-    "Usage: vantle-schedctl upcoming [--from MOMENT] [--days N | --count N] FILE";
+    "Usage: vantle-schedctl upcoming [--from MOMENT] [--days N | --count N] [FILE]";
 
 } // namespace
 

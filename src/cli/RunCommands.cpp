@@ -1,5 +1,6 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/DefaultFiles.h"
 
 #include "engine/Log.h"
 #include "engine/Parameters.h"
@@ -196,12 +197,12 @@ int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
 
 int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
     static const char* const Usage = "Usage: vantle-schedctl run [--once] [--dry-run] [--at "
-                                     "MOMENT]... [--log LOGFILE] FILE\n";
+                                     "MOMENT]... [--log LOGFILE] [FILE]\n";
     TArguments options;
     std::optional<std::string> error =
         ParseArguments(args, {"--once", "--dry-run"}, {"--at", "--log"}, options);
-    if (error || options.Positional.size() != 1) {
-        err << "vantle-schedctl run: " << error.value_or("expects exactly one FILE") << '\n'
+    if (error || options.Positional.size() > 1) {
+        err << "vantle-schedctl run: " << error.value_or("expects at most one FILE") << '\n'
             << Usage;
         return 2;
     }
@@ -228,7 +229,17 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         return 2;
     }
 
-    const std::string& file = options.Positional.front();
+    // Without FILE, the desktop program's schedule and log.
+    TFileLocations files;
+    if (options.Positional.empty()) {
+        files = DesktopFiles();
+        if (!dryRun)
+            MakeFileFolders(files);
+    } else {
+        files.ScheduleFile = options.Positional.front();
+        files.LogFile = ChangeFileExt(files.ScheduleFile, ".LOG");
+    }
+    const std::string& file = files.ScheduleFile;
     // Two schedulers on one file would start every due entry twice; a dry run starts
     // nothing and needs no lock.
     TInstanceLock instanceLock(file);
@@ -242,7 +253,7 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         err << file << ": " << e.what() << '\n';
         return 2;
     }
-    std::string logPath = options.Value("--log").value_or(ChangeFileExt(file, ".LOG"));
+    std::string logPath = options.Value("--log").value_or(files.LogFile);
     TMomentClock momentClock;
     if (!moments.empty())
         momentClock.Set(moments.front());

@@ -1,28 +1,57 @@
 #include "cli/Commands.h"
+#include "cli/DefaultFiles.h"
 
+#include <cctype>
 #include <ostream>
+
+// The build says the version; a build that does not (the fuzz targets') still compiles.
+#ifndef VANTLE_VERSION
+#define VANTLE_VERSION "unknown"
+#endif
 
 namespace vantle::cli {
 
 namespace {
 
-const char* const Usage =
-    "Usage: vantle-schedctl COMMAND [OPTIONS] ...\n"
-    "\n"
-    "Commands:\n"
-    "  fmt [-w] FILE            print FILE in the saved form (-w: save it back in place)\n"
-    "  check FILE               report what the reader accepts but was probably not meant\n"
-    "  due --at MOMENT FILE\n"
-    "                           names of the entries due at that local moment\n"
-    "  next [--from MOMENT] [--count N] FILE\n"
-    "                           the next N due moments of every active entry\n"
-    "  upcoming [--from MOMENT] [--days N | --count N] FILE\n"
-    "                           every run of the active entries in time order\n"
-    "  expand [--at MOMENT] TEXT\n"
-    "                           TEXT with its $-tokens expanded\n"
-    "  run [--once] [--dry-run] [--at MOMENT]... [--log LOGFILE] FILE\n"
-    "                           run the scheduler without a window (--at more than once:\n"
-    "                           one dry-run cycle at each moment, in turn)\n"
+struct TCommandHelp {
+    const char* Name;
+    const char* Usage;
+    const char* Summary;
+    const char* Details;
+};
+
+// One table serves the overview, `help COMMAND` and `COMMAND --help`.
+const TCommandHelp Commands[] = {
+    {"fmt", "fmt [-w] [FILE]", "print FILE in the saved form (-w: save it back in place)",
+     "  -w    write the saved form back to FILE instead of printing it\n"},
+    {"check", "check [FILE]", "report what the reader accepts but was probably not meant",
+     "Prints FILE:LINE: and a finding per line; exits with 1 when there is any.\n"},
+    {"due", "due --at MOMENT [FILE]", "names of the entries due at that local moment",
+     "  --at MOMENT   the local moment to test (required)\n"},
+    {"next", "next [--from MOMENT] [--count N] [FILE]",
+     "the next N due moments of every active entry",
+     "  --from MOMENT  start the search at this local minute (default: now)\n"
+     "  --count N      moments per entry, 1 to 1000000 (default: 5)\n"},
+    {"upcoming", "upcoming [--from MOMENT] [--days N | --count N] [FILE]",
+     "every run of the active entries in time order",
+     "  --from MOMENT  start at this local minute (default: the next minute)\n"
+     "  --days N       every run of the next N days (default: 7)\n"
+     "  --count N      the next N runs, however far ahead\n"},
+    {"expand", "expand [--at MOMENT] TEXT", "TEXT with its $-tokens expanded",
+     "  --at MOMENT   expand as at this local moment (default: now)\n"},
+    {"run", "run [--once] [--dry-run] [--at MOMENT]... [--log LOGFILE] [FILE]",
+     "run the scheduler without a window",
+     "Runs a cycle five seconds past every minute until SIGINT or SIGTERM.\n"
+     "  --once         run one cycle at once and exit (1 when it or an entry failed)\n"
+     "  --dry-run      start nothing and set no clock; print the log lines instead\n"
+     "  --at MOMENT    the moment of the one cycle (needs --once); given more than\n"
+     "                 once (with --dry-run), one cycle at each moment in turn\n"
+     "  --log LOGFILE  the log (default: FILE with the extension .LOG, or the\n"
+     "                 desktop program's log when FILE is left out)\n"},
+};
+
+const char* const Footer =
+    "Without FILE, a command uses the desktop program's schedule (see --paths).\n"
     "\n"
     "MOMENT is local time \"YYYY-MM-DD hh:mm[:ss[.zzz]]\", optionally followed by Z or\n"
     "+hh:mm to name one of the two readings of a repeated hour (else the earlier one).\n"
@@ -30,19 +59,39 @@ const char* const Usage =
     "Exit codes: 0 success, 1 findings (check) or a failed cycle or start (run --once),\n"
     "2 usage or input/output error.\n";
 
-} // namespace
+const TCommandHelp* FindCommand(const std::string& name) {
+    for (const TCommandHelp& command : Commands)
+        if (name == command.Name)
+            return &command;
+    return nullptr;
+}
 
-int RunSchedCtl(const TArgs& args, std::ostream& out, std::ostream& err) {
-    if (args.empty()) {
-        err << Usage;
-        return 2;
+void PrintUsage(std::ostream& out) {
+    out << "Usage: vantle-schedctl COMMAND [OPTIONS] ...\n"
+           "       vantle-schedctl help COMMAND | --paths | --help | --version\n"
+           "\n"
+           "Commands:\n";
+    for (const TCommandHelp& command : Commands) {
+        std::string usage = command.Usage;
+        out << "  " << usage;
+        if (usage.size() < 23)
+            out << std::string(25 - usage.size(), ' ');
+        else
+            out << "\n" << std::string(27, ' ');
+        out << command.Summary << "\n";
     }
-    const std::string& command = args.front();
-    TArgs rest(args.begin() + 1, args.end());
-    if (command == "--help" || command == "-h" || command == "help") {
-        out << Usage;
-        return 0;
-    }
+    out << "\n" << Footer;
+}
+
+void PrintCommandHelp(const TCommandHelp& command, std::ostream& out) {
+    out << "Usage: vantle-schedctl " << command.Usage << "\n\n"
+        << char(std::toupper(static_cast<unsigned char>(command.Summary[0])))
+        << (command.Summary + 1) << ".\n"
+        << command.Details;
+}
+
+int RunCommand(const std::string& command, const TArgs& rest, std::ostream& out,
+               std::ostream& err) {
     if (command == "fmt")
         return CmdFmt(rest, out, err);
     if (command == "check")
@@ -55,10 +104,56 @@ int RunSchedCtl(const TArgs& args, std::ostream& out, std::ostream& err) {
         return CmdUpcoming(rest, out, err);
     if (command == "expand")
         return CmdExpand(rest, out, err);
-    if (command == "run")
-        return CmdRun(rest, out, err);
-    err << "vantle-schedctl: unknown command '" << command << "'\n" << Usage;
-    return 2;
+    return CmdRun(rest, out, err);
+}
+
+} // namespace
+
+int RunSchedCtl(const TArgs& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        PrintUsage(err);
+        return 2;
+    }
+    const std::string& command = args.front();
+    TArgs rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || (command == "help" && rest.empty())) {
+        PrintUsage(out);
+        return 0;
+    }
+    if (command == "--version") {
+        out << "vantle-schedctl " << VANTLE_VERSION << "\n";
+        return 0;
+    }
+    if (command == "--paths") {
+        TFileLocations files = DesktopFiles();
+        out << "schedule: " << files.ScheduleFile << "\nlog: " << files.LogFile << "\n";
+        return 0;
+    }
+    if (command == "help") {
+        if (const TCommandHelp* found = FindCommand(rest.front()); found && rest.size() == 1) {
+            PrintCommandHelp(*found, out);
+            return 0;
+        }
+        err << "vantle-schedctl help: no command '" << rest.front() << "'\n";
+        PrintUsage(err);
+        return 2;
+    }
+    const TCommandHelp* found = FindCommand(command);
+    if (found == nullptr) {
+        err << "vantle-schedctl: unknown command '" << command << "'\n";
+        PrintUsage(err);
+        return 2;
+    }
+    // Anywhere among the options; after "--" it is a word like any other.
+    for (const std::string& arg : rest) {
+        if (arg == "--")
+            break;
+        if (arg == "--help" || arg == "-h") {
+            PrintCommandHelp(*found, out);
+            return 0;
+        }
+    }
+    return RunCommand(command, rest, out, err);
 }
 
 } // namespace vantle::cli

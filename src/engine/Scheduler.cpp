@@ -100,7 +100,9 @@ TDateTime ServerTimeAsUtc(TDateTime serverLocal, const std::timespec& nowUtc) {
 TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
     : FScheduleList(scheduleList), FServices(WithDefaults(std::move(services))),
       FNetWare(FServices.MakeSession()),
-      FLog(FServices.MakeLog(ChangeFileExt(FServices.ExecutablePath, ".LOG"))),
+      FLog(FServices.MakeLog(FServices.LogFile.empty()
+                                 ? ChangeFileExt(FServices.ExecutablePath, ".LOG")
+                                 : FServices.LogFile)),
       FExpander(*FServices.Clock, *FServices.Environment, *FServices.FormatSettings) {
     FLog->SetMaxSize(FServices.MaxLogSize);
 }

@@ -63,6 +63,9 @@ struct TSchedulerServices {
     std::uint64_t MaxLogSize = DefaultMaxLogSize;
     /// Told after each operation's outcome and each started program's end; may be empty.
     std::function<void(const TRunEvent&)> OnRunEvent;
+    /// The log's path when it lives elsewhere (see LocateFiles); empty: named after
+    /// ExecutablePath.
+    std::string LogFile;
 };
 
 /// An entry that could not be carried out, as a user reads it: "could not start

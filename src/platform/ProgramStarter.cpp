@@ -2,7 +2,7 @@
 
 namespace vantle {
 
-std::string StartErrorText(std::uint32_t code) {
+std::string StartErrorMeaning(std::uint32_t code) {
     const char* meaning = nullptr;
     switch (code) {
     case 0:
@@ -30,7 +30,11 @@ std::string StartErrorText(std::uint32_t code) {
         meaning = "error";
         break;
     }
-    return std::string(meaning) + " (" + std::to_string(code) + ")";
+    return meaning;
+}
+
+std::string StartErrorText(std::uint32_t code) {
+    return StartErrorMeaning(code) + " (" + std::to_string(code) + ")";
 }
 
 } // namespace vantle

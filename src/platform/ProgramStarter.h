@@ -18,7 +18,9 @@ enum : std::uint32_t {
     SE_START_ACCEPTED = 42   // any value above 32 means accepted
 };
 
-/// The plain meaning of a refused start with its code, as "file not found (2)".
+/// The plain meaning of a refused start: "file not found" for 2.
+std::string StartErrorMeaning(std::uint32_t code);
+/// The same with its code, as "file not found (2)".
 std::string StartErrorText(std::uint32_t code);
 
 /// A start's code, and the started program's process id when the starter knows it.

@@ -9,6 +9,29 @@
 
 TfmAbout* fmAbout = nullptr;
 
+namespace {
+
+constexpr int PathsHeight = 44;
+
+// A path may be longer than the box: shown elided in the middle, whole in its tooltip,
+// and selectable so it can be copied.
+QLabel* PathLabel(QWidget* parent, const char* name, int y) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromUtf8(name));
+    label->setGeometry(8, y, 281, 18);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+void ShowPath(QLabel* label, const QString& caption, const QString& path) {
+    QString text = caption + path;
+    label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width()));
+    label->setToolTip(path);
+    label->setProperty("path", path);
+}
+
+} // namespace
+
 QIcon VantleIcon() {
     // The images live in a static library, whose resource registration the linker would
     // otherwise drop.
@@ -28,7 +51,8 @@ TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About"));
     setWindowIcon(VantleIcon());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(298, 213);
+    // Taller than the classic box by the two lines of paths.
+    setFixedSize(298, 213 + PathsHeight);
 
     auto* panel = new QFrame(this);
     panel->setGeometry(8, 8, 281, 161);
@@ -57,8 +81,11 @@ TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {
     notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     notice->setWordWrap(true);
 
+    lbSchedulePath = PathLabel(this, "lbSchedulePath", 174);
+    lbLogPath = PathLabel(this, "lbLogPath", 194);
+
     btnOk = new QPushButton(QStringLiteral("OK"), this);
-    btnOk->setGeometry(111, 180, 75, 25);
+    btnOk->setGeometry(111, 180 + PathsHeight, 75, 25);
     btnOk->setDefault(true);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -69,4 +96,9 @@ void TfmAbout::setVisible(bool visible) {
         setAttribute(Qt::WA_Moved, false);
     }
     QDialog::setVisible(visible);
+}
+
+void TfmAbout::SetPaths(const QString& scheduleFile, const QString& logFile) {
+    ShowPath(lbSchedulePath, QStringLiteral("Schedule: "), scheduleFile);
+    ShowPath(lbLogPath, QStringLiteral("Log: "), logFile);
 }

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QPushButton;
 
 class TfmAbout : public QDialog {
@@ -11,7 +12,11 @@ public:
     explicit TfmAbout(QWidget* parent = nullptr);
 
     void setVisible(bool visible) override;
+    /// Where the schedule and the log are, shown below the notice.
+    void SetPaths(const QString& scheduleFile, const QString& logFile);
 
+    QLabel* lbSchedulePath = nullptr;
+    QLabel* lbLogPath = nullptr;
     QPushButton* btnOk = nullptr;
 };
 

@@ -2,6 +2,7 @@
 
 #include "engine/DateTimeFormat.h"
 #include "platform/ExecutablePath.h"
+#include "platform/FileLocations.h"
 #include "sched/NextDue.h"
 #include "ui/About.h"
 #include "ui/Application.h"
@@ -61,6 +62,10 @@ TSchedMainServices SystemSchedMainServices() {
     services.Scheduler = SystemSchedulerServices();
     if (services.Scheduler.ExecutablePath.empty())
         services.Scheduler.ExecutablePath = ExecutablePath();
+    TFileLocations files = LocateFiles(services.Scheduler.ExecutablePath, ProcessEnvironment());
+    MakeFileFolders(files);
+    services.ScheduleFile = files.ScheduleFile;
+    services.Scheduler.LogFile = files.LogFile;
     services.Ask = AskQuestion;
     services.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
     static TChildWatch childWatch;
@@ -255,7 +260,9 @@ void TfmSchedMain::FormCreate() {
     FirstActivate = true;
     SchedList = std::make_unique<TSchedList>();
     Scheduler = std::make_unique<TScheduler>(*SchedList, FServices.Scheduler);
-    SchedList->SetFileName(ChangeFileExt(FServices.Scheduler.ExecutablePath, ".INI"));
+    SchedList->SetFileName(FServices.ScheduleFile.empty()
+                               ? ChangeFileExt(FServices.Scheduler.ExecutablePath, ".INI")
+                               : FServices.ScheduleFile);
     // What ran before this start, from the log's tail: reading it never stops start-up.
     try {
         RunHistory.ReadLog(Scheduler->Log().FileName());
@@ -601,6 +608,7 @@ void TfmSchedMain::UpcomingRuns1Click() {
 }
 
 void TfmSchedMain::About1Click() {
+    fmAbout->SetPaths(QStringOf(SchedList->FileName()), QStringOf(Scheduler->Log().FileName()));
     ShowModal(*fmAbout);
 }
 

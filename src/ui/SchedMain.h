@@ -47,9 +47,12 @@ struct TSchedMainServices {
     /// Reaps the programs the scheduler started and tells how they ended; none in tests
     /// that start no real programs.
     vantle::TChildWatch* ChildWatch = nullptr;
+    /// The schedule file; empty: beside the executable, named after it.
+    std::string ScheduleFile;
 };
 
-/// The real machine: system services, question boxes, QDialog::exec.
+/// The real machine: system services, question boxes, QDialog::exec, and the files
+/// where LocateFiles puts them (their folders made).
 TSchedMainServices SystemSchedMainServices();
 /// The question box with the question icon.
 QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,

@@ -4,19 +4,27 @@
 #include "platform/StopSignals.h"
 #include "ui/About.h"
 #include "ui/Application.h"
+#include "ui/Autostart.h"
+#include "ui/CommandLine.h"
 #include "ui/Entry.h"
+#include "ui/OptionsMenu.h"
 #include "ui/SchedMain.h"
+#include "ui/Settings.h"
 #include "ui/SingleInstance.h"
+#include "ui/TrayIcon.h"
 #include "ui/ViewLog.h"
 
+#include "engine/FailureWatch.h"
 #include "platform/ChildWatch.h"
 
 #include <QIcon>
 #include <QMessageBox>
+#include <QSettings>
 #include <QSocketNotifier>
 
 #include <cstdio>
 #include <exception>
+#include <iostream>
 
 int main(int argc, char** argv) {
     // Before any thread starts, so that only the window's child watch sees SIGCHLD.
@@ -24,8 +32,20 @@ int main(int argc, char** argv) {
     // Counted as the user gave them: the application object removes the ones it knows
     // (-style, -platform), and any argument at all switches the scheduler on.
     const int argumentCount = argc - 1;
+    {
+        using namespace vantle;
+        std::string settingsFile = ConfigHome(ProcessEnvironment()) + "/" + SettingsOrganization +
+                                   "/" + SettingsApplication + ".conf";
+        if (std::optional<int> code = AnswerInfoOption(
+                {argv + 1, argv + argc}, LocateFiles(ExecutablePath(), ProcessEnvironment()),
+                settingsFile, std::cout))
+            return *code;
+    }
 
+    QCoreApplication::setOrganizationName(QString::fromUtf8(SettingsOrganization));
+    QCoreApplication::setApplicationName(QString::fromUtf8(SettingsApplication));
     TApplication app(argc, argv);
+    QSettings settings;
     // No application display name: the platform would append it to every caption.
     QApplication::setWindowIcon(VantleIcon());
     // The program ends when the main window agrees to close, not when the last window
@@ -34,7 +54,10 @@ int main(int argc, char** argv) {
 
     // One scheduler per schedule file: a second program for the same file brings the
     // first one's window to the front instead of running every entry twice.
-    const std::string scheduleFile = vantle::ChangeFileExt(vantle::ExecutablePath(), ".INI");
+    TSchedMainServices services = SystemSchedMainServices();
+    const std::string scheduleFile = services.ScheduleFile.empty()
+                                         ? vantle::ChangeFileExt(vantle::ExecutablePath(), ".INI")
+                                         : services.ScheduleFile;
     vantle::TInstanceLock instanceLock(scheduleFile);
     bool held = true;
     try {
@@ -53,11 +76,14 @@ int main(int argc, char** argv) {
                                     .arg(instanceLock.HolderPid());
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
         if (QGuiApplication::platformName() != QLatin1String("offscreen"))
-            QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), message);
+            QMessageBox::critical(nullptr, QStringLiteral("Vantle Scheduler"), message);
         return 2;
     }
 
-    fmSchedMain = new TfmSchedMain(argumentCount, SystemSchedMainServices());
+    // Failures are also told through the tray, as they happen.
+    vantle::TFailureWatch failures;
+    failures.Attach(services.Scheduler);
+    fmSchedMain = new TfmSchedMain(argumentCount, std::move(services));
     TSingleInstance singleInstance(serverPath);
     QObject::connect(&singleInstance, &TSingleInstance::ActivationRequested, fmSchedMain, [] {
         if (fmSchedMain->isMinimized() || fmSchedMain->isHidden())
@@ -80,11 +106,22 @@ int main(int argc, char** argv) {
             app.quit();
         });
     }
+    RestoreWindowSettings(*fmSchedMain, settings);
+    new TOptionsMenu(*fmSchedMain, settings, AutostartFile(),
+                     QString::fromStdString(vantle::ExecutablePath()));
+    auto* tray = new TTrayIcon(*fmSchedMain, settings, vantle::SystemClock(),
+                               vantle::SystemFormatSettings());
+    failures.OnFailure = [tray](const std::string& text) {
+        tray->Notify(QString::fromStdString(text));
+    };
     fmSchedMain->show();
+    RestoreGridSort(*fmSchedMain, settings);
 
     int result = app.exec();
+    SaveWindowSettings(*fmSchedMain, settings);
 
     RunHandler([] { fmSchedMain->FormDestroy(); });
+    failures.OnFailure = nullptr; // the tray goes with the window
     if (QMessageBox* box = TApplication::ErrorBox())
         box->exec();    // the last error is not lost when the program ends
     delete fmSchedMain; // and the three dialogs it parents

@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RunCommandTest, RefusesBadUseAndAnUnwritableLog) {
     for (const TArgs& args :
-         std::vector<TArgs>{{},
+         std::vector<TArgs>{{"a", "b"},
                             {"--once", "a", "b"},
                             {"--at", "2001-03-15 14:05", FSchedule},
                             {"--once", "--at", "14:05", FSchedule},

@@ -1063,6 +1063,38 @@ private slots:
                  QMessageBox::No);
         QCOMPARE(seen, QString("one\ntwo question yes"));
     }
+
+    void filesWhereTheServicesPutThem() {
+        // An installed program keeps its files in the user's folders, not beside itself.
+        const std::string schedule = FDir->File("config/s.INI"), log = FDir->File("state/l.LOG");
+        std::filesystem::create_directories(FDir->File("config"));
+        std::filesystem::create_directories(FDir->File("state"));
+        WriteFile(schedule, ScheduleText({{"Backup", "30 2 * * *"}}));
+        FFake->ExecutablePath = FDir->File("bin/vantle-scheduler");
+        TSchedMainServices services;
+        services.Scheduler = FFake->Services();
+        services.Scheduler.LogFile = log;
+        services.ScheduleFile = schedule;
+        services.ShowModal = [this](QDialog& dialog) {
+            FShown.append(&dialog);
+            return int(QDialog::Accepted);
+        };
+        TfmSchedMain fm(1, std::move(services));
+        QCOMPARE(fm.SchedList->Count(), 1);
+        QVERIFY(ReadFile(log).find("Scheduler has been Enabled") != std::string::npos);
+        fm.mnAdd->trigger();
+        fm.Save1->trigger();
+        QVERIFY(ReadFile(schedule).find("[Schedule 1]") != std::string::npos);
+        QVERIFY(!std::filesystem::exists(FDir->File("bin")));
+
+        fm.About1->trigger();
+        QCOMPARE(FShown.last(), fmAbout);
+        QCOMPARE(fmAbout->lbSchedulePath->property("path").toString(),
+                 QString::fromStdString(schedule));
+        QCOMPARE(fmAbout->lbLogPath->property("path").toString(), QString::fromStdString(log));
+        QCOMPARE(fmAbout->lbLogPath->toolTip(), QString::fromStdString(log));
+        QVERIFY(fmAbout->lbSchedulePath->text().startsWith("Schedule: "));
+    }
 };
 
 int main(int argc, char** argv) {

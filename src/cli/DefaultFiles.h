@@ -1,0 +1,18 @@
+// The files vantle-schedctl uses when a command is given no FILE: the desktop
+// program's, so `vantle-schedctl run` alone serves the same schedule headless.
+#pragma once
+
+#include "platform/FileLocations.h"
+
+#include <string>
+
+namespace vantle::cli {
+
+/// The desktop program's files, found by the desktop program's own rule as if it lay
+/// beside `schedCtlPath` (the programs are installed in one folder).
+TFileLocations DesktopFiles(const std::string& schedCtlPath, const TEnvironment& environment,
+                            const TFolderWritable& writable = {});
+/// The same for this process, from its own executable and environment.
+TFileLocations DesktopFiles();
+
+} // namespace vantle::cli

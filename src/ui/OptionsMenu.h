@@ -1,0 +1,32 @@
+// The Options menu: "Start at Login" and the notification switch, kept in the
+// autostart folder and in the settings.
+#pragma once
+
+#include <QMenu>
+#include <QString>
+
+class QAction;
+class QSettings;
+class TfmSchedMain;
+
+class TOptionsMenu : public QMenu {
+    Q_OBJECT
+public:
+    /// Adds itself to the window's menu bar, before Help. `autostartFile` is the entry
+    /// "Start at Login" writes; `program` the path it starts.
+    TOptionsMenu(TfmSchedMain& window, QSettings& settings, QString autostartFile, QString program);
+
+    /// Sets the check marks from the autostart folder and the settings.
+    void UpdateItems();
+
+    QAction* StartAtLogin1 = nullptr;
+    QAction* Notifications1 = nullptr;
+
+private:
+    void StartAtLogin1Click();
+    void Notifications1Click();
+
+    QSettings& FSettings;
+    QString FAutostartFile;
+    QString FProgram;
+};

@@ -1,0 +1,73 @@
+#include "ui/Settings.h"
+
+#include "ui/SchedMain.h"
+
+#include <QSettings>
+
+const char* const SettingsOrganization = "Vantle";
+const char* const SettingsApplication = "vantle-scheduler";
+const char* const NotificationsKey = "options/notifications";
+
+namespace {
+
+const char* const GeometryKey = "window/geometry";
+const char* const ColumnWidthsKey = "grid/columnWidths";
+const char* const SortedKey = "grid/sorted";
+const char* const SortColumnKey = "grid/sortColumn";
+const char* const SortAscendingKey = "grid/sortAscending";
+
+// The rows show the list in another order exactly when a header click sorted them; a
+// refill shows list order again.
+bool GridIsSorted(const TfmSchedMain& window) {
+    if (!window.SchedList)
+        return false;
+    const TScheduleModel& rows = *window.sgScheduleList->Model();
+    for (std::int32_t row = 0; row < rows.rowCount() && row < window.SchedList->Count(); ++row)
+        if (rows.Row(row).Serial != window.SchedList->SerialOf(row))
+            return true;
+    return false;
+}
+
+} // namespace
+
+void RestoreWindowSettings(TfmSchedMain& window, QSettings& settings) {
+    window.restoreGeometry(settings.value(GeometryKey).toByteArray());
+    const QList<QVariant> widths = settings.value(ColumnWidthsKey).toList();
+    for (int col = 0; col < widths.size() && col < TScheduleModel::ColCount; ++col) {
+        bool ok = false;
+        int width = widths[col].toInt(&ok);
+        // A width the user could not have dragged is a damaged file; keep the default.
+        if (ok && width >= 8 && width <= 4000)
+            window.sgScheduleList->setColumnWidth(col, width);
+    }
+}
+
+void RestoreGridSort(TfmSchedMain& window, QSettings& settings) {
+    if (!settings.value(SortedKey, false).toBool())
+        return;
+    int col = settings.value(SortColumnKey, -1).toInt();
+    if (col < 0 || col >= TScheduleModel::ColCount)
+        return;
+    // SortGrid turns the order round when the column is the one sorted already.
+    window.SortCol = col;
+    window.SortAscending = !settings.value(SortAscendingKey, true).toBool();
+    window.SortGrid(col);
+}
+
+void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings) {
+    settings.setValue(GeometryKey, window.saveGeometry());
+    QList<QVariant> widths;
+    for (int col = 0; col < TScheduleModel::ColCount; ++col)
+        widths << window.sgScheduleList->columnWidth(col);
+    settings.setValue(ColumnWidthsKey, widths);
+    bool sorted = GridIsSorted(window);
+    settings.setValue(SortedKey, sorted);
+    if (sorted) {
+        settings.setValue(SortColumnKey, window.SortCol);
+        settings.setValue(SortAscendingKey, window.SortAscending);
+    }
+}
+
+bool NotificationsOn(const QSettings& settings) {
+    return settings.value(NotificationsKey, true).toBool();
+}

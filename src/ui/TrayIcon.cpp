@@ -1,0 +1,164 @@
+#include "ui/TrayIcon.h"
+
+#include "engine/DateTimeFormat.h"
+#include "sched/NextDue.h"
+#include "ui/About.h"
+#include "ui/Application.h"
+#include "ui/SchedMain.h"
+#include "ui/Settings.h"
+
+#include <QEvent>
+#include <QIcon>
+#include <QMenu>
+#include <QPainter>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <cmath>
+#include <optional>
+
+using namespace vantle;
+
+namespace {
+
+// Faded and grey: the scheduler is there but does nothing.
+QPixmap FadedPixmap(const QPixmap& source) {
+    QImage image = source.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            int gray = qGray(line[x]);
+            line[x] = qRgba(gray, gray, gray, qAlpha(line[x]) * 3 / 5);
+        }
+    }
+    return QPixmap::fromImage(image);
+}
+
+} // namespace
+
+TTrayIcon::TTrayIcon(TfmSchedMain& window, QSettings& settings, const TClock& clock,
+                     const TFormatSettings& formatSettings, std::function<bool()> available)
+    : QObject(&window), FWindow(window), FSettings(settings), FClock(clock),
+      FFormatSettings(formatSettings), FAvailable(std::move(available)) {
+    if (!FAvailable)
+        FAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    Icon = new QSystemTrayIcon(this);
+    Icon->setObjectName(QStringLiteral("TrayIcon1"));
+    TrayMenu = new QMenu(&window);
+    TrayMenu->setObjectName(QStringLiteral("TrayMenu1"));
+    Show1 = TrayMenu->addAction(QStringLiteral("&Show"));
+    Show1->setObjectName(QStringLiteral("Show1"));
+    connect(Show1, &QAction::triggered, this, [this] { RunHandler([this] { Show1Click(); }); });
+    // The window's own items: one check mark, one handler, wherever they are chosen.
+    TrayMenu->addAction(window.Run1);
+    if (auto* upcoming = window.findChild<QAction*>(QStringLiteral("UpcomingRuns1")))
+        TrayMenu->addAction(upcoming);
+    TrayMenu->addSeparator();
+    TrayMenu->addAction(window.Exit1);
+    Icon->setContextMenu(TrayMenu);
+    connect(TrayMenu, &QMenu::aboutToShow, this, [this] { RunHandler([this] { UpdateIcon(); }); });
+
+    connect(Icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+        if (why != QSystemTrayIcon::Trigger)
+            return;
+        if (FWindow.isVisible() && !FWindow.isMinimized())
+            FWindow.hide();
+        else
+            RunHandler([this] { Show1Click(); });
+    });
+    // After the window's own handlers, so the state they leave is the one shown.
+    connect(window.Timer1, &TCycleTimer::timeout, this,
+            [this] { RunHandler([this] { UpdateIcon(); }); });
+    connect(window.Run1, &QAction::triggered, this,
+            [this] { RunHandler([this] { UpdateIcon(); }); });
+    window.installEventFilter(this);
+
+    ShowMessage = [this](const QString& title, const QString& text) {
+        Icon->showMessage(title, text, QSystemTrayIcon::Warning, 10000);
+    };
+    RunHandler([this] { UpdateIcon(); });
+}
+
+TTrayIcon::~TTrayIcon() {
+    FWindow.removeEventFilter(this);
+}
+
+QIcon TTrayIcon::StateIcon(bool enabled) {
+    QIcon source = VantleIcon();
+    if (enabled)
+        return source;
+    QIcon icon;
+    for (const QSize& size : source.availableSizes())
+        icon.addPixmap(FadedPixmap(source.pixmap(size)));
+    return icon;
+}
+
+QString TTrayIcon::NextRunText() const {
+    if (!FWindow.SchedList)
+        return {};
+    // A cycle runs five seconds past the minute: until then this minute still counts.
+    TDateTime now = FClock.Now();
+    TDateTime from = now - (5.0 + 60.0) / 86400.0;
+    std::optional<TDateTime> next;
+    std::string name;
+    TSchedList& list = *FWindow.SchedList;
+    TSchedListLock lock(list);
+    for (std::int32_t i = 0; i < list.Count(); ++i) {
+        const TSchedule& entry = list.Items(i);
+        if (!entry.Active)
+            continue;
+        std::vector<TDateTime> moments = TDueFinder(entry).Next(from, 1);
+        // Earlier by at least a second: equal moments go to the first in list order.
+        if (!moments.empty() && (!next || moments.front() < *next - 0.5 / 86400.0)) {
+            next = moments.front();
+            name = entry.Name;
+        }
+    }
+    if (!next)
+        return QStringLiteral("Next: none");
+    bool today = std::floor(*next) == std::floor(now);
+    std::string when = FormatDateTime(today ? "hh:nn" : FFormatSettings.ShortDateFormat + " hh:nn",
+                                      *next, FFormatSettings);
+    return QStringLiteral("Next: %1 at %2")
+        .arg(QString::fromStdString(name), QString::fromStdString(when));
+}
+
+void TTrayIcon::UpdateIcon() {
+    // A panel started after the program (both at login) gets the icon at the next tick.
+    bool available = FAvailable();
+    if (available && !Icon->isVisible())
+        Icon->show();
+    if (!available)
+        return;
+    bool enabled = FWindow.Scheduler && FWindow.Scheduler->Enabled();
+    Icon->setIcon(StateIcon(enabled));
+    QString tip = QStringLiteral("Vantle Scheduler: ") +
+                  (enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
+    if (enabled)
+        tip += u'\n' + NextRunText();
+    Icon->setToolTip(tip);
+}
+
+void TTrayIcon::Notify(const QString& text) {
+    if (!NotificationsOn(FSettings) || !FAvailable() || !Icon->isVisible())
+        return;
+    ShowMessage(QStringLiteral("Vantle Scheduler"), text);
+}
+
+void TTrayIcon::Show1Click() {
+    FWindow.showNormal();
+    FWindow.raise();
+    FWindow.activateWindow();
+}
+
+bool TTrayIcon::eventFilter(QObject* watched, QEvent* event) {
+    // Minimized goes to the tray, where there is one; closing still ends the program.
+    if (watched == &FWindow && event->type() == QEvent::WindowStateChange &&
+        FWindow.isMinimized() && Icon->isVisible() && FAvailable())
+        QTimer::singleShot(0, &FWindow, [this] {
+            if (FWindow.isMinimized())
+                FWindow.hide();
+        });
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,56 @@
+// The system tray icon: whether the scheduler is on, when it runs next, a menu with
+// the window's own commands, and notifications of failures.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/FormatSettings.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QAction;
+class QIcon;
+class QMenu;
+class QSettings;
+class QSystemTrayIcon;
+class TfmSchedMain;
+
+class TTrayIcon : public QObject {
+    Q_OBJECT
+public:
+    /// `available` tells whether the desktop offers a tray now (by default
+    /// QSystemTrayIcon::isSystemTrayAvailable); without one nothing here shows and
+    /// minimizing leaves the window where it is.
+    TTrayIcon(TfmSchedMain& window, QSettings& settings, const vantle::TClock& clock,
+              const vantle::TFormatSettings& formatSettings, std::function<bool()> available = {});
+    ~TTrayIcon() override;
+
+    /// The icon for the scheduler's state: the program's icon, or a faded grey copy.
+    static QIcon StateIcon(bool enabled);
+    /// "Next: Backup at 02:30", with the date when it is not today; what the icon shows.
+    QString NextRunText() const;
+    /// Brings icon and tooltip up to date with the scheduler.
+    void UpdateIcon();
+    /// Shows `text` as a desktop notification, unless the user turned them off.
+    void Notify(const QString& text);
+    /// Shows the window again, in front.
+    void Show1Click();
+
+    QSystemTrayIcon* Icon = nullptr;
+    QMenu* TrayMenu = nullptr;
+    QAction* Show1 = nullptr;
+    /// Replaces the real notification in tests: title and text.
+    std::function<void(const QString& title, const QString& text)> ShowMessage;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TfmSchedMain& FWindow;
+    QSettings& FSettings;
+    const vantle::TClock& FClock;
+    const vantle::TFormatSettings& FFormatSettings;
+    std::function<bool()> FAvailable;
+};

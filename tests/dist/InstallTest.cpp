@@ -1,0 +1,240 @@
+// `cmake --install` into a staging folder: every file in place and valid, and the
+// installed programs, run by a user who cannot write their folder, keeping the
+// schedule and the log in that user's XDG folders.
+#include "support/TempDir.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+using namespace vantle::test;
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct TOutcome {
+    int Code = -1; // exit code, or -1 when it did not exit normally
+    std::string Out, Err;
+};
+
+class InstallTest : public ::testing::Test {
+protected:
+    InstallTest() {
+        // Others pass through the staging folder on their way to the programs.
+        fs::permissions(FDir.Path(), fs::perms::all, fs::perm_options::replace);
+        fs::create_directories(FHome);
+        fs::permissions(FHome, fs::perms::all, fs::perm_options::replace);
+    }
+
+    // The test's own environment, with `extra` ("NAME=value") added.
+    std::vector<std::string> Environment(const std::vector<std::string>& extra = {}) const {
+        std::vector<std::string> env = {"PATH=/usr/bin:/bin",
+                                        "HOME=" + FHome,
+                                        "LC_ALL=C.UTF-8",
+                                        "TZ=UTC",
+                                        "QT_QPA_PLATFORM=offscreen",
+                                        "ASAN_OPTIONS=detect_leaks=0"};
+        env.insert(env.end(), extra.begin(), extra.end());
+        return env;
+    }
+
+    // Starts `argv`; standard output and error go to files of their own.
+    pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                const std::string& name) const {
+        std::vector<char*> args, vars;
+        for (const std::string& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        for (const std::string& var : env)
+            vars.push_back(const_cast<char*>(var.c_str()));
+        vars.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        std::string out = FDir.File(name + ".out"), err = FDir.File(name + ".err");
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0666);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0666);
+        pid_t pid = -1;
+        int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), vars.data());
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(error, 0) << argv[0];
+        return error == 0 ? pid : -1;
+    }
+
+    TOutcome Finish(pid_t pid, const std::string& name) const {
+        TOutcome outcome;
+        int status = 0;
+        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            outcome.Code = WEXITSTATUS(status);
+        outcome.Out = ReadFile(FDir.File(name + ".out"));
+        outcome.Err = ReadFile(FDir.File(name + ".err"));
+        return outcome;
+    }
+
+    TOutcome Run(const std::vector<std::string>& argv,
+                 const std::vector<std::string>& env = {}) const {
+        return Finish(Start(argv, env.empty() ? Environment() : env, "run"), "run");
+    }
+
+    // Installs the build into the staging folder, under /usr as the package does.
+    void Install() {
+        TOutcome installed = Run({VANTLE_CMAKE, "--install", VANTLE_BINARY_DIR, "--prefix", "/usr"},
+                                 Environment({"DESTDIR=" + FStage}));
+        ASSERT_EQ(installed.Code, 0) << installed.Out << installed.Err;
+    }
+
+    std::string Staged(const std::string& path) const { return FStage + "/usr/" + path; }
+
+    TTempDir FDir;
+    std::string FStage = FDir.File("stage");
+    std::string FHome = FDir.File("home");
+};
+
+// Width and height from a PNG's header chunk.
+std::pair<int, int> PngSize(const std::string& path) {
+    std::string bytes = ReadFile(path);
+    if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0)
+        return {0, 0};
+    auto number = [&](std::size_t at) {
+        int value = 0;
+        for (std::size_t i = at; i < at + 4; ++i)
+            value = value * 256 + static_cast<unsigned char>(bytes[i]);
+        return value;
+    };
+    return {number(16), number(20)};
+}
+
+TEST_F(InstallTest, PutsEveryFileInPlaceAndEachIsValid) {
+    ASSERT_NO_FATAL_FAILURE(Install());
+    for (const char* path :
+         {"bin/vantle-scheduler", "bin/vantle-schedctl",
+          "share/applications/vantle-scheduler.desktop",
+          "share/metainfo/com.vantle.scheduler.metainfo.xml",
+          "share/icons/hicolor/scalable/apps/vantle-scheduler.svg",
+          "share/man/man1/vantle-scheduler.1.gz", "share/man/man1/vantle-schedctl.1.gz",
+          "share/bash-completion/completions/vantle-schedctl",
+          "lib/systemd/user/vantle-schedctl.service", "share/doc/vantle-scheduler/copyright",
+          "share/doc/vantle-scheduler/changelog.gz"})
+        EXPECT_TRUE(fs::is_regular_file(Staged(path))) << path;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        std::string png = Staged("share/icons/hicolor/" + std::to_string(size) + "x" +
+                                 std::to_string(size) + "/apps/vantle-scheduler.png");
+        EXPECT_EQ(PngSize(png), std::make_pair(size, size)) << png;
+    }
+    for (const char* program : {"bin/vantle-scheduler", "bin/vantle-schedctl"})
+        EXPECT_TRUE((fs::status(Staged(program)).permissions() & fs::perms::others_exec) !=
+                    fs::perms::none);
+
+    TOutcome desktop =
+        Run({"desktop-file-validate", Staged("share/applications/vantle-scheduler.desktop")});
+    EXPECT_EQ(desktop.Code, 0) << desktop.Out << desktop.Err;
+    EXPECT_EQ(desktop.Out + desktop.Err, "");
+    // The entry starts the scheduler switched on.
+    EXPECT_NE(ReadFile(Staged("share/applications/vantle-scheduler.desktop"))
+                  .find("\nExec=vantle-scheduler --enable\n"),
+              std::string::npos);
+
+    TOutcome metainfo = Run({"appstreamcli", "validate", "--no-net", "--pedantic",
+                             Staged("share/metainfo/com.vantle.scheduler.metainfo.xml")});
+    EXPECT_EQ(metainfo.Code, 0) << metainfo.Out << metainfo.Err;
+
+    for (const char* page : {"vantle-scheduler", "vantle-schedctl"}) {
+        // As lintian checks a manual page: every groff warning shows on standard error.
+        TOutcome man = Run({"man", "--warnings", "-E", "UTF-8", "-l", "-Tutf8", "-Z",
+                            Staged(std::string("share/man/man1/") + page + ".1.gz")},
+                           Environment({"MANROFFSEQ=", "MANWIDTH=80"}));
+        EXPECT_EQ(man.Code, 0) << page << man.Err;
+        EXPECT_EQ(man.Err, "") << page;
+        EXPECT_GT(man.Out.size(), 1000u) << page;
+    }
+
+    // The completion offers the commands, then each command's options.
+    std::string completion = Staged("share/bash-completion/completions/vantle-schedctl");
+    auto complete = [&](const std::string& words, int current) {
+        return Run({"bash", "-c",
+                    ". /usr/share/bash-completion/bash_completion && . '" + completion +
+                        "' && COMP_WORDS=(" + words + ") && COMP_CWORD=" + std::to_string(current) +
+                        " && COMP_LINE=\"${COMP_WORDS[*]}\" && COMP_POINT=${#COMP_LINE} && "
+                        "_vantle_schedctl && echo \"${COMPREPLY[*]}\""})
+            .Out;
+    };
+    EXPECT_EQ(complete("vantle-schedctl ru", 1), "run\n");
+    EXPECT_EQ(complete("vantle-schedctl run --d", 2), "--dry-run\n");
+    EXPECT_EQ(complete("vantle-schedctl help ch", 2), "check\n");
+
+    std::string unit = ReadFile(Staged("lib/systemd/user/vantle-schedctl.service"));
+    EXPECT_NE(unit.find("\nExecStart=/usr/bin/vantle-schedctl run\n"), std::string::npos) << unit;
+    EXPECT_NE(unit.find("\nRestart=on-failure\n"), std::string::npos) << unit;
+    EXPECT_NE(unit.find("\nWantedBy=default.target\n"), std::string::npos) << unit;
+}
+
+TEST_F(InstallTest, ProgramsKeepTheirFilesInTheUsersFoldersWhenTheirsIsNotWritable) {
+    ASSERT_NO_FATAL_FAILURE(Install());
+    fs::permissions(FStage + "/usr/bin",
+                    fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::replace);
+    const std::string schedule = FHome + "/.config/vantle-scheduler/vantle-scheduler.INI";
+    const std::string log = FHome + "/.local/state/vantle-scheduler/vantle-scheduler.LOG";
+    const std::string paths = "schedule: " + schedule + "\nlog: " + log + "\n";
+    auto asUser = [](std::vector<std::string> argv) {
+        argv.insert(argv.begin(), VANTLE_ASUSER);
+        return argv;
+    };
+
+    TOutcome ctlPaths = Run(asUser({Staged("bin/vantle-schedctl"), "--paths"}));
+    EXPECT_EQ(ctlPaths.Code, 0) << ctlPaths.Err;
+    EXPECT_EQ(ctlPaths.Out, paths);
+    TOutcome desktopPaths = Run(asUser({Staged("bin/vantle-scheduler"), "--paths"}));
+    EXPECT_EQ(desktopPaths.Code, 0) << desktopPaths.Err;
+    EXPECT_EQ(desktopPaths.Out,
+              paths + "settings: " + FHome + "/.config/Vantle/vantle-scheduler.conf\n");
+
+    // The desktop program, switched on, makes its folders private and logs there.
+    pid_t desktop =
+        Start(asUser({Staged("bin/vantle-scheduler"), "--enable"}), Environment(), "desktop");
+    bool logged = WaitUntil(
+        [&] { return ReadFile(log).find("Scheduler has been Enabled") != std::string::npos; }, 30s);
+    kill(desktop, SIGTERM);
+    TOutcome ended = Finish(desktop, "desktop");
+    ASSERT_TRUE(logged) << ended.Out << ended.Err;
+    for (const std::string& folder :
+         {FHome + "/.config/vantle-scheduler", FHome + "/.local/state/vantle-scheduler"}) {
+        struct stat st {};
+        ASSERT_EQ(stat(folder.c_str(), &st), 0) << folder;
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+    }
+    EXPECT_FALSE(fs::exists(Staged("bin/vantle-scheduler.LOG")));
+
+    // vantle-schedctl without FILE serves the same schedule and log.
+    std::string recorder = FDir.File("recorder"), record = FDir.File("record");
+    fs::copy_file(VANTLE_ARGRECORDER, recorder);
+    WriteFile(FDir.File("template.INI"),
+              ScheduleText(
+                  {{.Name = "every minute", .Command = recorder, .Parms = "from the schedule"}}));
+    TOutcome copied = Run(asUser({"/bin/cp", FDir.File("template.INI"), schedule}));
+    ASSERT_EQ(copied.Code, 0) << copied.Err;
+    TOutcome formatted = Run(asUser({Staged("bin/vantle-schedctl"), "fmt", "-w"}));
+    EXPECT_EQ(formatted.Code, 0) << formatted.Err;
+    TOutcome cycle = Run(asUser({Staged("bin/vantle-schedctl"), "run", "--once"}),
+                         Environment({"VANTLE_ARGRECORDER_OUT=" + record}));
+    EXPECT_EQ(cycle.Code, 0) << cycle.Err;
+    EXPECT_EQ(WaitForRecord(record).Args, std::vector<std::string>({"from", "the", "schedule"}));
+    std::string logText = ReadFile(log);
+    EXPECT_NE(logText.find("Executing every minute (Command " + recorder + ")"), std::string::npos)
+        << logText;
+    // Nothing was written beside the programs.
+    EXPECT_EQ(std::distance(fs::directory_iterator(FStage + "/usr/bin"), fs::directory_iterator()),
+              2);
+}
+
+} // namespace

@@ -1,0 +1,180 @@
+// What the desktop program remembers between runs, and the Options menu that holds
+// "Start at Login" and the notification switch.
+#include "ui/Settings.h"
+#include "support/FakeServices.h"
+#include "support/TestFiles.h"
+#include "ui/Application.h"
+#include "ui/Autostart.h"
+#include "ui/OptionsMenu.h"
+#include "ui/SchedMain.h"
+
+#include <QMenuBar>
+#include <QSettings>
+#include <QtTest>
+
+using namespace vantle;
+using namespace vantle::test;
+
+class TSettingsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TTempDir> FDir;
+    std::unique_ptr<TFakeServices> FFake;
+
+    std::unique_ptr<TfmSchedMain> MakeWindow() {
+        TSchedMainServices services;
+        services.Scheduler = FFake->Services();
+        return std::make_unique<TfmSchedMain>(0, std::move(services));
+    }
+
+    QString SettingsFile() const { return QString::fromStdString(FDir->File("settings.conf")); }
+
+    static QStringList Names(TfmSchedMain& fm) {
+        QStringList names;
+        const TScheduleModel& rows = *fm.sgScheduleList->Model();
+        for (int row = 0; row < rows.rowCount(); ++row)
+            names << rows.data(rows.index(row, 0), Qt::DisplayRole).toString();
+        return names;
+    }
+
+private slots:
+    void init() {
+        FDir = std::make_unique<TTempDir>();
+        FFake = std::make_unique<TFakeServices>();
+        FFake->ExecutablePath = FDir->File("vantle-scheduler");
+        WriteFile(FDir->File("vantle-scheduler.INI"),
+                  ScheduleText({{.Name = "b"}, {.Name = "c"}, {.Name = "a"}}));
+    }
+
+    void cleanup() {
+        delete TApplication::ErrorBox();
+        FFake.reset();
+        FDir.reset();
+    }
+
+    void windowComesBackAsItWasLeft_data() {
+        QTest::addColumn<int>("clicks"); // on the Name column's header
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("list order") << 0 << QStringList{"b", "c", "a"};
+        QTest::newRow("sorted ascending") << 1 << QStringList{"a", "b", "c"};
+        QTest::newRow("sorted descending") << 2 << QStringList{"c", "b", "a"};
+    }
+
+    void windowComesBackAsItWasLeft() {
+        QFETCH(int, clicks);
+        QFETCH(QStringList, names);
+        {
+            QSettings settings(SettingsFile(), QSettings::IniFormat);
+            auto fm = MakeWindow();
+            RestoreWindowSettings(*fm, settings); // nothing saved yet: the defaults
+            fm->show();
+            RestoreGridSort(*fm, settings);
+            QCOMPARE(Names(*fm), (QStringList{"b", "c", "a"}));
+            fm->resize(700, 450);
+            fm->sgScheduleList->setColumnWidth(1, 122); // Name takes what is left
+            fm->sgScheduleList->setColumnWidth(5, 77);
+            for (int i = 0; i < clicks; ++i)
+                fm->SortGrid(0);
+            QCOMPARE(Names(*fm), names);
+            SaveWindowSettings(*fm, settings);
+        }
+        QSettings settings(SettingsFile(), QSettings::IniFormat);
+        auto fm = MakeWindow();
+        RestoreWindowSettings(*fm, settings);
+        fm->show();
+        RestoreGridSort(*fm, settings);
+        QCOMPARE(fm->size(), QSize(700, 450));
+        QCOMPARE(fm->sgScheduleList->columnWidth(1), 122);
+        QCOMPARE(fm->sgScheduleList->columnWidth(5), 77);
+        QCOMPARE(Names(*fm), names);
+    }
+
+    void damagedSettingsKeepTheDefaults() {
+        QSettings settings(SettingsFile(), QSettings::IniFormat);
+        settings.setValue("window/geometry", QByteArray("garbage"));
+        settings.setValue("grid/columnWidths", QVariantList{"x", -5, 100000});
+        settings.setValue("grid/sorted", true);
+        settings.setValue("grid/sortColumn", 99);
+        auto fresh = MakeWindow();
+        auto fm = MakeWindow();
+        RestoreWindowSettings(*fm, settings);
+        fm->show();
+        RestoreGridSort(*fm, settings);
+        QCOMPARE(fm->size(), fresh->size());
+        for (int col = 1; col < 3; ++col) // Name takes what the window leaves
+            QCOMPARE(fm->sgScheduleList->columnWidth(col), fresh->sgScheduleList->columnWidth(col));
+        QCOMPARE(Names(*fm), (QStringList{"b", "c", "a"}));
+    }
+
+    void optionsMenuWritesAndRemovesTheAutostartEntry() {
+        QSettings settings(SettingsFile(), QSettings::IniFormat);
+        auto fm = MakeWindow();
+        const QString entry = QString::fromStdString(FDir->File("config/autostart/vs.desktop"));
+        auto* options = new TOptionsMenu(*fm, settings, entry, "/opt/my tools/vantle-scheduler");
+        // Between View and Help.
+        QList<QAction*> menus = fm->MainMenu1->actions();
+        QCOMPARE(menus.indexOf(options->menuAction()) + 1, menus.indexOf(fm->Help1->menuAction()));
+        QCOMPARE(options->title(), QString("&Options"));
+        QVERIFY(!options->StartAtLogin1->isChecked());
+        QVERIFY(options->Notifications1->isChecked()); // on until turned off
+
+        options->StartAtLogin1->trigger();
+        QVERIFY(options->StartAtLogin1->isChecked());
+        QString text = QString::fromStdString(ReadFile(entry.toStdString()));
+        QVERIFY2(text.startsWith("[Desktop Entry]\nType=Application\n"), qPrintable(text));
+        QVERIFY2(text.contains("\nExec=\"/opt/my tools/vantle-scheduler\" --enable\n"),
+                 qPrintable(text));
+
+        options->StartAtLogin1->trigger();
+        QVERIFY(!options->StartAtLogin1->isChecked());
+        QVERIFY(!QFile::exists(entry));
+
+        options->Notifications1->trigger();
+        QVERIFY(!NotificationsOn(settings));
+        options->Notifications1->trigger();
+        QVERIFY(NotificationsOn(settings));
+    }
+
+    void startAtLoginThatCannotBeWrittenSaysSoAndStaysUnchecked() {
+        QSettings settings(SettingsFile(), QSettings::IniFormat);
+        auto fm = MakeWindow();
+        WriteFile(FDir->File("plain"), "a file where the autostart folder should be");
+        const QString entry = QString::fromStdString(FDir->File("plain/vs.desktop"));
+        auto* options = new TOptionsMenu(*fm, settings, entry, "/usr/bin/vantle-scheduler");
+        options->StartAtLogin1->trigger();
+        QVERIFY(!options->StartAtLogin1->isChecked());
+        QVERIFY(TApplication::ErrorBox() != nullptr);
+        QVERIFY2(TApplication::ErrorBox()->text().startsWith("Cannot write " + entry),
+                 qPrintable(TApplication::ErrorBox()->text()));
+    }
+
+    void execLineQuotesWhatDesktopEntriesReserve_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << "/usr/bin/vantle-scheduler"
+                               << "/usr/bin/vantle-scheduler --enable";
+        QTest::newRow("blank") << "/opt/a b/vs"
+                               << "\"/opt/a b/vs\" --enable";
+        QTest::newRow("dollar and quote") << "/opt/$x\"y/vs"
+                                          << "\"/opt/\\$x\\\"y/vs\" --enable";
+        QTest::newRow("percent") << "/opt/100%/vs"
+                                 << "/opt/100%%/vs --enable";
+        QTest::newRow("backslash") << "/opt/a\\b/vs"
+                                   << "\"/opt/a\\\\b/vs\" --enable";
+    }
+
+    void execLineQuotesWhatDesktopEntriesReserve() {
+        QFETCH(QString, program);
+        QFETCH(QString, exec);
+        QCOMPARE(AutostartExec(program), exec);
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+    TSettingsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "SettingsTest.moc"

@@ -1,0 +1,204 @@
+// The tray icon: its menu of the window's own commands, the state it shows, the next
+// run in its tooltip, minimizing to it, and failures told as notifications.
+#include "ui/TrayIcon.h"
+#include "engine/FailureWatch.h"
+#include "support/FakeServices.h"
+#include "support/TestFiles.h"
+#include "ui/Application.h"
+#include "ui/SchedMain.h"
+#include "ui/Settings.h"
+
+#include <QMenu>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QtTest>
+
+using namespace vantle;
+using namespace vantle::test;
+
+class TTrayIconTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TTempDir> FDir;
+    std::unique_ptr<TFakeServices> FFake;
+    std::unique_ptr<QSettings> FSettings;
+    TFailureWatch FWatch;
+    bool FAvailable = true;
+    QStringList FMessages;
+
+    std::unique_ptr<TfmSchedMain> MakeWindow(int argumentCount = 1) {
+        TSchedMainServices services;
+        services.Scheduler = FFake->Services();
+        FWatch.Attach(services.Scheduler);
+        return std::make_unique<TfmSchedMain>(argumentCount, std::move(services));
+    }
+
+    TTrayIcon* MakeTray(TfmSchedMain& fm) {
+        auto* tray = new TTrayIcon(fm, *FSettings, FFake->Clock, FFake->Settings,
+                                   [this] { return FAvailable; });
+        tray->ShowMessage = [this](const QString& title, const QString& text) {
+            FMessages << title + ": " + text;
+        };
+        FWatch.OnFailure = [tray](const std::string& text) {
+            tray->Notify(QString::fromStdString(text));
+        };
+        return tray;
+    }
+
+    static QImage Image(const QIcon& icon) { return icon.pixmap(16, 16).toImage(); }
+
+private slots:
+    void init() {
+        FDir = std::make_unique<TTempDir>();
+        FFake = std::make_unique<TFakeServices>();
+        FFake->ExecutablePath = FDir->File("vantle-scheduler");
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 3, 0));
+        FFake->Settings.ShortDateFormat = "yyyy-mm-dd";
+        FSettings = std::make_unique<QSettings>(QString::fromStdString(FDir->File("s.conf")),
+                                                QSettings::IniFormat);
+        FAvailable = true;
+        FMessages.clear();
+    }
+
+    void cleanup() {
+        FWatch.OnFailure = nullptr;
+        delete TApplication::ErrorBox();
+        FSettings.reset();
+        FFake.reset();
+        FDir.reset();
+    }
+
+    void menuHoldsTheWindowsOwnCommands_data() {
+        QTest::addColumn<bool>("upcoming");
+        QTest::newRow("without Upcoming Runs") << false;
+        QTest::newRow("with Upcoming Runs") << true;
+    }
+
+    void menuHoldsTheWindowsOwnCommands() {
+        QFETCH(bool, upcoming);
+        auto fm = MakeWindow(0);
+        // The tray finds the window's item by its name, and leaves it out when there is none.
+        QAction* upcomingRuns = fm->findChild<QAction*>("UpcomingRuns1");
+        QVERIFY(upcomingRuns != nullptr);
+        if (!upcoming)
+            upcomingRuns->setObjectName("SomethingElse");
+        TTrayIcon* tray = MakeTray(*fm);
+        QList<QAction*> items = tray->TrayMenu->actions();
+        QList<QAction*> expected{tray->Show1, fm->Run1};
+        if (upcoming)
+            expected << upcomingRuns;
+        QCOMPARE(items.size(), expected.size() + 2);
+        QCOMPARE(items.mid(0, expected.size()), expected);
+        QVERIFY(items[expected.size()]->isSeparator());
+        QCOMPARE(items.last(), fm->Exit1);
+        QCOMPARE(tray->Icon->contextMenu(), tray->TrayMenu);
+
+        // Run there is File > Run: one check mark, one scheduler.
+        fm->Run1->trigger();
+        QVERIFY(fm->Scheduler->Enabled());
+        QCOMPARE(Image(tray->Icon->icon()), Image(TTrayIcon::StateIcon(true)));
+        fm->Run1->trigger();
+        QCOMPARE(Image(tray->Icon->icon()), Image(TTrayIcon::StateIcon(false)));
+        QVERIFY(Image(TTrayIcon::StateIcon(true)) != Image(TTrayIcon::StateIcon(false)));
+        QCOMPARE(tray->Icon->toolTip(), QString("Vantle Scheduler: Disabled"));
+    }
+
+    void tooltipSaysTheNextRun_data() {
+        QTest::addColumn<QStringList>("entries"); // name=time, "**" before an inactive one
+        QTest::addColumn<QString>("next");
+        QTest::newRow("later today")
+            << QStringList{"Backup=30 2 * * *", "Lunch=0 13 * * *"} << "Next: Lunch at 13:00";
+        QTest::newRow("tomorrow, with the date")
+            << QStringList{"Backup=30 2 * * *"} << "Next: Backup at 2024-03-05 02:30";
+        QTest::newRow("this minute before its cycle")
+            << QStringList{"Now=5 12 * * *", "Lunch=0 13 * * *"} << "Next: Now at 12:05";
+        QTest::newRow("same minute: the first in list order")
+            << QStringList{"First=0 13 * * *", "Second=0 13 * * *"} << "Next: First at 13:00";
+        QTest::newRow("inactive entries do not count")
+            << QStringList{"**Soon=0 13 * * *", "Late=0 20 * * *"} << "Next: Late at 20:00";
+        QTest::newRow("nothing ever due") << QStringList{"Never=0 0 31 2 *"} << "Next: none";
+    }
+
+    void tooltipSaysTheNextRun() {
+        QFETCH(QStringList, entries);
+        QFETCH(QString, next);
+        std::vector<TEntryText> texts;
+        for (const QString& entry : entries) {
+            QString name = entry.section('=', 0, 0);
+            bool active = !name.startsWith("**");
+            texts.push_back({.Name = name.remove("**").toStdString(),
+                             .Time = entry.section('=', 1).toStdString(),
+                             .Active = active});
+        }
+        WriteFile(FDir->File("vantle-scheduler.INI"), ScheduleText(texts));
+        auto fm = MakeWindow(1);
+        TTrayIcon* tray = MakeTray(*fm);
+        QCOMPARE(tray->NextRunText(), next);
+        QCOMPARE(tray->Icon->toolTip(), "Vantle Scheduler: Enabled\n" + next);
+    }
+
+    void minimizingHidesToTheTrayOnlyWhereThereIsOne_data() {
+        QTest::addColumn<bool>("available");
+        QTest::newRow("tray") << true;
+        QTest::newRow("no tray") << false;
+    }
+
+    void minimizingHidesToTheTrayOnlyWhereThereIsOne() {
+        QFETCH(bool, available);
+        FAvailable = available;
+        auto fm = MakeWindow(0);
+        TTrayIcon* tray = MakeTray(*fm);
+        QCOMPARE(tray->Icon->isVisible(), available);
+        // A tray that comes later is used from the next tick on.
+        FAvailable = true;
+        tray->UpdateIcon();
+        QVERIFY(tray->Icon->isVisible());
+        FAvailable = available;
+        fm->show();
+        fm->showMinimized();
+        QTRY_COMPARE(fm->isVisible(), !available);
+        if (!available)
+            return;
+        tray->Show1->trigger();
+        QVERIFY(fm->isVisible());
+        QVERIFY(!fm->isMinimized());
+    }
+
+    void aFailedStartRaisesANotificationUnlessTurnedOff() {
+        WriteFile(FDir->File("vantle-scheduler.INI"),
+                  ScheduleText({{.Name = "Backup", .Command = "/opt/backup"}}));
+        FFake->Starter.Result = 2;
+        auto fm = MakeWindow(1);
+        MakeTray(*fm);
+        fm->Scheduler->RunCycle();
+        QCOMPARE(FMessages,
+                 QStringList{"Vantle Scheduler: Backup could not start: file not found"});
+
+        FSettings->setValue(NotificationsKey, false);
+        fm->Scheduler->RunCycle();
+        QCOMPARE(FMessages.size(), 1);
+        QVERIFY(ReadFile(FDir->File("vantle-scheduler.LOG")).find("Backup Failed (2)") !=
+                std::string::npos);
+    }
+
+    void withoutATrayNothingIsShown() {
+        FAvailable = false;
+        WriteFile(FDir->File("vantle-scheduler.INI"),
+                  ScheduleText({{.Name = "Backup", .Command = "/opt/backup"}}));
+        FFake->Starter.Result = 2;
+        auto fm = MakeWindow(1);
+        TTrayIcon* tray = MakeTray(*fm);
+        fm->Scheduler->RunCycle();
+        QVERIFY(FMessages.isEmpty());
+        QVERIFY(!tray->Icon->isVisible());
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+    TTrayIconTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TrayIconTest.moc"
