@@ -1,11 +1,11 @@
 #include "cli/Commands.h"
 
+#include "support/SchedCtlRun.h"
 #include "support/TestFiles.h"
+#include "support/ZoneGuard.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -17,16 +17,8 @@ using test::SectionText;
 using test::TTempDir;
 using test::WriteFile;
 
-struct TRun {
-    int Code;
-    std::string Out, Err;
-};
-
-TRun SchedCtl(const TArgs& args) {
-    std::ostringstream out, err;
-    int code = RunSchedCtl(args, out, err);
-    return TRun{code, out.str(), err.str()};
-}
+using test::SchedCtl;
+using test::TRun;
 
 class ModelCommandsTest : public ::testing::Test {
 protected:
@@ -184,13 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ModelCommandsTest, NextSkipsInactiveEntriesAndLocalTimesTheClockSkips) {
     std::string path =
         Write(SectionText(0, "night", "30 2 * * *") + SectionText(1, "off", "* * * * *", "No"));
-    const char* saved = std::getenv("TZ");
-    std::string savedTz = saved ? saved : "";
-    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1); // 2024-03-31 02:00 jumps to 03:00
-    tzset();
+    test::TZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3"); // 2024-03-31 02:00 jumps to 03:00
     TRun run = SchedCtl({"next", "--from", "2024-03-30 00:00", "--count", "3", path});
-    saved ? setenv("TZ", savedTz.c_str(), 1) : unsetenv("TZ");
-    tzset();
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out,
               "night\t2024-03-30 02:30\nnight\t2024-04-01 02:30\nnight\t2024-04-02 02:30\n");

@@ -3,24 +3,15 @@
 #include "cli/Commands.h"
 #include "cli/DefaultFiles.h"
 
-#include <gtest/gtest.h>
+#include "support/SchedCtlRun.h"
 
-#include <map>
-#include <sstream>
+#include <gtest/gtest.h>
 
 namespace vantle::cli {
 namespace {
 
-struct TRun {
-    int Code;
-    std::string Out, Err;
-};
-
-TRun SchedCtl(const TArgs& args) {
-    std::ostringstream out, err;
-    int code = RunSchedCtl(args, out, err);
-    return TRun{code, out.str(), err.str()};
-}
+using test::SchedCtl;
+using test::TRun;
 
 // Every way of asking prints one help, which starts with the command's usage line; the
 // overview lists that line and a usage error repeats it.
