@@ -22,6 +22,7 @@ function(vantle_add_test name)
         target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main)
     endif()
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    vantle_warnings(${name})
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
         ENVIRONMENT "${VANTLE_TEST_ENVIRONMENT};${ARG_ENV}"

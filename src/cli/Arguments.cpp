@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ostream>
 
 namespace vantle::cli {
 
@@ -72,6 +73,32 @@ std::optional<std::string> ParseArguments(const TArgs& args, const std::vector<s
     return std::nullopt;
 }
 
+EFailure UsageError(const std::string& command, const std::string& message) {
+    return EFailure(message + "\n" + UsageLine(command));
+}
+
+TArguments ReadArguments(const std::string& command, const TArgs& args,
+                         const std::vector<std::string>& flags,
+                         const std::vector<std::string>& valued) {
+    TArguments result;
+    if (std::optional<std::string> error = ParseArguments(args, flags, valued, result))
+        throw UsageError(command, *error);
+    return result;
+}
+
+int Guarded(const std::string& command, std::ostream& err, const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const EFailure& failure) {
+        if (failure.Named())
+            err << "vantle-schedctl " << command << ": ";
+        err << failure.Message() << "\n";
+    } catch (const std::exception& error) {
+        err << "vantle-schedctl " << command << ": " << error.what() << "\n";
+    }
+    return 2;
+}
+
 std::optional<TMoment> ParseMoment(const std::string& text, const std::string& option,
                                    std::string& error) {
     int year, month, day, hour, minute, second = 0, msec = 0;
@@ -127,6 +154,14 @@ std::optional<TMoment> ParseMoment(const std::string& text, const std::string& o
     }
     moment.UtcOffset = UtcOffsetAt(moment.Instant);
     return moment;
+}
+
+TMoment ReadMoment(const std::string& text, const std::string& option) {
+    std::string error;
+    std::optional<TMoment> moment = ParseMoment(text, option, error);
+    if (!moment)
+        throw EFailure(error);
+    return *moment;
 }
 
 std::string MomentText(const TMoment& moment) {

@@ -1,10 +1,14 @@
-// Reading the command line of vantle-schedctl: options, files and moments.
+// Reading the command line of vantle-schedctl (options, files and moments) and
+// reporting what a command fails on, the same way for every command.
 #pragma once
 
 #include "cli/Commands.h"
 #include "platform/DateTime.h"
+#include "platform/SysErrors.h"
 
 #include <ctime>
+#include <functional>
+#include <iosfwd>
 #include <map>
 #include <optional>
 #include <set>
@@ -31,6 +35,31 @@ std::optional<std::string> ParseArguments(const TArgs& args, const std::vector<s
                                           const std::vector<std::string>& valued,
                                           TArguments& result);
 
+/// What ends a command with 2. A usage or input/output error is said after the
+/// command's name ("vantle-schedctl fmt: ..."); an error of the scheduler is said in
+/// its own words, as the window and the log say it.
+class EFailure : public Exception {
+public:
+    explicit EFailure(std::string message, bool named = true)
+        : Exception(std::move(message)), FNamed(named) {}
+    bool Named() const { return FNamed; }
+
+private:
+    bool FNamed;
+};
+
+/// A usage error of `command`: the message, then the command's usage line.
+EFailure UsageError(const std::string& command, const std::string& message);
+
+/// ParseArguments for `command`; an unknown or incomplete option is a usage error.
+TArguments ReadArguments(const std::string& command, const TArgs& args,
+                         const std::vector<std::string>& flags,
+                         const std::vector<std::string>& valued);
+
+/// Runs a command: an EFailure, or any other exception, is reported on `err` and
+/// ends the command with 2.
+int Guarded(const std::string& command, std::ostream& err, const std::function<int()>& body);
+
 /// A moment of the command line: the local date and time, and the instant it names.
 struct TMoment {
     TDateTime Local = 0;
@@ -45,6 +74,8 @@ struct TMoment {
 /// skips it) is refused. On failure returns nullopt and says why in `error`.
 std::optional<TMoment> ParseMoment(const std::string& text, const std::string& option,
                                    std::string& error);
+/// ParseMoment, with a malformed moment as a failure of the command.
+TMoment ReadMoment(const std::string& text, const std::string& option);
 /// "YYYY-MM-DD hh:mm:ss+hh:mm".
 std::string MomentText(const TMoment& moment);
 

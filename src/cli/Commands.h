@@ -19,6 +19,9 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err);
 
+/// "Usage: vantle-schedctl " and the command's usage, from the one table of help.
+std::string UsageLine(const std::string& command);
+
 /// Dispatches `args` (the words after the program name) to a command.
 int RunSchedCtl(const TArgs& args, std::ostream& out, std::ostream& err);
 

@@ -20,47 +20,11 @@ namespace vantle::cli {
 
 namespace {
 
-// A usage or input/output error: the command prints it and exits with 2.
-class EFailure : public Exception {
-public:
-    using Exception::Exception;
-};
-
-struct TOptions {
-    std::vector<std::string> Files;
-    std::optional<std::string> At, From, Count, Days;
-    bool Write = false;
-};
-
-// The options a command allows and exactly one file; anything else is a usage error.
-TOptions ParseOptions(const TArgs& args, const std::vector<std::string>& valued, bool allowWrite,
-                      const std::string& usage) {
-    TArguments parsed;
-    if (std::optional<std::string> error = ParseArguments(
-            args, allowWrite ? std::vector<std::string>{"-w"} : std::vector<std::string>{}, valued,
-            parsed))
-        throw EFailure(*error + "\n" + usage);
-    TOptions options;
-    options.Files = parsed.Positional;
-    options.At = parsed.Value("--at");
-    options.From = parsed.Value("--from");
-    options.Count = parsed.Value("--count");
-    options.Days = parsed.Value("--days");
-    options.Write = parsed.Has("-w");
-    // Without FILE, the desktop program's schedule.
-    if (options.Files.empty())
-        options.Files.push_back(DesktopFiles().ScheduleFile);
-    if (options.Files.size() != 1)
-        throw EFailure("more than one FILE given\n" + usage);
-    return options;
-}
-
-TDateTime ParseMomentOption(const std::string& text, const std::string& option) {
-    std::string error;
-    std::optional<TMoment> moment = ParseMoment(text, option, error);
-    if (!moment)
-        throw EFailure(error);
-    return moment->Local;
+// The one FILE a command reads; without one, the desktop program's schedule.
+std::string ScheduleFileOf(const std::string& command, const TArguments& options) {
+    if (options.Positional.size() > 1)
+        throw UsageError(command, "more than one FILE given");
+    return options.Positional.empty() ? DesktopFiles().ScheduleFile : options.Positional.front();
 }
 
 // The commands read existing regular files only: a mistyped name should not read as
@@ -120,33 +84,15 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-template <typename TBody> int Guarded(const char* command, std::ostream& err, TBody body) {
-    try {
-        return body();
-    } catch (const EFailure& failure) {
-        err << "vantle-schedctl " << command << ": " << failure.Message() << "\n";
-    } catch (const std::exception& error) {
-        err << "vantle-schedctl " << command << ": " << error.what() << "\n";
-    }
-    return 2;
-}
-
-const char* const FmtUsage = "Usage: vantle-schedctl fmt [-w] [FILE]";
-const char* const CheckUsage = "Usage: vantle-schedctl check [FILE]";
-const char* const DueUsage = "Usage: vantle-schedctl due --at MOMENT [FILE]";
-const char* const NextUsage = "Usage: vantle-schedctl next [--from MOMENT] [--count N] [FILE]";
-const char* const UpcomingUsage =
-    "Usage: vantle-schedctl upcoming [--from MOMENT] [--days N | --count N] [FILE]";
-
 } // namespace
 
 int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
     return Guarded("fmt", err, [&] {
-        TOptions options = ParseOptions(args, {}, true, FmtUsage);
-        const std::string& path = options.Files.front();
+        TArguments options = ReadArguments("fmt", args, {"-w"}, {});
+        const std::string path = ScheduleFileOf("fmt", options);
         TSchedList list;
         LoadList(list, path);
-        if (options.Write) {
+        if (options.Has("-w")) {
             try {
                 list.Save();
             } catch (const Exception& error) {
@@ -162,8 +108,8 @@ int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
 
 int CmdCheck(const TArgs& args, std::ostream& out, std::ostream& err) {
     return Guarded("check", err, [&] {
-        TOptions options = ParseOptions(args, {}, false, CheckUsage);
-        const std::string& path = options.Files.front();
+        TArguments options = ReadArguments("check", args, {}, {});
+        const std::string path = ScheduleFileOf("check", options);
         struct stat st = RequireFile(path);
         std::string content;
         try {
@@ -188,12 +134,14 @@ int CmdCheck(const TArgs& args, std::ostream& out, std::ostream& err) {
 
 int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err) {
     return Guarded("due", err, [&] {
-        TOptions options = ParseOptions(args, {"--at"}, false, DueUsage);
-        if (!options.At)
-            throw EFailure(std::string("--at is required\n") + DueUsage);
-        TDueMoment moment = SplitMoment(ParseMomentOption(*options.At, "--at"));
+        TArguments options = ReadArguments("due", args, {}, {"--at"});
+        const std::string path = ScheduleFileOf("due", options);
+        std::optional<std::string> at = options.Value("--at");
+        if (!at)
+            throw UsageError("due", "--at is required");
+        TDueMoment moment = SplitMoment(ReadMoment(*at, "--at").Local);
         TSchedList list;
-        LoadList(list, options.Files.front());
+        LoadList(list, path);
         for (const TSchedule* entry : EntriesOf(list))
             if (IsDue(*entry, moment))
                 out << entry->Name << "\n";
@@ -203,12 +151,14 @@ int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err) {
 
 int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
     return Guarded("next", err, [&] {
-        TOptions options = ParseOptions(args, {"--from", "--count"}, false, NextUsage);
-        TDateTime from =
-            options.From ? ParseMomentOption(*options.From, "--from") : SystemClock().Now();
-        int count = options.Count ? WholeNumberOption(*options.Count, "--count", 1000000) : 5;
+        TArguments options = ReadArguments("next", args, {}, {"--from", "--count"});
+        const std::string path = ScheduleFileOf("next", options);
+        std::optional<std::string> fromText = options.Value("--from");
+        std::optional<std::string> countText = options.Value("--count");
+        TDateTime from = fromText ? ReadMoment(*fromText, "--from").Local : SystemClock().Now();
+        int count = countText ? WholeNumberOption(*countText, "--count", 1000000) : 5;
         TSchedList list;
-        LoadList(list, options.Files.front());
+        LoadList(list, path);
         for (const TSchedule* entry : EntriesOf(list)) {
             if (!entry->Active)
                 continue;
@@ -225,23 +175,26 @@ int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
 
 int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
     return Guarded("upcoming", err, [&] {
-        TOptions options =
-            ParseOptions(args, {"--from", "--days", "--count"}, false, UpcomingUsage);
-        if (options.Days && options.Count)
-            throw EFailure(std::string("--days and --count exclude each other\n") + UpcomingUsage);
+        TArguments options = ReadArguments("upcoming", args, {}, {"--from", "--days", "--count"});
+        const std::string path = ScheduleFileOf("upcoming", options);
+        std::optional<std::string> fromText = options.Value("--from");
+        std::optional<std::string> daysText = options.Value("--days");
+        std::optional<std::string> countText = options.Value("--count");
+        if (daysText && countText)
+            throw UsageError("upcoming", "--days and --count exclude each other");
         // From the minute given; without one, from the next minute, as the window lists.
-        TDateTime first = options.From ? ParseMomentOption(*options.From, "--from")
-                                       : SystemClock().Now() + 1.0 / 1440;
+        TDateTime first =
+            fromText ? ReadMoment(*fromText, "--from").Local : SystemClock().Now() + 1.0 / 1440;
         std::size_t limit = SIZE_MAX;
         TDateTime end = 0;
-        if (options.Count) {
-            limit = static_cast<std::size_t>(WholeNumberOption(*options.Count, "--count", 1000000));
+        if (countText) {
+            limit = static_cast<std::size_t>(WholeNumberOption(*countText, "--count", 1000000));
             end = first + 146097.0; // one whole calendar cycle holds the next run of any entry
         } else {
-            end = first + (options.Days ? WholeNumberOption(*options.Days, "--days", 36525) : 7);
+            end = first + (daysText ? WholeNumberOption(*daysText, "--days", 36525) : 7);
         }
         TSchedList list;
-        LoadList(list, options.Files.front());
+        LoadList(list, path);
         std::vector<const TSchedule*> entries = EntriesOf(list);
         // Printed as found: a long span of a minutely entry need not fit in memory.
         ForEachUpcomingRun(entries, first, end, limit, [&](const TUpcomingRun& run) {

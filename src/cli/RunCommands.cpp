@@ -165,69 +165,48 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
 } // namespace
 
 int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
-    TArguments options;
-    std::optional<std::string> error = ParseArguments(args, {}, {"--at"}, options);
-    if (error || options.Positional.size() != 1) {
-        err << "vantle-schedctl expand: " << error.value_or("expects exactly one TEXT")
-            << "\nUsage: vantle-schedctl expand [--at MOMENT] TEXT\n";
-        return 2;
-    }
-    std::optional<TMoment> at;
-    if (std::optional<std::string> text = options.Value("--at")) {
-        std::string problem;
-        at = ParseMoment(*text, "--at", problem);
-        if (!at) {
-            err << "vantle-schedctl expand: " << problem << '\n';
-            return 2;
+    return Guarded("expand", err, [&] {
+        TArguments options = ReadArguments("expand", args, {}, {"--at"});
+        if (options.Positional.size() != 1)
+            throw UsageError("expand", "expects exactly one TEXT");
+        std::optional<std::string> atText = options.Value("--at");
+        TMomentClock fixed;
+        if (atText)
+            fixed.Set(ReadMoment(*atText, "--at"));
+        const TClock& clock = atText ? static_cast<const TClock&>(fixed) : SystemClock();
+        TParameterExpander expander(clock, ProcessEnvironment(), SystemFormatSettings());
+        try {
+            out << expander.ExpandParameters(options.Positional.front()) << '\n';
+        } catch (const std::exception& e) {
+            // A date the calendar lacks is the expansion's result, not a usage error.
+            err << e.what() << '\n';
+            return 1;
         }
-    }
-    TMomentClock fixed;
-    if (at)
-        fixed.Set(*at);
-    const TClock& clock = at ? static_cast<const TClock&>(fixed) : SystemClock();
-    TParameterExpander expander(clock, ProcessEnvironment(), SystemFormatSettings());
-    try {
-        out << expander.ExpandParameters(options.Positional.front()) << '\n';
-    } catch (const std::exception& e) {
-        err << e.what() << '\n';
-        return 1;
-    }
-    return 0;
+        return 0;
+    });
 }
 
-int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
-    static const char* const Usage = "Usage: vantle-schedctl run [--once] [--dry-run] [--at "
-                                     "MOMENT]... [--log LOGFILE] [FILE]\n";
-    TArguments options;
-    std::optional<std::string> error =
-        ParseArguments(args, {"--once", "--dry-run"}, {"--at", "--log"}, options);
-    if (error || options.Positional.size() > 1) {
-        err << "vantle-schedctl run: " << error.value_or("expects at most one FILE") << '\n'
-            << Usage;
-        return 2;
-    }
+namespace {
+
+// run, with its failures raised for Guarded to report.
+int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
+    TArguments options = ReadArguments("run", args, {"--once", "--dry-run"}, {"--at", "--log"});
+    if (options.Positional.size() > 1)
+        throw UsageError("run", "expects at most one FILE");
     const bool dryRun = options.Has("--dry-run");
     std::vector<TMoment> moments;
-    for (const std::string& text : options.AllValues("--at")) {
-        std::string problem;
-        std::optional<TMoment> moment = ParseMoment(text, "--at", problem);
-        if (!moment) {
-            err << "vantle-schedctl run: " << problem << '\n';
-            return 2;
-        }
-        moments.push_back(*moment);
-    }
+    for (const std::string& text : options.AllValues("--at"))
+        moments.push_back(ReadMoment(text, "--at"));
+    // Cycles at given moments: a replay, announced moment by moment under --dry-run.
+    const bool replay = !moments.empty();
     // Several moments play a run of ticks; one moment is a single cycle.
     const bool once = options.Has("--once") || moments.size() > 1;
     if (moments.size() == 1 && !once) {
         // A clock that stands still would run the same minute forever.
-        err << "vantle-schedctl run: --at needs --once\n" << Usage;
-        return 2;
+        throw UsageError("run", "--at needs --once");
     }
-    if (moments.size() > 1 && !dryRun) {
-        err << "vantle-schedctl run: --at more than once needs --dry-run\n" << Usage;
-        return 2;
-    }
+    if (moments.size() > 1 && !dryRun)
+        throw UsageError("run", "--at more than once needs --dry-run");
 
     // Without FILE, the desktop program's schedule and log.
     TFileLocations files;
@@ -243,16 +222,16 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
     // Two schedulers on one file would start every due entry twice; a dry run starts
     // nothing and needs no lock.
     TInstanceLock instanceLock(file);
+    bool locked = false;
     try {
-        if (!dryRun && !instanceLock.TryAcquire()) {
-            err << file << ": already used by another scheduler (process "
-                << instanceLock.HolderPid() << ")\n";
-            return 2;
-        }
+        locked = dryRun || instanceLock.TryAcquire();
     } catch (const std::exception& e) {
-        err << file << ": " << e.what() << '\n';
-        return 2;
+        throw EFailure(file + ": " + e.what(), false);
     }
+    if (!locked)
+        throw EFailure(file + ": already used by another scheduler (process " +
+                           std::to_string(instanceLock.HolderPid()) + ")",
+                       false);
     std::string logPath = options.Value("--log").value_or(files.LogFile);
     TMomentClock momentClock;
     if (!moments.empty())
@@ -289,8 +268,7 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         scheduler.SetEnabled(true);
         list.Load();
     } catch (const std::exception& e) {
-        err << e.what() << '\n';
-        return 2;
+        throw EFailure(e.what(), false);
     }
 
     int code = 0;
@@ -298,7 +276,7 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         if (moments.empty())
             moments.push_back({}); // the real clock's moment
         for (const TMoment& moment : moments) {
-            if (dryRun && !options.AllValues("--at").empty()) {
+            if (dryRun && replay) {
                 momentClock.Set(moment);
                 out << "== cycle at " << MomentText(moment) << '\n' << std::flush;
             }
@@ -327,6 +305,12 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         return code != 0 ? code : 2;
     }
     return code;
+}
+
+} // namespace
+
+int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
+    return Guarded("run", err, [&] { return RunScheduler(args, out, err); });
 }
 
 } // namespace vantle::cli

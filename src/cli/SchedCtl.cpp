@@ -13,33 +13,37 @@ namespace vantle::cli {
 
 namespace {
 
+using TCommand = int (*)(const TArgs&, std::ostream&, std::ostream&);
+
 struct TCommandHelp {
     const char* Name;
+    TCommand Run;
     const char* Usage;
     const char* Summary;
     const char* Details;
 };
 
-// One table serves the overview, `help COMMAND` and `COMMAND --help`.
+// One table serves the dispatch, the overview, `help COMMAND`, `COMMAND --help` and
+// the usage line a command prints after a usage error.
 const TCommandHelp Commands[] = {
-    {"fmt", "fmt [-w] [FILE]", "print FILE in the saved form (-w: save it back in place)",
+    {"fmt", CmdFmt, "fmt [-w] [FILE]", "print FILE in the saved form (-w: save it back in place)",
      "  -w    write the saved form back to FILE instead of printing it\n"},
-    {"check", "check [FILE]", "report what the reader accepts but was probably not meant",
+    {"check", CmdCheck, "check [FILE]", "report what the reader accepts but was probably not meant",
      "Prints FILE:LINE: and a finding per line; exits with 1 when there is any.\n"},
-    {"due", "due --at MOMENT [FILE]", "names of the entries due at that local moment",
+    {"due", CmdDue, "due --at MOMENT [FILE]", "names of the entries due at that local moment",
      "  --at MOMENT   the local moment to test (required)\n"},
-    {"next", "next [--from MOMENT] [--count N] [FILE]",
+    {"next", CmdNext, "next [--from MOMENT] [--count N] [FILE]",
      "the next N due moments of every active entry",
      "  --from MOMENT  start the search at this local minute (default: now)\n"
      "  --count N      moments per entry, 1 to 1000000 (default: 5)\n"},
-    {"upcoming", "upcoming [--from MOMENT] [--days N | --count N] [FILE]",
+    {"upcoming", CmdUpcoming, "upcoming [--from MOMENT] [--days N | --count N] [FILE]",
      "every run of the active entries in time order",
      "  --from MOMENT  start at this local minute (default: the next minute)\n"
      "  --days N       every run of the next N days (default: 7)\n"
      "  --count N      the next N runs, however far ahead\n"},
-    {"expand", "expand [--at MOMENT] TEXT", "TEXT with its $-tokens expanded",
+    {"expand", CmdExpand, "expand [--at MOMENT] TEXT", "TEXT with its $-tokens expanded",
      "  --at MOMENT   expand as at this local moment (default: now)\n"},
-    {"run", "run [--once] [--dry-run] [--at MOMENT]... [--log LOGFILE] [FILE]",
+    {"run", CmdRun, "run [--once] [--dry-run] [--at MOMENT]... [--log LOGFILE] [FILE]",
      "run the scheduler without a window",
      "Runs a cycle five seconds past every minute until SIGINT or SIGTERM.\n"
      "  --once         run one cycle at once and exit (1 when it or an entry failed)\n"
@@ -84,30 +88,18 @@ void PrintUsage(std::ostream& out) {
 }
 
 void PrintCommandHelp(const TCommandHelp& command, std::ostream& out) {
-    out << "Usage: vantle-schedctl " << command.Usage << "\n\n"
+    out << UsageLine(command.Name) << "\n\n"
         << char(std::toupper(static_cast<unsigned char>(command.Summary[0])))
         << (command.Summary + 1) << ".\n"
         << command.Details;
 }
 
-int RunCommand(const std::string& command, const TArgs& rest, std::ostream& out,
-               std::ostream& err) {
-    if (command == "fmt")
-        return CmdFmt(rest, out, err);
-    if (command == "check")
-        return CmdCheck(rest, out, err);
-    if (command == "due")
-        return CmdDue(rest, out, err);
-    if (command == "next")
-        return CmdNext(rest, out, err);
-    if (command == "upcoming")
-        return CmdUpcoming(rest, out, err);
-    if (command == "expand")
-        return CmdExpand(rest, out, err);
-    return CmdRun(rest, out, err);
-}
-
 } // namespace
+
+std::string UsageLine(const std::string& command) {
+    const TCommandHelp* found = FindCommand(command);
+    return std::string("Usage: vantle-schedctl ") + (found ? found->Usage : command.c_str());
+}
 
 int RunSchedCtl(const TArgs& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
@@ -153,7 +145,7 @@ int RunSchedCtl(const TArgs& args, std::ostream& out, std::ostream& err) {
             return 0;
         }
     }
-    return RunCommand(command, rest, out, err);
+    return found->Run(rest, out, err);
 }
 
 } // namespace vantle::cli

@@ -288,7 +288,11 @@ void TfmEntry::SetNewEntry() {
     memComment->clear();
     cbActive->setChecked(true);
     FKept.Clear();
+    // GCC 12 at -O3 warns falsely (-Wrestrict) on this one-character assignment.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wrestrict"
     FStoredWeekDays = "*";
+#pragma GCC diagnostic pop
     FShownDays = DayStates();
     UpdatePreview();
 }

@@ -1,11 +1,11 @@
 #include "cli/Commands.h"
 
-#include "support/TempDir.h"
+#include "support/SchedCtlRun.h"
+#include "support/TestFiles.h"
+#include "support/ZoneGuard.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -13,25 +13,12 @@ namespace vantle::cli {
 namespace {
 
 using test::ReadFile;
+using test::SectionText;
 using test::TTempDir;
 using test::WriteFile;
 
-struct TRun {
-    int Code;
-    std::string Out, Err;
-};
-
-TRun SchedCtl(const TArgs& args) {
-    std::ostringstream out, err;
-    int code = RunSchedCtl(args, out, err);
-    return TRun{code, out.str(), err.str()};
-}
-
-std::string Section(int n, const std::string& name, const std::string& time,
-                    const std::string& active = "Yes") {
-    return "[Schedule " + std::to_string(n) + "]\r\nName=" + name + "\r\nTime=" + time +
-           "\r\nActive=" + active + "\r\n";
-}
+using test::SchedCtl;
+using test::TRun;
 
 class ModelCommandsTest : public ::testing::Test {
 protected:
@@ -95,7 +82,7 @@ TEST_F(ModelCommandsTest, CommandsRefuseAFileThatIsNoSchedule) {
 }
 
 TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
-    std::string path = Write(Section(0, "A", "* * * * *"));
+    std::string path = Write(SectionText(0, "A", "* * * * *"));
     std::string missing = FDir.File("missing.ini");
     const std::vector<std::pair<TArgs, std::string>> cases = {
         {{"fmt"}, "vantle-scheduler.INI: File not found"}, // the desktop program's, not there
@@ -131,9 +118,9 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
 TEST_F(ModelCommandsTest, DuePrintsNamesInListOrder) {
     // 2024-09-13 is a Friday.
     std::string path =
-        Write(Section(0, "every", "* * * * *") + Section(1, "off", "* * * * *", "No") +
-              Section(2, "half past two", "30 2 * * *") + Section(3, "friday 13th", "* * 13 * 5") +
-              Section(4, "tuesday", "* * * * 2"));
+        Write(SectionText(0, "every", "* * * * *") + SectionText(1, "off", "* * * * *", "No") +
+              SectionText(2, "half past two", "30 2 * * *") +
+              SectionText(3, "friday 13th", "* * 13 * 5") + SectionText(4, "tuesday", "* * * * 2"));
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"2024-09-13 02:30", "every\nhalf past two\nfriday 13th\n"},
         {"2024-09-13 02:30:59", "every\nhalf past two\nfriday 13th\n"},
@@ -157,7 +144,7 @@ struct TNextCase {
 class NextTest : public ModelCommandsTest, public ::testing::WithParamInterface<TNextCase> {};
 
 TEST_P(NextTest, FindsTheNextMomentsOrNever) {
-    std::string path = Write(Section(0, "e", GetParam().Time));
+    std::string path = Write(SectionText(0, "e", GetParam().Time));
     TRun run = SchedCtl({"next", "--from", GetParam().From, "--count", "3", path});
     ASSERT_EQ(run.Code, 0) << run.Err;
     std::string expected;
@@ -188,22 +175,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ModelCommandsTest, NextSkipsInactiveEntriesAndLocalTimesTheClockSkips) {
     std::string path =
-        Write(Section(0, "night", "30 2 * * *") + Section(1, "off", "* * * * *", "No"));
-    const char* saved = std::getenv("TZ");
-    std::string savedTz = saved ? saved : "";
-    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1); // 2024-03-31 02:00 jumps to 03:00
-    tzset();
+        Write(SectionText(0, "night", "30 2 * * *") + SectionText(1, "off", "* * * * *", "No"));
+    test::TZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3"); // 2024-03-31 02:00 jumps to 03:00
     TRun run = SchedCtl({"next", "--from", "2024-03-30 00:00", "--count", "3", path});
-    saved ? setenv("TZ", savedTz.c_str(), 1) : unsetenv("TZ");
-    tzset();
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out,
               "night\t2024-03-30 02:30\nnight\t2024-04-01 02:30\nnight\t2024-04-02 02:30\n");
 }
 
 TEST_F(ModelCommandsTest, CheckIsQuietOnACleanFile) {
-    std::string path = Write(Section(0, "A", "0,30 9-17 * * 1-5") + "CommandType=0\r\n\r\n" +
-                             Section(1, "B", "* * 1 1 *", "No") + "Comment=\r\n");
+    std::string path = Write(SectionText(0, "A", "0,30 9-17 * * 1-5") + "CommandType=0\r\n\r\n" +
+                             SectionText(1, "B", "* * 1 1 *", "No") + "Comment=\r\n");
     TRun run = SchedCtl({"check", path});
     EXPECT_EQ(run.Code, 0);
     EXPECT_EQ(run.Out, "");
@@ -225,7 +207,7 @@ TEST_P(CheckTest, ReportsWhatTheReaderSilentlyAccepts) {
         << run.Out;
 }
 
-const std::string Good = Section(0, "A", "* * * * *");
+const std::string Good = SectionText(0, "A", "* * * * *");
 
 INSTANTIATE_TEST_SUITE_P(
     Findings, CheckTest,
@@ -235,27 +217,29 @@ INSTANTIATE_TEST_SUITE_P(
         TCheckCase{Good + "[schedule 1]\r\n", "5: '[schedule 1]' is not an entry header"},
         TCheckCase{"Name=x\r\n" + Good, "1: Name= line before the first '[Schedule ' header"},
         TCheckCase{Good + "Foo\r\n", "5: line matches no key and is ignored"},
-        TCheckCase{Section(0, "A", "* * * *"), "3: Time= has 4 fields; it needs 5"},
-        TCheckCase{Section(0, "A", "*  * * * *"), "3: Time= has 6 fields; it needs 5"},
-        TCheckCase{Section(0, "A", "* * * * *", "True"), "4: Active=True reads as No"},
+        TCheckCase{SectionText(0, "A", "* * * *"), "3: Time= has 4 fields; it needs 5"},
+        TCheckCase{SectionText(0, "A", "*  * * * *"), "3: Time= has 6 fields; it needs 5"},
+        TCheckCase{SectionText(0, "A", "* * * * *", "True"), "4: Active=True reads as No"},
         TCheckCase{Good + "CommandType=3\r\n", "5: CommandType=3 is out of range 0 to 2"},
         TCheckCase{Good + "CommandType=abc\r\n", "5: CommandType=abc is not a number"},
         TCheckCase{Good + "WinState=7\r\n", "5: WinState=7 is out of range 0 to 3"},
-        TCheckCase{Section(0, "A", "*,5 * * * *"), "3: Minutes '*,5': item '*' reads as 0"},
-        TCheckCase{Section(0, "A", "1,,5 * * * *"), "3: Minutes '1,,5': the empty item stops"},
-        TCheckCase{Section(0, "A", "* * * * abc"), "3: WeekDays 'abc': item 'abc' reads as 0"},
-        TCheckCase{Section(0, "A", "5- * * * *"), "3: Minutes '5-': the upper end of '5-' is"},
-        TCheckCase{Section(0, "A", "* * * * "), "3: entry 'A' is never due: its WeekDays"},
-        TCheckCase{Section(0, "A", "60 * * * *"), "3: entry 'A' is never due: Minutes '60'"},
-        TCheckCase{Section(0, "A", "50-10 * * * *"), "3: Minutes '50-10': range '50-10' matches"},
-        TCheckCase{Section(0, "A", "0 0 30 2 *"), "3: entry 'A' is never due: no date has Days"},
-        TCheckCase{Section(0, "A", "0,60 * * * *"), "3: Minutes '0,60': item '60' matches no"},
+        TCheckCase{SectionText(0, "A", "*,5 * * * *"), "3: Minutes '*,5': item '*' reads as 0"},
+        TCheckCase{SectionText(0, "A", "1,,5 * * * *"), "3: Minutes '1,,5': the empty item stops"},
+        TCheckCase{SectionText(0, "A", "* * * * abc"), "3: WeekDays 'abc': item 'abc' reads as 0"},
+        TCheckCase{SectionText(0, "A", "5- * * * *"), "3: Minutes '5-': the upper end of '5-' is"},
+        TCheckCase{SectionText(0, "A", "* * * * "), "3: entry 'A' is never due: its WeekDays"},
+        TCheckCase{SectionText(0, "A", "60 * * * *"), "3: entry 'A' is never due: Minutes '60'"},
+        TCheckCase{SectionText(0, "A", "50-10 * * * *"),
+                   "3: Minutes '50-10': range '50-10' matches"},
+        TCheckCase{SectionText(0, "A", "0 0 30 2 *"),
+                   "3: entry 'A' is never due: no date has Days"},
+        TCheckCase{SectionText(0, "A", "0,60 * * * *"), "3: Minutes '0,60': item '60' matches no"},
         TCheckCase{"[Schedule 0]\r\nName=A\r\n", "1: entry 'A' has no Time= line"},
         TCheckCase{Good + "Name=B\r\n", "5: second Name= in this entry: it replaces the value"},
         TCheckCase{Good + "CommandType=2\r\nCommand=x\r\n", "6: Command= is not kept for"},
         TCheckCase{"[Schedule 0]\r\nName=A\nTime=* * * * *\r\n",
                    "2: a line feed without a carriage"},
-        TCheckCase{Good + "\x1a" + Section(1, "B", "* * * * *"),
+        TCheckCase{Good + "\x1a" + SectionText(1, "B", "* * * * *"),
                    "5: Ctrl-Z ends the file here: the 50 bytes after it are not read"}));
 
 TEST_F(ModelCommandsTest, CheckWarnsAboutAFileOthersMayWrite) {
@@ -271,9 +255,9 @@ TEST_F(ModelCommandsTest, CheckWarnsAboutAFileOthersMayWrite) {
 
 TEST_F(ModelCommandsTest, UpcomingListsEveryRunOfTheWeekInTimeOrder) {
     // 2026-12-06 is a Sunday; ties keep list order, inactive entries are left out.
-    std::string path =
-        Write(Section(0, "weekdays", "30 2 * * 1-5") + Section(1, "midnight", "0 0 * * 0,1") +
-              Section(2, "off", "* * * * *", "No") + Section(3, "also 02:30", "30 2 7 12 *"));
+    std::string path = Write(
+        SectionText(0, "weekdays", "30 2 * * 1-5") + SectionText(1, "midnight", "0 0 * * 0,1") +
+        SectionText(2, "off", "* * * * *", "No") + SectionText(3, "also 02:30", "30 2 7 12 *"));
     TRun run = SchedCtl({"upcoming", "--from", "2026-12-06 00:00", "--days", "7", path});
     ASSERT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out, "2026-12-06 00:00\tmidnight\n"

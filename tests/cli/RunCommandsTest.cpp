@@ -1,12 +1,12 @@
 #include "cli/Commands.h"
 
+#include "support/SchedCtlRun.h"
 #include "support/TestFiles.h"
 #include "support/ZoneGuard.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 using namespace vantle;
 using namespace vantle::cli;
@@ -15,19 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TResult {
-    int Code;
-    std::string Out, Err;
-};
-
-TResult Invoke(int (*command)(const TArgs&, std::ostream&, std::ostream&), const TArgs& args) {
-    std::ostringstream out, err;
-    int code = command(args, out, err);
-    return {code, out.str(), err.str()};
-}
-
 TEST(ExpandCommand, PrintsTheExpansionAtTheGivenMoment) {
-    TResult r = Invoke(CmdExpand, {"--at", "2001-03-15 14:05:09", "$D-1M[lastday]"});
+    TRun r = Invoke(CmdExpand, {"--at", "2001-03-15 14:05:09", "$D-1M[lastday]"});
     EXPECT_EQ(r.Code, 0);
     EXPECT_EQ(r.Out, "20010228\n");
     EXPECT_EQ(Invoke(CmdExpand, {"--at=2001-03-15T14:05:09.250", "$N[hh:nn:ss.zzz]"}).Out,
@@ -37,7 +26,7 @@ TEST(ExpandCommand, PrintsTheExpansionAtTheGivenMoment) {
 }
 
 TEST(ExpandCommand, ReportsDateErrorsAndBadUse) {
-    TResult r = Invoke(CmdExpand, {"--at", "2000-02-29 10:00:00", "$D+1Y"});
+    TRun r = Invoke(CmdExpand, {"--at", "2000-02-29 10:00:00", "$D+1Y"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err, "Invalid argument to date encode\n");
     for (const TArgs& args : std::vector<TArgs>{{},
@@ -69,7 +58,7 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
                                         .Parms = "it\\'s",
                                         .WorkDir = "/srv"},
                                        {.Name = "Sync", .Type = 2}}));
-    TResult r = Invoke(CmdRun, {"--once", "--dry-run", "--at", "2001-03-15 14:05", FSchedule});
+    TRun r = Invoke(CmdRun, {"--once", "--dry-run", "--at", "2001-03-15 14:05", FSchedule});
     EXPECT_EQ(r.Code, 1) << "the clock could not be set";
     EXPECT_EQ(r.Err, "Sync: no netware connection\n");
     EXPECT_NE(r.Out.find("2001.03.15 14.05.00:Executing Backup"), std::string::npos)
@@ -91,7 +80,7 @@ TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {
     WriteFile(FSchedule, ScheduleText({{.Name = "Leap", .Command = "/bin/leap", .Parms = "$D+1Y"},
                                        {.Name = "Lost", .Command = Dir.File("no such program")}}));
     std::string log = Dir.File("other.log");
-    TResult r = Invoke(CmdRun, {"--once", "--at", "2000-02-29 10:00", "--log", log, FSchedule});
+    TRun r = Invoke(CmdRun, {"--once", "--at", "2000-02-29 10:00", "--log", log, FSchedule});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err, "Leap: Invalid argument to date encode\nLost: could not start " +
                          Dir.File("no such program") + ": file not found (2)\n");
@@ -106,7 +95,7 @@ TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {
 TEST_F(RunCommandTest, RefusesALocalMomentTheClockSkips) {
     TZoneGuard zone("Europe/Berlin");
     WriteFile(FSchedule, ScheduleText({{.Name = "Night", .Command = "/bin/n"}}));
-    TResult r = Invoke(CmdRun, {"--dry-run", "--once", "--at", "2026-03-29 02:30:05", FSchedule});
+    TRun r = Invoke(CmdRun, {"--dry-run", "--once", "--at", "2026-03-29 02:30:05", FSchedule});
     EXPECT_EQ(r.Code, 2);
     EXPECT_EQ(r.Err, "vantle-schedctl run: --at '2026-03-29 02:30:05' does not exist on this "
                      "clock (daylight saving time skips it)\n");
@@ -138,7 +127,7 @@ TEST_P(RunOfMomentsTest, CarriesTheSchedulersMemoryFromOneMomentToTheNext) {
         args.push_back(moment);
     }
     args.push_back(schedule);
-    TResult r = Invoke(CmdRun, args);
+    TRun r = Invoke(CmdRun, args);
     EXPECT_EQ(r.Code, 0) << r.Err;
     std::vector<std::string> shown;
     for (const std::string& line : LogMessages(r.Out))
@@ -180,7 +169,7 @@ TEST_F(RunCommandTest, RefusesBadUseAndAnUnwritableLog) {
                             {"--once", "--log"}})
         EXPECT_EQ(Invoke(CmdRun, args).Code, 2) << ::testing::PrintToString(args);
     fs::create_directory(Dir.File("sched.LOG"));
-    TResult r = Invoke(CmdRun, {"--once", FSchedule});
+    TRun r = Invoke(CmdRun, {"--once", FSchedule});
     EXPECT_EQ(r.Code, 2);
     EXPECT_EQ(r.Err, "File access denied\n");
 }

@@ -3,51 +3,51 @@
 #include "cli/Commands.h"
 #include "cli/DefaultFiles.h"
 
-#include <gtest/gtest.h>
+#include "support/SchedCtlRun.h"
 
-#include <map>
-#include <sstream>
+#include <gtest/gtest.h>
 
 namespace vantle::cli {
 namespace {
 
-struct TRun {
-    int Code;
-    std::string Out, Err;
-};
+using test::SchedCtl;
+using test::TRun;
 
-TRun SchedCtl(const TArgs& args) {
-    std::ostringstream out, err;
-    int code = RunSchedCtl(args, out, err);
-    return TRun{code, out.str(), err.str()};
+// Every way of asking prints one help, which starts with the command's usage line; the
+// overview lists that line and a usage error repeats it.
+class CommandHelpTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CommandHelpTest, OneUsageLineServesHelpOverviewAndErrors) {
+    const std::string& command = GetParam();
+    TRun help = SchedCtl({"help", command});
+    EXPECT_EQ(help.Code, 0) << help.Err;
+    EXPECT_EQ(help.Err, "");
+    const std::string usage = help.Out.substr(0, help.Out.find('\n'));
+    const std::string prefix = "Usage: vantle-schedctl ";
+    ASSERT_EQ(usage.rfind(prefix + command + " ", 0), 0u) << help.Out;
+    for (const char* option : {"--help", "-h"}) {
+        TRun asked = SchedCtl({command, option});
+        EXPECT_EQ(asked.Code, 0) << option;
+        EXPECT_EQ(asked.Out, help.Out) << option;
+    }
+    EXPECT_NE(SchedCtl({"--help"}).Out.find("\n  " + usage.substr(prefix.size())),
+              std::string::npos);
+    TRun wrong = SchedCtl({command, "--bogus"});
+    EXPECT_EQ(wrong.Code, 2);
+    EXPECT_EQ(wrong.Out, "");
+    EXPECT_EQ(wrong.Err,
+              "vantle-schedctl " + command + ": unknown option '--bogus'\n" + usage + "\n");
 }
 
-struct THelpCase {
-    TArgs Args;
-    std::string Usage; // the line the help starts with
-};
+INSTANTIATE_TEST_SUITE_P(EveryCommand, CommandHelpTest,
+                         ::testing::Values("fmt", "check", "due", "next", "upcoming", "expand",
+                                           "run"));
 
-class CommandHelpTest : public ::testing::TestWithParam<THelpCase> {};
-
-TEST_P(CommandHelpTest, PrintsThatCommandsUsageAndSucceeds) {
-    TRun run = SchedCtl(GetParam().Args);
+TEST(SchedCtl, HelpAmongOtherOptionsWinsBeforeAnyIsChecked) {
+    TRun run = SchedCtl({"run", "--once", "--bogus", "--help"});
     EXPECT_EQ(run.Code, 0) << run.Err;
-    EXPECT_EQ(run.Out.rfind("Usage: vantle-schedctl " + GetParam().Usage + "\n", 0), 0u) << run.Out;
-    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Out, SchedCtl({"help", "run"}).Out);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryCommand, CommandHelpTest,
-    ::testing::Values(
-        THelpCase{{"help", "fmt"}, "fmt [-w] [FILE]"},
-        THelpCase{{"check", "--help"}, "check [FILE]"},
-        THelpCase{{"help", "due"}, "due --at MOMENT [FILE]"},
-        THelpCase{{"next", "-h"}, "next [--from MOMENT] [--count N] [FILE]"},
-        THelpCase{{"upcoming", "--help"}, "upcoming [--from MOMENT] [--days N | --count N] [FILE]"},
-        THelpCase{{"expand", "--help"}, "expand [--at MOMENT] TEXT"},
-        // Among other options too, and before any of them is checked.
-        THelpCase{{"run", "--once", "--bogus", "--help"},
-                  "run [--once] [--dry-run] [--at MOMENT]... [--log LOGFILE] [FILE]"}));
 
 TEST(SchedCtl, HelpAndVersionPrintOnStandardOutput) {
     for (const TArgs& args : {TArgs{"--help"}, TArgs{"-h"}, TArgs{"help"}}) {

@@ -16,15 +16,12 @@ namespace vantle {
 namespace {
 
 using test::ReadFile;
+using test::SectionText;
 using test::TTempDir;
 using test::WriteFile;
 
 std::unique_ptr<TSchedule> Named(const std::string& name) {
     return test::EntryOf({.Name = name});
-}
-
-std::string Section(const std::string& name) {
-    return "[Schedule 0]\r\nName=" + name + "\r\nTime=* * * * *\r\n";
 }
 
 std::string ErrorOf(const std::function<void()>& action) {
@@ -143,7 +140,7 @@ TEST(SchedListTest, MissingFileLoadsEmptyAndIsLoadedOnceItAppears) {
     EXPECT_FALSE(list.Modified());
     EXPECT_EQ(list.FileTime(), 0);
     EXPECT_FALSE(list.CheckFileChanged());
-    WriteFile(path, Section("new"));
+    WriteFile(path, SectionText(0, "new"));
     EXPECT_TRUE(list.CheckFileChanged());
     EXPECT_EQ(list.Items(0).Name, "new");
     // Deleted and brought back as it was: the empty list must not stand for it.
@@ -158,7 +155,7 @@ TEST(SchedListTest, MissingFileLoadsEmptyAndIsLoadedOnceItAppears) {
 TEST(SchedListTest, FailedLoadKeepsEverything) {
     TTempDir dir;
     std::string path = dir.File("s.ini");
-    WriteFile(path, Section("a"));
+    WriteFile(path, SectionText(0, "a"));
     TSchedList list;
     list.SetFileName(path);
     list.Load();
@@ -182,7 +179,7 @@ TEST(SchedListTest, FailedLoadKeepsEverything) {
     EXPECT_EQ(list.Count(), 2);
     EXPECT_TRUE(list.FileHoldsForeignText());
     // Once the file can be read, a load takes it.
-    WriteFile(path, Section("c"));
+    WriteFile(path, SectionText(0, "c"));
     EXPECT_FALSE(list.FileHoldsForeignText());
     list.Load();
     EXPECT_EQ(list.Items(0).Name, "c");
@@ -208,12 +205,12 @@ TEST(SchedListTest, FileWithoutCarriageReturnsLoadsAndSavesWithThem) {
 TEST(SchedListTest, ChangeOnDiskDoesNotReplaceUnsavedEdits) {
     TTempDir dir;
     std::string path = dir.File("s.ini");
-    WriteFile(path, Section("a"));
+    WriteFile(path, SectionText(0, "a"));
     TSchedList list;
     list.SetFileName(path);
     list.Load();
     list.Add(Named("mine"));
-    WriteFile(path, Section("theirs") + Section("a"));
+    WriteFile(path, SectionText(0, "theirs") + SectionText(0, "a"));
     EXPECT_TRUE(list.FileChangedOnDisk());
     EXPECT_FALSE(list.CheckFileChanged());
     EXPECT_FALSE(list.CheckFileChanged()); // the same change counts once
@@ -221,14 +218,14 @@ TEST(SchedListTest, ChangeOnDiskDoesNotReplaceUnsavedEdits) {
     EXPECT_EQ(list.Count(), 2);
     EXPECT_EQ(list.Items(1).Name, "mine");
     EXPECT_TRUE(list.Modified());
-    WriteFile(path, Section("theirs again"));
+    WriteFile(path, SectionText(0, "theirs again"));
     std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) +
                                                std::chrono::seconds(5));
     EXPECT_FALSE(list.CheckFileChanged());
     EXPECT_EQ(list.KeptChanges(), 2u);
     list.Save(); // the user chose to overwrite
     EXPECT_FALSE(list.FileChangedOnDisk());
-    WriteFile(path, Section("later"));
+    WriteFile(path, SectionText(0, "later"));
     std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) +
                                                std::chrono::seconds(10));
     EXPECT_TRUE(list.CheckFileChanged()); // nothing unsaved: reloads as ever
@@ -250,17 +247,17 @@ TEST(SchedListTest, SeesEveryWriteUnderAClockThatDoesNotTick) {
         return stamp;
     });
     list.SetFileName(path);
-    WriteFile(path, Section("one"));
+    WriteFile(path, SectionText(0, "one"));
     list.Load();
     EXPECT_FALSE(list.CheckFileChanged());
-    WriteFile(path, Section("two"));
+    WriteFile(path, SectionText(0, "two"));
     EXPECT_TRUE(list.CheckFileChanged());
     EXPECT_EQ(list.Items(0).Name, "two");
     EXPECT_TRUE(list.Reloaded());
     list.Items(0).Name = "six";
     list.Save();
     EXPECT_FALSE(list.CheckFileChanged()); // its own save is no change
-    WriteFile(path, Section("ten"));
+    WriteFile(path, SectionText(0, "ten"));
     EXPECT_TRUE(list.CheckFileChanged());
     EXPECT_EQ(list.Items(0).Name, "ten");
 }
@@ -283,9 +280,9 @@ TEST(SchedListTest, SeesAChangeWithinTheSecondOnAFileStampedByAClockBehindOurs) 
         return stamp;
     });
     list.SetFileName(path);
-    WriteFile(path, Section("one"));
+    WriteFile(path, SectionText(0, "one"));
     list.Load();
-    WriteFile(path, Section("two"));
+    WriteFile(path, SectionText(0, "two"));
     nanoseconds = 200;
     EXPECT_TRUE(list.CheckFileChanged());
     EXPECT_EQ(list.Items(0).Name, "two");
@@ -294,7 +291,7 @@ TEST(SchedListTest, SeesAChangeWithinTheSecondOnAFileStampedByAClockBehindOurs) 
 TEST(SchedListTest, SaveKeepsPermissionsAndLinks) {
     TTempDir dir;
     std::string path = dir.File("s.ini");
-    WriteFile(path, Section("a"));
+    WriteFile(path, SectionText(0, "a"));
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
     std::string link = dir.File("link.ini");
     std::filesystem::create_symlink(path, link);

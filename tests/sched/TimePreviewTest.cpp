@@ -1,9 +1,9 @@
 #include "sched/TimePreview.h"
 
+#include "support/ZoneGuard.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -97,10 +97,7 @@ TEST(TimePreviewTest, NotesSayHowTheRulesReadAWord) {
 
 TEST(TimePreviewTest, NeverWhenEveryMinuteFallsInTheDaylightSavingGap) {
     // 02:00-02:59 on the last Sunday of March does not exist in Berlin.
-    const char* oldZone = std::getenv("TZ");
-    const std::string saved = oldZone != nullptr ? oldZone : "";
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
+    test::TZoneGuard zone("Europe/Berlin");
     TTimePreview preview =
         PreviewTimes(EntryWith("*", "2", "25-31", "3", "0"), At(2026, 12, 6, 12, 0), 3);
     TTimePreview nextHour =
@@ -108,8 +105,6 @@ TEST(TimePreviewTest, NeverWhenEveryMinuteFallsInTheDaylightSavingGap) {
     // Candidates on both sides of the gap: the ones inside it are skipped, not the rest.
     TTimePreview around =
         PreviewTimes(EntryWith("0,30", "1-3", "25-31", "3", "0"), At(2026, 12, 6, 12, 0), 3);
-    setenv("TZ", saved.c_str(), 1);
-    tzset();
     EXPECT_TRUE(preview.Next.empty());
     ASSERT_EQ(preview.Never.size(), 1u);
     EXPECT_NE(preview.Never.front().find("daylight saving"), std::string::npos);

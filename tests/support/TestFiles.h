@@ -39,6 +39,14 @@ inline std::string ScheduleText(const std::vector<TEntryText>& entries) {
     return text;
 }
 
+/// One section as a person writes it by hand: Name, Time and Active only.
+inline std::string SectionText(int number, const std::string& name,
+                               const std::string& time = "* * * * *",
+                               const std::string& active = "Yes") {
+    return "[Schedule " + std::to_string(number) + "]\r\nName=" + name + "\r\nTime=" + time +
+           "\r\nActive=" + active + "\r\n";
+}
+
 /// The entry the text describes, made as the reader makes it.
 inline std::unique_ptr<TSchedule> EntryOf(const TEntryText& text) {
     return std::move(ParseScheduleFile(ScheduleText({text})).at(0));
