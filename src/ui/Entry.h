@@ -3,17 +3,11 @@
 
 #include "sched/Schedule.h"
 #include "sched/TimeFieldInput.h"
+#include "ui/CentredDialog.h"
 #include "ui/TextBytes.h"
-
-#include <QDialog>
 
 #include <array>
 #include <string>
-
-namespace vantle {
-class TClock;
-struct TFormatSettings;
-} // namespace vantle
 
 class QCheckBox;
 class QComboBox;
@@ -23,7 +17,12 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 
-class TfmEntry : public QDialog {
+namespace vantle {
+
+class TClock;
+struct TFormatSettings;
+
+class TfmEntry : public TCentredDialog {
     Q_OBJECT
 public:
     explicit TfmEntry(QWidget* parent = nullptr);
@@ -45,7 +44,6 @@ public:
     /// system's when not set. Neither is owned.
     void SetPreviewServices(const vantle::TClock* clock, const vantle::TFormatSettings* settings);
 
-    void setVisible(bool visible) override;
     /// Ok: the time fields take their stored form, and an entry that can never be due
     /// is saved only if the user says so.
     void accept() override;
@@ -100,4 +98,4 @@ private:
     const vantle::TFormatSettings* FFormatSettings = nullptr;
 };
 
-extern TfmEntry* fmEntry;
+} // namespace vantle

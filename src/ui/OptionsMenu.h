@@ -7,6 +7,9 @@
 
 class QAction;
 class QSettings;
+
+namespace vantle {
+
 class TfmSchedMain;
 
 class TOptionsMenu : public QMenu {
@@ -30,3 +33,5 @@ private:
     QString FAutostartFile;
     QString FProgram;
 };
+
+} // namespace vantle

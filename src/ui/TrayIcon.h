@@ -15,6 +15,9 @@ class QIcon;
 class QMenu;
 class QSettings;
 class QSystemTrayIcon;
+
+namespace vantle {
+
 class TfmSchedMain;
 
 class TTrayIcon : public QObject {
@@ -54,3 +57,5 @@ private:
     const vantle::TFormatSettings& FFormatSettings;
     std::function<bool()> FAvailable;
 };
+
+} // namespace vantle

@@ -11,6 +11,8 @@
 class QLabel;
 class QTableWidget;
 
+namespace vantle {
+
 class TfmUpcoming : public QDialog {
     Q_OBJECT
 public:
@@ -34,3 +36,5 @@ public:
 signals:
     void EntryDoubleClicked(std::uint64_t serial);
 };
+
+} // namespace vantle

@@ -1,7 +1,7 @@
 // The log viewer: the whole log in a read-only box, opened at its end.
 #pragma once
 
-#include <QDialog>
+#include "ui/CentredDialog.h"
 
 #include <cstdint>
 #include <string>
@@ -11,7 +11,9 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-class TfmViewLog : public QDialog {
+namespace vantle {
+
+class TfmViewLog : public TCentredDialog {
     Q_OBJECT
 public:
     explicit TfmViewLog(QWidget* parent = nullptr);
@@ -21,8 +23,6 @@ public:
     void SetLines(const std::vector<std::string>& lines, std::uint64_t leftOut = 0);
     /// Empties the text box and gives the memory it took back to the system.
     void ClearLines();
-
-    void setVisible(bool visible) override;
 
     QLabel* lbLogFileName = nullptr;
     QPlainTextEdit* memLog = nullptr;
@@ -38,4 +38,4 @@ private:
     void ScrollToEnd();
 };
 
-extern TfmViewLog* fmViewLog;
+} // namespace vantle

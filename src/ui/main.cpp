@@ -2,17 +2,15 @@
 #include "platform/ExecutablePath.h"
 #include "platform/InstanceLock.h"
 #include "platform/StopSignals.h"
-#include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Autostart.h"
 #include "ui/CommandLine.h"
-#include "ui/Entry.h"
+#include "ui/Icon.h"
 #include "ui/OptionsMenu.h"
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
 #include "ui/SingleInstance.h"
 #include "ui/TrayIcon.h"
-#include "ui/ViewLog.h"
 
 #include "engine/FailureWatch.h"
 #include "platform/ChildWatch.h"
@@ -26,6 +24,8 @@
 #include <exception>
 #include <iostream>
 
+using namespace vantle;
+
 int main(int argc, char** argv) {
     // Before any thread starts, so that only the window's child watch sees SIGCHLD.
     vantle::TChildWatch::BlockChildSignal();
@@ -33,7 +33,6 @@ int main(int argc, char** argv) {
     // (-style, -platform), and any argument at all switches the scheduler on.
     const int argumentCount = argc - 1;
     {
-        using namespace vantle;
         std::string settingsFile = ConfigHome(ProcessEnvironment()) + "/" + SettingsOrganization +
                                    "/" + SettingsApplication + ".conf";
         if (std::optional<int> code = AnswerInfoOption(
@@ -83,18 +82,16 @@ int main(int argc, char** argv) {
     // Failures are also told through the tray, as they happen.
     vantle::TFailureWatch failures;
     failures.Attach(services.Scheduler);
-    fmSchedMain = new TfmSchedMain(argumentCount, std::move(services));
+    auto* fmSchedMain = new TfmSchedMain(argumentCount, std::move(services));
     TSingleInstance singleInstance(serverPath);
-    QObject::connect(&singleInstance, &TSingleInstance::ActivationRequested, fmSchedMain, [] {
-        if (fmSchedMain->isMinimized() || fmSchedMain->isHidden())
-            fmSchedMain->showNormal();
-        fmSchedMain->raise();
-        fmSchedMain->activateWindow();
-    });
+    QObject::connect(&singleInstance, &TSingleInstance::ActivationRequested, fmSchedMain,
+                     [fmSchedMain] {
+                         if (fmSchedMain->isMinimized() || fmSchedMain->isHidden())
+                             fmSchedMain->showNormal();
+                         fmSchedMain->raise();
+                         fmSchedMain->activateWindow();
+                     });
     singleInstance.Listen();
-    fmEntry = new TfmEntry(fmSchedMain);
-    fmAbout = new TfmAbout(fmSchedMain);
-    fmViewLog = new TfmViewLog(fmSchedMain);
     QObject::connect(fmSchedMain, &TfmSchedMain::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     // A stop signal ends the program through the loop, as Exit does without its
@@ -120,14 +117,10 @@ int main(int argc, char** argv) {
     int result = app.exec();
     SaveWindowSettings(*fmSchedMain, settings);
 
-    RunHandler([] { fmSchedMain->FormDestroy(); });
+    RunHandler([fmSchedMain] { fmSchedMain->FormDestroy(); });
     failures.OnFailure = nullptr; // the tray goes with the window
     if (QMessageBox* box = TApplication::ErrorBox())
         box->exec();    // the last error is not lost when the program ends
-    delete fmSchedMain; // and the three dialogs it parents
-    fmSchedMain = nullptr;
-    fmEntry = nullptr;
-    fmAbout = nullptr;
-    fmViewLog = nullptr;
+    delete fmSchedMain; // and the dialogs it owns
     return result;
 }

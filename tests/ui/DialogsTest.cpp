@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+using namespace vantle;
+
 namespace {
 
 using vantle::test::ExecWith;

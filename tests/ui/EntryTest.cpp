@@ -24,6 +24,8 @@
 #include <array>
 #include <functional>
 
+using namespace vantle;
+
 namespace {
 
 using vantle::test::ExecWith;

@@ -5,6 +5,7 @@
 #include "support/TestFiles.h"
 #include "ui/Application.h"
 #include "ui/Autostart.h"
+#include "ui/FindChild.h"
 #include "ui/OptionsMenu.h"
 #include "ui/SchedMain.h"
 
@@ -32,7 +33,7 @@ private:
 
     static QStringList Names(TfmSchedMain& fm) {
         QStringList names;
-        const TScheduleModel& rows = *fm.sgScheduleList->Model();
+        const TScheduleModel& rows = *Child<TScheduleGrid>(fm, "sgScheduleList")->Model();
         for (int row = 0; row < rows.rowCount(); ++row)
             names << rows.data(rows.index(row, 0), Qt::DisplayRole).toString();
         return names;
@@ -72,8 +73,9 @@ private slots:
             RestoreGridSort(*fm, settings);
             QCOMPARE(Names(*fm), (QStringList{"b", "c", "a"}));
             fm->resize(700, 450);
-            fm->sgScheduleList->setColumnWidth(1, 122); // Name takes what is left
-            fm->sgScheduleList->setColumnWidth(5, 77);
+            Child<TScheduleGrid>(*fm, "sgScheduleList")
+                ->setColumnWidth(1, 122); // Name takes what is left
+            Child<TScheduleGrid>(*fm, "sgScheduleList")->setColumnWidth(5, 77);
             for (int i = 0; i < clicks; ++i)
                 fm->SortGrid(0);
             QCOMPARE(Names(*fm), names);
@@ -85,8 +87,8 @@ private slots:
         fm->show();
         RestoreGridSort(*fm, settings);
         QCOMPARE(fm->size(), QSize(700, 450));
-        QCOMPARE(fm->sgScheduleList->columnWidth(1), 122);
-        QCOMPARE(fm->sgScheduleList->columnWidth(5), 77);
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(1), 122);
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(5), 77);
         QCOMPARE(Names(*fm), names);
     }
 
@@ -103,7 +105,8 @@ private slots:
         RestoreGridSort(*fm, settings);
         QCOMPARE(fm->size(), fresh->size());
         for (int col = 1; col < 3; ++col) // Name takes what the window leaves
-            QCOMPARE(fm->sgScheduleList->columnWidth(col), fresh->sgScheduleList->columnWidth(col));
+            QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(col),
+                     Child<TScheduleGrid>(*fresh, "sgScheduleList")->columnWidth(col));
         QCOMPARE(Names(*fm), (QStringList{"b", "c", "a"}));
     }
 
@@ -113,8 +116,9 @@ private slots:
         const QString entry = QString::fromStdString(FDir->File("config/autostart/vs.desktop"));
         auto* options = new TOptionsMenu(*fm, settings, entry, "/opt/my tools/vantle-scheduler");
         // Between View and Help.
-        QList<QAction*> menus = fm->MainMenu1->actions();
-        QCOMPARE(menus.indexOf(options->menuAction()) + 1, menus.indexOf(fm->Help1->menuAction()));
+        QList<QAction*> menus = fm->menuBar()->actions();
+        QCOMPARE(menus.indexOf(options->menuAction()) + 1,
+                 menus.indexOf(Child<QMenu>(*fm, "Help1")->menuAction()));
         QCOMPARE(options->title(), QString("&Options"));
         QVERIFY(!options->StartAtLogin1->isChecked());
         QVERIFY(options->Notifications1->isChecked()); // on until turned off

@@ -5,6 +5,7 @@
 #include "support/FakeServices.h"
 #include "support/TestFiles.h"
 #include "ui/Application.h"
+#include "ui/FindChild.h"
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
 
@@ -85,20 +86,20 @@ private slots:
             upcomingRuns->setObjectName("SomethingElse");
         TTrayIcon* tray = MakeTray(*fm);
         QList<QAction*> items = tray->TrayMenu->actions();
-        QList<QAction*> expected{tray->Show1, fm->Run1};
+        QList<QAction*> expected{tray->Show1, Child<QAction>(*fm, "Run1")};
         if (upcoming)
             expected << upcomingRuns;
         QCOMPARE(items.size(), expected.size() + 2);
         QCOMPARE(items.mid(0, expected.size()), expected);
         QVERIFY(items[expected.size()]->isSeparator());
-        QCOMPARE(items.last(), fm->Exit1);
+        QCOMPARE(items.last(), Child<QAction>(*fm, "Exit1"));
         QCOMPARE(tray->Icon->contextMenu(), tray->TrayMenu);
 
         // Run there is File > Run: one check mark, one scheduler.
-        fm->Run1->trigger();
-        QVERIFY(fm->Scheduler->Enabled());
+        Child<QAction>(*fm, "Run1")->trigger();
+        QVERIFY(fm->Scheduler()->Enabled());
         QCOMPARE(Image(tray->Icon->icon()), Image(TTrayIcon::StateIcon(true)));
-        fm->Run1->trigger();
+        Child<QAction>(*fm, "Run1")->trigger();
         QCOMPARE(Image(tray->Icon->icon()), Image(TTrayIcon::StateIcon(false)));
         QVERIFY(Image(TTrayIcon::StateIcon(true)) != Image(TTrayIcon::StateIcon(false)));
         QCOMPARE(tray->Icon->toolTip(), QString("Vantle Scheduler: Disabled"));
@@ -171,12 +172,12 @@ private slots:
         FFake->Starter.Result = 2;
         auto fm = MakeWindow(1);
         MakeTray(*fm);
-        fm->Scheduler->RunCycle();
+        fm->Scheduler()->RunCycle();
         QCOMPARE(FMessages,
                  QStringList{"Vantle Scheduler: Backup could not start: file not found"});
 
         FSettings->setValue(NotificationsKey, false);
-        fm->Scheduler->RunCycle();
+        fm->Scheduler()->RunCycle();
         QCOMPARE(FMessages.size(), 1);
         QVERIFY(ReadFile(FDir->File("vantle-scheduler.LOG")).find("Backup Failed (2)") !=
                 std::string::npos);
@@ -189,7 +190,7 @@ private slots:
         FFake->Starter.Result = 2;
         auto fm = MakeWindow(1);
         TTrayIcon* tray = MakeTray(*fm);
-        fm->Scheduler->RunCycle();
+        fm->Scheduler()->RunCycle();
         QVERIFY(FMessages.isEmpty());
         QVERIFY(!tray->Icon->isVisible());
     }
