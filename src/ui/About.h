@@ -16,6 +16,8 @@ public:
     /// Where the schedule and the log are, shown below the notice.
     void SetPaths(const QString& scheduleFile, const QString& logFile);
 
+private:
+    // Controls, found by their object names in tests.
     QLabel* lbSchedulePath = nullptr;
     QLabel* lbLogPath = nullptr;
     QPushButton* btnOk = nullptr;

@@ -48,6 +48,11 @@ public:
     /// is saved only if the user says so.
     void accept() override;
 
+protected:
+    void showEvent(QShowEvent* event) override; // the activation step
+
+private:
+    // Controls, found by their object names in tests.
     QLineEdit* edName = nullptr;
     QTabWidget* PageControl1 = nullptr;
     QLineEdit* edMinutes = nullptr;
@@ -74,10 +79,6 @@ public:
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override; // the activation step
-
-private:
     using TDayStates = std::array<bool, 7>;
 
     void cbAnyDayClick(bool checked);

@@ -586,7 +586,7 @@ void TfmSchedMain::Duplicate1Click() {
 // ---- View and Help menus
 
 void TfmSchedMain::LogFile1Click() {
-    FViewLog->lbLogFileName->setText(QStringOf(FScheduler->Log().FileName()));
+    FViewLog->SetFileName(QStringOf(FScheduler->Log().FileName()));
     std::vector<std::string> lines;
     std::uint64_t leftOut = FScheduler->Log().AssignTailTo(lines, ViewLogMaxBytes);
     FViewLog->SetLines(lines, leftOut);

@@ -30,11 +30,13 @@ public:
     void SetRows(const std::vector<TRow>& rows);
     std::uint64_t SerialOfRow(int row) const;
 
-    QTableWidget* lvRuns = nullptr;
-    QLabel* lbCount = nullptr;
-
 signals:
     void EntryDoubleClicked(std::uint64_t serial);
+
+private:
+    // Controls, found by their object names in tests.
+    QTableWidget* lvRuns = nullptr;
+    QLabel* lbCount = nullptr;
 };
 
 } // namespace vantle

@@ -87,6 +87,10 @@ void TfmViewLog::SetLines(const std::vector<std::string>& lines, std::uint64_t l
     memLog->setPlainText(text.join(QLatin1Char('\n')));
 }
 
+void TfmViewLog::SetFileName(const QString& fileName) {
+    lbLogFileName->setText(fileName);
+}
+
 void TfmViewLog::ClearLines() {
     memLog->clear();
     // A freed text of megabytes stays with the process unless handed back.

@@ -23,10 +23,8 @@ public:
     void SetLines(const std::vector<std::string>& lines, std::uint64_t leftOut = 0);
     /// Empties the text box and gives the memory it took back to the system.
     void ClearLines();
-
-    QLabel* lbLogFileName = nullptr;
-    QPlainTextEdit* memLog = nullptr;
-    QPushButton* btnOk = nullptr;
+    /// The log's path, shown above the text.
+    void SetFileName(const QString& fileName);
 
 protected:
     void showEvent(QShowEvent* event) override; // scrolls to the end
@@ -34,6 +32,11 @@ protected:
     void changeEvent(QEvent* event) override; // back to the end on every activation
 
 private:
+    // Controls, found by their object names in tests.
+    QLabel* lbLogFileName = nullptr;
+    QPlainTextEdit* memLog = nullptr;
+    QPushButton* btnOk = nullptr;
+
     void MoveToEnd();
     void ScrollToEnd();
 };

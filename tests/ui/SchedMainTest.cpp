@@ -602,36 +602,38 @@ private slots:
         QCOMPARE(upcoming->windowTitle(), QString("Upcoming Runs"));
         auto rows = [upcoming] {
             QStringList texts;
-            for (int row = 0; row < upcoming->lvRuns->rowCount(); ++row)
-                texts << upcoming->lvRuns->item(row, 0)->text() + " " +
-                             upcoming->lvRuns->item(row, 1)->text();
+            for (int row = 0; row < Child<QTableWidget>(*upcoming, "lvRuns")->rowCount(); ++row)
+                texts << Child<QTableWidget>(*upcoming, "lvRuns")->item(row, 0)->text() + " " +
+                             Child<QTableWidget>(*upcoming, "lvRuns")->item(row, 1)->text();
             return texts;
         };
-        QCOMPARE(upcoming->lvRuns->rowCount(), 15); // seven days of two runs, and One
+        QCOMPARE(Child<QTableWidget>(*upcoming, "lvRuns")->rowCount(),
+                 15); // seven days of two runs, and One
         QCOMPARE(rows().mid(0, 4), QStringList({"04-03-2024 13.00 Half", "04-03-2024 13.30 Half",
                                                 "04-03-2024 13.30 One", "05-03-2024 13.00 Half"}));
-        QCOMPARE(upcoming->lvRuns->item(2, 2)->text(), QString("prog-One"));
+        QCOMPARE(Child<QTableWidget>(*upcoming, "lvRuns")->item(2, 2)->text(), QString("prog-One"));
         // An edit refreshes it.
         FOnModal = [](QDialog& dialog) {
             Child<QLineEdit>(dialog, "edName")->setText("Half hour");
             return int(QDialog::Accepted);
         };
         Child<QAction>(*fm, "Modify1")->trigger();
-        QCOMPARE(upcoming->lvRuns->item(0, 1)->text(), QString("Half hour"));
+        QCOMPARE(Child<QTableWidget>(*upcoming, "lvRuns")->item(0, 1)->text(),
+                 QString("Half hour"));
         FOnModal = nullptr;
         Child<QAction>(*fm, "Duplicate1")->trigger();
-        QCOMPARE(upcoming->lvRuns->rowCount(), 15);
+        QCOMPARE(Child<QTableWidget>(*upcoming, "lvRuns")->rowCount(), 15);
         PressRow(*fm, 3); // Off
         FAnswer = QMessageBox::Yes;
         Child<QAction>(*fm, "Delete1")->trigger();
         QCOMPARE(fm->SchedList()->Count(), 3);
         // A double click opens the entry dialog for that entry.
         QSignalSpy opened(upcoming, &TfmUpcoming::EntryDoubleClicked);
-        emit upcoming->lvRuns->cellDoubleClicked(2, 1);
+        emit Child<QTableWidget>(*upcoming, "lvRuns")->cellDoubleClicked(2, 1);
         QCOMPARE(opened.count(), 1);
         QCOMPARE(FShown.last(), fm->findChild<TfmEntry*>());
         QCOMPARE(Child<QLineEdit>(*fm, "edName")->text(), QString("One"));
-        QCOMPARE(upcoming->lvRuns->rowCount(), 15);
+        QCOMPARE(Child<QTableWidget>(*upcoming, "lvRuns")->rowCount(), 15);
     }
 
     void closeQuestion_data() {
