@@ -22,10 +22,11 @@ public:
     /// Sets the check marks from the autostart folder and the settings.
     void UpdateItems();
 
+private:
+    // Controls, found by their object names in tests.
     QAction* StartAtLogin1 = nullptr;
     QAction* Notifications1 = nullptr;
 
-private:
     void StartAtLogin1Click();
     void Notifications1Click();
 

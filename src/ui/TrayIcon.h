@@ -41,9 +41,6 @@ public:
     /// Shows the window again, in front.
     void Show1Click();
 
-    QSystemTrayIcon* Icon = nullptr;
-    QMenu* TrayMenu = nullptr;
-    QAction* Show1 = nullptr;
     /// Replaces the real notification in tests: title and text.
     std::function<void(const QString& title, const QString& text)> ShowMessage;
 
@@ -51,6 +48,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Controls, found by their object names in tests.
+    QSystemTrayIcon* Icon = nullptr;
+    QMenu* TrayMenu = nullptr;
+    QAction* Show1 = nullptr;
+
     TfmSchedMain& FWindow;
     QSettings& FSettings;
     const vantle::TClock& FClock;

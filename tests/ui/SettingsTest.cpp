@@ -120,23 +120,23 @@ private slots:
         QCOMPARE(menus.indexOf(options->menuAction()) + 1,
                  menus.indexOf(Child<QMenu>(*fm, "Help1")->menuAction()));
         QCOMPARE(options->title(), QString("&Options"));
-        QVERIFY(!options->StartAtLogin1->isChecked());
-        QVERIFY(options->Notifications1->isChecked()); // on until turned off
+        QVERIFY(!Child<QAction>(*options, "StartAtLogin1")->isChecked());
+        QVERIFY(Child<QAction>(*options, "Notifications1")->isChecked()); // on until turned off
 
-        options->StartAtLogin1->trigger();
-        QVERIFY(options->StartAtLogin1->isChecked());
+        Child<QAction>(*options, "StartAtLogin1")->trigger();
+        QVERIFY(Child<QAction>(*options, "StartAtLogin1")->isChecked());
         QString text = QString::fromStdString(ReadFile(entry.toStdString()));
         QVERIFY2(text.startsWith("[Desktop Entry]\nType=Application\n"), qPrintable(text));
         QVERIFY2(text.contains("\nExec=\"/opt/my tools/vantle-scheduler\" --enable\n"),
                  qPrintable(text));
 
-        options->StartAtLogin1->trigger();
-        QVERIFY(!options->StartAtLogin1->isChecked());
+        Child<QAction>(*options, "StartAtLogin1")->trigger();
+        QVERIFY(!Child<QAction>(*options, "StartAtLogin1")->isChecked());
         QVERIFY(!QFile::exists(entry));
 
-        options->Notifications1->trigger();
+        Child<QAction>(*options, "Notifications1")->trigger();
         QVERIFY(!NotificationsOn(settings));
-        options->Notifications1->trigger();
+        Child<QAction>(*options, "Notifications1")->trigger();
         QVERIFY(NotificationsOn(settings));
     }
 
@@ -146,8 +146,8 @@ private slots:
         WriteFile(FDir->File("plain"), "a file where the autostart folder should be");
         const QString entry = QString::fromStdString(FDir->File("plain/vs.desktop"));
         auto* options = new TOptionsMenu(*fm, settings, entry, "/usr/bin/vantle-scheduler");
-        options->StartAtLogin1->trigger();
-        QVERIFY(!options->StartAtLogin1->isChecked());
+        Child<QAction>(*options, "StartAtLogin1")->trigger();
+        QVERIFY(!Child<QAction>(*options, "StartAtLogin1")->isChecked());
         QVERIFY(TApplication::ErrorBox() != nullptr);
         QVERIFY2(TApplication::ErrorBox()->text().startsWith("Cannot write " + entry),
                  qPrintable(TApplication::ErrorBox()->text()));
