@@ -54,7 +54,7 @@ protected:
 private:
     // Controls, found by their object names in tests.
     QLineEdit* edName = nullptr;
-    QTabWidget* PageControl1 = nullptr;
+    QTabWidget* PageControl1 = nullptr; // the pages "Schedule" (times, days) and "Operation"
     QLineEdit* edMinutes = nullptr;
     QLineEdit* edHours = nullptr;
     QLineEdit* edDays = nullptr;
@@ -70,10 +70,10 @@ private:
     QCheckBox* cbThursday = nullptr;
     QCheckBox* cbFriday = nullptr;
     QCheckBox* cbSaturday = nullptr;
-    QComboBox* cbOpType = nullptr;
+    QComboBox* cbOpType = nullptr; // how the command is carried out
     QComboBox* cbWindowState = nullptr;
     QLineEdit* edCommand = nullptr;
-    QLineEdit* edParms = nullptr;
+    QLineEdit* edParms = nullptr; // the command's parameters; "$" codes expand when it runs
     QLineEdit* edWorkDir = nullptr;
     QPlainTextEdit* memComment = nullptr;
     QPushButton* btnOk = nullptr;

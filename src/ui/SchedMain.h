@@ -199,7 +199,7 @@ private:
     TScheduleGrid* sgScheduleList = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, 2> Panels{}; // the time of the last refresh; the scheduler's state
-    TCycleTimer* Timer1 = nullptr;
+    TCycleTimer* Timer1 = nullptr;   // ticks five seconds past each minute
     // The secondary windows: the modal dialogs are made once and reused.
     TfmEntry* FEntry = nullptr;
     TfmAbout* FAbout = nullptr;
