@@ -28,7 +28,7 @@ using namespace vantle;
 
 int main(int argc, char** argv) {
     // Before any thread starts, so that only the window's child watch sees SIGCHLD.
-    vantle::TChildWatch::BlockChildSignal();
+    TChildWatch::BlockChildSignal();
     // Counted as the user gave them: the application object removes the ones it knows
     // (-style, -platform), and any argument at all switches the scheduler on.
     const int argumentCount = argc - 1;
@@ -55,9 +55,9 @@ int main(int argc, char** argv) {
     // first one's window to the front instead of running every entry twice.
     TSchedMainServices services = SystemSchedMainServices();
     const std::string scheduleFile = services.ScheduleFile.empty()
-                                         ? vantle::ChangeFileExt(vantle::ExecutablePath(), ".INI")
+                                         ? ChangeFileExt(ExecutablePath(), ".INI")
                                          : services.ScheduleFile;
-    vantle::TInstanceLock instanceLock(scheduleFile);
+    TInstanceLock instanceLock(scheduleFile);
     bool held = true;
     try {
         held = instanceLock.TryAcquire();
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     }
 
     // Failures are also told through the tray, as they happen.
-    vantle::TFailureWatch failures;
+    TFailureWatch failures;
     failures.Attach(services.Scheduler);
     auto* fmSchedMain = new TfmSchedMain(argumentCount, std::move(services));
     TSingleInstance singleInstance(serverPath);
@@ -96,18 +96,17 @@ int main(int argc, char** argv) {
                      Qt::QueuedConnection);
     // A stop signal ends the program through the loop, as Exit does without its
     // question: nobody is there to answer it.
-    if (int stopFd = vantle::WatchStopSignals(); stopFd >= 0) {
+    if (int stopFd = WatchStopSignals(); stopFd >= 0) {
         auto* stop = new QSocketNotifier(stopFd, QSocketNotifier::Read, &app);
         QObject::connect(stop, &QSocketNotifier::activated, &app, [&app] {
-            vantle::TakeStopSignal();
+            TakeStopSignal();
             app.quit();
         });
     }
     RestoreWindowSettings(*fmSchedMain, settings);
     new TOptionsMenu(*fmSchedMain, settings, AutostartFile(),
-                     QString::fromStdString(vantle::ExecutablePath()));
-    auto* tray = new TTrayIcon(*fmSchedMain, settings, vantle::SystemClock(),
-                               vantle::SystemFormatSettings());
+                     QString::fromStdString(ExecutablePath()));
+    auto* tray = new TTrayIcon(*fmSchedMain, settings, SystemClock(), SystemFormatSettings());
     failures.OnFailure = [tray](const std::string& text) {
         tray->Notify(QString::fromStdString(text));
     };
