@@ -3,7 +3,6 @@
 // after the viewer has closed.
 #include "netware/NetSession.h"
 #include "ui/SchedMain.h"
-#include "ui/ViewLog.h"
 
 #include <benchmark/benchmark.h>
 
@@ -92,7 +91,6 @@ void ViewLargeLog(benchmark::State& state) {
     };
     {
         TfmSchedMain window(0, services);
-        fmViewLog = new TfmViewLog(&window);
         window.show();
         QApplication::processEvents();
         double peak = 0, kept = 0;
@@ -108,7 +106,6 @@ void ViewLargeLog(benchmark::State& state) {
         }
         state.counters["peak_MB"] = peak;
         state.counters["kept_MB"] = kept;
-        fmViewLog = nullptr; // the window deletes it
     }
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);

@@ -1,13 +1,15 @@
 // The About box.
 #include "ui/About.h"
 
+#include "ui/Icon.h"
+
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 
-TfmAbout* fmAbout = nullptr;
+namespace vantle {
 
 namespace {
 
@@ -32,22 +34,8 @@ void ShowPath(QLabel* label, const QString& caption, const QString& path) {
 
 } // namespace
 
-QIcon VantleIcon() {
-    // The images live in a static library, whose resource registration the linker would
-    // otherwise drop.
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(icons);
-        return true;
-    }();
-    (void)registered;
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/icons/vantle-%1.png").arg(size), QSize(size, size));
-    }
-    return icon;
-}
-
-TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {
+TfmAbout::TfmAbout(QWidget* parent) : TCentredDialog(parent) {
+    setObjectName(QStringLiteral("fmAbout"));
     setWindowTitle(QStringLiteral("About"));
     setWindowIcon(VantleIcon());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
@@ -85,20 +73,15 @@ TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {
     lbLogPath = PathLabel(this, "lbLogPath", 194);
 
     btnOk = new QPushButton(QStringLiteral("OK"), this);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setGeometry(111, 180 + PathsHeight, 75, 25);
     btnOk->setDefault(true);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-}
-
-void TfmAbout::setVisible(bool visible) {
-    // Centred over the main window at every showing, even after the user moved it.
-    if (visible && !isVisible()) {
-        setAttribute(Qt::WA_Moved, false);
-    }
-    QDialog::setVisible(visible);
 }
 
 void TfmAbout::SetPaths(const QString& scheduleFile, const QString& logFile) {
     ShowPath(lbSchedulePath, QStringLiteral("Schedule: "), scheduleFile);
     ShowPath(lbLogPath, QStringLiteral("Log: "), logFile);
 }
+
+} // namespace vantle

@@ -1,27 +1,26 @@
 // The About box.
 #pragma once
 
-#include <QDialog>
+#include "ui/CentredDialog.h"
 
 class QLabel;
 class QPushButton;
 
-class TfmAbout : public QDialog {
+namespace vantle {
+
+class TfmAbout : public TCentredDialog {
     Q_OBJECT
 public:
     explicit TfmAbout(QWidget* parent = nullptr);
 
-    void setVisible(bool visible) override;
     /// Where the schedule and the log are, shown below the notice.
     void SetPaths(const QString& scheduleFile, const QString& logFile);
 
+private:
+    // Controls, found by their object names in tests.
     QLabel* lbSchedulePath = nullptr;
     QLabel* lbLogPath = nullptr;
     QPushButton* btnOk = nullptr;
 };
 
-extern TfmAbout* fmAbout;
-
-/// The program's own icon, for every window: every rendered size from 16 to 256 pixels.
-class QIcon;
-QIcon VantleIcon();
+} // namespace vantle

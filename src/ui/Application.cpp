@@ -5,6 +5,8 @@
 
 #include <exception>
 
+namespace vantle {
+
 QPointer<QMessageBox> TApplication::FErrorBox;
 QStringList TApplication::FLaterMessages;
 int TApplication::FDroppedMessages = 0;
@@ -68,3 +70,5 @@ void TApplication::ShowError(const QString& message) {
 QMessageBox* TApplication::ErrorBox() {
     return FErrorBox.data();
 }
+
+} // namespace vantle

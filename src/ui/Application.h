@@ -9,6 +9,8 @@
 
 class QMessageBox;
 
+namespace vantle {
+
 class TApplication : public QApplication {
     Q_OBJECT
 public:
@@ -44,3 +46,5 @@ template <class THandler> void RunHandler(THandler&& handler) noexcept {
         TApplication::HandleException();
     }
 }
+
+} // namespace vantle

@@ -11,6 +11,8 @@
 
 #include <stdexcept>
 
+namespace vantle {
+
 QString AutostartFile() {
     return QString::fromStdString(vantle::ConfigHome(vantle::ProcessEnvironment())) +
            QStringLiteral("/autostart/vantle-scheduler.desktop");
@@ -70,3 +72,5 @@ void SetStartAtLogin(const QString& file, bool on, const QString& program) {
     throw std::runtime_error(
         QStringLiteral("Cannot write %1: %2").arg(file, out.errorString()).toStdString());
 }
+
+} // namespace vantle

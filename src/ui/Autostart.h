@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace vantle {
+
 /// $XDG_CONFIG_HOME/autostart/vantle-scheduler.desktop
 QString AutostartFile();
 
@@ -15,3 +17,5 @@ bool StartsAtLogin(const QString& file);
 /// Writes the entry for `program`, or removes it; raises std::runtime_error with the
 /// reason when the file cannot be written or removed.
 void SetStartAtLogin(const QString& file, bool on, const QString& program);
+
+} // namespace vantle

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+namespace vantle {
+
 // The build says the version; a build that does not (the fuzz targets') still compiles.
 #ifndef VANTLE_VERSION
 #define VANTLE_VERSION "unknown"
@@ -38,3 +40,5 @@ std::optional<int> AnswerInfoOption(const std::vector<std::string>& args,
     }
     return std::nullopt;
 }
+
+} // namespace vantle

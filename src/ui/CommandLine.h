@@ -9,8 +9,12 @@
 #include <string>
 #include <vector>
 
+namespace vantle {
+
 /// Answers --help, --version or --paths on `out` and returns the exit code; nullopt
 /// when the program should start. `files` and `settingsFile` are what --paths prints.
 std::optional<int> AnswerInfoOption(const std::vector<std::string>& args,
                                     const vantle::TFileLocations& files,
                                     const std::string& settingsFile, std::ostream& out);
+
+} // namespace vantle

@@ -4,7 +4,7 @@
 
 #include <QSocketNotifier>
 
-using namespace vantle;
+namespace vantle {
 
 TCycleTimer::TCycleTimer(QObject* parent) : QObject(parent) {
     FNotifier = new QSocketNotifier(FTimer.Fd(), QSocketNotifier::Read, this);
@@ -43,3 +43,5 @@ void TCycleTimer::Activated() {
         break;
     }
 }
+
+} // namespace vantle

@@ -10,6 +10,8 @@
 
 class QSocketNotifier;
 
+namespace vantle {
+
 class TCycleTimer : public QObject {
     Q_OBJECT
 public:
@@ -38,3 +40,5 @@ private:
     bool FActive = false;
     int FInterval = 0;
 };
+
+} // namespace vantle

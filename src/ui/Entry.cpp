@@ -6,7 +6,7 @@
 #include "platform/Clock.h"
 #include "sched/TimeField.h"
 #include "sched/TimePreview.h"
-#include "ui/About.h"
+#include "ui/Icon.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,7 +32,7 @@
 #include <utility>
 #include <vector>
 
-TfmEntry* fmEntry = nullptr;
+namespace vantle {
 
 namespace {
 
@@ -70,7 +70,8 @@ QString JoinLines(const std::vector<std::string>& lines, const char* separator) 
 
 } // namespace
 
-TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
+TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
+    setObjectName(QStringLiteral("fmEntry"));
     setWindowTitle(QStringLiteral("Enter Schedule"));
     setWindowIcon(VantleIcon());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
@@ -80,20 +81,27 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
     auto* topStrip = new QWidget(this);
     topStrip->setFixedHeight(41);
     edName = new QLineEdit(topStrip);
+    edName->setObjectName(QStringLiteral("edName"));
     auto* topLayout = new QHBoxLayout(topStrip);
     topLayout->setContentsMargins(8, 0, 8, 0);
     topLayout->addWidget(BuddyLabel(QStringLiteral("&Name:"), edName, topStrip));
     topLayout->addWidget(edName, 1);
 
     PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
 
     // Page "Schedu&le": the four time fields, the active flag and the days of the week.
     auto* schedulePage = new QWidget;
     edMinutes = new QLineEdit(schedulePage);
+    edMinutes->setObjectName(QStringLiteral("edMinutes"));
     edHours = new QLineEdit(schedulePage);
+    edHours->setObjectName(QStringLiteral("edHours"));
     edDays = new QLineEdit(schedulePage);
+    edDays->setObjectName(QStringLiteral("edDays"));
     edMonths = new QLineEdit(schedulePage);
+    edMonths->setObjectName(QStringLiteral("edMonths"));
     cbActive = new QCheckBox(QStringLiteral("Acti&ve"), schedulePage);
+    cbActive->setObjectName(QStringLiteral("cbActive"));
     auto* scheduleLayout = new QGridLayout(schedulePage);
     // Access keys are unique among the controls on screen together (the name, the tab
     // bar, the page, Ok and Cancel); where two captions shared a letter, one marker moved.
@@ -139,6 +147,7 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
     auto* dayGroup = new QGroupBox(QStringLiteral("Day of Wee&k"), schedulePage);
     auto* dayLayout = new QGridLayout(dayGroup);
     cbAnyDay = new QCheckBox(QStringLiteral("An&y"), dayGroup);
+    cbAnyDay->setObjectName(QStringLiteral("cbAnyDay"));
     dayLayout->addWidget(cbAnyDay, 0, 0, 1, 2);
     const std::array<QString, 7> dayCaptions{
         QStringLiteral("S&u"), QStringLiteral("&Mo"), QStringLiteral("&Tu"), QStringLiteral("&We"),
@@ -158,6 +167,12 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
     cbThursday = FDayBoxes[4];
     cbFriday = FDayBoxes[5];
     cbSaturday = FDayBoxes[6];
+    for (auto [box, name] :
+         {std::pair{cbSunday, "cbSunday"}, std::pair{cbMonday, "cbMonday"},
+          std::pair{cbTuesday, "cbTuesday"}, std::pair{cbWednesday, "cbWednesday"},
+          std::pair{cbThursday, "cbThursday"}, std::pair{cbFriday, "cbFriday"},
+          std::pair{cbSaturday, "cbSaturday"}})
+        box->setObjectName(QString::fromUtf8(name));
     connect(cbAnyDay, &QCheckBox::toggled, this, [this](bool checked) {
         cbAnyDayClick(checked);
         UpdatePreview();
@@ -169,16 +184,21 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
     // Page "O&peration": what the entry runs.
     auto* operationPage = new QWidget;
     cbOpType = new QComboBox(operationPage);
+    cbOpType->setObjectName(QStringLiteral("cbOpType"));
     cbOpType->addItems({QStringLiteral("DOS Command"), QStringLiteral("Direct Execute"),
                         QStringLiteral("Builtin: Reset Time From Server")});
     cbOpType->setFixedWidth(233);
     cbWindowState = new QComboBox(operationPage);
+    cbWindowState->setObjectName(QStringLiteral("cbWindowState"));
     cbWindowState->addItems({QStringLiteral("Normal"), QStringLiteral("Maximized"),
                              QStringLiteral("Minimized"), QStringLiteral("Hidden")});
     cbWindowState->setFixedWidth(145);
     edCommand = new QLineEdit(operationPage);
+    edCommand->setObjectName(QStringLiteral("edCommand"));
     edParms = new QLineEdit(operationPage);
+    edParms->setObjectName(QStringLiteral("edParms"));
     edWorkDir = new QLineEdit(operationPage);
+    edWorkDir->setObjectName(QStringLiteral("edWorkDir"));
     auto* operationLayout = new QGridLayout(operationPage);
     operationLayout->addWidget(
         BuddyLabel(QStringLiteral("Operation &Type:"), cbOpType, operationPage), 0, 0);
@@ -212,6 +232,7 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
     // Page "Comm&ent": free text, one comment line per text line.
     auto* commentPage = new QWidget;
     memComment = new QPlainTextEdit(commentPage);
+    memComment->setObjectName(QStringLiteral("memComment"));
     memComment->setTabChangesFocus(true);
     auto* commentLayout = new QVBoxLayout(commentPage);
     commentLayout->setContentsMargins(0, 0, 0, 0);
@@ -222,7 +243,9 @@ TfmEntry::TfmEntry(QWidget* parent) : QDialog(parent) {
     auto* bottomStrip = new QWidget(this);
     bottomStrip->setFixedHeight(38);
     btnOk = new QPushButton(QStringLiteral("&Ok"), bottomStrip);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
     btnCancel = new QPushButton(QStringLiteral("&Cancel"), bottomStrip);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnOk->setFixedSize(75, 25);
     btnCancel->setFixedSize(75, 25);
     btnOk->setDefault(true);
@@ -396,14 +419,6 @@ void TfmEntry::accept() {
     QDialog::accept();
 }
 
-void TfmEntry::setVisible(bool visible) {
-    // Centred over the main window at every showing, even after the user moved it.
-    if (visible && !isVisible()) {
-        setAttribute(Qt::WA_Moved, false);
-    }
-    QDialog::setVisible(visible);
-}
-
 void TfmEntry::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) {
@@ -535,3 +550,5 @@ TfmEntry::TDayStates TfmEntry::DayStates() const {
     }
     return states;
 }
+
+} // namespace vantle

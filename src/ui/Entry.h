@@ -3,17 +3,11 @@
 
 #include "sched/Schedule.h"
 #include "sched/TimeFieldInput.h"
+#include "ui/CentredDialog.h"
 #include "ui/TextBytes.h"
-
-#include <QDialog>
 
 #include <array>
 #include <string>
-
-namespace vantle {
-class TClock;
-struct TFormatSettings;
-} // namespace vantle
 
 class QCheckBox;
 class QComboBox;
@@ -23,7 +17,12 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 
-class TfmEntry : public QDialog {
+namespace vantle {
+
+class TClock;
+struct TFormatSettings;
+
+class TfmEntry : public TCentredDialog {
     Q_OBJECT
 public:
     explicit TfmEntry(QWidget* parent = nullptr);
@@ -45,13 +44,17 @@ public:
     /// system's when not set. Neither is owned.
     void SetPreviewServices(const vantle::TClock* clock, const vantle::TFormatSettings* settings);
 
-    void setVisible(bool visible) override;
     /// Ok: the time fields take their stored form, and an entry that can never be due
     /// is saved only if the user says so.
     void accept() override;
 
+protected:
+    void showEvent(QShowEvent* event) override; // the activation step
+
+private:
+    // Controls, found by their object names in tests.
     QLineEdit* edName = nullptr;
-    QTabWidget* PageControl1 = nullptr;
+    QTabWidget* PageControl1 = nullptr; // the pages "Schedule" (times, days) and "Operation"
     QLineEdit* edMinutes = nullptr;
     QLineEdit* edHours = nullptr;
     QLineEdit* edDays = nullptr;
@@ -67,19 +70,15 @@ public:
     QCheckBox* cbThursday = nullptr;
     QCheckBox* cbFriday = nullptr;
     QCheckBox* cbSaturday = nullptr;
-    QComboBox* cbOpType = nullptr;
+    QComboBox* cbOpType = nullptr; // how the command is carried out
     QComboBox* cbWindowState = nullptr;
     QLineEdit* edCommand = nullptr;
-    QLineEdit* edParms = nullptr;
+    QLineEdit* edParms = nullptr; // the command's parameters; "$" codes expand when it runs
     QLineEdit* edWorkDir = nullptr;
     QPlainTextEdit* memComment = nullptr;
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override; // the activation step
-
-private:
     using TDayStates = std::array<bool, 7>;
 
     void cbAnyDayClick(bool checked);
@@ -100,4 +99,4 @@ private:
     const vantle::TFormatSettings* FFormatSettings = nullptr;
 };
 
-extern TfmEntry* fmEntry;
+} // namespace vantle

@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QSettings>
 
+namespace vantle {
+
 TOptionsMenu::TOptionsMenu(TfmSchedMain& window, QSettings& settings, QString autostartFile,
                            QString program)
     : QMenu(QStringLiteral("&Options"), &window), FSettings(settings),
@@ -23,7 +25,8 @@ TOptionsMenu::TOptionsMenu(TfmSchedMain& window, QSettings& settings, QString au
     Notifications1->setCheckable(true);
     connect(Notifications1, &QAction::triggered, this,
             [this] { RunHandler([this] { Notifications1Click(); }); });
-    window.MainMenu1->insertMenu(window.Help1->menuAction(), this);
+    QMenu* help = window.findChild<QMenu*>(QStringLiteral("Help1"));
+    window.menuBar()->insertMenu(help->menuAction(), this);
     // The entry may have been removed by hand, or made by another copy of the program.
     connect(this, &QMenu::aboutToShow, this, &TOptionsMenu::UpdateItems);
     UpdateItems();
@@ -45,3 +48,5 @@ void TOptionsMenu::StartAtLogin1Click() {
 void TOptionsMenu::Notifications1Click() {
     FSettings.setValue(NotificationsKey, Notifications1->isChecked());
 }
+
+} // namespace vantle

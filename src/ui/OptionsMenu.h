@@ -7,6 +7,9 @@
 
 class QAction;
 class QSettings;
+
+namespace vantle {
+
 class TfmSchedMain;
 
 class TOptionsMenu : public QMenu {
@@ -19,10 +22,11 @@ public:
     /// Sets the check marks from the autostart folder and the settings.
     void UpdateItems();
 
+private:
+    // Controls, found by their object names in tests.
     QAction* StartAtLogin1 = nullptr;
     QAction* Notifications1 = nullptr;
 
-private:
     void StartAtLogin1Click();
     void Notifications1Click();
 
@@ -30,3 +34,5 @@ private:
     QString FAutostartFile;
     QString FProgram;
 };
+
+} // namespace vantle

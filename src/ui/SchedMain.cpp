@@ -29,9 +29,7 @@
 #include <unordered_map>
 #include <vector>
 
-using namespace vantle;
-
-TfmSchedMain* fmSchedMain = nullptr;
+namespace vantle {
 
 namespace {
 
@@ -86,7 +84,7 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
         [this, told = FServices.Scheduler.OnRunEvent](const TRunEvent& event) {
             if (told)
                 told(event);
-            RunHistory.Apply(event);
+            FRunHistory.Apply(event);
             ShowRunsOf(event.Name);
         };
     setWindowTitle(QStringLiteral("Vantle Scheduler"));
@@ -105,6 +103,9 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     }
     CreateMenu();
     CreateControls();
+    FEntry = new TfmEntry(this);
+    FAbout = new TfmAbout(this);
+    FViewLog = new TfmViewLog(this);
     // An error while creating is shown and the window still comes up, as with any
     // other handler.
     RunHandler([this] { FormCreate(); });
@@ -197,6 +198,7 @@ void TfmSchedMain::CreateControls() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     Bevel1 = new QFrame(client);
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setFixedHeight(2);
@@ -212,8 +214,10 @@ void TfmSchedMain::CreateControls() {
             [this] { RunHandler([this] { sgScheduleListClick(); }); });
 
     StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     for (std::size_t i = 0; i < Panels.size(); ++i) {
         Panels[i] = new QLabel(StatusBar1);
+        Panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
         Panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusBar1->addWidget(Panels[i]);
     }
@@ -257,28 +261,28 @@ int TfmSchedMain::ShowModal(QDialog& dialog) {
 // ---- Window events
 
 void TfmSchedMain::FormCreate() {
-    FirstActivate = true;
-    SchedList = std::make_unique<TSchedList>();
-    Scheduler = std::make_unique<TScheduler>(*SchedList, FServices.Scheduler);
-    SchedList->SetFileName(FServices.ScheduleFile.empty()
-                               ? ChangeFileExt(FServices.Scheduler.ExecutablePath, ".INI")
-                               : FServices.ScheduleFile);
+    FFirstActivate = true;
+    FSchedList = std::make_unique<TSchedList>();
+    FScheduler = std::make_unique<TScheduler>(*FSchedList, FServices.Scheduler);
+    FSchedList->SetFileName(FServices.ScheduleFile.empty()
+                                ? ChangeFileExt(FServices.Scheduler.ExecutablePath, ".INI")
+                                : FServices.ScheduleFile);
     // What ran before this start, from the log's tail: reading it never stops start-up.
     try {
-        RunHistory.ReadLog(Scheduler->Log().FileName());
+        FRunHistory.ReadLog(FScheduler->Log().FileName());
     } catch (const std::exception&) {
     }
     if (FArgumentCount >= 1)
-        Scheduler->SetEnabled(true);
-    Run1->setChecked(Scheduler->Enabled());
-    SchedList->Load();
+        FScheduler->SetEnabled(true);
+    Run1->setChecked(FScheduler->Enabled());
+    FSchedList->Load();
     UpdateSaveItem();
 }
 
 void TfmSchedMain::FormActivate() {
-    if (!FirstActivate)
+    if (!FFirstActivate)
         return;
-    FirstActivate = false;
+    FFirstActivate = false;
     FillGrid();
     UpdateStatusBar();
 }
@@ -297,7 +301,7 @@ void TfmSchedMain::showEvent(QShowEvent* event) {
 }
 
 void TfmSchedMain::FormCloseQuery(bool& canClose) {
-    if (!SchedList->Modified())
+    if (!FSchedList->Modified())
         return;
     switch (Ask(QStringLiteral("Scheduler"),
                 QStringLiteral("The schedule has changed.\r\nDo you want to save it now?"),
@@ -307,7 +311,7 @@ void TfmSchedMain::FormCloseQuery(bool& canClose) {
             canClose = false;
             break;
         }
-        SchedList->Save();
+        FSchedList->Save();
         break;
     case QMessageBox::No:
         break;
@@ -333,13 +337,13 @@ void TfmSchedMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfmSchedMain::FormDestroy() {
-    if (Scheduler) {
+    if (FScheduler) {
         // Switched off here rather than in the scheduler's destructor, so that a log
         // that cannot be written raises where it can be reported.
-        std::unique_ptr<TScheduler> scheduler = std::move(Scheduler);
+        std::unique_ptr<TScheduler> scheduler = std::move(FScheduler);
         scheduler->SetEnabled(false);
     }
-    SchedList.reset();
+    FSchedList.reset();
 }
 
 void TfmSchedMain::Timer1Timer() {
@@ -348,7 +352,7 @@ void TfmSchedMain::Timer1Timer() {
         ~TReArm() { Window->ArmNextCycle(); }
     } reArm{this};
     try {
-        Scheduler->RunCycle();
+        FScheduler->RunCycle();
     } catch (...) {
         AfterCycle(); // a reloaded list is shown even when a later step of the pass failed
         throw;
@@ -358,8 +362,8 @@ void TfmSchedMain::Timer1Timer() {
 
 void TfmSchedMain::AfterCycle() {
     ReportKeptChange();
-    if (SchedList->Reloaded()) {
-        SchedList->SetReloaded(false);
+    if (FSchedList->Reloaded()) {
+        FSchedList->SetReloaded(false);
         FillGrid();
         UpdateSaveItem();
     }
@@ -385,7 +389,7 @@ void TfmSchedMain::ArmNextCycle(bool afterTick) noexcept {
 }
 
 bool TfmSchedMain::AnswerLogout(bool mayAsk) {
-    if (!mayAsk || !SchedList)
+    if (!mayAsk || !FSchedList)
         return true;
     bool canClose = true;
     FormCloseQuery(canClose);
@@ -396,14 +400,14 @@ void TfmSchedMain::UpdateStatusBar() {
     const TFormatSettings& settings = FormatSettings();
     Panels[0]->setText(
         QStringOf(FormatDateTime(settings.ShortDateFormat + " hh:mm", Clock().Now(), settings)));
-    Panels[1]->setText(QStringLiteral(" ") + QStringOf(EnabledText(Scheduler->Enabled())));
+    Panels[1]->setText(QStringLiteral(" ") + QStringOf(EnabledText(FScheduler->Enabled())));
     // Wider than planned only when the user's font or date format needs it.
     for (std::size_t i = 0; i < Panels.size(); ++i)
         Panels[i]->setFixedWidth(std::max(PanelWidths[i], Panels[i]->sizeHint().width()));
 }
 
 void TfmSchedMain::UpdateSaveItem() {
-    Save1->setEnabled(SchedList->Modified());
+    Save1->setEnabled(FSchedList->Modified());
 }
 
 // ---- File menu
@@ -412,7 +416,7 @@ void TfmSchedMain::Run1Click() {
     // The scheduler takes its new state before it logs it, so the status bar shows the
     // state even when the log line cannot be written.
     try {
-        Scheduler->SetEnabled(Run1->isChecked());
+        FScheduler->SetEnabled(Run1->isChecked());
     } catch (...) {
         UpdateStatusBar();
         throw;
@@ -423,17 +427,17 @@ void TfmSchedMain::Run1Click() {
 void TfmSchedMain::Save1Click() {
     if (!ConfirmOverwrite())
         return;
-    SchedList->Save();
+    FSchedList->Save();
     UpdateSaveItem();
 }
 
 bool TfmSchedMain::ConfirmOverwrite() {
-    if (SchedList->FileHoldsForeignText())
+    if (FSchedList->FileHoldsForeignText())
         return Ask(QStringLiteral("Scheduler"),
                    QStringLiteral("%1 is not a schedule file.\r\nReplace it with the schedule?")
-                       .arg(QStringOf(SchedList->FileName())),
+                       .arg(QStringOf(FSchedList->FileName())),
                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-    if (SchedList->FileChangedOnDisk())
+    if (FSchedList->FileChangedOnDisk())
         return Ask(QStringLiteral("Scheduler"),
                    QStringLiteral("Another program changed the schedule file since it was "
                                   "loaded.\r\nOverwrite those changes?"),
@@ -442,9 +446,9 @@ bool TfmSchedMain::ConfirmOverwrite() {
 }
 
 void TfmSchedMain::ReportKeptChange() {
-    if (SchedList->KeptChanges() == FToldKeptChanges)
+    if (FSchedList->KeptChanges() == FToldKeptChanges)
         return;
-    FToldKeptChanges = SchedList->KeptChanges();
+    FToldKeptChanges = FSchedList->KeptChanges();
     TApplication::ShowError(
         QStringLiteral("Another program changed the schedule file, and the schedule here has "
                        "unsaved changes: they are kept, and the scheduler runs them.\n"
@@ -456,12 +460,12 @@ void TfmSchedMain::Exit1Click() {
 }
 
 void TfmSchedMain::Refresh1Click() {
-    if (SchedList->Modified() &&
+    if (FSchedList->Modified() &&
         Ask(QStringLiteral("Scheduler"),
             QStringLiteral("Schedule has changed.  Overwrite those changes?"),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    SchedList->Load();
+    FSchedList->Load();
     FillGrid();
     UpdateSaveItem();
 }
@@ -470,8 +474,8 @@ void TfmSchedMain::ReapChildren() {
     if (FServices.ChildWatch == nullptr)
         return;
     for (const TChildEnd& end : FServices.ChildWatch->Reap())
-        if (Scheduler)
-            Scheduler->ProgramEnded(end.Pid, end.Signalled, end.Code);
+        if (FScheduler)
+            FScheduler->ProgramEnded(end.Pid, end.Signalled, end.Code);
 }
 
 void TfmSchedMain::ResetLog1Click() {
@@ -479,20 +483,20 @@ void TfmSchedMain::ResetLog1Click() {
             QStringLiteral("Empty the log file?\r\nEvery line in it will be lost."),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    Scheduler->Log().Reset();
-    Scheduler->Log().WriteLine("Log file reset");
+    FScheduler->Log().Reset();
+    FScheduler->Log().WriteLine("Log file reset");
 }
 
 // ---- Edit menu
 
 void TfmSchedMain::mnAddClick() {
-    fmEntry->SetNewEntry();
-    if (ShowModal(*fmEntry) != QDialog::Accepted)
+    FEntry->SetNewEntry();
+    if (ShowModal(*FEntry) != QDialog::Accepted)
         return;
-    std::uint64_t serial = SchedList->SerialOf(SchedList->Add(std::make_unique<TSchedule>()));
+    std::uint64_t serial = FSchedList->SerialOf(FSchedList->Add(std::make_unique<TSchedule>()));
     CopyDialogToEntry(serial);
     // At the bottom, even when the grid is sorted.
-    sgScheduleList->Model()->AppendRow(RowOf(SchedList->IndexOfSerial(serial)));
+    sgScheduleList->Model()->AppendRow(RowOf(FSchedList->IndexOfSerial(serial)));
     if (sgScheduleList->CurrentRow() < 0)
         sgScheduleList->SelectRow(0);
     UpdateSaveItem();
@@ -507,20 +511,20 @@ void TfmSchedMain::sgScheduleListClick() {
 }
 
 void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
-    const std::string name = SchedList->Items(SchedList->IndexOfSerial(serial)).Name;
-    fmEntry->SetEntry(SchedList->Items(SchedList->IndexOfSerial(serial)));
-    if (ShowModal(*fmEntry) != QDialog::Accepted)
+    const std::string name = FSchedList->Items(FSchedList->IndexOfSerial(serial)).Name;
+    FEntry->SetEntry(FSchedList->Items(FSchedList->IndexOfSerial(serial)));
+    if (ShowModal(*FEntry) != QDialog::Accepted)
         return;
     // A tick may have reloaded the list meanwhile. An entry that came back unchanged
     // kept its serial; one that another program changed or removed did not, and the
     // edit then becomes a new entry rather than being lost.
-    if (SchedList->IndexOfSerial(serial) < 0) {
+    if (FSchedList->IndexOfSerial(serial) < 0) {
         Ask(QStringLiteral("Scheduler"),
             QStringLiteral("Another program changed or removed the entry \"%1\" while you "
                            "edited it.\r\nYour edit is added as a new entry.")
                 .arg(QStringOf(name)),
             QMessageBox::Ok, QMessageBox::Ok);
-        CopyDialogToEntry(SchedList->SerialOf(SchedList->Add(std::make_unique<TSchedule>())));
+        CopyDialogToEntry(FSchedList->SerialOf(FSchedList->Add(std::make_unique<TSchedule>())));
         FillGrid();
         UpdateSaveItem();
         RefreshUpcoming();
@@ -529,7 +533,7 @@ void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
     CopyDialogToEntry(serial);
     int row = sgScheduleList->Model()->RowOfSerial(serial);
     if (row >= 0)
-        ShowEntryInRow(SchedList->IndexOfSerial(serial), row);
+        ShowEntryInRow(FSchedList->IndexOfSerial(serial), row);
     else
         FillGrid(); // the reload moved the rows
     UpdateSaveItem();
@@ -537,20 +541,20 @@ void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
 }
 
 void TfmSchedMain::CopyDialogToEntry(std::uint64_t serial) {
-    TSchedule values = fmEntry->GetEntry();
-    SchedList->Update(SchedList->IndexOfSerial(serial), values);
+    TSchedule values = FEntry->GetEntry();
+    FSchedList->Update(FSchedList->IndexOfSerial(serial), values);
 }
 
 void TfmSchedMain::Delete1Click() {
     std::optional<std::uint64_t> serial = SelectedEntry();
     if (!serial)
         return;
-    std::string name = SchedList->Items(SchedList->IndexOfSerial(*serial)).Name;
+    std::string name = FSchedList->Items(FSchedList->IndexOfSerial(*serial)).Name;
     if (Ask(QStringLiteral("Confirm Delete"),
             QStringLiteral("Delete schedule for %1?").arg(QStringOf(name)),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    SchedList->Delete(SchedList->IndexOfSerial(*serial));
+    FSchedList->Delete(FSchedList->IndexOfSerial(*serial));
     RemoveRow();
     UpdateSaveItem();
     RefreshUpcoming();
@@ -560,21 +564,21 @@ void TfmSchedMain::ExecuteNow1Click() {
     std::optional<std::uint64_t> serial = SelectedEntry();
     if (!serial || !PressOnDataRow())
         return;
-    Scheduler->ExecuteEntry(SchedList->IndexOfSerial(*serial));
+    FScheduler->ExecuteEntry(FSchedList->IndexOfSerial(*serial));
 }
 
 void TfmSchedMain::Duplicate1Click() {
     std::optional<std::uint64_t> serial = SelectedEntry();
     if (!serial)
         return;
-    std::int32_t index = SchedList->IndexOfSerial(*serial);
+    std::int32_t index = FSchedList->IndexOfSerial(*serial);
     auto copy = std::make_unique<TSchedule>();
-    CopyEntry(*copy, SchedList->Items(index));
+    CopyEntry(*copy, FSchedList->Items(index));
     copy->Active = false;
-    if (index == SchedList->Count() - 1)
-        SchedList->Add(std::move(copy));
+    if (index == FSchedList->Count() - 1)
+        FSchedList->Add(std::move(copy));
     else
-        SchedList->Insert(index + 1, std::move(copy));
+        FSchedList->Insert(index + 1, std::move(copy));
     FillGrid();
     UpdateSaveItem();
 }
@@ -582,34 +586,34 @@ void TfmSchedMain::Duplicate1Click() {
 // ---- View and Help menus
 
 void TfmSchedMain::LogFile1Click() {
-    fmViewLog->lbLogFileName->setText(QStringOf(Scheduler->Log().FileName()));
+    FViewLog->SetFileName(QStringOf(FScheduler->Log().FileName()));
     std::vector<std::string> lines;
-    std::uint64_t leftOut = Scheduler->Log().AssignTailTo(lines, ViewLogMaxBytes);
-    fmViewLog->SetLines(lines, leftOut);
+    std::uint64_t leftOut = FScheduler->Log().AssignTailTo(lines, ViewLogMaxBytes);
+    FViewLog->SetLines(lines, leftOut);
     lines = {};
-    ShowModal(*fmViewLog);
-    fmViewLog->ClearLines(); // the copy of the log is not kept
+    ShowModal(*FViewLog);
+    FViewLog->ClearLines(); // the copy of the log is not kept
 }
 
 void TfmSchedMain::UpcomingRuns1Click() {
-    if (fmUpcoming == nullptr) {
-        fmUpcoming = new TfmUpcoming(this);
-        connect(fmUpcoming, &TfmUpcoming::EntryDoubleClicked, this, [this](std::uint64_t serial) {
+    if (FUpcoming == nullptr) {
+        FUpcoming = new TfmUpcoming(this);
+        connect(FUpcoming, &TfmUpcoming::EntryDoubleClicked, this, [this](std::uint64_t serial) {
             RunHandler([this, serial] {
-                if (SchedList->IndexOfSerial(serial) >= 0) // gone since the list was made
+                if (FSchedList->IndexOfSerial(serial) >= 0) // gone since the list was made
                     ModifyEntry(serial);
             });
         });
     }
-    fmUpcoming->show();
+    FUpcoming->show();
     RefreshUpcoming();
-    fmUpcoming->raise();
-    fmUpcoming->activateWindow();
+    FUpcoming->raise();
+    FUpcoming->activateWindow();
 }
 
 void TfmSchedMain::About1Click() {
-    fmAbout->SetPaths(QStringOf(SchedList->FileName()), QStringOf(Scheduler->Log().FileName()));
-    ShowModal(*fmAbout);
+    FAbout->SetPaths(QStringOf(FSchedList->FileName()), QStringOf(FScheduler->Log().FileName()));
+    ShowModal(*FAbout);
 }
 
 // ---- The grid
@@ -620,9 +624,9 @@ std::string TfmSchedMain::FormatMoment(TDateTime moment) const {
 }
 
 TGridRow TfmSchedMain::RowOf(std::int32_t index) const {
-    const TSchedule& entry = SchedList->Items(index);
+    const TSchedule& entry = FSchedList->Items(index);
     TGridRow row;
-    row.Serial = SchedList->SerialOf(index);
+    row.Serial = FSchedList->SerialOf(index);
     row.Texts = {entry.Active ? entry.Name : std::string("**").append(entry.Name),
                  entry.Minutes,
                  entry.Hours,
@@ -634,7 +638,7 @@ TGridRow TfmSchedMain::RowOf(std::int32_t index) const {
         row.Texts[TScheduleModel::colNextRun] = next.empty() ? "never" : FormatMoment(next[0]);
         row.Moments[0] = next.empty() ? TGridRow::Never : next[0];
     }
-    if (const TRunRecord* record = RunHistory.Find(entry.Name)) {
+    if (const TRunRecord* record = FRunHistory.Find(entry.Name)) {
         if (record->LastRun) {
             row.Texts[TScheduleModel::colLastRun] = FormatMoment(*record->LastRun);
             row.Moments[1] = *record->LastRun;
@@ -651,7 +655,7 @@ void TfmSchedMain::FillGrid() {
     std::optional<std::uint64_t> selected = sgScheduleList->CurrentSerial();
     int current = sgScheduleList->CurrentRow();
     std::vector<TGridRow> rows;
-    std::int32_t count = SchedList->Count();
+    std::int32_t count = FSchedList->Count();
     rows.reserve(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i)
         rows.push_back(RowOf(i));
@@ -671,10 +675,10 @@ void TfmSchedMain::ShowEntryInRow(std::int32_t index, std::int32_t row) {
 void TfmSchedMain::UpdateRunColumns() {
     // Rows find their entries through one map: a search per row would grow with the
     // square of the list.
-    TSchedListLock lock(*SchedList);
+    TSchedListLock lock(*FSchedList);
     std::unordered_map<std::uint64_t, std::int32_t> indexOf;
-    for (std::int32_t i = 0; i < SchedList->Count(); ++i)
-        indexOf.emplace(SchedList->SerialOf(i), i);
+    for (std::int32_t i = 0; i < FSchedList->Count(); ++i)
+        indexOf.emplace(FSchedList->SerialOf(i), i);
     sgScheduleList->Model()->UpdateRows([&](TGridRow& row) {
         auto found = row.Serial ? indexOf.find(*row.Serial) : indexOf.end();
         if (found != indexOf.end())
@@ -684,25 +688,25 @@ void TfmSchedMain::UpdateRunColumns() {
 }
 
 void TfmSchedMain::ShowRunsOf(const std::string& name) {
-    if (!SchedList)
+    if (!FSchedList)
         return;
-    TSchedListLock lock(*SchedList);
-    for (std::int32_t i = 0; i < SchedList->Count(); ++i) {
-        if (SchedList->Items(i).Name != name)
+    TSchedListLock lock(*FSchedList);
+    for (std::int32_t i = 0; i < FSchedList->Count(); ++i) {
+        if (FSchedList->Items(i).Name != name)
             continue;
-        int row = sgScheduleList->Model()->RowOfSerial(SchedList->SerialOf(i));
+        int row = sgScheduleList->Model()->RowOfSerial(FSchedList->SerialOf(i));
         if (row >= 0)
             sgScheduleList->Model()->SetRow(row, RowOf(i));
     }
 }
 
 void TfmSchedMain::RefreshUpcoming() {
-    if (fmUpcoming == nullptr || !fmUpcoming->isVisible() || !SchedList)
+    if (FUpcoming == nullptr || !FUpcoming->isVisible() || !FSchedList)
         return;
-    TSchedListLock lock(*SchedList);
+    TSchedListLock lock(*FSchedList);
     std::vector<const TSchedule*> entries;
-    for (std::int32_t i = 0; i < SchedList->Count(); ++i)
-        entries.push_back(&SchedList->Items(i));
+    for (std::int32_t i = 0; i < FSchedList->Count(); ++i)
+        entries.push_back(&FSchedList->Items(i));
     // From the next minute: this minute's cycle has run, or runs within seconds.
     TDateTime first = Clock().Now() + 1.0 / 1440;
     std::vector<TfmUpcoming::TRow> rows;
@@ -710,9 +714,9 @@ void TfmSchedMain::RefreshUpcoming() {
          UpcomingRuns(entries, first, first + TfmUpcoming::Days, TfmUpcoming::MaxRows)) {
         const TSchedule& entry = *entries[run.Index];
         rows.push_back({FormatMoment(run.Moment), entry.Name, entry.Command,
-                        SchedList->SerialOf(static_cast<std::int32_t>(run.Index))});
+                        FSchedList->SerialOf(static_cast<std::int32_t>(run.Index))});
     }
-    fmUpcoming->SetRows(rows);
+    FUpcoming->SetRows(rows);
 }
 
 std::optional<std::uint64_t> TfmSchedMain::SelectedEntry() const {
@@ -724,16 +728,23 @@ bool TfmSchedMain::PressOnDataRow() const {
 }
 
 void TfmSchedMain::SortGrid(std::int32_t col) {
-    if (col != SortCol) {
-        SortAscending = true;
-        SortCol = col;
+    if (col != FSortCol) {
+        FSortAscending = true;
+        FSortCol = col;
     } else {
-        SortAscending = !SortAscending;
+        FSortAscending = !FSortAscending;
     }
-    sgScheduleList->Model()->Sort(col, SortAscending);
+    sgScheduleList->Model()->Sort(col, FSortAscending);
     QHeaderView* header = sgScheduleList->horizontalHeader();
     header->setSortIndicatorShown(true);
-    header->setSortIndicator(col, SortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    header->setSortIndicator(col, FSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void TfmSchedMain::RestoreSort(std::int32_t col, bool ascending) {
+    // SortGrid turns the order round when the column is the one sorted already.
+    FSortCol = col;
+    FSortAscending = !ascending;
+    SortGrid(col);
 }
 
 void TfmSchedMain::RemoveRow() {
@@ -744,3 +755,5 @@ void TfmSchedMain::RemoveRow() {
     // The row below moves up into the place; after the last row, the one above it.
     sgScheduleList->SelectRow(std::min(current, sgScheduleList->Model()->Count() - 1));
 }
+
+} // namespace vantle

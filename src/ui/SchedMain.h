@@ -29,6 +29,8 @@ class QSessionManager;
 class QSocketNotifier;
 class QStatusBar;
 
+namespace vantle {
+
 /// A question box: caption, text (lines broken by "\r\n"), buttons and default button;
 /// returns the button chosen.
 using TAskFunction = std::function<QMessageBox::StandardButton(
@@ -59,6 +61,12 @@ QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,
                                         const QString& text, QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton);
 
+class TfmAbout;
+class TfmEntry;
+class TfmViewLog;
+
+/// The main window. Its widgets are its own; tests and the tray reach the menu items,
+/// the grid and the timer through their object names.
 class TfmSchedMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -90,7 +98,8 @@ public:
     void Refresh1Click();
     void ResetLog1Click();
     void mnAddClick();
-    /// Modify, and the grid's double click.
+    /// The Modify command (Modify1, Ctrl+M), also the grid's double click: edits the
+    /// selected entry in the entry dialog.
     void sgScheduleListClick();
     void Delete1Click();
     void ExecuteNow1Click();
@@ -99,74 +108,24 @@ public:
     void UpcomingRuns1Click();
     void About1Click();
 
-    void UpdateStatusBar();
-    void UpdateSaveItem();
-    /// Asks before a save replaces a file that is no schedule, or that another program
-    /// changed since it was loaded; true when the save may go ahead.
-    bool ConfirmOverwrite();
-    /// Says once per change on disk that the tick kept the unsaved edits over it.
-    void ReportKeptChange();
-
     // The grid.
     /// Refills every row from the list, in list order; the selection stays on its entry.
     void FillGrid();
-    /// Shows the entry at list position `index` in grid row `row` (from 0).
-    void ShowEntryInRow(std::int32_t index, std::int32_t row);
     bool PressOnDataRow() const;
     void SortGrid(std::int32_t col);
-    /// Removes the current row after its entry was deleted; rows below move up.
-    void RemoveRow();
+    /// Sorts by `col` in the direction given, as a header click that left it so would.
+    void RestoreSort(std::int32_t col, bool ascending);
     /// Recomputes Next Run, Last Run and Result of every row, and the upcoming runs.
     void UpdateRunColumns();
     /// The serial of the entry in the current row, when that row holds one.
     std::optional<std::uint64_t> SelectedEntry() const;
-    void CopyDialogToEntry(std::uint64_t serial);
-    /// Opens the entry dialog for an entry; `row` is its grid row, or -1.
-    void ModifyEntry(std::uint64_t serial);
-    /// Reaps ended children and lets the scheduler log the ends of its programs.
-    void ReapChildren();
 
-    // Components; public so tests can drive them.
-    QMenuBar* MainMenu1 = nullptr;
-    QMenu* File1 = nullptr;
-    QAction* Run1 = nullptr;
-    QAction* Save1 = nullptr;
-    QAction* Refresh1 = nullptr;
-    QAction* N2 = nullptr;
-    QAction* ResetLog1 = nullptr;
-    QAction* N4 = nullptr;
-    QAction* Exit1 = nullptr;
-    QMenu* Edit1 = nullptr;
-    QAction* mnAdd = nullptr;
-    QAction* Modify1 = nullptr;
-    QAction* Delete1 = nullptr;
-    QAction* N1 = nullptr;
-    QAction* ExecuteNow1 = nullptr;
-    QAction* N3 = nullptr;
-    QAction* Duplicate1 = nullptr;
-    QAction* Cut1 = nullptr;
-    QAction* Copy1 = nullptr;
-    QAction* Paste1 = nullptr;
-    QMenu* View1 = nullptr;
-    QAction* LogFile1 = nullptr;
-    QAction* UpcomingRuns1 = nullptr;
-    QMenu* Help1 = nullptr;
-    QAction* About1 = nullptr;
-    QFrame* Bevel1 = nullptr;
-    TScheduleGrid* sgScheduleList = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    std::array<QLabel*, 2> Panels{};
-    TCycleTimer* Timer1 = nullptr;
-    /// Created on first use; not modal.
-    TfmUpcoming* fmUpcoming = nullptr;
-
-    // Fields; public so tests can look.
-    std::unique_ptr<vantle::TSchedList> SchedList;
-    std::unique_ptr<vantle::TScheduler> Scheduler;
-    bool FirstActivate = false;
-    std::int32_t SortCol = 0;
-    bool SortAscending = false;
-    vantle::TRunHistory RunHistory;
+    /// The schedule list and its scheduler: from FormCreate to FormDestroy, else null.
+    vantle::TSchedList* SchedList() const { return FSchedList.get(); }
+    vantle::TScheduler* Scheduler() const { return FScheduler.get(); }
+    /// The column and direction of the last header-click sort.
+    std::int32_t SortCol() const { return FSortCol; }
+    bool SortAscending() const { return FSortAscending; }
 
 signals:
     /// The window has agreed to close; the program ends.
@@ -181,6 +140,23 @@ private:
     void CreateMenu();
     void CreateControls();
     void AfterCycle();
+    void UpdateStatusBar();
+    void UpdateSaveItem();
+    /// Asks before a save replaces a file that is no schedule, or that another program
+    /// changed since it was loaded; true when the save may go ahead.
+    bool ConfirmOverwrite();
+    /// Says once per change on disk that the tick kept the unsaved edits over it.
+    void ReportKeptChange();
+    /// Shows the entry at list position `index` in grid row `row` (from 0).
+    void ShowEntryInRow(std::int32_t index, std::int32_t row);
+    /// Removes the current row after its entry was deleted; rows below move up.
+    void RemoveRow();
+    /// The entry dialog's values into the entry of `serial`.
+    void CopyDialogToEntry(std::uint64_t serial);
+    /// Hands the entry dialog the entry of `serial` and takes the edit back.
+    void ModifyEntry(std::uint64_t serial);
+    /// Reaps ended children and lets the scheduler log the ends of its programs.
+    void ReapChildren();
     const vantle::TClock& Clock() const;
     const vantle::TFormatSettings& FormatSettings() const;
     QMessageBox::StandardButton Ask(const QString& caption, const QString& text,
@@ -192,10 +168,54 @@ private:
     void ShowRunsOf(const std::string& name);
     void RefreshUpcoming();
 
+    // The menu.
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* File1 = nullptr;
+    QAction* Run1 = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* Refresh1 = nullptr;
+    QAction* N2 = nullptr; // separates Save and Refresh from Reset Log
+    QAction* ResetLog1 = nullptr;
+    QAction* N4 = nullptr; // separates Reset Log from Exit
+    QAction* Exit1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QAction* mnAdd = nullptr;
+    QAction* Modify1 = nullptr;
+    QAction* Delete1 = nullptr;
+    QAction* N1 = nullptr; // separates Add, Modify and Delete from Execute Now
+    QAction* ExecuteNow1 = nullptr;
+    QAction* N3 = nullptr; // separates Execute Now from Duplicate and the clipboard items
+    QAction* Duplicate1 = nullptr;
+    QAction* Cut1 = nullptr;
+    QAction* Copy1 = nullptr;
+    QAction* Paste1 = nullptr;
+    QMenu* View1 = nullptr;
+    QAction* LogFile1 = nullptr;
+    QAction* UpcomingRuns1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* About1 = nullptr;
+    // The client area.
+    QFrame* Bevel1 = nullptr; // the sunken line between the menu and the grid
+    TScheduleGrid* sgScheduleList = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    std::array<QLabel*, 2> Panels{}; // the time of the last refresh; the scheduler's state
+    TCycleTimer* Timer1 = nullptr;   // ticks five seconds past each minute
+    // The secondary windows: the modal dialogs are made once and reused.
+    TfmEntry* FEntry = nullptr;
+    TfmAbout* FAbout = nullptr;
+    TfmViewLog* FViewLog = nullptr;
+    TfmUpcoming* FUpcoming = nullptr; // created on first use; not modal
+
+    std::unique_ptr<vantle::TSchedList> FSchedList;
+    std::unique_ptr<vantle::TScheduler> FScheduler;
+    bool FFirstActivate = false; // from FormCreate until the first activation
+    std::int32_t FSortCol = 0;
+    bool FSortAscending = false;
+    vantle::TRunHistory FRunHistory;
     int FArgumentCount;
     TSchedMainServices FServices;
     std::uint32_t FToldKeptChanges = 0;
     QSocketNotifier* FChildNotifier = nullptr;
 };
 
-extern TfmSchedMain* fmSchedMain;
+} // namespace vantle

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 
+namespace vantle {
+
 namespace {
 
 constexpr std::array<int, TScheduleModel::ColCount> ColumnWidths{180, 80,  80,  80, 80,
@@ -122,3 +124,5 @@ void TScheduleGrid::StretchName() {
         others += columnWidth(col);
     setColumnWidth(0, std::max(MinimumWidth(0), viewport()->width() - others));
 }
+
+} // namespace vantle

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace vantle {
+
 class TScheduleGrid : public QTableView {
     Q_OBJECT
 public:
@@ -49,3 +51,5 @@ private:
     TScheduleModel* FModel;
     std::optional<bool> FPressOnDataRow;
 };
+
+} // namespace vantle

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <numeric>
 
+namespace vantle {
+
 namespace {
 
 const char* const HeaderTexts[TScheduleModel::ColCount] = {
@@ -184,3 +186,5 @@ void TScheduleModel::Sort(int col, bool ascending) {
     changePersistentIndexList(from, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
+
+} // namespace vantle

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace vantle {
+
 /// One data row during a sort.
 struct TGridSortInfo {
     std::string Key;           // the row's cell text in the sort column
@@ -78,3 +80,5 @@ public:
 private:
     std::vector<TGridRow> FRows;
 };
+
+} // namespace vantle

@@ -4,6 +4,8 @@
 
 #include <QSettings>
 
+namespace vantle {
+
 const char* const SettingsOrganization = "Vantle";
 const char* const SettingsApplication = "vantle-scheduler";
 const char* const NotificationsKey = "options/notifications";
@@ -16,14 +18,19 @@ const char* const SortedKey = "grid/sorted";
 const char* const SortColumnKey = "grid/sortColumn";
 const char* const SortAscendingKey = "grid/sortAscending";
 
+TScheduleGrid& Grid(const TfmSchedMain& window) {
+    return *window.findChild<TScheduleGrid*>(QStringLiteral("sgScheduleList"));
+}
+
 // The rows show the list in another order exactly when a header click sorted them; a
 // refill shows list order again.
 bool GridIsSorted(const TfmSchedMain& window) {
-    if (!window.SchedList)
+    TSchedList* list = window.SchedList();
+    if (list == nullptr)
         return false;
-    const TScheduleModel& rows = *window.sgScheduleList->Model();
-    for (std::int32_t row = 0; row < rows.rowCount() && row < window.SchedList->Count(); ++row)
-        if (rows.Row(row).Serial != window.SchedList->SerialOf(row))
+    const TScheduleModel& rows = *Grid(window).Model();
+    for (std::int32_t row = 0; row < rows.rowCount() && row < list->Count(); ++row)
+        if (rows.Row(row).Serial != list->SerialOf(row))
             return true;
     return false;
 }
@@ -38,7 +45,7 @@ void RestoreWindowSettings(TfmSchedMain& window, QSettings& settings) {
         int width = widths[col].toInt(&ok);
         // A width the user could not have dragged is a damaged file; keep the default.
         if (ok && width >= 8 && width <= 4000)
-            window.sgScheduleList->setColumnWidth(col, width);
+            Grid(window).setColumnWidth(col, width);
     }
 }
 
@@ -48,26 +55,25 @@ void RestoreGridSort(TfmSchedMain& window, QSettings& settings) {
     int col = settings.value(SortColumnKey, -1).toInt();
     if (col < 0 || col >= TScheduleModel::ColCount)
         return;
-    // SortGrid turns the order round when the column is the one sorted already.
-    window.SortCol = col;
-    window.SortAscending = !settings.value(SortAscendingKey, true).toBool();
-    window.SortGrid(col);
+    window.RestoreSort(col, settings.value(SortAscendingKey, true).toBool());
 }
 
 void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings) {
     settings.setValue(GeometryKey, window.saveGeometry());
     QList<QVariant> widths;
     for (int col = 0; col < TScheduleModel::ColCount; ++col)
-        widths << window.sgScheduleList->columnWidth(col);
+        widths << Grid(window).columnWidth(col);
     settings.setValue(ColumnWidthsKey, widths);
     bool sorted = GridIsSorted(window);
     settings.setValue(SortedKey, sorted);
     if (sorted) {
-        settings.setValue(SortColumnKey, window.SortCol);
-        settings.setValue(SortAscendingKey, window.SortAscending);
+        settings.setValue(SortColumnKey, window.SortCol());
+        settings.setValue(SortAscendingKey, window.SortAscending());
     }
 }
 
 bool NotificationsOn(const QSettings& settings) {
     return settings.value(NotificationsKey, true).toBool();
 }
+
+} // namespace vantle

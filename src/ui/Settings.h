@@ -6,6 +6,9 @@
 #include <QString>
 
 class QSettings;
+
+namespace vantle {
+
 class TfmSchedMain;
 
 /// The organisation and application names that place the settings file.
@@ -25,3 +28,5 @@ void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings);
 
 /// Whether failures raise desktop notifications; on unless the user turned them off.
 bool NotificationsOn(const QSettings& settings);
+
+} // namespace vantle

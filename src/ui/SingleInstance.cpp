@@ -3,6 +3,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+namespace vantle {
+
 namespace {
 
 const QByteArray Request = "activate\n";
@@ -51,3 +53,5 @@ bool TSingleInstance::ActivateRunning(const QString& serverPath, int timeoutMs) 
             return false;
     return socket.readLine() == Answer;
 }
+
+} // namespace vantle

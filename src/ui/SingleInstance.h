@@ -8,6 +8,8 @@
 
 class QLocalServer;
 
+namespace vantle {
+
 class TSingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -27,3 +29,5 @@ private:
     QString FServerPath;
     QLocalServer* FServer = nullptr;
 };
+
+} // namespace vantle

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+namespace vantle {
+
 namespace {
 
 bool IsUtf8(const std::string& bytes) {
@@ -74,3 +76,5 @@ std::vector<std::string> TKeptBytes::LinesOf(const QObject* widget, const QStrin
     }
     return lines;
 }
+
+} // namespace vantle

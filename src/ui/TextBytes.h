@@ -10,6 +10,8 @@
 
 class QObject;
 
+namespace vantle {
+
 /// `bytes` as UTF-8 when valid, else each byte as the character of its code.
 QString TextOfBytes(const std::string& bytes);
 /// The bytes for `text`: `original` itself when the text is what TextOfBytes shows for
@@ -39,3 +41,5 @@ private:
     };
     QHash<const QObject*, TField> FFields;
 };
+
+} // namespace vantle

@@ -2,8 +2,8 @@
 
 #include "engine/DateTimeFormat.h"
 #include "sched/NextDue.h"
-#include "ui/About.h"
 #include "ui/Application.h"
+#include "ui/Icon.h"
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
 
@@ -18,7 +18,7 @@
 #include <cmath>
 #include <optional>
 
-using namespace vantle;
+namespace vantle {
 
 namespace {
 
@@ -51,11 +51,12 @@ TTrayIcon::TTrayIcon(TfmSchedMain& window, QSettings& settings, const TClock& cl
     Show1->setObjectName(QStringLiteral("Show1"));
     connect(Show1, &QAction::triggered, this, [this] { RunHandler([this] { Show1Click(); }); });
     // The window's own items: one check mark, one handler, wherever they are chosen.
-    TrayMenu->addAction(window.Run1);
+    auto* run = window.findChild<QAction*>(QStringLiteral("Run1"));
+    TrayMenu->addAction(run);
     if (auto* upcoming = window.findChild<QAction*>(QStringLiteral("UpcomingRuns1")))
         TrayMenu->addAction(upcoming);
     TrayMenu->addSeparator();
-    TrayMenu->addAction(window.Exit1);
+    TrayMenu->addAction(window.findChild<QAction*>(QStringLiteral("Exit1")));
     Icon->setContextMenu(TrayMenu);
     connect(TrayMenu, &QMenu::aboutToShow, this, [this] { RunHandler([this] { UpdateIcon(); }); });
 
@@ -68,10 +69,9 @@ TTrayIcon::TTrayIcon(TfmSchedMain& window, QSettings& settings, const TClock& cl
             RunHandler([this] { Show1Click(); });
     });
     // After the window's own handlers, so the state they leave is the one shown.
-    connect(window.Timer1, &TCycleTimer::timeout, this,
+    connect(window.findChild<TCycleTimer*>(QStringLiteral("Timer1")), &TCycleTimer::timeout, this,
             [this] { RunHandler([this] { UpdateIcon(); }); });
-    connect(window.Run1, &QAction::triggered, this,
-            [this] { RunHandler([this] { UpdateIcon(); }); });
+    connect(run, &QAction::triggered, this, [this] { RunHandler([this] { UpdateIcon(); }); });
     window.installEventFilter(this);
 
     ShowMessage = [this](const QString& title, const QString& text) {
@@ -95,14 +95,14 @@ QIcon TTrayIcon::StateIcon(bool enabled) {
 }
 
 QString TTrayIcon::NextRunText() const {
-    if (!FWindow.SchedList)
+    if (FWindow.SchedList() == nullptr)
         return {};
     // A cycle runs five seconds past the minute: until then this minute still counts.
     TDateTime now = FClock.Now();
     TDateTime from = now - (5.0 + 60.0) / 86400.0;
     std::optional<TDateTime> next;
     std::string name;
-    TSchedList& list = *FWindow.SchedList;
+    TSchedList& list = *FWindow.SchedList();
     TSchedListLock lock(list);
     for (std::int32_t i = 0; i < list.Count(); ++i) {
         const TSchedule& entry = list.Items(i);
@@ -131,7 +131,7 @@ void TTrayIcon::UpdateIcon() {
         Icon->show();
     if (!available)
         return;
-    bool enabled = FWindow.Scheduler && FWindow.Scheduler->Enabled();
+    bool enabled = FWindow.Scheduler() != nullptr && FWindow.Scheduler()->Enabled();
     Icon->setIcon(StateIcon(enabled));
     QString tip = QStringLiteral("Vantle Scheduler: ") +
                   (enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
@@ -162,3 +162,5 @@ bool TTrayIcon::eventFilter(QObject* watched, QEvent* event) {
         });
     return QObject::eventFilter(watched, event);
 }
+
+} // namespace vantle

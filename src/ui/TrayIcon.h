@@ -15,6 +15,9 @@ class QIcon;
 class QMenu;
 class QSettings;
 class QSystemTrayIcon;
+
+namespace vantle {
+
 class TfmSchedMain;
 
 class TTrayIcon : public QObject {
@@ -38,9 +41,6 @@ public:
     /// Shows the window again, in front.
     void Show1Click();
 
-    QSystemTrayIcon* Icon = nullptr;
-    QMenu* TrayMenu = nullptr;
-    QAction* Show1 = nullptr;
     /// Replaces the real notification in tests: title and text.
     std::function<void(const QString& title, const QString& text)> ShowMessage;
 
@@ -48,9 +48,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Controls, found by their object names in tests.
+    QSystemTrayIcon* Icon = nullptr;
+    QMenu* TrayMenu = nullptr;
+    QAction* Show1 = nullptr;
+
     TfmSchedMain& FWindow;
     QSettings& FSettings;
     const vantle::TClock& FClock;
     const vantle::TFormatSettings& FFormatSettings;
     std::function<bool()> FAvailable;
 };
+
+} // namespace vantle

@@ -5,6 +5,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+namespace vantle {
+
 namespace {
 
 constexpr int SerialRole = Qt::UserRole + 1;
@@ -66,3 +68,5 @@ std::uint64_t TfmUpcoming::SerialOfRow(int row) const {
     QTableWidgetItem* item = lvRuns->item(row, 0);
     return item != nullptr ? item->data(SerialRole).toULongLong() : 0;
 }
+
+} // namespace vantle

@@ -11,6 +11,8 @@
 class QLabel;
 class QTableWidget;
 
+namespace vantle {
+
 class TfmUpcoming : public QDialog {
     Q_OBJECT
 public:
@@ -28,9 +30,13 @@ public:
     void SetRows(const std::vector<TRow>& rows);
     std::uint64_t SerialOfRow(int row) const;
 
-    QTableWidget* lvRuns = nullptr;
-    QLabel* lbCount = nullptr;
-
 signals:
     void EntryDoubleClicked(std::uint64_t serial);
+
+private:
+    // Controls, found by their object names in tests.
+    QTableWidget* lvRuns = nullptr;
+    QLabel* lbCount = nullptr;
 };
+
+} // namespace vantle

@@ -1,7 +1,7 @@
 // The log viewer: the whole log in a read-only box, opened at its end.
 #include "ui/ViewLog.h"
 
-#include "ui/About.h"
+#include "ui/Icon.h"
 #include "ui/TextBytes.h"
 
 #include <QFontDatabase>
@@ -23,9 +23,10 @@
 #include <algorithm>
 #include <malloc.h>
 
-TfmViewLog* fmViewLog = nullptr;
+namespace vantle {
 
-TfmViewLog::TfmViewLog(QWidget* parent) : QDialog(parent) {
+TfmViewLog::TfmViewLog(QWidget* parent) : TCentredDialog(parent) {
+    setObjectName(QStringLiteral("fmViewLog"));
     setWindowTitle(QStringLiteral("View Log"));
     setWindowIcon(VantleIcon());
     resize(397, 412);
@@ -34,6 +35,7 @@ TfmViewLog::TfmViewLog(QWidget* parent) : QDialog(parent) {
     topStrip->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     topStrip->setFixedHeight(41);
     lbLogFileName = new QLabel(topStrip);
+    lbLogFileName->setObjectName(QStringLiteral("lbLogFileName"));
     // A long path must not widen the window; the label follows the window instead.
     lbLogFileName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     lbLogFileName->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -42,6 +44,7 @@ TfmViewLog::TfmViewLog(QWidget* parent) : QDialog(parent) {
     topLayout->addWidget(lbLogFileName);
 
     memLog = new QPlainTextEdit(this);
+    memLog->setObjectName(QStringLiteral("memLog"));
     memLog->setReadOnly(true);
     memLog->setUndoRedoEnabled(false); // a read-only box has nothing to undo
     memLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -53,6 +56,7 @@ TfmViewLog::TfmViewLog(QWidget* parent) : QDialog(parent) {
     auto* bottomStrip = new QWidget(this);
     bottomStrip->setFixedHeight(49);
     btnOk = new QPushButton(QStringLiteral("&Ok"), bottomStrip);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setFixedSize(75, 25);
     btnOk->setDefault(true);
     auto* bottomLayout = new QHBoxLayout(bottomStrip);
@@ -83,18 +87,14 @@ void TfmViewLog::SetLines(const std::vector<std::string>& lines, std::uint64_t l
     memLog->setPlainText(text.join(QLatin1Char('\n')));
 }
 
+void TfmViewLog::SetFileName(const QString& fileName) {
+    lbLogFileName->setText(fileName);
+}
+
 void TfmViewLog::ClearLines() {
     memLog->clear();
     // A freed text of megabytes stays with the process unless handed back.
     malloc_trim(0);
-}
-
-void TfmViewLog::setVisible(bool visible) {
-    // Centred over the main window at every showing, even after the user moved it.
-    if (visible && !isVisible()) {
-        setAttribute(Qt::WA_Moved, false);
-    }
-    QDialog::setVisible(visible);
 }
 
 void TfmViewLog::showEvent(QShowEvent* event) {
@@ -152,3 +152,5 @@ void TfmViewLog::ScrollToEnd() {
     memLog->ensureCursorVisible();
     memLog->verticalScrollBar()->setValue(memLog->verticalScrollBar()->maximum());
 }
+
+} // namespace vantle

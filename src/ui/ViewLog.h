@@ -1,7 +1,7 @@
 // The log viewer: the whole log in a read-only box, opened at its end.
 #pragma once
 
-#include <QDialog>
+#include "ui/CentredDialog.h"
 
 #include <cstdint>
 #include <string>
@@ -11,7 +11,9 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-class TfmViewLog : public QDialog {
+namespace vantle {
+
+class TfmViewLog : public TCentredDialog {
     Q_OBJECT
 public:
     explicit TfmViewLog(QWidget* parent = nullptr);
@@ -21,12 +23,8 @@ public:
     void SetLines(const std::vector<std::string>& lines, std::uint64_t leftOut = 0);
     /// Empties the text box and gives the memory it took back to the system.
     void ClearLines();
-
-    void setVisible(bool visible) override;
-
-    QLabel* lbLogFileName = nullptr;
-    QPlainTextEdit* memLog = nullptr;
-    QPushButton* btnOk = nullptr;
+    /// The log's path, shown above the text.
+    void SetFileName(const QString& fileName);
 
 protected:
     void showEvent(QShowEvent* event) override; // scrolls to the end
@@ -34,8 +32,13 @@ protected:
     void changeEvent(QEvent* event) override; // back to the end on every activation
 
 private:
+    // Controls, found by their object names in tests.
+    QLabel* lbLogFileName = nullptr;
+    QPlainTextEdit* memLog = nullptr;
+    QPushButton* btnOk = nullptr;
+
     void MoveToEnd();
     void ScrollToEnd();
 };
 
-extern TfmViewLog* fmViewLog;
+} // namespace vantle

@@ -2,17 +2,15 @@
 #include "platform/ExecutablePath.h"
 #include "platform/InstanceLock.h"
 #include "platform/StopSignals.h"
-#include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Autostart.h"
 #include "ui/CommandLine.h"
-#include "ui/Entry.h"
+#include "ui/Icon.h"
 #include "ui/OptionsMenu.h"
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
 #include "ui/SingleInstance.h"
 #include "ui/TrayIcon.h"
-#include "ui/ViewLog.h"
 
 #include "engine/FailureWatch.h"
 #include "platform/ChildWatch.h"
@@ -26,14 +24,15 @@
 #include <exception>
 #include <iostream>
 
+using namespace vantle;
+
 int main(int argc, char** argv) {
     // Before any thread starts, so that only the window's child watch sees SIGCHLD.
-    vantle::TChildWatch::BlockChildSignal();
+    TChildWatch::BlockChildSignal();
     // Counted as the user gave them: the application object removes the ones it knows
     // (-style, -platform), and any argument at all switches the scheduler on.
     const int argumentCount = argc - 1;
     {
-        using namespace vantle;
         std::string settingsFile = ConfigHome(ProcessEnvironment()) + "/" + SettingsOrganization +
                                    "/" + SettingsApplication + ".conf";
         if (std::optional<int> code = AnswerInfoOption(
@@ -56,9 +55,9 @@ int main(int argc, char** argv) {
     // first one's window to the front instead of running every entry twice.
     TSchedMainServices services = SystemSchedMainServices();
     const std::string scheduleFile = services.ScheduleFile.empty()
-                                         ? vantle::ChangeFileExt(vantle::ExecutablePath(), ".INI")
+                                         ? ChangeFileExt(ExecutablePath(), ".INI")
                                          : services.ScheduleFile;
-    vantle::TInstanceLock instanceLock(scheduleFile);
+    TInstanceLock instanceLock(scheduleFile);
     bool held = true;
     try {
         held = instanceLock.TryAcquire();
@@ -81,36 +80,33 @@ int main(int argc, char** argv) {
     }
 
     // Failures are also told through the tray, as they happen.
-    vantle::TFailureWatch failures;
+    TFailureWatch failures;
     failures.Attach(services.Scheduler);
-    fmSchedMain = new TfmSchedMain(argumentCount, std::move(services));
+    auto* fmSchedMain = new TfmSchedMain(argumentCount, std::move(services));
     TSingleInstance singleInstance(serverPath);
-    QObject::connect(&singleInstance, &TSingleInstance::ActivationRequested, fmSchedMain, [] {
-        if (fmSchedMain->isMinimized() || fmSchedMain->isHidden())
-            fmSchedMain->showNormal();
-        fmSchedMain->raise();
-        fmSchedMain->activateWindow();
-    });
+    QObject::connect(&singleInstance, &TSingleInstance::ActivationRequested, fmSchedMain,
+                     [fmSchedMain] {
+                         if (fmSchedMain->isMinimized() || fmSchedMain->isHidden())
+                             fmSchedMain->showNormal();
+                         fmSchedMain->raise();
+                         fmSchedMain->activateWindow();
+                     });
     singleInstance.Listen();
-    fmEntry = new TfmEntry(fmSchedMain);
-    fmAbout = new TfmAbout(fmSchedMain);
-    fmViewLog = new TfmViewLog(fmSchedMain);
     QObject::connect(fmSchedMain, &TfmSchedMain::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     // A stop signal ends the program through the loop, as Exit does without its
     // question: nobody is there to answer it.
-    if (int stopFd = vantle::WatchStopSignals(); stopFd >= 0) {
+    if (int stopFd = WatchStopSignals(); stopFd >= 0) {
         auto* stop = new QSocketNotifier(stopFd, QSocketNotifier::Read, &app);
         QObject::connect(stop, &QSocketNotifier::activated, &app, [&app] {
-            vantle::TakeStopSignal();
+            TakeStopSignal();
             app.quit();
         });
     }
     RestoreWindowSettings(*fmSchedMain, settings);
     new TOptionsMenu(*fmSchedMain, settings, AutostartFile(),
-                     QString::fromStdString(vantle::ExecutablePath()));
-    auto* tray = new TTrayIcon(*fmSchedMain, settings, vantle::SystemClock(),
-                               vantle::SystemFormatSettings());
+                     QString::fromStdString(ExecutablePath()));
+    auto* tray = new TTrayIcon(*fmSchedMain, settings, SystemClock(), SystemFormatSettings());
     failures.OnFailure = [tray](const std::string& text) {
         tray->Notify(QString::fromStdString(text));
     };
@@ -120,14 +116,10 @@ int main(int argc, char** argv) {
     int result = app.exec();
     SaveWindowSettings(*fmSchedMain, settings);
 
-    RunHandler([] { fmSchedMain->FormDestroy(); });
+    RunHandler([fmSchedMain] { fmSchedMain->FormDestroy(); });
     failures.OnFailure = nullptr; // the tray goes with the window
     if (QMessageBox* box = TApplication::ErrorBox())
         box->exec();    // the last error is not lost when the program ends
-    delete fmSchedMain; // and the three dialogs it parents
-    fmSchedMain = nullptr;
-    fmEntry = nullptr;
-    fmAbout = nullptr;
-    fmViewLog = nullptr;
+    delete fmSchedMain; // and the dialogs it owns
     return result;
 }

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QtTest>
 
+using namespace vantle;
+
 namespace {
 
 using vantle::test::VisibleMessageBoxes;

@@ -5,6 +5,8 @@
 
 #include <sstream>
 
+using namespace vantle;
+
 class TCommandLineTest : public QObject {
     Q_OBJECT
 

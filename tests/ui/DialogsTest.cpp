@@ -1,6 +1,7 @@
 // The log viewer and the About box, shown modally as the main window shows them.
 #include "support/ModalDriver.h"
 #include "ui/About.h"
+#include "ui/FindChild.h"
 #include "ui/ViewLog.h"
 
 #include <QApplication>
@@ -16,8 +17,11 @@
 #include <string>
 #include <vector>
 
+using namespace vantle;
+
 namespace {
 
+using vantle::test::Child;
 using vantle::test::ExecWith;
 
 std::vector<std::string> LogLines(int count, const std::string& last) {
@@ -35,14 +39,17 @@ struct TViewState {
 
 TViewState ViewState(const TfmViewLog& viewer) {
     TViewState state;
-    const QScrollBar* bar = viewer.memLog->verticalScrollBar();
+    const QScrollBar* bar = Child<QPlainTextEdit>(viewer, "memLog")->verticalScrollBar();
     state.vertical = bar->value();
     state.verticalMaximum = bar->maximum();
-    const QTextCursor cursor = viewer.memLog->textCursor();
+    const QTextCursor cursor = Child<QPlainTextEdit>(viewer, "memLog")->textCursor();
     state.selectionStart = cursor.selectionStart();
     state.selectionEnd = cursor.selectionEnd();
     state.lastLineVisible =
-        viewer.memLog->viewport()->rect().contains(viewer.memLog->cursorRect(cursor).center());
+        Child<QPlainTextEdit>(viewer, "memLog")
+            ->viewport()
+            ->rect()
+            .contains(Child<QPlainTextEdit>(viewer, "memLog")->cursorRect(cursor).center());
     return state;
 }
 
@@ -74,14 +81,14 @@ private slots:
         const int result = ExecWith(viewer, [&] {
             QTest::qWait(50); // let the first layout pass settle the scroll bars
             state = ViewState(viewer);
-            viewer.btnOk->click();
+            Child<QPushButton>(viewer, "btnOk")->click();
         });
         QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(state.vertical, state.verticalMaximum);
         if (count > 20) {
             QVERIFY(state.verticalMaximum > 0);
         }
-        const QString text = viewer.memLog->toPlainText();
+        const QString text = Child<QPlainTextEdit>(viewer, "memLog")->toPlainText();
         const int lastLineStart = count == 0 ? 0 : int(text.lastIndexOf(QLatin1Char('\n')) + 1);
         QCOMPARE(state.selectionStart, lastLineStart + column);
         QCOMPARE(state.selectionEnd, std::min(lastLineStart + column + 1, int(text.size())));
@@ -95,15 +102,15 @@ private slots:
         TViewState state;
         const int result = ExecWith(viewer, [&] {
             QTest::qWait(50);
-            viewer.memLog->moveCursor(QTextCursor::Start);
-            viewer.memLog->verticalScrollBar()->setValue(0);
+            Child<QPlainTextEdit>(viewer, "memLog")->moveCursor(QTextCursor::Start);
+            Child<QPlainTextEdit>(viewer, "memLog")->verticalScrollBar()->setValue(0);
             other.show();
             QApplication::setActiveWindow(&other);
             QVERIFY(QTest::qWaitForWindowActive(&other));
             QApplication::setActiveWindow(&viewer);
             QVERIFY(QTest::qWaitForWindowActive(&viewer));
             state = ViewState(viewer);
-            viewer.btnOk->click();
+            Child<QPushButton>(viewer, "btnOk")->click();
         });
         QCOMPARE(result, int(QDialog::Accepted));
         QVERIFY(state.verticalMaximum > 0);
@@ -117,8 +124,8 @@ private slots:
             viewer.SetLines(LogLines(3, "last"));
             QCOMPARE(ExecWith(viewer,
                               [&] {
-                                  viewer.memLog->setFocus();
-                                  QTest::keyClick(viewer.memLog, key);
+                                  Child<QPlainTextEdit>(viewer, "memLog")->setFocus();
+                                  QTest::keyClick(Child<QPlainTextEdit>(viewer, "memLog"), key);
                               }),
                      int(QDialog::Accepted));
         }
@@ -130,37 +137,37 @@ private slots:
         viewer.SetLines({"one", wide, "three"});
         viewer.show();
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-        const QString before = viewer.memLog->toPlainText();
+        const QString before = Child<QPlainTextEdit>(viewer, "memLog")->toPlainText();
 
-        viewer.memLog->setFocus();
-        QTest::keyClicks(viewer.memLog, QStringLiteral("typed"));
-        QTest::keyClick(viewer.memLog, Qt::Key_Backspace);
+        Child<QPlainTextEdit>(viewer, "memLog")->setFocus();
+        QTest::keyClicks(Child<QPlainTextEdit>(viewer, "memLog"), QStringLiteral("typed"));
+        QTest::keyClick(Child<QPlainTextEdit>(viewer, "memLog"), Qt::Key_Backspace);
         QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
-        QTest::keyClick(viewer.memLog, Qt::Key_V, Qt::ControlModifier);
-        viewer.memLog->selectAll();
-        QTest::keyClick(viewer.memLog, Qt::Key_X, Qt::ControlModifier);
-        QCOMPARE(viewer.memLog->toPlainText(), before);
+        QTest::keyClick(Child<QPlainTextEdit>(viewer, "memLog"), Qt::Key_V, Qt::ControlModifier);
+        Child<QPlainTextEdit>(viewer, "memLog")->selectAll();
+        QTest::keyClick(Child<QPlainTextEdit>(viewer, "memLog"), Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(Child<QPlainTextEdit>(viewer, "memLog")->toPlainText(), before);
 
         QGuiApplication::clipboard()->clear();
-        QTest::keyClick(viewer.memLog, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(Child<QPlainTextEdit>(viewer, "memLog"), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), before);
 
-        QCOMPARE(viewer.memLog->document()->lineCount(), 3);
-        QVERIFY(viewer.memLog->horizontalScrollBar()->maximum() > 0);
+        QCOMPARE(Child<QPlainTextEdit>(viewer, "memLog")->document()->lineCount(), 3);
+        QVERIFY(Child<QPlainTextEdit>(viewer, "memLog")->horizontalScrollBar()->maximum() > 0);
     }
 
     void FileNameLabelFollowsTheWindow() {
         TfmViewLog viewer;
-        viewer.lbLogFileName->setText(QStringLiteral("/opt/vantle/") +
-                                      QString(300, QLatin1Char('n')) +
-                                      QStringLiteral("/vantle-scheduler.LOG"));
+        Child<QLabel>(viewer, "lbLogFileName")
+            ->setText(QStringLiteral("/opt/vantle/") + QString(300, QLatin1Char('n')) +
+                      QStringLiteral("/vantle-scheduler.LOG"));
         viewer.show();
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
         QVERIFY(viewer.width() < 600); // a long name does not widen the window
-        const int narrow = viewer.lbLogFileName->width();
+        const int narrow = Child<QLabel>(viewer, "lbLogFileName")->width();
         viewer.resize(viewer.width() + 200, viewer.height());
-        QTRY_COMPARE(viewer.lbLogFileName->width(), narrow + 200);
-        const QRect button = viewer.btnOk->geometry();
+        QTRY_COMPARE(Child<QLabel>(viewer, "lbLogFileName")->width(), narrow + 200);
+        const QRect button = Child<QPushButton>(viewer, "btnOk")->geometry();
         QVERIFY(qAbs(button.center().x() - viewer.width() / 2) <= 1);
     }
 
@@ -172,7 +179,7 @@ private slots:
             texts << label->text();
         QVERIFY(texts.contains(QStringLiteral("Vantle Program Scheduler")));
         QVERIFY(texts.contains(QStringLiteral("Version 1.0.0.12")));
-        QCOMPARE(about.btnOk->text(), QStringLiteral("OK"));
+        QCOMPARE(Child<QPushButton>(about, "btnOk")->text(), QStringLiteral("OK"));
         // The program's own icon, in every size a desktop asks for.
         QCOMPARE(about.windowIcon().availableSizes(),
                  (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));

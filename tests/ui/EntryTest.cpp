@@ -4,6 +4,7 @@
 #include "support/FakeClock.h"
 #include "support/ModalDriver.h"
 #include "support/TestFiles.h"
+#include "ui/FindChild.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -24,13 +25,18 @@
 #include <array>
 #include <functional>
 
+using namespace vantle;
+
 namespace {
 
+using vantle::test::Child;
 using vantle::test::ExecWith;
 
 std::array<QCheckBox*, 7> DayBoxes(const TfmEntry& dialog) {
-    return {dialog.cbSunday,   dialog.cbMonday, dialog.cbTuesday, dialog.cbWednesday,
-            dialog.cbThursday, dialog.cbFriday, dialog.cbSaturday};
+    return {Child<QCheckBox>(dialog, "cbSunday"),   Child<QCheckBox>(dialog, "cbMonday"),
+            Child<QCheckBox>(dialog, "cbTuesday"),  Child<QCheckBox>(dialog, "cbWednesday"),
+            Child<QCheckBox>(dialog, "cbThursday"), Child<QCheckBox>(dialog, "cbFriday"),
+            Child<QCheckBox>(dialog, "cbSaturday")};
 }
 
 // The day boxes Sunday first as "0"/"1" characters, then "+" when Any is checked.
@@ -39,7 +45,7 @@ QString ShownDays(const TfmEntry& dialog) {
     for (const QCheckBox* box : DayBoxes(dialog)) {
         text += box->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
     }
-    return dialog.cbAnyDay->isChecked() ? text + QLatin1Char('+') : text;
+    return Child<QCheckBox>(dialog, "cbAnyDay")->isChecked() ? text + QLatin1Char('+') : text;
 }
 
 vantle::TSchedule SampleEntry(const std::string& weekDays) {
@@ -130,7 +136,9 @@ private slots:
         TfmEntry dialog;
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        for (QLineEdit* edit : {dialog.edMinutes, dialog.edHours, dialog.edDays, dialog.edMonths}) {
+        for (QLineEdit* edit :
+             {Child<QLineEdit>(dialog, "edMinutes"), Child<QLineEdit>(dialog, "edHours"),
+              Child<QLineEdit>(dialog, "edDays"), Child<QLineEdit>(dialog, "edMonths")}) {
             edit->setText(before);
             edit->setFocus();
             edit->setCursorPosition(caret);
@@ -150,7 +158,7 @@ private slots:
         vantle::TSchedule entry = SampleEntry("*");
         entry.Hours = "8 - 17";
         dialog.SetEntry(entry);
-        QCOMPARE(dialog.edHours->text(), QStringLiteral("8-17"));
+        QCOMPARE(Child<QLineEdit>(dialog, "edHours")->text(), QStringLiteral("8-17"));
         QCOMPARE(dialog.GetEntry().Hours, std::string("8-17"));
     }
 
@@ -160,22 +168,22 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
-        dialog.cbAnyDay->click();
+        Child<QCheckBox>(dialog, "cbAnyDay")->click();
         QCOMPARE(ShownDays(dialog), QStringLiteral("1111111+"));
-        dialog.cbTuesday->click();
+        Child<QCheckBox>(dialog, "cbTuesday")->click();
         QCOMPARE(ShownDays(dialog), QStringLiteral("1101111"));
-        dialog.cbTuesday->click();
+        Child<QCheckBox>(dialog, "cbTuesday")->click();
         QCOMPARE(ShownDays(dialog), QStringLiteral("1111111+"));
-        dialog.cbAnyDay->click();
+        Child<QCheckBox>(dialog, "cbAnyDay")->click();
         QCOMPARE(ShownDays(dialog), QStringLiteral("0000000"));
 
         // Every day box, clicked by itself, keeps Any true to the seven boxes.
         for (int day = 0; day < 7; ++day) {
-            dialog.cbAnyDay->setChecked(true);
+            Child<QCheckBox>(dialog, "cbAnyDay")->setChecked(true);
             DayBoxes(dialog)[std::size_t(day)]->click();
-            QVERIFY(!dialog.cbAnyDay->isChecked());
+            QVERIFY(!Child<QCheckBox>(dialog, "cbAnyDay")->isChecked());
             DayBoxes(dialog)[std::size_t(day)]->click();
-            QVERIFY(dialog.cbAnyDay->isChecked());
+            QVERIFY(Child<QCheckBox>(dialog, "cbAnyDay")->isChecked());
         }
     }
 
@@ -240,14 +248,14 @@ private slots:
         const int result = ExecWith(dialog, [&] {
             for (QChar click : clicks) {
                 QCheckBox* box = click == QLatin1Char('a')
-                                     ? dialog.cbAnyDay
+                                     ? Child<QCheckBox>(dialog, "cbAnyDay")
                                      : DayBoxes(dialog)[std::size_t(click.digitValue())];
                 QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
             }
             if (stored.isEmpty()) {
                 AnswerQuestion(QMessageBox::Yes); // no day: it never runs
             }
-            dialog.btnOk->click();
+            Child<QPushButton>(dialog, "btnOk")->click();
         });
         QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(QString::fromStdString(dialog.GetEntry().WeekDays), stored);
@@ -261,19 +269,21 @@ private slots:
             vantle::TSchedule entry = SampleEntry("1-5");
             entry.Comment = comment;
             dialog.SetEntry(entry);
-            QCOMPARE(ExecWith(dialog, [&] { dialog.btnOk->click(); }), int(QDialog::Accepted));
+            QCOMPARE(ExecWith(dialog, [&] { Child<QPushButton>(dialog, "btnOk")->click(); }),
+                     int(QDialog::Accepted));
             QVERIFY(!vantle::EntriesDiffer(dialog.GetEntry(), entry));
         }
         // Lines typed by the user: the break after the last line makes no empty line.
-        dialog.memComment->setPlainText(QStringLiteral("x\ny\n"));
+        Child<QPlainTextEdit>(dialog, "memComment")->setPlainText(QStringLiteral("x\ny\n"));
         QCOMPARE(dialog.GetEntry().Comment, (std::vector<std::string>{"x", "y"}));
     }
 
     void BuiltinTypeGreysOperationFieldsAndKeepsTexts() {
         TfmEntry dialog;
         dialog.SetEntry(SampleEntry("*")); // DOS Command
-        const std::array<QWidget*, 4> fields{dialog.edCommand, dialog.edParms, dialog.edWorkDir,
-                                             dialog.cbWindowState};
+        const std::array<QWidget*, 4> fields{
+            Child<QLineEdit>(dialog, "edCommand"), Child<QLineEdit>(dialog, "edParms"),
+            Child<QLineEdit>(dialog, "edWorkDir"), Child<QComboBox>(dialog, "cbWindowState")};
         const auto enabledFields = [&] {
             return int(std::count_if(fields.begin(), fields.end(),
                                      [](QWidget* field) { return field->isEnabled(); }));
@@ -281,18 +291,22 @@ private slots:
         int enabledBefore = -1, enabledBuiltin = -1, enabledAfter = -1;
         const int result = ExecWith(dialog, [&] {
             enabledBefore = enabledFields();
-            dialog.PageControl1->setCurrentIndex(1);
-            dialog.cbOpType->setFocus();
-            QTest::keyClick(dialog.cbOpType, Qt::Key_Down); // Direct Execute
-            QTest::keyClick(dialog.cbOpType, Qt::Key_Down); // Builtin
+            Child<QTabWidget>(dialog, "PageControl1")->setCurrentIndex(1);
+            Child<QComboBox>(dialog, "cbOpType")->setFocus();
+            QTest::keyClick(Child<QComboBox>(dialog, "cbOpType"), Qt::Key_Down); // Direct Execute
+            QTest::keyClick(Child<QComboBox>(dialog, "cbOpType"), Qt::Key_Down); // Builtin
             enabledBuiltin = enabledFields();
-            dialog.btnOk->click();
+            Child<QPushButton>(dialog, "btnOk")->click();
         });
         QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(enabledBefore, 4);
         QCOMPARE(enabledBuiltin, 0);
-        QCOMPARE(dialog.edCommand->palette().color(QPalette::Disabled, QPalette::Base),
-                 dialog.edCommand->palette().color(QPalette::Active, QPalette::Button));
+        QCOMPARE(Child<QLineEdit>(dialog, "edCommand")
+                     ->palette()
+                     .color(QPalette::Disabled, QPalette::Base),
+                 Child<QLineEdit>(dialog, "edCommand")
+                     ->palette()
+                     .color(QPalette::Active, QPalette::Button));
         vantle::TSchedule expected = SampleEntry("*");
         expected.CommandType = vantle::ctBuiltinResetTime;
         QVERIFY(!vantle::EntriesDiffer(dialog.GetEntry(), expected));
@@ -301,13 +315,14 @@ private slots:
         dialog.SetEntry(expected);
         ExecWith(dialog, [&] {
             enabledBefore = enabledFields();
-            QTest::keyClick(dialog.cbOpType, Qt::Key_Up);
+            QTest::keyClick(Child<QComboBox>(dialog, "cbOpType"), Qt::Key_Up);
             enabledAfter = enabledFields();
-            dialog.btnCancel->click();
+            Child<QPushButton>(dialog, "btnCancel")->click();
         });
         QCOMPARE(enabledBefore, 0);
         QCOMPARE(enabledAfter, 4);
-        QCOMPARE(dialog.edParms->text(), QString::fromStdString(expected.Parms));
+        QCOMPARE(Child<QLineEdit>(dialog, "edParms")->text(),
+                 QString::fromStdString(expected.Parms));
     }
 
     void LeavingAFieldStoresItsCronForm_data() {
@@ -338,8 +353,9 @@ private slots:
 
         TfmEntry dialog;
         dialog.SetNewEntry();
-        QLineEdit* edit =
-            std::array{dialog.edMinutes, dialog.edHours, dialog.edDays, dialog.edMonths}[field];
+        QLineEdit* edit = std::array{
+            Child<QLineEdit>(dialog, "edMinutes"), Child<QLineEdit>(dialog, "edHours"),
+            Child<QLineEdit>(dialog, "edDays"), Child<QLineEdit>(dialog, "edMonths")}[field];
         QString shownBeforeLeaving;
         const int result = ExecWith(dialog, [&] {
             Activate(dialog);
@@ -364,10 +380,10 @@ private slots:
         TfmEntry dialog;
         dialog.SetNewEntry();
         const int result = ExecWith(dialog, [&] {
-            dialog.edMinutes->setFocus();
-            dialog.edMinutes->clear();
-            QTest::keyClicks(dialog.edMinutes, "*/15");
-            QTest::keyClick(dialog.edMinutes, Qt::Key_Return);
+            Child<QLineEdit>(dialog, "edMinutes")->setFocus();
+            Child<QLineEdit>(dialog, "edMinutes")->clear();
+            QTest::keyClicks(Child<QLineEdit>(dialog, "edMinutes"), "*/15");
+            QTest::keyClick(Child<QLineEdit>(dialog, "edMinutes"), Qt::Key_Return);
         });
         QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(dialog.GetEntry().Minutes, std::string("0,15,30,45"));
@@ -413,11 +429,14 @@ private slots:
         dialog.SetEntry(
             *vantle::test::EntryOf({"Entry", time.toStdString(), true, vantle::ctDirectExecute,
                                     vantle::wsNormal, "true", "", ""}));
-        QCOMPARE(dialog.lbNextRuns->text(), preview);
-        QCOMPARE(dialog.lbTimeNotes->text(), notes);
-        QCOMPARE(dialog.lbTimeNotes->isVisibleTo(&dialog), !notes.isEmpty());
-        const QColor normal = QApplication::palette(dialog.lbNextRuns).color(QPalette::WindowText);
-        QCOMPARE(dialog.lbNextRuns->palette().color(QPalette::WindowText) != normal, never);
+        QCOMPARE(Child<QLabel>(dialog, "lbNextRuns")->text(), preview);
+        QCOMPARE(Child<QLabel>(dialog, "lbTimeNotes")->text(), notes);
+        QCOMPARE(Child<QLabel>(dialog, "lbTimeNotes")->isVisibleTo(&dialog), !notes.isEmpty());
+        const QColor normal =
+            QApplication::palette(Child<QLabel>(dialog, "lbNextRuns")).color(QPalette::WindowText);
+        QCOMPARE(Child<QLabel>(dialog, "lbNextRuns")->palette().color(QPalette::WindowText) !=
+                     normal,
+                 never);
     }
 
     void PreviewFollowsTheKeysAndTheDayBoxes() {
@@ -429,21 +448,21 @@ private slots:
         QStringList seen;
         const int result = ExecWith(dialog, [&] {
             Activate(dialog);
-            dialog.edMinutes->setFocus();
-            dialog.edMinutes->clear();
-            QTest::keyClicks(dialog.edMinutes, "*/30");
-            seen << dialog.lbNextRuns->text();
-            dialog.edHours->setFocus();
-            dialog.edHours->clear();
-            QTest::keyClicks(dialog.edHours, "2");
-            seen << dialog.lbNextRuns->text();
-            QTest::keyClicks(dialog.edHours, "5");
-            seen << dialog.lbNextRuns->text();
-            QTest::keyClick(dialog.edHours, Qt::Key_Backspace);
-            dialog.cbAnyDay->click(); // no day
-            seen << dialog.lbNextRuns->text();
-            dialog.cbFriday->click();
-            seen << dialog.lbNextRuns->text();
+            Child<QLineEdit>(dialog, "edMinutes")->setFocus();
+            Child<QLineEdit>(dialog, "edMinutes")->clear();
+            QTest::keyClicks(Child<QLineEdit>(dialog, "edMinutes"), "*/30");
+            seen << Child<QLabel>(dialog, "lbNextRuns")->text();
+            Child<QLineEdit>(dialog, "edHours")->setFocus();
+            Child<QLineEdit>(dialog, "edHours")->clear();
+            QTest::keyClicks(Child<QLineEdit>(dialog, "edHours"), "2");
+            seen << Child<QLabel>(dialog, "lbNextRuns")->text();
+            QTest::keyClicks(Child<QLineEdit>(dialog, "edHours"), "5");
+            seen << Child<QLabel>(dialog, "lbNextRuns")->text();
+            QTest::keyClick(Child<QLineEdit>(dialog, "edHours"), Qt::Key_Backspace);
+            Child<QCheckBox>(dialog, "cbAnyDay")->click(); // no day
+            seen << Child<QLabel>(dialog, "lbNextRuns")->text();
+            Child<QCheckBox>(dialog, "cbFriday")->click();
+            seen << Child<QLabel>(dialog, "lbNextRuns")->text();
             dialog.reject();
         });
         QCOMPARE(result, int(QDialog::Rejected));
@@ -461,15 +480,15 @@ private slots:
         TfmEntry dialog;
         dialog.SetPreviewServices(&clock, nullptr);
         dialog.SetNewEntry();
-        dialog.edHours->setText(QStringLiteral("25"));
+        Child<QLineEdit>(dialog, "edHours")->setText(QStringLiteral("25"));
         QString asked;
         bool openAfterNo = false;
         const int result = ExecWith(dialog, [&] {
             AnswerQuestion(QMessageBox::No, &asked);
-            dialog.btnOk->click();
+            Child<QPushButton>(dialog, "btnOk")->click();
             openAfterNo = dialog.isVisible();
             AnswerQuestion(QMessageBox::Yes);
-            dialog.btnOk->click();
+            Child<QPushButton>(dialog, "btnOk")->click();
         });
         QCOMPARE(asked, QStringLiteral("Scheduler|This entry will never run. Save it anyway?"));
         QVERIFY(openAfterNo);
@@ -488,26 +507,33 @@ private slots:
         QFETCH(int, page);
         TfmEntry dialog;
         dialog.SetNewEntry();
-        dialog.cbOpType->setCurrentIndex(vantle::ctDirectExecute);
-        QWidget* tabBar = dialog.PageControl1->tabBar();
+        Child<QComboBox>(dialog, "cbOpType")->setCurrentIndex(vantle::ctDirectExecute);
+        QWidget* tabBar = Child<QTabWidget>(dialog, "PageControl1")->tabBar();
         const std::vector<std::vector<QWidget*>> pages{
-            {dialog.edMinutes, dialog.edHours, dialog.edDays, dialog.edMonths, dialog.cbActive,
-             dialog.cbAnyDay, dialog.cbSunday, dialog.cbMonday, dialog.cbTuesday,
-             dialog.cbWednesday, dialog.cbThursday, dialog.cbFriday, dialog.cbSaturday},
-            {dialog.cbOpType, dialog.cbWindowState, dialog.edCommand, dialog.edParms,
-             dialog.edWorkDir},
-            {dialog.memComment}};
-        std::vector<QWidget*> expected{dialog.edName, tabBar};
+            {Child<QLineEdit>(dialog, "edMinutes"), Child<QLineEdit>(dialog, "edHours"),
+             Child<QLineEdit>(dialog, "edDays"), Child<QLineEdit>(dialog, "edMonths"),
+             Child<QCheckBox>(dialog, "cbActive"), Child<QCheckBox>(dialog, "cbAnyDay"),
+             Child<QCheckBox>(dialog, "cbSunday"), Child<QCheckBox>(dialog, "cbMonday"),
+             Child<QCheckBox>(dialog, "cbTuesday"), Child<QCheckBox>(dialog, "cbWednesday"),
+             Child<QCheckBox>(dialog, "cbThursday"), Child<QCheckBox>(dialog, "cbFriday"),
+             Child<QCheckBox>(dialog, "cbSaturday")},
+            {Child<QComboBox>(dialog, "cbOpType"), Child<QComboBox>(dialog, "cbWindowState"),
+             Child<QLineEdit>(dialog, "edCommand"), Child<QLineEdit>(dialog, "edParms"),
+             Child<QLineEdit>(dialog, "edWorkDir")},
+            {Child<QPlainTextEdit>(dialog, "memComment")}};
+        std::vector<QWidget*> expected{Child<QLineEdit>(dialog, "edName"), tabBar};
         expected.insert(expected.end(), pages[std::size_t(page)].begin(),
                         pages[std::size_t(page)].end());
-        expected.insert(expected.end(), {dialog.btnOk, dialog.btnCancel, dialog.edName});
+        expected.insert(expected.end(), {Child<QPushButton>(dialog, "btnOk"),
+                                         Child<QPushButton>(dialog, "btnCancel"),
+                                         Child<QLineEdit>(dialog, "edName")});
 
         std::vector<QWidget*> forward;
         std::vector<QWidget*> backward;
         const int result = ExecWith(dialog, [&] {
             Activate(dialog);
-            dialog.PageControl1->setCurrentIndex(page);
-            dialog.edName->setFocus();
+            Child<QTabWidget>(dialog, "PageControl1")->setCurrentIndex(page);
+            Child<QLineEdit>(dialog, "edName")->setFocus();
             forward.push_back(QApplication::focusWidget());
             for (std::size_t i = 1; i < expected.size(); ++i) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -531,11 +557,11 @@ private slots:
         dialog.SetNewEntry();
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        for (int page = 0; page < dialog.PageControl1->count(); ++page) {
-            dialog.PageControl1->setCurrentIndex(page);
+        for (int page = 0; page < Child<QTabWidget>(dialog, "PageControl1")->count(); ++page) {
+            Child<QTabWidget>(dialog, "PageControl1")->setCurrentIndex(page);
             QStringList captions;
-            for (int tab = 0; tab < dialog.PageControl1->count(); ++tab) {
-                captions << dialog.PageControl1->tabText(tab);
+            for (int tab = 0; tab < Child<QTabWidget>(dialog, "PageControl1")->count(); ++tab) {
+                captions << Child<QTabWidget>(dialog, "PageControl1")->tabText(tab);
             }
             for (QWidget* widget : dialog.findChildren<QWidget*>()) {
                 if (!widget->isVisible()) {
@@ -573,7 +599,7 @@ private slots:
         const int result = ExecWith(dialog, [&] {
             Activate(dialog);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::AltModifier);
-            page = dialog.PageControl1->currentIndex();
+            page = Child<QTabWidget>(dialog, "PageControl1")->currentIndex();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
         });
         QCOMPARE(page, 1);
@@ -584,22 +610,22 @@ private slots:
         TfmEntry dialog;
         dialog.SetNewEntry();
         int result = ExecWith(dialog, [&] {
-            dialog.PageControl1->setCurrentIndex(2);
-            dialog.memComment->setFocus();
-            QTest::keyClick(dialog.memComment, Qt::Key_Escape);
+            Child<QTabWidget>(dialog, "PageControl1")->setCurrentIndex(2);
+            Child<QPlainTextEdit>(dialog, "memComment")->setFocus();
+            QTest::keyClick(Child<QPlainTextEdit>(dialog, "memComment"), Qt::Key_Escape);
         });
         QCOMPARE(result, int(QDialog::Rejected));
 
         int page = -1;
         QWidget* focus = nullptr;
         result = ExecWith(dialog, [&] {
-            page = dialog.PageControl1->currentIndex();
+            page = Child<QTabWidget>(dialog, "PageControl1")->currentIndex();
             focus = dialog.focusWidget();
             QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
         });
         QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(page, 0);
-        QCOMPARE(focus, static_cast<QWidget*>(dialog.edName));
+        QCOMPARE(focus, static_cast<QWidget*>(Child<QLineEdit>(dialog, "edName")));
     }
 };
 

@@ -6,7 +6,7 @@
 #include "support/FakeServices.h"
 #include "support/TestFiles.h"
 #include "ui/Application.h"
-#include "ui/Entry.h"
+#include "ui/FindChild.h"
 #include "ui/SchedMain.h"
 
 #include <QtTest>
@@ -34,14 +34,15 @@ private:
         services.Scheduler.Starter = &FStarter;
         services.ChildWatch = FWatch.get();
         auto fm = std::make_unique<TfmSchedMain>(0, std::move(services));
-        fm->Timer1->stop();
+        Child<TCycleTimer>(*fm, "Timer1")->stop();
         fm->show();
         return fm;
     }
 
     static QString Result(TfmSchedMain& fm) {
-        return QString::fromStdString(
-            fm.sgScheduleList->Model()->Text(0, TScheduleModel::colResult));
+        return QString::fromStdString(Child<TScheduleGrid>(fm, "sgScheduleList")
+                                          ->Model()
+                                          ->Text(0, TScheduleModel::colResult));
     }
 
     /// No child left, ended or running, without reaping one here.
@@ -51,11 +52,7 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        fmEntry = new TfmEntry;
-        FWatch = std::make_unique<TChildWatch>();
-    }
-    void cleanupTestCase() { delete fmEntry; }
+    void initTestCase() { FWatch = std::make_unique<TChildWatch>(); }
 
     void init() {
         FDir = std::make_unique<TTempDir>();
@@ -90,7 +87,7 @@ private slots:
         QFETCH(QString, result);
         QFETCH(QString, logLine);
         auto fm = ShowWindow(parms.toStdString());
-        fm->ExecuteNow1->trigger();
+        Child<QAction>(*fm, "ExecuteNow1")->trigger();
         QTRY_COMPARE(Result(*fm), result);
         QCOMPARE(FFake->LogLines.back(), logLine.toStdString());
         QVERIFY(NoChildLeft());
@@ -98,7 +95,7 @@ private slots:
 
     void orphansAreReapedToo() {
         auto fm = ShowWindow("orphan 200");
-        fm->ExecuteNow1->trigger();
+        Child<QAction>(*fm, "ExecuteNow1")->trigger();
         QTRY_COMPARE(Result(*fm), QString("Exited 0 after 0 s"));
         QTRY_VERIFY(NoChildLeft()); // the orphan ends later, and is reaped then
     }

@@ -7,6 +7,7 @@
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
+#include "ui/FindChild.h"
 #include "ui/ViewLog.h"
 
 #include <QClipboard>
@@ -93,7 +94,7 @@ private:
     /// Created, shown and active, with the timer left to the test.
     std::unique_ptr<TfmSchedMain> ShowWindow(int argumentCount = 0) {
         auto fm = MakeWindow(argumentCount);
-        fm->Timer1->stop();
+        Child<TCycleTimer>(*fm, "Timer1")->stop();
         fm->show();
         fm->activateWindow();
         if (!QTest::qWaitForWindowActive(fm.get()))
@@ -104,35 +105,38 @@ private:
     /// The model's texts of a column, in the order the grid shows its rows.
     static QStringList Column(TfmSchedMain& fm, int col) {
         QStringList texts;
-        TScheduleModel* model = fm.sgScheduleList->Model();
+        TScheduleModel* model = Child<TScheduleGrid>(fm, "sgScheduleList")->Model();
         for (int row = 0; row < model->Count(); ++row)
             texts << QString::fromStdString(model->Text(row, col));
         return texts;
     }
 
     static QPoint HeaderPoint(TfmSchedMain& fm, int col) {
-        QHeaderView* header = fm.sgScheduleList->horizontalHeader();
+        QHeaderView* header = Child<TScheduleGrid>(fm, "sgScheduleList")->horizontalHeader();
         return QPoint(header->sectionViewportPosition(col) + header->sectionSize(col) / 2, 10);
     }
 
     static void PressHeader(TfmSchedMain& fm, int col, Qt::MouseButton button = Qt::LeftButton) {
-        QTest::mouseClick(fm.sgScheduleList->horizontalHeader()->viewport(), button, {},
-                          HeaderPoint(fm, col));
+        QTest::mouseClick(
+            Child<TScheduleGrid>(fm, "sgScheduleList")->horizontalHeader()->viewport(), button, {},
+            HeaderPoint(fm, col));
     }
 
     /// Row 1 is the first row of the grid.
     static QPoint RowPoint(TfmSchedMain& fm, int row) {
-        TScheduleGrid* grid = fm.sgScheduleList;
+        TScheduleGrid* grid = Child<TScheduleGrid>(fm, "sgScheduleList");
         return grid->visualRect(grid->Model()->index(row - 1, 1)).center();
     }
 
     static void PressRow(TfmSchedMain& fm, int row) {
-        QTest::mouseClick(fm.sgScheduleList->viewport(), Qt::LeftButton, {}, RowPoint(fm, row));
+        QTest::mouseClick(Child<TScheduleGrid>(fm, "sgScheduleList")->viewport(), Qt::LeftButton,
+                          {}, RowPoint(fm, row));
     }
 
     /// A press on the header at x, a move by dx with the button held, a release.
     static void DragHeader(TfmSchedMain& fm, int x, int dx) {
-        QWidget* viewport = fm.sgScheduleList->horizontalHeader()->viewport();
+        QWidget* viewport =
+            Child<TScheduleGrid>(fm, "sgScheduleList")->horizontalHeader()->viewport();
         auto send = [viewport](QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
             QMouseEvent event(type, pos, viewport->mapToGlobal(pos), Qt::LeftButton, buttons, {});
             QApplication::sendEvent(viewport, &event);
@@ -151,22 +155,10 @@ private:
 
     static std::string SelectedName(TfmSchedMain& fm) {
         auto serial = fm.SelectedEntry();
-        return serial ? fm.SchedList->Items(fm.SchedList->IndexOfSerial(*serial)).Name : "-";
+        return serial ? fm.SchedList()->Items(fm.SchedList()->IndexOfSerial(*serial)).Name : "-";
     }
 
 private slots:
-    void initTestCase() {
-        fmEntry = new TfmEntry;
-        fmAbout = new TfmAbout;
-        fmViewLog = new TfmViewLog;
-    }
-
-    void cleanupTestCase() {
-        delete fmEntry;
-        delete fmAbout;
-        delete fmViewLog;
-    }
-
     void init() {
         FDir = std::make_unique<TTempDir>();
         FFake = std::make_unique<TFakeServices>();
@@ -201,34 +193,40 @@ private slots:
         WriteIni({{"Backup", "30 2 * * 1-5"}, {"Clock", "0 6 * * *", false}});
         auto fm = MakeWindow(arguments);
         QCOMPARE(fm->windowTitle(), QString("Vantle Scheduler"));
-        QCOMPARE(fm->SchedList->FileName(), IniPath());
-        QCOMPARE(fm->Scheduler->Log().FileName(), LogPath());
-        QCOMPARE(fm->Run1->isChecked(), enabled);
-        QCOMPARE(fm->SchedList->Count(), 2);
-        QVERIFY(!fm->Save1->isEnabled());
-        QVERIFY(fm->Timer1->isActive());
-        QCOMPARE(fm->Timer1->interval(), 1000);
-        QVERIFY(!fm->sgScheduleList->Model()->Row(0).Serial); // filled on the first activation
-        QCOMPARE(fm->sgScheduleList->Model()->headerData(5, Qt::Horizontal, Qt::DisplayRole),
+        QCOMPARE(fm->SchedList()->FileName(), IniPath());
+        QCOMPARE(fm->Scheduler()->Log().FileName(), LogPath());
+        QCOMPARE(Child<QAction>(*fm, "Run1")->isChecked(), enabled);
+        QCOMPARE(fm->SchedList()->Count(), 2);
+        QVERIFY(!Child<QAction>(*fm, "Save1")->isEnabled());
+        QVERIFY(Child<TCycleTimer>(*fm, "Timer1")->isActive());
+        QCOMPARE(Child<TCycleTimer>(*fm, "Timer1")->interval(), 1000);
+        QVERIFY(!Child<TScheduleGrid>(*fm, "sgScheduleList")
+                     ->Model()
+                     ->Row(0)
+                     .Serial); // filled on the first activation
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")
+                     ->Model()
+                     ->headerData(5, Qt::Horizontal, Qt::DisplayRole),
                  QVariant("WeekDays"));
 
         fm->show();
-        QVERIFY(!fm->FirstActivate);
         QCOMPARE(Column(*fm, 0), QStringList({"Backup", "**Clock"}));
         QCOMPARE(Column(*fm, 5), QStringList({"1-5", "*"}));
-        QCOMPARE(fm->Panels[0]->text(), QString("04-03-2024 12.05"));
-        QCOMPARE(fm->Panels[1]->text(), enabled ? QString(" Enabled") : QString(" Disabled"));
+        QCOMPARE(Child<QLabel>(*fm, "Panel0")->text(), QString("04-03-2024 12.05"));
+        QCOMPARE(Child<QLabel>(*fm, "Panel1")->text(),
+                 enabled ? QString(" Enabled") : QString(" Disabled"));
         std::string log = ReadFile(LogPath());
         QCOMPARE(log.find(":Scheduler has been Enabled\r\n") != std::string::npos, enabled);
 
-        fm->Run1->trigger();
-        QCOMPARE(fm->Scheduler->Enabled(), !enabled);
-        QCOMPARE(fm->Panels[1]->text(), enabled ? QString(" Disabled") : QString(" Enabled"));
+        Child<QAction>(*fm, "Run1")->trigger();
+        QCOMPARE(fm->Scheduler()->Enabled(), !enabled);
+        QCOMPARE(Child<QLabel>(*fm, "Panel1")->text(),
+                 enabled ? QString(" Disabled") : QString(" Enabled"));
     }
 
     void emptyListShowsOneBlankRow() {
         auto fm = ShowWindow();
-        TScheduleGrid* grid = fm->sgScheduleList;
+        TScheduleGrid* grid = Child<TScheduleGrid>(*fm, "sgScheduleList");
         QList<int> widths;
         for (int col = 1; col < grid->Model()->columnCount(); ++col)
             widths << grid->columnWidth(col);
@@ -242,15 +240,15 @@ private slots:
         PressRow(*fm, 1);
         QCOMPARE(grid->CurrentRow(), -1);
         QVERIFY(!fm->SelectedEntry());
-        fm->Modify1->trigger();
-        fm->ExecuteNow1->trigger();
-        fm->Duplicate1->trigger();
-        fm->Delete1->trigger();
+        Child<QAction>(*fm, "Modify1")->trigger();
+        Child<QAction>(*fm, "ExecuteNow1")->trigger();
+        Child<QAction>(*fm, "Duplicate1")->trigger();
+        Child<QAction>(*fm, "Delete1")->trigger();
         QVERIFY(FShown.isEmpty() && FQuestions.isEmpty());
-        QCOMPARE(fm->SchedList->Count(), 0);
+        QCOMPARE(fm->SchedList()->Count(), 0);
         // The first entry takes the blank row, which becomes the selected one.
         FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
-        fm->mnAdd->trigger();
+        Child<QAction>(*fm, "mnAdd")->trigger();
         QCOMPARE(grid->Model()->Count(), 1);
         QVERIFY(grid->Model()->Row(0).Serial);
         QCOMPARE(grid->CurrentRow(), 0);
@@ -320,11 +318,11 @@ private slots:
     void runShowsTheNewStateWhenItsLogLineFails() {
         auto fm = ShowWindow();
         std::filesystem::create_directory(LogPath()); // a log that cannot be written
-        fm->Run1->trigger();
+        Child<QAction>(*fm, "Run1")->trigger();
         QVERIFY(TApplication::ErrorBox() != nullptr);
         delete TApplication::ErrorBox();
-        QVERIFY(fm->Scheduler->Enabled());
-        QCOMPARE(fm->Panels[1]->text(), QString(" Enabled"));
+        QVERIFY(fm->Scheduler()->Enabled());
+        QCOMPARE(Child<QLabel>(*fm, "Panel1")->text(), QString(" Enabled"));
         std::filesystem::remove(LogPath());
     }
 
@@ -333,25 +331,27 @@ private slots:
         auto fm = ShowWindow();
         QGuiApplication::clipboard()->setText("before");
         for (Qt::Key key : {Qt::Key_X, Qt::Key_C, Qt::Key_V})
-            QTest::keyClick(fm->sgScheduleList, key, Qt::ControlModifier);
+            QTest::keyClick(Child<TScheduleGrid>(*fm, "sgScheduleList"), key, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
         QCOMPARE(Column(*fm, 0), QStringList({"Backup"}));
-        QVERIFY(!fm->SchedList->Modified());
+        QVERIFY(!fm->SchedList()->Modified());
     }
 
     void duplicateAndSaveFollowModified() {
         WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
         auto fm = ShowWindow();
-        QVERIFY(!fm->Save1->isEnabled());
+        QVERIFY(!Child<QAction>(*fm, "Save1")->isEnabled());
         PressHeader(*fm, 0); // a, b
         PressRow(*fm, 2);
-        QTest::keyClick(fm->sgScheduleList, Qt::Key_D, Qt::ControlModifier);
+        QTest::keyClick(Child<TScheduleGrid>(*fm, "sgScheduleList"), Qt::Key_D,
+                        Qt::ControlModifier);
         QCOMPARE(Column(*fm, 0), QStringList({"b", "**b", "a"})); // after it, in list order again
-        QVERIFY(!fm->SchedList->Items(1).Active);
-        QVERIFY(fm->Save1->isEnabled());
-        QTest::keyClick(fm->sgScheduleList, Qt::Key_S, Qt::ControlModifier);
-        QVERIFY(!fm->Save1->isEnabled());
-        QVERIFY(!fm->SchedList->Modified());
+        QVERIFY(!fm->SchedList()->Items(1).Active);
+        QVERIFY(Child<QAction>(*fm, "Save1")->isEnabled());
+        QTest::keyClick(Child<TScheduleGrid>(*fm, "sgScheduleList"), Qt::Key_S,
+                        Qt::ControlModifier);
+        QVERIFY(!Child<QAction>(*fm, "Save1")->isEnabled());
+        QVERIFY(!fm->SchedList()->Modified());
         QVERIFY(ReadFile(IniPath()).find("[Schedule 1]\r\nName=b\r\n") != std::string::npos);
     }
 
@@ -372,23 +372,24 @@ private slots:
         auto fm = MakeWindow();
         FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, second, msec));
         fm->Timer1Timer();
-        QCOMPARE(fm->Timer1->interval(), interval);
-        QVERIFY(fm->Timer1->isActive());
+        QCOMPARE(Child<TCycleTimer>(*fm, "Timer1")->interval(), interval);
+        QVERIFY(Child<TCycleTimer>(*fm, "Timer1")->isActive());
     }
 
     void clockChangeArmsTheNextFiveSecondsPast() {
         auto fm = MakeWindow();
         FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 0, 2, 300));
-        emit fm->Timer1->clockChanged(); // the minute has not been run: its :05 is still to come
-        QCOMPARE(fm->Timer1->interval(), 2700);
+        emit Child<TCycleTimer>(*fm, "Timer1")
+            ->clockChanged(); // the minute has not been run: its :05 is still to come
+        QCOMPARE(Child<TCycleTimer>(*fm, "Timer1")->interval(), 2700);
     }
 
     void failingEntryDoesNotStopTheTickNorItsReArm() {
         WriteIni({{"first", "* * * * *"}, {"bad", "* * * * *"}, {"last", "* * * * *"}});
         auto fm = ShowWindow(1);
-        vantle::TSchedule bad = fm->SchedList->Items(1);
+        vantle::TSchedule bad = fm->SchedList()->Items(1);
         bad.Parms = "$D-3000Y";
-        fm->SchedList->Update(1, bad);
+        fm->SchedList()->Update(1, bad);
         FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 1, 5, 40));
         fm->Timer1Timer();
         std::string log = ReadFile(LogPath());
@@ -397,21 +398,21 @@ private slots:
                                  ":Executing last (Command prog-last)\r\n"})
             QVERIFY2(log.find(line) != std::string::npos, line);
         QCOMPARE(FFake->Starter.Requests.size(), std::size_t(2));
-        QCOMPARE(fm->Timer1->interval(), 59960);
-        QVERIFY(fm->Timer1->isActive());
+        QCOMPARE(Child<TCycleTimer>(*fm, "Timer1")->interval(), 59960);
+        QVERIFY(Child<TCycleTimer>(*fm, "Timer1")->isActive());
     }
 
     void logoutAsksTheCloseQuestion() {
         WriteIni({{"a", "1 * * * *"}});
         auto fm = MakeWindow();
         QVERIFY(fm->AnswerLogout(true)); // nothing to save: no question
-        fm->SchedList->Delete(0);
+        fm->SchedList()->Delete(0);
         FAnswer = QMessageBox::Cancel;
         QVERIFY(!fm->AnswerLogout(true));
         QVERIFY(fm->AnswerLogout(false)); // a session that lets nobody ask still ends
         FAnswer = QMessageBox::Yes;
         QVERIFY(fm->AnswerLogout(true));
-        QVERIFY(!fm->SchedList->Modified());
+        QVERIFY(!fm->SchedList()->Modified());
         QCOMPARE(FQuestions.size(), 2);
     }
 
@@ -424,8 +425,8 @@ private slots:
         WriteIni({{"gamma", "3 * * * *"}, {"alpha", "1 * * * *"}, {"delta", "4 * * * *"}});
         fm->Timer1Timer();
         QCOMPARE(Column(*fm, 0), QStringList({"gamma", "alpha", "delta"}));
-        QVERIFY(!fm->SchedList->Reloaded());
-        QVERIFY(!fm->Save1->isEnabled());
+        QVERIFY(!fm->SchedList()->Reloaded());
+        QVERIFY(!Child<QAction>(*fm, "Save1")->isEnabled());
         QVERIFY(ReadFile(LogPath()).find(":INI file changed, new schedule loaded\r\n") !=
                 std::string::npos);
         PressHeader(*fm, 0); // the sort state outlives the refill: after descending, ascending
@@ -438,14 +439,14 @@ private slots:
                   {"beta", "5 * * * *", false},
                   {"Zeta", "7 * * * *"}});
         auto fm = ShowWindow();
-        QHeaderView* header = fm->sgScheduleList->horizontalHeader();
+        QHeaderView* header = Child<TScheduleGrid>(*fm, "sgScheduleList")->horizontalHeader();
         QCOMPARE(SelectedName(*fm), std::string("alpha"));
         PressHeader(*fm, 0);
         QCOMPARE(Column(*fm, 0), QStringList({"**beta", "Zeta", "Zeta", "alpha"}));
         QCOMPARE(Column(*fm, 1), QStringList({"5", "10", "7", "5"}));
         // The selection follows its entry to the bottom, and the header shows the order.
         QCOMPARE(SelectedName(*fm), std::string("alpha"));
-        QCOMPARE(fm->sgScheduleList->CurrentRow(), 3);
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->CurrentRow(), 3);
         QVERIFY(header->isSortIndicatorShown());
         QCOMPARE(header->sortIndicatorSection(), 0);
         QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
@@ -458,55 +459,57 @@ private slots:
         PressHeader(*fm, 1); // Minutes: as text, ties in their previous order
         QCOMPARE(Column(*fm, 1), QStringList({"10", "5", "5", "7"}));
         QCOMPARE(Column(*fm, 0), QStringList({"Zeta", "**beta", "alpha", "Zeta"}));
-        QCOMPARE(fm->SortCol, 1);
-        QVERIFY(fm->SortAscending);
+        QCOMPARE(fm->SortCol(), 1);
+        QVERIFY(fm->SortAscending());
         // Every row keeps its entry: modify the second row and see that very entry change.
         PressRow(*fm, 2);
-        FOnModal = [](QDialog&) {
-            fmEntry->edName->setText("beta2");
+        FOnModal = [](QDialog& dialog) {
+            Child<QLineEdit>(dialog, "edName")->setText("beta2");
             return int(QDialog::Accepted);
         };
-        fm->Modify1->trigger();
-        QCOMPARE(fm->SchedList->Items(2).Name, std::string("beta2"));
+        Child<QAction>(*fm, "Modify1")->trigger();
+        QCOMPARE(fm->SchedList()->Items(2).Name, std::string("beta2"));
         QCOMPARE(Column(*fm, 0), QStringList({"Zeta", "**beta2", "alpha", "Zeta"}));
         // A refill shows list order, and the selection stays on its entry.
-        fm->Duplicate1->trigger();
+        Child<QAction>(*fm, "Duplicate1")->trigger();
         QCOMPARE(Column(*fm, 0), QStringList({"alpha", "Zeta", "**beta2", "**beta2", "Zeta"}));
-        QCOMPARE(fm->sgScheduleList->CurrentRow(), 2);
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->CurrentRow(), 2);
     }
 
     void dragResizesAndClickSorts() {
         WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
         auto fm = ShowWindow();
-        QHeaderView* header = fm->sgScheduleList->horizontalHeader();
+        QHeaderView* header = Child<TScheduleGrid>(*fm, "sgScheduleList")->horizontalHeader();
         fm->resize(fm->width() + 200, fm->height());
         // Dragging the boundary between Minutes and Hours widens Minutes and sorts nothing.
         int edge = header->sectionViewportPosition(2) - 1;
         DragHeader(*fm, edge, 30);
-        QCOMPARE(fm->sgScheduleList->columnWidth(1), 110);
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(1), 110);
         QCOMPARE(Column(*fm, 0), QStringList({"b", "a"}));
         QVERIFY(!header->isSortIndicatorShown());
         // The Name column takes what the window and the other columns leave over.
         auto allColumns = [&fm] {
             int width = 0;
             for (int col = 0; col < TScheduleModel::ColCount; ++col)
-                width += fm->sgScheduleList->columnWidth(col);
+                width += Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(col);
             return width;
         };
-        QTRY_COMPARE(allColumns(), fm->sgScheduleList->viewport()->width());
-        int before = fm->sgScheduleList->columnWidth(0);
+        QTRY_COMPARE(allColumns(),
+                     Child<TScheduleGrid>(*fm, "sgScheduleList")->viewport()->width());
+        int before = Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(0);
         fm->resize(fm->width() + 100, fm->height());
-        QTRY_COMPARE(fm->sgScheduleList->columnWidth(0), before + 100);
+        QTRY_COMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(0), before + 100);
         // A press on the header is no press on a row: Modify and Execute Now from the menu
         // do nothing, until a key is pressed in the grid (the Ctrl of the shortcut does).
         PressHeader(*fm, 0);
         QCOMPARE(Column(*fm, 0), QStringList({"a", "b"}));
         QVERIFY(!fm->PressOnDataRow());
-        fm->Modify1->trigger();
-        fm->ExecuteNow1->trigger();
+        Child<QAction>(*fm, "Modify1")->trigger();
+        Child<QAction>(*fm, "ExecuteNow1")->trigger();
         QVERIFY(FShown.isEmpty() && FFake->Starter.Requests.empty());
-        QTest::keyClick(fm->sgScheduleList, Qt::Key_M, Qt::ControlModifier);
-        QCOMPARE(FShown, QList<QDialog*>({fmEntry}));
+        QTest::keyClick(Child<TScheduleGrid>(*fm, "sgScheduleList"), Qt::Key_M,
+                        Qt::ControlModifier);
+        QCOMPARE(FShown, QList<QDialog*>({fm->findChild<TfmEntry*>()}));
         // A right press is remembered but sorts nothing.
         PressRow(*fm, 1);
         QVERIFY(fm->PressOnDataRow());
@@ -518,18 +521,20 @@ private slots:
     void doubleClicks() {
         WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
         auto fm = ShowWindow();
-        DoubleClick(fm->sgScheduleList->horizontalHeader()->viewport(), HeaderPoint(*fm, 0));
+        DoubleClick(Child<TScheduleGrid>(*fm, "sgScheduleList")->horizontalHeader()->viewport(),
+                    HeaderPoint(*fm, 0));
         QVERIFY(FShown.isEmpty()); // the header sorts, it opens nothing
         // Below the last row: no data row, no dialog.
-        DoubleClick(fm->sgScheduleList->viewport(), RowPoint(*fm, 2) + QPoint(0, 60));
+        DoubleClick(Child<TScheduleGrid>(*fm, "sgScheduleList")->viewport(),
+                    RowPoint(*fm, 2) + QPoint(0, 60));
         QVERIFY(!fm->PressOnDataRow());
         QVERIFY(FShown.isEmpty());
         // On a row: Modify of the entry it shows.
-        std::string second = fm->sgScheduleList->Model()->Text(1, 0);
-        DoubleClick(fm->sgScheduleList->viewport(), RowPoint(*fm, 2));
-        QCOMPARE(fm->sgScheduleList->CurrentRow(), 1);
-        QCOMPARE(FShown, QList<QDialog*>({fmEntry}));
-        QCOMPARE(fmEntry->edName->text(), QString::fromStdString(second));
+        std::string second = Child<TScheduleGrid>(*fm, "sgScheduleList")->Model()->Text(1, 0);
+        DoubleClick(Child<TScheduleGrid>(*fm, "sgScheduleList")->viewport(), RowPoint(*fm, 2));
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->CurrentRow(), 1);
+        QCOMPARE(FShown, QList<QDialog*>({fm->findChild<TfmEntry*>()}));
+        QCOMPARE(Child<QLineEdit>(*fm, "edName")->text(), QString::fromStdString(second));
     }
 
     void runColumns() {
@@ -550,7 +555,7 @@ private slots:
                  QStringList({"04-03-2024 02.30", "", "03-03-2024 06.00", ""}));
         QCOMPARE(Column(*fm, M::colResult),
                  QStringList({"Failed: file not found (2)", "", "Exited 0 after 9 s", ""}));
-        TScheduleModel* model = fm->sgScheduleList->Model();
+        TScheduleModel* model = Child<TScheduleGrid>(*fm, "sgScheduleList")->Model();
         QVERIFY(model->data(model->index(0, M::colResult), Qt::ForegroundRole).isValid());
         QVERIFY(!model->data(model->index(2, M::colResult), Qt::ForegroundRole).isValid());
         // In time order, "never" and empty last in both directions.
@@ -562,15 +567,15 @@ private slots:
         QCOMPARE(Column(*fm, 0), QStringList({"**Clock", "Backup", "Soon", "Never"}));
         // Each cycle moves Next Run on; a start shows at once.
         FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 10, 5, 0));
-        fm->Run1->trigger();
+        Child<QAction>(*fm, "Run1")->trigger();
         FFake->Starter.Pid = 4321;
         fm->Timer1Timer();
-        int soon = model->RowOfSerial(fm->SchedList->SerialOf(3));
+        int soon = model->RowOfSerial(fm->SchedList()->SerialOf(3));
         QCOMPARE(model->Text(soon, M::colNextRun), std::string("05-03-2024 12.10"));
         QCOMPARE(model->Text(soon, M::colLastRun), std::string("04-03-2024 12.10"));
         QCOMPARE(model->Text(soon, M::colResult), std::string("Running"));
         FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 10, 17, 0));
-        QVERIFY(fm->Scheduler->ProgramEnded(4321, true, 9));
+        QVERIFY(fm->Scheduler()->ProgramEnded(4321, true, 9));
         QCOMPARE(model->Text(soon, M::colResult), std::string("Killed by signal 9"));
         QVERIFY(ReadFile(LogPath()).find(":Soon ended by signal 9 after 12 s\r\n") !=
                 std::string::npos);
@@ -580,7 +585,7 @@ private slots:
         WriteIni({{"Job", "0 0 1 1 *"}});
         auto fm = ShowWindow();
         FFake->Starter.Result = 2;
-        fm->ExecuteNow1->trigger();
+        Child<QAction>(*fm, "ExecuteNow1")->trigger();
         QCOMPARE(Column(*fm, TScheduleModel::colResult),
                  QStringList({"Failed: file not found (2)"}));
         QCOMPARE(Column(*fm, TScheduleModel::colLastRun), QStringList({"04-03-2024 12.05"}));
@@ -589,43 +594,46 @@ private slots:
     void upcomingRuns() {
         WriteIni({{"Half", "0,30 13 * * *"}, {"Off", "* * * * *", false}, {"One", "30 13 4 3 *"}});
         auto fm = ShowWindow();
-        QCOMPARE(fm->UpcomingRuns1->shortcut(), QKeySequence("Ctrl+U"));
-        QTest::keyClick(fm->sgScheduleList, Qt::Key_U, Qt::ControlModifier);
-        TfmUpcoming* upcoming = fm->fmUpcoming;
+        QCOMPARE(Child<QAction>(*fm, "UpcomingRuns1")->shortcut(), QKeySequence("Ctrl+U"));
+        QTest::keyClick(Child<TScheduleGrid>(*fm, "sgScheduleList"), Qt::Key_U,
+                        Qt::ControlModifier);
+        TfmUpcoming* upcoming = fm->findChild<TfmUpcoming*>();
         QVERIFY(upcoming != nullptr && upcoming->isVisible() && !upcoming->isModal());
         QCOMPARE(upcoming->windowTitle(), QString("Upcoming Runs"));
         auto rows = [upcoming] {
             QStringList texts;
-            for (int row = 0; row < upcoming->lvRuns->rowCount(); ++row)
-                texts << upcoming->lvRuns->item(row, 0)->text() + " " +
-                             upcoming->lvRuns->item(row, 1)->text();
+            for (int row = 0; row < Child<QTableWidget>(*upcoming, "lvRuns")->rowCount(); ++row)
+                texts << Child<QTableWidget>(*upcoming, "lvRuns")->item(row, 0)->text() + " " +
+                             Child<QTableWidget>(*upcoming, "lvRuns")->item(row, 1)->text();
             return texts;
         };
-        QCOMPARE(upcoming->lvRuns->rowCount(), 15); // seven days of two runs, and One
+        QCOMPARE(Child<QTableWidget>(*upcoming, "lvRuns")->rowCount(),
+                 15); // seven days of two runs, and One
         QCOMPARE(rows().mid(0, 4), QStringList({"04-03-2024 13.00 Half", "04-03-2024 13.30 Half",
                                                 "04-03-2024 13.30 One", "05-03-2024 13.00 Half"}));
-        QCOMPARE(upcoming->lvRuns->item(2, 2)->text(), QString("prog-One"));
+        QCOMPARE(Child<QTableWidget>(*upcoming, "lvRuns")->item(2, 2)->text(), QString("prog-One"));
         // An edit refreshes it.
-        FOnModal = [](QDialog&) {
-            fmEntry->edName->setText("Half hour");
+        FOnModal = [](QDialog& dialog) {
+            Child<QLineEdit>(dialog, "edName")->setText("Half hour");
             return int(QDialog::Accepted);
         };
-        fm->Modify1->trigger();
-        QCOMPARE(upcoming->lvRuns->item(0, 1)->text(), QString("Half hour"));
+        Child<QAction>(*fm, "Modify1")->trigger();
+        QCOMPARE(Child<QTableWidget>(*upcoming, "lvRuns")->item(0, 1)->text(),
+                 QString("Half hour"));
         FOnModal = nullptr;
-        fm->Duplicate1->trigger();
-        QCOMPARE(upcoming->lvRuns->rowCount(), 15);
+        Child<QAction>(*fm, "Duplicate1")->trigger();
+        QCOMPARE(Child<QTableWidget>(*upcoming, "lvRuns")->rowCount(), 15);
         PressRow(*fm, 3); // Off
         FAnswer = QMessageBox::Yes;
-        fm->Delete1->trigger();
-        QCOMPARE(fm->SchedList->Count(), 3);
+        Child<QAction>(*fm, "Delete1")->trigger();
+        QCOMPARE(fm->SchedList()->Count(), 3);
         // A double click opens the entry dialog for that entry.
         QSignalSpy opened(upcoming, &TfmUpcoming::EntryDoubleClicked);
-        emit upcoming->lvRuns->cellDoubleClicked(2, 1);
+        emit Child<QTableWidget>(*upcoming, "lvRuns")->cellDoubleClicked(2, 1);
         QCOMPARE(opened.count(), 1);
-        QCOMPARE(FShown.last(), fmEntry);
-        QCOMPARE(fmEntry->edName->text(), QString("One"));
-        QCOMPARE(upcoming->lvRuns->rowCount(), 15);
+        QCOMPARE(FShown.last(), fm->findChild<TfmEntry*>());
+        QCOMPARE(Child<QLineEdit>(*fm, "edName")->text(), QString("One"));
+        QCOMPARE(Child<QTableWidget>(*upcoming, "lvRuns")->rowCount(), 15);
     }
 
     void closeQuestion_data() {
@@ -648,12 +656,12 @@ private slots:
         auto fm = ShowWindow();
         QSignalSpy closed(fm.get(), &TfmSchedMain::Closed);
         if (modified)
-            fm->Duplicate1->trigger();
+            Child<QAction>(*fm, "Duplicate1")->trigger();
         FAnswer = answer;
         QCOMPARE(fm->close(), closes);
         QCOMPARE(closed.count(), closes ? 1 : 0);
         QCOMPARE(ReadFile(IniPath()).find("[Schedule 1]") != std::string::npos, saved);
-        QCOMPARE(fm->SchedList->Modified(), modified && !saved);
+        QCOMPARE(fm->SchedList()->Modified(), modified && !saved);
         QCOMPARE(FQuestions.size(), modified ? 1 : 0);
         if (modified) {
             QCOMPARE(FQuestions[0].Caption, QString("Scheduler"));
@@ -671,10 +679,11 @@ private slots:
         FFake->FailLogFrom = 0;
         for (int minute = 1; minute <= 3; ++minute) {
             FFake->Clock.Advance(1.0 / 1440);
-            fm->Timer1->start(5);
+            Child<TCycleTimer>(*fm, "Timer1")->start(5);
             QTRY_COMPARE(FFake->LogFailures, minute);
             // A failed tick arms the next one all the same.
-            QTRY_VERIFY(fm->Timer1->isActive() && fm->Timer1->interval() > 5000);
+            QTRY_VERIFY(Child<TCycleTimer>(*fm, "Timer1")->isActive() &&
+                        Child<TCycleTimer>(*fm, "Timer1")->interval() > 5000);
         }
         QCOMPARE(VisibleMessageBoxes(), 1);
         QMessageBox* box = TApplication::ErrorBox();
@@ -688,8 +697,8 @@ private slots:
         QVERIFY(box->detailedText().count("File access denied") >= 2);
         FFake->FailLogFrom = -1;
         FFake->Clock.Advance(1.0 / 1440);
-        fm->Timer1->start(5);
-        QTRY_VERIFY(fm->Timer1->interval() != 5);
+        Child<TCycleTimer>(*fm, "Timer1")->start(5);
+        QTRY_VERIFY(Child<TCycleTimer>(*fm, "Timer1")->interval() != 5);
         QVERIFY(ReadFile(LogPath()).find(":Executing Every (Command prog-Every)\r\n") !=
                 std::string::npos);
         QCOMPARE(VisibleMessageBoxes(), 1);
@@ -704,133 +713,137 @@ private slots:
         expected.WeekDays = "*";
         expected.Active = true;
         bool presets = false;
-        FOnModal = [&](QDialog&) {
-            presets = !EntriesDiffer(fmEntry->GetEntry(), expected);
-            fmEntry->edName->setText("0 first by name");
+        FOnModal = [&](QDialog& dialog) {
+            presets = !EntriesDiffer(static_cast<TfmEntry&>(dialog).GetEntry(), expected);
+            Child<QLineEdit>(dialog, "edName")->setText("0 first by name");
             return int(QDialog::Accepted);
         };
-        QTest::keyClick(fm->sgScheduleList, Qt::Key_Insert);
+        QTest::keyClick(Child<TScheduleGrid>(*fm, "sgScheduleList"), Qt::Key_Insert);
         QVERIFY(presets);
         QCOMPARE(Column(*fm, 0), QStringList({"a", "b", "0 first by name"}));
-        QCOMPARE(fm->SchedList->Items(2).Name, std::string("0 first by name"));
-        QCOMPARE(fm->SchedList->Items(2).WeekDays, std::string("*"));
-        QVERIFY(fm->Save1->isEnabled());
+        QCOMPARE(fm->SchedList()->Items(2).Name, std::string("0 first by name"));
+        QCOMPARE(fm->SchedList()->Items(2).WeekDays, std::string("*"));
+        QVERIFY(Child<QAction>(*fm, "Save1")->isEnabled());
         FOnModal = nullptr; // cancelled: nothing changes
-        fm->mnAdd->trigger();
-        QCOMPARE(fm->SchedList->Count(), 3);
+        Child<QAction>(*fm, "mnAdd")->trigger();
+        QCOMPARE(fm->SchedList()->Count(), 3);
     }
 
     void modifyWithoutChange() {
         WriteIni({{"Backup", "30 2 * * 1-5"}});
         auto fm = ShowWindow();
         FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
-        fm->Modify1->trigger();
+        Child<QAction>(*fm, "Modify1")->trigger();
         QCOMPARE(FShown.size(), 1);
-        QVERIFY(!fm->SchedList->Modified());
-        QVERIFY(!fm->Save1->isEnabled());
-        QCOMPARE(fm->SchedList->Items(0).WeekDays, std::string("1-5"));
+        QVERIFY(!fm->SchedList()->Modified());
+        QVERIFY(!Child<QAction>(*fm, "Save1")->isEnabled());
+        QCOMPARE(fm->SchedList()->Items(0).WeekDays, std::string("1-5"));
     }
 
     void deleteEntry() {
         WriteIni({{"Backup", "30 2 * * *"}, {"Clock", "0 6 * * *", false}});
         auto fm = ShowWindow();
         PressRow(*fm, 2);
-        QTest::keyClick(fm->sgScheduleList, Qt::Key_Delete);
+        QTest::keyClick(Child<TScheduleGrid>(*fm, "sgScheduleList"), Qt::Key_Delete);
         QCOMPARE(FQuestions.size(), 1);
         QCOMPARE(FQuestions[0].Caption, QString("Confirm Delete"));
         QCOMPARE(FQuestions[0].Text, QString("Delete schedule for Clock?"));
         QCOMPARE(FQuestions[0].Buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(FQuestions[0].Default, QMessageBox::No);
-        QCOMPARE(fm->SchedList->Count(), 2);
+        QCOMPARE(fm->SchedList()->Count(), 2);
         FAnswer = QMessageBox::Yes;
-        fm->Delete1->trigger(); // the last of several: the row above becomes current
+        Child<QAction>(*fm, "Delete1")
+            ->trigger(); // the last of several: the row above becomes current
         QCOMPARE(Column(*fm, 0), QStringList({"Backup"}));
-        QCOMPARE(fm->sgScheduleList->CurrentRow(), 0);
-        QVERIFY(fm->Save1->isEnabled());
-        fm->Delete1->trigger(); // the only one: one blank row, without an entry
-        QCOMPARE(fm->SchedList->Count(), 0);
-        QCOMPARE(fm->sgScheduleList->Model()->Count(), 1);
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->CurrentRow(), 0);
+        QVERIFY(Child<QAction>(*fm, "Save1")->isEnabled());
+        Child<QAction>(*fm, "Delete1")->trigger(); // the only one: one blank row, without an entry
+        QCOMPARE(fm->SchedList()->Count(), 0);
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->Model()->Count(), 1);
         QCOMPARE(Column(*fm, 0), QStringList({""}));
-        QVERIFY(!fm->sgScheduleList->Model()->Row(0).Serial);
+        QVERIFY(!Child<TScheduleGrid>(*fm, "sgScheduleList")->Model()->Row(0).Serial);
         QVERIFY(!fm->SelectedEntry());
     }
 
     void executeNow() {
         WriteIni({{"Off", "0 0 1 1 *", false}, {"On", "0 0 1 1 *"}});
         auto fm = ShowWindow();
-        fm->ExecuteNow1->trigger(); // inactive: nothing, not even a log line
+        Child<QAction>(*fm, "ExecuteNow1")->trigger(); // inactive: nothing, not even a log line
         QVERIFY(FFake->Starter.Requests.empty());
         QVERIFY(!std::filesystem::exists(LogPath()));
         PressRow(*fm, 2);
-        QTest::keyClick(fm->sgScheduleList, Qt::Key_E, Qt::ControlModifier);
+        QTest::keyClick(Child<TScheduleGrid>(*fm, "sgScheduleList"), Qt::Key_E,
+                        Qt::ControlModifier);
         QCOMPARE(FFake->Starter.Requests.size(), 1u);
         QCOMPARE(FFake->Starter.Requests[0].File, std::string("prog-On"));
         QVERIFY(ReadFile(LogPath()).find(":Executing On (Command prog-On)\r\n") !=
                 std::string::npos);
-        QVERIFY(!fm->Scheduler->Enabled());
+        QVERIFY(!fm->Scheduler()->Enabled());
     }
 
     void refresh() {
         WriteIni({{"a", "1 * * * *"}});
         auto fm = ShowWindow();
         WriteIni({{"a", "1 * * * *"}, {"b", "2 * * * *"}});
-        fm->Refresh1->trigger(); // not modified: reloads at once
+        Child<QAction>(*fm, "Refresh1")->trigger(); // not modified: reloads at once
         QVERIFY(FQuestions.isEmpty());
         QCOMPARE(Column(*fm, 0), QStringList({"a", "b"}));
-        fm->Duplicate1->trigger();
-        fm->Refresh1->trigger(); // answered No
+        Child<QAction>(*fm, "Duplicate1")->trigger();
+        Child<QAction>(*fm, "Refresh1")->trigger(); // answered No
         QCOMPARE(FQuestions.size(), 1);
         QCOMPARE(FQuestions[0].Text, QString("Schedule has changed.  Overwrite those changes?"));
         QCOMPARE(FQuestions[0].Default, QMessageBox::No);
-        QCOMPARE(fm->SchedList->Count(), 3);
+        QCOMPARE(fm->SchedList()->Count(), 3);
         FAnswer = QMessageBox::Yes;
-        fm->Refresh1->trigger();
+        Child<QAction>(*fm, "Refresh1")->trigger();
         QCOMPARE(Column(*fm, 0), QStringList({"a", "b"}));
-        QVERIFY(!fm->Save1->isEnabled());
+        QVERIFY(!Child<QAction>(*fm, "Save1")->isEnabled());
     }
 
     void resetLogAndViewer() {
         auto fm = ShowWindow();
-        fm->LogFile1->trigger(); // no log yet: the error, and no viewer
+        Child<QAction>(*fm, "LogFile1")->trigger(); // no log yet: the error, and no viewer
         QVERIFY(FShown.isEmpty());
         QVERIFY(TApplication::ErrorBox() != nullptr);
         QCOMPARE(TApplication::ErrorBox()->text(), QString("File not found"));
         delete TApplication::ErrorBox();
-        fm->Run1->trigger();
-        fm->ResetLog1->trigger(); // answered No: the log stays
+        Child<QAction>(*fm, "Run1")->trigger();
+        Child<QAction>(*fm, "ResetLog1")->trigger(); // answered No: the log stays
         QCOMPARE(FQuestions.size(), 1);
         QCOMPARE(FQuestions[0].Text,
                  QString("Empty the log file?\r\nEvery line in it will be lost."));
         QCOMPARE(FQuestions[0].Default, QMessageBox::No);
         QVERIFY(ReadFile(LogPath()).find(":Scheduler has been Enabled") != std::string::npos);
         FAnswer = QMessageBox::Yes;
-        fm->ResetLog1->trigger(); // one line left
+        Child<QAction>(*fm, "ResetLog1")->trigger(); // one line left
         QCOMPARE(QString::fromStdString(ReadFile(LogPath()).substr(19)),
                  QString(":Log file reset\r\n"));
         QString shownText;
-        FOnModal = [&](QDialog&) {
-            shownText = fmViewLog->memLog->toPlainText();
+        FOnModal = [&](QDialog& dialog) {
+            shownText = Child<QPlainTextEdit>(dialog, "memLog")->toPlainText();
             return int(QDialog::Accepted);
         };
-        fm->LogFile1->trigger();
-        QCOMPARE(FShown, QList<QDialog*>({fmViewLog}));
-        QCOMPARE(fmViewLog->lbLogFileName->text(), QString::fromStdString(LogPath()));
+        Child<QAction>(*fm, "LogFile1")->trigger();
+        QCOMPARE(FShown, QList<QDialog*>({fm->findChild<TfmViewLog*>()}));
+        QCOMPARE(Child<QLabel>(*fm, "lbLogFileName")->text(), QString::fromStdString(LogPath()));
         QVERIFY(shownText.endsWith(":Log file reset"));
-        QVERIFY(fmViewLog->memLog->toPlainText().isEmpty());
-        fm->About1->trigger();
-        QCOMPARE(FShown.last(), fmAbout);
+        QVERIFY(Child<QPlainTextEdit>(*fm, "memLog")->toPlainText().isEmpty());
+        FOnModal = nullptr;
+        Child<QAction>(*fm, "About1")->trigger();
+        QCOMPARE(FShown.last(), fm->findChild<TfmAbout*>());
     }
 
     void reloadDuringModify() {
         WriteIni({{"a", "1 * * * *"}, {"b", "2 * * * *"}});
         auto fm = ShowWindow(1);
-        FOnModal = [&](QDialog&) {
+        FOnModal = [&](QDialog& dialog) {
             WriteIni({{"x", "1 * * * *"}, {"y", "2 * * * *"}, {"z", "3 * * * *"}});
             fm->Timer1Timer(); // a tick while the dialog is open reloads the list
-            fmEntry->edName->setText("changed");
+            Child<QLineEdit>(dialog, "edName")->setText("changed");
             return int(QDialog::Accepted);
         };
-        QTest::keyClick(fm->sgScheduleList, Qt::Key_M, Qt::ControlModifier);
+        QTest::keyClick(Child<TScheduleGrid>(*fm, "sgScheduleList"), Qt::Key_M,
+                        Qt::ControlModifier);
         // "a" is gone from the file: the edit is kept as a new entry, after saying so.
         QVERIFY(TApplication::ErrorBox() == nullptr);
         QCOMPARE(FQuestions.size(), 1);
@@ -838,35 +851,35 @@ private slots:
                                              "while you edited it.\r\nYour edit is added as a new "
                                              "entry."));
         QCOMPARE(Column(*fm, 0), QStringList({"x", "y", "z", "changed"}));
-        QVERIFY(fm->SchedList->Modified());
-        QVERIFY(fm->Save1->isEnabled());
+        QVERIFY(fm->SchedList()->Modified());
+        QVERIFY(Child<QAction>(*fm, "Save1")->isEnabled());
     }
 
     void reloadDuringModifyKeepsTheEditOfAnUnchangedEntry() {
         WriteIni({{"a", "1 * * * *"}, {"b", "2 * * * *"}});
         auto fm = ShowWindow(1);
-        FOnModal = [&](QDialog&) {
+        FOnModal = [&](QDialog& dialog) {
             WriteIni({{"new", "5 * * * *"}, {"a", "1 * * * *"}, {"b", "2 * * * *"}});
             fm->Timer1Timer();
-            fmEntry->edMinutes->setText("7");
+            Child<QLineEdit>(dialog, "edMinutes")->setText("7");
             return int(QDialog::Accepted);
         };
-        fm->Modify1->trigger();
+        Child<QAction>(*fm, "Modify1")->trigger();
         QVERIFY(FQuestions.isEmpty());
         QCOMPARE(Column(*fm, 0), QStringList({"new", "a", "b"}));
         QCOMPARE(Column(*fm, 1), QStringList({"5", "7", "2"}));
-        QVERIFY(fm->SchedList->Modified());
+        QVERIFY(fm->SchedList()->Modified());
     }
 
     void tickKeepsUnsavedEditsAndSaveAsks() {
         WriteIni({{"a", "1 * * * *"}});
         auto fm = ShowWindow(1);
-        fm->Duplicate1->trigger(); // an unsaved change
+        Child<QAction>(*fm, "Duplicate1")->trigger(); // an unsaved change
         WriteIni({{"theirs", "1 * * * *"}});
         fm->Timer1Timer();
         fm->Timer1Timer();
         QCOMPARE(Column(*fm, 0), QStringList({"a", "**a"}));
-        QVERIFY(fm->SchedList->Modified());
+        QVERIFY(fm->SchedList()->Modified());
         std::vector<std::string> log = LogMessages(ReadFile(LogPath()));
         QCOMPARE(std::count(log.begin(), log.end(),
                             "INI file changed by another program; unsaved changes kept"),
@@ -875,16 +888,16 @@ private slots:
         QVERIFY(TApplication::ErrorBox()->text().contains(
             "Refresh loads the file (losing the changes); Save overwrites it."));
         QVERIFY(TApplication::ErrorBox()->detailedText().isEmpty()); // said once
-        fm->Save1->trigger(); // answered No: the other program's file stays
+        Child<QAction>(*fm, "Save1")->trigger(); // answered No: the other program's file stays
         QCOMPARE(FQuestions.size(), 1);
         QCOMPARE(FQuestions[0].Text, QString("Another program changed the schedule file since it "
                                              "was loaded.\r\nOverwrite those changes?"));
         QVERIFY(ReadFile(IniPath()).find("Name=theirs") != std::string::npos);
-        QVERIFY(fm->Save1->isEnabled());
+        QVERIFY(Child<QAction>(*fm, "Save1")->isEnabled());
         FAnswer = QMessageBox::Yes;
-        fm->Save1->trigger();
+        Child<QAction>(*fm, "Save1")->trigger();
         QVERIFY(ReadFile(IniPath()).find("Name=theirs") == std::string::npos);
-        QVERIFY(!fm->Save1->isEnabled());
+        QVERIFY(!Child<QAction>(*fm, "Save1")->isEnabled());
     }
 
     void linuxEditorsFileIsReadAndSavedWhole() {
@@ -892,12 +905,12 @@ private slots:
                              "[Schedule 1]\nName=two\nTime=0 2 * * *\nActive=Yes\n");
         auto fm = ShowWindow();
         QCOMPARE(Column(*fm, 0), QStringList({"one", "two"}));
-        FOnModal = [](QDialog&) {
-            fmEntry->edName->setText("three");
+        FOnModal = [](QDialog& dialog) {
+            Child<QLineEdit>(dialog, "edName")->setText("three");
             return int(QDialog::Accepted);
         };
-        fm->mnAdd->trigger();
-        fm->Save1->trigger();
+        Child<QAction>(*fm, "mnAdd")->trigger();
+        Child<QAction>(*fm, "Save1")->trigger();
         QVERIFY(FQuestions.isEmpty());
         std::vector<std::string> names;
         for (const auto& entry : ParseScheduleFile(ReadFile(IniPath())))
@@ -918,10 +931,10 @@ private slots:
         QVERIFY(TApplication::ErrorBox()->detailedText().isEmpty());
         delete TApplication::ErrorBox();
         FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
-        fm->mnAdd->trigger();
+        Child<QAction>(*fm, "mnAdd")->trigger();
         fm->Timer1Timer(); // the file never loaded has not changed: nothing to report
         QVERIFY(TApplication::ErrorBox() == nullptr);
-        fm->Save1->trigger(); // answered No
+        Child<QAction>(*fm, "Save1")->trigger(); // answered No
         QCOMPARE(FQuestions.size(), 1);
         QCOMPARE(FQuestions[0].Text, QString::fromStdString(IniPath()) +
                                          " is not a schedule file.\r\nReplace it with the "
@@ -964,26 +977,29 @@ private slots:
         auto fm = ShowWindow();
         FOnModal = [](QDialog&) { return int(QDialog::Accepted); };
         for (int row = 0; row < int(entries.size()); ++row) {
-            fm->sgScheduleList->SelectRow(row);
+            Child<TScheduleGrid>(*fm, "sgScheduleList")->SelectRow(row);
             fm->sgScheduleListClick();
         }
         QCOMPARE(FShown.size(), int(entries.size()));
-        QVERIFY(!fm->SchedList->Modified());
+        QVERIFY(!fm->SchedList()->Modified());
         fm->Save1Click();
         QVERIFY(ReadFile(IniPath()) == text);
 
         // A changed field keeps the encoding it was shown in; the others their bytes.
         QString shownName;
-        FOnModal = [&](QDialog&) {
-            shownName = fmEntry->edName->text();
-            fmEntry->edName->setText(fmEntry->edName->text() + " 2");
-            fmEntry->memComment->setPlainText(fmEntry->memComment->toPlainText() + "\u20ac\n");
+        FOnModal = [&](QDialog& dialog) {
+            shownName = Child<QLineEdit>(dialog, "edName")->text();
+            Child<QLineEdit>(dialog, "edName")
+                ->setText(Child<QLineEdit>(dialog, "edName")->text() + " 2");
+            Child<QPlainTextEdit>(dialog, "memComment")
+                ->setPlainText(Child<QPlainTextEdit>(dialog, "memComment")->toPlainText() +
+                               "\u20ac\n");
             return int(QDialog::Accepted);
         };
-        fm->sgScheduleList->SelectRow(0xE9 - 0x80);
+        Child<TScheduleGrid>(*fm, "sgScheduleList")->SelectRow(0xE9 - 0x80);
         fm->sgScheduleListClick();
         QCOMPARE(shownName, QString("caf\u00e9"));
-        const TSchedule& changed = fm->SchedList->Items(0xE9 - 0x80);
+        const TSchedule& changed = fm->SchedList()->Items(0xE9 - 0x80);
         QCOMPARE(changed.Name, std::string("caf\xe9 2"));
         QCOMPARE(changed.Command, std::string("/opt/caf\xe9/report"));
         QCOMPARE(changed.Comment,
@@ -999,16 +1015,16 @@ private slots:
         log += "2024.03.04 12.00.00:the last line\r\n";
         WriteFile(LogPath(), log);
         QStringList shown;
-        FOnModal = [&](QDialog&) {
-            shown = fmViewLog->memLog->toPlainText().split('\n');
+        FOnModal = [&](QDialog& dialog) {
+            shown = Child<QPlainTextEdit>(dialog, "memLog")->toPlainText().split('\n');
             return int(QDialog::Accepted);
         };
-        fm->LogFile1->trigger();
+        Child<QAction>(*fm, "LogFile1")->trigger();
         QCOMPARE(shown.first(),
                  QString("(0.8 MB at the start of the log are not shown; this is its end.)"));
         QCOMPARE(shown.last(), QString("2024.03.04 12.00.00:the last line"));
         QCOMPARE(shown.size(), 1 + 4 * 1024 * 1024 / 100);
-        QVERIFY(fmViewLog->memLog->toPlainText().isEmpty());
+        QVERIFY(Child<QPlainTextEdit>(*fm, "memLog")->toPlainText().isEmpty());
     }
 
     void logSizeLimitComesFromTheSettings() {
@@ -1016,11 +1032,11 @@ private slots:
                            QString::fromStdString(FDir->Path().string()));
         {
             auto fm = MakeWindow();
-            QCOMPARE(fm->Scheduler->Log().MaxSize(), DefaultMaxLogSize);
+            QCOMPARE(fm->Scheduler()->Log().MaxSize(), DefaultMaxLogSize);
         }
         QSettings().setValue("Log/MaxSize", 1000);
         auto fm = MakeWindow();
-        QCOMPARE(fm->Scheduler->Log().MaxSize(), std::uint64_t(1000));
+        QCOMPARE(fm->Scheduler()->Log().MaxSize(), std::uint64_t(1000));
         QSettings().remove("Log/MaxSize");
     }
 
@@ -1034,7 +1050,7 @@ private slots:
         };
         QVERIFY_THROWS_EXCEPTION(EListError, fm->Delete1Click());
         QCOMPARE(Column(*fm, 0), QStringList({"x"}));
-        QCOMPARE(fm->SchedList->Count(), 1);
+        QCOMPARE(fm->SchedList()->Count(), 1);
     }
 
     void ticksWhileModalDialogIsOpen() {
@@ -1043,9 +1059,10 @@ private slots:
             QTimer::singleShot(300, &dialog, &QDialog::reject);
             return dialog.exec();
         };
-        fm->Timer1->start(10);
-        fm->About1->trigger();
-        QVERIFY(fm->Timer1->interval() > 5000); // re-armed by a tick inside the dialog's loop
+        Child<TCycleTimer>(*fm, "Timer1")->start(10);
+        Child<QAction>(*fm, "About1")->trigger();
+        QVERIFY(Child<TCycleTimer>(*fm, "Timer1")->interval() >
+                5000); // re-armed by a tick inside the dialog's loop
     }
 
     void realQuestionBox() {
@@ -1080,20 +1097,21 @@ private slots:
             return int(QDialog::Accepted);
         };
         TfmSchedMain fm(1, std::move(services));
-        QCOMPARE(fm.SchedList->Count(), 1);
+        QCOMPARE(fm.SchedList()->Count(), 1);
         QVERIFY(ReadFile(log).find("Scheduler has been Enabled") != std::string::npos);
-        fm.mnAdd->trigger();
-        fm.Save1->trigger();
+        Child<QAction>(fm, "mnAdd")->trigger();
+        Child<QAction>(fm, "Save1")->trigger();
         QVERIFY(ReadFile(schedule).find("[Schedule 1]") != std::string::npos);
         QVERIFY(!std::filesystem::exists(FDir->File("bin")));
 
-        fm.About1->trigger();
-        QCOMPARE(FShown.last(), fmAbout);
-        QCOMPARE(fmAbout->lbSchedulePath->property("path").toString(),
+        Child<QAction>(fm, "About1")->trigger();
+        QCOMPARE(FShown.last(), fm.findChild<TfmAbout*>());
+        QCOMPARE(Child<QLabel>(fm, "lbSchedulePath")->property("path").toString(),
                  QString::fromStdString(schedule));
-        QCOMPARE(fmAbout->lbLogPath->property("path").toString(), QString::fromStdString(log));
-        QCOMPARE(fmAbout->lbLogPath->toolTip(), QString::fromStdString(log));
-        QVERIFY(fmAbout->lbSchedulePath->text().startsWith("Schedule: "));
+        QCOMPARE(Child<QLabel>(fm, "lbLogPath")->property("path").toString(),
+                 QString::fromStdString(log));
+        QCOMPARE(Child<QLabel>(fm, "lbLogPath")->toolTip(), QString::fromStdString(log));
+        QVERIFY(Child<QLabel>(fm, "lbSchedulePath")->text().startsWith("Schedule: "));
     }
 };
 

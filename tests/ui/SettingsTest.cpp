@@ -5,6 +5,7 @@
 #include "support/TestFiles.h"
 #include "ui/Application.h"
 #include "ui/Autostart.h"
+#include "ui/FindChild.h"
 #include "ui/OptionsMenu.h"
 #include "ui/SchedMain.h"
 
@@ -32,7 +33,7 @@ private:
 
     static QStringList Names(TfmSchedMain& fm) {
         QStringList names;
-        const TScheduleModel& rows = *fm.sgScheduleList->Model();
+        const TScheduleModel& rows = *Child<TScheduleGrid>(fm, "sgScheduleList")->Model();
         for (int row = 0; row < rows.rowCount(); ++row)
             names << rows.data(rows.index(row, 0), Qt::DisplayRole).toString();
         return names;
@@ -72,8 +73,9 @@ private slots:
             RestoreGridSort(*fm, settings);
             QCOMPARE(Names(*fm), (QStringList{"b", "c", "a"}));
             fm->resize(700, 450);
-            fm->sgScheduleList->setColumnWidth(1, 122); // Name takes what is left
-            fm->sgScheduleList->setColumnWidth(5, 77);
+            Child<TScheduleGrid>(*fm, "sgScheduleList")
+                ->setColumnWidth(1, 122); // Name takes what is left
+            Child<TScheduleGrid>(*fm, "sgScheduleList")->setColumnWidth(5, 77);
             for (int i = 0; i < clicks; ++i)
                 fm->SortGrid(0);
             QCOMPARE(Names(*fm), names);
@@ -85,8 +87,8 @@ private slots:
         fm->show();
         RestoreGridSort(*fm, settings);
         QCOMPARE(fm->size(), QSize(700, 450));
-        QCOMPARE(fm->sgScheduleList->columnWidth(1), 122);
-        QCOMPARE(fm->sgScheduleList->columnWidth(5), 77);
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(1), 122);
+        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(5), 77);
         QCOMPARE(Names(*fm), names);
     }
 
@@ -103,7 +105,8 @@ private slots:
         RestoreGridSort(*fm, settings);
         QCOMPARE(fm->size(), fresh->size());
         for (int col = 1; col < 3; ++col) // Name takes what the window leaves
-            QCOMPARE(fm->sgScheduleList->columnWidth(col), fresh->sgScheduleList->columnWidth(col));
+            QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(col),
+                     Child<TScheduleGrid>(*fresh, "sgScheduleList")->columnWidth(col));
         QCOMPARE(Names(*fm), (QStringList{"b", "c", "a"}));
     }
 
@@ -113,26 +116,27 @@ private slots:
         const QString entry = QString::fromStdString(FDir->File("config/autostart/vs.desktop"));
         auto* options = new TOptionsMenu(*fm, settings, entry, "/opt/my tools/vantle-scheduler");
         // Between View and Help.
-        QList<QAction*> menus = fm->MainMenu1->actions();
-        QCOMPARE(menus.indexOf(options->menuAction()) + 1, menus.indexOf(fm->Help1->menuAction()));
+        QList<QAction*> menus = fm->menuBar()->actions();
+        QCOMPARE(menus.indexOf(options->menuAction()) + 1,
+                 menus.indexOf(Child<QMenu>(*fm, "Help1")->menuAction()));
         QCOMPARE(options->title(), QString("&Options"));
-        QVERIFY(!options->StartAtLogin1->isChecked());
-        QVERIFY(options->Notifications1->isChecked()); // on until turned off
+        QVERIFY(!Child<QAction>(*options, "StartAtLogin1")->isChecked());
+        QVERIFY(Child<QAction>(*options, "Notifications1")->isChecked()); // on until turned off
 
-        options->StartAtLogin1->trigger();
-        QVERIFY(options->StartAtLogin1->isChecked());
+        Child<QAction>(*options, "StartAtLogin1")->trigger();
+        QVERIFY(Child<QAction>(*options, "StartAtLogin1")->isChecked());
         QString text = QString::fromStdString(ReadFile(entry.toStdString()));
         QVERIFY2(text.startsWith("[Desktop Entry]\nType=Application\n"), qPrintable(text));
         QVERIFY2(text.contains("\nExec=\"/opt/my tools/vantle-scheduler\" --enable\n"),
                  qPrintable(text));
 
-        options->StartAtLogin1->trigger();
-        QVERIFY(!options->StartAtLogin1->isChecked());
+        Child<QAction>(*options, "StartAtLogin1")->trigger();
+        QVERIFY(!Child<QAction>(*options, "StartAtLogin1")->isChecked());
         QVERIFY(!QFile::exists(entry));
 
-        options->Notifications1->trigger();
+        Child<QAction>(*options, "Notifications1")->trigger();
         QVERIFY(!NotificationsOn(settings));
-        options->Notifications1->trigger();
+        Child<QAction>(*options, "Notifications1")->trigger();
         QVERIFY(NotificationsOn(settings));
     }
 
@@ -142,8 +146,8 @@ private slots:
         WriteFile(FDir->File("plain"), "a file where the autostart folder should be");
         const QString entry = QString::fromStdString(FDir->File("plain/vs.desktop"));
         auto* options = new TOptionsMenu(*fm, settings, entry, "/usr/bin/vantle-scheduler");
-        options->StartAtLogin1->trigger();
-        QVERIFY(!options->StartAtLogin1->isChecked());
+        Child<QAction>(*options, "StartAtLogin1")->trigger();
+        QVERIFY(!Child<QAction>(*options, "StartAtLogin1")->isChecked());
         QVERIFY(TApplication::ErrorBox() != nullptr);
         QVERIFY2(TApplication::ErrorBox()->text().startsWith("Cannot write " + entry),
                  qPrintable(TApplication::ErrorBox()->text()));

@@ -5,6 +5,8 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
+using namespace vantle;
+
 class TTextBytesTest : public QObject {
     Q_OBJECT
 private slots:

@@ -5,6 +5,7 @@
 #include "support/FakeServices.h"
 #include "support/TestFiles.h"
 #include "ui/Application.h"
+#include "ui/FindChild.h"
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
 
@@ -84,24 +85,28 @@ private slots:
         if (!upcoming)
             upcomingRuns->setObjectName("SomethingElse");
         TTrayIcon* tray = MakeTray(*fm);
-        QList<QAction*> items = tray->TrayMenu->actions();
-        QList<QAction*> expected{tray->Show1, fm->Run1};
+        QList<QAction*> items = Child<QMenu>(*fm, "TrayMenu1")->actions();
+        QList<QAction*> expected{Child<QAction>(*fm, "Show1"), Child<QAction>(*fm, "Run1")};
         if (upcoming)
             expected << upcomingRuns;
         QCOMPARE(items.size(), expected.size() + 2);
         QCOMPARE(items.mid(0, expected.size()), expected);
         QVERIFY(items[expected.size()]->isSeparator());
-        QCOMPARE(items.last(), fm->Exit1);
-        QCOMPARE(tray->Icon->contextMenu(), tray->TrayMenu);
+        QCOMPARE(items.last(), Child<QAction>(*fm, "Exit1"));
+        QCOMPARE(Child<QSystemTrayIcon>(*tray, "TrayIcon1")->contextMenu(),
+                 Child<QMenu>(*fm, "TrayMenu1"));
 
         // Run there is File > Run: one check mark, one scheduler.
-        fm->Run1->trigger();
-        QVERIFY(fm->Scheduler->Enabled());
-        QCOMPARE(Image(tray->Icon->icon()), Image(TTrayIcon::StateIcon(true)));
-        fm->Run1->trigger();
-        QCOMPARE(Image(tray->Icon->icon()), Image(TTrayIcon::StateIcon(false)));
+        Child<QAction>(*fm, "Run1")->trigger();
+        QVERIFY(fm->Scheduler()->Enabled());
+        QCOMPARE(Image(Child<QSystemTrayIcon>(*tray, "TrayIcon1")->icon()),
+                 Image(TTrayIcon::StateIcon(true)));
+        Child<QAction>(*fm, "Run1")->trigger();
+        QCOMPARE(Image(Child<QSystemTrayIcon>(*tray, "TrayIcon1")->icon()),
+                 Image(TTrayIcon::StateIcon(false)));
         QVERIFY(Image(TTrayIcon::StateIcon(true)) != Image(TTrayIcon::StateIcon(false)));
-        QCOMPARE(tray->Icon->toolTip(), QString("Vantle Scheduler: Disabled"));
+        QCOMPARE(Child<QSystemTrayIcon>(*tray, "TrayIcon1")->toolTip(),
+                 QString("Vantle Scheduler: Disabled"));
     }
 
     void tooltipSaysTheNextRun_data() {
@@ -135,7 +140,8 @@ private slots:
         auto fm = MakeWindow(1);
         TTrayIcon* tray = MakeTray(*fm);
         QCOMPARE(tray->NextRunText(), next);
-        QCOMPARE(tray->Icon->toolTip(), "Vantle Scheduler: Enabled\n" + next);
+        QCOMPARE(Child<QSystemTrayIcon>(*tray, "TrayIcon1")->toolTip(),
+                 "Vantle Scheduler: Enabled\n" + next);
     }
 
     void minimizingHidesToTheTrayOnlyWhereThereIsOne_data() {
@@ -149,18 +155,18 @@ private slots:
         FAvailable = available;
         auto fm = MakeWindow(0);
         TTrayIcon* tray = MakeTray(*fm);
-        QCOMPARE(tray->Icon->isVisible(), available);
+        QCOMPARE(Child<QSystemTrayIcon>(*tray, "TrayIcon1")->isVisible(), available);
         // A tray that comes later is used from the next tick on.
         FAvailable = true;
         tray->UpdateIcon();
-        QVERIFY(tray->Icon->isVisible());
+        QVERIFY(Child<QSystemTrayIcon>(*tray, "TrayIcon1")->isVisible());
         FAvailable = available;
         fm->show();
         fm->showMinimized();
         QTRY_COMPARE(fm->isVisible(), !available);
         if (!available)
             return;
-        tray->Show1->trigger();
+        Child<QAction>(*fm, "Show1")->trigger();
         QVERIFY(fm->isVisible());
         QVERIFY(!fm->isMinimized());
     }
@@ -171,12 +177,12 @@ private slots:
         FFake->Starter.Result = 2;
         auto fm = MakeWindow(1);
         MakeTray(*fm);
-        fm->Scheduler->RunCycle();
+        fm->Scheduler()->RunCycle();
         QCOMPARE(FMessages,
                  QStringList{"Vantle Scheduler: Backup could not start: file not found"});
 
         FSettings->setValue(NotificationsKey, false);
-        fm->Scheduler->RunCycle();
+        fm->Scheduler()->RunCycle();
         QCOMPARE(FMessages.size(), 1);
         QVERIFY(ReadFile(FDir->File("vantle-scheduler.LOG")).find("Backup Failed (2)") !=
                 std::string::npos);
@@ -189,9 +195,9 @@ private slots:
         FFake->Starter.Result = 2;
         auto fm = MakeWindow(1);
         TTrayIcon* tray = MakeTray(*fm);
-        fm->Scheduler->RunCycle();
+        fm->Scheduler()->RunCycle();
         QVERIFY(FMessages.isEmpty());
-        QVERIFY(!tray->Icon->isVisible());
+        QVERIFY(!Child<QSystemTrayIcon>(*tray, "TrayIcon1")->isVisible());
     }
 };
 
