@@ -1,5 +1,6 @@
 #include "cli/Check.h"
 
+#include "platform/TextUtils.h"
 #include "sched/NextDue.h"
 #include "sched/SchedFile.h"
 #include "sched/TimeField.h"
@@ -14,29 +15,6 @@
 namespace vantle::cli {
 
 namespace {
-
-std::string Quoted(std::string_view text) {
-    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "'" + text.
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted.push_back('\'');
-    quoted.append(text);
-    quoted.push_back('\'');
-    return quoted;
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
 
 std::string_view TrimBlanks(std::string_view text) {
     std::size_t first = text.find_first_not_of(" \t");
@@ -182,9 +160,7 @@ private:
             break;
         }
         case TSchedLineKind::Active: {
-            std::string lower(value);
-            std::transform(lower.begin(), lower.end(), lower.begin(), Lower);
-            if (lower != "yes" && lower != "no")
+            if (!EqualsNoCase(value, "yes") && !EqualsNoCase(value, "no"))
                 Report(line, "Active=" + std::string(value) +
                                  " reads as No: only Yes (in any case) makes the entry active");
             break;

@@ -1,6 +1,7 @@
 #include "sched/SchedFile.h"
 
 #include "platform/SysErrors.h"
+#include "platform/TextUtils.h"
 #include "sched/TimeField.h"
 
 #include <cerrno>
@@ -22,10 +23,6 @@ void AppendLine(std::string& out, std::string_view key, std::string_view value) 
     out.append("\r\n");
 }
 
-bool StartsWith(std::string_view line, std::string_view key) {
-    return line.size() >= key.size() && std::memcmp(line.data(), key.data(), key.size()) == 0;
-}
-
 // The Time= value split at single blanks the tokenizer's way: a run of blanks gives
 // empty fields, and what follows the fifth blank-separated token is ignored.
 void SplitTime(TSchedule& entry, std::string_view value) {
@@ -34,13 +31,6 @@ void SplitTime(TSchedule& entry, std::string_view value) {
     TTokenizer tokens(value, ' ');
     for (std::string* field : fields)
         field->assign(tokens.NextToken());
-}
-
-bool IsLowerYes(std::string_view value) {
-    if (value.size() != 3)
-        return false;
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return lower(value[0]) == 'y' && lower(value[1]) == 'e' && lower(value[2]) == 's';
 }
 
 } // namespace
@@ -149,7 +139,7 @@ bool TScheduleLineReader::Next(std::string_view& line) {
 
 TSchedLineKind ClassifyScheduleLine(std::string_view line, std::string_view& value) {
     auto key = [&](std::string_view text, TSchedLineKind kind) {
-        if (!StartsWith(line, text))
+        if (!line.starts_with(text))
             return TSchedLineKind::Other;
         value = line.substr(text.size());
         return kind;
@@ -159,7 +149,7 @@ TSchedLineKind ClassifyScheduleLine(std::string_view line, std::string_view& val
     TSchedLineKind kind = TSchedLineKind::Other;
     switch (line.front()) {
     case '[':
-        return StartsWith(line, HeaderPrefix) ? TSchedLineKind::Header : TSchedLineKind::Other;
+        return line.starts_with(HeaderPrefix) ? TSchedLineKind::Header : TSchedLineKind::Other;
     case 'N':
         return key("Name=", TSchedLineKind::Name);
     case 'T':
@@ -217,7 +207,7 @@ void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view v
         SplitTime(entry, value);
         break;
     case TSchedLineKind::Active:
-        entry.Active = IsLowerYes(value);
+        entry.Active = EqualsNoCase(value, "yes");
         break;
     case TSchedLineKind::CommandType: {
         std::int32_t n = IntOrZero(value);

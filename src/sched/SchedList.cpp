@@ -1,6 +1,7 @@
 #include "sched/SchedList.h"
 
 #include "platform/Clock.h"
+#include "platform/ExecutablePath.h"
 #include "sched/SchedFile.h"
 
 #include <algorithm>
@@ -95,13 +96,6 @@ std::string ResolveTarget(const std::string& fileName) {
         }
     }
     return fileName;
-}
-
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 int WriteAll(int fd, std::string_view content) {
@@ -211,7 +205,9 @@ void ReplaceFile(const std::string& target, std::string_view content) {
     if (exists && access(target.c_str(), W_OK) != 0)
         RaiseInOutError(errno);
 
-    std::string folder = FolderOf(target);
+    std::string folder = ExtractFileDir(target);
+    if (folder.empty())
+        folder = "."; // a bare name lives in the working folder
     // Shortened so the temporary name stays within the 255 bytes a name may have.
     std::string base =
         target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1)

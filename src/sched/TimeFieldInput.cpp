@@ -1,5 +1,7 @@
 #include "sched/TimeFieldInput.h"
 
+#include "platform/TextUtils.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -13,10 +15,6 @@ constexpr std::array<std::string_view, 12> MonthNames = {"jan", "feb", "mar", "a
                                                          "jul", "aug", "sep", "oct", "nov", "dec"};
 constexpr std::array<std::string_view, 7> DayNames = {"sun", "mon", "tue", "wed",
                                                       "thu", "fri", "sat"};
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
 
 bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -34,7 +32,7 @@ std::optional<std::int32_t> ReadValue(TTimeFieldKind kind, std::string_view text
                                 : std::nullopt;
     if (text.size() != 3)
         return std::nullopt;
-    std::string lower{Lower(text[0]), Lower(text[1]), Lower(text[2])};
+    std::string lower{AsciiLower(text[0]), AsciiLower(text[1]), AsciiLower(text[2])};
     if (kind == TTimeFieldKind::Months)
         for (std::size_t i = 0; i < MonthNames.size(); ++i)
             if (lower == MonthNames[i])

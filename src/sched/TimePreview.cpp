@@ -1,5 +1,6 @@
 #include "sched/TimePreview.h"
 
+#include "platform/TextUtils.h"
 #include "sched/TimeField.h"
 
 #include <algorithm>
@@ -37,15 +38,6 @@ template <std::size_t N> bool AnyOf(const std::array<bool, N>& table) {
 std::array<bool, 5> MatchesAny(const TMatchTables& tables) {
     return {AnyOf(tables.Minutes), AnyOf(tables.Hours), AnyOf(tables.Days), AnyOf(tables.Months),
             AnyOf(tables.WeekDays)};
-}
-
-std::string Quoted(std::string_view text) {
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted.push_back('\'');
-    quoted.append(text);
-    quoted.push_back('\'');
-    return quoted;
 }
 
 // Items that read as 0, and items after an empty one that are never looked at.

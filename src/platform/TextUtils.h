@@ -1,0 +1,25 @@
+// Small text helpers shared by every layer: ASCII case that no locale changes (the
+// file keys and markers are ASCII; a locale's case rules would turn "i" into another
+// letter in some languages), and the quoting the messages use.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantle {
+
+constexpr char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+constexpr char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+/// Equal when the ASCII letters are taken without their case; other bytes must match.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+/// Whether `text` begins with `prefix`, ASCII letters taken without their case.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+/// `text` between single quotes: 'text'.
+std::string Quoted(std::string_view text);
+
+} // namespace vantle
