@@ -14,11 +14,10 @@ namespace vantle {
 
 namespace {
 
-constexpr std::string_view HeaderPrefix = "[Schedule ";
 constexpr char CtrlZ = 26;
 
-void AppendLine(std::string& out, std::string_view key, std::string_view value) {
-    out.append(key);
+void AppendLine(std::string& out, TSchedLineKind key, std::string_view value) {
+    out.append(ScheduleKeyText(key));
     out.append(value);
     out.append("\r\n");
 }
@@ -26,11 +25,9 @@ void AppendLine(std::string& out, std::string_view key, std::string_view value) 
 // The Time= value split at single blanks the tokenizer's way: a run of blanks gives
 // empty fields, and what follows the fifth blank-separated token is ignored.
 void SplitTime(TSchedule& entry, std::string_view value) {
-    std::string* fields[5] = {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months,
-                              &entry.WeekDays};
     TTokenizer tokens(value, ' ');
-    for (std::string* field : fields)
-        field->assign(tokens.NextToken());
+    for (const TTimeField& field : TimeFields)
+        (entry.*field.Text).assign(tokens.NextToken());
 }
 
 } // namespace
@@ -73,9 +70,10 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
     std::string out;
     std::size_t estimate = 0;
     for (const TSchedule* entry : entries) {
-        estimate += 120 + entry->Name.size() + entry->Minutes.size() + entry->Hours.size() +
-                    entry->Days.size() + entry->Months.size() + entry->WeekDays.size() +
-                    entry->Command.size() + entry->Parms.size() + entry->WorkDir.size();
+        estimate += 120 + entry->Name.size() + entry->Command.size() + entry->Parms.size() +
+                    entry->WorkDir.size();
+        for (const TTimeField& field : TimeFields)
+            estimate += (entry->*field.Text).size();
         for (const std::string& line : entry->Comment)
             estimate += 10 + line.size();
     }
@@ -84,24 +82,27 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
         const TSchedule& entry = *entries[i];
         if (i > 0)
             out.append("\r\n");
-        out.append(HeaderPrefix);
+        out.append(ScheduleHeaderPrefix);
         out.append(std::to_string(i));
         out.append("]\r\n");
-        AppendLine(out, "Name=", entry.Name);
-        out.append("Time=");
-        out.append(entry.Minutes).append(1, ' ').append(entry.Hours).append(1, ' ');
-        out.append(entry.Days).append(1, ' ').append(entry.Months).append(1, ' ');
-        out.append(entry.WeekDays).append("\r\n");
-        AppendLine(out, "Active=", entry.Active ? "Yes" : "No");
-        AppendLine(out, "CommandType=", std::to_string(entry.CommandType));
-        AppendLine(out, "WinState=", std::to_string(entry.WinState));
+        AppendLine(out, TSchedLineKind::Name, entry.Name);
+        out.append(ScheduleKeyText(TSchedLineKind::Time));
+        for (const TTimeField& field : TimeFields) {
+            if (field.Kind != TTimeFieldKind::Minutes)
+                out.push_back(' ');
+            out.append(entry.*field.Text);
+        }
+        out.append("\r\n");
+        AppendLine(out, TSchedLineKind::Active, entry.Active ? "Yes" : "No");
+        AppendLine(out, TSchedLineKind::CommandType, std::to_string(entry.CommandType));
+        AppendLine(out, TSchedLineKind::WinState, std::to_string(entry.WinState));
         if (entry.CommandType == ctDosCommand || entry.CommandType == ctDirectExecute) {
-            AppendLine(out, "Command=", entry.Command);
-            AppendLine(out, "Parms=", entry.Parms);
-            AppendLine(out, "WorkDir=", entry.WorkDir);
+            AppendLine(out, TSchedLineKind::Command, entry.Command);
+            AppendLine(out, TSchedLineKind::Parms, entry.Parms);
+            AppendLine(out, TSchedLineKind::WorkDir, entry.WorkDir);
         }
         for (const std::string& line : entry.Comment)
-            AppendLine(out, "Comment=", line);
+            AppendLine(out, TSchedLineKind::Comment, line);
     }
     return out;
 }
@@ -138,64 +139,15 @@ bool TScheduleLineReader::Next(std::string_view& line) {
 }
 
 TSchedLineKind ClassifyScheduleLine(std::string_view line, std::string_view& value) {
-    auto key = [&](std::string_view text, TSchedLineKind kind) {
-        if (!line.starts_with(text))
-            return TSchedLineKind::Other;
-        value = line.substr(text.size());
-        return kind;
-    };
-    if (line.empty())
-        return TSchedLineKind::Other;
-    TSchedLineKind kind = TSchedLineKind::Other;
-    switch (line.front()) {
-    case '[':
-        return line.starts_with(HeaderPrefix) ? TSchedLineKind::Header : TSchedLineKind::Other;
-    case 'N':
-        return key("Name=", TSchedLineKind::Name);
-    case 'T':
-        return key("Time=", TSchedLineKind::Time);
-    case 'A':
-        return key("Active=", TSchedLineKind::Active);
-    case 'P':
-        return key("Parms=", TSchedLineKind::Parms);
-    case 'C':
-        if ((kind = key("Command=", TSchedLineKind::Command)) != TSchedLineKind::Other)
-            return kind;
-        if ((kind = key("CommandType=", TSchedLineKind::CommandType)) != TSchedLineKind::Other)
-            return kind;
-        return key("Comment=", TSchedLineKind::Comment);
-    case 'W':
-        if ((kind = key("WinState=", TSchedLineKind::WinState)) != TSchedLineKind::Other)
-            return kind;
-        return key("WorkDir=", TSchedLineKind::WorkDir);
-    default:
-        return TSchedLineKind::Other;
+    if (line.starts_with(ScheduleHeaderPrefix))
+        return TSchedLineKind::Header;
+    for (const TScheduleKey& key : ScheduleKeys) {
+        if (line.starts_with(key.Text)) {
+            value = line.substr(key.Text.size());
+            return key.Kind;
+        }
     }
-}
-
-std::string_view ScheduleKeyText(TSchedLineKind kind) {
-    switch (kind) {
-    case TSchedLineKind::Name:
-        return "Name=";
-    case TSchedLineKind::Time:
-        return "Time=";
-    case TSchedLineKind::Active:
-        return "Active=";
-    case TSchedLineKind::CommandType:
-        return "CommandType=";
-    case TSchedLineKind::WinState:
-        return "WinState=";
-    case TSchedLineKind::Command:
-        return "Command=";
-    case TSchedLineKind::Parms:
-        return "Parms=";
-    case TSchedLineKind::WorkDir:
-        return "WorkDir=";
-    case TSchedLineKind::Comment:
-        return "Comment=";
-    default:
-        return {};
-    }
+    return TSchedLineKind::Other;
 }
 
 void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view value) {

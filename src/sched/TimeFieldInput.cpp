@@ -45,7 +45,7 @@ std::optional<std::int32_t> ReadValue(TTimeFieldKind kind, std::string_view text
 }
 
 bool InField(TTimeFieldKind kind, std::int32_t value) {
-    return value >= TimeFieldLow(kind) && value <= TimeFieldHigh(kind);
+    return value >= TimeFieldOf(kind).Low && value <= TimeFieldOf(kind).High;
 }
 
 // One comma item in the stored form, or nullopt when it has none.
@@ -61,15 +61,15 @@ std::optional<std::string> StoredItem(TTimeFieldKind kind, std::string_view item
     if (base == "*") {
         if (slash == std::string_view::npos)
             return std::nullopt;
-        low = TimeFieldLow(kind);
-        high = TimeFieldHigh(kind);
+        low = TimeFieldOf(kind).Low;
+        high = TimeFieldOf(kind).High;
     } else if (dash == std::string_view::npos) {
         std::optional<std::int32_t> value = ReadValue(kind, base);
         if (!value)
             return std::nullopt;
         low = *value;
         // "5/20" runs from 5 to the field's end, as cron reads it.
-        high = slash == std::string_view::npos ? *value : TimeFieldHigh(kind);
+        high = slash == std::string_view::npos ? *value : TimeFieldOf(kind).High;
     } else {
         std::optional<std::int32_t> first = ReadValue(kind, base.substr(0, dash));
         std::optional<std::int32_t> last = ReadValue(kind, base.substr(dash + 1));
@@ -101,26 +101,6 @@ std::optional<std::string> StoredItem(TTimeFieldKind kind, std::string_view item
 }
 
 } // namespace
-
-std::int32_t TimeFieldLow(TTimeFieldKind kind) {
-    return kind == TTimeFieldKind::Days || kind == TTimeFieldKind::Months ? 1 : 0;
-}
-
-std::int32_t TimeFieldHigh(TTimeFieldKind kind) {
-    switch (kind) {
-    case TTimeFieldKind::Minutes:
-        return 59;
-    case TTimeFieldKind::Hours:
-        return 23;
-    case TTimeFieldKind::Days:
-        return 31;
-    case TTimeFieldKind::Months:
-        return 12;
-    case TTimeFieldKind::WeekDays:
-        return 6;
-    }
-    return 0;
-}
 
 std::string ToStoredTimeField(TTimeFieldKind kind, std::string_view text) {
     if (text == "*")
