@@ -126,7 +126,7 @@ template <typename TBody> int Guarded(const char* command, std::ostream& err, TB
     } catch (const EFailure& failure) {
         err << "vantle-schedctl " << command << ": " << failure.Message() << "\n";
     } catch (const std::exception& error) {
-        err << "vantle-schedctl " << command << ": " << error.what() << "\n";
+        err << "vantle-schedctl " << command << ": " << DescribeError(error) << "\n";
     }
     return 2;
 }

@@ -119,7 +119,7 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
             try {
                 scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code);
             } catch (const std::exception& e) {
-                err << e.what() << '\n' << std::flush;
+                err << DescribeError(e) << '\n' << std::flush;
             }
         }
     };
@@ -146,7 +146,7 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
             try {
                 scheduler.RunCycle();
             } catch (const std::exception& e) {
-                err << e.what() << '\n' << std::flush;
+                err << DescribeError(e) << '\n' << std::flush;
             }
             ReportFailures(scheduler, err);
             list.SetReloaded(false);
@@ -189,7 +189,7 @@ int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
     try {
         out << expander.ExpandParameters(options.Positional.front()) << '\n';
     } catch (const std::exception& e) {
-        err << e.what() << '\n';
+        err << DescribeError(e) << '\n';
         return 1;
     }
     return 0;
@@ -250,7 +250,7 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
             return 2;
         }
     } catch (const std::exception& e) {
-        err << file << ": " << e.what() << '\n';
+        err << file << ": " << DescribeError(e) << '\n';
         return 2;
     }
     std::string logPath = options.Value("--log").value_or(files.LogFile);
@@ -289,7 +289,7 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         scheduler.SetEnabled(true);
         list.Load();
     } catch (const std::exception& e) {
-        err << e.what() << '\n';
+        err << DescribeError(e) << '\n';
         return 2;
     }
 
@@ -305,7 +305,7 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
             try {
                 scheduler.RunCycle();
             } catch (const std::exception& e) {
-                err << e.what() << '\n';
+                err << DescribeError(e) << '\n';
                 code = 1;
             }
             if (ReportFailures(scheduler, err))
@@ -316,14 +316,14 @@ int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err) {
         try {
             RunUntilStopped(scheduler, list, err, children ? &*children : nullptr);
         } catch (const std::exception& e) {
-            err << e.what() << '\n';
+            err << DescribeError(e) << '\n';
             code = 2;
         }
     }
     try {
         scheduler.SetEnabled(false);
     } catch (const std::exception& e) {
-        err << e.what() << '\n';
+        err << DescribeError(e) << '\n';
         return code != 0 ? code : 2;
     }
     return code;

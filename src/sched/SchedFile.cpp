@@ -36,16 +36,16 @@ std::string ReadScheduleBytes(const std::string& path) {
     // Non-blocking, so a FIFO given as the schedule cannot hang the open.
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        RaiseInOutError(errno);
+        RaiseInOutError(errno, path);
     struct TCloser {
         int Fd;
         ~TCloser() { close(Fd); }
     } closer{fd};
     struct stat st {};
     if (fstat(fd, &st) != 0)
-        RaiseInOutError(errno);
+        RaiseInOutError(errno, path);
     if (!S_ISREG(st.st_mode))
-        RaiseInOutError(EACCES);
+        RaiseInOutError(EACCES, path);
     std::string content;
     content.resize(static_cast<std::size_t>(st.st_size) + 1); // one spare byte to see the end
     std::size_t used = 0;
@@ -56,7 +56,7 @@ std::string ReadScheduleBytes(const std::string& path) {
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            RaiseInOutError(errno);
+            RaiseInOutError(errno, path);
         }
         if (got == 0)
             break;

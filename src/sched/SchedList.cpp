@@ -200,10 +200,10 @@ void ReplaceFile(const std::string& target, std::string_view content) {
     struct stat old {};
     bool exists = stat(target.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
-        RaiseInOutError(EISDIR);
+        RaiseInOutError(EISDIR, target);
     // Renaming over a file would bypass its own write protection.
     if (exists && access(target.c_str(), W_OK) != 0)
-        RaiseInOutError(errno);
+        RaiseInOutError(errno, target);
 
     std::string folder = ExtractFileDir(target);
     if (folder.empty())
@@ -224,10 +224,10 @@ void ReplaceFile(const std::string& target, std::string_view content) {
         // parameters, and others may watch the folder for new files.
         raw = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (raw < 0 && errno != EEXIST)
-            RaiseInOutError(errno);
+            RaiseInOutError(errno, target);
     }
     if (raw < 0)
-        RaiseInOutError(EEXIST);
+        RaiseInOutError(EEXIST, target);
 
     TFd fd(raw);
     int error = WriteAll(fd.Get(), content);
@@ -243,12 +243,12 @@ void ReplaceFile(const std::string& target, std::string_view content) {
         error = errno;
     if (error != 0) {
         unlink(tempName.c_str());
-        RaiseInOutError(error);
+        RaiseInOutError(error, target);
     }
     RemoveStaleTempFiles(folder, base);
     error = SyncFolder(folder);
     if (error != 0)
-        RaiseInOutError(error);
+        RaiseInOutError(error, target);
 }
 
 } // namespace
