@@ -12,10 +12,6 @@ namespace vantle {
 
 namespace {
 
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 // Digits only, so this is the integer reading of the count: 0 beyond 32 bits.
 std::int32_t CountOf(const std::string& digits) {
     std::int64_t value = 0;

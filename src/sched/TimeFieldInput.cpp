@@ -16,10 +16,6 @@ constexpr std::array<std::string_view, 12> MonthNames = {"jan", "feb", "mar", "a
 constexpr std::array<std::string_view, 7> DayNames = {"sun", "mon", "tue", "wed",
                                                       "thu", "fri", "sat"};
 
-bool IsLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 bool IsDigits(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
@@ -51,7 +47,7 @@ bool InField(TTimeFieldKind kind, std::int32_t value) {
 // One comma item in the stored form, or nullopt when it has none.
 std::optional<std::string> StoredItem(TTimeFieldKind kind, std::string_view item) {
     const std::size_t slash = item.find('/');
-    const bool hasLetter = std::find_if(item.begin(), item.end(), IsLetter) != item.end();
+    const bool hasLetter = std::find_if(item.begin(), item.end(), IsAsciiLetter) != item.end();
     if (slash == std::string_view::npos && !hasLetter)
         return std::string(item); // already stored text, sensible or not
     std::string_view base = item.substr(0, slash);
