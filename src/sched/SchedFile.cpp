@@ -139,10 +139,14 @@ bool TScheduleLineReader::Next(std::string_view& line) {
 }
 
 TSchedLineKind ClassifyScheduleLine(std::string_view line, std::string_view& value) {
-    if (line.starts_with(ScheduleHeaderPrefix))
-        return TSchedLineKind::Header;
+    if (line.empty())
+        return TSchedLineKind::Other;
+    if (line.front() == '[')
+        return line.starts_with(ScheduleHeaderPrefix) ? TSchedLineKind::Header
+                                                      : TSchedLineKind::Other;
+    // The first letter first: most keys are ruled out without a compare.
     for (const TScheduleKey& key : ScheduleKeys) {
-        if (line.starts_with(key.Text)) {
+        if (key.Text.front() == line.front() && line.starts_with(key.Text)) {
             value = line.substr(key.Text.size());
             return key.Kind;
         }
