@@ -1,6 +1,5 @@
-// Small text helpers shared by every layer: ASCII case that no locale changes (the
-// file keys and markers are ASCII; a locale's case rules would turn "i" into another
-// letter in some languages), and the quoting the messages use.
+// Small text helpers shared by every layer: ASCII case, which no locale changes (the
+// file's keys and markers are ASCII), and the quoting that messages use.
 #pragma once
 
 #include <string>
