@@ -94,7 +94,7 @@ int Guarded(const std::string& command, std::ostream& err, const std::function<i
             err << "vantle-schedctl " << command << ": ";
         err << failure.Message() << "\n";
     } catch (const std::exception& error) {
-        err << "vantle-schedctl " << command << ": " << error.what() << "\n";
+        err << "vantle-schedctl " << command << ": " << DescribeError(error) << "\n";
     }
     return 2;
 }

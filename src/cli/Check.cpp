@@ -1,12 +1,13 @@
 #include "cli/Check.h"
 
+#include "platform/TextUtils.h"
 #include "sched/NextDue.h"
 #include "sched/SchedFile.h"
+#include "sched/ScheduleKeys.h"
 #include "sched/TimeField.h"
 #include "sched/TimePreview.h"
 
 #include <algorithm>
-#include <array>
 #include <map>
 #include <optional>
 #include <sys/stat.h>
@@ -15,29 +16,6 @@ namespace vantle::cli {
 
 namespace {
 
-std::string Quoted(std::string_view text) {
-    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "'" + text.
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted.push_back('\'');
-    quoted.append(text);
-    quoted.push_back('\'');
-    return quoted;
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
 std::string_view TrimBlanks(std::string_view text) {
     std::size_t first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos)
@@ -45,9 +23,6 @@ std::string_view TrimBlanks(std::string_view text) {
     std::size_t last = text.find_last_not_of(" \t");
     return text.substr(first, last - first + 1);
 }
-
-constexpr std::array<std::string_view, 9> KeyNames = {
-    "Name", "Time", "Active", "CommandType", "WinState", "Command", "Parms", "WorkDir", "Comment"};
 
 // Counts line ends as an editor does, moving forward through the content only.
 class TLineCounter {
@@ -137,7 +112,9 @@ private:
                 return;
             }
         }
-        if (StartsWithNoCase(trimmed, "[schedule")) {
+        // "[Schedule" in any case, with or without its blank.
+        if (StartsWithNoCase(trimmed,
+                             ScheduleHeaderPrefix.substr(0, ScheduleHeaderPrefix.size() - 1))) {
             Report(line,
                    Quoted(trimmed) +
                        " is not an entry header (a header starts with "
@@ -149,11 +126,11 @@ private:
         std::size_t equals = trimmed.find('=');
         if (equals != std::string_view::npos) {
             std::string_view word = TrimBlanks(trimmed.substr(0, equals));
-            for (std::string_view key : KeyNames) {
-                if (EqualsNoCase(word, key)) {
-                    Report(line, Quoted(text.substr(0, text.find('=') + 1)) + " is not the key '" +
-                                     std::string(key) +
-                                     "=' (keys match case and start the line): the line "
+            for (const TScheduleKey& key : ScheduleKeys) {
+                if (EqualsNoCase(word, key.Text.substr(0, key.Text.size() - 1))) {
+                    Report(line, Quoted(text.substr(0, text.find('=') + 1)) + " is not the key " +
+                                     Quoted(key.Text) +
+                                     " (keys match case and start the line): the line "
                                      "is ignored");
                     return;
                 }
@@ -175,25 +152,24 @@ private:
             FTimeLine = line;
             std::size_t fields =
                 static_cast<std::size_t>(std::count(value.begin(), value.end(), ' ')) + 1;
-            if (fields != 5)
-                Report(line, "Time= has " + std::to_string(fields) +
-                                 " fields; it needs 5 (minutes hours days months weekdays, "
+            if (fields != TimeFields.size())
+                Report(line, std::string(ScheduleKeyText(kind)) + " has " + std::to_string(fields) +
+                                 " fields; it needs " + std::to_string(TimeFields.size()) +
+                                 " (minutes hours days months weekdays, "
                                  "separated by single blanks)");
             break;
         }
         case TSchedLineKind::Active: {
-            std::string lower(value);
-            std::transform(lower.begin(), lower.end(), lower.begin(), Lower);
-            if (lower != "yes" && lower != "no")
-                Report(line, "Active=" + std::string(value) +
+            if (!EqualsNoCase(value, "yes") && !EqualsNoCase(value, "no"))
+                Report(line, std::string(ScheduleKeyText(kind)) + std::string(value) +
                                  " reads as No: only Yes (in any case) makes the entry active");
             break;
         }
         case TSchedLineKind::CommandType:
-            CheckCode(line, "CommandType", value, 2, FEntry.CommandType);
+            CheckCode(line, kind, value, ctBuiltinResetTime, FEntry.CommandType);
             break;
         case TSchedLineKind::WinState:
-            CheckCode(line, "WinState", value, 3, FEntry.WinState);
+            CheckCode(line, kind, value, wsHidden, FEntry.WinState);
             break;
         case TSchedLineKind::Command:
         case TSchedLineKind::Parms:
@@ -206,14 +182,14 @@ private:
         ApplyScheduleLine(FEntry, kind, value);
     }
 
-    void CheckCode(std::size_t line, const char* key, std::string_view value, std::int32_t high,
+    void CheckCode(std::size_t line, TSchedLineKind kind, std::string_view value, std::int32_t high,
                    std::uint8_t kept) {
+        const std::string key(ScheduleKeyText(kind));
         std::optional<std::int32_t> n = ReadInt(value);
         if (!n)
-            Report(line,
-                   std::string(key) + "=" + std::string(value) + " is not a number and reads as 0");
+            Report(line, key + std::string(value) + " is not a number and reads as 0");
         else if (*n < 0 || *n > high)
-            Report(line, std::string(key) + "=" + std::string(value) + " is out of range 0 to " +
+            Report(line, key + std::string(value) + " is out of range 0 to " +
                              std::to_string(high) + " and is ignored: the entry keeps " +
                              std::to_string(kept));
     }

@@ -119,7 +119,7 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
             try {
                 scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code);
             } catch (const std::exception& e) {
-                err << e.what() << '\n' << std::flush;
+                err << DescribeError(e) << '\n' << std::flush;
             }
         }
     };
@@ -146,7 +146,7 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
             try {
                 scheduler.RunCycle();
             } catch (const std::exception& e) {
-                err << e.what() << '\n' << std::flush;
+                err << DescribeError(e) << '\n' << std::flush;
             }
             ReportFailures(scheduler, err);
             list.SetReloaded(false);
@@ -179,7 +179,7 @@ int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
             out << expander.ExpandParameters(options.Positional.front()) << '\n';
         } catch (const std::exception& e) {
             // A date the calendar lacks is the expansion's result, not a usage error.
-            err << e.what() << '\n';
+            err << DescribeError(e) << '\n';
             return 1;
         }
         return 0;
@@ -226,7 +226,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     try {
         locked = dryRun || instanceLock.TryAcquire();
     } catch (const std::exception& e) {
-        throw EFailure(file + ": " + e.what(), false);
+        throw EFailure(file + ": " + DescribeError(e), false);
     }
     if (!locked)
         throw EFailure(file + ": already used by another scheduler (process " +
@@ -268,7 +268,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         scheduler.SetEnabled(true);
         list.Load();
     } catch (const std::exception& e) {
-        throw EFailure(e.what(), false);
+        throw EFailure(DescribeError(e), false);
     }
 
     int code = 0;
@@ -283,7 +283,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
             try {
                 scheduler.RunCycle();
             } catch (const std::exception& e) {
-                err << e.what() << '\n';
+                err << DescribeError(e) << '\n';
                 code = 1;
             }
             if (ReportFailures(scheduler, err))
@@ -294,14 +294,14 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         try {
             RunUntilStopped(scheduler, list, err, children ? &*children : nullptr);
         } catch (const std::exception& e) {
-            err << e.what() << '\n';
+            err << DescribeError(e) << '\n';
             code = 2;
         }
     }
     try {
         scheduler.SetEnabled(false);
     } catch (const std::exception& e) {
-        err << e.what() << '\n';
+        err << DescribeError(e) << '\n';
         return code != 0 ? code : 2;
     }
     return code;

@@ -1,5 +1,7 @@
 #include "engine/DateTimeFormat.h"
 
+#include "platform/TextUtils.h"
+
 #include <string_view>
 #include <vector>
 
@@ -39,26 +41,13 @@ struct TToken {
     std::string_view Text; // literal text, or the marker as written in the pattern
 };
 
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view word) {
-    if (text.size() - at < word.size())
-        return false;
-    for (std::size_t i = 0; i < word.size(); ++i)
-        if (Upper(text[at + i]) != Upper(word[i]))
-            return false;
-    return true;
-}
-
 std::vector<TToken> Tokenize(std::string_view pattern) {
     std::vector<TToken> tokens;
     char lastLetter = ' ';
     std::size_t i = 0;
     while (i < pattern.size()) {
         char c = pattern[i];
-        char up = Upper(c);
+        char up = AsciiUpper(c);
         if (c == '\'' || c == '"') {
             std::size_t close = pattern.find(c, i + 1);
             std::size_t end = close == std::string_view::npos ? pattern.size() : close;
@@ -88,7 +77,7 @@ std::vector<TToken> Tokenize(std::string_view pattern) {
                            {"aaa", TKind::ShortDayName}};
             bool found = false;
             for (const auto& marker : Markers) {
-                if (StartsWithNoCase(pattern, i, marker.Word)) {
+                if (StartsWithNoCase(pattern.substr(i), marker.Word)) {
                     tokens.push_back({marker.Kind, 1, pattern.substr(i, marker.Word.size())});
                     i += marker.Word.size();
                     found = true;

@@ -31,9 +31,10 @@ std::string Trim(const std::string& text) {
 // Closes the descriptor on every way out; a failed close is an error of its own.
 class TFile {
 public:
-    TFile(const std::string& path, int flags) : FFd(::open(path.c_str(), flags | O_CLOEXEC, 0666)) {
+    TFile(const std::string& path, int flags)
+        : FPath(path), FFd(::open(path.c_str(), flags | O_CLOEXEC, 0666)) {
         if (FFd < 0)
-            RaiseInOutError(errno);
+            Fail(errno);
     }
     ~TFile() {
         if (FFd >= 0)
@@ -43,14 +44,17 @@ public:
     TFile& operator=(const TFile&) = delete;
 
     int Fd() const { return FFd; }
+    /// Raises the input/output error for errno `err`, naming this file.
+    [[noreturn]] void Fail(int err) const { RaiseInOutError(err, FPath); }
     void Close() {
         int fd = FFd;
         FFd = -1;
         if (::close(fd) != 0 && errno != EINTR)
-            RaiseInOutError(errno);
+            Fail(errno);
     }
 
 private:
+    std::string FPath;
     int FFd;
 };
 
@@ -72,17 +76,17 @@ void SplitLines(std::string_view content, std::vector<std::string>& lines) {
         lines.emplace_back(content.substr(start));
 }
 
-// Reads from `fd` at `offset` until the end or `limit` bytes.
-std::string ReadFrom(int fd, off_t offset, std::size_t limit) {
+// Reads from `file` at `offset` until the end or `limit` bytes.
+std::string ReadFrom(const TFile& file, off_t offset, std::size_t limit) {
     std::string content;
     char buffer[65536];
     while (content.size() < limit) {
-        ssize_t n = ::pread(fd, buffer, std::min(sizeof buffer, limit - content.size()),
+        ssize_t n = ::pread(file.Fd(), buffer, std::min(sizeof buffer, limit - content.size()),
                             offset + static_cast<off_t>(content.size()));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            RaiseInOutError(errno);
+            file.Fail(errno);
         }
         if (n == 0)
             break;
@@ -96,14 +100,14 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void WriteAll(int fd, const std::string& data) {
+void WriteAll(const TFile& file, const std::string& data) {
     std::size_t done = 0;
     while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        ssize_t n = ::write(file.Fd(), data.data() + done, data.size() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            RaiseInOutError(errno);
+            file.Fail(errno);
         }
         done += static_cast<std::size_t>(n);
     }
@@ -148,13 +152,13 @@ void TLog::WriteLine(const std::string& message) {
         file.Close();
         std::string older = FFileName + ".1";
         if (::rename(FFileName.c_str(), older.c_str()) != 0)
-            RaiseInOutError(errno);
+            RaiseInOutError(errno, FFileName);
         TFile fresh(FFileName, O_WRONLY | O_CREAT | O_APPEND);
-        WriteAll(fresh.Fd(), StampedLine("Log file continued from " + BaseName(older)) + line);
+        WriteAll(fresh, StampedLine("Log file continued from " + BaseName(older)) + line);
         fresh.Close();
         return;
     }
-    WriteAll(file.Fd(), line);
+    WriteAll(file, line);
     file.Close();
 }
 
@@ -170,7 +174,7 @@ void TLog::Reset() {
 void TLog::AssignTo(std::vector<std::string>& lines) const {
     lines.clear();
     TFile file(FFileName, O_RDONLY);
-    std::string content = ReadFrom(file.Fd(), 0, std::string::npos);
+    std::string content = ReadFrom(file, 0, std::string::npos);
     file.Close();
     SplitLines(content, lines);
 }
@@ -180,10 +184,10 @@ std::uint64_t TLog::AssignTailTo(std::vector<std::string>& lines, std::uint64_t 
     TFile file(FFileName, O_RDONLY);
     struct stat st {};
     if (fstat(file.Fd(), &st) != 0)
-        RaiseInOutError(errno);
+        file.Fail(errno);
     std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
     if (size <= maxBytes) {
-        std::string content = ReadFrom(file.Fd(), 0, std::string::npos);
+        std::string content = ReadFrom(file, 0, std::string::npos);
         file.Close();
         SplitLines(content, lines);
         return 0;
@@ -191,7 +195,7 @@ std::uint64_t TLog::AssignTailTo(std::vector<std::string>& lines, std::uint64_t 
     // One byte more than wanted shows whether the first one starts a line.
     std::uint64_t start = size - maxBytes - 1;
     std::string content =
-        ReadFrom(file.Fd(), static_cast<off_t>(start), static_cast<std::size_t>(maxBytes + 1));
+        ReadFrom(file, static_cast<off_t>(start), static_cast<std::size_t>(maxBytes + 1));
     file.Close();
     std::size_t first = content.find('\n');
     first = first == std::string::npos ? content.size() : first + 1;

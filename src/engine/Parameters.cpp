@@ -2,6 +2,7 @@
 
 #include "engine/DateTimeFormat.h"
 #include "platform/SysErrors.h"
+#include "platform/TextUtils.h"
 
 #include <cstdint>
 #include <limits>
@@ -10,22 +11,6 @@
 namespace vantle {
 
 namespace {
-
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool StartsWithNoCase(const std::string& text, const char* word) {
-    std::size_t i = 0;
-    for (; word[i] != '\0'; ++i)
-        if (i >= text.size() || Upper(text[i]) != Upper(word[i]))
-            return false;
-    return true;
-}
 
 // Digits only, so this is the integer reading of the count: 0 beyond 32 bits.
 std::int32_t CountOf(const std::string& digits) {
@@ -154,7 +139,7 @@ std::string TParameterExpander::ExpandParameters(const std::string& text) const 
     result.reserve(text.size() + 16);
     std::size_t i = 0;
     while (i < text.size()) {
-        char letter = i + 1 < text.size() ? Upper(text[i + 1]) : '\0';
+        char letter = i + 1 < text.size() ? AsciiUpper(text[i + 1]) : '\0';
         if (text[i] != '$' || std::string_view("$DNTVY").find(letter) == std::string_view::npos ||
             letter == '\0') {
             result += text[i++];

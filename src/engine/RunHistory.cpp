@@ -9,14 +9,6 @@ namespace vantle {
 
 namespace {
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
-bool EndsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 std::optional<std::int64_t> Number(std::string_view text) {
     std::int64_t value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -53,7 +45,7 @@ std::optional<TRunEvent> EndedEvent(std::string_view message) {
          {std::pair{std::string_view(" ended with code "), TRunEvent::Exited},
           std::pair{std::string_view(" ended by signal "), TRunEvent::Signalled}}) {
         std::size_t at = message.rfind(marker);
-        if (at == std::string_view::npos || !EndsWith(message, " s"))
+        if (at == std::string_view::npos || !message.ends_with(" s"))
             continue;
         std::string_view rest = message.substr(at + marker.size());
         std::size_t after = rest.find(" after ");
@@ -84,7 +76,7 @@ std::optional<TRunEvent> RunEventOfLogLine(std::string_view line) {
     std::string_view message = line.substr(20);
     TRunEvent event;
     event.Moment = *stamp;
-    if (StartsWith(message, "Executing ") && EndsWith(message, ")")) {
+    if (message.starts_with("Executing ") && message.ends_with(")")) {
         std::string_view rest = message.substr(10);
         std::size_t dos = rest.find(" (DOS Command ");
         std::size_t direct = rest.find(" (Command ");
@@ -95,24 +87,24 @@ std::optional<TRunEvent> RunEventOfLogLine(std::string_view line) {
         event.Name = std::string(rest.substr(0, end));
         return event;
     }
-    if (StartsWith(message, "Builtin ") && EndsWith(message, " failed; no netware connection")) {
+    if (message.starts_with("Builtin ") && message.ends_with(" failed; no netware connection")) {
         event.Kind = TRunEvent::NoNetwork;
         event.Name = std::string(message.substr(8, message.size() - 8 - 30));
         return event;
     }
     const std::string_view notSet = " failed; could not set the clock: ";
     if (std::size_t at = message.find(notSet);
-        StartsWith(message, "Builtin ") && at != std::string_view::npos) {
+        message.starts_with("Builtin ") && at != std::string_view::npos) {
         event.Kind = TRunEvent::ClockNotSet;
         event.Name = std::string(message.substr(8, at - 8));
         return event;
     }
-    if (StartsWith(message, "Builtin ResetTime (") && EndsWith(message, ")")) {
+    if (message.starts_with("Builtin ResetTime (") && message.ends_with(")")) {
         event.Kind = TRunEvent::ClockSet;
         event.Name = std::string(message.substr(19, message.size() - 20));
         return event;
     }
-    if (EndsWith(message, ")")) {
+    if (message.ends_with(")")) {
         std::size_t at = message.rfind(" Failed (");
         if (at != std::string_view::npos) {
             if (auto code = Number(message.substr(at + 9, message.size() - at - 10))) {

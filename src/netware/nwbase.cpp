@@ -3,8 +3,7 @@
 #include "netware/NWCompanions.h"
 #include "netware/Nwnds.h"
 #include "netware/nwlib.h"
-
-#include <cctype>
+#include "platform/TextUtils.h"
 
 namespace vantle {
 
@@ -13,12 +12,6 @@ namespace {
 // The flags a name is canonicalised with: typeful, aliases followed, strings translated.
 constexpr std::uint32_t CanonicalizeFlags =
     NWFlagDereferenceAliases | NWFlagTranslateStrings | NWFlagCanonicalizeNames;
-
-std::string UpperCase(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 } // namespace
 
@@ -97,7 +90,7 @@ void TNWBase::SetNDSContextName(const std::string& value) {
         return;
     TNWModuleState& module = NWModule();
     TNWNDS& nds = *module.NDS;
-    if (value.empty() || UpperCase(value) == "[ROOT]") {
+    if (value.empty() || EqualsNoCase(value, "[ROOT]")) {
         if (module.FirstContext != 0)
             nds.FreeContext(module.FirstContext);
         module.FirstContext = nds.CreateContext();

@@ -21,7 +21,7 @@ bool FileExists(const std::string& path) {
 bool IsSystemFolder(const std::string& folder) {
     for (const char* root : {"/usr", "/bin", "/sbin"}) {
         std::string prefix(root);
-        if (folder == prefix || folder.compare(0, prefix.size() + 1, prefix + "/") == 0)
+        if (folder == prefix || folder.starts_with(prefix + "/"))
             return true;
     }
     return false;

@@ -1,5 +1,7 @@
 #include "platform/FormatSettings.h"
 
+#include "platform/TextUtils.h"
+
 #include <cstdlib>
 #include <langinfo.h>
 #include <locale.h>
@@ -14,10 +16,6 @@ enum : unsigned {
     DropSeconds = 2, // the short time format: seconds and their separator left out
     DateOnly = 4     // the long date format: stop at the first time conversion
 };
-
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 bool IsTimeConversion(char c) {
     return std::string_view("HkIlMSpPTRrXZz").find(c) != std::string_view::npos;
@@ -211,7 +209,7 @@ char SeparatorOf(const TLocaleTimeData& data, std::string_view format, char fall
 }
 
 bool IsCLocale(const std::string& name) {
-    return name.empty() || name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
+    return name.empty() || name == "C" || name == "POSIX" || name.starts_with("C.");
 }
 
 // The LC_TIME locale the environment asks for, by the usual order of precedence.

@@ -93,11 +93,11 @@ bool TInstanceLock::TryAcquire() {
         // otherwise point the name at a file of ours.
         FFd = open(FLockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (FFd < 0)
-            RaiseInOutError(errno);
+            RaiseInOutError(errno, FLockPath);
     }
     if (flock(FFd, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK)
-            RaiseInOutError(errno);
+            RaiseInOutError(errno, FLockPath);
         // The holder writes its pid right after taking the lock; give it a moment.
         char text[32] = {};
         for (int attempt = 0; attempt < 20 && pread(FFd, text, sizeof text - 1, 0) <= 0; ++attempt)

@@ -5,7 +5,8 @@
 
 namespace vantle {
 
-EInOutError::EInOutError(int errorCode) : Exception(TextOf(errorCode)), FErrorCode(errorCode) {}
+EInOutError::EInOutError(int errorCode, std::string fileName)
+    : Exception(TextOf(errorCode)), FErrorCode(errorCode), FFileName(std::move(fileName)) {}
 
 std::string EInOutError::TextOf(int errorCode) {
     switch (errorCode) {
@@ -72,8 +73,15 @@ std::string PlainErrorText(int err) {
     }
 }
 
-void RaiseInOutError(int err) {
-    throw EInOutError(InOutCodeFromErrno(err));
+void RaiseInOutError(int err, const std::string& fileName) {
+    throw EInOutError(InOutCodeFromErrno(err), fileName);
+}
+
+std::string DescribeError(const std::exception& error) {
+    const auto* io = dynamic_cast<const EInOutError*>(&error);
+    if (io == nullptr || io->FileName().empty())
+        return error.what();
+    return io->FileName() + ": " + io->Message();
 }
 
 } // namespace vantle

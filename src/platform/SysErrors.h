@@ -1,5 +1,5 @@
 // The run-time's exceptions shared by every layer: the common base, the
-// input/output error that carries the platform's code, and the conversion error.
+// input/output error that carries the platform's code and the file, and the conversion error.
 #pragma once
 
 #include <exception>
@@ -20,14 +20,19 @@ private:
 /// A file failure. Codes follow the old run-time: 2 "File not found", 3 "Invalid
 /// filename", 4 "Too many open files", 5 "File access denied", 100 "Read beyond end of
 /// file", 101 "Disk full", 106 "Invalid numeric input", any other "I/O error %d".
+/// The message is the code's text alone; the file it concerns is kept beside it, for
+/// the places that show errors to a person (DescribeError).
 class EInOutError : public Exception {
 public:
-    explicit EInOutError(int errorCode);
+    explicit EInOutError(int errorCode, std::string fileName = {});
     int ErrorCode() const { return FErrorCode; }
+    /// The file the failure concerns; empty when none is known.
+    const std::string& FileName() const { return FFileName; }
     static std::string TextOf(int errorCode);
 
 private:
     int FErrorCode;
+    std::string FFileName;
 };
 
 /// The run-time code for an errno value (ENOENT gives 2, EACCES 5, ENOSPC 101, ...).
@@ -35,8 +40,11 @@ int InOutCodeFromErrno(int err);
 /// The plain reason for an errno value, in lower case for use inside a sentence:
 /// "access denied", "file not found", "invalid argument", ...
 std::string PlainErrorText(int err);
-/// Throws EInOutError for errno `err`.
-[[noreturn]] void RaiseInOutError(int err);
+/// Throws EInOutError for errno `err`, about `fileName` when it concerns a file.
+[[noreturn]] void RaiseInOutError(int err, const std::string& fileName = {});
+/// The error's message as a person should see it: for an input/output error about a
+/// file, the file first ("/home/a/vantle.LOG: File access denied"); else what().
+std::string DescribeError(const std::exception& error);
 
 class EConvertError : public Exception {
 public:

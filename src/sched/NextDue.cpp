@@ -72,20 +72,22 @@ template <std::size_t N> bool AnyOf(const std::array<bool, N>& table, std::size_
     return false;
 }
 
+template <std::size_t N>
+void FillTable(std::array<bool, N>& table, const TSchedule& entry, TTimeFieldKind kind) {
+    const TTimeField& field = TimeFieldOf(kind);
+    for (std::int32_t v = field.Low; v <= field.High; ++v)
+        table[static_cast<std::size_t>(v)] = FieldMatches(v, entry.*field.Text);
+}
+
 } // namespace
 
 TMatchTables MatchTablesOf(const TSchedule& entry) {
     TMatchTables tables;
-    for (std::int32_t v = 0; v < 60; ++v)
-        tables.Minutes[static_cast<std::size_t>(v)] = FieldMatches(v, entry.Minutes);
-    for (std::int32_t v = 0; v < 24; ++v)
-        tables.Hours[static_cast<std::size_t>(v)] = FieldMatches(v, entry.Hours);
-    for (std::int32_t v = 1; v <= 31; ++v)
-        tables.Days[static_cast<std::size_t>(v)] = FieldMatches(v, entry.Days);
-    for (std::int32_t v = 1; v <= 12; ++v)
-        tables.Months[static_cast<std::size_t>(v)] = FieldMatches(v, entry.Months);
-    for (std::int32_t v = 0; v < 7; ++v)
-        tables.WeekDays[static_cast<std::size_t>(v)] = FieldMatches(v, entry.WeekDays);
+    FillTable(tables.Minutes, entry, TTimeFieldKind::Minutes);
+    FillTable(tables.Hours, entry, TTimeFieldKind::Hours);
+    FillTable(tables.Days, entry, TTimeFieldKind::Days);
+    FillTable(tables.Months, entry, TTimeFieldKind::Months);
+    FillTable(tables.WeekDays, entry, TTimeFieldKind::WeekDays);
     return tables;
 }
 

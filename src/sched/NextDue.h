@@ -4,6 +4,7 @@
 
 #include "platform/DateTime.h"
 #include "sched/Schedule.h"
+#include "sched/ScheduleKeys.h"
 
 #include <array>
 #include <cstddef>
@@ -16,11 +17,13 @@ namespace vantle {
 
 /// Which values each of the five fields matches, by the scheduler's own FieldMatches.
 struct TMatchTables {
-    std::array<bool, 60> Minutes{};
-    std::array<bool, 24> Hours{};
-    std::array<bool, 32> Days{};   // 1..31 used
-    std::array<bool, 13> Months{}; // 1..12 used
-    std::array<bool, 7> WeekDays{};
+    template <TTimeFieldKind Kind>
+    using TTable = std::array<bool, static_cast<std::size_t>(TimeFieldOf(Kind).High) + 1>;
+    TTable<TTimeFieldKind::Minutes> Minutes{};
+    TTable<TTimeFieldKind::Hours> Hours{};
+    TTable<TTimeFieldKind::Days> Days{};     // from 1
+    TTable<TTimeFieldKind::Months> Months{}; // from 1
+    TTable<TTimeFieldKind::WeekDays> WeekDays{};
 };
 TMatchTables MatchTablesOf(const TSchedule& entry);
 

@@ -1,6 +1,7 @@
 #include "sched/SchedFile.h"
 
 #include "platform/SysErrors.h"
+#include "platform/TextUtils.h"
 #include "sched/TimeField.h"
 
 #include <cerrno>
@@ -13,34 +14,20 @@ namespace vantle {
 
 namespace {
 
-constexpr std::string_view HeaderPrefix = "[Schedule ";
 constexpr char CtrlZ = 26;
 
-void AppendLine(std::string& out, std::string_view key, std::string_view value) {
-    out.append(key);
+void AppendLine(std::string& out, TSchedLineKind key, std::string_view value) {
+    out.append(ScheduleKeyText(key));
     out.append(value);
     out.append("\r\n");
-}
-
-bool StartsWith(std::string_view line, std::string_view key) {
-    return line.size() >= key.size() && std::memcmp(line.data(), key.data(), key.size()) == 0;
 }
 
 // The Time= value split at single blanks the tokenizer's way: a run of blanks gives
 // empty fields, and what follows the fifth blank-separated token is ignored.
 void SplitTime(TSchedule& entry, std::string_view value) {
-    std::string* fields[5] = {&entry.Minutes, &entry.Hours, &entry.Days, &entry.Months,
-                              &entry.WeekDays};
     TTokenizer tokens(value, ' ');
-    for (std::string* field : fields)
-        field->assign(tokens.NextToken());
-}
-
-bool IsLowerYes(std::string_view value) {
-    if (value.size() != 3)
-        return false;
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return lower(value[0]) == 'y' && lower(value[1]) == 'e' && lower(value[2]) == 's';
+    for (const TTimeField& field : TimeFields)
+        (entry.*field.Text).assign(tokens.NextToken());
 }
 
 } // namespace
@@ -49,16 +36,16 @@ std::string ReadScheduleBytes(const std::string& path) {
     // Non-blocking, so a FIFO given as the schedule cannot hang the open.
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        RaiseInOutError(errno);
+        RaiseInOutError(errno, path);
     struct TCloser {
         int Fd;
         ~TCloser() { close(Fd); }
     } closer{fd};
     struct stat st {};
     if (fstat(fd, &st) != 0)
-        RaiseInOutError(errno);
+        RaiseInOutError(errno, path);
     if (!S_ISREG(st.st_mode))
-        RaiseInOutError(EACCES);
+        RaiseInOutError(EACCES, path);
     std::string content;
     content.resize(static_cast<std::size_t>(st.st_size) + 1); // one spare byte to see the end
     std::size_t used = 0;
@@ -69,7 +56,7 @@ std::string ReadScheduleBytes(const std::string& path) {
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            RaiseInOutError(errno);
+            RaiseInOutError(errno, path);
         }
         if (got == 0)
             break;
@@ -83,9 +70,10 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
     std::string out;
     std::size_t estimate = 0;
     for (const TSchedule* entry : entries) {
-        estimate += 120 + entry->Name.size() + entry->Minutes.size() + entry->Hours.size() +
-                    entry->Days.size() + entry->Months.size() + entry->WeekDays.size() +
-                    entry->Command.size() + entry->Parms.size() + entry->WorkDir.size();
+        estimate += 120 + entry->Name.size() + entry->Command.size() + entry->Parms.size() +
+                    entry->WorkDir.size();
+        for (const TTimeField& field : TimeFields)
+            estimate += (entry->*field.Text).size();
         for (const std::string& line : entry->Comment)
             estimate += 10 + line.size();
     }
@@ -94,24 +82,27 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
         const TSchedule& entry = *entries[i];
         if (i > 0)
             out.append("\r\n");
-        out.append(HeaderPrefix);
+        out.append(ScheduleHeaderPrefix);
         out.append(std::to_string(i));
         out.append("]\r\n");
-        AppendLine(out, "Name=", entry.Name);
-        out.append("Time=");
-        out.append(entry.Minutes).append(1, ' ').append(entry.Hours).append(1, ' ');
-        out.append(entry.Days).append(1, ' ').append(entry.Months).append(1, ' ');
-        out.append(entry.WeekDays).append("\r\n");
-        AppendLine(out, "Active=", entry.Active ? "Yes" : "No");
-        AppendLine(out, "CommandType=", std::to_string(entry.CommandType));
-        AppendLine(out, "WinState=", std::to_string(entry.WinState));
+        AppendLine(out, TSchedLineKind::Name, entry.Name);
+        out.append(ScheduleKeyText(TSchedLineKind::Time));
+        for (const TTimeField& field : TimeFields) {
+            if (field.Kind != TTimeFieldKind::Minutes)
+                out.push_back(' ');
+            out.append(entry.*field.Text);
+        }
+        out.append("\r\n");
+        AppendLine(out, TSchedLineKind::Active, entry.Active ? "Yes" : "No");
+        AppendLine(out, TSchedLineKind::CommandType, std::to_string(entry.CommandType));
+        AppendLine(out, TSchedLineKind::WinState, std::to_string(entry.WinState));
         if (entry.CommandType == ctDosCommand || entry.CommandType == ctDirectExecute) {
-            AppendLine(out, "Command=", entry.Command);
-            AppendLine(out, "Parms=", entry.Parms);
-            AppendLine(out, "WorkDir=", entry.WorkDir);
+            AppendLine(out, TSchedLineKind::Command, entry.Command);
+            AppendLine(out, TSchedLineKind::Parms, entry.Parms);
+            AppendLine(out, TSchedLineKind::WorkDir, entry.WorkDir);
         }
         for (const std::string& line : entry.Comment)
-            AppendLine(out, "Comment=", line);
+            AppendLine(out, TSchedLineKind::Comment, line);
     }
     return out;
 }
@@ -148,64 +139,19 @@ bool TScheduleLineReader::Next(std::string_view& line) {
 }
 
 TSchedLineKind ClassifyScheduleLine(std::string_view line, std::string_view& value) {
-    auto key = [&](std::string_view text, TSchedLineKind kind) {
-        if (!StartsWith(line, text))
-            return TSchedLineKind::Other;
-        value = line.substr(text.size());
-        return kind;
-    };
     if (line.empty())
         return TSchedLineKind::Other;
-    TSchedLineKind kind = TSchedLineKind::Other;
-    switch (line.front()) {
-    case '[':
-        return StartsWith(line, HeaderPrefix) ? TSchedLineKind::Header : TSchedLineKind::Other;
-    case 'N':
-        return key("Name=", TSchedLineKind::Name);
-    case 'T':
-        return key("Time=", TSchedLineKind::Time);
-    case 'A':
-        return key("Active=", TSchedLineKind::Active);
-    case 'P':
-        return key("Parms=", TSchedLineKind::Parms);
-    case 'C':
-        if ((kind = key("Command=", TSchedLineKind::Command)) != TSchedLineKind::Other)
-            return kind;
-        if ((kind = key("CommandType=", TSchedLineKind::CommandType)) != TSchedLineKind::Other)
-            return kind;
-        return key("Comment=", TSchedLineKind::Comment);
-    case 'W':
-        if ((kind = key("WinState=", TSchedLineKind::WinState)) != TSchedLineKind::Other)
-            return kind;
-        return key("WorkDir=", TSchedLineKind::WorkDir);
-    default:
-        return TSchedLineKind::Other;
+    if (line.front() == '[')
+        return line.starts_with(ScheduleHeaderPrefix) ? TSchedLineKind::Header
+                                                      : TSchedLineKind::Other;
+    // The first letter first: most keys are ruled out without a compare.
+    for (const TScheduleKey& key : ScheduleKeys) {
+        if (key.Text.front() == line.front() && line.starts_with(key.Text)) {
+            value = line.substr(key.Text.size());
+            return key.Kind;
+        }
     }
-}
-
-std::string_view ScheduleKeyText(TSchedLineKind kind) {
-    switch (kind) {
-    case TSchedLineKind::Name:
-        return "Name=";
-    case TSchedLineKind::Time:
-        return "Time=";
-    case TSchedLineKind::Active:
-        return "Active=";
-    case TSchedLineKind::CommandType:
-        return "CommandType=";
-    case TSchedLineKind::WinState:
-        return "WinState=";
-    case TSchedLineKind::Command:
-        return "Command=";
-    case TSchedLineKind::Parms:
-        return "Parms=";
-    case TSchedLineKind::WorkDir:
-        return "WorkDir=";
-    case TSchedLineKind::Comment:
-        return "Comment=";
-    default:
-        return {};
-    }
+    return TSchedLineKind::Other;
 }
 
 void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view value) {
@@ -217,7 +163,7 @@ void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view v
         SplitTime(entry, value);
         break;
     case TSchedLineKind::Active:
-        entry.Active = IsLowerYes(value);
+        entry.Active = EqualsNoCase(value, "yes");
         break;
     case TSchedLineKind::CommandType: {
         std::int32_t n = IntOrZero(value);

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "sched/Schedule.h"
+#include "sched/ScheduleKeys.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -50,24 +50,8 @@ private:
     char FLineEnd = '\r';
 };
 
-enum class TSchedLineKind : std::uint8_t {
-    Other, // matches no key: ignored
-    Header,
-    Name,
-    Time,
-    Active,
-    CommandType,
-    WinState,
-    Command,
-    Parms,
-    WorkDir,
-    Comment,
-};
-
 /// What the reader makes of a line; for a key, `value` is the text after its "=".
 TSchedLineKind ClassifyScheduleLine(std::string_view line, std::string_view& value);
-/// The key as written, "Name=" for TSchedLineKind::Name; empty for Other and Header.
-std::string_view ScheduleKeyText(TSchedLineKind kind);
 /// Applies a key line to the entry in progress exactly as the reader does.
 void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view value);
 

@@ -1,6 +1,7 @@
 #include "sched/SchedList.h"
 
 #include "platform/Clock.h"
+#include "platform/ExecutablePath.h"
 #include "sched/SchedFile.h"
 
 #include <algorithm>
@@ -95,13 +96,6 @@ std::string ResolveTarget(const std::string& fileName) {
         }
     }
     return fileName;
-}
-
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 int WriteAll(int fd, std::string_view content) {
@@ -206,12 +200,14 @@ void ReplaceFile(const std::string& target, std::string_view content) {
     struct stat old {};
     bool exists = stat(target.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
-        RaiseInOutError(EISDIR);
+        RaiseInOutError(EISDIR, target);
     // Renaming over a file would bypass its own write protection.
     if (exists && access(target.c_str(), W_OK) != 0)
-        RaiseInOutError(errno);
+        RaiseInOutError(errno, target);
 
-    std::string folder = FolderOf(target);
+    std::string folder = ExtractFileDir(target);
+    if (folder.empty())
+        folder = "."; // a bare name lives in the working folder
     // Shortened so the temporary name stays within the 255 bytes a name may have.
     std::string base =
         target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1)
@@ -228,10 +224,10 @@ void ReplaceFile(const std::string& target, std::string_view content) {
         // parameters, and others may watch the folder for new files.
         raw = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (raw < 0 && errno != EEXIST)
-            RaiseInOutError(errno);
+            RaiseInOutError(errno, target);
     }
     if (raw < 0)
-        RaiseInOutError(EEXIST);
+        RaiseInOutError(EEXIST, target);
 
     TFd fd(raw);
     int error = WriteAll(fd.Get(), content);
@@ -247,12 +243,12 @@ void ReplaceFile(const std::string& target, std::string_view content) {
         error = errno;
     if (error != 0) {
         unlink(tempName.c_str());
-        RaiseInOutError(error);
+        RaiseInOutError(error, target);
     }
     RemoveStaleTempFiles(folder, base);
     error = SyncFolder(folder);
     if (error != 0)
-        RaiseInOutError(error);
+        RaiseInOutError(error, target);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "sched/TimeFieldInput.h"
 
+#include "platform/TextUtils.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -14,14 +16,6 @@ constexpr std::array<std::string_view, 12> MonthNames = {"jan", "feb", "mar", "a
 constexpr std::array<std::string_view, 7> DayNames = {"sun", "mon", "tue", "wed",
                                                       "thu", "fri", "sat"};
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-bool IsLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 bool IsDigits(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
@@ -34,7 +28,7 @@ std::optional<std::int32_t> ReadValue(TTimeFieldKind kind, std::string_view text
                                 : std::nullopt;
     if (text.size() != 3)
         return std::nullopt;
-    std::string lower{Lower(text[0]), Lower(text[1]), Lower(text[2])};
+    std::string lower{AsciiLower(text[0]), AsciiLower(text[1]), AsciiLower(text[2])};
     if (kind == TTimeFieldKind::Months)
         for (std::size_t i = 0; i < MonthNames.size(); ++i)
             if (lower == MonthNames[i])
@@ -47,13 +41,13 @@ std::optional<std::int32_t> ReadValue(TTimeFieldKind kind, std::string_view text
 }
 
 bool InField(TTimeFieldKind kind, std::int32_t value) {
-    return value >= TimeFieldLow(kind) && value <= TimeFieldHigh(kind);
+    return value >= TimeFieldOf(kind).Low && value <= TimeFieldOf(kind).High;
 }
 
 // One comma item in the stored form, or nullopt when it has none.
 std::optional<std::string> StoredItem(TTimeFieldKind kind, std::string_view item) {
     const std::size_t slash = item.find('/');
-    const bool hasLetter = std::find_if(item.begin(), item.end(), IsLetter) != item.end();
+    const bool hasLetter = std::find_if(item.begin(), item.end(), IsAsciiLetter) != item.end();
     if (slash == std::string_view::npos && !hasLetter)
         return std::string(item); // already stored text, sensible or not
     std::string_view base = item.substr(0, slash);
@@ -63,15 +57,15 @@ std::optional<std::string> StoredItem(TTimeFieldKind kind, std::string_view item
     if (base == "*") {
         if (slash == std::string_view::npos)
             return std::nullopt;
-        low = TimeFieldLow(kind);
-        high = TimeFieldHigh(kind);
+        low = TimeFieldOf(kind).Low;
+        high = TimeFieldOf(kind).High;
     } else if (dash == std::string_view::npos) {
         std::optional<std::int32_t> value = ReadValue(kind, base);
         if (!value)
             return std::nullopt;
         low = *value;
         // "5/20" runs from 5 to the field's end, as cron reads it.
-        high = slash == std::string_view::npos ? *value : TimeFieldHigh(kind);
+        high = slash == std::string_view::npos ? *value : TimeFieldOf(kind).High;
     } else {
         std::optional<std::int32_t> first = ReadValue(kind, base.substr(0, dash));
         std::optional<std::int32_t> last = ReadValue(kind, base.substr(dash + 1));
@@ -103,26 +97,6 @@ std::optional<std::string> StoredItem(TTimeFieldKind kind, std::string_view item
 }
 
 } // namespace
-
-std::int32_t TimeFieldLow(TTimeFieldKind kind) {
-    return kind == TTimeFieldKind::Days || kind == TTimeFieldKind::Months ? 1 : 0;
-}
-
-std::int32_t TimeFieldHigh(TTimeFieldKind kind) {
-    switch (kind) {
-    case TTimeFieldKind::Minutes:
-        return 59;
-    case TTimeFieldKind::Hours:
-        return 23;
-    case TTimeFieldKind::Days:
-        return 31;
-    case TTimeFieldKind::Months:
-        return 12;
-    case TTimeFieldKind::WeekDays:
-        return 6;
-    }
-    return 0;
-}
 
 std::string ToStoredTimeField(TTimeFieldKind kind, std::string_view text) {
     if (text == "*")

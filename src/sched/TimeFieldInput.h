@@ -2,17 +2,12 @@
 // turned into the stored form, so the schedule file keeps its format.
 #pragma once
 
-#include <cstdint>
+#include "sched/ScheduleKeys.h"
+
 #include <string>
 #include <string_view>
 
 namespace vantle {
-
-enum class TTimeFieldKind { Minutes, Hours, Days, Months, WeekDays };
-
-/// The lowest and highest value the calendar gives the field (WeekDays: 0 Sunday).
-std::int32_t TimeFieldLow(TTimeFieldKind kind);
-std::int32_t TimeFieldHigh(TTimeFieldKind kind);
 
 /// `text` in the stored form: steps spelled out ("*/5" -> "0,5,...,55", "10-20/5" ->
 /// "10,15,20", "5/20" -> from 5 to the field's end), month names in Months and day

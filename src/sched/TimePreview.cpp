@@ -1,5 +1,7 @@
 #include "sched/TimePreview.h"
 
+#include "platform/TextUtils.h"
+#include "sched/ScheduleKeys.h"
 #include "sched/TimeField.h"
 
 #include <algorithm>
@@ -10,26 +12,6 @@ namespace vantle {
 
 namespace {
 
-struct TFieldInfo {
-    const char* Name;
-    const char* Unit;
-    std::int32_t Low, High;
-};
-
-constexpr std::array<TFieldInfo, 5> Fields = {{
-    {"Minutes", "minute (0 to 59)", 0, 59},
-    {"Hours", "hour (0 to 23)", 0, 23},
-    {"Days", "day of the month (1 to 31)", 1, 31},
-    {"Months", "month (1 to 12)", 1, 12},
-    {"WeekDays", "day of the week (0 Sunday to 6 Saturday)", 0, 6},
-}};
-
-const std::string& FieldText(const TSchedule& entry, std::size_t i) {
-    const std::array<const std::string*, 5> texts = {&entry.Minutes, &entry.Hours, &entry.Days,
-                                                     &entry.Months, &entry.WeekDays};
-    return *texts[i];
-}
-
 template <std::size_t N> bool AnyOf(const std::array<bool, N>& table) {
     return std::any_of(table.begin(), table.end(), [](bool b) { return b; });
 }
@@ -39,17 +21,8 @@ std::array<bool, 5> MatchesAny(const TMatchTables& tables) {
             AnyOf(tables.WeekDays)};
 }
 
-std::string Quoted(std::string_view text) {
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted.push_back('\'');
-    quoted.append(text);
-    quoted.push_back('\'');
-    return quoted;
-}
-
 // Items that read as 0, and items after an empty one that are never looked at.
-void AddFieldNotes(std::vector<std::string>& notes, const TFieldInfo& field, std::string_view text,
+void AddFieldNotes(std::vector<std::string>& notes, const TTimeField& field, std::string_view text,
                    bool fieldMatchesSomething) {
     if (text == "*" || text.empty())
         return;
@@ -105,21 +78,22 @@ void AddFieldNotes(std::vector<std::string>& notes, const TFieldInfo& field, std
 std::vector<std::string> TimeFieldNotes(const TSchedule& entry, const TMatchTables& tables) {
     std::vector<std::string> notes;
     const std::array<bool, 5> matchesAny = MatchesAny(tables);
-    for (std::size_t i = 0; i < Fields.size(); ++i)
-        AddFieldNotes(notes, Fields[i], FieldText(entry, i), matchesAny[i]);
+    for (std::size_t i = 0; i < TimeFields.size(); ++i)
+        AddFieldNotes(notes, TimeFields[i], entry.*TimeFields[i].Text, matchesAny[i]);
     return notes;
 }
 
 std::vector<std::string> NeverDueReasons(const TSchedule& entry, const TMatchTables& tables) {
     std::vector<std::string> reasons;
     const std::array<bool, 5> matchesAny = MatchesAny(tables);
-    for (std::size_t i = 0; i < Fields.size(); ++i) {
-        const std::string& text = FieldText(entry, i);
+    for (std::size_t i = 0; i < TimeFields.size(); ++i) {
+        const TTimeField& field = TimeFields[i];
+        const std::string& text = entry.*field.Text;
         if (text.empty())
-            reasons.push_back("its " + std::string(Fields[i].Name) + " field is empty");
+            reasons.push_back("its " + std::string(field.Name) + " field is empty");
         else if (!matchesAny[i])
-            reasons.push_back(std::string(Fields[i].Name) + " " + Quoted(text) + " matches no " +
-                              Fields[i].Unit);
+            reasons.push_back(std::string(field.Name) + " " + Quoted(text) + " matches no " +
+                              field.Unit);
     }
     if (reasons.empty())
         reasons.push_back("no date has Days " + Quoted(entry.Days) + " in Months " +

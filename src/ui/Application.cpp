@@ -1,5 +1,7 @@
 #include "ui/Application.h"
 
+#include "platform/SysErrors.h"
+
 #include <QDateTime>
 #include <QMessageBox>
 
@@ -27,7 +29,13 @@ void TApplication::HandleException() noexcept {
         try {
             throw;
         } catch (const std::exception& e) {
-            ShowError(QString::fromUtf8(e.what()));
+            // The error's own text is the message; the file a later error concerns goes
+            // into its line of the details, the first one's below the message.
+            const auto* io = dynamic_cast<const vantle::EInOutError*>(&e);
+            const bool later = FErrorBox && FErrorBox->isVisible();
+            ShowError(QString::fromStdString(later ? vantle::DescribeError(e) : e.what()));
+            if (!later && FErrorBox && io != nullptr && !io->FileName().empty())
+                FErrorBox->setInformativeText(QString::fromStdString(io->FileName()));
         } catch (...) {
             ShowError(QStringLiteral("Unknown error"));
         }

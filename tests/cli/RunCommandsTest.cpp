@@ -171,7 +171,7 @@ TEST_F(RunCommandTest, RefusesBadUseAndAnUnwritableLog) {
     fs::create_directory(Dir.File("sched.LOG"));
     TRun r = Invoke(CmdRun, {"--once", FSchedule});
     EXPECT_EQ(r.Code, 2);
-    EXPECT_EQ(r.Err, "File access denied\n");
+    EXPECT_EQ(r.Err, Dir.File("sched.LOG") + ": File access denied\n");
 }
 
 } // namespace
