@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/DefaultFiles.h"
 #include "platform/Clock.h"
+#include "platform/ExecutablePath.h"
 #include "platform/SysErrors.h"
 #include "sched/NextDue.h"
 #include "sched/SchedFile.h"
@@ -77,13 +78,6 @@ std::string FormatMinute(TDateTime moment) {
     return text;
 }
 
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 } // namespace
 
 int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
@@ -118,7 +112,7 @@ int CmdCheck(const TArgs& args, std::ostream& out, std::ostream& err) {
             throw EFailure(path + ": " + error.Message());
         }
         struct stat folder {};
-        mode_t folderMode = stat(FolderOf(path).c_str(), &folder) == 0 ? folder.st_mode : 0;
+        mode_t folderMode = stat(FolderOfFile(path).c_str(), &folder) == 0 ? folder.st_mode : 0;
         std::vector<TFinding> findings = CheckSchedulePermissions(st.st_mode, folderMode);
         std::vector<TFinding> textFindings = CheckScheduleText(content);
         findings.insert(findings.end(), textFindings.begin(), textFindings.end());

@@ -12,17 +12,21 @@ constexpr std::int64_t UnixEpochDays = 25569; // 1970-01-01 in days since 1899-1
 std::tm LocalFieldsOf(TDateTime local) {
     TDateParts date = DecodeDate(local);
     TTimeParts time = DecodeTime(local);
-    std::tm tm{};
-    tm.tm_year = date.Year - 1900;
-    tm.tm_mon = date.Month - 1;
-    tm.tm_mday = date.Day;
-    tm.tm_hour = time.Hour;
-    tm.tm_min = time.Minute;
-    tm.tm_sec = time.Second;
-    return tm;
+    return CalendarFields(date.Year, date.Month, date.Day, time.Hour, time.Minute, time.Second);
 }
 
 } // namespace
+
+std::tm CalendarFields(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return tm;
+}
 
 std::timespec TClock::UtcNow() const {
     return InstantOfUtc(LocalToUtc(Now()));

@@ -38,6 +38,10 @@ TDateTime LocalToUtc(TDateTime local);
 /// first: one as a rule, two in the repeated hour of an autumn change, none in the
 /// hour a spring change leaves out.
 std::vector<std::timespec> LocalReadings(TDateTime local);
+/// The calendar fields of a date and time (month 1..12) as a std::tm, for mktime and
+/// timegm; the daylight flag is left 0.
+std::tm CalendarFields(int year, int month, int day, int hour, int minute, int second);
+
 /// The zone's offset from UTC at an instant, in seconds east of Greenwich.
 long UtcOffsetAt(const std::timespec& utc);
 /// UTC date-time of a POSIX instant, and back.

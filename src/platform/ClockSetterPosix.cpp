@@ -1,5 +1,6 @@
 #include "platform/ClockSetterPosix.h"
 
+#include "platform/Clock.h"
 #include "platform/DateTime.h"
 
 #include <cerrno>
@@ -13,13 +14,7 @@ int TPosixClockSetter::SetSystemTime(const TSystemTime& utc) {
         utc.Day > DaysInMonth(utc.Year, utc.Month) || utc.Hour > 23 || utc.Minute > 59 ||
         utc.Second > 59 || utc.Milliseconds > 999)
         return EINVAL;
-    std::tm tm{};
-    tm.tm_year = utc.Year - 1900;
-    tm.tm_mon = utc.Month - 1;
-    tm.tm_mday = utc.Day;
-    tm.tm_hour = utc.Hour;
-    tm.tm_min = utc.Minute;
-    tm.tm_sec = utc.Second;
+    std::tm tm = CalendarFields(utc.Year, utc.Month, utc.Day, utc.Hour, utc.Minute, utc.Second);
     std::timespec ts{};
     ts.tv_sec = timegm(&tm);
     ts.tv_nsec = static_cast<long>(utc.Milliseconds) * 1000000L;

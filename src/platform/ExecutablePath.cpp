@@ -33,4 +33,9 @@ std::string ExtractFileDir(const std::string& path) {
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+std::string FolderOfFile(const std::string& path) {
+    std::string folder = ExtractFileDir(path);
+    return folder.empty() ? std::string(".") : folder;
+}
+
 } // namespace vantle

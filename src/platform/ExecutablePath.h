@@ -12,5 +12,7 @@ std::string ExecutablePath();
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 /// The folder part of `path`, without the trailing "/".
 std::string ExtractFileDir(const std::string& path);
+/// The folder a file lies in, as a path to open: "." for a bare name.
+std::string FolderOfFile(const std::string& path);
 
 } // namespace vantle

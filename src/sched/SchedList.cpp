@@ -205,9 +205,7 @@ void ReplaceFile(const std::string& target, std::string_view content) {
     if (exists && access(target.c_str(), W_OK) != 0)
         RaiseInOutError(errno, target);
 
-    std::string folder = ExtractFileDir(target);
-    if (folder.empty())
-        folder = "."; // a bare name lives in the working folder
+    std::string folder = FolderOfFile(target);
     // Shortened so the temporary name stays within the 255 bytes a name may have.
     std::string base =
         target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1)
