@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/DefaultFiles.h"
 
+#include "support/MapEnvironment.h"
 #include "support/SchedCtlRun.h"
 
 #include <gtest/gtest.h>
@@ -50,13 +51,13 @@ TEST(SchedCtl, HelpAmongOtherOptionsWinsBeforeAnyIsChecked) {
 }
 
 TEST(SchedCtl, HelpAndVersionPrintOnStandardOutput) {
-    for (const TArgs& args : {TArgs{"--help"}, TArgs{"-h"}, TArgs{"help"}}) {
+    // Each command's line in the overview is checked with the command's own help.
+    const std::string overview = SchedCtl({"--help"}).Out;
+    EXPECT_EQ(overview.rfind("Usage: vantle-schedctl COMMAND", 0), 0u) << overview;
+    for (const TArgs& args : {TArgs{"-h"}, TArgs{"help"}}) {
         TRun run = SchedCtl(args);
         EXPECT_EQ(run.Code, 0);
-        EXPECT_EQ(run.Out.rfind("Usage: vantle-schedctl COMMAND", 0), 0u) << run.Out;
-        for (const char* command : {"fmt", "check", "due", "next", "upcoming", "expand", "run"})
-            EXPECT_NE(run.Out.find(std::string("\n  ") + command + " "), std::string::npos)
-                << command;
+        EXPECT_EQ(run.Out, overview);
     }
     TRun version = SchedCtl({"--version"});
     EXPECT_EQ(version.Code, 0);
@@ -79,17 +80,8 @@ TEST(SchedCtl, HelpAfterDoubleDashIsAWord) {
     EXPECT_EQ(run.Out, "--help\n");
 }
 
-class TMapEnvironment : public TEnvironment {
-public:
-    std::optional<std::string> Get(const std::string& name) const override {
-        if (name == "HOME")
-            return std::string("/home/u");
-        return std::nullopt;
-    }
-};
-
 TEST(DefaultFiles, AreTheDesktopProgramsBesideIt) {
-    TMapEnvironment environment;
+    test::TMapEnvironment environment{{"HOME", "/home/u"}};
     std::string asked;
     auto writable = [&](bool result) {
         return [&asked, result](const std::string& folder) {

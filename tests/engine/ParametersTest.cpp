@@ -2,26 +2,14 @@
 
 #include "platform/SysErrors.h"
 #include "support/FakeClock.h"
+#include "support/MapEnvironment.h"
 
 #include <gtest/gtest.h>
-
-#include <map>
 
 using namespace vantle;
 using namespace vantle::test;
 
 namespace {
-
-class TFakeEnvironment : public TEnvironment {
-public:
-    std::optional<std::string> Get(const std::string& name) const override {
-        auto found = Values.find(name);
-        if (found == Values.end())
-            return std::nullopt;
-        return found->second;
-    }
-    std::map<std::string, std::string> Values;
-};
 
 TDateTime At(int year, int month, int day, int hour = 14, int minute = 5, int second = 9) {
     return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, 0);
@@ -35,7 +23,7 @@ protected:
     }
 
     TFakeClock Clock;
-    TFakeEnvironment Environment;
+    TMapEnvironment Environment;
     TFormatSettings Settings = FixedFormatSettings();
     TParameterExpander Expander{Clock, Environment, Settings};
 };

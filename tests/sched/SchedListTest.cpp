@@ -185,22 +185,8 @@ TEST(SchedListTest, FailedLoadKeepsEverything) {
     EXPECT_EQ(list.Items(0).Name, "c");
 }
 
-TEST(SchedListTest, FileWithoutCarriageReturnsLoadsAndSavesWithThem) {
-    TTempDir dir;
-    std::string path = dir.File("s.ini");
-    WriteFile(path, "[Schedule 0]\nName=one\nTime=0 1 * * *\nActive=Yes\n\n"
-                    "[Schedule 1]\nName=two\nTime=0 2 * * *\nActive=Yes\n");
-    TSchedList list;
-    list.SetFileName(path);
-    list.Load();
-    ASSERT_EQ(list.Count(), 2);
-    EXPECT_EQ(list.Items(1).Hours, "2");
-    list.Add(Named("three"));
-    list.Save();
-    EXPECT_EQ(ReadFile(path).find("\r\n[Schedule 1]\r\nName=two\r\n") != std::string::npos, true);
-    list.Load();
-    EXPECT_EQ(list.Count(), 3);
-}
+// A file of bare line feeds loads and saves with carriage returns: vantle-schedctl fmt -w
+// goes through the list, and its test shows it.
 
 TEST(SchedListTest, ChangeOnDiskDoesNotReplaceUnsavedEdits) {
     TTempDir dir;
