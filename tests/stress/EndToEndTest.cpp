@@ -1,6 +1,7 @@
 // The real programs, started as a user starts them: the desktop program under Xvfb
-// with an argument, and vantle-schedctl run, each next to a schedule whose entry is
-// due every minute and runs the test suite's argument recorder.
+// with an argument, next to a schedule whose entry is due every minute and runs the
+// test suite's argument recorder, and schedulers that share one schedule file. The
+// install test runs vantle-schedctl run --once on a due entry.
 #include "platform/InstanceLock.h"
 #include "support/Spawn.h"
 #include "support/TestFiles.h"
@@ -212,19 +213,4 @@ TEST_F(EndToEndTest, SchedCtlRunRefusesAFileAnotherSchedulerRuns) {
         (std::vector<std::string>{"Scheduler has been Enabled", "Scheduler has been Disabled",
                                   "Scheduler has been Enabled", "Scheduler has been Disabled"}));
     EXPECT_FALSE(fs::exists(FRecord));
-}
-
-TEST_F(EndToEndTest, SchedCtlRunOnceStartsTheDueEntry) {
-    std::string schedule = FDir.File("jobs.INI");
-    WriteFile(schedule, Schedule(true));
-    pid_t pid = Spawn({VANTLE_SCHEDCTL, "run", "--once", schedule}, FOutput);
-    ASSERT_GT(pid, 0);
-    std::optional<int> status = WaitFor(pid, 30s);
-    ASSERT_TRUE(status) << "run --once did not end";
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << ReadFile(FOutput);
-
-    EXPECT_EQ(WaitForRecord(FRecord).Args, ExpectedArguments());
-    EXPECT_EQ(LogMessages(ReadFile(FDir.File("jobs.LOG"))),
-              (std::vector<std::string>{"Scheduler has been Enabled", ExecutingLine(),
-                                        "Scheduler has been Disabled"}));
 }
