@@ -14,12 +14,10 @@ using namespace vantle::test;
 namespace {
 
 struct TStep {
-    TStep(std::string at, std::string started, std::string note = {}, bool restart = false)
-        : At(std::move(at)), Started(std::move(started)), Note(std::move(note)), Restart(restart) {}
-    std::string At;      // local "YYYY-MM-DD hh:mm:ss" of the tick
-    std::string Started; // names started by the cycle, in list order
-    std::string Note;    // the one line the cycle logs besides its starts, if any
-    bool Restart;        // the program was ended and started again before this tick
+    std::string At;       // local "YYYY-MM-DD hh:mm:ss" of the tick
+    std::string Started;  // names started by the cycle, in list order
+    std::string Note{};   // the one line the cycle logs besides its starts, if any
+    bool Restart = false; // the program was ended and started again before this tick
 };
 
 struct TScenario {
