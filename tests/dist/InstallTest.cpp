@@ -1,15 +1,14 @@
 // `cmake --install` into a staging folder: every file in place and valid, and the
 // installed programs, run by a user who cannot write their folder, keeping the
 // schedule and the log in that user's XDG folders.
+#include "support/Spawn.h"
 #include "support/TempDir.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -45,29 +44,15 @@ protected:
         return env;
     }
 
-    // Starts `argv`; standard output and error go to files of their own.
+    // Starts `argv`; standard output and error go to files of their own, made afresh.
     pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                 const std::string& name) const {
-        std::vector<char*> args, vars;
-        for (const std::string& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        for (const std::string& var : env)
-            vars.push_back(const_cast<char*>(var.c_str()));
-        vars.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         std::string out = FDir.File(name + ".out"), err = FDir.File(name + ".err");
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0666);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0666);
-        pid_t pid = -1;
-        int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), vars.data());
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(error, 0) << argv[0];
-        return error == 0 ? pid : -1;
+        WriteFile(out, "");
+        WriteFile(err, "");
+        pid_t pid = Spawn(argv, out, err, env);
+        EXPECT_GT(pid, 0) << argv[0];
+        return pid;
     }
 
     TOutcome Finish(pid_t pid, const std::string& name) const {

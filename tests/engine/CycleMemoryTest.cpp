@@ -14,12 +14,10 @@ using namespace vantle::test;
 namespace {
 
 struct TStep {
-    TStep(std::string at, std::string started, std::string note = {}, bool restart = false)
-        : At(std::move(at)), Started(std::move(started)), Note(std::move(note)), Restart(restart) {}
-    std::string At;      // local "YYYY-MM-DD hh:mm:ss" of the tick
-    std::string Started; // names started by the cycle, in list order
-    std::string Note;    // the one line the cycle logs besides its starts, if any
-    bool Restart;        // the program was ended and started again before this tick
+    std::string At;       // local "YYYY-MM-DD hh:mm:ss" of the tick
+    std::string Started;  // names started by the cycle, in list order
+    std::string Note{};   // the one line the cycle logs besides its starts, if any
+    bool Restart = false; // the program was ended and started again before this tick
 };
 
 struct TScenario {
@@ -51,71 +49,64 @@ const std::vector<TEntryText> Entries = {
 
 std::vector<TScenario> Scenarios() {
     std::vector<TScenario> all;
+    // The steps give the time of day, on `date`.
+    auto add = [&](const std::string& name, const std::string& zone, const std::string& date,
+                   std::vector<TStep> steps) {
+        for (TStep& step : steps)
+            step.At = date + " " + step.At;
+        all.push_back({name, zone, std::move(steps)});
+    };
     for (std::string zone : {"Europe/Berlin", "America/New_York"}) {
-        std::string tag = zone == "Europe/Berlin" ? "Berlin" : "NewYork";
-        auto add = [&](const std::string& name, std::vector<TStep> steps) {
-            all.push_back({name + "In" + tag, zone, std::move(steps)});
-        };
-        add("NormalTicks", {{"2026-06-10 12:09:05", "E"},
-                            {"2026-06-10 12:10:05", "E F"},
-                            {"2026-06-10 12:11:05", "E"}});
-        add("TickFourMinutesLate",
-            {{"2026-06-10 12:08:05", "E"},
-             {"2026-06-10 12:12:05", "E F", "Running entries due since 12.09"}});
-        add("GapOfTwoAndAHalfHours",
-            {{"2026-06-10 10:05:05", "E"},
-             {"2026-06-10 12:35:05", "E H F", "Running entries due since 10.06"}});
-        add("JumpOfSixHours", {{"2026-06-10 06:05:05", "E"},
-                               {"2026-06-10 12:10:05", "E F",
-                                "Clock moved from 2026.06.10 06.05 to 2026.06.10 12.10; missed "
-                                "minutes not run"},
-                               {"2026-06-10 12:11:05", "E"}});
-        add("StepBackTenSecondsAcrossAMinute", {{"2026-06-10 12:10:05", "E F"},
-                                                {"2026-06-10 12:10:05", ""},
-                                                {"2026-06-10 12:11:05", "E"}});
-        add("StepBackTwentyMinutes",
-            {{"2026-06-10 12:10:05", "E F"},
-             {"2026-06-10 12:30:05", "E", "Running entries due since 12.11"},
-             {"2026-06-10 12:10:05", "E"},
-             {"2026-06-10 12:11:05", "E"},
-             {"2026-06-10 12:31:05", "E"}});
-        add("RestartInTheSameMinute", {{"2026-06-10 12:10:05", "E F"},
-                                       {"2026-06-10 12:10:40", "", "", true},
-                                       {"2026-06-10 12:11:05", "E"}});
-        add("RestartCatchesUpOnNothing",
-            {{"2026-06-10 10:59:05", "E"}, {"2026-06-10 12:11:05", "E", "", true}});
+        std::string in = zone == "Europe/Berlin" ? "InBerlin" : "InNewYork";
+        const std::string day = "2026-06-10";
+        add("NormalTicks" + in, zone, day,
+            {{"12:09:05", "E"}, {"12:10:05", "E F"}, {"12:11:05", "E"}});
+        add("TickFourMinutesLate" + in, zone, day,
+            {{"12:08:05", "E"}, {"12:12:05", "E F", "Running entries due since 12.09"}});
+        add("GapOfTwoAndAHalfHours" + in, zone, day,
+            {{"10:05:05", "E"}, {"12:35:05", "E H F", "Running entries due since 10.06"}});
+        add("JumpOfSixHours" + in, zone, day,
+            {{"06:05:05", "E"},
+             {"12:10:05", "E F",
+              "Clock moved from 2026.06.10 06.05 to 2026.06.10 12.10; missed minutes not run"},
+             {"12:11:05", "E"}});
+        add("StepBackTenSecondsAcrossAMinute" + in, zone, day,
+            {{"12:10:05", "E F"}, {"12:10:05", ""}, {"12:11:05", "E"}});
+        add("StepBackTwentyMinutes" + in, zone, day,
+            {{"12:10:05", "E F"},
+             {"12:30:05", "E", "Running entries due since 12.11"},
+             {"12:10:05", "E"},
+             {"12:11:05", "E"},
+             {"12:31:05", "E"}});
+        add("RestartInTheSameMinute" + in, zone, day,
+            {{"12:10:05", "E F"}, {"12:10:40", "", "", true}, {"12:11:05", "E"}});
+        add("RestartCatchesUpOnNothing" + in, zone, day,
+            {{"10:59:05", "E"}, {"12:11:05", "E", "", true}});
     }
     // Spring: the local hour from 02:00 is left out, and counts as passed.
-    const std::vector<TStep> spring = {{"%s 01:59:05", "E"},
-                                       {"%s 03:00:05", "E H D", "Running entries due since 02.00"},
-                                       {"%s 03:01:05", "E"}};
-    auto dated = [](std::vector<TStep> steps, const std::string& date) {
-        for (TStep& step : steps)
-            step.At.replace(0, 2, date);
-        return steps;
-    };
-    all.push_back({"SpringInBerlin", "Europe/Berlin", dated(spring, "2026-03-29")});
-    all.push_back({"SpringInNewYork", "America/New_York", dated(spring, "2026-03-08")});
+    const std::vector<TStep> spring = {{"01:59:05", "E"},
+                                       {"03:00:05", "E H D", "Running entries due since 02.00"},
+                                       {"03:01:05", "E"}};
+    add("SpringInBerlin", "Europe/Berlin", "2026-03-29", spring);
+    add("SpringInNewYork", "America/New_York", "2026-03-08", spring);
     // Autumn: Berlin's 02:00-02:59 and New York's 01:00-01:59 come twice.
-    all.push_back({"AutumnInBerlin",
-                   "Europe/Berlin",
-                   {{"2026-10-25 01:59:05", "E"},
-                    {"2026-10-25 02:00:05", "E H"},
-                    {"2026-10-25 02:30:05", "E D", "Running entries due since 02.01"},
-                    {"2026-10-25 02:59:05", "E", "Running entries due since 02.31"},
-                    {"2026-10-25 02:00:05", "E H"}, // the same hour again, on winter time
-                    {"2026-10-25 02:30:05", "E"},
-                    {"2026-10-25 02:59:05", "E"},
-                    {"2026-10-25 03:00:05", "E H"}}});
-    all.push_back({"AutumnInNewYork",
-                   "America/New_York",
-                   {{"2026-11-01 00:59:05", "E"},
-                    {"2026-11-01 01:30:05", "E H Q", "Running entries due since 01.00"},
-                    {"2026-11-01 01:59:05", "E", "Running entries due since 01.31"},
-                    {"2026-11-01 01:00:05", "E H"},
-                    {"2026-11-01 01:30:05", "E"},
-                    {"2026-11-01 02:00:05", "E H"},
-                    {"2026-11-01 02:30:05", "E D", "Running entries due since 02.01"}}});
+    add("AutumnInBerlin", "Europe/Berlin", "2026-10-25",
+        {{"01:59:05", "E"},
+         {"02:00:05", "E H"},
+         {"02:30:05", "E D", "Running entries due since 02.01"},
+         {"02:59:05", "E", "Running entries due since 02.31"},
+         {"02:00:05", "E H"}, // the same hour again, on winter time
+         {"02:30:05", "E"},
+         {"02:59:05", "E"},
+         {"03:00:05", "E H"}});
+    add("AutumnInNewYork", "America/New_York", "2026-11-01",
+        {{"00:59:05", "E"},
+         {"01:30:05", "E H Q", "Running entries due since 01.00"},
+         {"01:59:05", "E", "Running entries due since 01.31"},
+         {"01:00:05", "E H"},
+         {"01:30:05", "E"},
+         {"02:00:05", "E H"},
+         {"02:30:05", "E D", "Running entries due since 02.01"}});
     return all;
 }
 

@@ -12,79 +12,64 @@ using namespace vantle::test;
 
 namespace {
 
-class TRefusingClockSetter : public TClockSetter {
-public:
-    int SetSystemTime(const TSystemTime&) override { return EPERM; }
-};
-
-class FailureWatchTest : public testing::Test {
-protected:
-    FailureWatchTest() {
-        List.SetFileName(Dir.File("s.INI"));
-        Fake.ExecutablePath = Dir.File("s");
-        Watch.OnFailure = [this](const std::string& text) { Reports.push_back(text); };
-    }
-    TScheduler& Scheduler() {
-        TSchedulerServices services = Fake.Services();
-        if (Refuse)
-            services.ClockSetter = &Refusing;
-        Watch.Attach(services);
-        FScheduler = std::make_unique<TScheduler>(List, services);
-        return *FScheduler;
-    }
-
-    TTempDir Dir;
-    TFakeServices Fake;
-    TSchedList List;
-    TFailureWatch Watch;
-    TRefusingClockSetter Refusing;
-    bool Refuse = false;
+struct TWatchCase {
+    const char* Name;
+    int Type;
+    std::uint32_t StartResult;
+    bool Net;
+    int ClockError;
     std::vector<std::string> Reports;
-    std::unique_ptr<TScheduler> FScheduler;
 };
 
-TEST_F(FailureWatchTest, ReportsARefusedStartAndStillLogsIt) {
-    List.Add(EntryOf({.Name = "Backup", .Command = "/opt/backup"}));
-    Fake.Starter.Result = 2;
-    TScheduler& scheduler = Scheduler();
+class FailureWatchTest : public testing::TestWithParam<TWatchCase> {};
+
+// A failure is reported and still logged; a start or clock setting that works is not.
+TEST_P(FailureWatchTest, ReportsWhatFailed) {
+    const TWatchCase& c = GetParam();
+    TTempDir dir;
+    TFakeServices fake;
+    fake.ExecutablePath = dir.File("s");
+    fake.Starter.Result = c.StartResult;
+    fake.NetAvailable = c.Net;
+    fake.ServerTime = EncodeDate(2024, 1, 2);
+    fake.ClockSetter.Error = c.ClockError;
+    TSchedList list;
+    list.SetFileName(dir.File("s.INI"));
+    list.Add(EntryOf({.Name = "Job", .Type = c.Type, .Command = "/opt/job"}));
+    TFailureWatch watch;
+    std::vector<std::string> reports;
+    watch.OnFailure = [&](const std::string& text) { reports.push_back(text); };
+    TSchedulerServices services = fake.Services();
+    watch.Attach(services);
+    TScheduler scheduler(list, services);
     scheduler.SetEnabled(true);
     scheduler.RunCycle();
-    EXPECT_EQ(Reports, std::vector<std::string>{"Backup could not start: file not found"});
-    EXPECT_EQ(Fake.LogLines.back(), "Backup Failed (2)");
-    EXPECT_NE(ReadFile(Dir.File("s.LOG")).find("Backup Failed (2)\r\n"), std::string::npos);
+    EXPECT_EQ(reports, c.Reports);
+    EXPECT_EQ(fake.Starter.Requests.size() + fake.ClockSetter.Records.size(), c.Net ? 1u : 0u);
+    if (c.StartResult == 2) {
+        EXPECT_NE(ReadFile(dir.File("s.LOG")).find("Job Failed (2)\r\n"), std::string::npos);
+    }
 }
 
-TEST_F(FailureWatchTest, ReportsNothingForAStartThatWorks) {
-    List.Add(EntryOf({.Name = "Backup", .Command = "/opt/backup"}));
-    TScheduler& scheduler = Scheduler();
-    scheduler.ExecuteEntry(0);
-    EXPECT_TRUE(Reports.empty());
-    EXPECT_EQ(Fake.Starter.Requests.size(), 1u);
-}
-
-TEST_F(FailureWatchTest, ReportsAClockOperationWithoutNetwork) {
-    List.Add(EntryOf({.Name = "Clock", .Type = ctBuiltinResetTime}));
-    Scheduler().ExecuteEntry(0);
-    EXPECT_EQ(Reports,
-              std::vector<std::string>{"Clock could not set the clock: no NetWare connection"});
-}
-
-TEST_F(FailureWatchTest, ReportsAClockThePlatformWouldNotSet) {
-    List.Add(EntryOf({.Name = "Clock", .Type = ctBuiltinResetTime}));
-    Fake.NetAvailable = true;
-    Fake.ServerTime = EncodeDate(2024, 1, 2);
-    Refuse = true;
-    Scheduler().ExecuteEntry(0);
-    EXPECT_EQ(Reports, std::vector<std::string>{"Clock could not set the clock: access denied"});
-}
-
-TEST_F(FailureWatchTest, AClockThatIsSetReportsNothing) {
-    List.Add(EntryOf({.Name = "Clock", .Type = ctBuiltinResetTime}));
-    Fake.NetAvailable = true;
-    Fake.ServerTime = EncodeDate(2024, 1, 2);
-    Scheduler().ExecuteEntry(0);
-    EXPECT_TRUE(Reports.empty());
-    EXPECT_EQ(Fake.ClockSetter.Records.size(), 1u);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, FailureWatchTest,
+    testing::Values(
+        TWatchCase{
+            "RefusedStart", ctDirectExecute, 2, true, 0, {"Job could not start: file not found"}},
+        TWatchCase{"Start", ctDirectExecute, SE_START_ACCEPTED, true, 0, {}},
+        TWatchCase{"ClockWithoutNetwork",
+                   ctBuiltinResetTime,
+                   0,
+                   false,
+                   0,
+                   {"Job could not set the clock: no NetWare connection"}},
+        TWatchCase{"ClockRefused",
+                   ctBuiltinResetTime,
+                   0,
+                   true,
+                   EPERM,
+                   {"Job could not set the clock: access denied"}},
+        TWatchCase{"ClockSet", ctBuiltinResetTime, 0, true, 0, {}}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

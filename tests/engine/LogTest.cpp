@@ -34,22 +34,19 @@ int ErrorCodeOf(const std::function<void()>& action, std::string* message = null
 
 TEST_F(LogTest, WritesStampColonMessageAndCrLf) {
     TLog log(Dir.File("events.LOG"), Clock);
-    log.WriteLine("Log file reset");
     log.WriteLine("second: in the same second");
-    Clock.Set(EncodeDate(1999, 12, 31) + EncodeTime(23, 59, 59, 999));
-    log.WriteLine("");
-    EXPECT_EQ(ReadFile(log.FileName()), "2001.03.15 14.05.09:Log file reset\r\n"
-                                        "2001.03.15 14.05.09:second: in the same second\r\n"
-                                        "1999.12.31 23.59.59:\r\n");
-}
-
-TEST_F(LogTest, WriteFmtInsertsArgumentsVerbatim) {
-    TLog log(Dir.File("events.LOG"), Clock);
     log.WriteFmt("Executing %s (DOS Command %s)", {"50% %s: %d", "C:\\bin\\x.bat %1"});
     log.WriteFmt("%s Failed (%d)", {"Backup", std::int64_t{2}});
+    // Line ends inside a message become blanks.
+    log.WriteFmt("Executing %s (Command %s)", {std::string("a\nb\r\nc"), std::string("/x\r")});
+    Clock.Set(EncodeDate(1999, 12, 31) + EncodeTime(23, 59, 59, 999));
+    log.WriteLine("");
     EXPECT_EQ(ReadFile(log.FileName()),
+              "2001.03.15 14.05.09:second: in the same second\r\n"
               "2001.03.15 14.05.09:Executing 50% %s: %d (DOS Command C:\\bin\\x.bat %1)\r\n"
-              "2001.03.15 14.05.09:Backup Failed (2)\r\n");
+              "2001.03.15 14.05.09:Backup Failed (2)\r\n"
+              "2001.03.15 14.05.09:Executing a b  c (Command /x )\r\n"
+              "1999.12.31 23.59.59:\r\n");
     EXPECT_EQ(FormatLogMessage("100%% %s", {"done"}), "100% done");
 }
 
@@ -105,16 +102,6 @@ TEST_F(LogTest, EveryFailureRaisesTheInputOutputError) {
     std::signal(SIGXFSZ, previous);
     EXPECT_EQ(code, 101);
     EXPECT_EQ(message, "Disk full");
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(LogTest, LineEndsInsideAMessageBecomeBlanks) {
-    TLog log(Dir.File("events.LOG"), Clock);
-    log.WriteFmt("Executing %s (Command %s)", {std::string("a\nb\r\nc"), std::string("/x\r")});
-    EXPECT_EQ(ReadFile(log.FileName()), "2001.03.15 14.05.09:Executing a b  c (Command /x )\r\n");
 }
 
 TEST_F(LogTest, ALineOverTheLimitStartsANewFileAfterRenamingTheOld) {

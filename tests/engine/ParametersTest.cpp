@@ -2,26 +2,15 @@
 
 #include "platform/SysErrors.h"
 #include "support/FakeClock.h"
+#include "support/MapEnvironment.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <map>
 
 using namespace vantle;
 using namespace vantle::test;
 
 namespace {
-
-class TFakeEnvironment : public TEnvironment {
-public:
-    std::optional<std::string> Get(const std::string& name) const override {
-        auto found = Values.find(name);
-        if (found == Values.end())
-            return std::nullopt;
-        return found->second;
-    }
-    std::map<std::string, std::string> Values;
-};
 
 TDateTime At(int year, int month, int day, int hour = 14, int minute = 5, int second = 9) {
     return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, 0);
@@ -35,7 +24,7 @@ protected:
     }
 
     TFakeClock Clock;
-    TFakeEnvironment Environment;
+    TMapEnvironment Environment;
     TFormatSettings Settings = FixedFormatSettings();
     TParameterExpander Expander{Clock, Environment, Settings};
 };
@@ -105,14 +94,10 @@ TEST_F(Parameters, CutsTheDayToTheTargetMonth) {
 
 TEST_F(Parameters, RaisesWhereADateCannotBeBuilt) {
     for (const char* text : {"$D+1Y", "$D-8000Y", "$D+8000Y", "$D+96000M", "x $D-24000M",
-                             "$D+3000000", "$D-740000D", "$N+2147483647D+2147483647D"}) {
-        try {
-            Expand(text, At(2000, 2, 29));
-            ADD_FAILURE() << text << " built a date";
-        } catch (const EConvertError& e) {
-            EXPECT_STREQ(e.what(), "Invalid argument to date encode") << text;
-        }
-    }
+                             "$D+3000000", "$D-740000D", "$N+2147483647D+2147483647D"})
+        EXPECT_THAT([&] { Expand(text, At(2000, 2, 29)); },
+                    testing::ThrowsMessage<EConvertError>("Invalid argument to date encode"))
+            << text;
 }
 
 TEST_F(Parameters, ReadsTheClockOnceForEachDateToken) {

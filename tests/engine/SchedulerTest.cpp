@@ -300,21 +300,16 @@ TEST_F(RunEventTest, TellsEachOutcomeAndLogsHowAStartedProgramEnded) {
     EXPECT_FALSE(scheduler.ProgramEnded(99, false, 0)); // not started here: an orphan
     EXPECT_TRUE(scheduler.ProgramEnded(4242, false, 3));
     EXPECT_FALSE(scheduler.ProgramEnded(4242, false, 3)); // told once
-    EXPECT_EQ(Lines, (TLines{"ok ended with code 3 after 12 s"}));
-    ASSERT_EQ(Events.size(), 5u);
-    EXPECT_EQ(Events[4].Kind, TRunEvent::Exited);
-    EXPECT_EQ(Events[4].Seconds, 12);
-}
-
-TEST_F(RunEventTest, LogsASignalledEnd) {
-    List.Add(Entry("job"));
-    TScheduler scheduler(List, Services());
+    Fake.Starter.Result = SE_START_ACCEPTED;
     Fake.Starter.Pid = 7;
     scheduler.ExecuteEntry(0);
-    Lines.clear();
     EXPECT_TRUE(scheduler.ProgramEnded(7, true, 9));
-    EXPECT_EQ(Lines, (TLines{"job ended by signal 9 after 0 s"}));
-    EXPECT_EQ(Events.back().Kind, TRunEvent::Signalled);
+    EXPECT_EQ(Lines, (TLines{"ok ended with code 3 after 12 s", "Executing ok (Command /opt/ok)",
+                             "ok ended by signal 9 after 0 s"}));
+    ASSERT_EQ(Events.size(), 7u);
+    EXPECT_EQ(Events[4].Kind, TRunEvent::Exited);
+    EXPECT_EQ(Events[4].Seconds, 12);
+    EXPECT_EQ(Events[6].Kind, TRunEvent::Signalled);
 }
 
 } // namespace

@@ -25,10 +25,9 @@ const std::map<std::string, std::string> Library = {
 struct TSessionCase {
     const char* Name;
     const char* Libraries; // short names, blank-separated
-    TEnvironmentSettings Environment;
-    std::string Expected; // "net ready contexts-created login"
-    /// A call the session must have made on its way, or empty.
-    std::string MustCall;
+    std::string Switches;  // the simulator's NWSIM_ settings, "NAME=value" blank-separated
+    std::string Expected;  // "net ready contexts-created login"
+    std::string MustCall;  // a call the session must have made on its way, or empty
 };
 
 std::ostream& operator<<(std::ostream& out, const TSessionCase& c) {
@@ -36,63 +35,30 @@ std::ostream& operator<<(std::ostream& out, const TSessionCase& c) {
 }
 
 const std::string LongName(60, 'X');
+const std::string Full = "yes yes 3 CN=ADMIN.O=VANTLE";
 
 const TSessionCase SessionCases[] = {
-    {"NoCallsLibrary", "client dir locale", {}, "no no 2 ", ""},
+    {"NoCallsLibrary", "client dir locale", "", "no no 2 ", ""},
     // The calls library alone still finds the connection by ID and reads the login.
-    {"CallsWithoutClientConnection",
-     "calls dir locale",
-     {},
-     "no no 2 ADMIN",
+    {"CallsWithoutClientConnection", "calls dir locale", "", "no no 2 ADMIN",
      "NWGetPrimaryConnectionID"},
-    {"NoPrimaryConnection",
-     "calls client dir locale",
-     {{"NWSIM_NO_PRIMARY_CONNECTION", "1"}},
-     "no no 2 ",
-     ""},
-    {"CallsInitMissing",
-     "calls-no-init client dir locale",
-     {},
-     "yes yes 3 CN=ADMIN.O=VANTLE",
-     "NWCCOpenConnByRef"},
-    {"CallsInitFailing",
-     "calls client dir locale",
-     {{"NWSIM_CALLSINIT_FAILS", "1"}},
-     "yes yes 3 CN=ADMIN.O=VANTLE",
-     ""},
-    {"PrimaryConnectionByIDWithoutConnRef",
-     "calls client-no-primconnref dir locale",
-     {},
-     "yes yes 3 CN=ADMIN.O=VANTLE",
+    {"NoPrimaryConnection", "calls client dir locale", "NO_PRIMARY_CONNECTION=1", "no no 2 ", ""},
+    {"CallsInitMissing", "calls-no-init client dir locale", "", Full, "NWCCOpenConnByRef"},
+    {"CallsInitFailing", "calls client dir locale", "CALLSINIT_FAILS=1", Full, ""},
+    {"PrimaryConnectionByIDWithoutConnRef", "calls client-no-primconnref dir locale", "", Full,
      "NWGetPrimaryConnectionID"},
-    {"NoDirectoryLibrary", "calls client locale", {}, "yes no 0 ADMIN", ""},
-    {"NoLocaleLibrary", "calls client dir", {}, "yes no 0 ADMIN", ""},
-    {"UnicodeTablesFail",
-     "calls client dir locale",
-     {{"NWSIM_UNICODE_FAILS", "1"}},
-     "yes no 2 ADMIN",
-     ""},
-    {"NotADirectoryServer",
-     "calls client dir locale",
-     {{"NWSIM_NO_DS_SERVER", "1"}, {"NWSIM_LOGIN_NAME", "GUEST"}},
-     "yes yes 2 GUEST",
-     "NWCCGetConnInfo"},
-    {"ConnectionNumberWithoutConnInfo",
-     "calls-no-conninfo client-no-conninfo dir locale",
-     {{"NWSIM_NO_DS_SERVER", "1"}},
-     "yes yes 2 ADMIN",
-     "NWGetConnectionNumber"},
+    {"NoDirectoryLibrary", "calls client locale", "", "yes no 0 ADMIN", ""},
+    {"NoLocaleLibrary", "calls client dir", "", "yes no 0 ADMIN", ""},
+    {"UnicodeTablesFail", "calls client dir locale", "UNICODE_FAILS=1", "yes no 2 ADMIN", ""},
+    {"NotADirectoryServer", "calls client dir locale", "NO_DS_SERVER=1 LOGIN_NAME=GUEST",
+     "yes yes 2 GUEST", "NWCCGetConnInfo"},
+    {"ConnectionNumberWithoutConnInfo", "calls-no-conninfo client-no-conninfo dir locale",
+     "NO_DS_SERVER=1", "yes yes 2 ADMIN", "NWGetConnectionNumber"},
     // A name that fills the client's buffer without a terminating zero is cut there.
-    {"LoginNameFillingTheBuffer",
-     "calls client dir locale",
-     {{"NWSIM_NO_DS_SERVER", "1"}, {"NWSIM_LOGIN_NAME", LongName}},
-     "yes yes 2 " + LongName.substr(0, NWObjectNameSize),
+    {"LoginNameFillingTheBuffer", "calls client dir locale",
+     "NO_DS_SERVER=1 LOGIN_NAME=" + LongName, "yes yes 2 " + LongName.substr(0, NWObjectNameSize),
      ""},
-    {"FullClient",
-     "calls client dir locale",
-     {},
-     "yes yes 3 CN=ADMIN.O=VANTLE",
-     "NWDSCanonicalizeName"},
+    {"FullClient", "calls client dir locale", "", Full, "NWDSCanonicalizeName"},
 };
 
 class SessionCreation : public testing::TestWithParam<TSessionCase> {};
@@ -104,8 +70,11 @@ TEST_P(SessionCreation, DecidesNetworkDirectoryAndLogin) {
     for (std::string name; names >> name;)
         PlaceLibraries(dir.Path(), {Library.at(name)});
     std::string log = dir.File("calls.log");
-    TEnvironmentSettings environment = c.Environment;
-    environment.emplace_back("NWSIM_LOG", log);
+    TEnvironmentSettings environment{{"NWSIM_LOG", log}};
+    std::istringstream switches(c.Switches);
+    for (std::string setting; switches >> setting;)
+        environment.emplace_back("NWSIM_" + setting.substr(0, setting.find('=')),
+                                 setting.substr(setting.find('=') + 1));
 
     TReport report = RunIsolated(environment, [&] {
         TDlLibraryLoader loader(dir.Path().string());

@@ -1,5 +1,6 @@
 #include "platform/ChildWatch.h"
 #include "platform/ProgramStarterPosix.h"
+#include "support/Child.h"
 
 #include <gtest/gtest.h>
 
@@ -28,12 +29,6 @@ std::vector<TChildEnd> ReapAtLeast(TChildWatch& watch, std::size_t count) {
     return ends;
 }
 
-void ExpectNoChildLeft() {
-    errno = 0;
-    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD) << "a zombie is left";
-}
-
 class ChildWatchTest : public testing::Test {
 protected:
     TChildWatch Watch;
@@ -60,7 +55,7 @@ TEST_P(EndsTest, LearnsHowTheStartedProgramEndedThroughTheDescriptor) {
     EXPECT_EQ(ends[0].Pid, started.Pid);
     EXPECT_EQ(ends[0].Signalled, GetParam().Signalled);
     EXPECT_EQ(ends[0].Code, GetParam().Code);
-    ExpectNoChildLeft();
+    EXPECT_TRUE(test::NoChildLeft()) << "a zombie is left";
 }
 
 INSTANTIATE_TEST_SUITE_P(Ends, EndsTest,
@@ -75,7 +70,7 @@ TEST_F(ChildWatchTest, ReapsTheOrphansOfStartedPrograms) {
     ASSERT_EQ(ends.size(), 2u);
     EXPECT_EQ(ends[0].Pid, started.Pid);
     EXPECT_NE(ends[1].Pid, started.Pid);
-    ExpectNoChildLeft();
+    EXPECT_TRUE(test::NoChildLeft()) << "a zombie is left";
 }
 
 TEST_F(ChildWatchTest, AFailedStartTellsNoPid) {
@@ -86,7 +81,7 @@ TEST_F(ChildWatchTest, AFailedStartTellsNoPid) {
     std::vector<TChildEnd> ends = ReapAtLeast(Watch, 1);
     ASSERT_EQ(ends.size(), 1u);
     EXPECT_EQ(ends[0].Code, 127);
-    ExpectNoChildLeft();
+    EXPECT_TRUE(test::NoChildLeft()) << "a zombie is left";
 }
 
 } // namespace

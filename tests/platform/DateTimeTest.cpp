@@ -2,9 +2,10 @@
 #include "platform/ExecutablePath.h"
 #include "platform/SysErrors.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <array>
 
 using namespace vantle;
 
@@ -32,23 +33,16 @@ INSTANTIATE_TEST_SUITE_P(Calendar, DateRoundTrip,
                                          DateCase{1899, 12, 29, -1}));
 
 TEST(DateTime, RefusesImpossibleDatesAndTimes) {
-    const std::pair<std::function<void()>, const char*> cases[] = {
-        {[] { EncodeDate(2001, 2, 29); }, "Invalid argument to date encode"},
-        {[] { EncodeDate(0, 1, 1); }, "Invalid argument to date encode"},
-        {[] { EncodeDate(10000, 1, 1); }, "Invalid argument to date encode"},
-        {[] { EncodeDate(2001, 13, 1); }, "Invalid argument to date encode"},
-        {[] { EncodeDate(2001, 0, 1); }, "Invalid argument to date encode"},
-        {[] { EncodeTime(24, 0, 0, 0); }, "Invalid argument to time encode"},
-        {[] { EncodeTime(0, 60, 0, 0); }, "Invalid argument to time encode"},
-    };
-    for (const auto& [action, message] : cases) {
-        try {
-            action();
-            ADD_FAILURE() << message << " not raised";
-        } catch (const EConvertError& e) {
-            EXPECT_STREQ(e.what(), message);
-        }
-    }
+    using ::testing::ThrowsMessage;
+    for (auto [year, month, day] :
+         {std::array{2001, 2, 29}, std::array{0, 1, 1}, std::array{10000, 1, 1},
+          std::array{2001, 13, 1}, std::array{2001, 0, 1}})
+        EXPECT_THAT([&] { EncodeDate(year, month, day); },
+                    ThrowsMessage<EConvertError>("Invalid argument to date encode"))
+            << year << "-" << month << "-" << day;
+    for (auto [hour, minute] : {std::array{24, 0}, std::array{0, 60}})
+        EXPECT_THAT([&] { EncodeTime(hour, minute, 0, 0); },
+                    ThrowsMessage<EConvertError>("Invalid argument to time encode"));
 }
 
 TEST(DateTime, DecodesTimeRoundedToTheMillisecond) {

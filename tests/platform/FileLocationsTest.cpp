@@ -1,10 +1,10 @@
 #include "platform/FileLocations.h"
 
+#include "support/MapEnvironment.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <sys/stat.h>
 
 using namespace vantle;
@@ -12,29 +12,11 @@ using namespace vantle::test;
 
 namespace {
 
-class TMapEnvironment : public TEnvironment {
-public:
-    explicit TMapEnvironment(std::map<std::string, std::string> values)
-        : FValues(std::move(values)) {}
-    std::optional<std::string> Get(const std::string& name) const override {
-        auto found = FValues.find(name);
-        if (found == FValues.end())
-            return std::nullopt;
-        return found->second;
-    }
-
-private:
-    std::map<std::string, std::string> FValues;
-};
-
 struct TLocateCase {
     const char* Name;
-    bool Writable;
-    bool ScheduleBeside;
-    bool SystemFolder;
-    std::map<std::string, std::string> Environment;
-    bool ExpectBeside;
-    const char* ExpectSchedule; // under the XDG folders; "~" is HOME
+    bool Writable, ScheduleBeside, SystemFolder;
+    const char *XdgConfig, *XdgState; // nullptr: not set
+    const char* ExpectSchedule;       // "" beside the program; "~" is HOME
     const char* ExpectLog;
 };
 
@@ -47,54 +29,40 @@ TEST_P(LocateFilesTest, ChoosesTheFolder) {
     std::string program = folder + "/vantle-scheduler";
     if (c.ScheduleBeside)
         WriteFile(dir.File("vantle-scheduler.INI"), "");
-    TMapEnvironment environment(c.Environment);
+    TMapEnvironment environment{{"HOME", "/home/u"}};
+    if (c.XdgConfig != nullptr)
+        environment.Values["XDG_CONFIG_HOME"] = c.XdgConfig;
+    if (c.XdgState != nullptr)
+        environment.Values["XDG_STATE_HOME"] = c.XdgState;
     TFileLocations files = LocateFiles(program, environment, [&](const std::string& asked) {
         EXPECT_EQ(asked, folder);
         return c.Writable;
     });
-    if (c.ExpectBeside) {
-        EXPECT_EQ(files.ScheduleFile, program + ".INI");
-        EXPECT_EQ(files.LogFile, program + ".LOG");
-        return;
-    }
-    auto expand = [](std::string text) {
-        if (text.front() == '~')
-            text.replace(0, 1, "/home/u");
-        return text;
+    auto expect = [&](std::string text, const char* beside) {
+        if (text.empty())
+            return program + beside;
+        return text.front() == '~' ? text.replace(0, 1, "/home/u") : text;
     };
-    EXPECT_EQ(files.ScheduleFile, expand(c.ExpectSchedule));
-    EXPECT_EQ(files.LogFile, expand(c.ExpectLog));
+    EXPECT_EQ(files.ScheduleFile, expect(c.ExpectSchedule, ".INI"));
+    EXPECT_EQ(files.LogFile, expect(c.ExpectLog, ".LOG"));
 }
 
-const std::map<std::string, std::string> Home{{"HOME", "/home/u"}};
+const char* const Ini = "~/.config/vantle-scheduler/vantle-scheduler.INI";
+const char* const Log = "~/.local/state/vantle-scheduler/vantle-scheduler.LOG";
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, LocateFilesTest,
     ::testing::Values(
-        TLocateCase{"WritableFolder", true, false, false, Home, true, "", ""},
-        TLocateCase{"ScheduleAlreadyBesideReadOnlyFolder", false, true, false, Home, true, "", ""},
-        TLocateCase{"ReadOnlyFolderUsesDefaults", false, false, false, Home, false,
-                    "~/.config/vantle-scheduler/vantle-scheduler.INI",
-                    "~/.local/state/vantle-scheduler/vantle-scheduler.LOG"},
-        TLocateCase{"SystemFolderEvenWhenWritable", true, false, true, Home, false,
-                    "~/.config/vantle-scheduler/vantle-scheduler.INI",
-                    "~/.local/state/vantle-scheduler/vantle-scheduler.LOG"},
-        TLocateCase{"XdgVariablesWin",
-                    false,
-                    false,
-                    false,
-                    {{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "/c"}, {"XDG_STATE_HOME", "/s"}},
-                    false,
+        TLocateCase{"WritableFolder", true, false, false, nullptr, nullptr, "", ""},
+        TLocateCase{"ScheduleAlreadyBesideReadOnlyFolder", false, true, false, nullptr, nullptr, "",
+                    ""},
+        TLocateCase{"ReadOnlyFolderUsesDefaults", false, false, false, nullptr, nullptr, Ini, Log},
+        TLocateCase{"SystemFolderEvenWhenWritable", true, false, true, nullptr, nullptr, Ini, Log},
+        TLocateCase{"XdgVariablesWin", false, false, false, "/c", "/s",
                     "/c/vantle-scheduler/vantle-scheduler.INI",
                     "/s/vantle-scheduler/vantle-scheduler.LOG"},
-        TLocateCase{"RelativeOrEmptyXdgVariablesAreIgnored",
-                    false,
-                    false,
-                    false,
-                    {{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "rel"}, {"XDG_STATE_HOME", ""}},
-                    false,
-                    "~/.config/vantle-scheduler/vantle-scheduler.INI",
-                    "~/.local/state/vantle-scheduler/vantle-scheduler.LOG"}),
+        TLocateCase{"RelativeOrEmptyXdgVariablesAreIgnored", false, false, false, "rel", "", Ini,
+                    Log}),
     [](const ::testing::TestParamInfo<TLocateCase>& info) { return info.param.Name; });
 
 TEST(FileLocations, MakesMissingFoldersPrivate) {

@@ -17,23 +17,16 @@ TLocaleTimeData Data(const char* date, const char* time, const char* ampm, const
     return data;
 }
 
-TEST(FormatSettings, TranslatesAnAmericanLocale) {
+TEST(FormatSettings, TranslatesAmericanAndGermanLocales) {
     TFormatSettings s =
         FormatSettingsFrom(Data("%m/%d/%Y", "%r", "%I:%M:%S %p", "%a %d %b %Y %r %Z"));
-    EXPECT_EQ(s.ShortDateFormat, "mm/dd/yyyy");
-    EXPECT_EQ(s.LongDateFormat, "dddd dd mmmm yyyy");
-    EXPECT_EQ(s.LongTimeFormat, "hh:nn:ss ampm");
-    EXPECT_EQ(s.ShortTimeFormat, "hh:nn ampm");
-    EXPECT_EQ(s.DateSeparator, '/');
-    EXPECT_EQ(s.TimeSeparator, ':');
-}
-
-TEST(FormatSettings, TranslatesAGermanLocale) {
-    TFormatSettings s = FormatSettingsFrom(Data("%d.%m.%Y", "%T", "", "%a %d %b %Y %T %Z"));
-    EXPECT_EQ(s.ShortDateFormat, "dd.mm.yyyy");
-    EXPECT_EQ(s.LongTimeFormat, "hh:nn:ss");
-    EXPECT_EQ(s.ShortTimeFormat, "hh:nn");
-    EXPECT_EQ(s.DateSeparator, '.');
+    EXPECT_EQ(s.ShortDateFormat + "|" + s.LongDateFormat + "|" + s.LongTimeFormat + "|" +
+                  s.ShortTimeFormat + "|" + s.DateSeparator + s.TimeSeparator,
+              "mm/dd/yyyy|dddd dd mmmm yyyy|hh:nn:ss ampm|hh:nn ampm|/:");
+    s = FormatSettingsFrom(Data("%d.%m.%Y", "%T", "", "%a %d %b %Y %T %Z"));
+    EXPECT_EQ(s.ShortDateFormat + "|" + s.LongTimeFormat + "|" + s.ShortTimeFormat + "|" +
+                  s.DateSeparator,
+              "dd.mm.yyyy|hh:nn:ss|hh:nn|.");
 }
 
 TEST(FormatSettings, QuotesLiteralLettersAndDropsWhatItCannotShow) {

@@ -1,5 +1,6 @@
 #include "platform/ProgramStarterPosix.h"
 
+#include "support/Child.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -80,13 +81,6 @@ protected:
         return record;
     }
 
-    static void ExpectNoChildLeft() {
-        int status = 0;
-        errno = 0;
-        EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
-        EXPECT_EQ(errno, ECHILD) << "a started program is still a child of the scheduler";
-    }
-
     TTempDir Dir;
     TPosixProgramStarter Starter;
     std::string FRecordPath;
@@ -98,7 +92,7 @@ TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
     std::string parameters =
         R"(plain 'single quoted' "double $HOME" back\ slash * ; `id` $(id) ~ > x '' )" + longWord;
     ASSERT_GT(Starter.StartProgram(Recorder, parameters, "", 6), 32u);
-    ExpectNoChildLeft();
+    EXPECT_TRUE(NoChildLeft()) << "a started program is still a child of the scheduler";
     TRecord record = Record();
     EXPECT_EQ(record.Args,
               (std::vector<std::string>{"plain", "single quoted", "double $HOME", "back slash", "*",
@@ -110,7 +104,7 @@ TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
     EXPECT_FALSE(fs::exists(fs::current_path() / "x")) << "a redirection was carried out";
     // The recorder has ended by now; it must not linger as a zombie of ours.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ExpectNoChildLeft();
+    EXPECT_TRUE(NoChildLeft()) << "a started program is still a child of the scheduler";
 }
 
 TEST_F(ProgramStarterTest, LooksUpABareNameInPathAndOpensADocumentWithTheDesktopsOpener) {
@@ -145,7 +139,7 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesForRealFailures) {
     EXPECT_EQ(Starter.StartProgram(garbage, "", "", 1), 11u);
     EXPECT_EQ(Starter.StartProgram(document, "", "", 1), 31u); // no xdg-open on PATH
     EXPECT_FALSE(fs::exists(FRecordPath));
-    ExpectNoChildLeft();
+    EXPECT_TRUE(NoChildLeft()) << "a started program is still a child of the scheduler";
 }
 
 TEST_F(ProgramStarterTest, ReportsFailuresWithItsOwnStandardFilesClosed) {

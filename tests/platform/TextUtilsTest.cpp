@@ -28,8 +28,3 @@ INSTANTIATE_TEST_SUITE_P(
                     CaseCompare{"@[", "`{", false, false},
                     // Bytes beyond ASCII never fold, whatever the locale.
                     CaseCompare{"\xC4", "\xE4", false, false}));
-
-TEST(TextUtils, QuotesWithSingleQuotes) {
-    EXPECT_EQ(Quoted("a b"), "'a b'");
-    EXPECT_EQ(Quoted(""), "''");
-}

@@ -1,20 +1,14 @@
 #include "sched/Schedule.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 namespace vantle {
 namespace {
 
-TSchedule Entry(const char* minutes, const char* hours, const char* days, const char* months,
-                const char* weekDays, bool active = true) {
-    TSchedule entry;
-    entry.Minutes = minutes;
-    entry.Hours = hours;
-    entry.Days = days;
-    entry.Months = months;
-    entry.WeekDays = weekDays;
-    entry.Active = active;
-    return entry;
+TSchedule Entry(const std::string& time, bool active = true) {
+    return *test::EntryOf({.Time = time, .Active = active});
 }
 
 TDateTime At(int year, int month, int day, int hour, int minute, int second = 0) {
@@ -40,29 +34,29 @@ TEST_P(IsDueTest, FollowsAllFiveFields) {
 INSTANTIATE_TEST_SUITE_P(
     Edges, IsDueTest,
     ::testing::Values(
-        TDueCase{"inactive", Entry("*", "*", "*", "*", "*", false), At(2024, 9, 13, 2, 30), false},
-        TDueCase{"all stars", Entry("*", "*", "*", "*", "*"), At(2024, 9, 13, 2, 30), true},
-        TDueCase{"02:30:00", Entry("30", "2", "*", "*", "*"), At(2024, 9, 13, 2, 30, 0), true},
-        TDueCase{"02:30:59", Entry("30", "2", "*", "*", "*"), At(2024, 9, 13, 2, 30, 59), true},
-        TDueCase{"02:31", Entry("30", "2", "*", "*", "*"), At(2024, 9, 13, 2, 31), false},
-        TDueCase{"14:30", Entry("30", "2", "*", "*", "*"), At(2024, 9, 13, 14, 30), false},
-        TDueCase{"31st in October", Entry("0", "0", "31", "*", "*"), At(2024, 10, 31, 0, 0), true},
-        TDueCase{"Sunday is 0", Entry("*", "*", "*", "*", "0"), At(2024, 9, 1, 12, 0), true},
-        TDueCase{"WeekDays 7", Entry("*", "*", "*", "*", "7"), At(2024, 9, 1, 12, 0), false},
-        TDueCase{"Friday 13th", Entry("*", "*", "13", "*", "5"), At(2024, 9, 13, 8, 0), true},
-        TDueCase{"13th not Friday", Entry("*", "*", "13", "*", "5"), At(2024, 8, 13, 8, 0), false},
-        TDueCase{"Friday not 13th", Entry("*", "*", "13", "*", "5"), At(2024, 9, 20, 8, 0), false},
-        TDueCase{"leap day", Entry("0", "12", "29", "2", "4"), At(2024, 2, 29, 12, 0), true},
-        TDueCase{"empty field", Entry("*", "*", "", "*", "*"), At(2024, 9, 13, 2, 30), false}));
+        TDueCase{"inactive", Entry("* * * * *", false), At(2024, 9, 13, 2, 30), false},
+        TDueCase{"all stars", Entry("* * * * *"), At(2024, 9, 13, 2, 30), true},
+        TDueCase{"02:30:00", Entry("30 2 * * *"), At(2024, 9, 13, 2, 30, 0), true},
+        TDueCase{"02:30:59", Entry("30 2 * * *"), At(2024, 9, 13, 2, 30, 59), true},
+        TDueCase{"02:31", Entry("30 2 * * *"), At(2024, 9, 13, 2, 31), false},
+        TDueCase{"14:30", Entry("30 2 * * *"), At(2024, 9, 13, 14, 30), false},
+        TDueCase{"31st in October", Entry("0 0 31 * *"), At(2024, 10, 31, 0, 0), true},
+        TDueCase{"Sunday is 0", Entry("* * * * 0"), At(2024, 9, 1, 12, 0), true},
+        TDueCase{"WeekDays 7", Entry("* * * * 7"), At(2024, 9, 1, 12, 0), false},
+        TDueCase{"Friday 13th", Entry("* * 13 * 5"), At(2024, 9, 13, 8, 0), true},
+        TDueCase{"13th not Friday", Entry("* * 13 * 5"), At(2024, 8, 13, 8, 0), false},
+        TDueCase{"Friday not 13th", Entry("* * 13 * 5"), At(2024, 9, 20, 8, 0), false},
+        TDueCase{"leap day", Entry("0 12 29 2 4"), At(2024, 2, 29, 12, 0), true},
+        TDueCase{"empty field", Entry("* *  * *"), At(2024, 9, 13, 2, 30), false}));
 
 TSchedule Full() {
-    TSchedule entry = Entry("1", "2", "3", "4", "5");
-    entry.Name = "n";
-    entry.Command = "c";
-    entry.Parms = "p";
-    entry.WorkDir = "w";
-    entry.CommandType = ctDosCommand;
-    entry.WinState = wsHidden;
+    TSchedule entry = *test::EntryOf({.Name = "n",
+                                      .Time = "1 2 3 4 5",
+                                      .Type = ctDosCommand,
+                                      .WinState = wsHidden,
+                                      .Command = "c",
+                                      .Parms = "p",
+                                      .WorkDir = "w"});
     entry.Comment = {"a", "b"};
     return entry;
 }

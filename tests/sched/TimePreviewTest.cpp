@@ -1,5 +1,6 @@
 #include "sched/TimePreview.h"
 
+#include "support/TestFiles.h"
 #include "support/ZoneGuard.h"
 
 #include <gtest/gtest.h>
@@ -10,33 +11,24 @@
 namespace vantle {
 namespace {
 
-TSchedule EntryWith(const char* minutes, const char* hours, const char* days, const char* months,
-                    const char* weekDays) {
-    TSchedule entry;
-    entry.Minutes = minutes;
-    entry.Hours = hours;
-    entry.Days = days;
-    entry.Months = months;
-    entry.WeekDays = weekDays;
-    return entry;
-}
-
 TDateTime At(int year, int month, int day, int hour, int minute) {
     return EncodeDate(year, month, day) + EncodeTime(hour, minute, 0, 0);
 }
 
+// What the preview says of an entry with this Time= line, from Sunday 6 December 2026, 12:00.
+TTimePreview Preview(const std::string& time, int count = 3) {
+    return PreviewTimes(*test::EntryOf({.Time = time}), At(2026, 12, 6, 12, 0), count);
+}
+
 struct TNextCase {
-    const char* Fields[5];
+    const char* Time;
     std::vector<TDateTime> Next;
 };
 
 class PreviewNextTest : public ::testing::TestWithParam<TNextCase> {};
 
-// From Sunday 6 December 2026, 12:00.
 TEST_P(PreviewNextTest, GivesTheNextThreeMoments) {
-    const auto& f = GetParam().Fields;
-    TTimePreview preview =
-        PreviewTimes(EntryWith(f[0], f[1], f[2], f[3], f[4]), At(2026, 12, 6, 12, 0), 3);
+    TTimePreview preview = Preview(GetParam().Time);
     EXPECT_EQ(preview.Next, GetParam().Next);
     EXPECT_TRUE(preview.Never.empty());
 }
@@ -44,29 +36,27 @@ TEST_P(PreviewNextTest, GivesTheNextThreeMoments) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, PreviewNextTest,
     ::testing::Values(
-        TNextCase{{"30", "2", "*", "*", "*"},
+        TNextCase{"30 2 * * *",
                   {At(2026, 12, 7, 2, 30), At(2026, 12, 8, 2, 30), At(2026, 12, 9, 2, 30)}},
-        TNextCase{{"30", "2", "*", "*", "1-5"},
+        TNextCase{"30 2 * * 1-5",
                   {At(2026, 12, 7, 2, 30), At(2026, 12, 8, 2, 30), At(2026, 12, 9, 2, 30)}},
         // A word that is no number reads as 0: "3O" in Hours is midnight.
-        TNextCase{{"0", "3O", "*", "*", "*"},
+        TNextCase{"0 3O * * *",
                   {At(2026, 12, 7, 0, 0), At(2026, 12, 8, 0, 0), At(2026, 12, 9, 0, 0)}},
-        TNextCase{{"0", "0", "29", "2", "*"},
+        TNextCase{"0 0 29 2 *",
                   {At(2028, 2, 29, 0, 0), At(2032, 2, 29, 0, 0), At(2036, 2, 29, 0, 0)}},
-        TNextCase{{"*", "*", "*", "*", "*"},
+        TNextCase{"* * * * *",
                   {At(2026, 12, 6, 12, 1), At(2026, 12, 6, 12, 2), At(2026, 12, 6, 12, 3)}}));
 
 struct TNeverCase {
-    const char* Fields[5];
+    const char* Time;
     const char* Reason;
 };
 
 class PreviewNeverTest : public ::testing::TestWithParam<TNeverCase> {};
 
 TEST_P(PreviewNeverTest, SaysWhyItNeverRuns) {
-    const auto& f = GetParam().Fields;
-    TTimePreview preview =
-        PreviewTimes(EntryWith(f[0], f[1], f[2], f[3], f[4]), At(2026, 12, 6, 12, 0), 3);
+    TTimePreview preview = Preview(GetParam().Time);
     EXPECT_TRUE(preview.Next.empty());
     ASSERT_FALSE(preview.Never.empty());
     EXPECT_EQ(preview.Never.front(), GetParam().Reason);
@@ -76,19 +66,16 @@ TEST_P(PreviewNeverTest, SaysWhyItNeverRuns) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, PreviewNeverTest,
     ::testing::Values(
-        TNeverCase{{"995", "*", "*", "*", "*"}, "Minutes '995' matches no minute (0 to 59)"},
-        TNeverCase{{"0", "25", "*", "*", "*"}, "Hours '25' matches no hour (0 to 23)"},
-        TNeverCase{{"0", "0", "32-40", "*", "*"},
-                   "Days '32-40' matches no day of the month (1 to 31)"},
-        TNeverCase{{"0", "0", "1", "13", "*"}, "Months '13' matches no month (1 to 12)"},
-        TNeverCase{{"0", "0", "1", "", "*"}, "its Months field is empty"},
-        TNeverCase{{"0", "0", "1", "jan", "*"}, "Months 'jan' matches no month (1 to 12)"},
-        TNeverCase{{"0", "0", "30", "2", "*"},
-                   "no date has Days '30' in Months '2' on WeekDays '*'"}));
+        TNeverCase{"995 * * * *", "Minutes '995' matches no minute (0 to 59)"},
+        TNeverCase{"0 25 * * *", "Hours '25' matches no hour (0 to 23)"},
+        TNeverCase{"0 0 32-40 * *", "Days '32-40' matches no day of the month (1 to 31)"},
+        TNeverCase{"0 0 1 13 *", "Months '13' matches no month (1 to 12)"},
+        TNeverCase{"0 0 1  *", "its Months field is empty"},
+        TNeverCase{"0 0 1 jan *", "Months 'jan' matches no month (1 to 12)"},
+        TNeverCase{"0 0 30 2 *", "no date has Days '30' in Months '2' on WeekDays '*'"}));
 
 TEST(TimePreviewTest, NotesSayHowTheRulesReadAWord) {
-    TTimePreview preview =
-        PreviewTimes(EntryWith("0", "3O", "*", "*", "mon"), At(2026, 12, 6, 12, 0), 3);
+    TTimePreview preview = Preview("0 3O * * mon");
     EXPECT_EQ(preview.Notes, (std::vector<std::string>{"Hours '3O': item '3O' reads as 0",
                                                        "WeekDays 'mon': item 'mon' reads as 0"}));
     ASSERT_FALSE(preview.Next.empty());
@@ -98,13 +85,10 @@ TEST(TimePreviewTest, NotesSayHowTheRulesReadAWord) {
 TEST(TimePreviewTest, NeverWhenEveryMinuteFallsInTheDaylightSavingGap) {
     // 02:00-02:59 on the last Sunday of March does not exist in Berlin.
     test::TZoneGuard zone("Europe/Berlin");
-    TTimePreview preview =
-        PreviewTimes(EntryWith("*", "2", "25-31", "3", "0"), At(2026, 12, 6, 12, 0), 3);
-    TTimePreview nextHour =
-        PreviewTimes(EntryWith("30", "3", "25-31", "3", "0"), At(2026, 12, 6, 12, 0), 1);
+    TTimePreview preview = Preview("* 2 25-31 3 0");
+    TTimePreview nextHour = Preview("30 3 25-31 3 0", 1);
     // Candidates on both sides of the gap: the ones inside it are skipped, not the rest.
-    TTimePreview around =
-        PreviewTimes(EntryWith("0,30", "1-3", "25-31", "3", "0"), At(2026, 12, 6, 12, 0), 3);
+    TTimePreview around = Preview("0,30 1-3 25-31 3 0");
     EXPECT_TRUE(preview.Next.empty());
     ASSERT_EQ(preview.Never.size(), 1u);
     EXPECT_NE(preview.Never.front().find("daylight saving"), std::string::npos);

@@ -184,17 +184,4 @@ TEST_F(RunFaultTest, EditsWithinOneSecondAreAllReloadedAndNeverLostBySave) {
     EXPECT_EQ(NamesOf(ReadFile(FScheduleFile)), expected);
 }
 
-TEST_F(RunFaultTest, DirectoryInPlaceOfScheduleKeepsEntriesAndFailsTheSave) {
-    auto scheduler = RunningOn(ExternalText("kept", 3));
-    ASSERT_EQ(rename(FScheduleFile.c_str(), FDir.File("aside.INI").c_str()), 0);
-    ASSERT_EQ(mkdir(FScheduleFile.c_str(), 0755), 0);
-    scheduler->RunCycle(); // a directory has no time stamp: like a deleted file
-    EXPECT_FALSE(FList.Reloaded());
-    EXPECT_EQ(NamesIn(FList), NamesOf(ExternalText("kept", 3)));
-    FList.Add(EveryMinute("new", ctDirectExecute));
-    EXPECT_THROW(FList.Save(), EInOutError);
-    EXPECT_TRUE(FList.Modified());
-    EXPECT_TRUE(std::filesystem::is_empty(FScheduleFile));
-}
-
 } // namespace

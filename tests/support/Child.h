@@ -63,4 +63,10 @@ inline TChildResult RunInChild(const std::function<std::string()>& step) {
     return result;
 }
 
+/// Whether this process has no child left, running or not yet reaped.
+inline bool NoChildLeft() {
+    errno = 0;
+    return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
 } // namespace vantle::test
