@@ -23,7 +23,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 
 using namespace vantle;
 
@@ -66,9 +65,8 @@ std::array<QCheckBox*, 7> DayBoxes(const TfmEntry& dialog) {
 // The day boxes Sunday first as "0"/"1" characters, then "+" when Any is checked.
 QString ShownDays(const TfmEntry& dialog) {
     QString text;
-    for (const QCheckBox* box : DayBoxes(dialog)) {
+    for (const QCheckBox* box : DayBoxes(dialog))
         text += box->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
-    }
     return Child<QCheckBox>(dialog, "cbAnyDay")->isChecked() ? text + QLatin1Char('+') : text;
 }
 
@@ -85,12 +83,10 @@ vantle::TSchedule SampleEntry(const std::string& weekDays) {
 void AnswerQuestion(QMessageBox::StandardButton button, QString* asked = nullptr) {
     QTimer::singleShot(0, [button, asked] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) {
+        if (box == nullptr)
             return;
-        }
-        if (asked != nullptr) {
+        if (asked != nullptr)
             *asked = box->windowTitle() + QLatin1Char('|') + box->text();
-        }
         box->button(button)->click();
     });
 }
