@@ -31,9 +31,22 @@ private:
 
     QString SettingsFile() const { return QString::fromStdString(FDir->File("settings.conf")); }
 
+    static TScheduleGrid* Grid(TfmSchedMain& fm) {
+        return Child<TScheduleGrid>(fm, "sgScheduleList");
+    }
+
+    /// A window that took what `settings` hold, shown.
+    std::unique_ptr<TfmSchedMain> Restored(QSettings& settings) {
+        auto fm = MakeWindow();
+        RestoreWindowSettings(*fm, settings);
+        fm->show();
+        RestoreGridSort(*fm, settings);
+        return fm;
+    }
+
     static QStringList Names(TfmSchedMain& fm) {
         QStringList names;
-        const TScheduleModel& rows = *Child<TScheduleGrid>(fm, "sgScheduleList")->Model();
+        const TScheduleModel& rows = *Grid(fm)->Model();
         for (int row = 0; row < rows.rowCount(); ++row)
             names << rows.data(rows.index(row, 0), Qt::DisplayRole).toString();
         return names;
@@ -67,28 +80,20 @@ private slots:
         QFETCH(QStringList, names);
         {
             QSettings settings(SettingsFile(), QSettings::IniFormat);
-            auto fm = MakeWindow();
-            RestoreWindowSettings(*fm, settings); // nothing saved yet: the defaults
-            fm->show();
-            RestoreGridSort(*fm, settings);
+            auto fm = Restored(settings); // nothing saved yet: the defaults
             QCOMPARE(Names(*fm), (QStringList{"b", "c", "a"}));
             fm->resize(700, 450);
-            Child<TScheduleGrid>(*fm, "sgScheduleList")
-                ->setColumnWidth(1, 122); // Name takes what is left
-            Child<TScheduleGrid>(*fm, "sgScheduleList")->setColumnWidth(5, 77);
+            Grid(*fm)->setColumnWidth(1, 122); // Name takes what is left
+            Grid(*fm)->setColumnWidth(5, 77);
             for (int i = 0; i < clicks; ++i)
                 fm->SortGrid(0);
-            QCOMPARE(Names(*fm), names);
             SaveWindowSettings(*fm, settings);
         }
         QSettings settings(SettingsFile(), QSettings::IniFormat);
-        auto fm = MakeWindow();
-        RestoreWindowSettings(*fm, settings);
-        fm->show();
-        RestoreGridSort(*fm, settings);
+        auto fm = Restored(settings);
         QCOMPARE(fm->size(), QSize(700, 450));
-        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(1), 122);
-        QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(5), 77);
+        QCOMPARE(Grid(*fm)->columnWidth(1), 122);
+        QCOMPARE(Grid(*fm)->columnWidth(5), 77);
         QCOMPARE(Names(*fm), names);
     }
 
@@ -99,14 +104,10 @@ private slots:
         settings.setValue("grid/sorted", true);
         settings.setValue("grid/sortColumn", 99);
         auto fresh = MakeWindow();
-        auto fm = MakeWindow();
-        RestoreWindowSettings(*fm, settings);
-        fm->show();
-        RestoreGridSort(*fm, settings);
+        auto fm = Restored(settings);
         QCOMPARE(fm->size(), fresh->size());
         for (int col = 1; col < 3; ++col) // Name takes what the window leaves
-            QCOMPARE(Child<TScheduleGrid>(*fm, "sgScheduleList")->columnWidth(col),
-                     Child<TScheduleGrid>(*fresh, "sgScheduleList")->columnWidth(col));
+            QCOMPARE(Grid(*fm)->columnWidth(col), Grid(*fresh)->columnWidth(col));
         QCOMPARE(Names(*fm), (QStringList{"b", "c", "a"}));
     }
 
@@ -119,20 +120,29 @@ private slots:
         QList<QAction*> menus = fm->menuBar()->actions();
         QCOMPARE(menus.indexOf(options->menuAction()) + 1,
                  menus.indexOf(Child<QMenu>(*fm, "Help1")->menuAction()));
-        QCOMPARE(options->title(), QString("&Options"));
         QVERIFY(!Child<QAction>(*options, "StartAtLogin1")->isChecked());
         QVERIFY(Child<QAction>(*options, "Notifications1")->isChecked()); // on until turned off
 
-        Child<QAction>(*options, "StartAtLogin1")->trigger();
-        QVERIFY(Child<QAction>(*options, "StartAtLogin1")->isChecked());
+        QAction* startAtLogin = Child<QAction>(*options, "StartAtLogin1");
+        startAtLogin->trigger();
+        QVERIFY(startAtLogin->isChecked());
         QString text = QString::fromStdString(ReadFile(entry.toStdString()));
         QVERIFY2(text.startsWith("[Desktop Entry]\nType=Application\n"), qPrintable(text));
         QVERIFY2(text.contains("\nExec=\"/opt/my tools/vantle-scheduler\" --enable\n"),
                  qPrintable(text));
 
-        Child<QAction>(*options, "StartAtLogin1")->trigger();
-        QVERIFY(!Child<QAction>(*options, "StartAtLogin1")->isChecked());
+        startAtLogin->trigger();
+        QVERIFY(!startAtLogin->isChecked());
         QVERIFY(!QFile::exists(entry));
+
+        // An entry that cannot be written says so and stays unchecked.
+        WriteFile(FDir->File("plain"), "a file where the autostart folder should be");
+        const QString bad = QString::fromStdString(FDir->File("plain/vs.desktop"));
+        auto* unwritable = new TOptionsMenu(*fm, settings, bad, "/usr/bin/vantle-scheduler");
+        Child<QAction>(*unwritable, "StartAtLogin1")->trigger();
+        QVERIFY(!Child<QAction>(*unwritable, "StartAtLogin1")->isChecked());
+        QVERIFY2(TApplication::ErrorBox()->text().startsWith("Cannot write " + bad),
+                 qPrintable(TApplication::ErrorBox()->text()));
 
         Child<QAction>(*options, "Notifications1")->trigger();
         QVERIFY(!NotificationsOn(settings));
@@ -140,24 +150,11 @@ private slots:
         QVERIFY(NotificationsOn(settings));
     }
 
-    void startAtLoginThatCannotBeWrittenSaysSoAndStaysUnchecked() {
-        QSettings settings(SettingsFile(), QSettings::IniFormat);
-        auto fm = MakeWindow();
-        WriteFile(FDir->File("plain"), "a file where the autostart folder should be");
-        const QString entry = QString::fromStdString(FDir->File("plain/vs.desktop"));
-        auto* options = new TOptionsMenu(*fm, settings, entry, "/usr/bin/vantle-scheduler");
-        Child<QAction>(*options, "StartAtLogin1")->trigger();
-        QVERIFY(!Child<QAction>(*options, "StartAtLogin1")->isChecked());
-        QVERIFY(TApplication::ErrorBox() != nullptr);
-        QVERIFY2(TApplication::ErrorBox()->text().startsWith("Cannot write " + entry),
-                 qPrintable(TApplication::ErrorBox()->text()));
-    }
-
     void execLineQuotesWhatDesktopEntriesReserve_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("exec");
-        QTest::newRow("plain") << "/usr/bin/vantle-scheduler"
-                               << "/usr/bin/vantle-scheduler --enable";
+        QTest::newRow("plain") << "/usr/bin/vs"
+                               << "/usr/bin/vs --enable";
         QTest::newRow("blank") << "/opt/a b/vs"
                                << "\"/opt/a b/vs\" --enable";
         QTest::newRow("dollar and quote") << "/opt/$x\"y/vs"
