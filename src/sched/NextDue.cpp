@@ -75,7 +75,9 @@ template <std::size_t N> bool AnyOf(const std::array<bool, N>& table, std::size_
 template <std::size_t N>
 void FillTable(std::array<bool, N>& table, const TSchedule& entry, TTimeFieldKind kind) {
     const TTimeField& field = TimeFieldOf(kind);
-    for (std::int32_t v = field.Low; v <= field.High; ++v)
+    // Bounded by the table too: GCC cannot see that the field's range fits it.
+    const std::int32_t last = std::min<std::int32_t>(field.High, static_cast<std::int32_t>(N) - 1);
+    for (std::int32_t v = std::max(field.Low, 0); v <= last; ++v)
         table[static_cast<std::size_t>(v)] = FieldMatches(v, entry.*field.Text);
 }
 
