@@ -1,6 +1,6 @@
 // The desktop program's grid with 10,000 entries, offscreen: filling it from the list,
 // one header-click sort, and the refresh of its run columns after a cycle.
-#include "netware/NetSession.h"
+#include "UiBenchServices.h"
 #include "sched/SchedFile.h"
 #include "ui/SchedMain.h"
 
@@ -17,19 +17,6 @@
 using namespace vantle;
 
 namespace {
-
-class TNoStarter : public TProgramStarter {
-public:
-    std::uint32_t StartProgram(const std::string&, const std::string&, const std::string&,
-                               int) override {
-        return SE_START_ACCEPTED;
-    }
-};
-
-class TNoClockSetter : public TClockSetter {
-public:
-    int SetSystemTime(const TSystemTime&) override { return 0; }
-};
 
 // Names in a scrambled order, so a sort has work to do.
 std::string ScheduleText(int count) {
@@ -71,14 +58,7 @@ TfmSchedMain& Window(int entries) {
             std::abort();
         folder = pattern;
         std::ofstream(folder / "vantle-scheduler.INI", std::ios::binary) << ScheduleText(entries);
-        static TNoStarter starter;
-        static TNoClockSetter clockSetter;
-        TSchedMainServices services;
-        services.Scheduler = SystemSchedulerServices();
-        services.Scheduler.Starter = &starter;
-        services.Scheduler.ClockSetter = &clockSetter;
-        services.Scheduler.MakeSession = [] { return std::make_unique<TNoNetSession>(); };
-        services.Scheduler.ExecutablePath = (folder / "vantle-scheduler").string();
+        TSchedMainServices services = bench::IdleWindowServices(folder);
         window = std::make_unique<TfmSchedMain>(0, services);
         window->show();
         QApplication::processEvents();

@@ -1,7 +1,7 @@
 // View > Log File on a 200 MB log, offscreen: the time from the command to the painted
 // viewer, the peak memory it takes above what the program held, and what it keeps
 // after the viewer has closed.
-#include "netware/NetSession.h"
+#include "UiBenchServices.h"
 #include "ui/SchedMain.h"
 
 #include <benchmark/benchmark.h>
@@ -21,19 +21,6 @@
 using namespace vantle;
 
 namespace {
-
-class TNoStarter : public TProgramStarter {
-public:
-    std::uint32_t StartProgram(const std::string&, const std::string&, const std::string&,
-                               int) override {
-        return SE_START_ACCEPTED;
-    }
-};
-
-class TNoClockSetter : public TClockSetter {
-public:
-    int SetSystemTime(const TSystemTime&) override { return 0; }
-};
 
 // Kilobytes from /proc/self/status: "VmRSS" now, "VmHWM" the peak since the last reset.
 double StatusMegabytes(const char* key) {
@@ -74,14 +61,7 @@ void ViewLargeLog(benchmark::State& state) {
         for (std::uint64_t written = 0; written < size; written += block.size())
             log << block;
     }
-    TNoStarter starter;
-    TNoClockSetter clockSetter;
-    TSchedMainServices services;
-    services.Scheduler = SystemSchedulerServices();
-    services.Scheduler.Starter = &starter;
-    services.Scheduler.ClockSetter = &clockSetter;
-    services.Scheduler.MakeSession = [] { return std::make_unique<TNoNetSession>(); };
-    services.Scheduler.ExecutablePath = (folder / "vantle-scheduler").string();
+    TSchedMainServices services = bench::IdleWindowServices(folder);
     // The viewer is shown and painted, then closed, as a user glancing at it would.
     services.ShowModal = [](QDialog& dialog) {
         dialog.show();

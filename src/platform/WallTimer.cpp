@@ -52,18 +52,18 @@ TWallTimer::~TWallTimer() {
 }
 
 void TWallTimer::ArmAt(const std::timespec& utc) {
-    itimerspec spec{};
-    spec.it_value = utc;
+    itimerspec when{};
+    when.it_value = utc;
     // A zero moment would disarm the timer instead of firing it.
-    if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0)
-        spec.it_value.tv_nsec = 1;
-    if (timerfd_settime(FFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0)
+    if (when.it_value.tv_sec == 0 && when.it_value.tv_nsec == 0)
+        when.it_value.tv_nsec = 1;
+    if (timerfd_settime(FFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr) != 0)
         RaiseInOutError(errno);
 }
 
 void TWallTimer::Disarm() {
-    itimerspec spec{};
-    timerfd_settime(FFd, 0, &spec, nullptr);
+    itimerspec never{};
+    timerfd_settime(FFd, 0, &never, nullptr);
 }
 
 TWallTimer::TWake TWallTimer::Read() {
