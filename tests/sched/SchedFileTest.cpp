@@ -12,6 +12,7 @@ std::vector<const TSchedule*> Pointers(const std::vector<TSchedule>& entries) {
     return pointers;
 }
 
+// Built field by field, not read: a key the reader and writer both dropped would not show.
 std::vector<TSchedule> ExampleEntries() {
     TSchedule backup;
     backup.Name = "Nightly backup";
@@ -36,8 +37,9 @@ std::vector<TSchedule> ExampleEntries() {
     return {backup, clock};
 }
 
-TEST(FormatScheduleFileTest, WritesTheExactSavedForm) {
-    EXPECT_EQ(FormatScheduleFile(Pointers(ExampleEntries())),
+TEST(SchedFileTest, WritesTheExactSavedFormAndReadsItBackButAType2Command) {
+    std::vector<TSchedule> entries = ExampleEntries();
+    EXPECT_EQ(FormatScheduleFile(Pointers(entries)),
               "[Schedule 0]\r\nName=Nightly backup\r\nTime=30 2 * * 1-5\r\nActive=Yes\r\n"
               "CommandType=0\r\nWinState=3\r\nCommand=C:\\BATCH\\BACKUP.BAT\r\nParms=/Q\r\n"
               "WorkDir=C:\\BATCH\r\nComment=Weekday nights only.\r\n"
@@ -45,17 +47,13 @@ TEST(FormatScheduleFileTest, WritesTheExactSavedForm) {
               "[Schedule 1]\r\nName=Clock\r\nTime=0 6,18 * * *\r\nActive=No\r\n"
               "CommandType=2\r\nWinState=0\r\n");
     EXPECT_EQ(FormatScheduleFile({}), "");
-}
-
-TEST(ParseScheduleFileTest, RoundTripKeepsEntriesButDropsType2Command) {
-    std::vector<TSchedule> entries = ExampleEntries();
     entries.push_back(TSchedule{});       // all empty: empty time fields survive
     entries.back().Comment = {"", " x "}; // an empty comment line too
     auto loaded = ParseScheduleFile(FormatScheduleFile(Pointers(entries)));
     ASSERT_EQ(loaded.size(), entries.size());
     entries[1].Command.clear();
     for (std::size_t i = 0; i < entries.size(); ++i)
-        EXPECT_FALSE(EntriesDiffer(*loaded[i], entries[i])) << "entry " << i;
+        EXPECT_EQ(*loaded[i], entries[i]) << "entry " << i;
 }
 
 TEST(ParseScheduleFileTest, LineEndsAndHeadersDecideTheEntries) {

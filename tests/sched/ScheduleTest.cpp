@@ -49,47 +49,5 @@ INSTANTIATE_TEST_SUITE_P(
         TDueCase{"leap day", Entry("0 12 29 2 4"), At(2024, 2, 29, 12, 0), true},
         TDueCase{"empty field", Entry("* *  * *"), At(2024, 9, 13, 2, 30), false}));
 
-TSchedule Full() {
-    TSchedule entry = *test::EntryOf({.Name = "n",
-                                      .Time = "1 2 3 4 5",
-                                      .Type = ctDosCommand,
-                                      .WinState = wsHidden,
-                                      .Command = "c",
-                                      .Parms = "p",
-                                      .WorkDir = "w"});
-    entry.Comment = {"a", "b"};
-    return entry;
-}
-
-TEST(EntriesDifferTest, EveryFieldCounts) {
-    using TChange = void (*)(TSchedule&);
-    const TChange changes[] = {
-        [](TSchedule& e) { e.Name = "N"; },
-        [](TSchedule& e) { e.Minutes = "2"; },
-        [](TSchedule& e) { e.Hours = "3"; },
-        [](TSchedule& e) { e.Days = "4"; },
-        [](TSchedule& e) { e.Months = "5"; },
-        [](TSchedule& e) { e.WeekDays = "6"; },
-        [](TSchedule& e) { e.Command = "C"; },
-        [](TSchedule& e) { e.Parms = "P"; },
-        [](TSchedule& e) { e.WorkDir = "W"; },
-        [](TSchedule& e) { e.CommandType = 1; },
-        [](TSchedule& e) { e.WinState = 0; },
-        [](TSchedule& e) { e.Active = false; },
-        [](TSchedule& e) { e.Comment.pop_back(); },
-        [](TSchedule& e) { e.Comment.back() = "B"; },
-        [](TSchedule& e) { e.Comment.push_back(""); },
-    };
-    EXPECT_FALSE(EntriesDiffer(Full(), Full()));
-    for (std::size_t i = 0; i < std::size(changes); ++i) {
-        TSchedule changed = Full();
-        changes[i](changed);
-        EXPECT_TRUE(EntriesDiffer(Full(), changed)) << "change " << i;
-        TSchedule target = Full();
-        CopyEntry(target, changed);
-        EXPECT_FALSE(EntriesDiffer(target, changed)) << "change " << i;
-    }
-}
-
 } // namespace
 } // namespace vantle
