@@ -52,6 +52,26 @@ int StampSeconds(const std::string& line) {
            std::stoi(line.substr(17, 2));
 }
 
+// Ends `pid` with SIGTERM, as a session does; its wait status, or nullopt when it did
+// not end and was killed.
+std::optional<int> Stop(pid_t pid) {
+    kill(pid, SIGTERM);
+    std::optional<int> status = WaitFor(pid, 10s);
+    if (!status && kill(pid, SIGKILL) == 0)
+        WaitFor(pid, 5s);
+    return status;
+}
+
+// Runs `argv` with its output appended to `out`; its exit code, or -1 when it did not
+// exit by itself within 20 seconds.
+int ExitCodeOf(const std::vector<std::string>& argv, const std::string& out) {
+    pid_t pid = Spawn(argv, out);
+    std::optional<int> status = WaitFor(pid, 20s);
+    if (!status && kill(pid, SIGKILL) == 0)
+        WaitFor(pid, 5s);
+    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+}
+
 class EndToEndTest : public ::testing::Test {
 protected:
     EndToEndTest() {
@@ -67,9 +87,6 @@ protected:
                               .Parms = "$D[yyyy] fixed \"two words\"",
                               .WorkDir = FDir.Path().string()}});
     }
-
-    std::vector<std::string> ExpectedArguments() { return {ThisYear(), "fixed", "two words"}; }
-    std::string ExecutingLine() { return "Executing minutely (Command " + FRecorder + ")"; }
 
     TTempDir FDir;
     std::string FRecorder = FDir.File("recorder"), FRecord = FDir.File("record");
@@ -91,14 +108,8 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTick) {
         GTEST_SKIP() << "xvfb-run is not installed";
     bool ran = WaitForFile(FRecord, 30s);
     // The recorder ends at once; the program, as its subreaper, reaps it and logs how.
-    bool ended =
-        ran &&
-        WaitUntil(
-            [&] {
-                return ReadFile(program + ".LOG").find(":minutely ended with code 0 after ") !=
-                       std::string::npos;
-            },
-            10s);
+    auto logged = [&] { return ReadFile(program + ".LOG").find(":minutely ended with code 0"); };
+    bool ended = ran && WaitUntil([&] { return logged() != std::string::npos; }, 10s);
     pid_t pid = FindProcessOf(program);
     if (pid > 0)
         kill(pid, SIGTERM);
@@ -113,12 +124,13 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTick) {
     ASSERT_TRUE(ran) << "the recorder never ran; log:\n"
                      << ReadFile(program + ".LOG") << "output:\n"
                      << ReadFile(FOutput);
-    EXPECT_EQ(WaitForRecord(FRecord).Args, ExpectedArguments());
+    EXPECT_EQ(WaitForRecord(FRecord).Args,
+              (std::vector<std::string>{ThisYear(), "fixed", "two words"}));
     std::string log = ReadFile(program + ".LOG");
     std::vector<std::string> messages = LogMessages(log);
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(messages[0], "Scheduler has been Enabled");
-    EXPECT_EQ(messages[1], ExecutingLine());
+    EXPECT_EQ(messages[1], "Executing minutely (Command " + FRecorder + ")");
     EXPECT_TRUE(ended) << log;
     // SIGTERM ends it through its loop, which switches the scheduler off on the way.
     EXPECT_TRUE(stopped);
@@ -141,27 +153,17 @@ TEST_F(EndToEndTest, SecondDesktopProgramForTheSameFileHandsOverAndLeaves) {
     ASSERT_GT(first, 0);
     std::string socket = vantle::TInstanceLock(program + ".INI").SiblingPath(".socket");
     bool serving = WaitForFile(socket, 20s);
-
-    pid_t second = Spawn({program, "go"}, FOutput);
-    std::optional<int> secondStatus = WaitFor(second, 20s);
-    if (!secondStatus)
-        kill(second, SIGKILL);
+    int second = ExitCodeOf({program, "go"}, FOutput);
     // And a scheduler without a window is refused the file the window holds.
-    pid_t headless = Spawn({VANTLE_SCHEDCTL, "run", program + ".INI"}, FOutput);
-    std::optional<int> headlessStatus = WaitFor(headless, 20s);
-    if (!headlessStatus)
-        kill(headless, SIGKILL);
+    int headless = ExitCodeOf({VANTLE_SCHEDCTL, "run", program + ".INI"}, FOutput);
     bool firstRunning = !WaitFor(first, 0ms);
-    kill(first, SIGTERM);
-    WaitFor(first, 10s) || (kill(first, SIGKILL), WaitFor(first, 5s));
+    Stop(first);
     unsetenv("XDG_RUNTIME_DIR");
 
     ASSERT_TRUE(serving) << ReadFile(FOutput);
-    ASSERT_TRUE(secondStatus) << "the second program did not leave";
-    EXPECT_TRUE(WIFEXITED(*secondStatus) && WEXITSTATUS(*secondStatus) == 0) << ReadFile(FOutput);
+    EXPECT_EQ(second, 0) << ReadFile(FOutput);
     EXPECT_TRUE(firstRunning);
-    ASSERT_TRUE(headlessStatus);
-    EXPECT_EQ(WEXITSTATUS(*headlessStatus), 2);
+    EXPECT_EQ(headless, 2);
     EXPECT_NE(ReadFile(FOutput).find(program + ".INI: already used by another scheduler (process " +
                                      std::to_string(first) + ")"),
               std::string::npos)
@@ -181,33 +183,24 @@ TEST_F(EndToEndTest, SchedCtlRunRefusesAFileAnotherSchedulerRuns) {
     // The same file by another name is the same file.
     fs::create_directory(FDir.File("sub"));
     std::string sameFile = FDir.File("sub/../jobs.INI");
-    pid_t second = Spawn({VANTLE_SCHEDCTL, "run", sameFile}, FOutput);
-    std::optional<int> secondStatus = WaitFor(second, 10s);
-    pid_t dryRun =
-        Spawn({VANTLE_SCHEDCTL, "run", "--once", "--dry-run", schedule}, FDir.File("dry.txt"));
-    std::optional<int> dryStatus = WaitFor(dryRun, 10s);
-    kill(first, SIGTERM);
-    std::optional<int> firstStatus = WaitFor(first, 10s);
-    if (!firstStatus)
-        kill(first, SIGKILL);
+    int second = ExitCodeOf({VANTLE_SCHEDCTL, "run", sameFile}, FOutput);
+    int dryRun =
+        ExitCodeOf({VANTLE_SCHEDCTL, "run", "--once", "--dry-run", schedule}, FDir.File("dry.txt"));
+    std::optional<int> firstStatus = Stop(first);
     // Once the first has gone, the file is free again.
-    pid_t third = Spawn({VANTLE_SCHEDCTL, "run", "--once", schedule}, FDir.File("third.txt"));
-    std::optional<int> thirdStatus = WaitFor(third, 10s);
+    int third = ExitCodeOf({VANTLE_SCHEDCTL, "run", "--once", schedule}, FDir.File("third.txt"));
     unsetenv("XDG_RUNTIME_DIR");
 
     ASSERT_TRUE(started);
-    ASSERT_TRUE(secondStatus) << "the second scheduler did not stop";
-    EXPECT_EQ(WEXITSTATUS(*secondStatus), 2);
+    EXPECT_EQ(second, 2);
     EXPECT_EQ(ReadFile(FOutput), sameFile + ": already used by another scheduler (process " +
                                      std::to_string(first) + ")\n");
-    ASSERT_TRUE(dryStatus);
-    EXPECT_EQ(WEXITSTATUS(*dryStatus), 0) << ReadFile(FDir.File("dry.txt"));
+    EXPECT_EQ(dryRun, 0) << ReadFile(FDir.File("dry.txt"));
     // SIGTERM ends the first cleanly, through its loop; nothing was due in either run.
     ASSERT_TRUE(firstStatus) << "run did not stop on SIGTERM";
     EXPECT_TRUE(WIFEXITED(*firstStatus) && WEXITSTATUS(*firstStatus) == 0)
         << ReadFile(FDir.File("first.txt"));
-    ASSERT_TRUE(thirdStatus);
-    EXPECT_EQ(WEXITSTATUS(*thirdStatus), 0) << ReadFile(FDir.File("third.txt"));
+    EXPECT_EQ(third, 0) << ReadFile(FDir.File("third.txt"));
     EXPECT_EQ(
         LogMessages(ReadFile(FDir.File("jobs.LOG"))),
         (std::vector<std::string>{"Scheduler has been Enabled", "Scheduler has been Disabled",

@@ -26,24 +26,7 @@ protected:
         unsetenv("VANTLE_ARGRECORDER_OUT");
         unsetenv("VANTLE_HOSTILE");
     }
-
-    void Add(const std::string& command, const std::string& parms, const std::string& workDir) {
-        FList.Add(EntryOf({.Name = HostileName,
-                           .Type = GetParam(),
-                           .Command = command,
-                           .Parms = parms,
-                           .WorkDir = workDir}));
-    }
-
-    std::string Executing(const std::string& program) {
-        return "Executing " + HostileName +
-               (GetParam() == ctDosCommand ? " (DOS Command " : " (Command ") + program + ")";
-    }
-
     TTempDir FDir;
-    TFakeServices FFake;
-    TPosixProgramStarter FStarter;
-    TSchedList FList;
 };
 
 } // namespace
@@ -59,17 +42,27 @@ TEST_P(HostileInputTest, ParametersReachTheProgramLiterallyAndNamesTheLogVerbati
     fs::copy_file(VANTLE_ARGRECORDER, program);
     setenv("VANTLE_ARGRECORDER_OUT", FDir.File("record").c_str(), 1);
     setenv("VANTLE_HOSTILE", HostileValue.c_str(), 1);
-    Add(program,
+    TSchedList list;
+    auto add = [&](const std::string& command, const std::string& parms, const fs::path& dir) {
+        list.Add(EntryOf({.Name = HostileName,
+                          .Type = GetParam(),
+                          .Command = command,
+                          .Parms = parms,
+                          .WorkDir = dir.string()}));
+    };
+    add(program,
         "; && $(touch pwned-by-parms) `touch pwned-by-quote` * \"$V[VANTLE_HOSTILE]\" "
         "'$V[VANTLE_HOSTILE]' $$D %s%d \"$D\"",
-        workDir.string());
-    Add(missing, "%d", "");
-    FFake.Clock.Set(EncodeDate(2001, 3, 15) + EncodeTime(14, 5, 9, 0));
-    FFake.ExecutablePath = FDir.File("vantle-scheduler");
-    FList.SetFileName(FDir.File("vantle-scheduler.INI"));
-    TSchedulerServices services = FFake.Services();
-    services.Starter = &FStarter;
-    TScheduler scheduler(FList, services);
+        workDir);
+    add(missing, "%d", "");
+    TFakeServices fake;
+    fake.Clock.Set(EncodeDate(2001, 3, 15) + EncodeTime(14, 5, 9, 0));
+    fake.ExecutablePath = FDir.File("vantle-scheduler");
+    list.SetFileName(FDir.File("vantle-scheduler.INI"));
+    TPosixProgramStarter starter;
+    TSchedulerServices services = fake.Services();
+    services.Starter = &starter;
+    TScheduler scheduler(list, services);
     scheduler.SetEnabled(true);
     scheduler.RunCycle();
 
@@ -82,9 +75,11 @@ TEST_P(HostileInputTest, ParametersReachTheProgramLiterallyAndNamesTheLogVerbati
     for (const auto& entry : fs::recursive_directory_iterator(FDir.Path()))
         EXPECT_EQ(entry.path().filename().string().find("pwned"), std::string::npos)
             << entry.path();
-    EXPECT_EQ(LogMessages(ReadFile(FFake.LogPath)),
-              (std::vector<std::string>{"Scheduler has been Enabled", Executing(program),
-                                        Executing(missing), HostileName + " Failed (2)"}));
+    const std::string executing =
+        "Executing " + HostileName + (GetParam() == ctDosCommand ? " (DOS Command " : " (Command ");
+    EXPECT_EQ(LogMessages(ReadFile(fake.LogPath)),
+              (std::vector<std::string>{"Scheduler has been Enabled", executing + program + ")",
+                                        executing + missing + ")", HostileName + " Failed (2)"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(ProgramTypes, HostileInputTest,
