@@ -95,42 +95,39 @@ TEST(ParseScheduleFileTest, TextWithoutAnySectionIsNoSchedule) {
 
 // One line inside a section that already holds Name=old and Active=Yes, and the line of
 // the saved form that shows what the reader made of it.
-TEST(ParseScheduleFileTest, EachLineAffectsTheEntryAsTheReaderSays) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"name=x", "Name=old"},
-        {" Name=x", "Name=old"},
-        {"Name= x ", "Name= x "},
-        {"Active=YES", "Active=Yes"},
-        {"Active=yes", "Active=Yes"},
-        {"Active=Y", "Active=No"},
-        {"Active=1", "Active=No"},
-        {"Active=True", "Active=No"},
-        {"Active=yes ", "Active=No"},
-        {"CommandType=3", "CommandType=1"},
-        {"CommandType=-1", "CommandType=1"},
-        {"CommandType=abc", "CommandType=0"},
-        {"CommandType=$2", "CommandType=2"},
-        {"WinState=7", "WinState=0"},
-        {"WinState=2", "WinState=2"},
-        {"Time=0 12", "Time=0 12   "},
-        {"Time=0  12 * * *", "Time=0  12 * *"},
-        {"Time=1 2 3 * * 9", "Time=1 2 3 * *"},
-        {"[Schedule]\r\nName=x", "Name=x"},
-        {"[schedule 1]\r\nName=x", "Name=x"},
-        {" [Schedule 1]\r\nName=x", "Name=x"},
-        {"Name=a\r\nName=b", "Name=b"},
-        {"Comment=", "Comment="},
-        {"CommandType=0", "Command="},
-    };
-    for (const auto& [line, saved] : cases) {
-        auto loaded = ParseScheduleFile("[Schedule 0]\r\nName=old\r\nActive=Yes\r\n" +
-                                        std::string(line) + "\r\n");
-        ASSERT_EQ(loaded.size(), 1u) << line;
-        EXPECT_NE(FormatScheduleFile({loaded[0].get()}).find("\r\n" + std::string(saved) + "\r\n"),
-                  std::string::npos)
-            << line;
-    }
+struct TLineCase {
+    const char* Line;
+    const char* Saved;
+};
+
+class SingleLineTest : public ::testing::TestWithParam<TLineCase> {};
+
+TEST_P(SingleLineTest, AffectsTheEntryAsTheReaderSays) {
+    auto loaded = ParseScheduleFile("[Schedule 0]\r\nName=old\r\nActive=Yes\r\n" +
+                                    std::string(GetParam().Line) + "\r\n");
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_NE(
+        FormatScheduleFile({loaded[0].get()}).find("\r\n" + std::string(GetParam().Saved) + "\r\n"),
+        std::string::npos)
+        << GetParam().Line;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SingleLineTest,
+    ::testing::Values(
+        TLineCase{"name=x", "Name=old"}, TLineCase{" Name=x", "Name=old"},
+        TLineCase{"Name= x ", "Name= x "}, TLineCase{"Active=YES", "Active=Yes"},
+        TLineCase{"Active=yes", "Active=Yes"}, TLineCase{"Active=Y", "Active=No"},
+        TLineCase{"Active=1", "Active=No"}, TLineCase{"Active=True", "Active=No"},
+        TLineCase{"Active=yes ", "Active=No"}, TLineCase{"CommandType=3", "CommandType=1"},
+        TLineCase{"CommandType=-1", "CommandType=1"}, TLineCase{"CommandType=abc", "CommandType=0"},
+        TLineCase{"CommandType=$2", "CommandType=2"}, TLineCase{"WinState=7", "WinState=0"},
+        TLineCase{"WinState=2", "WinState=2"}, TLineCase{"Time=0 12", "Time=0 12   "},
+        TLineCase{"Time=0  12 * * *", "Time=0  12 * *"},
+        TLineCase{"Time=1 2 3 * * 9", "Time=1 2 3 * *"},
+        TLineCase{"[Schedule]\r\nName=x", "Name=x"}, TLineCase{"[schedule 1]\r\nName=x", "Name=x"},
+        TLineCase{" [Schedule 1]\r\nName=x", "Name=x"}, TLineCase{"Name=a\r\nName=b", "Name=b"},
+        TLineCase{"Comment=", "Comment="}, TLineCase{"CommandType=0", "Command="}));
 
 } // namespace
 } // namespace vantle

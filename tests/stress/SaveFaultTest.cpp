@@ -147,65 +147,56 @@ TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
     EXPECT_EQ(ReadFile(file), oldText);
 }
 
-TEST(SaveFaultTest, SaveOnAFullDiskKeepsTheOldFileOrCreatesNone) {
-    for (int oldCount : {3, 0}) {
-        TTempDir dir;
-        std::string file = dir.File("sched.INI");
-        if (oldCount > 0) {
-            TSchedList list;
-            list.SetFileName(file);
-            Fill(list, oldCount, "old");
-            list.Save();
-        }
-        const std::string oldText = ReadFile(file);
-        const std::vector<std::string> oldNames = dir.Names();
-        // A file size limit stands in for a full disk; only the child carries it.
-        TChildResult result = RunInChild([&] {
-            TSchedList list;
-            list.SetFileName(file);
-            list.Load();
-            Fill(list, 2000, "new");
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit saved{};
-            getrlimit(RLIMIT_FSIZE, &saved);
-            rlimit limit{16384, saved.rlim_max};
-            setrlimit(RLIMIT_FSIZE, &limit);
-            std::string report = "saved";
-            try {
+// A write that fails (a file size limit stands in for a full disk) or a sync that fails:
+// renamed before the sync, a crash right after could leave an empty or torn schedule.
+TEST(SaveFaultTest, AFailedSaveRaisesAndKeepsTheOldFileOrCreatesNone) {
+    for (bool syncFails : {false, true})
+        for (int oldCount : {3, 0}) {
+            TTempDir dir;
+            std::string file = dir.File("sched.INI");
+            if (oldCount > 0) {
+                TSchedList list;
+                list.SetFileName(file);
+                Fill(list, oldCount, "old");
                 list.Save();
-            } catch (const EInOutError& e) {
-                report = e.Message() + (list.Modified() ? "|modified|" : "||") +
-                         std::to_string(list.Count());
             }
-            setrlimit(RLIMIT_FSIZE, &saved);
-            report += ReadFile(file) == oldText && dir.Names() == oldNames ? "|old file as it was"
-                                                                           : "|old file touched";
-            report += list.CheckFileChanged() ? "|reloaded" : "|";
-            list.Save(); // with room again, the next save goes through
-            return report + (list.Modified() ? "|still modified" : "|saved");
-        });
-        ASSERT_TRUE(result.Succeeded()) << result.Output;
-        EXPECT_EQ(result.Output, "Disk full|modified|" + std::to_string(oldCount + 2000) +
-                                     "|old file as it was||saved");
-        EXPECT_EQ(dir.Names(), std::vector<std::string>{"sched.INI"});
-    }
-}
-
-TEST(SaveFaultTest, ASaveWhoseSyncFailsRaisesAndLeavesTheOldFile) {
-    // Renamed before the sync, a crash right after could leave an empty or torn schedule.
-    TTempDir dir;
-    TSchedList list;
-    list.SetFileName(dir.File("s.ini"));
-    Fill(list, 1, "old");
-    list.Save();
-    const std::string saved = ReadFile(list.FileName());
-    Fill(list, 2, "new");
-    FailFileSync = true;
-    EXPECT_THROW(list.Save(), EInOutError);
-    FailFileSync = false;
-    EXPECT_EQ(ReadFile(list.FileName()), saved);
-    EXPECT_TRUE(list.Modified());
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"s.ini"}) << "no temporary file is left";
+            const std::string oldText = ReadFile(file);
+            const std::vector<std::string> oldNames = dir.Names();
+            // Only the child carries the fault.
+            TChildResult result = RunInChild([&] {
+                TSchedList list;
+                list.SetFileName(file);
+                list.Load();
+                Fill(list, 2000, "new");
+                signal(SIGXFSZ, SIG_IGN);
+                rlimit saved{};
+                getrlimit(RLIMIT_FSIZE, &saved);
+                rlimit limit{syncFails ? saved.rlim_cur : 16384, saved.rlim_max};
+                setrlimit(RLIMIT_FSIZE, &limit);
+                FailFileSync = syncFails;
+                std::string report = "saved";
+                try {
+                    list.Save();
+                } catch (const EInOutError& e) {
+                    // How errno EIO reads is the error table's business, not the save's.
+                    report = (syncFails ? "raised" : e.Message()) +
+                             (list.Modified() ? "|modified|" : "||") + std::to_string(list.Count());
+                }
+                setrlimit(RLIMIT_FSIZE, &saved);
+                FailFileSync = false;
+                report += ReadFile(file) == oldText && dir.Names() == oldNames
+                              ? "|old file as it was"
+                              : "|old file touched";
+                report += list.CheckFileChanged() ? "|reloaded" : "|";
+                list.Save(); // with the fault gone, the next save goes through
+                return report + (list.Modified() ? "|still modified" : "|saved");
+            });
+            ASSERT_TRUE(result.Succeeded()) << result.Output;
+            EXPECT_EQ(result.Output,
+                      (syncFails ? "raised" : "Disk full") + std::string("|modified|") +
+                          std::to_string(oldCount + 2000) + "|old file as it was||saved");
+            EXPECT_EQ(dir.Names(), std::vector<std::string>{"sched.INI"});
+        }
 }
 
 TEST(SaveFaultTest, ANewScheduleIsPrivateUnlessItsFolderIsShared) {
