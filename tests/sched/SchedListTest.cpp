@@ -126,6 +126,11 @@ TEST_F(SchedListTest, MissingFileLoadsEmptyAndIsLoadedOnceItAppears) {
     WriteFile(Path, SectionText(0, "new"));
     EXPECT_TRUE(List.CheckFileChanged());
     EXPECT_EQ(List.Items(0).Name, "new");
+    // Deleted under the loaded list: nothing to reload, and the next save brings it back.
+    std::filesystem::remove(Path);
+    EXPECT_FALSE(List.CheckFileChanged());
+    List.Save();
+    EXPECT_NE(ReadFile(Path).find("Name=new"), std::string::npos);
     // Deleted and brought back as it was: the empty List must not stand for it.
     std::filesystem::rename(Path, Dir.File("aside"));
     List.Load();
@@ -165,6 +170,39 @@ TEST_F(SchedListTest, FailedLoadKeepsEverything) {
     EXPECT_FALSE(List.FileHoldsForeignText());
     List.Load();
     EXPECT_EQ(List.Items(0).Name, "c");
+}
+
+TEST_F(SchedListTest, ReloadsWhenReplacedByAnOlderCopy) {
+    WriteFile(Path, SectionText(0, "newer"));
+    List.Load();
+    std::string copy = Dir.File("backup.ini");
+    WriteFile(copy, SectionText(0, "older"));
+    std::filesystem::last_write_time(copy, std::filesystem::last_write_time(Path) -
+                                               std::chrono::hours(7 * 24));
+    std::filesystem::rename(copy, Path);
+    EXPECT_TRUE(List.CheckFileChanged());
+    EXPECT_EQ(List.Items(0).Name, "older");
+    EXPECT_FALSE(List.CheckFileChanged());
+}
+
+TEST_F(SchedListTest, EditsWithinOneSecondAreAllReloadedAndNeverLostBySave) {
+    WriteFile(Path, SectionText(0, "start"));
+    List.Load();
+    // Another program rewrites the file in place again and again, each time with the
+    // same size and a modification time put back, as a one-second clock would show.
+    const auto modified = std::filesystem::last_write_time(Path);
+    for (int edit = 0; edit < 20; ++edit) {
+        std::string name = "edit" + std::to_string(edit % 10);
+        WriteFile(Path, SectionText(0, name));
+        std::filesystem::last_write_time(Path, modified);
+        ASSERT_TRUE(List.CheckFileChanged()) << "edit " << edit << " was not seen";
+        ASSERT_EQ(List.Items(0).Name, name);
+    }
+    // The user's own change goes on top of what the other program wrote.
+    List.Add(Named("mine"));
+    List.Save();
+    EXPECT_NE(ReadFile(Path).find("Name=edit9\r\n"), std::string::npos);
+    EXPECT_NE(ReadFile(Path).find("Name=mine\r\n"), std::string::npos);
 }
 
 TEST_F(SchedListTest, ChangeOnDiskDoesNotReplaceUnsavedEdits) {
