@@ -265,22 +265,5 @@ TEST_F(SchedListTest, SeesAChangeWithinTheSecondOnAFileStampedByAClockBehindOurs
     EXPECT_EQ(List.Items(0).Name, "two");
 }
 
-TEST_F(SchedListTest, SaveKeepsPermissionsAndLinks) {
-    WriteFile(Path, SectionText(0, "a"));
-    ASSERT_EQ(chmod(Path.c_str(), 0640), 0);
-    std::string link = Dir.File("link.ini");
-    std::filesystem::create_symlink(Path, link);
-    List.SetFileName(link);
-    List.Load();
-    List.Add(Named("b"));
-    List.Save();
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    struct stat st {};
-    ASSERT_EQ(stat(Path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_NE(ReadFile(Path).find("Name=b"), std::string::npos);
-    EXPECT_FALSE(List.CheckFileChanged());
-}
-
 } // namespace
 } // namespace vantle

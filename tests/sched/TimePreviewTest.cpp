@@ -16,8 +16,8 @@ TDateTime At(int year, int month, int day, int hour, int minute) {
 }
 
 // What the preview says of an entry with this Time= line, from Sunday 6 December 2026, 12:00.
-TTimePreview Preview(const std::string& time, int count = 3) {
-    return PreviewTimes(*test::EntryOf({.Time = time}), At(2026, 12, 6, 12, 0), count);
+TTimePreview Preview(const std::string& time) {
+    return PreviewTimes(*test::EntryOf({.Time = time}), At(2026, 12, 6, 12, 0), 3);
 }
 
 struct TNeverCase {
@@ -57,19 +57,14 @@ TEST(TimePreviewTest, NotesSayHowTheRulesReadAWord) {
     EXPECT_TRUE(preview.Never.empty());
 }
 
+// Skipping the moments inside the gap is the due finder's, and vantle-schedctl next shows it.
 TEST(TimePreviewTest, NeverWhenEveryMinuteFallsInTheDaylightSavingGap) {
     // 02:00-02:59 on the last Sunday of March does not exist in Berlin.
     test::TZoneGuard zone("Europe/Berlin");
     TTimePreview preview = Preview("* 2 25-31 3 0");
-    TTimePreview nextHour = Preview("30 3 25-31 3 0", 1);
-    // Candidates on both sides of the gap: the ones inside it are skipped, not the rest.
-    TTimePreview around = Preview("0,30 1-3 25-31 3 0");
     EXPECT_TRUE(preview.Next.empty());
     ASSERT_EQ(preview.Never.size(), 1u);
     EXPECT_NE(preview.Never.front().find("daylight saving"), std::string::npos);
-    EXPECT_EQ(nextHour.Next, std::vector<TDateTime>{At(2027, 3, 28, 3, 30)});
-    EXPECT_EQ(around.Next, (std::vector<TDateTime>{At(2027, 3, 28, 1, 0), At(2027, 3, 28, 1, 30),
-                                                   At(2027, 3, 28, 3, 0)}));
 }
 
 } // namespace
