@@ -1,5 +1,7 @@
 #include "sched/SchedFile.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 namespace vantle {
@@ -12,27 +14,18 @@ std::vector<const TSchedule*> Pointers(const std::vector<TSchedule>& entries) {
     return pointers;
 }
 
-// Built field by field, not read: a key the reader and writer both dropped would not show.
+// Every key set; the saved text below is written out by hand, so it pins the writer.
 std::vector<TSchedule> ExampleEntries() {
-    TSchedule backup;
-    backup.Name = "Nightly backup";
-    backup.Minutes = "30";
-    backup.Hours = "2";
-    backup.Days = backup.Months = "*";
-    backup.WeekDays = "1-5";
-    backup.Active = true;
-    backup.CommandType = ctDosCommand;
-    backup.WinState = wsHidden;
-    backup.Command = "C:\\BATCH\\BACKUP.BAT";
-    backup.Parms = "/Q";
-    backup.WorkDir = "C:\\BATCH";
+    TSchedule backup = *test::EntryOf({.Name = "Nightly backup",
+                                       .Time = "30 2 * * 1-5",
+                                       .Type = ctDosCommand,
+                                       .WinState = wsHidden,
+                                       .Command = "C:\\BATCH\\BACKUP.BAT",
+                                       .Parms = "/Q",
+                                       .WorkDir = "C:\\BATCH"});
     backup.Comment = {"Weekday nights only.", "Ask the office before changing."};
-    TSchedule clock;
-    clock.Name = "Clock";
-    clock.Minutes = "0";
-    clock.Hours = "6,18";
-    clock.Days = clock.Months = clock.WeekDays = "*";
-    clock.CommandType = ctBuiltinResetTime;
+    TSchedule clock = *test::EntryOf(
+        {.Name = "Clock", .Time = "0 6,18 * * *", .Active = false, .Type = ctBuiltinResetTime});
     clock.Command = "dropped for type 2";
     return {backup, clock};
 }
