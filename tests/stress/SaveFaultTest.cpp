@@ -78,22 +78,19 @@ TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
     const std::string oldText = ReadFile(file);
 
     // The time a forked child takes for one save of each, so the kills land anywhere
-    // within that first pair (a child after fork runs slower than its parent would).
-    long pairUs = 0;
+    // within that first pair (a child after fork runs slower than its parent would):
+    // timed from before the fork to the end of the second save, the slowest of three.
+    long maxDelayUs = 600;
     for (int round = 0; round < 3; ++round) {
-        // Timed from before the fork to the end of the second save, not to the child's exit.
         auto start = TClockType::now();
         TChildResult probe = RunInChild([&] {
             newList.Save();
             oldList.Save();
-            return std::to_string(
-                std::chrono::duration_cast<std::chrono::microseconds>(TClockType::now() - start)
-                    .count());
+            return std::to_string((TClockType::now() - start) / std::chrono::microseconds(1));
         });
         ASSERT_TRUE(probe.Succeeded()) << probe.Output;
-        pairUs = std::max(pairUs, std::stol(probe.Output));
+        maxDelayUs = std::max(maxDelayUs, std::stol(probe.Output));
     }
-    const long maxDelayUs = std::max<long>(600, pairUs);
 
     const int trials = 500;
     int sawOld = 0, sawNew = 0;
