@@ -19,7 +19,6 @@ struct TReaderCase {
 
 std::string Repeat(const std::string& piece, int times) {
     std::string text;
-    text.reserve(piece.size() * static_cast<std::size_t>(times));
     for (int i = 0; i < times; ++i)
         text += piece;
     return text;

@@ -1,6 +1,5 @@
 // A save that is killed, or that runs out of disk, must never cost the user the
 // schedule: the file is always the complete old or the complete new content.
-#include "sched/SchedFile.h"
 #include "sched/SchedList.h"
 #include "support/Child.h"
 #include "support/TestFiles.h"
@@ -10,7 +9,6 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <dlfcn.h>
 #include <random>
 #include <sys/resource.h>
@@ -97,7 +95,6 @@ TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
     std::string broken; // the sizes of the first files neither old nor new
     std::mt19937 random(20261206);
     std::uniform_int_distribution<long> delay(0, maxDelayUs);
-    auto loopStart = TClockType::now();
     for (int trial = 0; trial < trials; ++trial) {
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
@@ -124,14 +121,6 @@ TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
         if (content != oldText && content != newText && broken.size() < 40)
             broken += " " + std::to_string(content.size());
     }
-    auto loopTime =
-        std::chrono::duration_cast<std::chrono::milliseconds>(TClockType::now() - loopStart);
-    std::size_t leftovers = dir.Names().size() - 1;
-    std::printf("kill loop: %d trials, %d intact (%d old, %d new), %zu temporary files from "
-                "killed saves; kills within %ld us, %lld ms in all\n",
-                trials, sawOld + sawNew, sawOld, sawNew, leftovers, maxDelayUs,
-                static_cast<long long>(loopTime.count()));
-
     EXPECT_EQ(sawOld + sawNew, trials) << "sizes:" << broken;
     EXPECT_GT(sawOld, 0);
     EXPECT_GT(sawNew, 0);
