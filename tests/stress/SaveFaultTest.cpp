@@ -1,5 +1,6 @@
-// A save that is killed, or that runs out of disk, must never cost the user the
-// schedule: the file is always the complete old or the complete new content.
+// A save that is killed, runs out of disk or cannot sync must never cost the user the
+// schedule: the file is always the complete old or the complete new content; and the
+// new content is never open to others on its way.
 #include "sched/SchedList.h"
 #include "support/Child.h"
 #include "support/TestFiles.h"
