@@ -139,12 +139,8 @@ TEST(SaveFaultTest, AFailedSaveRaisesAndKeepsTheOldFileOrCreatesNone) {
         for (int oldCount : {3, 0}) {
             TTempDir dir;
             std::string file = dir.File("sched.INI");
-            if (oldCount > 0) {
-                TSchedList list;
-                list.SetFileName(file);
-                Fill(list, oldCount, "old");
-                list.Save();
-            }
+            if (oldCount > 0)
+                WriteFile(file, ScheduleText(std::vector<TEntryText>(oldCount, {.Name = "old"})));
             const std::string oldText = ReadFile(file);
             const std::vector<std::string> oldNames = dir.Names();
             // Only the child carries the fault.
