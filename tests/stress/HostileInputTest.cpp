@@ -37,11 +37,8 @@ TEST(HostileInputTest, ParametersReachTheProgramLiterallyAndNamesTheLogVerbatim)
     setenv("VANTLE_HOSTILE", HostileValue.c_str(), 1);
     TSchedList list;
     auto add = [&](const std::string& command, const std::string& parms, const fs::path& in) {
-        list.Add(EntryOf({.Name = HostileName,
-                          .Type = ctDirectExecute,
-                          .Command = command,
-                          .Parms = parms,
-                          .WorkDir = in.string()}));
+        list.Add(EntryOf(
+            {.Name = HostileName, .Command = command, .Parms = parms, .WorkDir = in.string()}));
     };
     add(program,
         "; && $(touch pwned-by-parms) `touch pwned-by-quote` * \"$V[VANTLE_HOSTILE]\" "
