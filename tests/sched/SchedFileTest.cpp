@@ -23,7 +23,8 @@ std::vector<TSchedule> ExampleEntries() {
     return {backup, clock};
 }
 
-TEST(SchedFileTest, WritesTheExactSavedFormAndReadsItBackButAType2Command) {
+// What the reader and the writer make of each other is the reader stress test's round trip.
+TEST(SchedFileTest, WritesTheExactSavedForm) {
     std::vector<TSchedule> entries = ExampleEntries();
     EXPECT_EQ(FormatScheduleFile({&entries[0], &entries[1]}),
               "[Schedule 0]\r\nName=Nightly backup\r\nTime=30 2 * * 1-5\r\nActive=Yes\r\n"
@@ -32,13 +33,6 @@ TEST(SchedFileTest, WritesTheExactSavedFormAndReadsItBackButAType2Command) {
               "Comment=Ask the office before changing.\r\n\r\n"
               "[Schedule 1]\r\nName=Clock\r\nTime=0 6,18 * * *\r\nActive=No\r\n"
               "CommandType=2\r\nWinState=0\r\n");
-    entries.push_back(TSchedule{});       // all empty: empty time fields survive
-    entries.back().Comment = {"", " x "}; // an empty comment line too
-    auto loaded = ParseScheduleFile(FormatScheduleFile({&entries[0], &entries[1], &entries[2]}));
-    ASSERT_EQ(loaded.size(), entries.size());
-    entries[1].Command.clear();
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        EXPECT_EQ(*loaded[i], entries[i]) << "entry " << i;
 }
 
 TEST(ParseScheduleFileTest, LineEndsAndHeadersDecideTheEntries) {

@@ -19,10 +19,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool WaitForFile(const std::string& path, std::chrono::milliseconds timeout) {
-    return WaitUntil([&] { return fs::exists(path); }, timeout);
-}
-
 // The process running exactly this executable file (a copy of our own), found by its
 // /proc entry: xvfb-run starts it, so its id is not ours to know.
 pid_t FindProcessOf(const std::string& executable) {
@@ -95,7 +91,7 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTickAndKeepsItsFile) {
     pid_t runner = Spawn({"xvfb-run", "-a", program, "go"}, FOutput);
     if (runner <= 0)
         GTEST_SKIP() << "xvfb-run is not installed";
-    bool ran = WaitForFile(FRecord, 30s);
+    bool ran = WaitUntil([&] { return fs::exists(FRecord); }, 30s);
     // The recorder ends at once; the program, as its subreaper, reaps it and logs how.
     auto logged = [&] { return ReadFile(program + ".LOG").find(":minutely ended with code 0"); };
     bool ended = ran && WaitUntil([&] { return logged() != std::string::npos; }, 10s);
@@ -151,7 +147,7 @@ TEST_F(EndToEndTest, SchedCtlRunRefusesAFileAnotherSchedulerRuns) {
     WriteFile(schedule, Schedule(false));
     pid_t first = Spawn({VANTLE_SCHEDCTL, "run", schedule}, FDir.File("first.txt"));
     ASSERT_GT(first, 0);
-    bool started = WaitForFile(FDir.File("jobs.LOG"), 10s);
+    bool started = WaitUntil([&] { return fs::exists(FDir.File("jobs.LOG")); }, 10s);
     int second = ExitCodeOf({VANTLE_SCHEDCTL, "run", schedule}, FOutput);
     int dryRun =
         ExitCodeOf({VANTLE_SCHEDCTL, "run", "--once", "--dry-run", schedule}, FDir.File("dry.txt"));

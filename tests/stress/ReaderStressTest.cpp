@@ -36,6 +36,10 @@ std::vector<TReaderCase> Cases() {
         {"LoneCarriageReturns", "[Schedule 0]\rName=x\rTime=1 2 3 4 5\r\r\r", 1},
         {"CtrlZInsideValue", "[Schedule 0]\r\nName=cut\x1ahere\r\n[Schedule 1]\r\n", 1},
         {"TimeWithManyBlanks", "[Schedule 0]\r\nTime=" + std::string(5000, ' ') + "\r\n", 1},
+        {"EveryKeyAndEmptyComments",
+         "[Schedule 0]\r\nName=n\r\nTime=1 2 3 4 5\r\nActive=Yes\r\nCommandType=0\r\nWinState=3\r\n"
+         "Command=c\r\nParms=p\r\nWorkDir=w\r\nComment=\r\nComment= x \r\nComment=\r\n",
+         1},
         {"BuiltinWithProgramLines",
          "[Schedule 0]\r\nCommandType=2\r\nCommand=x\r\nParms=y\r\nWorkDir=z\r\n", 1},
     };
