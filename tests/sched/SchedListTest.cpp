@@ -14,10 +14,7 @@
 namespace vantle {
 namespace {
 
-using test::ReadFile;
-using test::SectionText;
-using test::TTempDir;
-using test::WriteFile;
+using namespace test;
 
 std::unique_ptr<TSchedule> Named(const std::string& name) {
     return test::EntryOf({.Name = name});
@@ -158,10 +155,10 @@ TEST_F(SchedListTest, FailedLoadKeepsEverything) {
     EXPECT_EQ(List.Count(), 2);
     EXPECT_TRUE(List.Modified());
     EXPECT_EQ(List.FileTime(), fileTime);
-    // A file that is not a schedule fails the same way, naming itself.
+    // A file that is not a schedule fails the same way (its message is vantle-schedctl's test).
     std::filesystem::remove(Path);
     WriteFile(Path, "Name=x\nTime=* * * * *\n");
-    EXPECT_THROW(List.Load(), ENotSchedule); // its text is vantle-schedctl's test
+    EXPECT_THROW(List.Load(), ENotSchedule);
     EXPECT_EQ(List.Count(), 2);
     EXPECT_TRUE(List.FileHoldsForeignText());
 }
@@ -213,7 +210,6 @@ TEST_F(SchedListTest, SeesEveryWriteUnderAClockThatDoesNotTickAndNeverLosesOneBy
         ASSERT_TRUE(List.CheckFileChanged()) << "edit " << edit << " was not seen";
         ASSERT_EQ(List.Items(0).Name, name);
     }
-    EXPECT_TRUE(List.Reloaded());
     // The user's own change goes on top of what the other program wrote.
     List.Add(Named("mine"));
     List.Save();

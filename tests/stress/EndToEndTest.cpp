@@ -61,8 +61,12 @@ protected:
     EndToEndTest() {
         fs::copy_file(VANTLE_ARGRECORDER, FRecorder);
         setenv("VANTLE_ARGRECORDER_OUT", FRecord.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", FDir.Path().c_str(), 1); // where the instance locks go
     }
-    ~EndToEndTest() override { unsetenv("VANTLE_ARGRECORDER_OUT"); }
+    ~EndToEndTest() override {
+        unsetenv("VANTLE_ARGRECORDER_OUT");
+        unsetenv("XDG_RUNTIME_DIR");
+    }
 
     std::string Schedule(bool active) {
         return ScheduleText({{.Name = "minutely",
@@ -81,7 +85,6 @@ protected:
 
 #ifdef VANTLE_SCHEDULER
 TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTickAndKeepsItsFile) {
-    setenv("XDG_RUNTIME_DIR", FDir.Path().c_str(), 1);
     // The program names its schedule and log after its own path.
     std::string program = FDir.File("vantle-scheduler");
     fs::copy_file(VANTLE_SCHEDULER, program);
@@ -110,7 +113,6 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTickAndKeepsItsFile) {
         kill(runner, SIGTERM);
         WaitFor(runner, 5s);
     }
-    unsetenv("XDG_RUNTIME_DIR");
 
     ASSERT_TRUE(ran) << "the recorder never ran; log:\n"
                      << ReadFile(program + ".LOG") << "output:\n"
@@ -142,7 +144,6 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTickAndKeepsItsFile) {
 #endif
 
 TEST_F(EndToEndTest, SchedCtlRunRefusesAFileAnotherSchedulerRuns) {
-    setenv("XDG_RUNTIME_DIR", FDir.Path().c_str(), 1);
     std::string schedule = FDir.File("jobs.INI");
     WriteFile(schedule, Schedule(false));
     pid_t first = Spawn({VANTLE_SCHEDCTL, "run", schedule}, FDir.File("first.txt"));
@@ -155,7 +156,6 @@ TEST_F(EndToEndTest, SchedCtlRunRefusesAFileAnotherSchedulerRuns) {
     std::optional<int> firstStatus = EndOf(first, 10s);
     // Once the first has gone, the file is free again.
     int third = ExitCodeOf({VANTLE_SCHEDCTL, "run", "--once", schedule}, FDir.File("third.txt"));
-    unsetenv("XDG_RUNTIME_DIR");
 
     ASSERT_TRUE(started);
     EXPECT_EQ(second, 2);
