@@ -7,8 +7,9 @@
 namespace vantle {
 namespace {
 
-// Every key set; the saved text below is written out by hand, so it pins the writer.
-std::vector<TSchedule> ExampleEntries() {
+// Every key set; the saved text is written out by hand, so it pins the writer. What
+// the reader and the writer make of each other is the reader stress test's round trip.
+TEST(SchedFileTest, WritesTheExactSavedForm) {
     TSchedule backup = *test::EntryOf({.Name = "Nightly backup",
                                        .Time = "30 2 * * 1-5",
                                        .Type = ctDosCommand,
@@ -20,13 +21,7 @@ std::vector<TSchedule> ExampleEntries() {
     TSchedule clock = *test::EntryOf(
         {.Name = "Clock", .Time = "0 6,18 * * *", .Active = false, .Type = ctBuiltinResetTime});
     clock.Command = "dropped for type 2";
-    return {backup, clock};
-}
-
-// What the reader and the writer make of each other is the reader stress test's round trip.
-TEST(SchedFileTest, WritesTheExactSavedForm) {
-    std::vector<TSchedule> entries = ExampleEntries();
-    EXPECT_EQ(FormatScheduleFile({&entries[0], &entries[1]}),
+    EXPECT_EQ(FormatScheduleFile({&backup, &clock}),
               "[Schedule 0]\r\nName=Nightly backup\r\nTime=30 2 * * 1-5\r\nActive=Yes\r\n"
               "CommandType=0\r\nWinState=3\r\nCommand=C:\\BATCH\\BACKUP.BAT\r\nParms=/Q\r\n"
               "WorkDir=C:\\BATCH\r\nComment=Weekday nights only.\r\n"
