@@ -1,61 +1,33 @@
 #include "sched/SchedFile.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 namespace vantle {
 namespace {
 
-std::vector<const TSchedule*> Pointers(const std::vector<TSchedule>& entries) {
-    std::vector<const TSchedule*> pointers;
-    for (const TSchedule& entry : entries)
-        pointers.push_back(&entry);
-    return pointers;
-}
-
-std::vector<TSchedule> ExampleEntries() {
-    TSchedule backup;
-    backup.Name = "Nightly backup";
-    backup.Minutes = "30";
-    backup.Hours = "2";
-    backup.Days = backup.Months = "*";
-    backup.WeekDays = "1-5";
-    backup.Active = true;
-    backup.CommandType = ctDosCommand;
-    backup.WinState = wsHidden;
-    backup.Command = "C:\\BATCH\\BACKUP.BAT";
-    backup.Parms = "/Q";
-    backup.WorkDir = "C:\\BATCH";
+// Every key set; the saved text is written out by hand, so it pins the writer. What
+// the reader and the writer make of each other is the reader stress test's round trip.
+TEST(SchedFileTest, WritesTheExactSavedForm) {
+    TSchedule backup = *test::EntryOf({.Name = "Nightly backup",
+                                       .Time = "30 2 * * 1-5",
+                                       .Type = ctDosCommand,
+                                       .WinState = wsHidden,
+                                       .Command = "C:\\BATCH\\BACKUP.BAT",
+                                       .Parms = "/Q",
+                                       .WorkDir = "C:\\BATCH"});
     backup.Comment = {"Weekday nights only.", "Ask the office before changing."};
-    TSchedule clock;
-    clock.Name = "Clock";
-    clock.Minutes = "0";
-    clock.Hours = "6,18";
-    clock.Days = clock.Months = clock.WeekDays = "*";
-    clock.CommandType = ctBuiltinResetTime;
+    TSchedule clock = *test::EntryOf(
+        {.Name = "Clock", .Time = "0 6,18 * * *", .Active = false, .Type = ctBuiltinResetTime});
     clock.Command = "dropped for type 2";
-    return {backup, clock};
-}
-
-TEST(FormatScheduleFileTest, WritesTheExactSavedForm) {
-    EXPECT_EQ(FormatScheduleFile(Pointers(ExampleEntries())),
+    EXPECT_EQ(FormatScheduleFile({&backup, &clock}),
               "[Schedule 0]\r\nName=Nightly backup\r\nTime=30 2 * * 1-5\r\nActive=Yes\r\n"
               "CommandType=0\r\nWinState=3\r\nCommand=C:\\BATCH\\BACKUP.BAT\r\nParms=/Q\r\n"
               "WorkDir=C:\\BATCH\r\nComment=Weekday nights only.\r\n"
               "Comment=Ask the office before changing.\r\n\r\n"
               "[Schedule 1]\r\nName=Clock\r\nTime=0 6,18 * * *\r\nActive=No\r\n"
               "CommandType=2\r\nWinState=0\r\n");
-    EXPECT_EQ(FormatScheduleFile({}), "");
-}
-
-TEST(ParseScheduleFileTest, RoundTripKeepsEntriesButDropsType2Command) {
-    std::vector<TSchedule> entries = ExampleEntries();
-    entries.push_back(TSchedule{});       // all empty: empty time fields survive
-    entries.back().Comment = {"", " x "}; // an empty comment line too
-    auto loaded = ParseScheduleFile(FormatScheduleFile(Pointers(entries)));
-    ASSERT_EQ(loaded.size(), entries.size());
-    entries[1].Command.clear();
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        EXPECT_FALSE(EntriesDiffer(*loaded[i], entries[i])) << "entry " << i;
 }
 
 TEST(ParseScheduleFileTest, LineEndsAndHeadersDecideTheEntries) {
@@ -95,28 +67,11 @@ TEST(ParseScheduleFileTest, TextWithoutAnySectionIsNoSchedule) {
         EXPECT_EQ(HoldsTextButNoSection(text), foreign) << text;
 }
 
-// The field a key fills, as text: Time gives the five fields joined by "|".
-std::string FieldOf(const TSchedule& e, const std::string& key) {
-    if (key == "Name")
-        return e.Name;
-    if (key == "Active")
-        return e.Active ? "Yes" : "No";
-    if (key == "CommandType")
-        return std::to_string(e.CommandType);
-    if (key == "WinState")
-        return std::to_string(e.WinState);
-    if (key == "Time")
-        return e.Minutes + "|" + e.Hours + "|" + e.Days + "|" + e.Months + "|" + e.WeekDays;
-    if (key == "Comment")
-        return e.Comment.size() == 1 ? "[" + e.Comment[0] + "]" : "lines";
-    return e.Command;
-}
-
-// One line inside a section that already holds Name=old and Active=Yes.
+// One line inside a section that already holds Name=old and Active=Yes, and the line of
+// the saved form that shows what the reader made of it.
 struct TLineCase {
     const char* Line;
-    const char* Key;
-    const char* Expected;
+    const char* Saved;
 };
 
 class SingleLineTest : public ::testing::TestWithParam<TLineCase> {};
@@ -125,28 +80,27 @@ TEST_P(SingleLineTest, AffectsTheEntryAsTheReaderSays) {
     auto loaded = ParseScheduleFile("[Schedule 0]\r\nName=old\r\nActive=Yes\r\n" +
                                     std::string(GetParam().Line) + "\r\n");
     ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_EQ(FieldOf(*loaded[0], GetParam().Key), GetParam().Expected) << GetParam().Line;
+    EXPECT_NE(
+        FormatScheduleFile({loaded[0].get()}).find("\r\n" + std::string(GetParam().Saved) + "\r\n"),
+        std::string::npos)
+        << GetParam().Line;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SingleLineTest,
     ::testing::Values(
-        TLineCase{"name=x", "Name", "old"}, TLineCase{" Name=x", "Name", "old"},
-        TLineCase{"Name= x ", "Name", " x "}, TLineCase{"Active=YES", "Active", "Yes"},
-        TLineCase{"Active=yes", "Active", "Yes"}, TLineCase{"Active=Y", "Active", "No"},
-        TLineCase{"Active=1", "Active", "No"}, TLineCase{"Active=True", "Active", "No"},
-        TLineCase{"Active=yes ", "Active", "No"}, TLineCase{"CommandType=3", "CommandType", "1"},
-        TLineCase{"CommandType=-1", "CommandType", "1"},
-        TLineCase{"CommandType=abc", "CommandType", "0"},
-        TLineCase{"CommandType=$2", "CommandType", "2"}, TLineCase{"WinState=7", "WinState", "0"},
-        TLineCase{"WinState=2", "WinState", "2"}, TLineCase{"Time=0 12", "Time", "0|12|||"},
-        TLineCase{"Time=0  12 * * *", "Time", "0||12|*|*"},
-        TLineCase{"Time=1 2 3 * * 9", "Time", "1|2|3|*|*"},
-        TLineCase{"[Schedule]\r\nName=x", "Name", "x"},
-        TLineCase{"[schedule 1]\r\nName=x", "Name", "x"},
-        TLineCase{" [Schedule 1]\r\nName=x", "Name", "x"},
-        TLineCase{"Name=a\r\nName=b", "Name", "b"}, TLineCase{"Comment=", "Comment", "[]"},
-        TLineCase{"CommandType=0", "Command", ""}));
+        TLineCase{"name=x", "Name=old"}, TLineCase{" Name=x", "Name=old"},
+        TLineCase{"Name= x ", "Name= x "}, TLineCase{"Active=YES", "Active=Yes"},
+        TLineCase{"Active=yes", "Active=Yes"}, TLineCase{"Active=Y", "Active=No"},
+        TLineCase{"Active=yes ", "Active=No"}, TLineCase{"CommandType=3", "CommandType=1"},
+        TLineCase{"CommandType=-1", "CommandType=1"}, TLineCase{"CommandType=abc", "CommandType=0"},
+        TLineCase{"CommandType=$2", "CommandType=2"}, TLineCase{"WinState=7", "WinState=0"},
+        TLineCase{"WinState=2", "WinState=2"}, TLineCase{"Time=0 12", "Time=0 12   "},
+        TLineCase{"Time=0  12 * * *", "Time=0  12 * *"},
+        TLineCase{"Time=1 2 3 * * 9", "Time=1 2 3 * *"},
+        TLineCase{"[Schedule]\r\nName=x", "Name=x"}, TLineCase{"[schedule 1]\r\nName=x", "Name=x"},
+        TLineCase{" [Schedule 1]\r\nName=x", "Name=x"}, TLineCase{"Name=a\r\nName=b", "Name=b"},
+        TLineCase{"Comment=", "Comment="}, TLineCase{"CommandType=0", "Command="}));
 
 } // namespace
 } // namespace vantle

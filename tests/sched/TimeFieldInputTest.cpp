@@ -21,7 +21,7 @@ TEST_P(ToStoredTimeFieldTest, GivesTheStoredForm) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Steps, ToStoredTimeFieldTest,
+    StepsAndNames, ToStoredTimeFieldTest,
     ::testing::Values(
         TInputCase{K::Minutes, "*/5", "0,5,10,15,20,25,30,35,40,45,50,55"},
         TInputCase{K::Minutes, "0-59/15", "0,15,30,45"},
@@ -30,18 +30,14 @@ INSTANTIATE_TEST_SUITE_P(
         TInputCase{K::Hours, "*/6", "0,6,12,18"}, TInputCase{K::Days, "*/10", "1,11,21,31"},
         TInputCase{K::Months, "*/3", "1,4,7,10"}, TInputCase{K::WeekDays, "*/2", "0,2,4,6"},
         TInputCase{K::Minutes, "*/60", "0"}, TInputCase{K::Minutes, "5,*/20,7", "5,0,20,40,7"},
-        TInputCase{K::Minutes, "*/30,", "0,30,"}));
-
-INSTANTIATE_TEST_SUITE_P(Names, ToStoredTimeFieldTest,
-                         ::testing::Values(TInputCase{K::Months, "jan", "1"},
-                                           TInputCase{K::Months, "DEC", "12"},
-                                           TInputCase{K::Months, "Jun-Aug", "6-8"},
-                                           TInputCase{K::Months, "jan,apr-jun,12", "1,4-6,12"},
-                                           TInputCase{K::Months, "jan-dec/3", "1,4,7,10"},
-                                           TInputCase{K::WeekDays, "mon-fri", "1-5"},
-                                           TInputCase{K::WeekDays, "SUN,sat", "0,6"},
-                                           TInputCase{K::WeekDays, "fri-mon", "5-1"},
-                                           TInputCase{K::WeekDays, "Tue/2", "2,4,6"}));
+        TInputCase{K::Minutes, "*/30,", "0,30,"},
+        // Names of months and week days, in any case.
+        TInputCase{K::Months, "jan", "1"}, TInputCase{K::Months, "DEC", "12"},
+        TInputCase{K::Months, "Jun-Aug", "6-8"},
+        TInputCase{K::Months, "jan,apr-jun,12", "1,4-6,12"},
+        TInputCase{K::Months, "jan-dec/3", "1,4,7,10"}, TInputCase{K::WeekDays, "mon-fri", "1-5"},
+        TInputCase{K::WeekDays, "SUN,sat", "0,6"}, TInputCase{K::WeekDays, "fri-mon", "5-1"},
+        TInputCase{K::WeekDays, "Tue/2", "2,4,6"}));
 
 // Stored text needs no change, whatever it means; whatever has no stored form stays as
 // typed, every item of it.

@@ -91,15 +91,13 @@ inline TRecord WaitForRecord(const std::string& path) {
     for (std::size_t start = 0, end; (end = data.find('\0', start)) != std::string::npos;
          start = end + 1)
         fields.push_back(data.substr(start, end - start));
-    TRecord record;
     if (fields.size() < 4)
-        return record;
-    record.WorkDir = fields[0];
-    record.Show = fields[1];
-    record.Stdio = fields[2];
-    record.Session = static_cast<pid_t>(std::stol(fields[3]));
-    record.Args.assign(fields.begin() + 4, fields.end());
-    return record;
+        return {};
+    return {fields[0],
+            fields[1],
+            fields[2],
+            static_cast<pid_t>(std::stol(fields[3])),
+            {fields.begin() + 4, fields.end()}};
 }
 
 } // namespace vantle::test
