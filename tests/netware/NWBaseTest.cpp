@@ -1,17 +1,29 @@
+// The NetWare session against the simulated client. Every scenario runs in a child
+// process: the client's binding is process-wide and its libraries are never unloaded,
+// so no scenario may see another's.
 #include "netware/nwbase.h"
-#include "NWSimSupport.h"
+#include "engine/Scheduler.h"
 #include "netware/nwlib.h"
+#include "support/Child.h"
+#include "support/FakeServices.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <sstream>
 
 using namespace vantle;
 using namespace vantle::test;
 
 namespace {
 
-// The simulated libraries by short name; the variants leave one entry point out.
+// Where the build put each simulated library, by short name; the variants leave one
+// entry point out.
 const std::map<std::string, std::string> Library = {
     {"calls", NWSIM_CALLS},
     {"client", NWSIM_CLIENT},
@@ -22,6 +34,57 @@ const std::map<std::string, std::string> Library = {
     {"calls-no-conninfo", NWSIM_CALLS_NO_CONNINFO},
     {"client-no-conninfo", NWSIM_CLIENT_NO_CONNINFO}};
 
+/// Links the libraries named (blank-separated short names) into `folder`.
+void PlaceLibraries(const std::filesystem::path& folder,
+                    const std::string& names = "calls client dir locale") {
+    std::istringstream in(names);
+    for (std::string name; in >> name;) {
+        std::filesystem::path file = Library.at(name);
+        std::filesystem::create_symlink(file, folder / file.filename());
+    }
+}
+
+using TReport = std::map<std::string, std::string>;
+using TEnvironmentSettings = std::vector<std::pair<std::string, std::string>>;
+
+/// Runs `scenario` in a child process with `environment` set there (TZ included). An
+/// exception comes back as the entry "raised".
+TReport RunIsolated(const TEnvironmentSettings& environment,
+                    const std::function<TReport()>& scenario) {
+    TChildResult child = RunInChild([&] {
+        for (const auto& [name, value] : environment)
+            setenv(name.c_str(), value.c_str(), 1);
+        tzset();
+        std::string text;
+        try {
+            for (const auto& [key, value] : scenario())
+                text += key + '\t' + value + '\n';
+        } catch (const std::exception& e) {
+            text = std::string("raised\t") + e.what() + '\n';
+        }
+        return text;
+    });
+    EXPECT_TRUE(child.Succeeded())
+        << "the scenario's process ended abnormally (status " << child.Status << ")";
+    TReport report;
+    std::istringstream lines(child.Output);
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t tab = line.find('\t');
+        if (tab != std::string::npos)
+            report[line.substr(0, tab)] = line.substr(tab + 1);
+    }
+    return report;
+}
+
+/// How many of the simulator's log lines (in the file `log`) record a call to `function`.
+int CallCount(const std::string& log, const std::string& function) {
+    int count = 0;
+    std::istringstream in(ReadFile(log));
+    for (std::string line; std::getline(in, line);)
+        count += line.rfind(function + "(", 0) == 0 ? 1 : 0;
+    return count;
+}
+
 struct TSessionCase {
     const char* Name;
     const char* Libraries; // short names, blank-separated
@@ -29,10 +92,6 @@ struct TSessionCase {
     std::string Expected;  // "net ready contexts-created login"
     std::string MustCall;  // a call the session must have made on its way, or empty
 };
-
-std::ostream& operator<<(std::ostream& out, const TSessionCase& c) {
-    return out << c.Name;
-}
 
 const std::string LongName(60, 'X');
 const std::string Full = "yes yes 3 CN=ADMIN.O=VANTLE";
@@ -66,9 +125,7 @@ class SessionCreation : public testing::TestWithParam<TSessionCase> {};
 TEST_P(SessionCreation, DecidesNetworkDirectoryAndLogin) {
     const TSessionCase& c = GetParam();
     TTempDir dir;
-    std::istringstream names(c.Libraries);
-    for (std::string name; names >> name;)
-        PlaceLibraries(dir.Path(), {Library.at(name)});
+    PlaceLibraries(dir.Path(), c.Libraries);
     std::string log = dir.File("calls.log");
     TEnvironmentSettings environment{{"NWSIM_LOG", log}};
     std::istringstream switches(c.Switches);
@@ -99,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(SimulatedClient, SessionCreation, testing::ValuesIn(Ses
 
 TEST(Session, FullClientSetsUpTheDirectoryAndTearsItDown) {
     TTempDir dir;
-    PlaceLibraries(dir.Path(), FullClient);
+    PlaceLibraries(dir.Path());
     std::string log = dir.File("calls.log");
     TReport report = RunIsolated({{"NWSIM_LOG", log}, {"NWSIM_BROADCAST", "2"}}, [&] {
         TDlLibraryLoader loader(dir.Path().string());
@@ -128,6 +185,108 @@ TEST(Session, FullClientSetsUpTheDirectoryAndTearsItDown) {
     EXPECT_EQ(std::vector<std::string>(calls.end() - 3, calls.end()),
               (std::vector<std::string>{"NWFreeUnicodeTables() = 0x0", "NWDSFreeContext(3) = 0x0",
                                         "NWDSFreeContext(2) = 0x0"}));
+}
+
+/// ServerDate in milliseconds, read in a child process on a client placed in `dir`.
+TReport ReadServerDate(const TTempDir& dir, const TEnvironmentSettings& environment,
+                       TDateTime workstationNow = 0) {
+    return RunIsolated(environment, [&] {
+        TDlLibraryLoader loader(dir.Path().string());
+        TFakeClock clock(workstationNow);
+        clock.SetStep(1.0 / 24 / 60); // a minute later at every reading
+        TNWBase session(loader, clock);
+        TReport report{{"net", session.NetAvailable() ? "yes" : "no"}};
+        report["read"] = std::to_string(ToMSecs(session.ServerDate()));
+        report["calls-error"] = std::to_string(NWModule().CallsLastError);
+        return report;
+    });
+}
+
+std::string MSecsOf(int year, int month, int day, int hour, int minute, int second) {
+    return std::to_string(
+        ToMSecs(EncodeDate(year, month, day) + EncodeTime(hour, minute, second, 0)));
+}
+
+struct TBufferCase {
+    const char* Name;
+    const char* Bytes;
+    std::string Expected; // milliseconds, or the message raised
+};
+
+const TBufferCase BufferCases[] = {
+    {"March2001", "101,3,4,13,5,9,0", MSecsOf(2001, 3, 4, 13, 5, 9)},
+    {"LeapDay2000", "100,2,29,0,0,0,2", MSecsOf(2000, 2, 29, 0, 0, 0)},
+    {"YearByteIsUnsigned", "255,12,31,23,59,59,5", MSecsOf(2155, 12, 31, 23, 59, 59)},
+    {"NoLeapDay2001", "101,2,29,13,5,9,0", "Invalid argument to date encode"},
+    {"Hour24", "101,3,4,24,0,0,0", "Invalid argument to time encode"},
+    // Date and time come from one read, even when the server's midnight falls between
+    // two.
+    {"OneReadAcrossMidnight", "99,12,31,23,59,59,5;100,1,1,0,0,0,6",
+     MSecsOf(1999, 12, 31, 23, 59, 59)},
+};
+
+class ServerBuffer : public testing::TestWithParam<TBufferCase> {};
+
+TEST_P(ServerBuffer, GivesTheServersLocalDateAndTimeOrRaises) {
+    TTempDir dir;
+    PlaceLibraries(dir.Path());
+    TReport report = ReadServerDate(dir, {{"NWSIM_SERVER_BYTES", GetParam().Bytes}});
+    std::string actual = report.count("raised") ? report["raised"] : report["read"];
+    EXPECT_EQ(actual, GetParam().Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SimulatedServer, ServerBuffer, testing::ValuesIn(BufferCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(ServerDate, FailingReadOrNoClientGivesTheWorkstationsClockAtThatMoment) {
+    TDateTime now = EncodeDate(2024, 5, 6) + EncodeTime(7, 8, 9, 123);
+    TTempDir noClient;
+    TReport report = ReadServerDate(noClient, {}, now);
+    EXPECT_EQ(report["net"], "no");
+    EXPECT_EQ(report["read"], std::to_string(ToMSecs(now)));
+    TTempDir dir;
+    PlaceLibraries(dir.Path());
+    report = ReadServerDate(dir, {{"NWSIM_DATETIME_FAILS", "1"}}, now);
+    EXPECT_EQ(report["net"], "yes");
+    EXPECT_EQ(report["read"], std::to_string(ToMSecs(now)));
+    EXPECT_NE(report["calls-error"], "0");
+}
+
+// The built-in operation through a scheduler whose session binds the client, in a zone
+// five hours behind UTC. Without a client it fails and logs it: vantle-schedctl run
+// shows that.
+TEST(BuiltinResetTime, SetsTheClockToTheServersTimeInUtc) {
+    TTempDir dir;
+    PlaceLibraries(dir.Path());
+    // 15 January 2024 21:30:00 on the server is 02:30 the next day in UTC.
+    TEnvironmentSettings environment{{"TZ", "EST5"}, {"NWSIM_SERVER_BYTES", "124,1,15,21,30,0,1"}};
+    TReport report = RunIsolated(environment, [&] {
+        TFakeServices fake;
+        fake.Clock.Set(EncodeDate(2024, 1, 15) + EncodeTime(9, 0, 5, 0));
+        fake.ExecutablePath = dir.File("vantle-schedctl");
+        TSchedulerServices services = fake.Services();
+        services.MakeSession = [&] {
+            return std::make_unique<TNWBase>(
+                std::make_unique<TDlLibraryLoader>(dir.Path().string()), fake.Clock);
+        };
+        TSchedList list;
+        list.Add(EntryOf({.Name = "Sync", .Type = ctBuiltinResetTime, .Command = "ignored"}));
+        TScheduler(list, services).ExecuteEntry(0);
+        std::string set;
+        for (const TSystemTime& utc : fake.ClockSetter.Records) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u weekday %u; ",
+                          utc.Year, utc.Month, utc.Day, utc.Hour, utc.Minute, utc.Second,
+                          utc.Milliseconds, utc.DayOfWeek);
+            set += text;
+        }
+        return TReport{{"set", set}, {"started", std::to_string(fake.Starter.Requests.size())}};
+    });
+    EXPECT_EQ(report.count("raised"), 0u) << report["raised"];
+    EXPECT_EQ(report["set"], "2024-01-16 02:30:00.000 weekday 2; ");
+    EXPECT_EQ(report["started"], "0");
+    EXPECT_EQ(LogMessages(ReadFile(dir.File("vantle-schedctl.LOG"))),
+              (std::vector<std::string>{"Builtin ResetTime (Sync)"}));
 }
 
 } // namespace
