@@ -44,36 +44,24 @@ void PlaceLibraries(const std::filesystem::path& folder,
     }
 }
 
-using TReport = std::map<std::string, std::string>;
-using TEnvironmentSettings = std::vector<std::pair<std::string, std::string>>;
-
-/// Runs `scenario` in a child process with `environment` set there (TZ included). An
-/// exception comes back as the entry "raised".
-TReport RunIsolated(const TEnvironmentSettings& environment,
-                    const std::function<TReport()>& scenario) {
+/// What `scenario` returns when run in a child process with `settings` ("NAME=value",
+/// blank-separated; TZ included) in its environment; an exception gives its message.
+std::string RunIsolated(const std::string& settings, const std::function<std::string()>& scenario) {
     TChildResult child = RunInChild([&] {
-        for (const auto& [name, value] : environment)
-            setenv(name.c_str(), value.c_str(), 1);
+        std::istringstream in(settings);
+        for (std::string setting; in >> setting;)
+            setenv(setting.substr(0, setting.find('=')).c_str(),
+                   setting.substr(setting.find('=') + 1).c_str(), 1);
         tzset();
-        std::string text;
         try {
-            for (const auto& [key, value] : scenario())
-                text += key + '\t' + value + '\n';
+            return scenario();
         } catch (const std::exception& e) {
-            text = std::string("raised\t") + e.what() + '\n';
+            return std::string(e.what());
         }
-        return text;
     });
     EXPECT_TRUE(child.Succeeded())
         << "the scenario's process ended abnormally (status " << child.Status << ")";
-    TReport report;
-    std::istringstream lines(child.Output);
-    for (std::string line; std::getline(lines, line);) {
-        std::size_t tab = line.find('\t');
-        if (tab != std::string::npos)
-            report[line.substr(0, tab)] = line.substr(tab + 1);
-    }
-    return report;
+    return child.Output;
 }
 
 /// How many of the simulator's log lines (in the file `log`) record a call to `function`.
@@ -85,13 +73,21 @@ int CallCount(const std::string& log, const std::string& function) {
     return count;
 }
 
+std::string YesNo(bool value) {
+    return value ? "yes" : "no";
+}
+
 struct TSessionCase {
     const char* Name;
     const char* Libraries; // short names, blank-separated
-    std::string Switches;  // the simulator's NWSIM_ settings, "NAME=value" blank-separated
+    std::string Switches;  // the simulator's settings, "NWSIM_NAME=value" blank-separated
     std::string Expected;  // "net ready contexts-created login"
     std::string MustCall;  // a call the session must have made on its way, or empty
 };
+
+std::ostream& operator<<(std::ostream& out, const TSessionCase& c) {
+    return out << c.Name;
+}
 
 const std::string LongName(60, 'X');
 const std::string Full = "yes yes 3 CN=ADMIN.O=VANTLE";
@@ -101,22 +97,23 @@ const TSessionCase SessionCases[] = {
     // The calls library alone still finds the connection by ID and reads the login.
     {"CallsWithoutClientConnection", "calls dir locale", "", "no no 2 ADMIN",
      "NWGetPrimaryConnectionID"},
-    {"NoPrimaryConnection", "calls client dir locale", "NO_PRIMARY_CONNECTION=1", "no no 2 ", ""},
+    {"NoPrimaryConnection", "calls client dir locale", "NWSIM_NO_PRIMARY_CONNECTION=1", "no no 2 ",
+     ""},
     {"CallsInitMissing", "calls-no-init client dir locale", "", Full, "NWCCOpenConnByRef"},
-    {"CallsInitFailing", "calls client dir locale", "CALLSINIT_FAILS=1", Full, ""},
+    {"CallsInitFailing", "calls client dir locale", "NWSIM_CALLSINIT_FAILS=1", Full, ""},
     {"PrimaryConnectionByIDWithoutConnRef", "calls client-no-primconnref dir locale", "", Full,
      "NWGetPrimaryConnectionID"},
     {"NoDirectoryLibrary", "calls client locale", "", "yes no 0 ADMIN", ""},
     {"NoLocaleLibrary", "calls client dir", "", "yes no 0 ADMIN", ""},
-    {"UnicodeTablesFail", "calls client dir locale", "UNICODE_FAILS=1", "yes no 2 ADMIN", ""},
-    {"NotADirectoryServer", "calls client dir locale", "NO_DS_SERVER=1 LOGIN_NAME=GUEST",
-     "yes yes 2 GUEST", "NWCCGetConnInfo"},
+    {"UnicodeTablesFail", "calls client dir locale", "NWSIM_UNICODE_FAILS=1", "yes no 2 ADMIN", ""},
+    {"NotADirectoryServer", "calls client dir locale",
+     "NWSIM_NO_DS_SERVER=1 NWSIM_LOGIN_NAME=GUEST", "yes yes 2 GUEST", "NWCCGetConnInfo"},
     {"ConnectionNumberWithoutConnInfo", "calls-no-conninfo client-no-conninfo dir locale",
-     "NO_DS_SERVER=1", "yes yes 2 ADMIN", "NWGetConnectionNumber"},
+     "NWSIM_NO_DS_SERVER=1", "yes yes 2 ADMIN", "NWGetConnectionNumber"},
     // A name that fills the client's buffer without a terminating zero is cut there.
     {"LoginNameFillingTheBuffer", "calls client dir locale",
-     "NO_DS_SERVER=1 LOGIN_NAME=" + LongName, "yes yes 2 " + LongName.substr(0, NWObjectNameSize),
-     ""},
+     "NWSIM_NO_DS_SERVER=1 NWSIM_LOGIN_NAME=" + LongName,
+     "yes yes 2 " + LongName.substr(0, NWObjectNameSize), ""},
     {"FullClient", "calls client dir locale", "", Full, "NWDSCanonicalizeName"},
 };
 
@@ -127,23 +124,17 @@ TEST_P(SessionCreation, DecidesNetworkDirectoryAndLogin) {
     TTempDir dir;
     PlaceLibraries(dir.Path(), c.Libraries);
     std::string log = dir.File("calls.log");
-    TEnvironmentSettings environment{{"NWSIM_LOG", log}};
-    std::istringstream switches(c.Switches);
-    for (std::string setting; switches >> setting;)
-        environment.emplace_back("NWSIM_" + setting.substr(0, setting.find('=')),
-                                 setting.substr(setting.find('=') + 1));
-
-    TReport report = RunIsolated(environment, [&] {
+    std::string shown = RunIsolated("NWSIM_LOG=" + log + " " + c.Switches, [&] {
         TDlLibraryLoader loader(dir.Path().string());
         TNWBase session(loader);
-        return TReport{{"net", session.NetAvailable() ? "yes" : "no"},
-                       {"ready", NWModule().DirectoryReady ? "yes" : "no"},
-                       {"login", session.LoginID()}};
+        return YesNo(session.NetAvailable()) + " " + YesNo(NWModule().DirectoryReady) + " " +
+               session.LoginID();
     });
-    EXPECT_EQ(report["net"] + " " + report["ready"] + " " +
-                  std::to_string(CallCount(log, "NWDSCreateContext")) + " " + report["login"],
-              c.Expected);
-    if (report["net"] == "no") {
+    // The contexts made go between the readiness and the login.
+    shown.insert(shown.find(' ', shown.find(' ') + 1),
+                 " " + std::to_string(CallCount(log, "NWDSCreateContext")));
+    EXPECT_EQ(shown, c.Expected);
+    if (shown.rfind("no ", 0) == 0) {
         EXPECT_EQ(CallCount(log, "NWInitUnicodeTables"), 0) << "directory start-up ran";
     }
     if (!c.MustCall.empty()) {
@@ -158,18 +149,13 @@ TEST(Session, FullClientSetsUpTheDirectoryAndTearsItDown) {
     TTempDir dir;
     PlaceLibraries(dir.Path());
     std::string log = dir.File("calls.log");
-    TReport report = RunIsolated({{"NWSIM_LOG", log}, {"NWSIM_BROADCAST", "2"}}, [&] {
+    std::string shown = RunIsolated("NWSIM_LOG=" + log + " NWSIM_BROADCAST=2", [&] {
         TDlLibraryLoader loader(dir.Path().string());
         TNWBase session(loader);
-        return TReport{{"context", session.NDSContextName()},
-                       {"broadcast", std::to_string(session.BroadcastMode())},
-                       {"handle", std::to_string(session.ServerHandle())},
-                       {"nds", session.NDSAvailable() ? "yes" : "no"}};
+        return session.NDSContextName() + " " + std::to_string(session.BroadcastMode()) + " " +
+               YesNo(session.ServerHandle() != 0) + " " + YesNo(session.NDSAvailable());
     });
-    EXPECT_EQ(report["context"], "[Root]");
-    EXPECT_EQ(report["broadcast"], std::to_string(nwBroadcastOff));
-    EXPECT_NE(report["handle"], "0");
-    EXPECT_EQ(report["nds"], "yes");
+    EXPECT_EQ(shown, "[Root] " + std::to_string(nwBroadcastOff) + " yes yes");
 
     std::vector<std::string> calls;
     std::istringstream in(ReadFile(log));
@@ -187,18 +173,17 @@ TEST(Session, FullClientSetsUpTheDirectoryAndTearsItDown) {
                                         "NWDSFreeContext(2) = 0x0"}));
 }
 
-/// ServerDate in milliseconds, read in a child process on a client placed in `dir`.
-TReport ReadServerDate(const TTempDir& dir, const TEnvironmentSettings& environment,
-                       TDateTime workstationNow = 0) {
-    return RunIsolated(environment, [&] {
+/// "net milliseconds calls-error" of one ServerDate, on a client placed in `dir`.
+std::string ReadServerDate(const TTempDir& dir, const std::string& settings,
+                           TDateTime workstationNow = 0) {
+    return RunIsolated(settings, [&] {
         TDlLibraryLoader loader(dir.Path().string());
         TFakeClock clock(workstationNow);
         clock.SetStep(1.0 / 24 / 60); // a minute later at every reading
         TNWBase session(loader, clock);
-        TReport report{{"net", session.NetAvailable() ? "yes" : "no"}};
-        report["read"] = std::to_string(ToMSecs(session.ServerDate()));
-        report["calls-error"] = std::to_string(NWModule().CallsLastError);
-        return report;
+        std::string net = YesNo(session.NetAvailable());
+        std::string read = std::to_string(ToMSecs(session.ServerDate()));
+        return net + " " + read + " " + std::to_string(NWModule().CallsLastError);
     });
 }
 
@@ -213,16 +198,21 @@ struct TBufferCase {
     std::string Expected; // milliseconds, or the message raised
 };
 
+std::ostream& operator<<(std::ostream& out, const TBufferCase& c) {
+    return out << c.Name;
+}
+
 const TBufferCase BufferCases[] = {
-    {"March2001", "101,3,4,13,5,9,0", MSecsOf(2001, 3, 4, 13, 5, 9)},
-    {"LeapDay2000", "100,2,29,0,0,0,2", MSecsOf(2000, 2, 29, 0, 0, 0)},
-    {"YearByteIsUnsigned", "255,12,31,23,59,59,5", MSecsOf(2155, 12, 31, 23, 59, 59)},
+    {"March2001", "101,3,4,13,5,9,0", "yes " + MSecsOf(2001, 3, 4, 13, 5, 9) + " 0"},
+    {"LeapDay2000", "100,2,29,0,0,0,2", "yes " + MSecsOf(2000, 2, 29, 0, 0, 0) + " 0"},
+    {"YearByteIsUnsigned", "255,12,31,23,59,59,5",
+     "yes " + MSecsOf(2155, 12, 31, 23, 59, 59) + " 0"},
     {"NoLeapDay2001", "101,2,29,13,5,9,0", "Invalid argument to date encode"},
     {"Hour24", "101,3,4,24,0,0,0", "Invalid argument to time encode"},
     // Date and time come from one read, even when the server's midnight falls between
     // two.
     {"OneReadAcrossMidnight", "99,12,31,23,59,59,5;100,1,1,0,0,0,6",
-     MSecsOf(1999, 12, 31, 23, 59, 59)},
+     "yes " + MSecsOf(1999, 12, 31, 23, 59, 59) + " 0"},
 };
 
 class ServerBuffer : public testing::TestWithParam<TBufferCase> {};
@@ -230,9 +220,8 @@ class ServerBuffer : public testing::TestWithParam<TBufferCase> {};
 TEST_P(ServerBuffer, GivesTheServersLocalDateAndTimeOrRaises) {
     TTempDir dir;
     PlaceLibraries(dir.Path());
-    TReport report = ReadServerDate(dir, {{"NWSIM_SERVER_BYTES", GetParam().Bytes}});
-    std::string actual = report.count("raised") ? report["raised"] : report["read"];
-    EXPECT_EQ(actual, GetParam().Expected);
+    EXPECT_EQ(ReadServerDate(dir, std::string("NWSIM_SERVER_BYTES=") + GetParam().Bytes),
+              GetParam().Expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(SimulatedServer, ServerBuffer, testing::ValuesIn(BufferCases),
@@ -240,16 +229,13 @@ INSTANTIATE_TEST_SUITE_P(SimulatedServer, ServerBuffer, testing::ValuesIn(Buffer
 
 TEST(ServerDate, FailingReadOrNoClientGivesTheWorkstationsClockAtThatMoment) {
     TDateTime now = EncodeDate(2024, 5, 6) + EncodeTime(7, 8, 9, 123);
-    TTempDir noClient;
-    TReport report = ReadServerDate(noClient, {}, now);
-    EXPECT_EQ(report["net"], "no");
-    EXPECT_EQ(report["read"], std::to_string(ToMSecs(now)));
-    TTempDir dir;
+    TTempDir noClient, dir;
     PlaceLibraries(dir.Path());
-    report = ReadServerDate(dir, {{"NWSIM_DATETIME_FAILS", "1"}}, now);
-    EXPECT_EQ(report["net"], "yes");
-    EXPECT_EQ(report["read"], std::to_string(ToMSecs(now)));
-    EXPECT_NE(report["calls-error"], "0");
+    std::string none = ReadServerDate(noClient, "", now);
+    EXPECT_EQ(none.substr(0, none.rfind(' ')), "no " + std::to_string(ToMSecs(now)));
+    std::string failing = ReadServerDate(dir, "NWSIM_DATETIME_FAILS=1", now);
+    EXPECT_EQ(failing.substr(0, failing.rfind(' ')), "yes " + std::to_string(ToMSecs(now)));
+    EXPECT_NE(failing.substr(failing.rfind(' ')), " 0") << "the failure is not kept";
 }
 
 // The built-in operation through a scheduler whose session binds the client, in a zone
@@ -259,8 +245,7 @@ TEST(BuiltinResetTime, SetsTheClockToTheServersTimeInUtc) {
     TTempDir dir;
     PlaceLibraries(dir.Path());
     // 15 January 2024 21:30:00 on the server is 02:30 the next day in UTC.
-    TEnvironmentSettings environment{{"TZ", "EST5"}, {"NWSIM_SERVER_BYTES", "124,1,15,21,30,0,1"}};
-    TReport report = RunIsolated(environment, [&] {
+    std::string shown = RunIsolated("TZ=EST5 NWSIM_SERVER_BYTES=124,1,15,21,30,0,1", [&] {
         TFakeServices fake;
         fake.Clock.Set(EncodeDate(2024, 1, 15) + EncodeTime(9, 0, 5, 0));
         fake.ExecutablePath = dir.File("vantle-schedctl");
@@ -280,11 +265,9 @@ TEST(BuiltinResetTime, SetsTheClockToTheServersTimeInUtc) {
                           utc.Milliseconds, utc.DayOfWeek);
             set += text;
         }
-        return TReport{{"set", set}, {"started", std::to_string(fake.Starter.Requests.size())}};
+        return set + std::to_string(fake.Starter.Requests.size()) + " started";
     });
-    EXPECT_EQ(report.count("raised"), 0u) << report["raised"];
-    EXPECT_EQ(report["set"], "2024-01-16 02:30:00.000 weekday 2; ");
-    EXPECT_EQ(report["started"], "0");
+    EXPECT_EQ(shown, "2024-01-16 02:30:00.000 weekday 2; 0 started");
     EXPECT_EQ(LogMessages(ReadFile(dir.File("vantle-schedctl.LOG"))),
               (std::vector<std::string>{"Builtin ResetTime (Sync)"}));
 }
