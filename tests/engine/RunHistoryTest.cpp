@@ -77,10 +77,6 @@ TEST(RunHistoryTest, TheNewestEventOfANameWinsAndOnlyTheTailIsRead) {
     EXPECT_EQ(b->Result, ""); // how it ended is not known
     EXPECT_EQ(history.Find("C")->Result, "No network connection");
     EXPECT_TRUE(history.Find("C")->Error);
-
-    TRunHistory missing;
-    missing.ReadLog(dir.File("none.LOG"));
-    EXPECT_EQ(missing.Find("A"), nullptr);
 }
 
 TEST(RunHistoryTest, ResultsInPlainWords) {
