@@ -5,11 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -137,18 +135,14 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesThenFindsABareNameAndOpensADocum
 
 TEST_F(ProgramStarterTest, ReportsFailuresWithItsOwnStandardFilesClosed) {
     // A daemon without standard files gets the status pipe on 0 and 1.
-    pid_t scheduler = fork();
-    ASSERT_GE(scheduler, 0);
-    if (scheduler == 0) {
+    TChildResult scheduler = RunInChild([&] {
         close(0);
         close(1);
         close(2);
-        _exit(static_cast<int>(Starter.StartProgram(Dir.File("missing"), "", "", 1)));
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(scheduler, &status, 0), scheduler);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+        return std::to_string(Starter.StartProgram(Dir.File("missing"), "", "", 1));
+    });
+    EXPECT_TRUE(scheduler.Succeeded());
+    EXPECT_EQ(scheduler.Output, "2");
 }
 
 } // namespace
