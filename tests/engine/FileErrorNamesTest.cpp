@@ -22,6 +22,7 @@ struct TFileErrorCase {
     const char* Name;
     const char* File; // in the test's folder
     bool MakeFolder;  // the file's name is taken by a folder
+    int Code;
     const char* Text; // what() exactly
     // Fails on the file at `path`; sets `named` when the error concerns another file.
     std::function<void(const std::string& path, std::string& named)> Fail;
@@ -41,6 +42,7 @@ TEST_P(FileErrorNames, CarryThePathBesideTheText) {
         c.Fail(path, named);
         ADD_FAILURE() << "no error";
     } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode(), c.Code);
         EXPECT_STREQ(e.what(), c.Text);
         EXPECT_EQ(e.FileName(), named);
         EXPECT_EQ(DescribeError(e), named + ": " + c.Text);
@@ -51,29 +53,29 @@ TEST_P(FileErrorNames, CarryThePathBesideTheText) {
 INSTANTIATE_TEST_SUITE_P(
     Operations, FileErrorNames,
     testing::Values(
-        TFileErrorCase{"ScheduleLoad", "s.INI", false, "File access denied",
+        TFileErrorCase{"ScheduleLoad", "s.INI", false, 5, "File access denied",
                        [](const std::string& path, std::string&) {
                            mkfifo(path.c_str(), 0600); // not a regular file
                            TSchedList list;
                            list.SetFileName(path);
                            list.Load();
                        }},
-        TFileErrorCase{"ScheduleSave", "s.INI", true, "File access denied",
+        TFileErrorCase{"ScheduleSave", "s.INI", true, 5, "File access denied",
                        [](const std::string& path, std::string&) {
                            TSchedList list;
                            list.SetFileName(path);
                            list.Save();
                        }},
-        TFileErrorCase{"LogWrite", "s.LOG", true, "File access denied",
+        TFileErrorCase{"LogWrite", "s.LOG", true, 5, "File access denied",
                        [](const std::string& path, std::string&) { TLog(path).WriteLine("x"); }},
-        TFileErrorCase{"LogReset", "gone/s.LOG", false, "File not found",
+        TFileErrorCase{"LogReset", "gone/s.LOG", false, 2, "File not found",
                        [](const std::string& path, std::string&) { TLog(path).Reset(); }},
-        TFileErrorCase{"LogRead", "s.LOG", false, "File not found",
+        TFileErrorCase{"LogRead", "s.LOG", false, 2, "File not found",
                        [](const std::string& path, std::string&) {
                            std::vector<std::string> lines;
                            TLog(path).AssignTo(lines);
                        }},
-        TFileErrorCase{"InstanceLock", "s.INI", false, "File access denied",
+        TFileErrorCase{"InstanceLock", "s.INI", false, 5, "File access denied",
                        [](const std::string& path, std::string& named) {
                            WriteFile(path, "");
                            TInstanceLock lock(path);

@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Log}),
     [](const ::testing::TestParamInfo<TLocateCase>& info) { return info.param.Name; });
 
-TEST(FileLocations, MakesMissingFoldersPrivate) {
+TEST(FileLocations, MakesMissingFoldersPrivateAndReportsOneThatCannotBeMade) {
     TTempDir dir;
     TFileLocations files{dir.File("config/vantle-scheduler/vantle-scheduler.INI"),
                          dir.File("state/deep/vantle-scheduler/vantle-scheduler.LOG")};
@@ -78,10 +78,6 @@ TEST(FileLocations, MakesMissingFoldersPrivate) {
     }
     // Made once, they are left as they are.
     EXPECT_TRUE(MakeFileFolders(files));
-}
-
-TEST(FileLocations, ReportsAFolderThatCannotBeMade) {
-    TTempDir dir;
     WriteFile(dir.File("plain"), "a file where a folder should be");
     EXPECT_FALSE(MakeFileFolders({dir.File("plain/sub/x.INI"), dir.File("log/x.LOG")}));
     // The other file's folder is still made.

@@ -5,11 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -89,14 +87,13 @@ protected:
 
 TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
     const std::string longWord = std::string(5000, 'x') + "end";
-    std::string parameters =
-        R"(plain 'single quoted' "double $HOME" back\ slash * ; `id` $(id) ~ > x '' )" + longWord;
+    // The splitting itself is pinned above; here no shell may see the words.
+    std::string parameters = R"('two words' "$HOME" * ; `id` $(id) ~ > x '' )" + longWord;
     ASSERT_GT(Starter.StartProgram(Recorder, parameters, "", 6), 32u);
     EXPECT_TRUE(NoChildLeft()) << "a started program is still a child of the scheduler";
     TRecord record = Record();
-    EXPECT_EQ(record.Args,
-              (std::vector<std::string>{"plain", "single quoted", "double $HOME", "back slash", "*",
-                                        ";", "`id`", "$(id)", "~", ">", "x", "", longWord}));
+    EXPECT_EQ(record.Args, (std::vector<std::string>{"two words", "$HOME", "*", ";", "`id`",
+                                                     "$(id)", "~", ">", "x", "", longWord}));
     EXPECT_EQ(record.WorkDir, fs::current_path().string());
     EXPECT_EQ(record.Show, "6");
     EXPECT_EQ(record.Stdio, "stdio=null");
@@ -107,23 +104,8 @@ TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
     EXPECT_TRUE(NoChildLeft()) << "a started program is still a child of the scheduler";
 }
 
-TEST_F(ProgramStarterTest, LooksUpABareNameInPathAndOpensADocumentWithTheDesktopsOpener) {
-    InstallRecorder(Dir.Path() / "bin" / "vantle-recorder");
-    InstallRecorder(Dir.Path() / "bin" / "xdg-open");
+TEST_F(ProgramStarterTest, ReportsTheShellsCodesThenFindsABareNameAndOpensADocument) {
     setenv("PATH", (Dir.Path() / "empty").string().append(":").append(Dir.File("bin")).c_str(), 1);
-    ASSERT_GT(Starter.StartProgram("vantle-recorder", "one", "", 1), 32u);
-    EXPECT_EQ(Record().Args, std::vector<std::string>{"one"});
-    std::string document = Dir.File("report.txt");
-    WriteFile(document, "text");
-    fs::permissions(document, fs::perms::owner_read | fs::perms::owner_write);
-    ASSERT_GT(Starter.StartProgram(document, "ignored", "", 3), 32u);
-    TRecord record = Record();
-    EXPECT_EQ(record.Args, std::vector<std::string>{document});
-    EXPECT_EQ(record.Show, "3");
-}
-
-TEST_F(ProgramStarterTest, ReportsTheShellsCodesForRealFailures) {
-    setenv("PATH", Dir.File("nothing-here").c_str(), 1);
     std::string document = Dir.File("report.txt");
     WriteFile(document, "text");
     fs::permissions(document, fs::perms::owner_read | fs::perms::owner_write);
@@ -132,7 +114,7 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesForRealFailures) {
     fs::permissions(garbage, fs::perms::owner_all);
 
     EXPECT_EQ(Starter.StartProgram(Dir.File("missing"), "", "", 1), 2u);
-    EXPECT_EQ(Starter.StartProgram("vantle-no-such-program", "", "", 1), 2u);
+    EXPECT_EQ(Starter.StartProgram("vantle-recorder", "", "", 1), 2u);
     EXPECT_EQ(Starter.StartProgram("", "", "", 1), 2u);
     EXPECT_EQ(Starter.StartProgram(Recorder, "", Dir.File("no-folder"), 1), 3u);
     EXPECT_EQ(Starter.StartProgram(Dir.Path().string(), "", "", 1), 5u);
@@ -140,22 +122,27 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesForRealFailures) {
     EXPECT_EQ(Starter.StartProgram(document, "", "", 1), 31u); // no xdg-open on PATH
     EXPECT_FALSE(fs::exists(FRecordPath));
     EXPECT_TRUE(NoChildLeft()) << "a started program is still a child of the scheduler";
+
+    InstallRecorder(Dir.Path() / "bin" / "vantle-recorder");
+    InstallRecorder(Dir.Path() / "bin" / "xdg-open");
+    ASSERT_GT(Starter.StartProgram("vantle-recorder", "one", "", 1), 32u);
+    EXPECT_EQ(Record().Args, std::vector<std::string>{"one"});
+    ASSERT_GT(Starter.StartProgram(document, "ignored", "", 3), 32u);
+    TRecord record = Record();
+    EXPECT_EQ(record.Args, std::vector<std::string>{document});
+    EXPECT_EQ(record.Show, "3");
 }
 
 TEST_F(ProgramStarterTest, ReportsFailuresWithItsOwnStandardFilesClosed) {
     // A daemon without standard files gets the status pipe on 0 and 1.
-    pid_t scheduler = fork();
-    ASSERT_GE(scheduler, 0);
-    if (scheduler == 0) {
+    TChildResult scheduler = RunInChild([&] {
         close(0);
         close(1);
         close(2);
-        _exit(static_cast<int>(Starter.StartProgram(Dir.File("missing"), "", "", 1)));
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(scheduler, &status, 0), scheduler);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+        return std::to_string(Starter.StartProgram(Dir.File("missing"), "", "", 1));
+    });
+    EXPECT_TRUE(scheduler.Succeeded());
+    EXPECT_EQ(scheduler.Output, "2");
 }
 
 } // namespace
