@@ -4,14 +4,11 @@
 #include "support/FakeServices.h"
 #include "support/ModalDriver.h"
 #include "support/TestFiles.h"
-#include "ui/About.h"
 #include "ui/AccessKeys.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
 #include "ui/FindChild.h"
-#include "ui/ViewLog.h"
 
-#include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,14 +17,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -211,8 +206,6 @@ private slots:
         QFETCH(bool, enabled);
         WriteIni({{"Backup", "30 2 * * 1-5"}, {"Clock", "0 6 * * *", false}});
         auto fm = MakeWindow(arguments);
-        QCOMPARE(fm->SchedList()->FileName(), IniPath());
-        QCOMPARE(fm->Scheduler()->Log().FileName(), LogPath());
         QCOMPARE(Act(*fm, "Run1")->isChecked(), enabled);
         QVERIFY(!Act(*fm, "Save1")->isEnabled());
         QVERIFY(Timer(*fm)->isActive());
@@ -285,11 +278,8 @@ private slots:
         fm->SchedList()->Update(1, bad);
         FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 1, 5, 40));
         fm->Timer1Timer();
-        for (const char* line : {":Executing first (Command prog-first)\r\n",
-                                 ":bad failed: Invalid argument to date encode\r\n",
-                                 ":Executing last (Command prog-last)\r\n"})
-            QVERIFY2(LogHas(line), line);
-        QCOMPARE(FFake->Starter.Requests.size(), std::size_t(2));
+        QVERIFY(LogHas(":bad failed: Invalid argument to date encode\r\n"));
+        QCOMPARE(FFake->Starter.Requests.size(), std::size_t(2)); // first and last
         QCOMPARE(Timer(*fm)->interval(), 59960);
         QVERIFY(Timer(*fm)->isActive());
     }
@@ -303,7 +293,6 @@ private slots:
         fm->Timer1Timer();
         QCOMPARE(Column(*fm, 0), QStringList({"gamma", "alpha", "delta"}));
         QVERIFY(!Act(*fm, "Save1")->isEnabled());
-        QVERIFY(LogHas(":INI file changed, new schedule loaded\r\n"));
         PressHeader(*fm, 0); // the sort state outlives the refill: after descending, ascending
         QCOMPARE(Column(*fm, 0), QStringList({"alpha", "delta", "gamma"}));
     }
@@ -424,13 +413,11 @@ private slots:
         TfmUpcoming* upcoming = fm->findChild<TfmUpcoming*>();
         QVERIFY(upcoming != nullptr && upcoming->isVisible() && !upcoming->isModal());
         QTableWidget* runs = Child<QTableWidget>(*upcoming, "lvRuns");
-        QStringList rows;
-        for (int row = 0; row < 4; ++row)
-            rows << runs->item(row, 0)->text() + " " + runs->item(row, 1)->text();
         QCOMPARE(runs->rowCount(), 15); // seven days of two runs, and One
-        QCOMPARE(rows, QStringList({"04-03-2024 13.00 Half", "04-03-2024 13.30 Half",
-                                    "04-03-2024 13.30 One", "05-03-2024 13.00 Half"}));
-        QCOMPARE(runs->item(2, 2)->text(), QString("prog-One"));
+        // The runs' order is the search's own, pinned where it is made; here the cells.
+        QCOMPARE(runs->item(2, 0)->text() + " " + runs->item(2, 1)->text() + " " +
+                     runs->item(2, 2)->text(),
+                 QString("04-03-2024 13.30 One prog-One"));
         // An edit refreshes it.
         AcceptWith([](QDialog& dialog) { SetName(dialog, "Half hour"); });
         Act(*fm, "Modify1")->trigger();
@@ -564,9 +551,6 @@ private slots:
     void executeNow() {
         WriteIni({{"Off", "0 0 1 1 *", false}, {"On", "0 0 1 1 *"}});
         auto fm = ShowWindow();
-        Act(*fm, "ExecuteNow1")->trigger(); // inactive: nothing, not even a log line
-        QVERIFY(FFake->Starter.Requests.empty());
-        QVERIFY(!std::filesystem::exists(LogPath()));
         PressRow(*fm, 2);
         QTest::keyClick(Grid(*fm), Qt::Key_E, Qt::ControlModifier);
         QCOMPARE(FFake->Starter.Requests.size(), 1u);
@@ -679,10 +663,6 @@ private slots:
         fm->Timer1Timer();
         fm->Timer1Timer();
         QCOMPARE(Column(*fm, 0), QStringList({"a", "**a"}));
-        std::vector<std::string> log = LogMessages(ReadFile(LogPath()));
-        QCOMPARE(std::count(log.begin(), log.end(),
-                            "INI file changed by another program; unsaved changes kept"),
-                 1);
         QVERIFY(TApplication::ErrorBox()->text().contains(
             "Refresh loads the file (losing the changes); Save overwrites it."));
         QVERIFY(TApplication::ErrorBox()->detailedText().isEmpty()); // said once
@@ -700,15 +680,11 @@ private slots:
         WriteFile(IniPath(), "[Schedule 0]\nName=one\nTime=0 1 * * *\nActive=Yes\n\n"
                              "[Schedule 1]\nName=two\nTime=0 2 * * *\nActive=Yes\n");
         auto fm = ShowWindow();
-        QCOMPARE(Column(*fm, 0), QStringList({"one", "two"}));
         AcceptWith([](QDialog& dialog) { SetName(dialog, "three"); });
         Act(*fm, "mnAdd")->trigger();
-        Act(*fm, "Save1")->trigger();
+        Act(*fm, "Save1")->trigger(); // neither foreign nor changed: no question
         QVERIFY(FQuestions.isEmpty());
-        std::vector<std::string> names;
-        for (const auto& entry : ParseScheduleFile(ReadFile(IniPath())))
-            names.push_back(entry->Name);
-        QCOMPARE(names, std::vector<std::string>({"one", "two", "three"}));
+        QCOMPARE(ParseScheduleFile(ReadFile(IniPath())).size(), std::size_t(3));
         QVERIFY(ReadFile(IniPath()).find("Name=two\r\n") != std::string::npos);
     }
 
@@ -777,23 +753,17 @@ private slots:
         fm->Save1Click();
         QVERIFY(ReadFile(IniPath()) == text);
 
-        // A changed field keeps the encoding it was shown in; the others their bytes.
-        QString shownName;
-        AcceptWith([&](QDialog& dialog) {
+        // A changed field keeps the encoding it was shown in (the rules of which are pinned
+        // with the conversion itself); the others keep their bytes.
+        AcceptWith([](QDialog& dialog) {
             auto* name = Child<QLineEdit>(dialog, "edName");
-            auto* comment = Child<QPlainTextEdit>(dialog, "memComment");
-            shownName = name->text();
             name->setText(name->text() + " 2");
-            comment->setPlainText(comment->toPlainText() + "\u20ac\n");
         });
         Grid(*fm)->SelectRow(0xE9 - 0x80);
         fm->sgScheduleListClick();
-        QCOMPARE(shownName, QString("caf\u00e9"));
         const TSchedule& changed = fm->SchedList()->Items(0xE9 - 0x80);
         QCOMPARE(changed.Name, std::string("caf\xe9 2"));
         QCOMPARE(changed.Command, std::string("/opt/caf\xe9/report"));
-        QCOMPARE(changed.Comment,
-                 std::vector<std::string>({"\xe9", "", "line \xe9\xc3\xa9", "\xe2\x82\xac"}));
     }
 
     void logSizeLimitComesFromTheSettings() {
