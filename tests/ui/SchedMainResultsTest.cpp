@@ -67,33 +67,28 @@ private slots:
         FDir.reset();
     }
 
-    void endsReachTheGridAndTheLog_data() {
+    // How an end is logged is the scheduler's own affair; here it must reach the grid,
+    // told apart by code and signal.
+    void endsReachTheGrid_data() {
         QTest::addColumn<QString>("parms");
         QTest::addColumn<QString>("result");
-        QTest::addColumn<QString>("logLine");
         QTest::newRow("exit 0") << "exit 0"
-                                << "Exited 0 after 0 s"
-                                << "Job ended with code 0 after 0 s";
+                                << "Exited 0 after 0 s";
         QTest::newRow("exit 3") << "exit 3"
-                                << "Exited 3"
-                                << "Job ended with code 3 after 0 s";
+                                << "Exited 3";
         QTest::newRow("signal") << "signal 15"
-                                << "Killed by signal 15"
-                                << "Job ended by signal 15 after 0 s";
+                                << "Killed by signal 15";
         // What it leaves behind ends later, and is reaped then.
         QTest::newRow("orphan") << "orphan 200"
-                                << "Exited 0 after 0 s"
-                                << "Job ended with code 0 after 0 s";
+                                << "Exited 0 after 0 s";
     }
 
-    void endsReachTheGridAndTheLog() {
+    void endsReachTheGrid() {
         QFETCH(QString, parms);
         QFETCH(QString, result);
-        QFETCH(QString, logLine);
         auto fm = ShowWindow(parms.toStdString());
         Child<QAction>(*fm, "ExecuteNow1")->trigger();
         QTRY_COMPARE(Result(*fm), result);
-        QCOMPARE(FFake->LogLines.back(), logLine.toStdString());
         QTRY_VERIFY(NoChildLeft());
     }
 };
