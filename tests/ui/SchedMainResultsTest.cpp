@@ -3,11 +3,7 @@
 // process of its own, as becoming a subreaper lasts for life.
 #include "platform/ChildWatch.h"
 #include "platform/ProgramStarterPosix.h"
-#include "support/FakeServices.h"
-#include "support/TestFiles.h"
-#include "ui/Application.h"
-#include "ui/FindChild.h"
-#include "ui/SchedMain.h"
+#include "ui/WindowFixture.h"
 
 #include <QtTest>
 
@@ -17,32 +13,23 @@
 using namespace vantle;
 using namespace vantle::test;
 
-class TSchedMainResultsTest : public QObject {
+class TSchedMainResultsTest : public QObject, private TWindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTempDir> FDir;
-    std::unique_ptr<TFakeServices> FFake;
     TPosixProgramStarter FStarter;
     std::unique_ptr<TChildWatch> FWatch;
 
     std::unique_ptr<TfmSchedMain> ShowWindow(const std::string& parms) {
-        WriteFile(FDir->File("vantle-scheduler.INI"),
+        WriteFile(IniPath(),
                   ScheduleText({{.Name = "Job", .Command = VANTLE_ENDHELPER, .Parms = parms}}));
-        TSchedMainServices services;
-        services.Scheduler = FFake->Services();
+        TSchedMainServices services = Services();
         services.Scheduler.Starter = &FStarter;
         services.ChildWatch = FWatch.get();
         auto fm = std::make_unique<TfmSchedMain>(0, std::move(services));
         Child<TCycleTimer>(*fm, "Timer1")->stop();
         fm->show();
         return fm;
-    }
-
-    static QString Result(TfmSchedMain& fm) {
-        return QString::fromStdString(Child<TScheduleGrid>(fm, "sgScheduleList")
-                                          ->Model()
-                                          ->Text(0, TScheduleModel::colResult));
     }
 
     /// No child left, ended or running, without reaping one here.
@@ -54,18 +41,8 @@ private:
 private slots:
     void initTestCase() { FWatch = std::make_unique<TChildWatch>(); }
 
-    void init() {
-        FDir = std::make_unique<TTempDir>();
-        FFake = std::make_unique<TFakeServices>();
-        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 30, 0));
-        FFake->ExecutablePath = FDir->File("vantle-scheduler");
-    }
-
-    void cleanup() {
-        delete TApplication::ErrorBox();
-        FFake.reset();
-        FDir.reset();
-    }
+    void init() { StartFixture(); }
+    void cleanup() { EndFixture(); }
 
     // How an end is logged is the scheduler's own affair; here it must reach the grid,
     // told apart by code and signal.
@@ -88,7 +65,7 @@ private slots:
         QFETCH(QString, result);
         auto fm = ShowWindow(parms.toStdString());
         Child<QAction>(*fm, "ExecuteNow1")->trigger();
-        QTRY_COMPARE(Result(*fm), result);
+        QTRY_COMPARE(Column(*fm, TScheduleModel::colResult), QStringList{result});
         QTRY_VERIFY(NoChildLeft());
     }
 };

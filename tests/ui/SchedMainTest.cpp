@@ -1,13 +1,10 @@
 // The main window driven through its menu, grid, keys and timer, with the clock, the
 // question boxes, the modal step and the machine's services replaced.
 #include "ui/SchedMain.h"
-#include "support/FakeServices.h"
 #include "support/ModalDriver.h"
-#include "support/TestFiles.h"
 #include "ui/AccessKeys.h"
-#include "ui/Application.h"
 #include "ui/Entry.h"
-#include "ui/FindChild.h"
+#include "ui/WindowFixture.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -40,21 +37,16 @@ struct TQuestion {
 
 } // namespace
 
-class TSchedMainTest : public QObject {
+class TSchedMainTest : public QObject, private TWindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTempDir> FDir;
-    std::unique_ptr<TFakeServices> FFake;
     QList<TQuestion> FQuestions;
     QMessageBox::StandardButton FAnswer = QMessageBox::No;
     std::function<void()> FDuringQuestion;
     QList<QDialog*> FShown;
     std::function<int(QDialog&)> FOnModal;
     int FWrites = 0;
-
-    std::string IniPath() const { return FDir->File("vantle-scheduler.INI"); }
-    std::string LogPath() const { return FDir->File("vantle-scheduler.LOG"); }
 
     /// Entries of a name, a time and whether active; each runs "prog-" and its name.
     void WriteIni(std::vector<TEntryText> entries) {
@@ -69,8 +61,7 @@ private:
     }
 
     std::unique_ptr<TfmSchedMain> MakeWindow(int argumentCount = 0) {
-        TSchedMainServices services;
-        services.Scheduler = FFake->Services();
+        TSchedMainServices services = Services();
         services.Ask = [this](QWidget*, const QString& caption, const QString& text,
                               QMessageBox::StandardButtons buttons,
                               QMessageBox::StandardButton defaultButton) {
@@ -97,9 +88,6 @@ private:
         return fm;
     }
 
-    static TScheduleGrid* Grid(TfmSchedMain& fm) {
-        return Child<TScheduleGrid>(fm, "sgScheduleList");
-    }
     static QAction* Act(TfmSchedMain& fm, const char* name) { return Child<QAction>(fm, name); }
     static TCycleTimer* Timer(TfmSchedMain& fm) { return Child<TCycleTimer>(fm, "Timer1"); }
     bool LogHas(const std::string& text) const {
@@ -122,15 +110,6 @@ private:
         if (FQuestions.size() != 1)
             return QString::number(FQuestions.size()) + " questions";
         return FQuestions[0].Text + (FQuestions[0].Default == QMessageBox::Yes ? "|Yes" : "|No");
-    }
-
-    /// The model's texts of a column, in the order the grid shows its rows.
-    static QStringList Column(TfmSchedMain& fm, int col) {
-        QStringList texts;
-        TScheduleModel* model = Grid(fm)->Model();
-        for (int row = 0; row < model->Count(); ++row)
-            texts << QString::fromStdString(model->Text(row, col));
-        return texts;
     }
 
     static QPoint HeaderPoint(TfmSchedMain& fm, int col) {
@@ -174,13 +153,10 @@ private:
 
 private slots:
     void init() {
-        FDir = std::make_unique<TTempDir>();
-        FFake = std::make_unique<TFakeServices>();
-        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 30, 0));
+        StartFixture();
         FFake->Settings.ShortDateFormat = "dd/mm/yyyy";
         FFake->Settings.DateSeparator = '-';
         FFake->Settings.TimeSeparator = '.';
-        FFake->ExecutablePath = FDir->File("vantle-scheduler");
         FQuestions.clear();
         FAnswer = QMessageBox::No;
         FDuringQuestion = nullptr;
@@ -188,11 +164,7 @@ private slots:
         FOnModal = nullptr;
     }
 
-    void cleanup() {
-        delete TApplication::ErrorBox();
-        FFake.reset();
-        FDir.reset();
-    }
+    void cleanup() { EndFixture(); }
 
     void startUp_data() {
         QTest::addColumn<int>("arguments");
@@ -807,8 +779,7 @@ private slots:
             std::filesystem::create_directories(FDir->File(folder));
         WriteFile(schedule, ScheduleText({{"Backup", "30 2 * * *"}}));
         FFake->ExecutablePath = FDir->File("bin/vantle-scheduler");
-        TSchedMainServices services;
-        services.Scheduler = FFake->Services();
+        TSchedMainServices services = Services();
         services.Scheduler.LogFile = log;
         services.ScheduleFile = schedule;
         services.ShowModal = [](QDialog&) { return int(QDialog::Accepted); };

@@ -2,12 +2,8 @@
 // run in its tooltip, minimizing to it, and failures told as notifications.
 #include "ui/TrayIcon.h"
 #include "engine/FailureWatch.h"
-#include "support/FakeServices.h"
-#include "support/TestFiles.h"
-#include "ui/Application.h"
-#include "ui/FindChild.h"
-#include "ui/SchedMain.h"
 #include "ui/Settings.h"
+#include "ui/WindowFixture.h"
 
 #include <QMenu>
 #include <QSettings>
@@ -17,20 +13,17 @@
 using namespace vantle;
 using namespace vantle::test;
 
-class TTrayIconTest : public QObject {
+class TTrayIconTest : public QObject, private TWindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTempDir> FDir;
-    std::unique_ptr<TFakeServices> FFake;
     std::unique_ptr<QSettings> FSettings;
     TFailureWatch FWatch;
     bool FAvailable = true;
     QStringList FMessages;
 
     std::unique_ptr<TfmSchedMain> MakeWindow(int argumentCount = 1) {
-        TSchedMainServices services;
-        services.Scheduler = FFake->Services();
+        TSchedMainServices services = Services();
         FWatch.Attach(services.Scheduler);
         return std::make_unique<TfmSchedMain>(argumentCount, std::move(services));
     }
@@ -51,9 +44,7 @@ private:
 
 private slots:
     void init() {
-        FDir = std::make_unique<TTempDir>();
-        FFake = std::make_unique<TFakeServices>();
-        FFake->ExecutablePath = FDir->File("vantle-scheduler");
+        StartFixture();
         FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 3, 0));
         FFake->Settings.ShortDateFormat = "yyyy-mm-dd";
         FSettings = std::make_unique<QSettings>(QString::fromStdString(FDir->File("s.conf")),
@@ -64,10 +55,8 @@ private slots:
 
     void cleanup() {
         FWatch.OnFailure = nullptr;
-        delete TApplication::ErrorBox();
         FSettings.reset();
-        FFake.reset();
-        FDir.reset();
+        EndFixture();
     }
 
     void menuHoldsTheWindowsOwnCommands() {
@@ -111,7 +100,7 @@ private slots:
             texts.push_back({.Name = entry.section('=', 0, 0).remove("**").toStdString(),
                              .Time = entry.section('=', 1).toStdString(),
                              .Active = !entry.startsWith("**")});
-        WriteFile(FDir->File("vantle-scheduler.INI"), ScheduleText(texts));
+        WriteFile(IniPath(), ScheduleText(texts));
         auto fm = MakeWindow(1);
         QCOMPARE(Child<QSystemTrayIcon>(*MakeTray(*fm), "TrayIcon1")->toolTip(),
                  "Vantle Scheduler: Enabled\n" + next);
@@ -156,8 +145,7 @@ private slots:
         QFETCH(int, told);
         FAvailable = available;
         FSettings->setValue(NotificationsKey, turnedOn);
-        WriteFile(FDir->File("vantle-scheduler.INI"),
-                  ScheduleText({{.Name = "Backup", .Command = "/opt/backup"}}));
+        WriteFile(IniPath(), ScheduleText({{.Name = "Backup", .Command = "/opt/backup"}}));
         FFake->Starter.Result = 2;
         auto fm = MakeWindow(1);
         MakeTray(*fm);
