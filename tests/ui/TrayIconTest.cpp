@@ -1,7 +1,6 @@
 // The tray icon: its menu of the window's own commands, the state it shows, the next
 // run in its tooltip, minimizing to it, and failures told as notifications.
 #include "ui/TrayIcon.h"
-#include "engine/FailureWatch.h"
 #include "ui/Settings.h"
 #include "ui/WindowFixture.h"
 
@@ -18,14 +17,11 @@ class TTrayIconTest : public QObject, private TWindowFixture {
 
 private:
     std::unique_ptr<QSettings> FSettings;
-    TFailureWatch FWatch;
     bool FAvailable = true;
     QStringList FMessages;
 
     std::unique_ptr<TfmSchedMain> MakeWindow(int argumentCount = 1) {
-        TSchedMainServices services = Services();
-        FWatch.Attach(services.Scheduler);
-        return std::make_unique<TfmSchedMain>(argumentCount, std::move(services));
+        return std::make_unique<TfmSchedMain>(argumentCount, Services());
     }
 
     TTrayIcon* MakeTray(TfmSchedMain& fm) {
@@ -33,9 +29,6 @@ private:
                                    [this] { return FAvailable; });
         tray->ShowMessage = [this](const QString& title, const QString& text) {
             FMessages << title + ": " + text;
-        };
-        FWatch.OnFailure = [tray](const std::string& text) {
-            tray->Notify(QString::fromStdString(text));
         };
         return tray;
     }
@@ -54,7 +47,6 @@ private slots:
     }
 
     void cleanup() {
-        FWatch.OnFailure = nullptr;
         FSettings.reset();
         EndFixture();
     }
@@ -130,7 +122,7 @@ private slots:
         QVERIFY(fm->isVisible() && !fm->isMinimized());
     }
 
-    void aFailedStartRaisesANotification_data() {
+    void aFailureIsToldOnlyWhenOnAndInATray_data() {
         QTest::addColumn<bool>("available");
         QTest::addColumn<bool>("turnedOn");
         QTest::addColumn<int>("told");
@@ -139,17 +131,15 @@ private slots:
         QTest::newRow("no tray") << false << true << 0;
     }
 
-    void aFailedStartRaisesANotification() {
+    // What a failure says is the failure watch's own; the tray decides whether it is told.
+    void aFailureIsToldOnlyWhenOnAndInATray() {
         QFETCH(bool, available);
         QFETCH(bool, turnedOn);
         QFETCH(int, told);
         FAvailable = available;
         FSettings->setValue(NotificationsKey, turnedOn);
-        WriteFile(IniPath(), ScheduleText({{.Name = "Backup", .Command = "/opt/backup"}}));
-        FFake->Starter.Result = 2;
         auto fm = MakeWindow(1);
-        MakeTray(*fm);
-        fm->Scheduler()->RunCycle();
+        MakeTray(*fm)->Notify("Backup could not start: file not found");
         QCOMPARE(
             FMessages,
             QStringList{"Vantle Scheduler: Backup could not start: file not found"}.mid(0, told));
