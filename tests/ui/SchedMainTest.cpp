@@ -680,16 +680,12 @@ private slots:
         std::vector<TSchedule> entries;
         for (int byte = 0x80; byte <= 0xFF; ++byte) {
             const std::string b(1, char(byte));
-            TSchedule entry;
-            entry.Name = "caf" + b;
-            entry.Minutes = entry.Hours = entry.Days = entry.Months = entry.WeekDays = "*";
-            entry.Command = "/opt/caf" + b + "/report";
-            entry.Parms = b + " --x " + b + b;
-            entry.WorkDir = "/srv/" + b;
-            entry.Comment = {b, "", "line " + b + "\xc3\xa9"};
-            entry.Active = true;
-            entry.CommandType = ctDosCommand;
-            entries.push_back(entry);
+            entries.push_back(*EntryOf({.Name = "caf" + b,
+                                        .Type = ctDosCommand,
+                                        .Command = "/opt/caf" + b + "/report",
+                                        .Parms = b + " --x " + b + b,
+                                        .WorkDir = "/srv/" + b}));
+            entries.back().Comment = {b, "", "line " + b + "\xc3\xa9"};
         }
         entries.push_back(entries.front());
         entries.back().Name = "caf\xc3\xa9"; // UTF-8 shows as UTF-8
