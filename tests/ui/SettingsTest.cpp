@@ -16,10 +16,6 @@ class TSettingsTest : public QObject, private TWindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TfmSchedMain> MakeWindow() {
-        return std::make_unique<TfmSchedMain>(0, Services());
-    }
-
     QString SettingsFile() const { return QString::fromStdString(FDir->File("settings.conf")); }
 
     /// A window that took what `settings` hold, shown.

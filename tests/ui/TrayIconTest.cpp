@@ -20,10 +20,6 @@ private:
     bool FAvailable = true;
     QStringList FMessages;
 
-    std::unique_ptr<TfmSchedMain> MakeWindow(int argumentCount = 1) {
-        return std::make_unique<TfmSchedMain>(argumentCount, Services());
-    }
-
     TTrayIcon* MakeTray(TfmSchedMain& fm) {
         auto* tray = new TTrayIcon(fm, *FSettings, FFake->Clock, FFake->Settings,
                                    [this] { return FAvailable; });

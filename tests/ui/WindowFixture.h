@@ -45,6 +45,11 @@ protected:
         return services;
     }
 
+    /// Switched on by any argument, as the program is.
+    std::unique_ptr<TfmSchedMain> MakeWindow(int argumentCount = 0) const {
+        return std::make_unique<TfmSchedMain>(argumentCount, Services());
+    }
+
     static TScheduleGrid* Grid(TfmSchedMain& fm) {
         return Child<TScheduleGrid>(fm, "sgScheduleList");
     }
