@@ -475,9 +475,15 @@ private slots:
         QCOMPARE(fm->SchedList()->Count(), 3);
     }
 
-    void deleteEntry() {
+    void executeNowAndDelete() {
         WriteIni({{"Backup", "30 2 * * *"}, {"Clock", "0 6 * * *", false}});
         auto fm = ShowWindow();
+        PressRow(*fm, 1);
+        QTest::keyClick(Grid(*fm), Qt::Key_E, Qt::ControlModifier); // also while switched off
+        QCOMPARE(FFake->Starter.Requests.size(), 1u);
+        QCOMPARE(FFake->Starter.Requests[0].File, std::string("prog-Backup"));
+        QVERIFY(LogHas(":Executing Backup (Command prog-Backup)\r\n"));
+        QVERIFY(!fm->Scheduler()->Enabled());
         PressRow(*fm, 2);
         QTest::keyClick(Grid(*fm), Qt::Key_Delete);
         QCOMPARE(OnlyQuestion(), QString("Delete schedule for Clock?|No"));
@@ -503,17 +509,6 @@ private slots:
         QCOMPARE(Column(*fm, 0), QStringList({""}));
         QCOMPARE(Grid(*fm)->CurrentRow(), 0);
         QVERIFY(fm->SelectedEntry());
-    }
-
-    void executeNow() {
-        WriteIni({{"Off", "0 0 1 1 *", false}, {"On", "0 0 1 1 *"}});
-        auto fm = ShowWindow();
-        PressRow(*fm, 2);
-        QTest::keyClick(Grid(*fm), Qt::Key_E, Qt::ControlModifier);
-        QCOMPARE(FFake->Starter.Requests.size(), 1u);
-        QCOMPARE(FFake->Starter.Requests[0].File, std::string("prog-On"));
-        QVERIFY(LogHas(":Executing On (Command prog-On)\r\n"));
-        QVERIFY(!fm->Scheduler()->Enabled());
     }
 
     void tickAndRefreshReload() {
