@@ -3,11 +3,7 @@
 // process of its own, as becoming a subreaper lasts for life.
 #include "platform/ChildWatch.h"
 #include "platform/ProgramStarterPosix.h"
-#include "support/FakeServices.h"
-#include "support/TestFiles.h"
-#include "ui/Application.h"
-#include "ui/FindChild.h"
-#include "ui/SchedMain.h"
+#include "ui/WindowFixture.h"
 
 #include <QtTest>
 
@@ -17,32 +13,23 @@
 using namespace vantle;
 using namespace vantle::test;
 
-class TSchedMainResultsTest : public QObject {
+class TSchedMainResultsTest : public QObject, private TWindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTempDir> FDir;
-    std::unique_ptr<TFakeServices> FFake;
     TPosixProgramStarter FStarter;
     std::unique_ptr<TChildWatch> FWatch;
 
     std::unique_ptr<TfmSchedMain> ShowWindow(const std::string& parms) {
-        WriteFile(FDir->File("vantle-scheduler.INI"),
+        WriteFile(IniPath(),
                   ScheduleText({{.Name = "Job", .Command = VANTLE_ENDHELPER, .Parms = parms}}));
-        TSchedMainServices services;
-        services.Scheduler = FFake->Services();
+        TSchedMainServices services = Services();
         services.Scheduler.Starter = &FStarter;
         services.ChildWatch = FWatch.get();
         auto fm = std::make_unique<TfmSchedMain>(0, std::move(services));
         Child<TCycleTimer>(*fm, "Timer1")->stop();
         fm->show();
         return fm;
-    }
-
-    static QString Result(TfmSchedMain& fm) {
-        return QString::fromStdString(Child<TScheduleGrid>(fm, "sgScheduleList")
-                                          ->Model()
-                                          ->Text(0, TScheduleModel::colResult));
     }
 
     /// No child left, ended or running, without reaping one here.
@@ -54,46 +41,31 @@ private:
 private slots:
     void initTestCase() { FWatch = std::make_unique<TChildWatch>(); }
 
-    void init() {
-        FDir = std::make_unique<TTempDir>();
-        FFake = std::make_unique<TFakeServices>();
-        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 30, 0));
-        FFake->ExecutablePath = FDir->File("vantle-scheduler");
-    }
+    void init() { StartFixture(); }
+    void cleanup() { EndFixture(); }
 
-    void cleanup() {
-        delete TApplication::ErrorBox();
-        FFake.reset();
-        FDir.reset();
-    }
-
-    void endsReachTheGridAndTheLog_data() {
+    // How an end is logged is the scheduler's own affair; here it must reach the grid,
+    // told apart by code and signal.
+    void endsReachTheGrid_data() {
         QTest::addColumn<QString>("parms");
         QTest::addColumn<QString>("result");
-        QTest::addColumn<QString>("logLine");
         QTest::newRow("exit 0") << "exit 0"
-                                << "Exited 0 after 0 s"
-                                << "Job ended with code 0 after 0 s";
+                                << "Exited 0 after 0 s";
         QTest::newRow("exit 3") << "exit 3"
-                                << "Exited 3"
-                                << "Job ended with code 3 after 0 s";
+                                << "Exited 3";
         QTest::newRow("signal") << "signal 15"
-                                << "Killed by signal 15"
-                                << "Job ended by signal 15 after 0 s";
+                                << "Killed by signal 15";
         // What it leaves behind ends later, and is reaped then.
         QTest::newRow("orphan") << "orphan 200"
-                                << "Exited 0 after 0 s"
-                                << "Job ended with code 0 after 0 s";
+                                << "Exited 0 after 0 s";
     }
 
-    void endsReachTheGridAndTheLog() {
+    void endsReachTheGrid() {
         QFETCH(QString, parms);
         QFETCH(QString, result);
-        QFETCH(QString, logLine);
         auto fm = ShowWindow(parms.toStdString());
         Child<QAction>(*fm, "ExecuteNow1")->trigger();
-        QTRY_COMPARE(Result(*fm), result);
-        QCOMPARE(FFake->LogLines.back(), logLine.toStdString());
+        QTRY_COMPARE(Column(*fm, TScheduleModel::colResult), QStringList{result});
         QTRY_VERIFY(NoChildLeft());
     }
 };

@@ -1,17 +1,11 @@
 // The main window driven through its menu, grid, keys and timer, with the clock, the
 // question boxes, the modal step and the machine's services replaced.
 #include "ui/SchedMain.h"
-#include "support/FakeServices.h"
 #include "support/ModalDriver.h"
-#include "support/TestFiles.h"
-#include "ui/About.h"
 #include "ui/AccessKeys.h"
-#include "ui/Application.h"
 #include "ui/Entry.h"
-#include "ui/FindChild.h"
-#include "ui/ViewLog.h"
+#include "ui/WindowFixture.h"
 
-#include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,14 +14,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -45,21 +37,16 @@ struct TQuestion {
 
 } // namespace
 
-class TSchedMainTest : public QObject {
+class TSchedMainTest : public QObject, private TWindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTempDir> FDir;
-    std::unique_ptr<TFakeServices> FFake;
     QList<TQuestion> FQuestions;
     QMessageBox::StandardButton FAnswer = QMessageBox::No;
     std::function<void()> FDuringQuestion;
     QList<QDialog*> FShown;
     std::function<int(QDialog&)> FOnModal;
     int FWrites = 0;
-
-    std::string IniPath() const { return FDir->File("vantle-scheduler.INI"); }
-    std::string LogPath() const { return FDir->File("vantle-scheduler.LOG"); }
 
     /// Entries of a name, a time and whether active; each runs "prog-" and its name.
     void WriteIni(std::vector<TEntryText> entries) {
@@ -74,8 +61,7 @@ private:
     }
 
     std::unique_ptr<TfmSchedMain> MakeWindow(int argumentCount = 0) {
-        TSchedMainServices services;
-        services.Scheduler = FFake->Services();
+        TSchedMainServices services = Services();
         services.Ask = [this](QWidget*, const QString& caption, const QString& text,
                               QMessageBox::StandardButtons buttons,
                               QMessageBox::StandardButton defaultButton) {
@@ -102,9 +88,6 @@ private:
         return fm;
     }
 
-    static TScheduleGrid* Grid(TfmSchedMain& fm) {
-        return Child<TScheduleGrid>(fm, "sgScheduleList");
-    }
     static QAction* Act(TfmSchedMain& fm, const char* name) { return Child<QAction>(fm, name); }
     static TCycleTimer* Timer(TfmSchedMain& fm) { return Child<TCycleTimer>(fm, "Timer1"); }
     bool LogHas(const std::string& text) const {
@@ -127,15 +110,6 @@ private:
         if (FQuestions.size() != 1)
             return QString::number(FQuestions.size()) + " questions";
         return FQuestions[0].Text + (FQuestions[0].Default == QMessageBox::Yes ? "|Yes" : "|No");
-    }
-
-    /// The model's texts of a column, in the order the grid shows its rows.
-    static QStringList Column(TfmSchedMain& fm, int col) {
-        QStringList texts;
-        TScheduleModel* model = Grid(fm)->Model();
-        for (int row = 0; row < model->Count(); ++row)
-            texts << QString::fromStdString(model->Text(row, col));
-        return texts;
     }
 
     static QPoint HeaderPoint(TfmSchedMain& fm, int col) {
@@ -179,13 +153,10 @@ private:
 
 private slots:
     void init() {
-        FDir = std::make_unique<TTempDir>();
-        FFake = std::make_unique<TFakeServices>();
-        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 30, 0));
+        StartFixture();
         FFake->Settings.ShortDateFormat = "dd/mm/yyyy";
         FFake->Settings.DateSeparator = '-';
         FFake->Settings.TimeSeparator = '.';
-        FFake->ExecutablePath = FDir->File("vantle-scheduler");
         FQuestions.clear();
         FAnswer = QMessageBox::No;
         FDuringQuestion = nullptr;
@@ -193,11 +164,7 @@ private slots:
         FOnModal = nullptr;
     }
 
-    void cleanup() {
-        delete TApplication::ErrorBox();
-        FFake.reset();
-        FDir.reset();
-    }
+    void cleanup() { EndFixture(); }
 
     void startUp_data() {
         QTest::addColumn<int>("arguments");
@@ -211,8 +178,6 @@ private slots:
         QFETCH(bool, enabled);
         WriteIni({{"Backup", "30 2 * * 1-5"}, {"Clock", "0 6 * * *", false}});
         auto fm = MakeWindow(arguments);
-        QCOMPARE(fm->SchedList()->FileName(), IniPath());
-        QCOMPARE(fm->Scheduler()->Log().FileName(), LogPath());
         QCOMPARE(Act(*fm, "Run1")->isChecked(), enabled);
         QVERIFY(!Act(*fm, "Save1")->isEnabled());
         QVERIFY(Timer(*fm)->isActive());
@@ -254,10 +219,9 @@ private slots:
         QTest::addColumn<int>("msec");
         QTest::addColumn<bool>("clockChange");
         QTest::addColumn<int>("interval");
+        // The moments are pinned with the wall timer; here, which one the tick asks for.
         QTest::newRow("tick at 02.300") << 2 << 300 << false << 62700;
-        QTest::newRow("tick at 05.000") << 5 << 0 << false << 60000;
         QTest::newRow("tick at 04.999") << 4 << 999 << false << 60001;
-        QTest::newRow("tick at 59.999") << 59 << 999 << false << 5001;
         // The minute has not been run: its :05 is still to come.
         QTest::newRow("clock change at 02.300") << 2 << 300 << true << 2700;
     }
@@ -285,27 +249,10 @@ private slots:
         fm->SchedList()->Update(1, bad);
         FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 1, 5, 40));
         fm->Timer1Timer();
-        for (const char* line : {":Executing first (Command prog-first)\r\n",
-                                 ":bad failed: Invalid argument to date encode\r\n",
-                                 ":Executing last (Command prog-last)\r\n"})
-            QVERIFY2(LogHas(line), line);
-        QCOMPARE(FFake->Starter.Requests.size(), std::size_t(2));
+        QVERIFY(LogHas(":bad failed: Invalid argument to date encode\r\n"));
+        QCOMPARE(FFake->Starter.Requests.size(), std::size_t(2)); // first and last
         QCOMPARE(Timer(*fm)->interval(), 59960);
         QVERIFY(Timer(*fm)->isActive());
-    }
-
-    void tickReloadsChangedFile() {
-        WriteIni({{"alpha", "1 * * * *"}, {"beta", "2 * * * *"}});
-        auto fm = ShowWindow(1);
-        PressHeader(*fm, 0);
-        PressHeader(*fm, 0); // descending: beta, alpha
-        WriteIni({{"gamma", "3 * * * *"}, {"alpha", "1 * * * *"}, {"delta", "4 * * * *"}});
-        fm->Timer1Timer();
-        QCOMPARE(Column(*fm, 0), QStringList({"gamma", "alpha", "delta"}));
-        QVERIFY(!Act(*fm, "Save1")->isEnabled());
-        QVERIFY(LogHas(":INI file changed, new schedule loaded\r\n"));
-        PressHeader(*fm, 0); // the sort state outlives the refill: after descending, ascending
-        QCOMPARE(Column(*fm, 0), QStringList({"alpha", "delta", "gamma"}));
     }
 
     void headerClickSorts() {
@@ -424,13 +371,11 @@ private slots:
         TfmUpcoming* upcoming = fm->findChild<TfmUpcoming*>();
         QVERIFY(upcoming != nullptr && upcoming->isVisible() && !upcoming->isModal());
         QTableWidget* runs = Child<QTableWidget>(*upcoming, "lvRuns");
-        QStringList rows;
-        for (int row = 0; row < 4; ++row)
-            rows << runs->item(row, 0)->text() + " " + runs->item(row, 1)->text();
         QCOMPARE(runs->rowCount(), 15); // seven days of two runs, and One
-        QCOMPARE(rows, QStringList({"04-03-2024 13.00 Half", "04-03-2024 13.30 Half",
-                                    "04-03-2024 13.30 One", "05-03-2024 13.00 Half"}));
-        QCOMPARE(runs->item(2, 2)->text(), QString("prog-One"));
+        // The runs' order is the search's own, pinned where it is made; here the cells.
+        QCOMPARE(runs->item(2, 0)->text() + " " + runs->item(2, 1)->text() + " " +
+                     runs->item(2, 2)->text(),
+                 QString("04-03-2024 13.30 One prog-One"));
         // An edit refreshes it.
         AcceptWith([](QDialog& dialog) { SetName(dialog, "Half hour"); });
         Act(*fm, "Modify1")->trigger();
@@ -455,7 +400,6 @@ private slots:
             << 0 << false << QMessageBox::Cancel << true << false;
         QTest::newRow("logout, Yes") << 1 << true << QMessageBox::Yes << true << true;
         QTest::newRow("logout, Cancel") << 1 << true << QMessageBox::Cancel << false << false;
-        QTest::newRow("logout, unmodified") << 1 << false << QMessageBox::Cancel << true << false;
         // A session that lets nobody ask still ends.
         QTest::newRow("logout without asking") << 2 << true << QMessageBox::Cancel << true << false;
     }
@@ -531,9 +475,15 @@ private slots:
         QCOMPARE(fm->SchedList()->Count(), 3);
     }
 
-    void deleteEntry() {
+    void executeNowAndDelete() {
         WriteIni({{"Backup", "30 2 * * *"}, {"Clock", "0 6 * * *", false}});
         auto fm = ShowWindow();
+        PressRow(*fm, 1);
+        QTest::keyClick(Grid(*fm), Qt::Key_E, Qt::ControlModifier); // also while switched off
+        QCOMPARE(FFake->Starter.Requests.size(), 1u);
+        QCOMPARE(FFake->Starter.Requests[0].File, std::string("prog-Backup"));
+        QVERIFY(LogHas(":Executing Backup (Command prog-Backup)\r\n"));
+        QVERIFY(!fm->Scheduler()->Enabled());
         PressRow(*fm, 2);
         QTest::keyClick(Grid(*fm), Qt::Key_Delete);
         QCOMPARE(OnlyQuestion(), QString("Delete schedule for Clock?|No"));
@@ -561,28 +511,16 @@ private slots:
         QVERIFY(fm->SelectedEntry());
     }
 
-    void executeNow() {
-        WriteIni({{"Off", "0 0 1 1 *", false}, {"On", "0 0 1 1 *"}});
-        auto fm = ShowWindow();
-        Act(*fm, "ExecuteNow1")->trigger(); // inactive: nothing, not even a log line
-        QVERIFY(FFake->Starter.Requests.empty());
-        QVERIFY(!std::filesystem::exists(LogPath()));
-        PressRow(*fm, 2);
-        QTest::keyClick(Grid(*fm), Qt::Key_E, Qt::ControlModifier);
-        QCOMPARE(FFake->Starter.Requests.size(), 1u);
-        QCOMPARE(FFake->Starter.Requests[0].File, std::string("prog-On"));
-        QVERIFY(LogHas(":Executing On (Command prog-On)\r\n"));
-        QVERIFY(!fm->Scheduler()->Enabled());
-        // A start that fails shows in the grid.
-        FFake->Starter.Result = 2;
-        Act(*fm, "ExecuteNow1")->trigger();
-        QCOMPARE(Column(*fm, TScheduleModel::colResult)[1], QString("Failed: file not found (2)"));
-        QCOMPARE(Column(*fm, TScheduleModel::colLastRun)[1], QString("04-03-2024 12.05"));
-    }
-
-    void refresh() {
-        WriteIni({{"a", "1 * * * *"}});
-        auto fm = ShowWindow();
+    void tickAndRefreshReload() {
+        WriteIni({{"alpha", "1 * * * *"}, {"beta", "2 * * * *"}});
+        auto fm = ShowWindow(1);
+        PressHeader(*fm, 0);
+        PressHeader(*fm, 0); // descending: beta, alpha
+        WriteIni({{"gamma", "3 * * * *"}, {"alpha", "1 * * * *"}, {"delta", "4 * * * *"}});
+        fm->Timer1Timer();
+        QCOMPARE(Column(*fm, 0), QStringList({"gamma", "alpha", "delta"}));
+        PressHeader(*fm, 0); // the sort state outlives the refill: after descending, ascending
+        QCOMPARE(Column(*fm, 0), QStringList({"alpha", "delta", "gamma"}));
         WriteIni({{"a", "1 * * * *"}, {"b", "2 * * * *"}});
         Act(*fm, "Refresh1")->trigger(); // not modified: reloads at once
         QVERIFY(FQuestions.isEmpty());
@@ -631,7 +569,6 @@ private slots:
         QCOMPARE(shown.first(),
                  QString("(0.8 MB at the start of the log are not shown; this is its end.)"));
         QCOMPARE(shown.last(), QString("2024.03.04 12.00.00:the last line"));
-        QCOMPARE(shown.size(), 1 + 4 * 1024 * 1024 / 100);
     }
 
     void reloadDuringModify_data() {
@@ -679,10 +616,6 @@ private slots:
         fm->Timer1Timer();
         fm->Timer1Timer();
         QCOMPARE(Column(*fm, 0), QStringList({"a", "**a"}));
-        std::vector<std::string> log = LogMessages(ReadFile(LogPath()));
-        QCOMPARE(std::count(log.begin(), log.end(),
-                            "INI file changed by another program; unsaved changes kept"),
-                 1);
         QVERIFY(TApplication::ErrorBox()->text().contains(
             "Refresh loads the file (losing the changes); Save overwrites it."));
         QVERIFY(TApplication::ErrorBox()->detailedText().isEmpty()); // said once
@@ -700,15 +633,11 @@ private slots:
         WriteFile(IniPath(), "[Schedule 0]\nName=one\nTime=0 1 * * *\nActive=Yes\n\n"
                              "[Schedule 1]\nName=two\nTime=0 2 * * *\nActive=Yes\n");
         auto fm = ShowWindow();
-        QCOMPARE(Column(*fm, 0), QStringList({"one", "two"}));
         AcceptWith([](QDialog& dialog) { SetName(dialog, "three"); });
         Act(*fm, "mnAdd")->trigger();
-        Act(*fm, "Save1")->trigger();
+        Act(*fm, "Save1")->trigger(); // neither foreign nor changed: no question
         QVERIFY(FQuestions.isEmpty());
-        std::vector<std::string> names;
-        for (const auto& entry : ParseScheduleFile(ReadFile(IniPath())))
-            names.push_back(entry->Name);
-        QCOMPARE(names, std::vector<std::string>({"one", "two", "three"}));
+        QCOMPARE(ParseScheduleFile(ReadFile(IniPath())).size(), std::size_t(3));
         QVERIFY(ReadFile(IniPath()).find("Name=two\r\n") != std::string::npos);
     }
 
@@ -716,9 +645,7 @@ private slots:
         const std::string text = "#!/bin/sh\necho this is not a schedule\n";
         WriteFile(IniPath(), text);
         auto fm = ShowWindow(1);
-        QCOMPARE(TApplication::ErrorBox()->text(),
-                 QString::fromStdString(IniPath() + " is not a schedule file: it holds text but "
-                                                    "no [Schedule N] section"));
+        QVERIFY(TApplication::ErrorBox()->text().endsWith("no [Schedule N] section"));
         fm->Timer1Timer(); // refused once, not at every tick
         QVERIFY(TApplication::ErrorBox()->detailedText().isEmpty());
         delete TApplication::ErrorBox();
@@ -748,16 +675,12 @@ private slots:
         std::vector<TSchedule> entries;
         for (int byte = 0x80; byte <= 0xFF; ++byte) {
             const std::string b(1, char(byte));
-            TSchedule entry;
-            entry.Name = "caf" + b;
-            entry.Minutes = entry.Hours = entry.Days = entry.Months = entry.WeekDays = "*";
-            entry.Command = "/opt/caf" + b + "/report";
-            entry.Parms = b + " --x " + b + b;
-            entry.WorkDir = "/srv/" + b;
-            entry.Comment = {b, "", "line " + b + "\xc3\xa9"};
-            entry.Active = true;
-            entry.CommandType = ctDosCommand;
-            entries.push_back(entry);
+            entries.push_back(*EntryOf({.Name = "caf" + b,
+                                        .Type = ctDosCommand,
+                                        .Command = "/opt/caf" + b + "/report",
+                                        .Parms = b + " --x " + b + b,
+                                        .WorkDir = "/srv/" + b}));
+            entries.back().Comment = {b, "", "line " + b + "\xc3\xa9"};
         }
         entries.push_back(entries.front());
         entries.back().Name = "caf\xc3\xa9"; // UTF-8 shows as UTF-8
@@ -777,23 +700,17 @@ private slots:
         fm->Save1Click();
         QVERIFY(ReadFile(IniPath()) == text);
 
-        // A changed field keeps the encoding it was shown in; the others their bytes.
-        QString shownName;
-        AcceptWith([&](QDialog& dialog) {
+        // A changed field keeps the encoding it was shown in (the rules of which are pinned
+        // with the conversion itself); the others keep their bytes.
+        AcceptWith([](QDialog& dialog) {
             auto* name = Child<QLineEdit>(dialog, "edName");
-            auto* comment = Child<QPlainTextEdit>(dialog, "memComment");
-            shownName = name->text();
             name->setText(name->text() + " 2");
-            comment->setPlainText(comment->toPlainText() + "\u20ac\n");
         });
         Grid(*fm)->SelectRow(0xE9 - 0x80);
         fm->sgScheduleListClick();
-        QCOMPARE(shownName, QString("caf\u00e9"));
         const TSchedule& changed = fm->SchedList()->Items(0xE9 - 0x80);
         QCOMPARE(changed.Name, std::string("caf\xe9 2"));
         QCOMPARE(changed.Command, std::string("/opt/caf\xe9/report"));
-        QCOMPARE(changed.Comment,
-                 std::vector<std::string>({"\xe9", "", "line \xe9\xc3\xa9", "\xe2\x82\xac"}));
     }
 
     void logSizeLimitComesFromTheSettings() {
@@ -852,8 +769,7 @@ private slots:
             std::filesystem::create_directories(FDir->File(folder));
         WriteFile(schedule, ScheduleText({{"Backup", "30 2 * * *"}}));
         FFake->ExecutablePath = FDir->File("bin/vantle-scheduler");
-        TSchedMainServices services;
-        services.Scheduler = FFake->Services();
+        TSchedMainServices services = Services();
         services.Scheduler.LogFile = log;
         services.ScheduleFile = schedule;
         services.ShowModal = [](QDialog&) { return int(QDialog::Accepted); };

@@ -1,13 +1,9 @@
 // What the desktop program remembers between runs, and the Options menu that holds
 // "Start at Login" and the notification switch.
 #include "ui/Settings.h"
-#include "support/FakeServices.h"
-#include "support/TestFiles.h"
-#include "ui/Application.h"
 #include "ui/Autostart.h"
-#include "ui/FindChild.h"
 #include "ui/OptionsMenu.h"
-#include "ui/SchedMain.h"
+#include "ui/WindowFixture.h"
 
 #include <QMenuBar>
 #include <QSettings>
@@ -16,24 +12,11 @@
 using namespace vantle;
 using namespace vantle::test;
 
-class TSettingsTest : public QObject {
+class TSettingsTest : public QObject, private TWindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTempDir> FDir;
-    std::unique_ptr<TFakeServices> FFake;
-
-    std::unique_ptr<TfmSchedMain> MakeWindow() {
-        TSchedMainServices services;
-        services.Scheduler = FFake->Services();
-        return std::make_unique<TfmSchedMain>(0, std::move(services));
-    }
-
     QString SettingsFile() const { return QString::fromStdString(FDir->File("settings.conf")); }
-
-    static TScheduleGrid* Grid(TfmSchedMain& fm) {
-        return Child<TScheduleGrid>(fm, "sgScheduleList");
-    }
 
     /// A window that took what `settings` hold, shown.
     std::unique_ptr<TfmSchedMain> Restored(QSettings& settings) {
@@ -44,28 +27,13 @@ private:
         return fm;
     }
 
-    static QStringList Names(TfmSchedMain& fm) {
-        QStringList names;
-        const TScheduleModel& rows = *Grid(fm)->Model();
-        for (int row = 0; row < rows.rowCount(); ++row)
-            names << rows.data(rows.index(row, 0), Qt::DisplayRole).toString();
-        return names;
-    }
-
 private slots:
     void init() {
-        FDir = std::make_unique<TTempDir>();
-        FFake = std::make_unique<TFakeServices>();
-        FFake->ExecutablePath = FDir->File("vantle-scheduler");
-        WriteFile(FDir->File("vantle-scheduler.INI"),
-                  ScheduleText({{.Name = "b"}, {.Name = "c"}, {.Name = "a"}}));
+        StartFixture();
+        WriteFile(IniPath(), ScheduleText({{.Name = "b"}, {.Name = "c"}, {.Name = "a"}}));
     }
 
-    void cleanup() {
-        delete TApplication::ErrorBox();
-        FFake.reset();
-        FDir.reset();
-    }
+    void cleanup() { EndFixture(); }
 
     void windowComesBackAsItWasLeft_data() {
         QTest::addColumn<int>("clicks"); // on the Name column's header
@@ -81,7 +49,6 @@ private slots:
         {
             QSettings settings(SettingsFile(), QSettings::IniFormat);
             auto fm = Restored(settings); // nothing saved yet: the defaults
-            QCOMPARE(Names(*fm), (QStringList{"b", "c", "a"}));
             fm->resize(700, 450);
             Grid(*fm)->setColumnWidth(1, 122); // Name takes what is left
             Grid(*fm)->setColumnWidth(5, 77);
@@ -94,7 +61,7 @@ private slots:
         QCOMPARE(fm->size(), QSize(700, 450));
         QCOMPARE(Grid(*fm)->columnWidth(1), 122);
         QCOMPARE(Grid(*fm)->columnWidth(5), 77);
-        QCOMPARE(Names(*fm), names);
+        QCOMPARE(Column(*fm, 0), names);
     }
 
     void damagedSettingsKeepTheDefaults() {
@@ -108,7 +75,7 @@ private slots:
         QCOMPARE(fm->size(), fresh->size());
         for (int col = 1; col < 3; ++col) // Name takes what the window leaves
             QCOMPARE(Grid(*fm)->columnWidth(col), Grid(*fresh)->columnWidth(col));
-        QCOMPARE(Names(*fm), (QStringList{"b", "c", "a"}));
+        QCOMPARE(Column(*fm, 0), (QStringList{"b", "c", "a"}));
     }
 
     void optionsMenuWritesAndRemovesTheAutostartEntry() {

@@ -1,13 +1,8 @@
 // The tray icon: its menu of the window's own commands, the state it shows, the next
 // run in its tooltip, minimizing to it, and failures told as notifications.
 #include "ui/TrayIcon.h"
-#include "engine/FailureWatch.h"
-#include "support/FakeServices.h"
-#include "support/TestFiles.h"
-#include "ui/Application.h"
-#include "ui/FindChild.h"
-#include "ui/SchedMain.h"
 #include "ui/Settings.h"
+#include "ui/WindowFixture.h"
 
 #include <QMenu>
 #include <QSettings>
@@ -17,32 +12,19 @@
 using namespace vantle;
 using namespace vantle::test;
 
-class TTrayIconTest : public QObject {
+class TTrayIconTest : public QObject, private TWindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTempDir> FDir;
-    std::unique_ptr<TFakeServices> FFake;
     std::unique_ptr<QSettings> FSettings;
-    TFailureWatch FWatch;
     bool FAvailable = true;
     QStringList FMessages;
-
-    std::unique_ptr<TfmSchedMain> MakeWindow(int argumentCount = 1) {
-        TSchedMainServices services;
-        services.Scheduler = FFake->Services();
-        FWatch.Attach(services.Scheduler);
-        return std::make_unique<TfmSchedMain>(argumentCount, std::move(services));
-    }
 
     TTrayIcon* MakeTray(TfmSchedMain& fm) {
         auto* tray = new TTrayIcon(fm, *FSettings, FFake->Clock, FFake->Settings,
                                    [this] { return FAvailable; });
         tray->ShowMessage = [this](const QString& title, const QString& text) {
             FMessages << title + ": " + text;
-        };
-        FWatch.OnFailure = [tray](const std::string& text) {
-            tray->Notify(QString::fromStdString(text));
         };
         return tray;
     }
@@ -51,9 +33,7 @@ private:
 
 private slots:
     void init() {
-        FDir = std::make_unique<TTempDir>();
-        FFake = std::make_unique<TFakeServices>();
-        FFake->ExecutablePath = FDir->File("vantle-scheduler");
+        StartFixture();
         FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 3, 0));
         FFake->Settings.ShortDateFormat = "yyyy-mm-dd";
         FSettings = std::make_unique<QSettings>(QString::fromStdString(FDir->File("s.conf")),
@@ -63,33 +43,18 @@ private slots:
     }
 
     void cleanup() {
-        FWatch.OnFailure = nullptr;
-        delete TApplication::ErrorBox();
         FSettings.reset();
-        FFake.reset();
-        FDir.reset();
-    }
-
-    void menuHoldsTheWindowsOwnCommands_data() {
-        QTest::addColumn<bool>("upcoming");
-        QTest::newRow("without Upcoming Runs") << false;
-        QTest::newRow("with Upcoming Runs") << true;
+        EndFixture();
     }
 
     void menuHoldsTheWindowsOwnCommands() {
-        QFETCH(bool, upcoming);
         auto fm = MakeWindow(0);
-        // The tray finds the window's item by its name, and leaves it out when there is none.
-        QAction* upcomingRuns = Child<QAction>(*fm, "UpcomingRuns1");
-        if (!upcoming)
-            upcomingRuns->setObjectName("SomethingElse");
         QSystemTrayIcon* icon = Child<QSystemTrayIcon>(*MakeTray(*fm), "TrayIcon1");
         QList<QAction*> items = icon->contextMenu()->actions();
-        QList<QAction*> expected{Child<QAction>(*fm, "Show1"), Child<QAction>(*fm, "Run1")};
-        if (upcoming)
-            expected << upcomingRuns;
-        QCOMPARE(items.size(), expected.size() + 2);
-        QCOMPARE(items.mid(0, expected.size()), expected);
+        QCOMPARE(items.size(), 5); // and a separator before Exit
+        QCOMPARE(items.mid(0, 3),
+                 QList<QAction*>({Child<QAction>(*fm, "Show1"), Child<QAction>(*fm, "Run1"),
+                                  Child<QAction>(*fm, "UpcomingRuns1")}));
         QCOMPARE(items.last(), Child<QAction>(*fm, "Exit1"));
         // Run there is File > Run: one check mark, one scheduler.
         Child<QAction>(*fm, "Run1")->trigger();
@@ -123,7 +88,7 @@ private slots:
             texts.push_back({.Name = entry.section('=', 0, 0).remove("**").toStdString(),
                              .Time = entry.section('=', 1).toStdString(),
                              .Active = !entry.startsWith("**")});
-        WriteFile(FDir->File("vantle-scheduler.INI"), ScheduleText(texts));
+        WriteFile(IniPath(), ScheduleText(texts));
         auto fm = MakeWindow(1);
         QCOMPARE(Child<QSystemTrayIcon>(*MakeTray(*fm), "TrayIcon1")->toolTip(),
                  "Vantle Scheduler: Enabled\n" + next);
@@ -153,7 +118,7 @@ private slots:
         QVERIFY(fm->isVisible() && !fm->isMinimized());
     }
 
-    void aFailedStartRaisesANotification_data() {
+    void aFailureIsToldOnlyWhenOnAndInATray_data() {
         QTest::addColumn<bool>("available");
         QTest::addColumn<bool>("turnedOn");
         QTest::addColumn<int>("told");
@@ -162,23 +127,18 @@ private slots:
         QTest::newRow("no tray") << false << true << 0;
     }
 
-    void aFailedStartRaisesANotification() {
+    // What a failure says is the failure watch's own; the tray decides whether it is told.
+    void aFailureIsToldOnlyWhenOnAndInATray() {
         QFETCH(bool, available);
         QFETCH(bool, turnedOn);
         QFETCH(int, told);
         FAvailable = available;
         FSettings->setValue(NotificationsKey, turnedOn);
-        WriteFile(FDir->File("vantle-scheduler.INI"),
-                  ScheduleText({{.Name = "Backup", .Command = "/opt/backup"}}));
-        FFake->Starter.Result = 2;
         auto fm = MakeWindow(1);
-        MakeTray(*fm);
-        fm->Scheduler()->RunCycle();
+        MakeTray(*fm)->Notify("Backup could not start: file not found");
         QCOMPARE(
             FMessages,
             QStringList{"Vantle Scheduler: Backup could not start: file not found"}.mid(0, told));
-        QVERIFY(ReadFile(FDir->File("vantle-scheduler.LOG")).find("Backup Failed (2)") !=
-                std::string::npos);
     }
 };
 
