@@ -43,30 +43,21 @@ protected:
         return env;
     }
 
-    // Starts `argv`; standard output and error go to files of their own, made afresh.
-    pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                const std::string& name) const {
-        std::string out = FDir.File(name + ".out"), err = FDir.File(name + ".err");
-        WriteFile(out, "");
-        WriteFile(err, "");
-        pid_t pid = Spawn(argv, out, err, env);
-        EXPECT_GT(pid, 0) << argv[0];
-        return pid;
-    }
-
-    TOutcome Finish(pid_t pid, const std::string& name) const {
-        TOutcome outcome;
-        int status = 0;
-        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-            outcome.Code = WEXITSTATUS(status);
-        outcome.Out = ReadFile(FDir.File(name + ".out"));
-        outcome.Err = ReadFile(FDir.File(name + ".err"));
-        return outcome;
-    }
-
+    // Runs `argv` to its end, its standard output and error kept apart; `env` replaces the
+    // test's own environment unless empty.
     TOutcome Run(const std::vector<std::string>& argv,
                  const std::vector<std::string>& env = {}) const {
-        return Finish(Start(argv, env.empty() ? Environment() : env, "run"), "run");
+        const std::string out = FDir.File("run.out"), err = FDir.File("run.err");
+        WriteFile(out, "");
+        WriteFile(err, "");
+        TOutcome outcome;
+        int status = 0;
+        pid_t pid = Spawn(argv, out, err, env.empty() ? Environment() : env);
+        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            outcome.Code = WEXITSTATUS(status);
+        outcome.Out = ReadFile(out);
+        outcome.Err = ReadFile(err);
+        return outcome;
     }
 
     // Installs the build into the staging folder, under /usr as the package does.
@@ -183,13 +174,14 @@ TEST_F(InstallTest, ProgramsKeepTheirFilesInTheUsersFoldersWhenTheirsIsNotWritab
 
     // The desktop program, switched on, makes its folders (private, as the location tests
     // show) and logs there.
+    const std::string desktopOut = FDir.File("desktop.out");
     pid_t desktop =
-        Start(asUser({Staged("bin/vantle-scheduler"), "--enable"}), Environment(), "desktop");
+        Spawn(asUser({Staged("bin/vantle-scheduler"), "--enable"}), desktopOut, {}, Environment());
     bool logged = WaitUntil(
         [&] { return ReadFile(log).find("Scheduler has been Enabled") != std::string::npos; }, 30s);
     kill(desktop, SIGTERM);
-    TOutcome ended = Finish(desktop, "desktop");
-    ASSERT_TRUE(logged) << ended.Out << ended.Err;
+    EXPECT_TRUE(WaitFor(desktop, 30s)) << "the desktop program did not end";
+    ASSERT_TRUE(logged) << ReadFile(desktopOut);
     EXPECT_FALSE(fs::exists(Staged("bin/vantle-scheduler.LOG")));
 
     // vantle-schedctl without FILE serves the same schedule and log.
