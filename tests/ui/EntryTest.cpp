@@ -45,16 +45,6 @@ std::array<QLineEdit*, 4> TimeEdits(const TfmEntry& dialog) {
             Edit(dialog, "edMonths")};
 }
 
-// Puts `text` in the focused `edit` as typed keys or through the clipboard.
-void Enter(QLineEdit* edit, const QString& text, bool paste) {
-    if (paste) {
-        QGuiApplication::clipboard()->setText(text);
-        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
-    } else {
-        QTest::keyClicks(edit, text);
-    }
-}
-
 std::array<QCheckBox*, 7> DayBoxes(const TfmEntry& dialog) {
     return {Child<QCheckBox>(dialog, "cbSunday"),   Child<QCheckBox>(dialog, "cbMonday"),
             Child<QCheckBox>(dialog, "cbTuesday"),  Child<QCheckBox>(dialog, "cbWednesday"),
@@ -146,7 +136,12 @@ private slots:
             edit->setText(row.Before);
             edit->setFocus();
             edit->setCursorPosition(row.Caret);
-            Enter(edit, row.Input, row.Paste);
+            if (row.Paste) {
+                QGuiApplication::clipboard()->setText(row.Input);
+                QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+            } else {
+                QTest::keyClicks(edit, row.Input);
+            }
             QCOMPARE(edit->text(), row.After);
             QCOMPARE(edit->cursorPosition(), row.CaretAfter);
         }
