@@ -70,24 +70,19 @@ TEST_F(ModelCommandsTest, LinuxEditorsFileKeepsItsEntries) {
     EXPECT_NE(saved.find("\r\n\r\n[Schedule 1]\r\nName=off\r\n"), std::string::npos);
 }
 
-TEST_F(ModelCommandsTest, CommandsRefuseAFileThatIsNoSchedule) {
-    const std::string text = "#!/bin/sh\necho not a schedule\n";
-    std::string path = Write(text);
-    for (const TArgs& args : {TArgs{"fmt", "-w", path}, TArgs{"fmt", path}, TArgs{"next", path},
-                              TArgs{"due", "--at", "2024-01-01 10:00", path}}) {
-        TRun run = SchedCtl(args);
-        EXPECT_EQ(run.Code, 2) << args[0];
-        EXPECT_EQ(run.Err, "vantle-schedctl " + args[0] + ": " + path +
-                               " is not a schedule file: it holds text but no [Schedule N] "
-                               "section\n");
-    }
-    EXPECT_EQ(ReadFile(path), text);
-}
-
 TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
     std::string path = Write(SectionText(0, "A", "* * * * *"));
     std::string missing = FDir.File("missing.ini");
+    // No command takes a script for a schedule, and fmt -w leaves it as it was.
+    const std::string script = FDir.File("script"), scriptText = "#!/bin/sh\necho hello\n";
+    WriteFile(script, scriptText);
+    const std::string noSchedule =
+        script + " is not a schedule file: it holds text but no [Schedule N] section\n";
     const std::vector<std::pair<TArgs, std::string>> cases = {
+        {{"fmt", "-w", script}, "fmt: " + noSchedule},
+        {{"fmt", script}, "fmt: " + noSchedule},
+        {{"next", script}, "next: " + noSchedule},
+        {{"due", "--at", "2024-01-01 10:00", script}, "due: " + noSchedule},
         {{"fmt"}, "vantle-scheduler.INI: File not found"}, // the desktop program's, not there
         {{"fmt", path, path}, "more than one FILE"},
         {{"fmt", "-w", missing}, missing + ": File not found"},
@@ -112,6 +107,7 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
         EXPECT_EQ(run.Out, "");
     }
     EXPECT_FALSE(std::filesystem::exists(missing)); // fmt -w did not create it
+    EXPECT_EQ(ReadFile(script), scriptText);
 }
 
 TEST_F(ModelCommandsTest, DuePrintsNamesInListOrder) {

@@ -89,15 +89,11 @@ std::pair<int, int> PngSize(const std::string& path) {
 }
 
 TEST_F(InstallTest, PutsEveryFileInPlaceAndEachIsValid) {
+    // The files no other check in this test reads or runs.
     for (const char* path :
          {"bin/vantle-scheduler", "bin/vantle-schedctl",
-          "share/applications/vantle-scheduler.desktop",
-          "share/metainfo/com.vantle.scheduler.metainfo.xml",
           "share/icons/hicolor/scalable/apps/vantle-scheduler.svg",
-          "share/man/man1/vantle-scheduler.1.gz", "share/man/man1/vantle-schedctl.1.gz",
-          "share/bash-completion/completions/vantle-schedctl",
-          "lib/systemd/user/vantle-schedctl.service", "share/doc/vantle-scheduler/copyright",
-          "share/doc/vantle-scheduler/changelog.gz"})
+          "share/doc/vantle-scheduler/copyright", "share/doc/vantle-scheduler/changelog.gz"})
         EXPECT_TRUE(fs::is_regular_file(Staged(path))) << path;
     for (int size : {16, 32, 48, 64, 128, 256}) {
         std::string png = Staged("share/icons/hicolor/" + std::to_string(size) + "x" +
