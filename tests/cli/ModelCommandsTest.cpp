@@ -110,23 +110,15 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
     EXPECT_EQ(ReadFile(script), scriptText);
 }
 
+// Which entry is due at which moment is the due test's table; here the names, in list order.
 TEST_F(ModelCommandsTest, DuePrintsNamesInListOrder) {
-    // 2024-09-13 is a Friday.
     std::string path =
         Write(SectionText(0, "every", "* * * * *") + SectionText(1, "off", "* * * * *", "No") +
               SectionText(2, "half past two", "30 2 * * *") +
               SectionText(3, "friday 13th", "* * 13 * 5") + SectionText(4, "tuesday", "* * * * 2"));
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"2024-09-13 02:30", "every\nhalf past two\nfriday 13th\n"},
-        {"2024-09-13 02:31", "every\nfriday 13th\n"},
-        {"2024-09-17 02:30", "every\nhalf past two\ntuesday\n"},
-    };
-    for (const auto& [at, names] : cases) {
-        TRun run = SchedCtl({"due", "--at", at, path});
-        EXPECT_EQ(run.Code, 0) << run.Err;
-        EXPECT_EQ(run.Out, names) << at;
-    }
-    EXPECT_EQ(SchedCtl({"due", "--at=2024-09-13 02:31", path}).Out, "every\nfriday 13th\n");
+    TRun run = SchedCtl({"due", "--at=2024-09-13 02:30", path}); // a Friday
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "every\nhalf past two\nfriday 13th\n");
 }
 
 TEST_F(ModelCommandsTest, NextFindsTheNextMomentsOrNever) {
