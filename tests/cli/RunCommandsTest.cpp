@@ -15,18 +15,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(ExpandCommand, PrintsTheExpansionAtTheGivenMoment) {
-    TRun r = Invoke(CmdExpand, {"--at", "2001-03-15 14:05:09", "$D-1M[lastday]"});
+// The expansion itself is pinned by the parameter tests; here the command's own ways of
+// taking the moment and the word, and its exit codes.
+TEST(ExpandCommand, PrintsTheExpansionAtTheGivenMomentOrSaysWhatIsWrong) {
+    TRun r = Invoke(CmdExpand, {"--at=2001-03-15T14:05:09.250", "$N[hh:nn:ss.zzz]"});
     EXPECT_EQ(r.Code, 0);
-    EXPECT_EQ(r.Out, "20010228\n");
-    EXPECT_EQ(Invoke(CmdExpand, {"--at=2001-03-15T14:05:09.250", "$N[hh:nn:ss.zzz]"}).Out,
-              "14:05:09.250\n");
+    EXPECT_EQ(r.Out, "14:05:09.250\n");
     EXPECT_EQ(Invoke(CmdExpand, {"--at", "2001-03-15 14:05", "--", "-$N"}).Out,
               "-20010315:140500\n");
-}
-
-TEST(ExpandCommand, ReportsDateErrorsAndBadUse) {
-    TRun r = Invoke(CmdExpand, {"--at", "2000-02-29 10:00:00", "$D+1Y"});
+    r = Invoke(CmdExpand, {"--at", "2000-02-29 10:00:00", "$D+1Y"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err, "Invalid argument to date encode\n");
     for (const TArgs& args : std::vector<TArgs>{{},
@@ -84,82 +81,37 @@ TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err, "Leap: Invalid argument to date encode\nLost: could not start " +
                          Dir.File("no such program") + ": file not found (2)\n");
-    EXPECT_EQ(LogMessages(ReadFile(log)),
-              (std::vector<std::string>{
-                  "Scheduler has been Enabled", "Executing Leap (Command /bin/leap)",
-                  "Leap failed: Invalid argument to date encode",
-                  "Executing Lost (Command " + Dir.File("no such program") + ")", "Lost Failed (2)",
-                  "Scheduler has been Disabled"}));
+    // The log's own lines for failures are the scheduler's tests; here they reach --log.
+    EXPECT_NE(ReadFile(log).find(":Lost Failed (2)"), std::string::npos) << ReadFile(log);
 }
 
-TEST_F(RunCommandTest, RefusesALocalMomentTheClockSkips) {
+// Berlin's 25 October 2026: 03:00 summer time becomes 02:00 winter time, so 02:30 comes
+// twice; the skipped spring hour and steps back are the cycle memory's own tests.
+TEST_F(RunCommandTest, RunOfMomentsCarriesTheSchedulersMemoryFromOneToTheNext) {
     TZoneGuard zone("Europe/Berlin");
-    WriteFile(FSchedule, ScheduleText({{.Name = "Night", .Command = "/bin/n"}}));
-    TRun r = Invoke(CmdRun, {"--dry-run", "--once", "--at", "2026-03-29 02:30:05", FSchedule});
-    EXPECT_EQ(r.Code, 2);
-    EXPECT_EQ(r.Err, "vantle-schedctl run: --at '2026-03-29 02:30:05' does not exist on this "
-                     "clock (daylight saving time skips it)\n");
-}
-
-struct TTickRun {
-    const char* Name;
-    std::vector<std::string> Moments;
-    std::vector<std::string> Expected; // the headers and what the cycles start
-};
-
-void PrintTo(const TTickRun& run, std::ostream* out) {
-    *out << run.Name;
-}
-
-class RunOfMomentsTest : public testing::TestWithParam<TTickRun> {};
-
-// Berlin's 2026 changes: 29 March 02:00 becomes 03:00, 25 October 03:00 becomes 02:00.
-TEST_P(RunOfMomentsTest, CarriesTheSchedulersMemoryFromOneMomentToTheNext) {
-    TZoneGuard zone("Europe/Berlin");
-    TTempDir dir;
-    std::string schedule = dir.File("sched.ini");
-    WriteFile(schedule,
+    WriteFile(FSchedule,
               ScheduleText({{.Name = "Night", .Time = "30 2 * * *", .Command = "/bin/n"},
                             {.Name = "Hourly", .Time = "0 * * * *", .Command = "/bin/h"}}));
-    TArgs args{"--dry-run"};
-    for (const std::string& moment : GetParam().Moments) {
-        args.push_back("--at");
-        args.push_back(moment);
-    }
-    args.push_back(schedule);
-    TRun r = Invoke(CmdRun, args);
+    // Without an offset the repeated time is the first reading; Z names 03:00 winter time.
+    TRun r =
+        Invoke(CmdRun, {"--dry-run", "--at", "2026-10-25 02:30:05", "--at",
+                        "2026-10-25 02:30:05+01:00", "--at", "2026-10-25 02:00:05Z", FSchedule});
     EXPECT_EQ(r.Code, 0) << r.Err;
     std::vector<std::string> shown;
     for (const std::string& line : LogMessages(r.Out))
         if (line.rfind("| == ", 0) == 0 || line.rfind("Executing", 0) == 0 ||
             line.rfind("Running", 0) == 0)
             shown.push_back(line);
-    EXPECT_EQ(shown, GetParam().Expected);
-    EXPECT_FALSE(fs::exists(dir.File("sched.STATE")));
+    EXPECT_EQ(shown, (std::vector<std::string>{"| == cycle at 2026-10-25 02:30:05+02:00",
+                                               "Executing Night (Command /bin/n)",
+                                               "| == cycle at 2026-10-25 02:30:05+01:00",
+                                               "| == cycle at 2026-10-25 03:00:05+01:00",
+                                               "Running entries due since 02.31",
+                                               "Executing Hourly (Command /bin/h)"}));
+    EXPECT_FALSE(fs::exists(Dir.File("sched.STATE")));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Berlin, RunOfMomentsTest,
-    testing::Values(
-        TTickRun{"SpringRunsTheSkippedHalfPastTwoOnceAtThree",
-                 {"2026-03-29 01:59:05", "2026-03-29 03:00:05"},
-                 {"| == cycle at 2026-03-29 01:59:05+01:00",
-                  "| == cycle at 2026-03-29 03:00:05+02:00", "Running entries due since 02.00",
-                  "Executing Night (Command /bin/n)", "Executing Hourly (Command /bin/h)"}},
-        TTickRun{"AutumnRunsHalfPastTwoOnce",
-                 {"2026-10-25 02:30:05", "2026-10-25 02:30:05+01:00", "2026-10-25 03:00:05"},
-                 {"| == cycle at 2026-10-25 02:30:05+02:00", "Executing Night (Command /bin/n)",
-                  "| == cycle at 2026-10-25 02:30:05+01:00",
-                  "| == cycle at 2026-10-25 03:00:05+01:00", "Running entries due since 02.31",
-                  "Executing Hourly (Command /bin/h)"}},
-        TTickRun{"AStepBackAcrossTheMinuteRunsNothingTwice",
-                 {"2026-06-10 02:30:05", "2026-06-10 00:29:58Z", "2026-06-10 02:30:05"},
-                 {"| == cycle at 2026-06-10 02:30:05+02:00", "Executing Night (Command /bin/n)",
-                  "| == cycle at 2026-06-10 02:29:58+02:00",
-                  "| == cycle at 2026-06-10 02:30:05+02:00"}}),
-    [](const auto& info) { return std::string(info.param.Name); });
-
-TEST_F(RunCommandTest, RefusesBadUseAndAnUnwritableLog) {
+TEST_F(RunCommandTest, RefusesBadUseAMomentTheClockSkipsAndAnUnwritableLog) {
     for (const TArgs& args :
          std::vector<TArgs>{{"a", "b"},
                             {"--once", "a", "b"},
@@ -168,6 +120,13 @@ TEST_F(RunCommandTest, RefusesBadUseAndAnUnwritableLog) {
                             {"--at", "2001-03-15 14:05", "--at", "2001-03-15 14:06", FSchedule},
                             {"--once", "--log"}})
         EXPECT_EQ(Invoke(CmdRun, args).Code, 2) << ::testing::PrintToString(args);
+    {
+        TZoneGuard zone("Europe/Berlin");
+        TRun r = Invoke(CmdRun, {"--dry-run", "--once", "--at", "2026-03-29 02:30:05", FSchedule});
+        EXPECT_EQ(r.Code, 2);
+        EXPECT_EQ(r.Err, "vantle-schedctl run: --at '2026-03-29 02:30:05' does not exist on this "
+                         "clock (daylight saving time skips it)\n");
+    }
     fs::create_directory(Dir.File("sched.LOG"));
     TRun r = Invoke(CmdRun, {"--once", FSchedule});
     EXPECT_EQ(r.Code, 2);

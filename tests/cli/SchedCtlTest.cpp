@@ -44,13 +44,16 @@ INSTANTIATE_TEST_SUITE_P(EveryCommand, CommandHelpTest,
                          ::testing::Values("fmt", "check", "due", "next", "upcoming", "expand",
                                            "run"));
 
-TEST(SchedCtl, HelpAmongOtherOptionsWinsBeforeAnyIsChecked) {
+TEST(SchedCtl, HelpWinsAmongOtherOptionsBeforeAnyIsCheckedButAfterDoubleDashIsAWord) {
     TRun run = SchedCtl({"run", "--once", "--bogus", "--help"});
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out, SchedCtl({"help", "run"}).Out);
+    run = SchedCtl({"expand", "--", "--help"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "--help\n");
 }
 
-TEST(SchedCtl, HelpAndVersionPrintOnStandardOutput) {
+TEST(SchedCtl, HelpAndVersionGoToStandardOutputAndMistakesToStandardErrorWithTwo) {
     // Each command's line in the overview is checked with the command's own help.
     const std::string overview = SchedCtl({"--help"}).Out;
     EXPECT_EQ(overview.rfind("Usage: vantle-schedctl COMMAND", 0), 0u) << overview;
@@ -62,9 +65,6 @@ TEST(SchedCtl, HelpAndVersionPrintOnStandardOutput) {
     TRun version = SchedCtl({"--version"});
     EXPECT_EQ(version.Code, 0);
     EXPECT_EQ(version.Out, "vantle-schedctl " VANTLE_TEST_VERSION "\n");
-}
-
-TEST(SchedCtl, MistakesGoToStandardErrorWithTwo) {
     for (const TArgs& args : {TArgs{}, TArgs{"help", "frobnicate"}, TArgs{"frobnicate"},
                               TArgs{"help", "fmt", "extra"}}) {
         TRun run = SchedCtl(args);
@@ -74,23 +74,12 @@ TEST(SchedCtl, MistakesGoToStandardErrorWithTwo) {
     }
 }
 
-TEST(SchedCtl, HelpAfterDoubleDashIsAWord) {
-    TRun run = SchedCtl({"expand", "--", "--help"});
-    EXPECT_EQ(run.Code, 0) << run.Err;
-    EXPECT_EQ(run.Out, "--help\n");
-}
-
 // Where the folder is not writable, the user's folders: the install test runs both
 // programs that way, with --paths.
 TEST(DefaultFiles, AreTheDesktopProgramsBesideIt) {
     test::TMapEnvironment environment{{"HOME", "/home/u"}};
-    std::string asked;
-    TFileLocations files =
-        DesktopFiles("/opt/vs/bin/vantle-schedctl", environment, [&](const std::string& folder) {
-            asked = folder;
-            return true;
-        });
-    EXPECT_EQ(asked, "/opt/vs/bin");
+    TFileLocations files = DesktopFiles("/opt/vs/bin/vantle-schedctl", environment,
+                                        [](const std::string&) { return true; });
     EXPECT_EQ(files.ScheduleFile, "/opt/vs/bin/vantle-scheduler.INI");
     EXPECT_EQ(files.LogFile, "/opt/vs/bin/vantle-scheduler.LOG");
 }

@@ -9,7 +9,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace vantle::test;
@@ -44,34 +43,25 @@ protected:
         return env;
     }
 
-    // Starts `argv`; standard output and error go to files of their own, made afresh.
-    pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                const std::string& name) const {
-        std::string out = FDir.File(name + ".out"), err = FDir.File(name + ".err");
+    // Runs `argv` to its end, its standard output and error kept apart; `env` replaces the
+    // test's own environment unless empty.
+    TOutcome Run(const std::vector<std::string>& argv,
+                 const std::vector<std::string>& env = {}) const {
+        const std::string out = FDir.File("run.out"), err = FDir.File("run.err");
         WriteFile(out, "");
         WriteFile(err, "");
-        pid_t pid = Spawn(argv, out, err, env);
-        EXPECT_GT(pid, 0) << argv[0];
-        return pid;
-    }
-
-    TOutcome Finish(pid_t pid, const std::string& name) const {
         TOutcome outcome;
         int status = 0;
+        pid_t pid = Spawn(argv, out, err, env.empty() ? Environment() : env);
         if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
             outcome.Code = WEXITSTATUS(status);
-        outcome.Out = ReadFile(FDir.File(name + ".out"));
-        outcome.Err = ReadFile(FDir.File(name + ".err"));
+        outcome.Out = ReadFile(out);
+        outcome.Err = ReadFile(err);
         return outcome;
     }
 
-    TOutcome Run(const std::vector<std::string>& argv,
-                 const std::vector<std::string>& env = {}) const {
-        return Finish(Start(argv, env.empty() ? Environment() : env, "run"), "run");
-    }
-
     // Installs the build into the staging folder, under /usr as the package does.
-    void Install() {
+    void SetUp() override {
         TOutcome installed = Run({VANTLE_CMAKE, "--install", VANTLE_BINARY_DIR, "--prefix", "/usr"},
                                  Environment({"DESTDIR=" + FStage}));
         ASSERT_EQ(installed.Code, 0) << installed.Out << installed.Err;
@@ -99,16 +89,11 @@ std::pair<int, int> PngSize(const std::string& path) {
 }
 
 TEST_F(InstallTest, PutsEveryFileInPlaceAndEachIsValid) {
-    ASSERT_NO_FATAL_FAILURE(Install());
+    // The files no other check in this test reads or runs.
     for (const char* path :
          {"bin/vantle-scheduler", "bin/vantle-schedctl",
-          "share/applications/vantle-scheduler.desktop",
-          "share/metainfo/com.vantle.scheduler.metainfo.xml",
           "share/icons/hicolor/scalable/apps/vantle-scheduler.svg",
-          "share/man/man1/vantle-scheduler.1.gz", "share/man/man1/vantle-schedctl.1.gz",
-          "share/bash-completion/completions/vantle-schedctl",
-          "lib/systemd/user/vantle-schedctl.service", "share/doc/vantle-scheduler/copyright",
-          "share/doc/vantle-scheduler/changelog.gz"})
+          "share/doc/vantle-scheduler/copyright", "share/doc/vantle-scheduler/changelog.gz"})
         EXPECT_TRUE(fs::is_regular_file(Staged(path))) << path;
     for (int size : {16, 32, 48, 64, 128, 256}) {
         std::string png = Staged("share/icons/hicolor/" + std::to_string(size) + "x" +
@@ -163,7 +148,6 @@ TEST_F(InstallTest, PutsEveryFileInPlaceAndEachIsValid) {
 }
 
 TEST_F(InstallTest, ProgramsKeepTheirFilesInTheUsersFoldersWhenTheirsIsNotWritable) {
-    ASSERT_NO_FATAL_FAILURE(Install());
     fs::permissions(FStage + "/usr/bin",
                     fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                         fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
@@ -184,20 +168,16 @@ TEST_F(InstallTest, ProgramsKeepTheirFilesInTheUsersFoldersWhenTheirsIsNotWritab
     EXPECT_EQ(desktopPaths.Out,
               paths + "settings: " + FHome + "/.config/Vantle/vantle-scheduler.conf\n");
 
-    // The desktop program, switched on, makes its folders private and logs there.
+    // The desktop program, switched on, makes its folders (private, as the location tests
+    // show) and logs there.
+    const std::string desktopOut = FDir.File("desktop.out");
     pid_t desktop =
-        Start(asUser({Staged("bin/vantle-scheduler"), "--enable"}), Environment(), "desktop");
+        Spawn(asUser({Staged("bin/vantle-scheduler"), "--enable"}), desktopOut, {}, Environment());
     bool logged = WaitUntil(
         [&] { return ReadFile(log).find("Scheduler has been Enabled") != std::string::npos; }, 30s);
     kill(desktop, SIGTERM);
-    TOutcome ended = Finish(desktop, "desktop");
-    ASSERT_TRUE(logged) << ended.Out << ended.Err;
-    for (const std::string& folder :
-         {FHome + "/.config/vantle-scheduler", FHome + "/.local/state/vantle-scheduler"}) {
-        struct stat st {};
-        ASSERT_EQ(stat(folder.c_str(), &st), 0) << folder;
-        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
-    }
+    EXPECT_TRUE(WaitFor(desktop, 30s)) << "the desktop program did not end";
+    ASSERT_TRUE(logged) << ReadFile(desktopOut);
     EXPECT_FALSE(fs::exists(Staged("bin/vantle-scheduler.LOG")));
 
     // vantle-schedctl without FILE serves the same schedule and log.
