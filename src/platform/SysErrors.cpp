@@ -24,6 +24,8 @@ std::string EInOutError::TextOf(int errorCode) {
         return "Disk full";
     case 106:
         return "Invalid numeric input";
+    case InOutDeviceError:
+        return "Input/output error";
     default:
         return "I/O error " + std::to_string(errorCode);
     }
@@ -50,6 +52,8 @@ int InOutCodeFromErrno(int err) {
     case EDQUOT:
     case EFBIG:
         return 101;
+    case EIO: // passed through, it would read as 5, "File access denied"
+        return InOutDeviceError;
     default:
         return err;
     }

@@ -17,9 +17,13 @@ private:
     std::string FMessage;
 };
 
+/// The code of an operation the device or file system failed (errno EIO).
+constexpr int InOutDeviceError = 162;
+
 /// A file failure. Codes follow the old run-time: 2 "File not found", 3 "Invalid
 /// filename", 4 "Too many open files", 5 "File access denied", 100 "Read beyond end of
-/// file", 101 "Disk full", 106 "Invalid numeric input", any other "I/O error %d".
+/// file", 101 "Disk full", 106 "Invalid numeric input", 162 "Input/output error" (a
+/// device or file system that failed the operation), any other "I/O error %d".
 /// The message is the code's text alone; the file it concerns is kept beside it, for
 /// the places that show errors to a person (DescribeError).
 class EInOutError : public Exception {

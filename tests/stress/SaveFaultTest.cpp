@@ -159,9 +159,8 @@ TEST(SaveFaultTest, AFailedSaveRaisesAndKeepsTheOldFileOrCreatesNone) {
                 try {
                     list.Save();
                 } catch (const EInOutError& e) {
-                    // How errno EIO reads is the error table's business, not the save's.
-                    report = (syncFails ? "raised" : e.Message()) +
-                             (list.Modified() ? "|modified|" : "||") + std::to_string(list.Count());
+                    report = e.Message() + (list.Modified() ? "|modified|" : "||") +
+                             std::to_string(list.Count());
                 }
                 setrlimit(RLIMIT_FSIZE, &saved);
                 FailFileSync = false;
@@ -174,7 +173,7 @@ TEST(SaveFaultTest, AFailedSaveRaisesAndKeepsTheOldFileOrCreatesNone) {
             });
             ASSERT_TRUE(result.Succeeded()) << result.Output;
             EXPECT_EQ(result.Output,
-                      (syncFails ? "raised" : "Disk full") + std::string("|modified|") +
+                      (syncFails ? "Input/output error" : "Disk full") + std::string("|modified|") +
                           std::to_string(oldCount + 2000) + "|old file as it was||saved");
             EXPECT_EQ(dir.Names(), std::vector<std::string>{"sched.INI"});
         }
