@@ -97,9 +97,10 @@ QIcon TTrayIcon::StateIcon(bool enabled) {
 QString TTrayIcon::NextRunText() const {
     if (FWindow.SchedList() == nullptr)
         return {};
-    // A cycle runs five seconds past the minute: until then this minute still counts.
+    // A cycle runs five seconds past the minute: until then this minute still counts,
+    // and from then on it has run. Runs strictly after the minute of `from` are to come.
     TDateTime now = FClock.Now();
-    TDateTime from = now - (5.0 + 60.0) / 86400.0;
+    TDateTime from = now - 5.0 / 86400.0;
     std::optional<TDateTime> next;
     std::string name;
     TSchedList& list = *FWindow.SchedList();

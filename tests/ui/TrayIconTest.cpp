@@ -75,6 +75,8 @@ private slots:
             << QStringList{"Backup=30 2 * * *"} << "Next: Backup at 2024-03-05 02:30";
         QTest::newRow("this minute before its cycle")
             << QStringList{"Now=5 12 * * *", "Lunch=0 13 * * *"} << "Next: Now at 12:05";
+        QTest::newRow("the minute before has run")
+            << QStringList{"Past=4 12 * * *", "Lunch=0 13 * * *"} << "Next: Lunch at 13:00";
         QTest::newRow("inactive entries do not count")
             << QStringList{"**Soon=0 13 * * *", "Late=0 20 * * *"} << "Next: Late at 20:00";
         QTest::newRow("nothing ever due") << QStringList{"Never=0 0 31 2 *"} << "Next: none";
