@@ -23,28 +23,23 @@ const std::string HostileName = "50%s off %d%n; rm -rf ~ && `reboot` $(halt) *";
 } // namespace
 
 // Both program types take the same path; their log lines differ and are the log's test.
+// What a shell would make of the words is the starter's own test; here what the scheduler
+// adds: a variable's value and $$ are expanded once, in folders that are command lines.
 TEST(HostileInputTest, ParametersReachTheProgramLiterallyAndNamesTheLogVerbatim) {
     TTempDir dir;
-    // The program lives in a folder whose name is itself a command line.
     fs::path binDir = dir.Path() / "bin; echo $HOME && ls";
     fs::path workDir = dir.Path() / "work dir; ls *";
     std::string program = (binDir / "rec $(x)").string();
-    std::string missing = dir.File("missing; $(touch pwned-by-missing) %s");
     fs::create_directories(binDir);
     fs::create_directories(workDir);
     fs::copy_file(VANTLE_ARGRECORDER, program);
     setenv("VANTLE_ARGRECORDER_OUT", dir.File("record").c_str(), 1);
     setenv("VANTLE_HOSTILE", HostileValue.c_str(), 1);
     TSchedList list;
-    auto add = [&](const std::string& command, const std::string& parms, const fs::path& in) {
-        list.Add(EntryOf(
-            {.Name = HostileName, .Command = command, .Parms = parms, .WorkDir = in.string()}));
-    };
-    add(program,
-        "; && $(touch pwned-by-parms) `touch pwned-by-quote` * \"$V[VANTLE_HOSTILE]\" "
-        "'$V[VANTLE_HOSTILE]' $$D %s%d \"$D\"",
-        workDir);
-    add(missing, "%d", "");
+    list.Add(EntryOf({.Name = HostileName,
+                      .Command = program,
+                      .Parms = "* \"$V[VANTLE_HOSTILE]\" '$V[VANTLE_HOSTILE]' $$D %s%d \"$D\"",
+                      .WorkDir = workDir.string()}));
     TFakeServices fake;
     fake.Clock.Set(EncodeDate(2001, 3, 15) + EncodeTime(14, 5, 9, 0));
     fake.ExecutablePath = dir.File("vantle-scheduler");
@@ -58,17 +53,16 @@ TEST(HostileInputTest, ParametersReachTheProgramLiterallyAndNamesTheLogVerbatim)
 
     TRecord record = WaitForRecord(dir.File("record"));
     EXPECT_EQ(record.WorkDir, workDir.string());
-    EXPECT_EQ(record.Args, (std::vector<std::string>{";", "&&", "$(touch", "pwned-by-parms)",
-                                                     "`touch", "pwned-by-quote`", "*", HostileValue,
-                                                     HostileValue, "$D", "%s%d", "20010315"}));
+    EXPECT_EQ(record.Args, (std::vector<std::string>{"*", HostileValue, HostileValue, "$D", "%s%d",
+                                                     "20010315"}));
     // A shell that ran would have left a "pwned" file somewhere in the tree.
     for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename().string().find("pwned"), std::string::npos)
             << entry.path();
-    const std::string executing = "Executing " + HostileName + " (Command ";
-    EXPECT_EQ(LogMessages(ReadFile(fake.LogPath)),
-              (std::vector<std::string>{"Scheduler has been Enabled", executing + program + ")",
-                                        executing + missing + ")", HostileName + " Failed (2)"}));
+    EXPECT_EQ(
+        LogMessages(ReadFile(fake.LogPath)),
+        (std::vector<std::string>{"Scheduler has been Enabled",
+                                  "Executing " + HostileName + " (Command " + program + ")"}));
     unsetenv("VANTLE_ARGRECORDER_OUT");
     unsetenv("VANTLE_HOSTILE");
 }

@@ -93,7 +93,6 @@ TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
 
     const int trials = 500;
     int sawOld = 0, sawNew = 0;
-    std::string broken; // the sizes of the first files neither old nor new
     std::mt19937 random(20261206);
     std::uniform_int_distribution<long> delay(0, maxDelayUs);
     for (int trial = 0; trial < trials; ++trial) {
@@ -119,10 +118,8 @@ TEST(SaveFaultTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
         std::string content = ReadFile(file);
         sawOld += content == oldText;
         sawNew += content == newText;
-        if (content != oldText && content != newText && broken.size() < 40)
-            broken += " " + std::to_string(content.size());
     }
-    EXPECT_EQ(sawOld + sawNew, trials) << "sizes:" << broken;
+    EXPECT_EQ(sawOld + sawNew, trials) << "files neither old nor new";
     EXPECT_GT(sawOld, 0);
     EXPECT_GT(sawNew, 0);
 
@@ -167,14 +164,13 @@ TEST(SaveFaultTest, AFailedSaveRaisesAndKeepsTheOldFileOrCreatesNone) {
                 report += ReadFile(file) == oldText && dir.Names() == oldNames
                               ? "|old file as it was"
                               : "|old file touched";
-                report += list.CheckFileChanged() ? "|reloaded" : "|";
                 list.Save(); // with the fault gone, the next save goes through
                 return report + (list.Modified() ? "|still modified" : "|saved");
             });
             ASSERT_TRUE(result.Succeeded()) << result.Output;
             EXPECT_EQ(result.Output,
                       (syncFails ? "Input/output error" : "Disk full") + std::string("|modified|") +
-                          std::to_string(oldCount + 2000) + "|old file as it was||saved");
+                          std::to_string(oldCount + 2000) + "|old file as it was|saved");
             EXPECT_EQ(dir.Names(), std::vector<std::string>{"sched.INI"});
         }
 }
@@ -200,7 +196,6 @@ TEST(SaveFaultTest, ANewScheduleIsPrivateUnlessItsFolderIsSharedAndAnOldOneKeeps
     list.Save();
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.INI")));
     EXPECT_NE(ReadFile(dir.File("new.INI")).find("Name=through the link"), std::string::npos);
-    EXPECT_FALSE(list.CheckFileChanged());
     ASSERT_EQ(stat(dir.File("new.INI").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0644u); // the old mode, given just before the rename
     std::filesystem::create_directory(dir.Path() / "shared");
