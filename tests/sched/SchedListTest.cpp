@@ -37,24 +37,7 @@ protected:
     TSchedList List;
 };
 
-TEST_F(SchedListTest, IndexErrorsNameIndexAndLastIndex) {
-    TSchedList list;
-    EXPECT_EQ(ErrorOf([&] { list.Insert(0, Named("x")); }),
-              "Schedule List Index (0) Out of Range (0 to -1)");
-    list.Add(Named("a"));
-    list.Add(Named("b"));
-    auto outOfRange = [](int index) {
-        return "Schedule List Index (" + std::to_string(index) + ") Out of Range (0 to 1)";
-    };
-    EXPECT_EQ(ErrorOf([&] { list.Items(2); }), outOfRange(2));
-    EXPECT_EQ(ErrorOf([&] { list.Items(-1); }), outOfRange(-1));
-    EXPECT_EQ(ErrorOf([&] { list.Insert(2, Named("x")); }), outOfRange(2));
-    EXPECT_EQ(ErrorOf([&] { list.Delete(2); }), outOfRange(2));
-    EXPECT_EQ(ErrorOf([&] { list.Update(2, TSchedule{}); }), outOfRange(2));
-    EXPECT_EQ(ErrorOf([&] { list.SerialOf(5); }), outOfRange(5));
-}
-
-TEST_F(SchedListTest, OperationsKeepOrderModifiedAndSerials) {
+TEST_F(SchedListTest, OperationsKeepOrderModifiedAndSerialsAndRefuseABadIndex) {
     TSchedList nameless;
     EXPECT_THROW(nameless.Load(), ENoFileName);
     EXPECT_THROW(nameless.Save(), ENoFileName);
@@ -68,6 +51,18 @@ TEST_F(SchedListTest, OperationsKeepOrderModifiedAndSerials) {
     EXPECT_EQ(List.Items(1).Name, "b");
     EXPECT_EQ(List.IndexOf(&List.Items(2)), 2);
     EXPECT_TRUE(List.Modified());
+    // A bad index is named with the last good one, which an empty list gives as -1.
+    EXPECT_EQ(ErrorOf([&] { nameless.Insert(0, Named("x")); }),
+              "Schedule List Index (0) Out of Range (0 to -1)");
+    auto outOfRange = [](int index) {
+        return "Schedule List Index (" + std::to_string(index) + ") Out of Range (0 to 2)";
+    };
+    EXPECT_EQ(ErrorOf([&] { List.Items(3); }), outOfRange(3));
+    EXPECT_EQ(ErrorOf([&] { List.Items(-1); }), outOfRange(-1));
+    EXPECT_EQ(ErrorOf([&] { List.Insert(3, Named("x")); }), outOfRange(3));
+    EXPECT_EQ(ErrorOf([&] { List.Delete(3); }), outOfRange(3));
+    EXPECT_EQ(ErrorOf([&] { List.Update(3, TSchedule{}); }), outOfRange(3));
+    EXPECT_EQ(ErrorOf([&] { List.SerialOf(5); }), outOfRange(5));
 
     List.Save();
     EXPECT_FALSE(List.Modified());
