@@ -32,7 +32,6 @@ TEST(SchedFileTest, WritesTheExactSavedForm) {
 
 TEST(ParseScheduleFileTest, LineEndsAndHeadersDecideTheEntries) {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
-        {"", {}},
         {"Name=x\r\nTime=* * * * *\r\n", {}},
         // CR alone ends a line; a lone LF stays in the text; Ctrl-Z ends the file.
         {"[Schedule 9]\rName=a\nb\r\nComment=c\r\x1a[Schedule 1]\r\nName=lost\r\n", {"a\nb"}},

@@ -33,8 +33,6 @@ std::vector<TReaderCase> Cases() {
          10000},
         {"HeadersOnly", Repeat("[Schedule \r", 20000), 20000},
         {"NulBytes", std::string("[Schedule 0]\r\nName=a\0b\r\nTime=\0 * * * *\r\n", 35), 1},
-        {"LoneCarriageReturns", "[Schedule 0]\rName=x\rTime=1 2 3 4 5\r\r\r", 1},
-        {"CtrlZInsideValue", "[Schedule 0]\r\nName=cut\x1ahere\r\n[Schedule 1]\r\n", 1},
         {"TimeWithManyBlanks", "[Schedule 0]\r\nTime=" + std::string(5000, ' ') + "\r\n", 1},
         {"EveryKeyAndEmptyComments",
          "[Schedule 0]\r\nName=n\r\nTime=1 2 3 4 5\r\nActive=Yes\r\nCommandType=0\r\nWinState=3\r\n"
