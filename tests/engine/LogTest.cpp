@@ -106,7 +106,6 @@ TEST_F(LogTest, TheTailHoldsWholeLinesAndSaysWhatIsLeftOut) {
         std::vector<std::string> Lines;
     };
     const TCase cases[] = {
-        {100, 0, {"first", "second", "third", "last"}},
         {26, 0, {"first", "second", "third", "last"}},
         {19, 7, {"second", "third", "last"}}, // starts right at a line
         {18, 15, {"third", "last"}},          // starts inside "second"

@@ -79,24 +79,17 @@ TEST(RunHistoryTest, TheNewestEventOfANameWinsAndOnlyTheTailIsRead) {
     EXPECT_TRUE(history.Find("C")->Error);
 }
 
-TEST(RunHistoryTest, ResultsInPlainWords) {
+// The window's tests see the texts; here whether an end counts as an error.
+TEST(RunHistoryTest, AnExitOtherThanZeroOrASignalIsAnError) {
     TRunHistory history;
-    auto apply = [&](TRunEvent::TKind kind, std::int64_t code, int pid = 0) {
+    for (TRunEvent::TKind kind : {TRunEvent::Exited, TRunEvent::Signalled}) {
         TRunEvent event;
         event.Kind = kind;
         event.Name = "e";
-        event.Code = code;
-        event.Pid = pid;
-        event.Seconds = 5;
+        event.Code = 3;
         history.Apply(event);
-        return history.Find("e")->Result + (history.Find("e")->Error ? " !" : "");
-    };
-    // The window's tests see the other texts.
-    EXPECT_EQ(apply(TRunEvent::Started, 0, 12), "Running");
-    EXPECT_EQ(apply(TRunEvent::Exited, 3), "Exited 3 !");
-    EXPECT_EQ(apply(TRunEvent::Signalled, 9), "Killed by signal 9 !");
-    EXPECT_EQ(apply(TRunEvent::Failed, 11), "Failed: not an executable (11) !");
-    EXPECT_EQ(apply(TRunEvent::ClockSet, 0), "Clock set");
+        EXPECT_TRUE(history.Find("e")->Error) << history.Find("e")->Result;
+    }
 }
 
 } // namespace

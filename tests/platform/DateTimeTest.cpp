@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 
 using namespace vantle;
 
@@ -21,9 +22,7 @@ TEST_P(DateRoundTrip, EncodesAndDecodes) {
     const DateCase& c = GetParam();
     EXPECT_EQ(EncodeDate(c.Year, c.Month, c.Day), c.Serial);
     TDateParts parts = DecodeDate(c.Serial);
-    EXPECT_EQ(parts.Year, c.Year);
-    EXPECT_EQ(parts.Month, c.Month);
-    EXPECT_EQ(parts.Day, c.Day);
+    EXPECT_EQ(std::tie(parts.Year, parts.Month, parts.Day), std::tie(c.Year, c.Month, c.Day));
     EXPECT_EQ(WeekDayOf(c.Serial), c.WeekDay);
 }
 
@@ -50,10 +49,7 @@ TEST(DateTime, RefusesImpossibleDatesAndTimes) {
 TEST(DateTime, DecodesTimeRoundedToTheMillisecond) {
     TDateTime value = EncodeDate(2001, 3, 15) + EncodeTime(23, 59, 59, 999);
     TTimeParts t = DecodeTime(value);
-    EXPECT_EQ(t.Hour, 23);
-    EXPECT_EQ(t.Minute, 59);
-    EXPECT_EQ(t.Second, 59);
-    EXPECT_EQ(t.MSec, 999);
+    EXPECT_EQ(std::tie(t.Hour, t.Minute, t.Second, t.MSec), std::make_tuple(23, 59, 59, 999));
     // A value a hair short of midnight belongs to the next day, not to 23:59:59.999.
     TDateTime almost = EncodeDate(2001, 3, 16) - 1e-12;
     EXPECT_EQ(DecodeDate(almost).Day, 16);
