@@ -113,10 +113,9 @@ TEST_P(CycleMemoryTest, RunsEachDueMinuteOnce) {
     list.SetFileName(dir.File("Sched.INI"));
     WriteFile(list.FileName(), ScheduleText(Entries));
     list.Load();
-    auto scheduler = std::make_unique<TScheduler>(list, fake.Services());
-    scheduler->SetEnabled(true);
+    std::unique_ptr<TScheduler> scheduler;
     for (const TStep& step : scenario.Steps) {
-        if (step.Restart) {
+        if (!scheduler || step.Restart) {
             scheduler.reset();
             scheduler = std::make_unique<TScheduler>(list, fake.Services());
             scheduler->SetEnabled(true);

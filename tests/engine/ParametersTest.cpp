@@ -102,7 +102,6 @@ TEST_F(Parameters, ReadsTheClockOnceForEachDateToken) {
 
 TEST_F(Parameters, GetEnvValueGivesTheWholeValue) {
     Environment.Values["LONG"] = std::string(5000, 'v') + "end";
-    EXPECT_EQ(Expander.GetEnvValue("LONG").size(), 5003u);
     EXPECT_EQ(Expand("[$V[LONG]]").size(), 5005u);
 }
 

@@ -55,10 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WallTimer, FiresAtTheMomentAndNeverBefore) {
     TWallTimer timer;
     for (int ahead : {-1000, 0, 30}) {
-        std::timespec at = SystemClock().UtcNow();
-        long ns = at.tv_nsec + ahead * 1000000L;
-        at.tv_sec += ns / 1000000000L - (ns < 0 ? 1 : 0);
-        at.tv_nsec = (ns % 1000000000L + 1000000000L) % 1000000000L;
+        std::timespec at = InstantOfUtc(UtcDateTimeOf(SystemClock().UtcNow()) + ahead / 864e5);
         timer.ArmAt(at);
         pollfd wait{timer.Fd(), POLLIN, 0};
         ASSERT_EQ(poll(&wait, 1, 5000), 1);
