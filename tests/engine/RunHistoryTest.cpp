@@ -9,10 +9,6 @@ using namespace vantle::test;
 
 namespace {
 
-TDateTime At(int hour, int minute, int second) {
-    return EncodeDate(2026, 12, 6) + EncodeTime(hour, minute, second, 0);
-}
-
 struct TLineCase {
     const char* Message; // after the stamp "2026.12.06 02.30.05:"
     TRunEvent::TKind Kind;
@@ -29,7 +25,7 @@ TEST_P(RunEventOfLogLineTest, ReadsTheEventsOfTheLog) {
     EXPECT_EQ(event->Kind, GetParam().Kind);
     EXPECT_EQ(event->Name, GetParam().Name);
     EXPECT_EQ(event->Code, GetParam().Code);
-    EXPECT_EQ(event->Moment, At(2, 30, 5));
+    EXPECT_EQ(event->Moment, EncodeDate(2026, 12, 6) + EncodeTime(2, 30, 5, 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,12 +67,10 @@ TEST(RunHistoryTest, TheNewestEventOfANameWinsAndOnlyTheTailIsRead) {
     EXPECT_EQ(history.Find("Old"), nullptr);
     const TRunRecord* a = history.Find("A");
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->LastRun, At(2, 30, 0));
+    EXPECT_EQ(a->LastRun, EncodeDate(2026, 12, 6) + EncodeTime(2, 30, 0, 0));
     EXPECT_EQ(a->Result, "Exited 0 after 12 s");
     EXPECT_FALSE(a->Error);
-    const TRunRecord* b = history.Find("B");
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->Result, ""); // how it ended is not known
+    EXPECT_EQ(history.Find("B")->Result, ""); // how it ended is not known
     EXPECT_EQ(history.Find("C")->Result, "No network connection");
     // Any end but a clean exit counts as an error.
     for (const char* name : {"C", "D", "E"})

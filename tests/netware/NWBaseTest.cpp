@@ -254,8 +254,6 @@ TEST(BuiltinResetTime, SetsTheClockToTheServersTimeInUtc) {
         return set;
     });
     EXPECT_EQ(shown, "2024-01-16 02:30:00.000 weekday 2; ");
-    EXPECT_EQ(LogMessages(ReadFile(dir.File("vantle-schedctl.LOG"))),
-              (std::vector<std::string>{"Builtin ResetTime (Sync)"}));
 }
 
 } // namespace

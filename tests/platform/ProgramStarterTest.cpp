@@ -50,12 +50,7 @@ const std::string Recorder = VANTLE_ARGRECORDER;
 // Starts real programs: the suite's argument recorder, under names of its own.
 class ProgramStarterTest : public testing::Test {
 protected:
-    void SetUp() override {
-        FRecordPath = Dir.File("record");
-        setenv("VANTLE_ARGRECORDER_OUT", FRecordPath.c_str(), 1);
-        const char* path = std::getenv("PATH");
-        FSavedPath = path != nullptr ? path : "";
-    }
+    void SetUp() override { setenv("VANTLE_ARGRECORDER_OUT", FRecordPath.c_str(), 1); }
     void TearDown() override {
         setenv("PATH", FSavedPath.c_str(), 1);
         unsetenv("VANTLE_ARGRECORDER_OUT");
@@ -77,8 +72,8 @@ protected:
 
     TTempDir Dir;
     TPosixProgramStarter Starter;
-    std::string FRecordPath;
-    std::string FSavedPath;
+    std::string FRecordPath = Dir.File("record");
+    std::string FSavedPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
 };
 
 TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
