@@ -108,9 +108,7 @@ TEST_F(SchedulerTest, AFileThatCannotBeReloadedKeepsTheListUntilItCanAndIsToldOn
     std::filesystem::create_directory(List.FileName());
     off_t version = 1;
     List.SetStampReader([&version](const std::string&) {
-        TFileStamp stamp;
-        stamp.Size = version;
-        return std::optional<TFileStamp>(stamp);
+        return std::optional<TFileStamp>(TFileStamp{.Size = version});
     });
     TScheduler scheduler(List, Fake.Services());
     scheduler.SetEnabled(true);

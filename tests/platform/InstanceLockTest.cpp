@@ -44,16 +44,5 @@ TEST_F(InstanceLockTest, EveryNameOfAFileGivesTheSameLockInTheRuntimeOrTemporary
         << path;
 }
 
-TEST_F(InstanceLockTest, OneHolderAtATimeAndTheOtherLearnsWho) {
-    std::string file = FFiles.File("s.INI");
-    auto first = std::make_unique<TInstanceLock>(file);
-    TInstanceLock second(file);
-    EXPECT_TRUE(first->TryAcquire());
-    EXPECT_FALSE(second.TryAcquire());
-    EXPECT_EQ(second.HolderPid(), getpid());
-    first.reset();
-    EXPECT_TRUE(second.TryAcquire());
-}
-
 } // namespace
 } // namespace vantle
