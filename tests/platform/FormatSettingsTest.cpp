@@ -12,12 +12,10 @@ TLocaleTimeData Data(const char* date, const char* time, const char* ampm, const
     data.TimeFormat = time;
     data.TimeAmPmFormat = ampm;
     data.DateTimeFormat = dateTime;
-    data.AMString = "AM";
-    data.PMString = "PM";
     return data;
 }
 
-TEST(FormatSettings, TranslatesAmericanAndGermanLocales) {
+TEST(FormatSettings, TranslatesAmericanGermanAndSpanishLocales) {
     TFormatSettings s =
         FormatSettingsFrom(Data("%m/%d/%Y", "%r", "%I:%M:%S %p", "%a %d %b %Y %r %Z"));
     EXPECT_EQ(s.ShortDateFormat + "|" + s.LongDateFormat + "|" + s.LongTimeFormat + "|" +
@@ -27,17 +25,13 @@ TEST(FormatSettings, TranslatesAmericanAndGermanLocales) {
     EXPECT_EQ(s.ShortDateFormat + "|" + s.LongTimeFormat + "|" + s.ShortTimeFormat + "|" +
                   s.DateSeparator,
               "dd.mm.yyyy|hh:nn:ss|hh:nn|.");
-}
-
-TEST(FormatSettings, QuotesLiteralLettersAndDropsWhatItCannotShow) {
-    TFormatSettings s = FormatSettingsFrom(Data("%-d de %B %Y", "%Hh%M", "", "%x, %X"));
+    // Literal letters are quoted; what the pattern language cannot show is dropped.
+    s = FormatSettingsFrom(Data("%-d de %B %Y", "%Hh%M", "", "%x, %X"));
     EXPECT_EQ(s.ShortDateFormat, R"(d "d""e" mmmm yyyy)");
     EXPECT_EQ(s.LongTimeFormat, R"(hh"h"nn)");
     EXPECT_EQ(s.LongDateFormat, R"(d "d""e" mmmm yyyy)");
-}
-
-TEST(FormatSettings, FallsBackToFixedSettingsForTheCLocale) {
-    TFormatSettings s = LocaleFormatSettings("C");
+    // The C locale, or one that is missing, gives the fixed settings.
+    s = LocaleFormatSettings("C");
     EXPECT_EQ(s.ShortDateFormat, FixedFormatSettings().ShortDateFormat);
     EXPECT_EQ(LocaleFormatSettings("xx_NOWHERE.UTF-8").LongMonthNames[0], "January");
 }

@@ -43,23 +43,18 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TArmCase{"UTC", "2026-12-06 12:00:02.300", "2026-12-06 12:00:05.000",
                              "2026-12-06 12:01:05.000"},
                     TArmCase{"UTC", "2026-12-06 12:00:05.000", "2026-12-06 12:01:05.000"},
-                    TArmCase{"UTC", "2026-12-06 12:00:05.001", "2026-12-06 12:01:05.000"},
                     TArmCase{"UTC", "2026-12-31 23:59:59.999", "2027-01-01 00:00:05.000"},
                     // Half an hour off UTC: still :05 on the local clock.
                     TArmCase{"Asia/Kolkata", "2026-12-06 06:29:30.000", "2026-12-06 06:30:05.000"},
                     // Across Berlin's spring and autumn changes (01:00 UTC both).
                     TArmCase{"Europe/Berlin", "2026-03-29 00:59:30.000", "2026-03-29 01:00:05.000"},
                     TArmCase{"Europe/Berlin", "2026-10-25 00:59:30.000",
-                             "2026-10-25 01:00:05.000"}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+                             "2026-10-25 01:00:05.000"}));
 
 TEST(WallTimer, FiresAtTheMomentAndNeverBefore) {
     TWallTimer timer;
     for (int ahead : {-1000, 0, 30}) {
-        std::timespec at = SystemClock().UtcNow();
-        long ns = at.tv_nsec + ahead * 1000000L;
-        at.tv_sec += ns / 1000000000L - (ns < 0 ? 1 : 0);
-        at.tv_nsec = (ns % 1000000000L + 1000000000L) % 1000000000L;
+        std::timespec at = InstantOfUtc(UtcDateTimeOf(SystemClock().UtcNow()) + ahead / 864e5);
         timer.ArmAt(at);
         pollfd wait{timer.Fd(), POLLIN, 0};
         ASSERT_EQ(poll(&wait, 1, 5000), 1);
