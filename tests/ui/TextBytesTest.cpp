@@ -1,7 +1,6 @@
 // Texts between the schedule's bytes and the windows: shown faithfully, given back exactly.
 #include "ui/TextBytes.h"
 
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QtTest>
 
@@ -43,19 +42,12 @@ private slots:
         QVERIFY(BytesOfText(edited, original) == stored.toStdString());
     }
 
-    void UnchangedFieldGivesBackItsBytesEvenWhenTheWidgetAlteredThem() {
-        QLineEdit edit;
-        const std::string bytes = "a\nb\xff"; // whatever the line edit makes of the line feed
-        edit.setText(TextOfBytes(bytes));
-        TKeptBytes kept;
-        kept.Remember(&edit, edit.text(), bytes);
-        QVERIFY(kept.BytesOf(&edit, edit.text()) == bytes);
-        edit.setText(edit.text() + "c");
-        QVERIFY(kept.BytesOf(&edit, edit.text()) != bytes);
-
+    // A line field's kept bytes are seen through the entry dialog in the main window's tests.
+    void UnchangedLinesGiveBackTheirBytesAndKeepThemWhenLinesAreAdded() {
         QPlainTextEdit memo;
         const std::vector<std::string> lines = {"\xe9", "", "x\xc3\xa9"};
         memo.setPlainText(QString("\u00e9\n\nx\u00e9\n"));
+        TKeptBytes kept;
         kept.RememberLines(&memo, memo.toPlainText(), lines);
         QVERIFY(kept.LinesOf(&memo, memo.toPlainText()) == lines);
         QVERIFY(kept.LinesOf(&memo, "\u00e9\n\nx\u00e9\nnew\n") ==
