@@ -106,8 +106,6 @@ private slots:
 
         Child<QAction>(*options, "Notifications1")->trigger();
         QVERIFY(!NotificationsOn(settings));
-        Child<QAction>(*options, "Notifications1")->trigger();
-        QVERIFY(NotificationsOn(settings));
     }
 
     void execLineQuotesWhatDesktopEntriesReserve_data() {
