@@ -166,12 +166,10 @@ private slots:
     void startUp() {
         QFETCH(int, arguments);
         QFETCH(bool, enabled);
-        WriteIni({{"Backup", "30 2 * * 1-5"}, {"Clock", "0 6 * * *", false}});
         auto fm = MakeWindow(arguments);
         QCOMPARE(Act(*fm, "Run1")->isChecked(), enabled);
         QVERIFY(Timer(*fm)->isActive());
         fm->show();
-        QCOMPARE(Column(*fm, 0), QStringList({"Backup", "**Clock"}));
         QCOMPARE(Child<QLabel>(*fm, "Panel0")->text(), QString("04-03-2024 12.05"));
         QCOMPARE(Child<QLabel>(*fm, "Panel1")->text(), enabled ? " Enabled" : " Disabled");
         QCOMPARE(LogHas(":Scheduler has been Enabled\r\n"), enabled);
@@ -238,14 +236,25 @@ private slots:
         PressHeader(*fm, 0);
         PressHeader(*fm, 1); // Minutes: as text, ties in their previous order
         QCOMPARE(Column(*fm, 0), QStringList({"Zeta", "**beta", "alpha", "Zeta"}));
+        // A new entry goes to the bottom, even where its "*" would sort it first.
+        AcceptWith([](QDialog& dialog) { SetName(dialog, "new"); });
+        QTest::keyClick(Grid(*fm), Qt::Key_Insert);
+        QCOMPARE(Column(*fm, 0), QStringList({"Zeta", "**beta", "alpha", "Zeta", "new"}));
+        QVERIFY(Act(*fm, "Save1")->isEnabled());
         // Every row keeps its entry: modify the second row and see that very entry change.
         PressRow(*fm, 2);
         AcceptWith([](QDialog& dialog) { SetName(dialog, "beta2"); });
         Act(*fm, "Modify1")->trigger();
         QCOMPARE(fm->SchedList()->Items(2).Name, std::string("beta2"));
+        // A cancelled Add adds nothing; its dialog showed a new entry, not the one modified.
+        FOnModal = nullptr;
+        Act(*fm, "mnAdd")->trigger();
+        QCOMPARE(fm->SchedList()->Count(), 5);
+        QVERIFY(Child<QLineEdit>(*fm, "edName")->text().isEmpty());
         // A refill shows list order, and the selection stays on its entry.
         Act(*fm, "Duplicate1")->trigger();
-        QCOMPARE(Column(*fm, 0), QStringList({"alpha", "Zeta", "**beta2", "**beta2", "Zeta"}));
+        QCOMPARE(Column(*fm, 0),
+                 QStringList({"alpha", "Zeta", "**beta2", "**beta2", "Zeta", "new"}));
         QCOMPARE(Grid(*fm)->CurrentRow(), 2);
     }
 
@@ -405,21 +414,6 @@ private slots:
         // Later messages join that box (how, is the application's own affair).
         QCOMPARE(TApplication::ErrorBox()->text(), QString("File access denied"));
         QCOMPARE(TApplication::ErrorBox()->detailedText().count("File access denied"), 2);
-    }
-
-    void addEntry() {
-        WriteIni({{"b", "1 * * * *"}, {"a", "2 * * * *"}});
-        auto fm = ShowWindow();
-        PressHeader(*fm, 0);
-        AcceptWith([](QDialog& dialog) { SetName(dialog, "0 first by name"); });
-        QTest::keyClick(Grid(*fm), Qt::Key_Insert);
-        QCOMPARE(Column(*fm, 0), QStringList({"a", "b", "0 first by name"}));
-        QVERIFY(Act(*fm, "Save1")->isEnabled());
-        FOnModal = nullptr; // cancelled: nothing changes
-        Act(*fm, "mnAdd")->trigger();
-        QCOMPARE(fm->SchedList()->Count(), 3);
-        // The dialog shows a new entry, not the one added last.
-        QVERIFY(Child<QLineEdit>(*fm, "edName")->text().isEmpty());
     }
 
     void executeNowAndDelete() {
