@@ -57,10 +57,9 @@ private slots:
         QCOMPARE(lines.size(), TApplication::MaxLaterMessages + 1);
         QCOMPARE(lines.first(), QString("(5 earlier messages dropped)"));
         // Each with its time.
-        QVERIFY(QRegularExpression(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d )" +
-                                   QString::number(TApplication::MaxLaterMessages + 4) + "$")
-                    .match(lines.last())
-                    .hasMatch());
+        QVERIFY(lines.last().contains(
+            QRegularExpression(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d )" +
+                               QString::number(TApplication::MaxLaterMessages + 4) + "$")));
     }
 };
 
