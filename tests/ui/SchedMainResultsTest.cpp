@@ -49,8 +49,6 @@ private slots:
     void endsReachTheGrid_data() {
         QTest::addColumn<QString>("parms");
         QTest::addColumn<QString>("result");
-        QTest::newRow("exit 0") << "exit 0"
-                                << "Exited 0 after 0 s";
         QTest::newRow("exit 3") << "exit 3"
                                 << "Exited 3";
         QTest::newRow("signal") << "signal 15"
