@@ -106,17 +106,6 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
     EXPECT_EQ(ReadFile(script), scriptText);
 }
 
-// Which entry is due at which moment is the due test's table; here the names, in list order.
-TEST_F(ModelCommandsTest, DuePrintsNamesInListOrder) {
-    std::string path =
-        Write(SectionText(0, "every", "* * * * *") + SectionText(1, "off", "* * * * *", "No") +
-              SectionText(2, "half past two", "30 2 * * *") +
-              SectionText(3, "friday 13th", "* * 13 * 5") + SectionText(4, "tuesday", "* * * * 2"));
-    TRun run = SchedCtl({"due", "--at=2024-09-13 02:30", path}); // a Friday
-    EXPECT_EQ(run.Code, 0) << run.Err;
-    EXPECT_EQ(run.Out, "every\nhalf past two\nfriday 13th\n");
-}
-
 TEST_F(ModelCommandsTest, NextFindsTheNextMomentsOrNever) {
     const char* const newYear = "2024-01-01 00:00";
     const struct {
@@ -192,7 +181,9 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
     }
 }
 
-TEST_F(ModelCommandsTest, UpcomingListsEveryRunOfTheWeekInTimeOrder) {
+// Which entry is due at which moment is the due test's table; here what the commands list
+// and in which order.
+TEST_F(ModelCommandsTest, UpcomingAndDueListRunsInTimeThenListOrder) {
     // 2026-12-06 is a Sunday; ties keep list order, inactive and never-due entries are left
     // out, and so is the end: Sunday 13th, 00:00.
     std::string path =
@@ -211,6 +202,9 @@ TEST_F(ModelCommandsTest, UpcomingListsEveryRunOfTheWeekInTimeOrder) {
                        "2026-12-11 02:30\tweekdays\n");
     run = SchedCtl({"upcoming", "--from", "2026-12-07 00:00", "--count", "2", path});
     EXPECT_EQ(run.Out, "2026-12-07 00:00\tmidnight\n2026-12-07 02:30\tweekdays\n");
+    run = SchedCtl({"due", "--at=2026-12-07 02:30", path});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "weekdays\nalso 02:30\n");
 }
 
 } // namespace

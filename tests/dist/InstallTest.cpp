@@ -129,9 +129,8 @@ TEST_F(InstallTest, PutsEveryFileInPlaceAndEachIsValid) {
 
 TEST_F(InstallTest, ProgramsKeepTheirFilesInTheUsersFoldersWhenTheirsIsNotWritable) {
     fs::permissions(FStage + "/usr/bin",
-                    fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec,
-                    fs::perm_options::replace);
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     const std::string schedule = FHome + "/.config/vantle-scheduler/vantle-scheduler.INI";
     const std::string log = FHome + "/.local/state/vantle-scheduler/vantle-scheduler.LOG";
     auto asUser = [](std::vector<std::string> argv) {

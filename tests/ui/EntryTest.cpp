@@ -87,9 +87,6 @@ void Activate(QWidget& window) {
     QVERIFY(QTest::qWaitForWindowActive(&window));
 }
 
-// Sunday 6 December 2026, noon.
-const vantle::TDateTime PreviewNow = 46362.5;
-
 // Text in a time field with the caret at `Caret`; `Input` typed or pasted there.
 struct TFilterRow {
     QString Before;
@@ -158,7 +155,6 @@ private slots:
         row("any", {"*", "1111111+", "", "1111111+", "*"});
         row("no such day", {"10", "0000000", "", "0000000", "10"});
         row("every day as a range", {"0-6", "1111111+", "", "1111111+", "0-6"});
-        row("range and number unordered", {"5,2-3", "0011010", "", "0011010", "5,2-3"});
         row("empty", {"", "0000000", "", "0000000", ""});
         // A changed box stores the boxes, and Any stays true to them.
         row("Saturday added to a range", {"1-5", "0111110", "6", "0111111", "1,2,3,4,5,6"});
@@ -283,7 +279,7 @@ private slots:
     // The preview follows the entry opened, the keys and the day boxes; OK on an entry
     // that never runs asks first.
     void PreviewAnswersWhenItRuns() {
-        vantle::test::TFakeClock clock(PreviewNow);
+        vantle::test::TFakeClock clock(46362.5); // Sunday 6 December 2026, noon
         const vantle::TFormatSettings settings = vantle::FixedFormatSettings();
         TfmEntry dialog;
         dialog.SetPreviewServices(&clock, &settings);
@@ -319,8 +315,7 @@ private slots:
             Child<QPushButton>(dialog, "btnOk")->click();
             openAfterNo = dialog.isVisible();
             QTest::keyClick(Edit(dialog, "edHours"), Qt::Key_Backspace);
-            Child<QCheckBox>(dialog, "cbAnyDay")->click(); // no day
-            see();
+            Child<QCheckBox>(dialog, "cbAnyDay")->click(); // no day, and then Friday alone
             Child<QCheckBox>(dialog, "cbFriday")->click();
             see();
             type("edMonths", "2");
@@ -334,7 +329,6 @@ private slots:
                            "Next: Mon 7 Dec 2026 00:00, Mon 7 Dec 00:30, Tue 8 Dec 00:00 | Hours "
                            "'3O': item '3O' reads as 0",
                            "Never runs: Hours '25' matches no hour (0 to 23) !",
-                           "Never runs: its WeekDays field is empty !",
                            "Next: Fri 11 Dec 2026 02:00, Fri 11 Dec 02:30, Fri 18 Dec 02:00",
                            // The year again only where it changes.
                            "Next: Fri 29 Feb 2036 02:00, Fri 29 Feb 02:30, Fri 29 Feb 2064 02:00",
