@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <sys/stat.h>
 
 namespace vantle::cli {
@@ -84,7 +83,6 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
         {{"fmt", path, path}, "more than one FILE"},
         {{"fmt", "-w", missing}, missing + ": File not found"},
         {{"fmt", FDir.Path().string()}, "not a regular file"},
-        {{"check", missing}, "File not found"},
         {{"due", path}, "--at is required"},
         {{"due", "--at", "2024-01-01", path},
          "--at wants \"YYYY-MM-DD hh:mm[:ss[.zzz]][Z|+hh:mm]\""},
@@ -92,8 +90,6 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
         {{"due", path, "--at"}, "option --at needs a value"},
         {{"next", "--from", "2024-01-01 10:00:00,5", path}, "--from wants"},
         {{"next", "--count", "0", path}, "--count wants a whole number"},
-        {{"next", "--at", "2024-01-01 10:00", path}, "unknown option '--at'"},
-        {{"upcoming", "--days", "0", path}, "--days wants a whole number"},
         {{"upcoming", "--days", "1", "--count", "1", path}, "exclude each other"},
     };
     for (const auto& [args, message] : cases) {
@@ -111,25 +107,21 @@ TEST_F(ModelCommandsTest, NextFindsTheNextMomentsOrNever) {
     const struct {
         const char* Time;
         const char* From;
-        const char* Moments; // parted by "|"; "never" alone when it can never be due
+        const char* Out;
     } cases[] = {
         {"0,30 23 31 12 *", "2024-12-31 23:00",
-         "2024-12-31 23:30|2025-12-31 23:00|2025-12-31 23:30"},
+         "e\t2024-12-31 23:30\ne\t2025-12-31 23:00\ne\t2025-12-31 23:30\n"},
         // Leap days on a Monday, with 2100 not a leap year.
-        {"0 12 29 2 1", newYear, "2044-02-29 12:00|2072-02-29 12:00|2112-02-29 12:00"},
-        {"0 0 13 * 5", newYear, "2024-09-13 00:00|2024-12-13 00:00|2025-06-13 00:00"},
+        {"0 12 29 2 1", newYear, "e\t2044-02-29 12:00\ne\t2072-02-29 12:00\ne\t2112-02-29 12:00\n"},
+        {"0 0 13 * 5", newYear, "e\t2024-09-13 00:00\ne\t2024-12-13 00:00\ne\t2025-06-13 00:00\n"},
         // Never due: why is a check finding.
-        {"* * * * 7", newYear, "never"},
+        {"* * * * 7", newYear, "e\tnever\n"},
     };
     for (const auto& c : cases) {
         std::string path = Write(SectionText(0, "e", c.Time));
         TRun run = SchedCtl({"next", "--from", c.From, "--count", "3", path});
         EXPECT_EQ(run.Code, 0) << run.Err;
-        std::string expected;
-        std::istringstream moments(c.Moments);
-        for (std::string moment; std::getline(moments, moment, '|');)
-            expected += "e\t" + moment + "\n";
-        EXPECT_EQ(run.Out, expected) << c.Time;
+        EXPECT_EQ(run.Out, c.Out) << c.Time;
     }
 }
 

@@ -111,15 +111,13 @@ TEST_F(RunCommandTest, RefusesBadUseAMomentTheClockSkipsAndAnUnwritableLog) {
                             {"--at", "2001-03-15 14:05", FSchedule},
                             {"--at", "2001-03-15 14:05", "--at", "2001-03-15 14:06", FSchedule}})
         EXPECT_EQ(Invoke(CmdRun, args).Code, 2) << ::testing::PrintToString(args);
-    {
-        TZoneGuard zone("Europe/Berlin");
-        TRun r = Invoke(CmdRun, {"--dry-run", "--once", "--at", "2026-03-29 02:30:05", FSchedule});
-        EXPECT_EQ(r.Code, 2);
-        EXPECT_EQ(r.Err, "vantle-schedctl run: --at '2026-03-29 02:30:05' does not exist on this "
-                         "clock (daylight saving time skips it)\n");
-    }
+    TZoneGuard zone("Europe/Berlin");
+    TRun r = Invoke(CmdRun, {"--dry-run", "--once", "--at", "2026-03-29 02:30:05", FSchedule});
+    EXPECT_EQ(r.Code, 2);
+    EXPECT_EQ(r.Err, "vantle-schedctl run: --at '2026-03-29 02:30:05' does not exist on this "
+                     "clock (daylight saving time skips it)\n");
     fs::create_directory(Dir.File("sched.LOG"));
-    TRun r = Invoke(CmdRun, {"--once", FSchedule});
+    r = Invoke(CmdRun, {"--once", FSchedule});
     EXPECT_EQ(r.Code, 2);
     EXPECT_EQ(r.Err, Dir.File("sched.LOG") + ": File access denied\n");
 }
