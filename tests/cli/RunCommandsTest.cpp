@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The expansion itself is pinned by the parameter tests, the word after "--" by the
-// dispatcher's; here the command's own way of taking the moment, and its exit codes.
+// The expansion is the parameter tests', "--" and the options the other commands'; here
+// the command's own way of taking the moment, and its exit codes.
 TEST(ExpandCommand, PrintsTheExpansionAtTheGivenMomentOrSaysWhatIsWrong) {
     TRun r = Invoke(CmdExpand, {"--at=2001-03-15T14:05:09.250", "$N[hh:nn:ss.zzz]"});
     EXPECT_EQ(r.Code, 0);
@@ -24,7 +24,6 @@ TEST(ExpandCommand, PrintsTheExpansionAtTheGivenMomentOrSaysWhatIsWrong) {
     r = Invoke(CmdExpand, {"--at", "2000-02-29 10:00:00", "$D+1Y"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err, "Invalid argument to date encode\n");
-    // How the options themselves are read is the other commands' table.
     for (const TArgs& args : std::vector<TArgs>{{}, {"a", "b"}, {"--at", "yesterday", "$D"}})
         EXPECT_EQ(Invoke(CmdExpand, args).Code, 2) << ::testing::PrintToString(args);
 }

@@ -75,8 +75,8 @@ protected:
 };
 
 TEST_F(InstallTest, PutsEveryFileInPlaceAndEachIsValid) {
-    // The files no check reads or runs; the programs are run by another user below. The
-    // images are the ones the windows show, whose sizes the About box test pins.
+    // The files no check reads or runs; the programs are run by another user below. One
+    // install rule names each image's folder and file by the same size.
     for (const char* path :
          {"share/icons/hicolor/scalable/apps/vantle-scheduler.svg",
           "share/doc/vantle-scheduler/copyright", "share/doc/vantle-scheduler/changelog.gz"})
@@ -138,7 +138,8 @@ TEST_F(InstallTest, ProgramsKeepTheirFilesInTheUsersFoldersWhenTheirsIsNotWritab
         return argv;
     };
 
-    // vantle-schedctl's are shown by its run below, which reads the one and writes the other.
+    // vantle-schedctl's files are proven by its run below, which reads the one and logs to
+    // the other.
     TOutcome desktopPaths = Run(asUser({Staged("bin/vantle-scheduler"), "--paths"}));
     EXPECT_EQ(desktopPaths.Code, 0) << desktopPaths.Err;
     EXPECT_EQ(desktopPaths.Out, "schedule: " + schedule + "\nlog: " + log + "\nsettings: " + FHome +
