@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <sys/stat.h>
 
 namespace vantle::cli {
@@ -32,13 +31,11 @@ protected:
 };
 
 TEST_F(ModelCommandsTest, FmtPrintsTheSavedFormAndWritesItBack) {
-    std::string path = Write("junk\r\n[Schedule 5]\r\nname=x\r\nName=A\r\nTime=1 2 3 4 5\r\n"
-                             "CommandType=2\r\nCommand=gone\r\n[Schedule 5]\nName=B\r");
+    // What the reader keeps and how the writer words it are the file format's own tests.
+    std::string path = Write("junk\r\n[Schedule 5]\r\nName=A\r\nTime=1 2 3 4 5\r\n"
+                             "CommandType=2\r\nCommand=gone\r\n");
     const std::string expected = "[Schedule 0]\r\nName=A\r\nTime=1 2 3 4 5\r\nActive=No\r\n"
-                                 "CommandType=2\r\nWinState=0\r\n\r\n"
-                                 "[Schedule 1]\r\nName=\r\nTime=    \r\nActive=No\r\n"
-                                 "CommandType=1\r\nWinState=0\r\nCommand=\r\nParms=\r\n"
-                                 "WorkDir=\r\n";
+                                 "CommandType=2\r\nWinState=0\r\n";
     TRun run = SchedCtl({"fmt", path});
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out, expected);
@@ -73,21 +70,19 @@ TEST_F(ModelCommandsTest, LinuxEditorsFileKeepsItsEntries) {
 TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
     std::string path = Write(SectionText(0, "A", "* * * * *"));
     std::string missing = FDir.File("missing.ini");
-    // No command takes a script for a schedule, and fmt -w leaves it as it was.
+    // No command takes a script for a schedule (all read it alike), and fmt -w leaves it as
+    // it was.
     const std::string script = FDir.File("script"), scriptText = "#!/bin/sh\necho hello\n";
     WriteFile(script, scriptText);
     const std::string noSchedule =
         script + " is not a schedule file: it holds text but no [Schedule N] section\n";
     const std::vector<std::pair<TArgs, std::string>> cases = {
         {{"fmt", "-w", script}, "fmt: " + noSchedule},
-        {{"fmt", script}, "fmt: " + noSchedule},
         {{"next", script}, "next: " + noSchedule},
-        {{"due", "--at", "2024-01-01 10:00", script}, "due: " + noSchedule},
         {{"fmt"}, "vantle-scheduler.INI: File not found"}, // the desktop program's, not there
         {{"fmt", path, path}, "more than one FILE"},
         {{"fmt", "-w", missing}, missing + ": File not found"},
         {{"fmt", FDir.Path().string()}, "not a regular file"},
-        {{"check", missing}, "File not found"},
         {{"due", path}, "--at is required"},
         {{"due", "--at", "2024-01-01", path},
          "--at wants \"YYYY-MM-DD hh:mm[:ss[.zzz]][Z|+hh:mm]\""},
@@ -95,9 +90,6 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
         {{"due", path, "--at"}, "option --at needs a value"},
         {{"next", "--from", "2024-01-01 10:00:00,5", path}, "--from wants"},
         {{"next", "--count", "0", path}, "--count wants a whole number"},
-        {{"next", "--count=x", path}, "--count wants a whole number"},
-        {{"next", "--at", "2024-01-01 10:00", path}, "unknown option '--at'"},
-        {{"upcoming", "--days", "0", path}, "--days wants a whole number"},
         {{"upcoming", "--days", "1", "--count", "1", path}, "exclude each other"},
     };
     for (const auto& [args, message] : cases) {
@@ -110,43 +102,26 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
     EXPECT_EQ(ReadFile(script), scriptText);
 }
 
-// Which entry is due at which moment is the due test's table; here the names, in list order.
-TEST_F(ModelCommandsTest, DuePrintsNamesInListOrder) {
-    std::string path =
-        Write(SectionText(0, "every", "* * * * *") + SectionText(1, "off", "* * * * *", "No") +
-              SectionText(2, "half past two", "30 2 * * *") +
-              SectionText(3, "friday 13th", "* * 13 * 5") + SectionText(4, "tuesday", "* * * * 2"));
-    TRun run = SchedCtl({"due", "--at=2024-09-13 02:30", path}); // a Friday
-    EXPECT_EQ(run.Code, 0) << run.Err;
-    EXPECT_EQ(run.Out, "every\nhalf past two\nfriday 13th\n");
-}
-
 TEST_F(ModelCommandsTest, NextFindsTheNextMomentsOrNever) {
     const char* const newYear = "2024-01-01 00:00";
     const struct {
         const char* Time;
         const char* From;
-        const char* Moments; // parted by "|"; "never" alone when it can never be due
+        const char* Out;
     } cases[] = {
         {"0,30 23 31 12 *", "2024-12-31 23:00",
-         "2024-12-31 23:30|2025-12-31 23:00|2025-12-31 23:30"},
+         "e\t2024-12-31 23:30\ne\t2025-12-31 23:00\ne\t2025-12-31 23:30\n"},
         // Leap days on a Monday, with 2100 not a leap year.
-        {"0 12 29 2 1", newYear, "2044-02-29 12:00|2072-02-29 12:00|2112-02-29 12:00"},
-        {"0 0 13 * 5", newYear, "2024-09-13 00:00|2024-12-13 00:00|2025-06-13 00:00"},
-        {"*,5 * * * *", newYear, "2024-01-01 00:05|2024-01-01 01:00|2024-01-01 01:05"},
-        // Never due: more of these are check findings.
-        {"* * * * 7", newYear, "never"},
-        {"0 12", newYear, "never"},
+        {"0 12 29 2 1", newYear, "e\t2044-02-29 12:00\ne\t2072-02-29 12:00\ne\t2112-02-29 12:00\n"},
+        {"0 0 13 * 5", newYear, "e\t2024-09-13 00:00\ne\t2024-12-13 00:00\ne\t2025-06-13 00:00\n"},
+        // Never due: why is a check finding.
+        {"* * * * 7", newYear, "e\tnever\n"},
     };
     for (const auto& c : cases) {
         std::string path = Write(SectionText(0, "e", c.Time));
         TRun run = SchedCtl({"next", "--from", c.From, "--count", "3", path});
         EXPECT_EQ(run.Code, 0) << run.Err;
-        std::string expected;
-        std::istringstream moments(c.Moments);
-        for (std::string moment; std::getline(moments, moment, '|');)
-            expected += "e\t" + moment + "\n";
-        EXPECT_EQ(run.Out, expected) << c.Time;
+        EXPECT_EQ(run.Out, c.Out) << c.Time;
     }
 }
 
@@ -174,17 +149,13 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         {good + "[schedule 1]\r\n", "5: '[schedule 1]' is not an entry header"},
         {"Name=x\r\n" + good, "1: Name= line before the first '[Schedule ' header"},
         {good + "Foo\r\n", "5: line matches no key and is ignored"},
-        {SectionText(0, "A", "* * * *"), "3: Time= has 4 fields; it needs 5"},
         {SectionText(0, "A", "*  * * * *"), "3: Time= has 6 fields; it needs 5"},
         {SectionText(0, "A", "* * * * *", "True"), "4: Active=True reads as No"},
         {good + "CommandType=3\r\n", "5: CommandType=3 is out of range 0 to 2"},
         {good + "CommandType=abc\r\n", "5: CommandType=abc is not a number"},
-        {good + "WinState=7\r\n", "5: WinState=7 is out of range 0 to 3"},
         {SectionText(0, "A", "*,5 * * * *"), "3: Minutes '*,5': item '*' reads as 0"},
         {SectionText(0, "A", "1,,5 * * * *"), "3: Minutes '1,,5': the empty item stops"},
-        {SectionText(0, "A", "* * * * abc"), "3: WeekDays 'abc': item 'abc' reads as 0"},
         {SectionText(0, "A", "5- * * * *"), "3: Minutes '5-': the upper end of '5-' is"},
-        {SectionText(0, "A", "* * * * "), "3: entry 'A' is never due: its WeekDays"},
         {SectionText(0, "A", "60 * * * *"), "3: entry 'A' is never due: Minutes '60'"},
         {SectionText(0, "A", "50-10 * * * *"), "3: Minutes '50-10': range '50-10' matches"},
         {SectionText(0, "A", "0,60 * * * *"), "3: Minutes '0,60': item '60' matches no"},
@@ -202,7 +173,9 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
     }
 }
 
-TEST_F(ModelCommandsTest, UpcomingListsEveryRunOfTheWeekInTimeOrder) {
+// Which entry is due at which moment is the due test's table; here what the commands list
+// and in which order.
+TEST_F(ModelCommandsTest, UpcomingAndDueListRunsInTimeThenListOrder) {
     // 2026-12-06 is a Sunday; ties keep list order, inactive and never-due entries are left
     // out, and so is the end: Sunday 13th, 00:00.
     std::string path =
@@ -221,6 +194,9 @@ TEST_F(ModelCommandsTest, UpcomingListsEveryRunOfTheWeekInTimeOrder) {
                        "2026-12-11 02:30\tweekdays\n");
     run = SchedCtl({"upcoming", "--from", "2026-12-07 00:00", "--count", "2", path});
     EXPECT_EQ(run.Out, "2026-12-07 00:00\tmidnight\n2026-12-07 02:30\tweekdays\n");
+    run = SchedCtl({"due", "--at=2026-12-07 02:30", path});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "weekdays\nalso 02:30\n");
 }
 
 } // namespace

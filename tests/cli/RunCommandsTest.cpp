@@ -15,23 +15,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The expansion itself is pinned by the parameter tests; here the command's own ways of
-// taking the moment and the word, and its exit codes.
+// The expansion is the parameter tests', "--" and the options the other commands'; here
+// the command's own way of taking the moment, and its exit codes.
 TEST(ExpandCommand, PrintsTheExpansionAtTheGivenMomentOrSaysWhatIsWrong) {
     TRun r = Invoke(CmdExpand, {"--at=2001-03-15T14:05:09.250", "$N[hh:nn:ss.zzz]"});
     EXPECT_EQ(r.Code, 0);
     EXPECT_EQ(r.Out, "14:05:09.250\n");
-    EXPECT_EQ(Invoke(CmdExpand, {"--at", "2001-03-15 14:05", "--", "-$N"}).Out,
-              "-20010315:140500\n");
     r = Invoke(CmdExpand, {"--at", "2000-02-29 10:00:00", "$D+1Y"});
     EXPECT_EQ(r.Code, 1);
     EXPECT_EQ(r.Err, "Invalid argument to date encode\n");
-    for (const TArgs& args : std::vector<TArgs>{{},
-                                                {"a", "b"},
-                                                {"--at", "2001-02-29 10:00:00", "$D"},
-                                                {"--at", "yesterday", "$D"},
-                                                {"--at"},
-                                                {"--when", "x", "$D"}})
+    for (const TArgs& args : std::vector<TArgs>{{}, {"a", "b"}, {"--at", "yesterday", "$D"}})
         EXPECT_EQ(Invoke(CmdExpand, args).Code, 2) << ::testing::PrintToString(args);
 }
 
@@ -113,22 +106,17 @@ TEST_F(RunCommandTest, RunOfMomentsCarriesTheSchedulersMemoryFromOneToTheNext) {
 
 TEST_F(RunCommandTest, RefusesBadUseAMomentTheClockSkipsAndAnUnwritableLog) {
     for (const TArgs& args :
-         std::vector<TArgs>{{"a", "b"},
-                            {"--once", "a", "b"},
+         std::vector<TArgs>{{"--once", "a", "b"},
                             {"--at", "2001-03-15 14:05", FSchedule},
-                            {"--once", "--at", "14:05", FSchedule},
-                            {"--at", "2001-03-15 14:05", "--at", "2001-03-15 14:06", FSchedule},
-                            {"--once", "--log"}})
+                            {"--at", "2001-03-15 14:05", "--at", "2001-03-15 14:06", FSchedule}})
         EXPECT_EQ(Invoke(CmdRun, args).Code, 2) << ::testing::PrintToString(args);
-    {
-        TZoneGuard zone("Europe/Berlin");
-        TRun r = Invoke(CmdRun, {"--dry-run", "--once", "--at", "2026-03-29 02:30:05", FSchedule});
-        EXPECT_EQ(r.Code, 2);
-        EXPECT_EQ(r.Err, "vantle-schedctl run: --at '2026-03-29 02:30:05' does not exist on this "
-                         "clock (daylight saving time skips it)\n");
-    }
+    TZoneGuard zone("Europe/Berlin");
+    TRun r = Invoke(CmdRun, {"--dry-run", "--once", "--at", "2026-03-29 02:30:05", FSchedule});
+    EXPECT_EQ(r.Code, 2);
+    EXPECT_EQ(r.Err, "vantle-schedctl run: --at '2026-03-29 02:30:05' does not exist on this "
+                     "clock (daylight saving time skips it)\n");
     fs::create_directory(Dir.File("sched.LOG"));
-    TRun r = Invoke(CmdRun, {"--once", FSchedule});
+    r = Invoke(CmdRun, {"--once", FSchedule});
     EXPECT_EQ(r.Code, 2);
     EXPECT_EQ(r.Err, Dir.File("sched.LOG") + ": File access denied\n");
 }

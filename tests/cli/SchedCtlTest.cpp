@@ -22,7 +22,6 @@ TEST_P(CommandHelpTest, OneUsageLineServesHelpOverviewAndErrors) {
     const std::string& command = GetParam();
     TRun help = SchedCtl({"help", command});
     EXPECT_EQ(help.Code, 0) << help.Err;
-    EXPECT_EQ(help.Err, "");
     const std::string usage = help.Out.substr(0, help.Out.find('\n'));
     const std::string prefix = "Usage: vantle-schedctl ";
     ASSERT_EQ(usage.rfind(prefix + command + " ", 0), 0u) << help.Out;
