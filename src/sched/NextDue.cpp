@@ -168,10 +168,6 @@ std::vector<TDateTime> TDueFinder::Next(TDateTime from, int count) const {
     return moments;
 }
 
-std::vector<TDateTime> NextDueMoments(const TSchedule& entry, TDateTime from, int count) {
-    return TDueFinder(entry).Next(from, count);
-}
-
 std::vector<TUpcomingRun> UpcomingRuns(const std::vector<const TSchedule*>& entries,
                                        TDateTime first, TDateTime end, std::size_t limit) {
     std::vector<TUpcomingRun> runs;

@@ -49,10 +49,6 @@ private:
     bool FNeverDue = true;
 };
 
-/// The next `count` due moments of the time fields strictly after the minute of `from`
-/// (the Active flag aside); empty when the entry can never be due (NeverDueReasons says why).
-std::vector<TDateTime> NextDueMoments(const TSchedule& entry, TDateTime from, int count);
-
 /// One run of an upcoming list: the local minute and the entry's place in the list.
 struct TUpcomingRun {
     TDateTime Moment = 0;
