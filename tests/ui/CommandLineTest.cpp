@@ -16,7 +16,6 @@ private slots:
         QTest::addColumn<int>("code"); // -1: the program starts
         QTest::addColumn<QString>("starts");
         QTest::newRow("none") << QStringList{} << -1 << "";
-        QTest::newRow("enable") << QStringList{"--enable"} << -1 << "";
         QTest::newRow("any word still enables") << QStringList{"go"} << -1 << "";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vantle-scheduler [--enable]";
         QTest::newRow("short help") << QStringList{"-h"} << 0 << "Usage: vantle-scheduler";

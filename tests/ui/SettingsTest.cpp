@@ -80,14 +80,13 @@ private slots:
         auto fm = MakeWindow();
         const QString entry = QString::fromStdString(FDir->File("config/autostart/vs.desktop"));
         auto* options = new TOptionsMenu(*fm, settings, entry, "/opt/my tools/vantle-scheduler");
-        QVERIFY(!Child<QAction>(*options, "StartAtLogin1")->isChecked());
+        QAction* startAtLogin = Child<QAction>(*options, "StartAtLogin1");
+        QVERIFY(!startAtLogin->isChecked());
         QVERIFY(Child<QAction>(*options, "Notifications1")->isChecked()); // on until turned off
 
-        QAction* startAtLogin = Child<QAction>(*options, "StartAtLogin1");
         startAtLogin->trigger();
         QVERIFY(startAtLogin->isChecked());
         QString text = QString::fromStdString(ReadFile(entry.toStdString()));
-        QVERIFY2(text.startsWith("[Desktop Entry]\nType=Application\n"), qPrintable(text));
         QVERIFY2(text.contains("\nExec=\"/opt/my tools/vantle-scheduler\" --enable\n"),
                  qPrintable(text));
 
