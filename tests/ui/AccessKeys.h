@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QHash>
+#include <QKeySequence>
 #include <QString>
 #include <QStringList>
 
@@ -9,20 +10,15 @@ namespace vantle::test {
 
 /// The first two captions that share an access key, said as a message; empty when none do.
 inline QString AccessKeyClash(const QStringList& captions) {
-    QHash<QChar, QString> owner;
+    QHash<QKeySequence, QString> owner;
     for (const QString& caption : captions) {
-        // The key is the letter after the first single "&"; "&&" is a plain ampersand.
-        for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
-            if (caption[i] != QLatin1Char('&'))
-                continue;
-            if (caption[++i] == QLatin1Char('&'))
-                continue;
-            const QChar key = caption[i].toUpper();
-            if (owner.contains(key))
-                return QStringLiteral("%1 and %2 share Alt+%3").arg(owner[key], caption, key);
-            owner[key] = caption;
-            break;
-        }
+        // The toolkit's own reading, so "&&" stays a plain ampersand as in the menus.
+        const QKeySequence key = QKeySequence::mnemonic(caption);
+        if (key.isEmpty())
+            continue;
+        if (owner.contains(key))
+            return QStringLiteral("%1 and %2 share %3").arg(owner[key], caption, key.toString());
+        owner[key] = caption;
     }
     return {};
 }

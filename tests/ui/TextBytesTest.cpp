@@ -49,7 +49,6 @@ private slots:
         memo.setPlainText(QString("\u00e9\n\nx\u00e9\n"));
         TKeptBytes kept;
         kept.RememberLines(&memo, memo.toPlainText(), lines);
-        QVERIFY(kept.LinesOf(&memo, memo.toPlainText()) == lines);
         QVERIFY(kept.LinesOf(&memo, "\u00e9\n\nx\u00e9\nnew\n") ==
                 std::vector<std::string>({"\xe9", "", "x\xc3\xa9", "new"}));
     }
