@@ -78,7 +78,6 @@ TEST(DefaultFiles, AreTheDesktopProgramsBesideIt) {
     TFileLocations files = DesktopFiles("/opt/vs/bin/vantle-schedctl", environment,
                                         [](const std::string&) { return true; });
     EXPECT_EQ(files.ScheduleFile, "/opt/vs/bin/vantle-scheduler.INI");
-    EXPECT_EQ(files.LogFile, "/opt/vs/bin/vantle-scheduler.LOG");
 }
 
 } // namespace

@@ -57,7 +57,10 @@ TEST_P(ReaderStressTest, SaveGivesTheReadEntriesBack) {
     auto first = ParseScheduleFile(input.Content);
     ASSERT_EQ(first.size(), input.Entries);
     std::string text = FormatScheduleFile(View(first));
-    EXPECT_EQ(FormatScheduleFile(View(ParseScheduleFile(text))), text);
+    auto second = ParseScheduleFile(text);
+    ASSERT_EQ(second.size(), first.size());
+    for (std::size_t i = 0; i < first.size(); ++i)
+        ASSERT_FALSE(EntriesDiffer(*first[i], *second[i])) << "entry " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ReaderStressTest, ::testing::ValuesIn(Cases()),
