@@ -43,15 +43,6 @@ INSTANTIATE_TEST_SUITE_P(EveryCommand, CommandHelpTest,
                          ::testing::Values("fmt", "check", "due", "next", "upcoming", "expand",
                                            "run"));
 
-TEST(SchedCtl, HelpWinsAmongOtherOptionsBeforeAnyIsCheckedButAfterDoubleDashIsAWord) {
-    TRun run = SchedCtl({"run", "--once", "--bogus", "--help"});
-    EXPECT_EQ(run.Code, 0) << run.Err;
-    EXPECT_EQ(run.Out, SchedCtl({"help", "run"}).Out);
-    run = SchedCtl({"expand", "--", "--help"});
-    EXPECT_EQ(run.Code, 0) << run.Err;
-    EXPECT_EQ(run.Out, "--help\n");
-}
-
 TEST(SchedCtl, HelpAndVersionGoToStandardOutputAndMistakesToStandardErrorWithTwo) {
     // Each command's line in the overview is checked with the command's own help.
     const std::string overview = SchedCtl({"--help"}).Out;
@@ -71,6 +62,13 @@ TEST(SchedCtl, HelpAndVersionGoToStandardOutputAndMistakesToStandardErrorWithTwo
         EXPECT_EQ(run.Out, "");
         EXPECT_NE(run.Err.find("Usage: vantle-schedctl COMMAND"), std::string::npos);
     }
+    // Help wins among other options, before any is checked; after "--" it is a word.
+    TRun run = SchedCtl({"run", "--once", "--bogus", "--help"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, SchedCtl({"help", "run"}).Out);
+    run = SchedCtl({"expand", "--", "--help"});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "--help\n");
 }
 
 // Where the folder is not writable, the user's folders: the install test runs both
@@ -80,7 +78,6 @@ TEST(DefaultFiles, AreTheDesktopProgramsBesideIt) {
     TFileLocations files = DesktopFiles("/opt/vs/bin/vantle-schedctl", environment,
                                         [](const std::string&) { return true; });
     EXPECT_EQ(files.ScheduleFile, "/opt/vs/bin/vantle-scheduler.INI");
-    EXPECT_EQ(files.LogFile, "/opt/vs/bin/vantle-scheduler.LOG");
 }
 
 } // namespace

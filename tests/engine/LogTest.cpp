@@ -29,7 +29,6 @@ TEST_F(LogTest, WritesStampColonMessageAndCrLfAfterAReset) {
     log.Reset();
     log.WriteLine("second: in the same second");
     log.WriteFmt("Executing %s (DOS Command %s)", {"50% %s: %d", "C:\\bin\\x.bat %1"});
-    log.WriteFmt("%s Failed (%d)", {"Backup", std::int64_t{2}});
     // Line ends inside a message become blanks.
     log.WriteFmt("Executing %s (Command %s)", {std::string("a\nb\r\nc"), std::string("/x\r")});
     Clock.Set(EncodeDate(1999, 12, 31) + EncodeTime(23, 59, 59, 999));
@@ -37,7 +36,6 @@ TEST_F(LogTest, WritesStampColonMessageAndCrLfAfterAReset) {
     EXPECT_EQ(ReadFile(log.FileName()),
               "2001.03.15 14.05.09:second: in the same second\r\n"
               "2001.03.15 14.05.09:Executing 50% %s: %d (DOS Command C:\\bin\\x.bat %1)\r\n"
-              "2001.03.15 14.05.09:Backup Failed (2)\r\n"
               "2001.03.15 14.05.09:Executing a b  c (Command /x )\r\n"
               "1999.12.31 23.59.59:\r\n");
     EXPECT_EQ(FormatLogMessage("100%% %s", {"done"}), "100% done");
@@ -102,7 +100,6 @@ TEST_F(LogTest, ReadsLinesWithoutTheirEndsAndATailOfWholeLinesOrClearsThemAndRai
         {28, 0, {"first", "second", "", "third", "last"}},
         {21, 7, {"second", "", "third", "last"}}, // starts right at a line
         {20, 15, {"", "third", "last"}},          // starts inside "second"
-        {4, 24, {"last"}},
         {2, 28, {}},
     };
     for (const TCase& c : cases) {

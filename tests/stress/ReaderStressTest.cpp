@@ -61,7 +61,6 @@ TEST_P(ReaderStressTest, SaveGivesTheReadEntriesBack) {
     ASSERT_EQ(second.size(), first.size());
     for (std::size_t i = 0; i < first.size(); ++i)
         ASSERT_FALSE(EntriesDiffer(*first[i], *second[i])) << "entry " << i;
-    EXPECT_EQ(FormatScheduleFile(View(second)), text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ReaderStressTest, ::testing::ValuesIn(Cases()),
