@@ -8,7 +8,7 @@ namespace vantle {
 /// clock_settime(CLOCK_REALTIME); needs the right to set the clock (CAP_SYS_TIME).
 class TPosixClockSetter : public TClockSetter {
 public:
-    /// False for a record that names no real moment, or when the system refuses.
+    /// EINVAL for a record that names no real moment, else the system's answer.
     int SetSystemTime(const TSystemTime& utc) override;
 };
 

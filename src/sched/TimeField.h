@@ -14,7 +14,6 @@ std::int32_t IntOrZero(std::string_view text);
 /// The same reading, but nullopt where IntOrZero falls back to 0.
 std::optional<std::int32_t> ReadInt(std::string_view text);
 
-/// Splits a text at a one-character delimiter; runs of delimiters are never merged.
 /// Splits a text at a one-character delimiter; consecutive delimiters give empty
 /// tokens. Tokens are views into the text, which must outlive the tokenizer.
 class TTokenizer {
