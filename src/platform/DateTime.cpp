@@ -11,11 +11,6 @@ namespace {
 // Day number of 1899-12-30 counted from 0001-01-01 as day 0 (proleptic Gregorian).
 constexpr std::int64_t DateDelta = 693593;
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    std::int64_t q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
 // Days since 0001-01-01 (day 0) for a valid date.
 std::int64_t DayNumber(int year, int month, int day) {
     std::int64_t days = day - 1;
@@ -56,6 +51,11 @@ TDateParts DateOfDayNumber(std::int64_t n) {
 }
 
 } // namespace
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    std::int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
 
 bool IsLeapYear(int year) {
     return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);

@@ -34,6 +34,8 @@ TDateTime DateOf(TDateTime value);
 /// Milliseconds since 30 December 1899 00:00, rounded; the exact form of a value.
 std::int64_t ToMSecs(TDateTime value);
 TDateTime FromMSecs(std::int64_t msecs);
+/// `a` / `b` rounded towards minus infinity (times before the epoch are negative).
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b);
 
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);

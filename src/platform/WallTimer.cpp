@@ -10,14 +10,6 @@
 
 namespace vantle {
 
-namespace {
-
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
-
-} // namespace
-
 std::timespec NextCycleAt(const std::timespec& nowUtc) {
     // Worked in local seconds, so a zone whose offset is not whole minutes still ticks
     // at :05 on its own clock. A change of offset in between (daylight saving) moves

@@ -13,11 +13,6 @@ namespace {
 constexpr std::int64_t DaysPer400Years = 146097;
 constexpr std::int64_t MSecsPerMinute = 60000;
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    std::int64_t q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
 // A day of the calendar that steps forward one day at a time without decoding.
 struct TCivilDay {
     std::int64_t Number = 0; // days since 30 December 1899
