@@ -1,5 +1,6 @@
 #include "sched/NextDue.h"
 
+#include "platform/Clock.h"
 #include "sched/TimeField.h"
 
 #include <algorithm>
@@ -48,12 +49,7 @@ bool DayMatches(const TMatchTables& tables, const TCivilDay& day) {
 // Whether the local clock ever shows that minute: mktime moves a time inside a
 // daylight-saving gap out of it.
 bool LocalMinuteExists(const TCivilDay& day, int hour, int minute) {
-    std::tm tm{};
-    tm.tm_year = day.Year - 1900;
-    tm.tm_mon = day.Month - 1;
-    tm.tm_mday = day.Day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
+    std::tm tm = CalendarFields(day.Year, day.Month, day.Day, hour, minute, 0);
     tm.tm_isdst = -1;
     if (mktime(&tm) == static_cast<std::time_t>(-1))
         return true; // beyond what the zone rules can say: take the wall clock as it is
