@@ -1,5 +1,6 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/ExecutablePath.h"
 #include "platform/SysErrors.h"
 
 #include <cerrno>
@@ -54,10 +55,8 @@ std::string CanonicalPath(const std::string& path) {
     std::string resolved = Resolved(path);
     if (!resolved.empty())
         return resolved;
-    std::size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string resolvedFolder = Resolved(folder);
+    std::string name = path.substr(path.rfind('/') + 1); // npos + 1 is 0: a bare name
+    std::string resolvedFolder = Resolved(FolderOfFile(path));
     if (resolvedFolder.empty())
         return path;
     return resolvedFolder + (resolvedFolder.back() == '/' ? "" : "/") + name;
