@@ -1,5 +1,7 @@
 #include "platform/SysErrors.h"
 
+#include "platform/TextUtils.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -70,8 +72,8 @@ std::string PlainErrorText(int err) {
         return "invalid argument";
     default: {
         std::string text = std::strerror(err);
-        if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
-            text[0] = static_cast<char>(text[0] - 'A' + 'a');
+        if (!text.empty())
+            text[0] = AsciiLower(text[0]);
         return text;
     }
     }
