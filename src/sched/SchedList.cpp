@@ -374,12 +374,13 @@ void TSchedList::Load() {
     // as a changed stamp at the next check, never as a missed change.
     std::int64_t now = NowNanos();
     std::string content = ReadScheduleBytes(FFileName);
-    if (HoldsTextButNoSection(content)) {
+    std::vector<std::unique_ptr<TSchedule>> entries = ParseScheduleFile(content);
+    // Only a file without a single entry can lack a section: the common load reads once.
+    if (entries.empty() && HoldsTextButNoSection(content)) {
         FRefusedStamp = stamp;
         throw ENotSchedule(FFileName);
     }
     FRefusedStamp.reset();
-    std::vector<std::unique_ptr<TSchedule>> entries = ParseScheduleFile(content);
     std::vector<TItem> items;
     items.reserve(entries.size());
     // An entry read back unchanged keeps the serial of its old self: the same place
