@@ -419,12 +419,10 @@ bool TSchedList::FileHoldsForeignText() {
     if (FFileName.empty())
         throw ENoFileName();
     TSchedListLock lock(*this);
-    if (!FReadStamp(FFileName))
-        return false;
     try {
         return HoldsTextButNoSection(ReadScheduleBytes(FFileName));
     } catch (const EInOutError&) {
-        return false; // what cannot be read, the save reports itself
+        return false; // no file, or one that cannot be read: the save reports the latter
     }
 }
 
