@@ -26,16 +26,13 @@ std::optional<std::int32_t> ReadValue(TTimeFieldKind kind, std::string_view text
     if (IsDigits(text))
         return text.size() <= 9 ? std::optional<std::int32_t>(std::stoi(std::string(text)))
                                 : std::nullopt;
-    if (text.size() != 3)
-        return std::nullopt;
-    std::string lower{AsciiLower(text[0]), AsciiLower(text[1]), AsciiLower(text[2])};
     if (kind == TTimeFieldKind::Months)
         for (std::size_t i = 0; i < MonthNames.size(); ++i)
-            if (lower == MonthNames[i])
+            if (EqualsNoCase(text, MonthNames[i]))
                 return static_cast<std::int32_t>(i + 1);
     if (kind == TTimeFieldKind::WeekDays)
         for (std::size_t i = 0; i < DayNames.size(); ++i)
-            if (lower == DayNames[i])
+            if (EqualsNoCase(text, DayNames[i]))
                 return static_cast<std::int32_t>(i);
     return std::nullopt;
 }
