@@ -85,14 +85,13 @@ TMatchTables MatchTablesOf(const TSchedule& entry) {
 }
 
 TDueFinder::TDueFinder(const TSchedule& entry) : FTables(MatchTablesOf(entry)) {
-    for (std::int32_t h = 0; h < 24; ++h)
-        if (FTables.Hours[static_cast<std::size_t>(h)])
-            FHours.push_back(h);
-    for (std::int32_t m = 0; m < 60; ++m)
-        if (FTables.Minutes[static_cast<std::size_t>(m)])
-            FMinutes.push_back(m);
-    if (FHours.empty() || FMinutes.empty() || !AnyOf(FTables.Days, 1) ||
-        !AnyOf(FTables.Months, 1) || !AnyOf(FTables.WeekDays, 0))
+    for (int h = 0; h < 24; ++h)
+        for (int m = 0; m < 60; ++m)
+            if (FTables.Hours[static_cast<std::size_t>(h)] &&
+                FTables.Minutes[static_cast<std::size_t>(m)])
+                FMinutesOfDay.push_back(h * 60 + m);
+    if (FMinutesOfDay.empty() || !AnyOf(FTables.Days, 1) || !AnyOf(FTables.Months, 1) ||
+        !AnyOf(FTables.WeekDays, 0))
         return;
     // Shortcut for the common impossible date (30 February): no month has such a day.
     bool dateExists = false;
@@ -122,20 +121,16 @@ std::vector<TDateTime> TDueFinder::Next(TDateTime from, int count) const {
     // After a moment found, the next lies within one cycle of it; past that, only
     // daylight-saving gaps can have swallowed every candidate.
     std::int64_t lastDay = day.Number + DaysPer400Years;
-    std::vector<int> candidates; // minutes of the day, ascending
+    const std::vector<int>& candidates = FMinutesOfDay; // the same every day
+    const std::size_t n = candidates.size();
     for (; day.Number <= lastDay; day.Advance(), firstMinuteOfDay = 0) {
         if (!DayMatches(FTables, day))
             continue;
-        candidates.clear();
-        for (std::int32_t hour : FHours)
-            for (std::int32_t minute : FMinutes)
-                if (hour * 60 + minute >= firstMinuteOfDay)
-                    candidates.push_back(hour * 60 + minute);
         auto exists = [&day](int minuteOfDay) {
             return LocalMinuteExists(day, minuteOfDay / 60, minuteOfDay % 60);
         };
-        const std::size_t n = candidates.size();
-        for (std::size_t i = 0; i < n;) {
+        const auto start = std::lower_bound(candidates.begin(), candidates.end(), firstMinuteOfDay);
+        for (auto i = static_cast<std::size_t>(start - candidates.begin()); i < n;) {
             if (!exists(candidates[i])) {
                 // A daylight-saving gap is one stretch of the day, so the later candidates
                 // exist from some point on, if at all: ask the zone rules a few times

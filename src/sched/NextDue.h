@@ -44,8 +44,7 @@ public:
 
 private:
     TMatchTables FTables;
-    std::vector<std::int32_t> FHours;
-    std::vector<std::int32_t> FMinutes;
+    std::vector<int> FMinutesOfDay; // every matching hour and minute, ascending
     bool FNeverDue = true;
 };
 
