@@ -89,12 +89,21 @@ private:
     std::ostream& FOut;
 };
 
-// Prints what failed in the latest cycle; true when something did.
-bool ReportFailures(const TScheduler& scheduler, std::ostream& err) {
+// One cycle, with what failed in it said on `err`; true when the cycle or an entry
+// failed.
+bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err) {
+    bool failed = false;
+    try {
+        scheduler.RunCycle();
+    } catch (const std::exception& e) {
+        err << DescribeError(e) << '\n';
+        failed = true;
+    }
     for (const TEntryFailure& failure : scheduler.Failures())
         err << failure.Name << ": " << failure.Text << '\n';
     err << std::flush;
-    return !scheduler.Failures().empty();
+    list.SetReloaded(false);
+    return failed || !scheduler.Failures().empty();
 }
 
 // Runs cycles five seconds past every whole minute of the wall clock until SIGINT or
@@ -141,22 +150,19 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
             reap();
         if (waits[0].revents == 0)
             continue;
-        TWallTimer::TWake wake = timer.Read();
-        if (wake == TWallTimer::TWake::Fired) {
-            try {
-                scheduler.RunCycle();
-            } catch (const std::exception& e) {
-                err << DescribeError(e) << '\n' << std::flush;
-            }
-            ReportFailures(scheduler, err);
-            list.SetReloaded(false);
+        switch (timer.Read()) {
+        case TWallTimer::TWake::Fired:
+            RunReportedCycle(scheduler, list, err);
             if (children != nullptr && childFd < 0)
                 reap(); // no descriptor to say when: look once a minute
-        }
-        if (wake == TWallTimer::TWake::Fired)
             timer.ArmAt(CycleOfNextMinute(SystemClock().UtcNow()));
-        else if (wake == TWallTimer::TWake::ClockChanged)
+            break;
+        case TWallTimer::TWake::ClockChanged:
             timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
+            break;
+        case TWallTimer::TWake::Nothing:
+            break;
+        }
     }
     ::close(signals);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -280,15 +286,8 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
                 momentClock.Set(moment);
                 out << "== cycle at " << MomentText(moment) << '\n' << std::flush;
             }
-            try {
-                scheduler.RunCycle();
-            } catch (const std::exception& e) {
-                err << DescribeError(e) << '\n';
+            if (RunReportedCycle(scheduler, list, err))
                 code = 1;
-            }
-            if (ReportFailures(scheduler, err))
-                code = 1;
-            list.SetReloaded(false);
         }
     } else {
         try {
