@@ -111,6 +111,9 @@ bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err
 // Started programs that end are reaped and logged as they end.
 void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
                      TChildWatch* children) {
+    // Made and armed first: should that fail, no signal is blocked and no descriptor open.
+    TWallTimer timer;
+    timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
     sigset_t stop, previous;
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
@@ -121,8 +124,6 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         RaiseInOutError(errno);
     }
-    TWallTimer timer;
-    timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
     auto reap = [&] {
         for (const TChildEnd& end : children->Reap()) {
             try {
