@@ -135,10 +135,13 @@ void TScheduler::RunCycle() {
     FCycleMoment = SplitMoment(FCycleTime);
     CheckForChanges();
     LogKeptChange();
+    std::optional<TLocalMinute> tested = FMemory.Latest();
     TCyclePlan plan = FMemory.Plan(LocalMinuteOf(FCycleTime));
     if (plan.Kind == TCycleKind::Nothing)
         return;
-    WriteState();
+    // A minute already tested leaves the latest one, and so the file, as it was.
+    if (FMemory.Latest() != tested)
+        WriteState();
     if (plan.Kind == TCycleKind::ClockMoved && plan.Previous)
         FLog->WriteFmt("Clock moved from %s to %s; missed minutes not run",
                        {MinuteText(*plan.Previous, true), MinuteText(plan.To, true)});
