@@ -239,7 +239,6 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         throw EFailure(file + ": already used by another scheduler (process " +
                            std::to_string(instanceLock.HolderPid()) + ")",
                        false);
-    std::string logPath = options.Value("--log").value_or(files.LogFile);
     TMomentClock momentClock;
     if (!moments.empty())
         momentClock.Set(moments.front());
@@ -248,19 +247,20 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     TPrintingClockSetter printingClockSetter(out);
     TSchedulerServices services = SystemSchedulerServices();
     services.Clock = &clock;
+    services.LogFile = options.Value("--log").value_or(files.LogFile);
     // What-if runs and replays of given moments neither read nor move the memory of
     // the minutes the real scheduler has run.
     services.KeepState = !dryRun && moments.empty();
     if (dryRun) {
         services.Starter = &printingStarter;
         services.ClockSetter = &printingClockSetter;
-        services.MakeLog = [&logPath, &clock, &out](const std::string&) {
-            return std::make_unique<TStreamLog>(logPath, clock, out);
+        services.MakeLog = [&clock, &out](const std::string& path) {
+            return std::make_unique<TStreamLog>(path, clock, out);
         };
     } else {
         // Log time stamps tell when a line was written, also under --at.
-        services.MakeLog = [&logPath](const std::string&) {
-            return std::make_unique<TLog>(logPath, SystemClock());
+        services.MakeLog = [](const std::string& path) {
+            return std::make_unique<TLog>(path, SystemClock());
         };
     }
 
