@@ -89,12 +89,21 @@ private:
     std::ostream& FOut;
 };
 
-// Prints what failed in the latest cycle; true when something did.
-bool ReportFailures(const TScheduler& scheduler, std::ostream& err) {
+// One cycle, with what failed in it said on `err`; true when the cycle or an entry
+// failed.
+bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err) {
+    bool failed = false;
+    try {
+        scheduler.RunCycle();
+    } catch (const std::exception& e) {
+        err << DescribeError(e) << '\n';
+        failed = true;
+    }
     for (const TEntryFailure& failure : scheduler.Failures())
         err << failure.Name << ": " << failure.Text << '\n';
     err << std::flush;
-    return !scheduler.Failures().empty();
+    list.SetReloaded(false);
+    return failed || !scheduler.Failures().empty();
 }
 
 // Runs cycles five seconds past every whole minute of the wall clock until SIGINT or
@@ -102,6 +111,9 @@ bool ReportFailures(const TScheduler& scheduler, std::ostream& err) {
 // Started programs that end are reaped and logged as they end.
 void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
                      TChildWatch* children) {
+    // Made and armed first: should that fail, no signal is blocked and no descriptor open.
+    TWallTimer timer;
+    timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
     sigset_t stop, previous;
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
@@ -112,8 +124,6 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         RaiseInOutError(errno);
     }
-    TWallTimer timer;
-    timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
     auto reap = [&] {
         for (const TChildEnd& end : children->Reap()) {
             try {
@@ -141,22 +151,19 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
             reap();
         if (waits[0].revents == 0)
             continue;
-        TWallTimer::TWake wake = timer.Read();
-        if (wake == TWallTimer::TWake::Fired) {
-            try {
-                scheduler.RunCycle();
-            } catch (const std::exception& e) {
-                err << DescribeError(e) << '\n' << std::flush;
-            }
-            ReportFailures(scheduler, err);
-            list.SetReloaded(false);
+        switch (timer.Read()) {
+        case TWallTimer::TWake::Fired:
+            RunReportedCycle(scheduler, list, err);
             if (children != nullptr && childFd < 0)
                 reap(); // no descriptor to say when: look once a minute
-        }
-        if (wake == TWallTimer::TWake::Fired)
             timer.ArmAt(CycleOfNextMinute(SystemClock().UtcNow()));
-        else if (wake == TWallTimer::TWake::ClockChanged)
+            break;
+        case TWallTimer::TWake::ClockChanged:
             timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
+            break;
+        case TWallTimer::TWake::Nothing:
+            break;
+        }
     }
     ::close(signals);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -232,7 +239,6 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         throw EFailure(file + ": already used by another scheduler (process " +
                            std::to_string(instanceLock.HolderPid()) + ")",
                        false);
-    std::string logPath = options.Value("--log").value_or(files.LogFile);
     TMomentClock momentClock;
     if (!moments.empty())
         momentClock.Set(moments.front());
@@ -241,19 +247,20 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     TPrintingClockSetter printingClockSetter(out);
     TSchedulerServices services = SystemSchedulerServices();
     services.Clock = &clock;
+    services.LogFile = options.Value("--log").value_or(files.LogFile);
     // What-if runs and replays of given moments neither read nor move the memory of
     // the minutes the real scheduler has run.
     services.KeepState = !dryRun && moments.empty();
     if (dryRun) {
         services.Starter = &printingStarter;
         services.ClockSetter = &printingClockSetter;
-        services.MakeLog = [&logPath, &clock, &out](const std::string&) {
-            return std::make_unique<TStreamLog>(logPath, clock, out);
+        services.MakeLog = [&clock, &out](const std::string& path) {
+            return std::make_unique<TStreamLog>(path, clock, out);
         };
     } else {
         // Log time stamps tell when a line was written, also under --at.
-        services.MakeLog = [&logPath](const std::string&) {
-            return std::make_unique<TLog>(logPath, SystemClock());
+        services.MakeLog = [](const std::string& path) {
+            return std::make_unique<TLog>(path, SystemClock());
         };
     }
 
@@ -280,15 +287,8 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
                 momentClock.Set(moment);
                 out << "== cycle at " << MomentText(moment) << '\n' << std::flush;
             }
-            try {
-                scheduler.RunCycle();
-            } catch (const std::exception& e) {
-                err << DescribeError(e) << '\n';
+            if (RunReportedCycle(scheduler, list, err))
                 code = 1;
-            }
-            if (ReportFailures(scheduler, err))
-                code = 1;
-            list.SetReloaded(false);
         }
     } else {
         try {

@@ -1,7 +1,5 @@
 #include "engine/CycleMemory.h"
 
-#include <cmath>
-
 namespace vantle {
 
 TLocalMinute LocalMinuteOf(TDateTime local) {

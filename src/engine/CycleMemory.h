@@ -43,7 +43,6 @@ public:
     /// which may also come from before a restart.
     void Restart(std::optional<TLocalMinute> latest);
 
-    std::optional<TLocalMinute> Previous() const { return FPrevious; }
     std::optional<TLocalMinute> Latest() const { return FLatest; }
 
 private:

@@ -58,22 +58,8 @@ private:
     int FFd;
 };
 
-// Lines end at LF, CR LF or a lone CR; a last line without an end still counts.
 void SplitLines(std::string_view content, std::vector<std::string>& lines) {
-    std::size_t start = 0;
-    std::size_t i = 0;
-    while (i < content.size()) {
-        char c = content[i];
-        if (c == '\n' || c == '\r') {
-            lines.emplace_back(content.substr(start, i - start));
-            i += (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < content.size())
-        lines.emplace_back(content.substr(start));
+    ForEachLine(content, [&lines](std::string_view line) { lines.emplace_back(line); });
 }
 
 // Reads from `file` at `offset` until the end or `limit` bytes.
@@ -181,16 +167,22 @@ void TLog::AssignTo(std::vector<std::string>& lines) const {
 
 std::uint64_t TLog::AssignTailTo(std::vector<std::string>& lines, std::uint64_t maxBytes) const {
     lines.clear();
-    TFile file(FFileName, O_RDONLY);
+    std::uint64_t leftOut = 0;
+    SplitLines(ReadLogTail(FFileName, maxBytes, leftOut), lines);
+    return leftOut;
+}
+
+std::string ReadLogTail(const std::string& path, std::uint64_t maxBytes, std::uint64_t& leftOut) {
+    TFile file(path, O_RDONLY);
     struct stat st {};
     if (fstat(file.Fd(), &st) != 0)
         file.Fail(errno);
     std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+    leftOut = 0;
     if (size <= maxBytes) {
         std::string content = ReadFrom(file, 0, std::string::npos);
         file.Close();
-        SplitLines(content, lines);
-        return 0;
+        return content;
     }
     // One byte more than wanted shows whether the first one starts a line.
     std::uint64_t start = size - maxBytes - 1;
@@ -199,8 +191,26 @@ std::uint64_t TLog::AssignTailTo(std::vector<std::string>& lines, std::uint64_t 
     file.Close();
     std::size_t first = content.find('\n');
     first = first == std::string::npos ? content.size() : first + 1;
-    SplitLines(std::string_view(content).substr(first), lines);
-    return start + first;
+    leftOut = start + first;
+    return content.substr(first);
+}
+
+// Lines end at LF, CR LF or a lone CR; a last line without an end still counts.
+void ForEachLine(std::string_view content, const std::function<void(std::string_view)>& visit) {
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < content.size()) {
+        char c = content[i];
+        if (c == '\n' || c == '\r') {
+            visit(content.substr(start, i - start));
+            i += (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < content.size())
+        visit(content.substr(start));
 }
 
 std::string LogSafeText(std::string text) {

@@ -4,8 +4,10 @@
 #include "platform/Clock.h"
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -55,6 +57,12 @@ private:
     const TClock& FClock;
     std::uint64_t FMaxSize = DefaultMaxLogSize;
 };
+
+/// The whole lines within the last `maxBytes` of the file at `path`, as one text;
+/// `leftOut` gets how many bytes before them are left out. Raises EInOutError.
+std::string ReadLogTail(const std::string& path, std::uint64_t maxBytes, std::uint64_t& leftOut);
+/// Calls `visit` with each line of `content`, without its end.
+void ForEachLine(std::string_view content, const std::function<void(std::string_view)>& visit);
 
 /// `text` with every CR and LF made a blank, so a name cannot forge a log line.
 std::string LogSafeText(std::string text);

@@ -1,9 +1,10 @@
 #include "engine/RunHistory.h"
 
+#include "engine/Log.h"
 #include "platform/ProgramStarter.h"
+#include "platform/SysErrors.h"
 
 #include <charconv>
-#include <fstream>
 
 namespace vantle {
 
@@ -165,33 +166,17 @@ void TRunHistory::Apply(const TRunEvent& event) {
 }
 
 void TRunHistory::ReadLog(const std::string& path, std::size_t tailBytes) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file)
+    std::string tail;
+    try {
+        std::uint64_t leftOut = 0;
+        tail = ReadLogTail(path, tailBytes, leftOut);
+    } catch (const EInOutError&) {
         return;
-    std::streamoff size = file.tellg();
-    std::streamoff start = size > static_cast<std::streamoff>(tailBytes)
-                               ? size - static_cast<std::streamoff>(tailBytes)
-                               : 0;
-    std::string text(static_cast<std::size_t>(size - start), '\0');
-    file.seekg(start);
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(file.gcount()));
-    std::size_t position = 0;
-    if (start > 0) { // the first line is cut: skip it
-        position = text.find('\n');
-        position = position == std::string::npos ? text.size() : position + 1;
     }
-    while (position < text.size()) {
-        std::size_t end = text.find('\n', position);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string_view line(text.data() + position, end - position);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+    ForEachLine(tail, [this](std::string_view line) {
         if (std::optional<TRunEvent> event = RunEventOfLogLine(line))
             Apply(*event);
-        position = end + 1;
-    }
+    });
 }
 
 const TRunRecord* TRunHistory::Find(const std::string& name) const {

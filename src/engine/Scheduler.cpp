@@ -68,18 +68,11 @@ TSystemTime SystemTimeOf(TDateTime utc) {
     return record;
 }
 
-// "yyyy.mm.dd hh.nn" of a local minute, or "hh.nn" alone.
+// "yyyy.mm.dd hh.nn" of a local minute, or "hh.nn" alone: the log's stamp without
+// its seconds.
 std::string MinuteText(TLocalMinute minute, bool withDate) {
-    TDateTime moment = MomentOfMinute(minute);
-    TDateParts date = DecodeDate(moment);
-    TTimeParts time = DecodeTime(moment);
-    char text[40];
-    if (withDate)
-        std::snprintf(text, sizeof text, "%04d.%02d.%02d %02d.%02d", date.Year, date.Month,
-                      date.Day, time.Hour, time.Minute);
-    else
-        std::snprintf(text, sizeof text, "%02d.%02d", time.Hour, time.Minute);
-    return text;
+    std::string stamp = LogTimeStamp(MomentOfMinute(minute));
+    return withDate ? stamp.substr(0, 16) : stamp.substr(11, 5);
 }
 
 // Of the readings of the server's local time, the one nearest the workstation's
@@ -135,10 +128,13 @@ void TScheduler::RunCycle() {
     FCycleMoment = SplitMoment(FCycleTime);
     CheckForChanges();
     LogKeptChange();
+    std::optional<TLocalMinute> tested = FMemory.Latest();
     TCyclePlan plan = FMemory.Plan(LocalMinuteOf(FCycleTime));
     if (plan.Kind == TCycleKind::Nothing)
         return;
-    WriteState();
+    // A minute already tested leaves the latest one, and so the file, as it was.
+    if (FMemory.Latest() != tested)
+        WriteState();
     if (plan.Kind == TCycleKind::ClockMoved && plan.Previous)
         FLog->WriteFmt("Clock moved from %s to %s; missed minutes not run",
                        {MinuteText(*plan.Previous, true), MinuteText(plan.To, true)});
