@@ -364,10 +364,11 @@ void TfmSchedMain::AfterCycle() {
     ReportKeptChange();
     if (FSchedList->Reloaded()) {
         FSchedList->SetReloaded(false);
-        FillGrid();
+        FillGrid(); // every row anew, run columns and upcoming runs with them
         UpdateSaveItem();
+    } else {
+        UpdateRunColumns();
     }
-    UpdateRunColumns();
     UpdateStatusBar();
 }
 
