@@ -55,12 +55,9 @@ QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-TSchedMainServices SystemSchedMainServices() {
+TSchedMainServices SystemSchedMainServices(const TFileLocations& files) {
     TSchedMainServices services;
     services.Scheduler = SystemSchedulerServices();
-    if (services.Scheduler.ExecutablePath.empty())
-        services.Scheduler.ExecutablePath = ExecutablePath();
-    TFileLocations files = LocateFiles(services.Scheduler.ExecutablePath, ProcessEnvironment());
     MakeFileFolders(files);
     services.ScheduleFile = files.ScheduleFile;
     services.Scheduler.LogFile = files.LogFile;
