@@ -523,9 +523,8 @@ void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
                 .arg(QStringOf(name)),
             QMessageBox::Ok, QMessageBox::Ok);
         CopyDialogToEntry(FSchedList->SerialOf(FSchedList->Add(std::make_unique<TSchedule>())));
-        FillGrid();
+        FillGrid(); // with the upcoming runs
         UpdateSaveItem();
-        RefreshUpcoming();
         return;
     }
     CopyDialogToEntry(serial);
