@@ -55,12 +55,9 @@ QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-TSchedMainServices SystemSchedMainServices() {
+TSchedMainServices SystemSchedMainServices(const TFileLocations& files) {
     TSchedMainServices services;
     services.Scheduler = SystemSchedulerServices();
-    if (services.Scheduler.ExecutablePath.empty())
-        services.Scheduler.ExecutablePath = ExecutablePath();
-    TFileLocations files = LocateFiles(services.Scheduler.ExecutablePath, ProcessEnvironment());
     MakeFileFolders(files);
     services.ScheduleFile = files.ScheduleFile;
     services.Scheduler.LogFile = files.LogFile;
@@ -364,10 +361,11 @@ void TfmSchedMain::AfterCycle() {
     ReportKeptChange();
     if (FSchedList->Reloaded()) {
         FSchedList->SetReloaded(false);
-        FillGrid();
+        FillGrid(); // every row anew, run columns and upcoming runs with them
         UpdateSaveItem();
+    } else {
+        UpdateRunColumns();
     }
-    UpdateRunColumns();
     UpdateStatusBar();
 }
 
@@ -525,9 +523,8 @@ void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
                 .arg(QStringOf(name)),
             QMessageBox::Ok, QMessageBox::Ok);
         CopyDialogToEntry(FSchedList->SerialOf(FSchedList->Add(std::make_unique<TSchedule>())));
-        FillGrid();
+        FillGrid(); // with the upcoming runs
         UpdateSaveItem();
-        RefreshUpcoming();
         return;
     }
     CopyDialogToEntry(serial);

@@ -53,9 +53,11 @@ struct TSchedMainServices {
     std::string ScheduleFile;
 };
 
-/// The real machine: system services, question boxes, QDialog::exec, and the files
-/// where LocateFiles puts them (their folders made).
-TSchedMainServices SystemSchedMainServices();
+struct TFileLocations;
+
+/// The real machine: system services, question boxes, QDialog::exec, and `files`, the
+/// program's files as LocateFiles puts them (their folders made).
+TSchedMainServices SystemSchedMainServices(const vantle::TFileLocations& files);
 /// The question box with the question icon.
 QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,
                                         const QString& text, QMessageBox::StandardButtons buttons,

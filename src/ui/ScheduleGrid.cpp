@@ -80,7 +80,6 @@ void TScheduleGrid::mousePressEvent(QMouseEvent* event) {
     QModelIndex index = indexAt(event->position().toPoint());
     FPressOnDataRow = index.isValid() && FModel->Row(index.row()).Serial.has_value();
     QTableView::mousePressEvent(event);
-    emit Pressed(event->button());
 }
 
 void TScheduleGrid::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -103,11 +102,8 @@ void TScheduleGrid::keyPressEvent(QKeyEvent* event) {
 
 bool TScheduleGrid::eventFilter(QObject* watched, QEvent* event) {
     if (watched == horizontalHeader()->viewport() &&
-        (event->type() == QEvent::MouseButtonPress ||
-         event->type() == QEvent::MouseButtonDblClick)) {
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick))
         FPressOnDataRow = false; // the header is no data row
-        emit Pressed(static_cast<QMouseEvent*>(event)->button());
-    }
     return QTableView::eventFilter(watched, event);
 }
 

@@ -32,8 +32,6 @@ public:
     static int MinimumWidth(int col);
 
 signals:
-    /// Every press on a header section or a cell, after the grid has noted it.
-    void Pressed(Qt::MouseButton button);
     /// A double click on a row that shows an entry.
     void RowDoubleClicked(int row);
 

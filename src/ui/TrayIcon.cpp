@@ -133,7 +133,11 @@ void TTrayIcon::UpdateIcon() {
     if (!available)
         return;
     bool enabled = FWindow.Scheduler() != nullptr && FWindow.Scheduler()->Enabled();
-    Icon->setIcon(StateIcon(enabled));
+    // Made and handed to the panel again only when the state changes, not every minute.
+    if (FIconEnabled != enabled) {
+        Icon->setIcon(StateIcon(enabled));
+        FIconEnabled = enabled;
+    }
     QString tip = QStringLiteral("Vantle Scheduler: ") +
                   (enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
     if (enabled)

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QIcon;
@@ -58,6 +59,7 @@ private:
     const vantle::TClock& FClock;
     const vantle::TFormatSettings& FFormatSettings;
     std::function<bool()> FAvailable;
+    std::optional<bool> FIconEnabled; // the state the icon was last set for
 };
 
 } // namespace vantle

@@ -32,12 +32,14 @@ int main(int argc, char** argv) {
     // Counted as the user gave them: the application object removes the ones it knows
     // (-style, -platform), and any argument at all switches the scheduler on.
     const int argumentCount = argc - 1;
+    const std::string executable = ExecutablePath();
+    // Found once: --paths prints the files the program then uses.
+    const TFileLocations files = LocateFiles(executable, ProcessEnvironment());
     {
         std::string settingsFile = ConfigHome(ProcessEnvironment()) + "/" + SettingsOrganization +
                                    "/" + SettingsApplication + ".conf";
-        if (std::optional<int> code = AnswerInfoOption(
-                {argv + 1, argv + argc}, LocateFiles(ExecutablePath(), ProcessEnvironment()),
-                settingsFile, std::cout))
+        if (std::optional<int> code =
+                AnswerInfoOption({argv + 1, argv + argc}, files, settingsFile, std::cout))
             return *code;
     }
 
@@ -53,10 +55,8 @@ int main(int argc, char** argv) {
 
     // One scheduler per schedule file: a second program for the same file brings the
     // first one's window to the front instead of running every entry twice.
-    TSchedMainServices services = SystemSchedMainServices();
-    const std::string scheduleFile = services.ScheduleFile.empty()
-                                         ? ChangeFileExt(ExecutablePath(), ".INI")
-                                         : services.ScheduleFile;
+    TSchedMainServices services = SystemSchedMainServices(files);
+    const std::string scheduleFile = services.ScheduleFile;
     TInstanceLock instanceLock(scheduleFile);
     bool held = true;
     try {
@@ -104,8 +104,7 @@ int main(int argc, char** argv) {
         });
     }
     RestoreWindowSettings(*fmSchedMain, settings);
-    new TOptionsMenu(*fmSchedMain, settings, AutostartFile(),
-                     QString::fromStdString(ExecutablePath()));
+    new TOptionsMenu(*fmSchedMain, settings, AutostartFile(), QString::fromStdString(executable));
     auto* tray = new TTrayIcon(*fmSchedMain, settings, SystemClock(), SystemFormatSettings());
     failures.OnFailure = [tray](const std::string& text) {
         tray->Notify(QString::fromStdString(text));
