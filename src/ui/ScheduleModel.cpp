@@ -1,5 +1,7 @@
 #include "ui/ScheduleModel.h"
 
+#include "ui/TextBytes.h"
+
 #include <QColor>
 
 #include <algorithm>
@@ -66,7 +68,7 @@ QVariant TScheduleModel::data(const QModelIndex& index, int role) const {
     const TGridRow& row = Row(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromUtf8(row.Texts[static_cast<std::size_t>(index.column())]);
+        return TextOfBytes(row.Texts[static_cast<std::size_t>(index.column())]);
     case SerialRole:
         return row.Serial ? QVariant(qulonglong{*row.Serial}) : QVariant();
     case Qt::ForegroundRole:

@@ -6,6 +6,7 @@
 #include "ui/Icon.h"
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
+#include "ui/TextBytes.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -121,8 +122,7 @@ QString TTrayIcon::NextRunText() const {
     bool today = std::floor(*next) == std::floor(now);
     std::string when = FormatDateTime(today ? "hh:nn" : FFormatSettings.ShortDateFormat + " hh:nn",
                                       *next, FFormatSettings);
-    return QStringLiteral("Next: %1 at %2")
-        .arg(QString::fromStdString(name), QString::fromStdString(when));
+    return QStringLiteral("Next: %1 at %2").arg(TextOfBytes(name), QString::fromStdString(when));
 }
 
 void TTrayIcon::UpdateIcon() {

@@ -1,5 +1,7 @@
 #include "ui/Upcoming.h"
 
+#include "ui/TextBytes.h"
+
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
@@ -49,7 +51,7 @@ void TfmUpcoming::SetRows(const std::vector<TRow>& rows) {
         const TRow& run = rows[static_cast<std::size_t>(row)];
         const std::string* texts[3] = {&run.Moment, &run.Name, &run.Command};
         for (int col = 0; col < 3; ++col) {
-            auto* item = new QTableWidgetItem(QString::fromUtf8(*texts[col]));
+            auto* item = new QTableWidgetItem(TextOfBytes(*texts[col]));
             item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
             if (col == 0)
                 item->setData(SerialRole, qulonglong{run.Serial});

@@ -73,7 +73,7 @@ private slots:
         QTest::newRow("this minute before its cycle")
             << QStringList{"Now=5 12 * * *", "Lunch=0 13 * * *"} << "Next: Now at 12:05";
         QTest::newRow("the minute before has run")
-            << QStringList{"Past=4 12 * * *", "Lunch=0 13 * * *"} << "Next: Lunch at 13:00";
+            << QStringList{"Past=4 12 * * *", "Caf\u00e9=0 13 * * *"} << "Next: Caf\u00e9 at 13:00";
         QTest::newRow("inactive entries do not count")
             << QStringList{"**Soon=0 13 * * *", "Late=0 20 * * *"} << "Next: Late at 20:00";
         QTest::newRow("nothing ever due") << QStringList{"Never=0 0 31 2 *"} << "Next: none";
@@ -84,7 +84,8 @@ private slots:
         QFETCH(QString, next);
         std::vector<TEntryText> texts;
         for (QString entry : entries)
-            texts.push_back({.Name = entry.section('=', 0, 0).remove("**").toStdString(),
+            // Names in Latin-1, as older schedule files hold them.
+            texts.push_back({.Name = entry.section('=', 0, 0).remove("**").toLatin1().toStdString(),
                              .Time = entry.section('=', 1).toStdString(),
                              .Active = !entry.startsWith("**")});
         WriteFile(IniPath(), ScheduleText(texts));
