@@ -6,13 +6,17 @@ namespace vantle {
 
 namespace {
 
-bool IsUtf8(const std::string& bytes) {
-    // Valid exactly when decoding and encoding again gives the same bytes: invalid
-    // sequences, overlong forms and encoded surrogates all come back different.
-    QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+/// Whether `text`, decoded from `bytes` as UTF-8, is what they say. Valid exactly when
+/// encoding again gives the same bytes: invalid sequences, overlong forms and encoded
+/// surrogates all come back different.
+bool DecodedWhole(const QString& text, const std::string& bytes) {
     QByteArray again = text.toUtf8();
     return again.size() == qsizetype(bytes.size()) &&
            std::equal(again.begin(), again.end(), bytes.begin());
+}
+
+bool IsUtf8(const std::string& bytes) {
+    return DecodedWhole(QString::fromUtf8(bytes.data(), qsizetype(bytes.size())), bytes);
 }
 
 bool FitsLatin1(const QString& text) {
@@ -25,8 +29,9 @@ bool FitsLatin1(const QString& text) {
 } // namespace
 
 QString TextOfBytes(const std::string& bytes) {
-    if (IsUtf8(bytes))
-        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    if (DecodedWhole(text, bytes))
+        return text;
     return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
 }
 
