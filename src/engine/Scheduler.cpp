@@ -159,20 +159,14 @@ void TScheduler::CheckForChanges() {
     } catch (const ENoFileName&) {
         throw;
     } catch (const Exception& e) {
-        // Unreadable, or not a schedule: the last good list keeps running, and a file
-        // that stays broken is told once.
-        std::optional<TFileStamp> stamp = FScheduleList.CurrentStamp();
-        if (FFailedReload && *FFailedReload == stamp)
-            return;
-        FFailedReload = stamp;
+        // Unreadable, or not a schedule: the last good list keeps running. The list
+        // does not try a broken file again until it changes, so this is told once.
         FLog->WriteFmt("INI file could not be loaded: %s; the previous schedule stays in use",
                        {std::string(e.what())});
         return;
     }
-    if (reloaded) {
-        FFailedReload.reset();
+    if (reloaded)
         FLog->WriteLine("INI file changed, new schedule loaded");
-    }
 }
 
 bool TScheduler::IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,

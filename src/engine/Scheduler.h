@@ -8,7 +8,6 @@
 #include "platform/Clock.h"
 #include "platform/ClockSetter.h"
 #include "platform/Environment.h"
-#include "platform/FileStamp.h"
 #include "platform/FormatSettings.h"
 #include "platform/ProgramStarter.h"
 #include "sched/SchedList.h"
@@ -147,9 +146,6 @@ private:
     TParameterExpander FExpander;
     TCycleMemory FMemory;
     std::vector<TEntryFailure> FFailures;
-    /// The file's stamp when its reload last failed, so a file that stays broken is
-    /// reported once, not every minute.
-    std::optional<std::optional<TFileStamp>> FFailedReload;
     std::uint32_t FLoggedKeptChanges = 0;
 };
 

@@ -373,14 +373,19 @@ void TSchedList::Load() {
     // The stamp is taken before the content: a write that slips in between shows up
     // as a changed stamp at the next check, never as a missed change.
     std::int64_t now = NowNanos();
-    std::string content = ReadScheduleBytes(FFileName);
-    std::vector<std::unique_ptr<TSchedule>> entries = ParseScheduleFile(content);
-    // Only a file without a single entry can lack a section: the common load reads once.
-    if (entries.empty() && HoldsTextButNoSection(content)) {
-        FRefusedStamp = stamp;
-        throw ENotSchedule(FFileName);
+    std::string content;
+    std::vector<std::unique_ptr<TSchedule>> entries;
+    try {
+        content = ReadScheduleBytes(FFileName);
+        entries = ParseScheduleFile(content);
+        // Only a file without a single entry can lack a section: the common load reads once.
+        if (entries.empty() && HoldsTextButNoSection(content))
+            throw ENotSchedule(FFileName);
+    } catch (...) {
+        FFailedStamp = stamp;
+        throw;
     }
-    FRefusedStamp.reset();
+    FFailedStamp.reset();
     std::vector<TItem> items;
     items.reserve(entries.size());
     // An entry read back unchanged keeps the serial of its old self: the same place
@@ -475,8 +480,8 @@ bool TSchedList::CheckFileChanged() {
     std::optional<TFileStamp> stamp = ChangedStamp();
     if (!stamp)
         return false;
-    // A file refused as no schedule is reported once, not at every check.
-    if (FRefusedStamp && *FRefusedStamp == *stamp)
+    // A file that could not be loaded is reported once, not at every check.
+    if (FFailedStamp && *FFailedStamp == *stamp)
         return false;
     if (FModified) {
         // Loading now would throw the user's edits away without a word.

@@ -96,8 +96,6 @@ public:
     using TStampReader = std::function<std::optional<TFileStamp>(const std::string& path)>;
     /// Replaces ReadFileStamp, so tests can play a file system with a coarse clock.
     void SetStampReader(TStampReader reader) { FReadStamp = std::move(reader); }
-    /// The file's stamp as it stands now, through the stamp reader.
-    std::optional<TFileStamp> CurrentStamp() const { return FReadStamp(FFileName); }
 
 private:
     struct TItem {
@@ -118,10 +116,10 @@ private:
     std::uint64_t FNextSerial = 1;
     std::string FFileName;
     TDateTime FFileTime = 0;
-    std::optional<TFileStamp> FStamp;        // stamp of the last load or save
-    std::optional<std::uint64_t> FRacyHash;  // content hash when that stamp was too fresh to trust
-    std::optional<TFileStamp> FKeptStamp;    // the last change not loaded over unsaved edits
-    std::optional<TFileStamp> FRefusedStamp; // a file found to be no schedule, not read again
+    std::optional<TFileStamp> FStamp;       // stamp of the last load or save
+    std::optional<std::uint64_t> FRacyHash; // content hash when that stamp was too fresh to trust
+    std::optional<TFileStamp> FKeptStamp;   // the last change not loaded over unsaved edits
+    std::optional<TFileStamp> FFailedStamp; // a file that failed to load, not read again
     std::uint32_t FKeptChanges = 0;
     bool FModified = false;
     bool FReloaded = false;
