@@ -1,5 +1,6 @@
 #include "engine/Log.h"
 
+#include "platform/FileWriter.h"
 #include "platform/SysErrors.h"
 
 #include <algorithm>
@@ -86,19 +87,6 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void WriteAll(const TFile& file, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(file.Fd(), data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            file.Fail(errno);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-}
-
 } // namespace
 
 std::string LogTimeStamp(TDateTime value) {
@@ -131,21 +119,28 @@ std::string TLog::StampedLine(const std::string& message) const {
 void TLog::WriteLine(const std::string& message) {
     std::string line = StampedLine(message);
     // O_APPEND puts every write at the end even when another program appends too.
-    TFile file(FFileName, O_WRONLY | O_CREAT | O_APPEND);
+    TOwnFd file = OpenOwnFile(FFileName, O_WRONLY | O_APPEND, true);
     struct stat st {};
-    if (FMaxSize > 0 && fstat(file.Fd(), &st) == 0 && st.st_size > 0 &&
+    if (FMaxSize > 0 && fstat(file.Get(), &st) == 0 && st.st_size > 0 &&
         static_cast<std::uint64_t>(st.st_size) + line.size() > FMaxSize) {
         file.Close();
         std::string older = FFileName + ".1";
+        struct stat olderStat {};
+        // Renamed over, a folder would give "access denied" about the log itself.
+        if (lstat(older.c_str(), &olderStat) == 0 && S_ISDIR(olderStat.st_mode))
+            throw EFileRefused(older, "is a folder, so the full log cannot be moved there");
         if (::rename(FFileName.c_str(), older.c_str()) != 0)
             RaiseInOutError(errno, FFileName);
-        TFile fresh(FFileName, O_WRONLY | O_CREAT | O_APPEND);
-        WriteAll(fresh, StampedLine("Log file continued from " + BaseName(older)) + line);
-        fresh.Close();
+        TOwnFd fresh = OpenOwnFile(FFileName, O_WRONLY | O_APPEND, true);
+        AppendWhole(fresh.Get(), StampedLine("Log file continued from " + BaseName(older)) + line,
+                    FFileName);
+        if (int err = fresh.Close(); err != 0)
+            RaiseInOutError(err, FFileName);
         return;
     }
-    WriteAll(file, line);
-    file.Close();
+    AppendWhole(file.Get(), line, FFileName);
+    if (int err = file.Close(); err != 0)
+        RaiseInOutError(err, FFileName);
 }
 
 void TLog::WriteFmt(const std::string& format, std::initializer_list<TFmtArg> args) {
@@ -153,8 +148,9 @@ void TLog::WriteFmt(const std::string& format, std::initializer_list<TFmtArg> ar
 }
 
 void TLog::Reset() {
-    TFile file(FFileName, O_WRONLY | O_CREAT | O_TRUNC);
-    file.Close();
+    TOwnFd file = OpenOwnFile(FFileName, O_WRONLY | O_TRUNC, true);
+    if (int err = file.Close(); err != 0)
+        RaiseInOutError(err, FFileName);
 }
 
 void TLog::AssignTo(std::vector<std::string>& lines) const {

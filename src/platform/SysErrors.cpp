@@ -10,6 +10,9 @@ namespace vantle {
 EInOutError::EInOutError(int errorCode, std::string fileName)
     : Exception(TextOf(errorCode)), FErrorCode(errorCode), FFileName(std::move(fileName)) {}
 
+EInOutError::EInOutError(int errorCode, std::string fileName, std::string message)
+    : Exception(std::move(message)), FErrorCode(errorCode), FFileName(std::move(fileName)) {}
+
 std::string EInOutError::TextOf(int errorCode) {
     switch (errorCode) {
     case 2:

@@ -34,6 +34,10 @@ public:
     const std::string& FileName() const { return FFileName; }
     static std::string TextOf(int errorCode);
 
+protected:
+    /// A failure with a message of its own rather than the code's text.
+    EInOutError(int errorCode, std::string fileName, std::string message);
+
 private:
     int FErrorCode;
     std::string FFileName;

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
+#include "platform/FileWriter.h"
 #include "sched/SchedFile.h"
 
 #include <algorithm>
@@ -54,100 +55,12 @@ std::uint64_t HashOf(const TSchedule& entry) {
     return hash;
 }
 
-class TFd {
-public:
-    explicit TFd(int fd) : FFd(fd) {}
-    ~TFd() {
-        if (FFd >= 0)
-            close(FFd);
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return FFd; }
-    /// Closes now and reports close's own error (a deferred write error on some systems).
-    int Close() {
-        int result = close(FFd);
-        FFd = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-private:
-    int FFd;
-};
-
 TDateTime LocalTimeOf(const TFileStamp& stamp) {
     try {
         return LocalDateTimeOf(stamp.Modified);
     } catch (const EConvertError&) {
         return 0; // a stamp beyond the year 9999 has no date-time value
     }
-}
-
-// Where the content really goes: a schedule reached through a symbolic link stays a
-// link, and the file it points to is replaced.
-std::string ResolveTarget(const std::string& fileName) {
-    struct stat st {};
-    if (lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char* resolved = realpath(fileName.c_str(), nullptr);
-        if (resolved != nullptr) {
-            std::string target(resolved);
-            std::free(resolved);
-            return target;
-        }
-    }
-    return fileName;
-}
-
-int WriteAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        ssize_t written = write(fd, content.data(), content.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        content.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
-int SyncFolder(const std::string& folder) {
-    TFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Get() < 0)
-        return errno;
-    if (fsync(fd.Get()) != 0 && errno != EINVAL && errno != ENOTSUP)
-        return errno; // some file systems cannot sync a folder; the rename stands anyway
-    return 0;
-}
-
-// Removes temporary files that saves of `base` killed half-way left in `folder`:
-// names ".BASE.PID.N.HEX" whose process is gone. A live saver's file is left alone.
-void RemoveStaleTempFiles(const std::string& folder, const std::string& base) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr)
-        return;
-    std::string prefix = "." + base + ".";
-    while (dirent* item = readdir(dir)) {
-        std::string_view name(item->d_name);
-        if (name.substr(0, prefix.size()) != prefix)
-            continue;
-        std::string_view rest = name.substr(prefix.size());
-        std::size_t dot = rest.find('.');
-        if (dot == std::string_view::npos || dot == 0 || dot > 9 ||
-            rest.substr(0, dot).find_first_not_of("0123456789") != std::string_view::npos)
-            continue;
-        std::string_view tail = rest.substr(dot + 1);
-        std::size_t dot2 = tail.find('.');
-        if (dot2 == std::string_view::npos || dot2 == 0 ||
-            tail.substr(0, dot2).find_first_not_of("0123456789") != std::string_view::npos ||
-            tail.substr(dot2 + 1).empty() ||
-            tail.substr(dot2 + 1).find_first_not_of("0123456789abcdef") != std::string_view::npos)
-            continue;
-        pid_t pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, dot))));
-        if (pid != getpid() && kill(pid, 0) != 0 && errno == ESRCH)
-            unlinkat(dirfd(dir), item->d_name, 0);
-    }
-    closedir(dir);
 }
 
 // Read where the kernel shows it: setting the mask to learn it would change it for a
@@ -176,77 +89,6 @@ mode_t NewFileMode(const std::string& folder) {
     if (stat(folder.c_str(), &st) == 0 && (st.st_mode & S_ISGID) != 0)
         return 0660 & ~mask;
     return 0600;
-}
-
-// Gives the temporary file the old file's owner, group (where permitted) and mode, or
-// the mode of a new schedule; 0 or the errno of a failed change of mode.
-int GiveAccess(int fd, const struct stat* old, const std::string& folder) {
-    if (old == nullptr)
-        return fchmod(fd, NewFileMode(folder)) == 0 ? 0 : errno;
-    // Owner first: changing it clears set-id bits that fchmod then puts back.
-    if (old->st_uid != geteuid() || old->st_gid != getegid()) {
-        // Only root may give a file away; a member of the old group may still keep it.
-        if (fchown(fd, old->st_uid, old->st_gid) != 0 &&
-            fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0) {
-            // The new file stays ours and in our group.
-        }
-    }
-    return fchmod(fd, old->st_mode & 07777) == 0 ? 0 : errno;
-}
-
-// Writes `content` to a new file beside `target` and renames it over `target`, so
-// the schedule file is at every moment either the complete old or the complete new one.
-void ReplaceFile(const std::string& target, std::string_view content) {
-    struct stat old {};
-    bool exists = stat(target.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
-        RaiseInOutError(EISDIR, target);
-    // Renaming over a file would bypass its own write protection.
-    if (exists && access(target.c_str(), W_OK) != 0)
-        RaiseInOutError(errno, target);
-
-    std::string folder = FolderOfFile(target);
-    // Shortened so the temporary name stays within the 255 bytes a name may have.
-    std::string base =
-        target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1)
-            .substr(0, 200);
-    static unsigned counter = 0;
-    std::string tempName;
-    int raw = -1;
-    for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-        char suffix[64];
-        std::snprintf(suffix, sizeof suffix, ".%ld.%u.%llx", static_cast<long>(getpid()), ++counter,
-                      static_cast<unsigned long long>(NowNanos()));
-        tempName = folder + "/." + base + suffix;
-        // Private from the first moment: the schedule may hold passwords in its
-        // parameters, and others may watch the folder for new files.
-        raw = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (raw < 0 && errno != EEXIST)
-            RaiseInOutError(errno, target);
-    }
-    if (raw < 0)
-        RaiseInOutError(EEXIST, target);
-
-    TFd fd(raw);
-    int error = WriteAll(fd.Get(), content);
-    if (error == 0 && fsync(fd.Get()) != 0)
-        error = errno;
-    // The old file's access only now, just before the new content takes its place.
-    if (error == 0)
-        error = GiveAccess(fd.Get(), exists ? &old : nullptr, folder);
-    int closeError = fd.Close();
-    if (error == 0)
-        error = closeError;
-    if (error == 0 && rename(tempName.c_str(), target.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        unlink(tempName.c_str());
-        RaiseInOutError(error, target);
-    }
-    RemoveStaleTempFiles(folder, base);
-    error = SyncFolder(folder);
-    if (error != 0)
-        RaiseInOutError(error, target);
 }
 
 } // namespace
@@ -440,7 +282,8 @@ void TSchedList::Save() {
     for (const TItem& item : FItems)
         entries.push_back(item.Entry.get());
     std::string content = FormatScheduleFile(entries);
-    ReplaceFile(ResolveTarget(FFileName), content);
+    FSaveWarnings = ReplaceFileContent(FFileName, content,
+                                       NewFileMode(FolderOfFile(ResolveOwnLinks(FFileName))));
     FModified = false;
     FKeptStamp.reset();
     std::optional<TFileStamp> stamp = FReadStamp(FFileName);

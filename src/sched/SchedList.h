@@ -71,8 +71,11 @@ public:
     /// serials, so an edit begun before a reload still finds its entry.
     void Load();
     /// Writes a temporary file beside the schedule and renames it over it, so a
-    /// failure never leaves a truncated schedule; Modified stays true on failure.
+    /// failure never leaves a truncated schedule; Modified stays true on failure. The
+    /// old file's owner, mode and access list are kept (or the save fails).
     void Save();
+    /// Extended attributes the last save could not keep, one text each; for the log.
+    const std::vector<std::string>& SaveWarnings() const { return FSaveWarnings; }
     /// Reloads when the file's stamp differs from the one of the last load or save.
     /// With unsaved changes it does not: it keeps the list and counts the change once
     /// in KeptChanges.
@@ -120,6 +123,7 @@ private:
     std::optional<std::uint64_t> FRacyHash; // content hash when that stamp was too fresh to trust
     std::optional<TFileStamp> FKeptStamp;   // the last change not loaded over unsaved edits
     std::optional<TFileStamp> FFailedStamp; // a file that failed to load, not read again
+    std::vector<std::string> FSaveWarnings;
     std::uint32_t FKeptChanges = 0;
     bool FModified = false;
     bool FReloaded = false;

@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                            list.SetFileName(path);
                            list.Load();
                        }},
-        TFileErrorCase{"ScheduleSave", "s.INI", true, 5, "File access denied",
+        TFileErrorCase{"ScheduleSave", "s.INI", true, 5, "is a folder, not a file",
                        [](const std::string& path, std::string&) {
                            TSchedList list;
                            list.SetFileName(path);
