@@ -20,35 +20,39 @@ TCyclePlan TCycleMemory::Plan(TLocalMinute m) {
     TCyclePlan plan;
     plan.From = plan.To = m;
     plan.Previous = FPrevious;
+    plan.Latest = FLatest;
     if (FPrevious && *FPrevious == m) {
         plan.Kind = TCycleKind::Nothing;
         return plan;
     }
     if (!FLatest) {
         plan.Kind = TCycleKind::Minutes;
-        FLatest = m;
+        plan.Latest = m;
+        // The minute before counts as tested, so a pass a failure stops is taken up.
+        FLatest = m - 1;
     } else if (!FPrevious) {
         // The first cycle after switching on catches up on nothing: the time the
         // scheduler was off is not its to make good. Only its own minute counts, and
         // not again when a restart comes within a minute already tested.
         TLocalMinute behind = *FLatest - m;
-        if (behind == 0)
+        if (behind == 0) {
             plan.Kind = TCycleKind::Nothing;
-        else if (behind > 0 && behind <= MaxCatchUpMinutes)
+        } else if (behind > 0 && behind <= MaxCatchUpMinutes) {
             plan.Kind = TCycleKind::RepeatedOnly;
-        else
+            plan.HeldBack = true;
+        } else {
             plan.Kind = TCycleKind::Minutes;
-        if (behind < 0 || behind > MaxCatchUpMinutes)
-            FLatest = m;
+            plan.Latest = m;
+        }
     } else {
         TLocalMinute ahead = m - *FLatest;
         if (ahead > MaxCatchUpMinutes || ahead < -MaxCatchUpMinutes) {
             plan.Kind = TCycleKind::ClockMoved;
-            FLatest = m;
+            plan.Latest = m;
         } else if (ahead > 0) {
             plan.Kind = TCycleKind::Minutes;
             plan.From = *FLatest + 1;
-            FLatest = m;
+            plan.Latest = m;
         } else {
             plan.Kind = TCycleKind::RepeatedOnly;
         }

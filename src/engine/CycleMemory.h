@@ -33,12 +33,21 @@ struct TCyclePlan {
     TLocalMinute From = 0, To = 0;
     /// The previous cycle's minute, for the log line of a moved clock.
     std::optional<TLocalMinute> Previous;
+    /// The latest tested minute once this cycle's pass has ended.
+    std::optional<TLocalMinute> Latest;
+    /// The first cycle after switching on, held back because the latest minute tested
+    /// lies ahead of the clock (set back while the program was off).
+    bool HeldBack = false;
 };
 
 class TCycleMemory {
 public:
-    /// Decides what the cycle at minute `m` tests and remembers `m`.
+    /// Decides what the cycle at minute `m` tests and remembers `m` as the previous
+    /// cycle. The latest tested minute moves only with Complete, so a pass that a
+    /// failure stopped is tested again by the next cycle.
     TCyclePlan Plan(TLocalMinute m);
+    /// The plan's pass has ended.
+    void Complete(const TCyclePlan& plan) { FLatest = plan.Latest; }
     /// Forgets the previous cycle (switching on) but keeps the latest tested minute,
     /// which may also come from before a restart.
     void Restart(std::optional<TLocalMinute> latest);

@@ -1,12 +1,15 @@
 #include "engine/Scheduler.h"
 
 #include "platform/ExecutablePath.h"
+#include "platform/FileWriter.h"
+#include "sched/TimeField.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vantle {
@@ -115,7 +118,7 @@ void TScheduler::SetEnabled(bool value) {
         return;
     FEnabled = value;
     if (value)
-        FMemory.Restart(ReadState());
+        ReadState();
     FLog->WriteFmt("Scheduler has been %s", {EnabledText(value)});
 }
 
@@ -128,28 +131,52 @@ void TScheduler::RunCycle() {
     FCycleMoment = SplitMoment(FCycleTime);
     CheckForChanges();
     LogKeptChange();
-    std::optional<TLocalMinute> tested = FMemory.Latest();
     TCyclePlan plan = FMemory.Plan(LocalMinuteOf(FCycleTime));
-    if (plan.Kind == TCycleKind::Nothing)
+    if (plan.Kind == TCycleKind::Nothing) {
+        ReportStateError();
         return;
-    // A minute already tested leaves the latest one, and so the file, as it was.
-    if (FMemory.Latest() != tested)
-        WriteState();
+    }
+    if (plan.HeldBack && plan.Latest)
+        FLog->WriteFmt("The clock is behind the latest minute tested (%s); entries with a "
+                       "fixed minute and hour wait until then",
+                       {MinuteText(*plan.Latest, true)});
     if (plan.Kind == TCycleKind::ClockMoved && plan.Previous)
         FLog->WriteFmt("Clock moved from %s to %s; missed minutes not run",
                        {MinuteText(*plan.Previous, true), MinuteText(plan.To, true)});
     if (plan.Kind == TCycleKind::Minutes && plan.From < plan.To)
         FLog->WriteFmt("Running entries due since %s", {MinuteText(plan.From, false)});
+    // A pass that a failure stopped is taken up again, without what it had started.
+    std::optional<TLocalMinute> stopped = FPassMinute;
+    if (!stopped || *stopped < plan.From || *stopped > plan.To) {
+        stopped.reset();
+        FPassStarted.clear();
+    }
+    FPassMinute = plan.To;
     std::vector<TDueMoment> minutes;
     if (plan.Kind == TCycleKind::Minutes)
         for (TLocalMinute m = plan.From; m <= plan.To; ++m)
             minutes.push_back(SplitMoment(MomentOfMinute(m)));
+    bool passWritten = false;
     std::int32_t count = FScheduleList.Count();
     for (std::int32_t i = 0; i < count; ++i) {
         const TSchedule& entry = FScheduleList.Items(i);
-        if (entry.Active && IsDueInPlan(entry, plan, minutes))
-            RunDueEntry(i);
+        if (!entry.Active || !IsDueInPlan(entry, plan, minutes, i, stopped))
+            continue;
+        TPassEntry key{i, entry.Name};
+        RunDueEntry(i);
+        // Kept at once: a pass stopped after this point must not start it again.
+        FPassStarted.insert(std::move(key));
+        WriteState();
+        passWritten = true;
     }
+    FPassMinute.reset();
+    FPassStarted.clear();
+    bool moved = FMemory.Latest() != plan.Latest;
+    FMemory.Complete(plan);
+    // A minute already tested leaves the latest one, and so the file, as it was.
+    if (moved || passWritten || !FStateWritten)
+        WriteState();
+    ReportStateError();
 }
 
 void TScheduler::CheckForChanges() {
@@ -170,19 +197,24 @@ void TScheduler::CheckForChanges() {
 }
 
 bool TScheduler::IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
-                             const std::vector<TDueMoment>& minutes) const {
+                             const std::vector<TDueMoment>& minutes, std::int32_t index,
+                             std::optional<TLocalMinute> stopped) const {
+    // Started by a stopped pass that reached `stopped`: due only at the minutes after it.
+    const bool startedAlready = stopped && FPassStarted.count({index, entry.Name}) > 0;
     switch (plan.Kind) {
     case TCycleKind::Minutes:
-        for (const TDueMoment& minute : minutes)
-            if (IsDue(entry, minute))
+        for (std::size_t k = 0; k < minutes.size(); ++k)
+            if (IsDue(entry, minutes[k]) &&
+                !(startedAlready && plan.From + static_cast<TLocalMinute>(k) <= *stopped))
                 return true;
         return false;
     case TCycleKind::RepeatedOnly:
         // A minute already tested comes round again: what runs every minute or every
         // hour runs as usual, what is fixed to one time of day has had its run.
-        return (entry.Minutes == "*" || entry.Hours == "*") && IsDue(entry, FCycleMoment);
+        return !startedAlready && (entry.Minutes == "*" || entry.Hours == "*") &&
+               IsDue(entry, FCycleMoment);
     case TCycleKind::ClockMoved:
-        return IsDue(entry, FCycleMoment);
+        return !startedAlready && IsDue(entry, FCycleMoment);
     case TCycleKind::Nothing:
         break;
     }
@@ -202,19 +234,27 @@ void TScheduler::RunDueEntry(std::int32_t index) {
 }
 
 std::string TScheduler::StateFileName() const {
-    return ChangeFileExt(FLog->FileName(), ".STATE");
+    const std::string& schedule = FScheduleList.FileName();
+    if (schedule.empty())
+        return ChangeFileExt(FLog->FileName(), ".STATE");
+    std::string name = ChangeFileExt(schedule.substr(schedule.rfind('/') + 1), ".STATE");
+    std::string folder = ExtractFileDir(FLog->FileName());
+    return folder.empty() ? name : (folder == "/" ? "/" : folder + "/") + name;
 }
 
-std::optional<TLocalMinute> TScheduler::ReadState() const {
-    if (!FServices.KeepState)
-        return std::nullopt;
-    std::FILE* file = std::fopen(StateFileName().c_str(), "re");
-    if (file == nullptr)
-        return std::nullopt;
+namespace {
+
+// The state file's text: the latest minute whose pass has ended, then, while a pass is
+// under way, "Pass MINUTE" and a "Started INDEX NAME" line for each entry it started.
+// Older programs read the first line alone.
+struct TStateText {
+    std::optional<TLocalMinute> Latest, Pass;
+    std::set<std::pair<std::int32_t, std::string>> Started;
+};
+
+std::optional<TLocalMinute> ReadMinute(const std::string& text) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    int fields = std::fscanf(file, "%4d.%2d.%2d %2d.%2d", &year, &month, &day, &hour, &minute);
-    std::fclose(file);
-    if (fields != 5)
+    if (std::sscanf(text.c_str(), "%4d.%2d.%2d %2d.%2d", &year, &month, &day, &hour, &minute) != 5)
         return std::nullopt;
     try {
         return LocalMinuteOf(EncodeDate(year, month, day) + EncodeTime(hour, minute, 0, 0));
@@ -223,20 +263,115 @@ std::optional<TLocalMinute> TScheduler::ReadState() const {
     }
 }
 
-void TScheduler::WriteState() const {
+TStateText ParseState(std::string_view content) {
+    TStateText state;
+    bool first = true;
+    ForEachLine(content, [&](std::string_view line) {
+        std::string text(line);
+        if (first) {
+            first = false;
+            state.Latest = ReadMinute(text);
+        } else if (text.starts_with("Pass ")) {
+            state.Pass = ReadMinute(text.substr(5));
+        } else if (text.starts_with("Started ")) {
+            std::size_t blank = text.find(' ', 8);
+            if (blank != std::string::npos)
+                state.Started.insert(
+                    {IntOrZero(text.substr(8, blank - 8)), text.substr(blank + 1)});
+        }
+    });
+    if (!state.Pass)
+        state.Started.clear();
+    return state;
+}
+
+// The file's content; nullopt when it does not exist. Raises EInOutError.
+std::optional<std::string> ReadStateFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        RaiseInOutError(errno, path);
+    }
+    TOwnFd file(fd);
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        RaiseInOutError(errno, path);
+    if (!S_ISREG(st.st_mode))
+        throw EFileRefused(path, S_ISDIR(st.st_mode) ? "is a folder, not a file"
+                                                     : "is not a regular file");
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            RaiseInOutError(errno, path);
+        }
+        if (n == 0 || content.size() > 1 << 20)
+            break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    return content;
+}
+
+} // namespace
+
+void TScheduler::ReadState() {
+    FStateError.reset();
+    FStateWritten = false;
+    FPassMinute.reset();
+    FPassStarted.clear();
+    if (!FServices.KeepState) {
+        FMemory.Restart(std::nullopt);
+        return;
+    }
+    TStateText state;
+    try {
+        std::optional<std::string> content = ReadStateFile(StateFileName());
+        // Before the state was named after the schedule it was named after the log.
+        std::string older = ChangeFileExt(FLog->FileName(), ".STATE");
+        if (!content && older != StateFileName())
+            content = ReadStateFile(older);
+        if (content) {
+            state = ParseState(*content);
+            FStateWritten = true;
+        }
+    } catch (const EInOutError& e) {
+        FStateError = e;
+    }
+    FMemory.Restart(state.Latest);
+    FPassMinute = state.Pass;
+    FPassStarted = std::move(state.Started);
+}
+
+void TScheduler::WriteState() {
     if (!FServices.KeepState || !FMemory.Latest())
         return;
-    // Written aside and renamed, so a crash leaves the old minute or the new one.
-    std::string path = StateFileName();
-    std::string temporary = path + ".tmp";
     std::string text = MinuteText(*FMemory.Latest(), true) + "\r\n";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return; // best effort: the log stays the record of what ran
-    bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0)
-        ::unlink(temporary.c_str());
+    if (FPassMinute && !FPassStarted.empty()) {
+        text += "Pass " + MinuteText(*FPassMinute, true) + "\r\n";
+        for (const TPassEntry& started : FPassStarted)
+            text += "Started " + std::to_string(started.first) + " " + started.second + "\r\n";
+    }
+    try {
+        ReplaceFileContent(StateFileName(), text, 0600);
+        FStateWritten = true;
+    } catch (const EInOutError& e) {
+        FStateWritten = false;
+        if (!FStateError)
+            FStateError = e;
+    }
+}
+
+void TScheduler::ReportStateError() {
+    if (!FStateError)
+        return;
+    EInOutError error = *FStateError;
+    FStateError.reset();
+    FLog->WriteFmt("Could not keep the latest minute tested: %s", {DescribeError(error)});
+    throw error;
 }
 
 void TScheduler::LogKeptChange() {
@@ -287,7 +422,7 @@ void TScheduler::ExecuteEntry(std::int32_t index) {
             // Without a reaper nobody tells of the ends; keep the memory bounded then.
             if (FRunning.size() >= MaxWatchedPrograms)
                 FRunning.erase(FRunning.begin());
-            FRunning[event.Pid] = {entry.Name, FServices.Clock->Now()};
+            FRunning[event.Pid] = {entry.Name, FServices.Clock->BootNanos()};
         }
         Notify(std::move(event));
         break;
@@ -298,11 +433,6 @@ void TScheduler::ExecuteEntry(std::int32_t index) {
     default:
         break;
     }
-}
-
-std::uint32_t TScheduler::StartProgram(const std::string& file, const std::string& parameters,
-                                       const std::string& directory, std::int32_t showCommand) {
-    return FServices.Starter->StartProgram(file, parameters, directory, showCommand);
 }
 
 void TScheduler::ResetTimeFromServer(const TSchedule& entry) {
@@ -343,8 +473,8 @@ bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
     event.Code = code;
     event.Moment = FServices.Clock->Now();
     event.Seconds = std::max<std::int64_t>(
-        0, std::llround(static_cast<double>(ToMSecs(event.Moment) - ToMSecs(program.Started)) /
-                        1000.0));
+        0, std::llround(static_cast<double>(FServices.Clock->BootNanos() - program.StartedBootNs) /
+                        1e9));
     FLog->WriteFmt(signalled ? "%s ended by signal %d after %d s"
                              : "%s ended with code %d after %d s",
                    {program.Name, std::int64_t{code}, event.Seconds});

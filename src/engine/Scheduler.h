@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,9 @@ struct TSchedulerServices {
     std::function<std::unique_ptr<TLog>(const std::string& path)> MakeLog;
     /// The log is named after it: extension replaced by ".LOG".
     std::string ExecutablePath;
-    /// Keeps the latest tested minute in a file beside the log (".STATE"), so a restart
-    /// within a minute already run does not run it again. Off for what-if runs.
+    /// Keeps the latest tested minute in a file beside the log, named after the schedule
+    /// (".STATE"), so a restart within a minute already run does not run it again. Off
+    /// for what-if runs.
     bool KeepState = true;
     /// The log's size limit in bytes (0: none); see TLog::WriteLine.
     std::uint64_t MaxLogSize = DefaultMaxLogSize;
@@ -107,12 +109,9 @@ public:
     TNetSession& NetWare() { return *FNetWare; }
     /// What failed in the latest cycle, and in Execute Now calls since.
     const std::vector<TEntryFailure>& Failures() const { return FFailures; }
-    /// The file that keeps the latest tested minute.
+    /// The file that keeps the latest tested minute: in the log's folder, named after
+    /// the schedule, so two schedules that share a log keep their own.
     std::string StateFileName() const;
-
-    /// The shell's execute service, with the texts handed over whole.
-    std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
-                               const std::string& directory, std::int32_t showCommand);
 
     /// A child of this process has ended. When it is a program this scheduler started,
     /// logs "NAME ended with code N after S s" (or "ended by signal") and returns true.
@@ -121,19 +120,26 @@ public:
 private:
     void ResetTimeFromServer(const TSchedule& entry);
     void CheckForChanges();
-    bool IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
-                     const std::vector<TDueMoment>& minutes) const;
     void RunDueEntry(std::int32_t index);
-    std::optional<TLocalMinute> ReadState() const;
-    void WriteState() const;
+    bool IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
+                     const std::vector<TDueMoment>& minutes, std::int32_t index,
+                     std::optional<TLocalMinute> stopped) const;
+    void ReadState();
+    /// Writes the state; a failure is kept for KeepStateError and not raised, so the
+    /// pass that wrote it goes on.
+    void WriteState();
+    /// Logs and raises a failure of the state file, once it has been met.
+    void ReportStateError();
     /// Logs a change on disk that the list did not load over unsaved edits, once.
     void LogKeptChange();
     void Notify(TRunEvent event);
 
     struct TRunningProgram {
         std::string Name;
-        TDateTime Started = 0;
+        std::int64_t StartedBootNs = 0; // durations do not follow steps of the wall clock
     };
+    /// An entry of a pass, by position and name: what a stopped pass already started.
+    using TPassEntry = std::pair<std::int32_t, std::string>;
     std::map<int, TRunningProgram> FRunning;
 
     TSchedList& FScheduleList;
@@ -145,6 +151,11 @@ private:
     std::unique_ptr<TLog> FLog;
     TParameterExpander FExpander;
     TCycleMemory FMemory;
+    /// The minute of a pass under way or stopped by a failure, and what it started.
+    std::optional<TLocalMinute> FPassMinute;
+    std::set<TPassEntry> FPassStarted;
+    std::optional<EInOutError> FStateError;
+    bool FStateWritten = false; // the file says what the memory says
     std::vector<TEntryFailure> FFailures;
     std::uint32_t FLoggedKeptChanges = 0;
 };

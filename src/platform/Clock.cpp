@@ -28,6 +28,12 @@ std::tm CalendarFields(int year, int month, int day, int hour, int minute, int s
     return tm;
 }
 
+std::int64_t TClock::BootNanos() const {
+    std::timespec ts{};
+    clock_gettime(CLOCK_BOOTTIME, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
 std::timespec TClock::UtcNow() const {
     return InstantOfUtc(LocalToUtc(Now()));
 }

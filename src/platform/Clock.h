@@ -18,6 +18,9 @@ public:
     /// zone rules, which cannot tell the two readings of a repeated hour apart; the
     /// system clock knows the instant itself.
     virtual std::timespec UtcNow() const;
+    /// Nanoseconds of CLOCK_BOOTTIME, for durations: a suspend counts as time passed,
+    /// and steps of the wall clock or daylight saving change nothing.
+    virtual std::int64_t BootNanos() const;
 };
 
 class TSystemClock : public TClock {

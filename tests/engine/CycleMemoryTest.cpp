@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace vantle;
 using namespace vantle::test;
 
@@ -74,6 +76,14 @@ std::vector<TScenario> Scenarios() {
         add("RestartCatchesUpOnNothing" + in, zone, day,
             {{"10:59:05", "E"}, {"12:11:05", "E", "", true}});
     }
+    // The clock was set back while the program was off: fixed times wait, and say so.
+    add("RestartWithTheClockBehind", "Europe/Berlin", "2026-06-10",
+        {{"12:10:05", "E F"},
+         {"10:10:05", "E",
+          "The clock is behind the latest minute tested (2026.06.10 12.10); entries with a fixed "
+          "minute and hour wait until then",
+          true},
+         {"10:11:05", "E"}});
     // Spring: the local hour from 02:00 is left out, and counts as passed.
     const std::vector<TStep> spring = {{"01:59:05", "E"},
                                        {"03:00:05", "E H D", "Running entries due since 02.00"},
@@ -137,5 +147,100 @@ TEST_P(CycleMemoryTest, RunsEachDueMinuteOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Clocks, CycleMemoryTest, testing::ValuesIn(Scenarios()),
                          [](const auto& info) { return info.param.Name; });
+
+// The memory kept in the state file, through schedulers that end and start again.
+class StateFileTest : public testing::Test {
+protected:
+    StateFileTest() {
+        Fake.ExecutablePath = Dir.File("Sched.exe");
+        Fake.Clock.Set(MomentOf("2026-06-10 12:10:05"));
+    }
+    // One pass of a new scheduler on `schedule`; returns what it started.
+    std::string Cycle(TSchedList& list) {
+        TScheduler scheduler(list, Fake.Services());
+        scheduler.SetEnabled(true);
+        Fake.Starter.Requests.clear();
+        try {
+            scheduler.RunCycle();
+        } catch (const EInOutError& e) {
+            Raised = DescribeError(e);
+        }
+        std::string started;
+        for (const TStartRequest& request : Fake.Starter.Requests)
+            started += request.File;
+        return started;
+    }
+    void Load(TSchedList& list, const std::string& name, const std::vector<TEntryText>& entries) {
+        list.SetFileName(Dir.File(name));
+        WriteFile(list.FileName(), ScheduleText(entries));
+        list.Load();
+    }
+    TTempDir Dir;
+    TFakeServices Fake;
+    std::string Raised;
+};
+
+TEST_F(StateFileTest, TwoSchedulesThatShareALogKeepTheirOwnMemory) {
+    TSchedList a, b;
+    Load(a, "a.INI", {{.Name = "A", .Command = "A"}});
+    Load(b, "b.INI", {{.Name = "B", .Command = "B"}});
+    Fake.ExecutablePath = Dir.File("s.exe"); // both log to s.LOG
+    EXPECT_EQ(Cycle(a), "A");
+    EXPECT_EQ(Cycle(b), "B");
+    EXPECT_EQ(Cycle(b), "") << "a restart within the minute runs nothing twice";
+}
+
+TEST_F(StateFileTest, AStateOfTheOldNameIsReadSoAnUpgradeRunsNoMinuteTwice) {
+    TSchedList list;
+    Load(list, "Sched.INI", {{.Name = "A", .Command = "A"}});
+    Fake.ExecutablePath = Dir.File("other.exe"); // logs to other.LOG
+    WriteFile(Dir.File("other.STATE"), "2026.06.10 12.10\r\n");
+    EXPECT_EQ(Cycle(list), "");
+    Fake.Clock.Set(MomentOf("2026-06-10 12:11:05"));
+    EXPECT_EQ(Cycle(list), "A");
+}
+
+TEST_F(StateFileTest, APassStoppedByTheLogIsTakenUpWithoutStartingAnythingTwice) {
+    for (bool restart : {false, true}) {
+        std::filesystem::remove(Dir.File("Sched.STATE"));
+        Fake.Clock.Set(MomentOf("2026-06-10 12:10:05"));
+        TSchedList list;
+        Load(list, "Sched.INI",
+             {{.Name = "A", .Time = "10 12 * * *", .Command = "A"},
+              {.Name = "B", .Time = "10 12 * * *", .Command = "B"},
+              {.Name = "C", .Time = "10 12 * * *", .Command = "C"}});
+        auto scheduler = std::make_unique<TScheduler>(list, Fake.Services());
+        scheduler->SetEnabled(true);
+        // The disk fills up after A's line.
+        Fake.FailLogFrom = static_cast<int>(Fake.LogLines.size()) + 1;
+        Fake.Starter.Requests.clear();
+        EXPECT_THROW(scheduler->RunCycle(), EInOutError);
+        EXPECT_EQ(Fake.Starter.Requests.size(), 1u);
+        Fake.FailLogFrom = -1;
+        if (restart) {
+            // Room again, and a restart within the minute: B and C, not A again.
+            scheduler.reset();
+            EXPECT_EQ(Cycle(list), "BC");
+        } else {
+            // Room again: the next cycle takes the stopped minute up.
+            Fake.Clock.Set(MomentOf("2026-06-10 12:11:05"));
+            Fake.Starter.Requests.clear();
+            scheduler->RunCycle();
+            std::string started;
+            for (const TStartRequest& request : Fake.Starter.Requests)
+                started += request.File;
+            EXPECT_EQ(started, "BC");
+        }
+    }
+}
+
+TEST_F(StateFileTest, AStateFileThatCannotBeKeptIsReportedAfterThePass) {
+    TSchedList list;
+    Load(list, "Sched.INI", {{.Name = "A", .Command = "A"}});
+    std::filesystem::create_directory(Dir.File("Sched.STATE"));
+    EXPECT_EQ(Cycle(list), "A");
+    EXPECT_EQ(Raised, Dir.File("Sched.STATE") + ": is a folder, not a file");
+    EXPECT_EQ(Fake.LogLines.end()[-2], "Could not keep the latest minute tested: " + Raised);
+}
 
 } // namespace

@@ -195,9 +195,12 @@ TEST_F(SchedulerTest, TellsEachOutcomeAndLogsHowAStartedProgramEnded) {
     EXPECT_FALSE(scheduler.ProgramEnded(4242, false, 3)); // told once
     Fake.Starter.Pid = 7;
     scheduler.ExecuteEntry(0);
+    // A daylight-saving change or a set clock is no time the program ran.
+    Fake.Clock.StepWallClock(EncodeTime(1, 0, 0, 0));
+    Fake.Clock.Advance(EncodeTime(0, 1, 0, 0));
     EXPECT_TRUE(scheduler.ProgramEnded(7, true, 9));
     EXPECT_EQ(Lines, (TLines{"ok ended with code 3 after 12 s", "Executing ok (Command /opt/ok)",
-                             "ok ended by signal 9 after 0 s"}));
+                             "ok ended by signal 9 after 60 s"}));
     // How the ends show in the window is its own test, with real programs.
     EXPECT_EQ(events.size(), 5u);
 }

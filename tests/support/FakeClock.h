@@ -23,6 +23,14 @@ public:
             return TClock::UtcNow();
         return InstantOfUtc(Now() - static_cast<TDateTime>(*UtcOffset) / 86400);
     }
+    /// Follows Now(), less the steps of StepWallClock: time that passed for the
+    /// machine, as CLOCK_BOOTTIME counts it.
+    std::int64_t BootNanos() const override { return (ToMSecs(FNow) - FSteppedMs) * 1'000'000; }
+    /// Moves the wall clock alone, as a clock setting or a daylight-saving change does.
+    void StepWallClock(TDateTime days) {
+        FNow += days;
+        FSteppedMs += ToMSecs(days);
+    }
     void Set(TDateTime now) { FNow = now; }
     std::optional<long> UtcOffset; // seconds east of Greenwich
     void Advance(TDateTime days) { FNow += days; }
@@ -33,6 +41,7 @@ public:
 private:
     mutable TDateTime FNow;
     TDateTime FStep = 0;
+    std::int64_t FSteppedMs = 0;
 };
 
 } // namespace vantle::test
