@@ -92,6 +92,8 @@ int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
             } catch (const Exception& error) {
                 throw EFailure(path + ": " + error.Message());
             }
+            for (const std::string& warning : list.SaveWarnings())
+                err << "warning: " << warning << '\n';
             return 0;
         }
         out << FormatScheduleFile(EntriesOf(list));

@@ -308,7 +308,7 @@ void TfmSchedMain::FormCloseQuery(bool& canClose) {
             canClose = false;
             break;
         }
-        FSchedList->Save();
+        SaveList();
         break;
     case QMessageBox::No:
         break;
@@ -425,8 +425,15 @@ void TfmSchedMain::Run1Click() {
 void TfmSchedMain::Save1Click() {
     if (!ConfirmOverwrite())
         return;
-    FSchedList->Save();
+    SaveList();
     UpdateSaveItem();
+}
+
+void TfmSchedMain::SaveList() {
+    FSchedList->Save();
+    // Attributes the new file could not keep are worth a line, not a failed save.
+    for (const std::string& warning : FSchedList->SaveWarnings())
+        FScheduler->Log().WriteLine(warning);
 }
 
 bool TfmSchedMain::ConfirmOverwrite() {

@@ -147,6 +147,8 @@ private:
     /// Asks before a save replaces a file that is no schedule, or that another program
     /// changed since it was loaded; true when the save may go ahead.
     bool ConfirmOverwrite();
+    /// Saves the list and logs the attributes the new file could not keep.
+    void SaveList();
     /// Says once per change on disk that the tick kept the unsaved edits over it.
     void ReportKeptChange();
     /// Shows the entry at list position `index` in grid row `row` (from 0).

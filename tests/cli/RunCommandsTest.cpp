@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <unistd.h>
 
 using namespace vantle;
 using namespace vantle::cli;
@@ -102,6 +103,35 @@ TEST_F(RunCommandTest, RunOfMomentsCarriesTheSchedulersMemoryFromOneToTheNext) {
                                                "Running entries due since 02.31",
                                                "Executing Hourly (Command /bin/h)"}));
     EXPECT_FALSE(fs::exists(Dir.File("sched.STATE")));
+}
+
+// A member of a shared folder's group plants links where root's scheduler writes.
+TEST_F(RunCommandTest, LinksThatAnotherUserPlantedAreNotFollowed) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can give a link to another user";
+    WriteFile(FSchedule, ScheduleText({{.Name = "Off", .Active = false, .Command = "/bin/x"}}));
+    WriteFile(Dir.File("precious.txt"), "precious");
+    WriteFile(Dir.File("other"), "other");
+    for (auto [link, target] : {std::pair{"sched.STATE.tmp", "precious.txt"},
+                                std::pair{"sched.STATE", "precious.txt"},
+                                std::pair{"sched.LOG", "other"}}) {
+        ASSERT_EQ(symlink(Dir.File(target).c_str(), Dir.File(link).c_str()), 0);
+        ASSERT_EQ(lchown(Dir.File(link).c_str(), 65534, 65534), 0);
+    }
+    TRun r = Invoke(CmdRun, {"--once", FSchedule});
+    EXPECT_NE(r.Code, 0);
+    EXPECT_NE(r.Err.find("refusing to follow a link owned by another user"), std::string::npos)
+        << r.Err;
+    EXPECT_EQ(ReadFile(Dir.File("precious.txt")), "precious");
+    EXPECT_EQ(ReadFile(Dir.File("other")), "other");
+    // The state alone in the way: the entries run, and the failure is told.
+    fs::remove(Dir.File("sched.LOG"));
+    r = Invoke(CmdRun, {"--once", FSchedule});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_NE(ReadFile(Dir.File("sched.LOG")).find("Could not keep the latest minute tested: " +
+                                                   Dir.File("sched.STATE") + ": refusing"),
+              std::string::npos);
+    EXPECT_EQ(ReadFile(Dir.File("precious.txt")), "precious");
 }
 
 TEST_F(RunCommandTest, RefusesBadUseAMomentTheClockSkipsAndAnUnwritableLog) {
