@@ -112,9 +112,9 @@ TEST_F(RunCommandTest, LinksThatAnotherUserPlantedAreNotFollowed) {
     WriteFile(FSchedule, ScheduleText({{.Name = "Off", .Active = false, .Command = "/bin/x"}}));
     WriteFile(Dir.File("precious.txt"), "precious");
     WriteFile(Dir.File("other"), "other");
-    for (auto [link, target] : {std::pair{"sched.STATE.tmp", "precious.txt"},
-                                std::pair{"sched.STATE", "precious.txt"},
-                                std::pair{"sched.LOG", "other"}}) {
+    for (auto [link, target] :
+         {std::pair{"sched.STATE.tmp", "precious.txt"}, std::pair{"sched.STATE", "precious.txt"},
+          std::pair{"sched.LOG", "other"}}) {
         ASSERT_EQ(symlink(Dir.File(target).c_str(), Dir.File(link).c_str()), 0);
         ASSERT_EQ(lchown(Dir.File(link).c_str(), 65534, 65534), 0);
     }
@@ -128,8 +128,9 @@ TEST_F(RunCommandTest, LinksThatAnotherUserPlantedAreNotFollowed) {
     fs::remove(Dir.File("sched.LOG"));
     r = Invoke(CmdRun, {"--once", FSchedule});
     EXPECT_EQ(r.Code, 1);
-    EXPECT_NE(ReadFile(Dir.File("sched.LOG")).find("Could not keep the latest minute tested: " +
-                                                   Dir.File("sched.STATE") + ": refusing"),
+    EXPECT_NE(ReadFile(Dir.File("sched.LOG"))
+                  .find("Could not keep the latest minute tested: " + Dir.File("sched.STATE") +
+                        ": refusing"),
               std::string::npos);
     EXPECT_EQ(ReadFile(Dir.File("precious.txt")), "precious");
 }

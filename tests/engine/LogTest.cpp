@@ -85,6 +85,21 @@ TEST_F(LogTest, ALineOverTheLimitStartsANewFileAfterRenamingTheOld) {
     EXPECT_EQ(std::filesystem::file_size(path), 58 + lineSize + 100 * (lineSize - 2));
 }
 
+TEST_F(LogTest, AFullLogThatCannotMoveAsideNamesTheFileInTheWay) {
+    const std::string path = Dir.File("events.LOG");
+    WriteFile(path, "2001.03.15 14.05.09:an old line\r\n");
+    std::filesystem::create_directory(path + ".1");
+    TLog log(path, Clock);
+    log.SetMaxSize(40);
+    try {
+        log.WriteLine("the line that does not fit");
+        ADD_FAILURE() << "wrote past the limit";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(DescribeError(e),
+                  path + ".1: is a folder, so the full log cannot be moved there");
+    }
+}
+
 // The codes and texts of the failures are checked with the file they name.
 TEST_F(LogTest, ReadsLinesWithoutTheirEndsAndATailOfWholeLinesOrClearsThemAndRaises) {
     TLog log(Dir.File("events.LOG"), Clock);
