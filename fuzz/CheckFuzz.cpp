@@ -1,5 +1,7 @@
-// `vantle-schedctl check` on any file content: it reports, it never crashes.
+// `vantle-schedctl check` on any file content: it reports, it never crashes, and its
+// report holds nothing that drives a terminal.
 #include "cli/Commands.h"
+#include "platform/TextUtils.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -75,6 +77,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((code == 1) != !out.str().empty()) {
         std::fprintf(stderr, "check exited %d but reported:\n%s\n", code, out.str().c_str());
         std::abort();
+    }
+    std::istringstream report(out.str());
+    for (std::string line; std::getline(report, line);) {
+        if (vantle::VisibleText(line, vantle::TVisibleFor::Terminal) != line) {
+            std::fprintf(stderr, "check reported a control character or a stray byte: %s\n",
+                         vantle::VisibleText(line, vantle::TVisibleFor::Terminal).c_str());
+            std::abort();
+        }
     }
     return 0;
 }

@@ -76,8 +76,8 @@ public:
     }
 
 private:
-    void Report(std::size_t line, std::string message) {
-        FFindings.push_back(TFinding{line, std::move(message)});
+    void Report(std::size_t line, std::string message, bool error = false) {
+        FFindings.push_back(TFinding{line, std::move(message), error});
     }
 
     void StartSection(std::size_t line) {
@@ -89,6 +89,7 @@ private:
         FTimeLine = 0;
         FFirstLineOf.clear();
         FDroppedKeys.clear();
+        FNulKeys.clear();
     }
 
     void CheckUnmatched(std::size_t line, std::string_view text) {
@@ -175,11 +176,29 @@ private:
         case TSchedLineKind::Parms:
         case TSchedLineKind::WorkDir:
             FDroppedKeys.emplace_back(ScheduleKeyText(kind), line);
+            if (value.find('\0') != std::string_view::npos) {
+                FNulKeys.emplace_back(ScheduleKeyText(kind), line); // told with the entry's type
+                break;
+            }
+            CheckControls(line, kind, value);
+            break;
+        case TSchedLineKind::Name:
+        case TSchedLineKind::Comment:
+            CheckControls(line, kind, value);
             break;
         default:
             break;
         }
         ApplyScheduleLine(FEntry, kind, value);
+    }
+
+    // The log and vantle-schedctl show them as escapes, and a name's TAB would part the
+    // columns of `upcoming`.
+    void CheckControls(std::size_t line, TSchedLineKind kind, std::string_view value) {
+        std::string visible = VisibleText(value, TVisibleFor::Log, kind == TSchedLineKind::Name);
+        if (visible != value)
+            Report(line, std::string(ScheduleKeyText(kind)) +
+                             " holds control characters, shown as escapes: " + Quoted(visible));
     }
 
     void CheckCode(std::size_t line, TSchedLineKind kind, std::string_view value, std::int32_t high,
@@ -199,6 +218,14 @@ private:
             return;
         FInSection = false;
         std::string name = FEntry.Name.empty() ? "(unnamed)" : FEntry.Name;
+        if (FEntry.CommandType != ctBuiltinResetTime) {
+            for (const auto& [key, line] : FNulKeys)
+                Report(line,
+                       std::string(key) +
+                           " holds a NUL byte: the program would get the text cut there, so "
+                           "the scheduler does not start the entry",
+                       true);
+        }
         if (FEntry.CommandType == ctBuiltinResetTime && !FDroppedKeys.empty()) {
             for (const auto& [key, line] : FDroppedKeys)
                 Report(line, std::string(key) +
@@ -244,6 +271,7 @@ private:
     std::size_t FTimeLine = 0;
     std::map<TSchedLineKind, std::size_t> FFirstLineOf;
     std::vector<std::pair<std::string_view, std::size_t>> FDroppedKeys;
+    std::vector<std::pair<std::string_view, std::size_t>> FNulKeys;
 };
 
 } // namespace

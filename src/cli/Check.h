@@ -13,6 +13,7 @@ namespace vantle::cli {
 struct TFinding {
     std::size_t Line = 0; // as an editor counts lines (CR LF, CR or LF each end one); 0: the file
     std::string Message;
+    bool Error = false; // what goes wrong for sure when the entry runs, not only likely
 };
 
 /// Findings in the content, ordered by line.

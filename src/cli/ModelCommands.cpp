@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
 #include "platform/SysErrors.h"
+#include "platform/TextUtils.h"
 #include "sched/NextDue.h"
 #include "sched/SchedFile.h"
 #include "sched/SchedList.h"
@@ -122,7 +123,8 @@ int CmdCheck(const TArgs& args, std::ostream& out, std::ostream& err) {
             out << path << ":";
             if (finding.Line > 0)
                 out << finding.Line << ":";
-            out << " " << finding.Message << "\n";
+            out << (finding.Error ? " error: " : " ")
+                << VisibleText(finding.Message, TVisibleFor::Terminal) << "\n";
         }
         return findings.empty() ? 0 : 1;
     });
@@ -140,7 +142,7 @@ int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err) {
         LoadList(list, path);
         for (const TSchedule* entry : EntriesOf(list))
             if (IsDue(*entry, moment))
-                out << entry->Name << "\n";
+                out << VisibleText(entry->Name, TVisibleFor::Terminal) << "\n";
         return 0;
     });
 }
@@ -160,10 +162,11 @@ int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
                 continue;
             TDueFinder finder(*entry);
             std::vector<TDateTime> moments = finder.Next(from, count);
+            const std::string name = VisibleText(entry->Name, TVisibleFor::Terminal, true);
             if (moments.empty())
-                out << entry->Name << "\tnever\n";
+                out << name << "\tnever\n";
             for (TDateTime moment : moments)
-                out << entry->Name << "\t" << FormatMinute(moment) << "\n";
+                out << name << "\t" << FormatMinute(moment) << "\n";
         }
         return 0;
     });
@@ -192,9 +195,13 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
         TSchedList list;
         LoadList(list, path);
         std::vector<const TSchedule*> entries = EntriesOf(list);
+        std::vector<std::string> names;
+        names.reserve(entries.size());
+        for (const TSchedule* entry : entries)
+            names.push_back(VisibleText(entry->Name, TVisibleFor::Terminal, true));
         // Printed as found: a long span of a minutely entry need not fit in memory.
         ForEachUpcomingRun(entries, first, end, limit, [&](const TUpcomingRun& run) {
-            out << FormatMinute(run.Moment) << "\t" << entries[run.Index]->Name << "\n";
+            out << FormatMinute(run.Moment) << "\t" << names[run.Index] << "\n";
         });
         return 0;
     });

@@ -10,6 +10,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/ProgramStarterPosix.h"
 #include "platform/SysErrors.h"
+#include "platform/TextUtils.h"
 #include "platform/WallTimer.h"
 #include "sched/SchedList.h"
 
@@ -42,13 +43,15 @@ private:
 };
 
 // --dry-run: the log goes to standard output, one line per event, stamped by the
-// run's clock (the cycle's moment under --at).
+// run's clock (the cycle's moment under --at), shown as a terminal must see it.
 class TStreamLog : public TLog {
 public:
     TStreamLog(const std::string& fileName, const TClock& clock, std::ostream& out)
         : TLog(fileName, clock), FOut(out) {}
     void WriteLine(const std::string& message) override {
-        FOut << LogTimeStamp(Clock().Now()) << ':' << LogSafeText(message) << '\n' << std::flush;
+        FOut << LogTimeStamp(Clock().Now()) << ':' << VisibleText(message, TVisibleFor::Terminal)
+             << '\n'
+             << std::flush;
     }
 
 private:
@@ -60,12 +63,12 @@ public:
     explicit TPrintingStarter(std::ostream& out) : FOut(out) {}
     std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                const std::string& directory, int showCommand) override {
-        FOut << "would start: " << ShellQuote(file);
+        std::string line = "would start: " + ShellQuote(file);
         for (const std::string& word : SplitShellWords(parameters))
-            FOut << ' ' << ShellQuote(word);
-        FOut << " (in " << (directory.empty() ? std::string(".") : directory) << ", show "
-             << showCommand << ")\n"
-             << std::flush;
+            line += ' ' + ShellQuote(word);
+        line += " (in " + (directory.empty() ? std::string(".") : directory) + ", show " +
+                std::to_string(showCommand) + ")";
+        FOut << VisibleText(line, TVisibleFor::Terminal) << '\n' << std::flush;
         return SE_START_ACCEPTED;
     }
 
@@ -96,11 +99,11 @@ bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err
     try {
         scheduler.RunCycle();
     } catch (const std::exception& e) {
-        err << DescribeError(e) << '\n';
+        err << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n';
         failed = true;
     }
     for (const TEntryFailure& failure : scheduler.Failures())
-        err << failure.Name << ": " << failure.Text << '\n';
+        err << VisibleText(failure.Name + ": " + failure.Text, TVisibleFor::Terminal) << '\n';
     err << std::flush;
     list.SetReloaded(false);
     return failed || !scheduler.Failures().empty();

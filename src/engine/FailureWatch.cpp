@@ -2,19 +2,20 @@
 
 #include "platform/ProgramStarter.h"
 #include "platform/SysErrors.h"
+#include "platform/TextUtils.h"
 
 namespace vantle {
 
 std::optional<std::string> FailureText(const TRunEvent& event) {
+    const std::string name = VisibleText(event.Name, TVisibleFor::Terminal);
     switch (event.Kind) {
     case TRunEvent::Failed:
-        return event.Name +
+        return name +
                " could not start: " + StartErrorMeaning(static_cast<std::uint32_t>(event.Code));
     case TRunEvent::NoNetwork:
-        return event.Name + " could not set the clock: no NetWare connection";
+        return name + " could not set the clock: no NetWare connection";
     case TRunEvent::ClockNotSet:
-        return event.Name +
-               " could not set the clock: " + PlainErrorText(static_cast<int>(event.Code));
+        return name + " could not set the clock: " + PlainErrorText(static_cast<int>(event.Code));
     default:
         return std::nullopt;
     }

@@ -12,7 +12,8 @@ namespace vantle {
 
 /// "Backup could not start: file not found", "Clock could not set the clock: no
 /// NetWare connection", "Clock could not set the clock: access denied"; nullopt for an
-/// outcome that is no failure.
+/// outcome that is no failure. Valid UTF-8 without control characters: the name as
+/// VisibleText shows it on a terminal.
 std::optional<std::string> FailureText(const TRunEvent& event);
 
 class TFailureWatch {

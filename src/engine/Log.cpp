@@ -2,6 +2,7 @@
 
 #include "platform/FileWriter.h"
 #include "platform/SysErrors.h"
+#include "platform/TextUtils.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -210,10 +211,7 @@ void ForEachLine(std::string_view content, const std::function<void(std::string_
 }
 
 std::string LogSafeText(std::string text) {
-    for (char& c : text)
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    return text;
+    return VisibleText(text, TVisibleFor::Log);
 }
 
 std::string FormatLogMessage(const std::string& format, std::initializer_list<TFmtArg> args) {

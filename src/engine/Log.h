@@ -26,8 +26,8 @@ public:
     virtual ~TLog() = default;
 
     const std::string& FileName() const { return FFileName; }
-    /// Appends "yyyy.mm.dd hh.mm.ss:" + message + CR LF, CR and LF in the message
-    /// written as blanks; raises EInOutError on failure. A line that would take the
+    /// Appends "yyyy.mm.dd hh.mm.ss:" + message + CR LF, the message as LogSafeText
+    /// shows it; raises EInOutError on failure. A line that would take the
     /// file over MaxSize first renames it to FileName + ".1" (replacing an older one)
     /// and starts a new file with "Log file continued from NAME.1".
     virtual void WriteLine(const std::string& message);
@@ -64,7 +64,9 @@ std::string ReadLogTail(const std::string& path, std::uint64_t maxBytes, std::ui
 /// Calls `visit` with each line of `content`, without its end.
 void ForEachLine(std::string_view content, const std::function<void(std::string_view)>& visit);
 
-/// `text` with every CR and LF made a blank, so a name cannot forge a log line.
+/// `text` with every control character shown as an escape (VisibleText for the log:
+/// "\x0a", "\x1b"; TAB and bytes that are not UTF-8 kept), so a name cannot forge a log
+/// line or drive the terminal that shows the log.
 std::string LogSafeText(std::string text);
 
 /// "yyyy.mm.dd hh.mm.ss" of a local date-time, whatever the regional settings say.

@@ -124,7 +124,11 @@ std::optional<TRunEvent> RunEventOfLogLine(std::string_view line) {
 }
 
 void TRunHistory::Apply(const TRunEvent& event) {
-    TRunRecord& record = FRecords[event.Name];
+    Record(LogSafeText(event.Name), event);
+}
+
+void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
+    TRunRecord& record = FRecords[logName];
     switch (event.Kind) {
     case TRunEvent::Started:
         record.LastRun = event.Moment;
@@ -175,12 +179,12 @@ void TRunHistory::ReadLog(const std::string& path, std::size_t tailBytes) {
     }
     ForEachLine(tail, [this](std::string_view line) {
         if (std::optional<TRunEvent> event = RunEventOfLogLine(line))
-            Apply(*event);
+            Record(event->Name, *event);
     });
 }
 
 const TRunRecord* TRunHistory::Find(const std::string& name) const {
-    auto found = FRecords.find(name);
+    auto found = FRecords.find(LogSafeText(name));
     return found == FRecords.end() ? nullptr : &found->second;
 }
 

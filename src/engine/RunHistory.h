@@ -31,9 +31,14 @@ public:
     /// Reads the events of the log's last `tailBytes` bytes; a missing or unreadable
     /// log gives nothing.
     void ReadLog(const std::string& path, std::size_t tailBytes = 4 << 20);
+    /// The record of an entry's name as the schedule holds it.
     const TRunRecord* Find(const std::string& name) const;
 
 private:
+    void Record(const std::string& logName, const TRunEvent& event);
+
+    // Keyed by the name as the log shows it (LogSafeText): what is read back from the
+    // log has no other form.
     std::map<std::string, TRunRecord> FRecords;
 };
 

@@ -91,6 +91,17 @@ TDateTime ServerTimeAsUtc(TDateTime serverLocal, const std::timespec& nowUtc) {
     return UtcDateTimeOf(*nearest);
 }
 
+// Which text handed to the starter holds a NUL byte, as a failure says it; null for none.
+const char* NulByteHolder(const TSchedule& entry) {
+    if (entry.Command.find('\0') != std::string::npos)
+        return "the command holds a NUL byte";
+    if (entry.Parms.find('\0') != std::string::npos)
+        return "the parameters hold a NUL byte";
+    if (entry.WorkDir.find('\0') != std::string::npos)
+        return "the working directory holds a NUL byte";
+    return nullptr;
+}
+
 } // namespace
 
 TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
@@ -401,6 +412,14 @@ void TScheduler::ExecuteEntry(std::int32_t index) {
         FLog->WriteFmt(entry.CommandType == ctDosCommand ? "Executing %s (DOS Command %s)"
                                                          : "Executing %s (Command %s)",
                        {entry.Name, entry.Command});
+        // A program gets its texts cut at the first NUL, so it would run with less than
+        // the entry says: nothing starts. Told after the line above, as a parameter that
+        // cannot be expanded is, so the log shows which command (its NUL as \x00).
+        if (const char* nul = NulByteHolder(entry)) {
+            FFailures.push_back({entry.Name, nul});
+            FLog->WriteFmt("%s failed: %s", {entry.Name, std::string(nul)});
+            break;
+        }
         // The file and the dialog keep WinState within 0..3; anything else shows normally.
         std::size_t state = entry.WinState <= wsHidden ? entry.WinState : std::size_t{wsNormal};
         std::int32_t show = ShowCommands[state];

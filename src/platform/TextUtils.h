@@ -1,5 +1,6 @@
 // Small text helpers shared by every layer: ASCII case, which no locale changes (the
-// file's keys and markers are ASCII), and the quoting that messages use.
+// file's keys and markers are ASCII), the quoting that messages use, and texts made
+// safe to write where people read them.
 #pragma once
 
 #include <string>
@@ -23,5 +24,17 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 /// `text` between single quotes: 'text'.
 std::string Quoted(std::string_view text);
+
+/// Where a text goes: the log keeps bytes that are not UTF-8 as they are (they are the
+/// user's, byte for byte); a terminal gets them as escapes, since a stray byte there
+/// can be taken for a control.
+enum class TVisibleFor { Log, Terminal };
+/// `text` with every control character written as a visible escape, so that no name
+/// can forge a line or a column or drive a terminal: C0 controls and DEL as `\x1b`,
+/// `\x0a` (TAB only with `escapeTab`, for output that separates columns with TAB), C1
+/// controls of valid UTF-8 by their code point, `\u0080` to `\u009f`, so they differ
+/// from a stray byte, which a terminal gets as `\x85`. A backslash stays as it is.
+/// Applied again, it changes nothing.
+std::string VisibleText(std::string_view text, TVisibleFor target, bool escapeTab = false);
 
 } // namespace vantle

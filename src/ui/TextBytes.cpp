@@ -1,5 +1,7 @@
 #include "ui/TextBytes.h"
 
+#include "platform/TextUtils.h"
+
 #include <QStringList>
 
 namespace vantle {
@@ -33,6 +35,21 @@ QString TextOfBytes(const std::string& bytes) {
     if (DecodedWhole(text, bytes))
         return text;
     return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
+QString VisibleTextOfBytes(const std::string& bytes) {
+    if (IsUtf8(bytes))
+        return QString::fromStdString(VisibleText(bytes, TVisibleFor::Log));
+    QString text;
+    text.reserve(qsizetype(bytes.size()));
+    for (char byte : bytes) {
+        const auto code = static_cast<unsigned char>(byte);
+        if ((code < 0x20 && code != '\t') || (code >= 0x7f && code <= 0x9f))
+            text += QString::asprintf("\\x%02x", unsigned{code});
+        else
+            text += QChar(code);
+    }
+    return text;
 }
 
 std::string BytesOfText(const QString& text, const std::string& original) {

@@ -14,6 +14,10 @@ namespace vantle {
 
 /// `bytes` as UTF-8 when valid, else each byte as the character of its code.
 QString TextOfBytes(const std::string& bytes);
+/// As TextOfBytes, with every control character shown as an escape (VisibleText); a
+/// text shown byte for byte gets its C1 bytes as "\x85", as Latin-1 would make them
+/// controls. For texts outside the widgets that show text safely: tooltips.
+QString VisibleTextOfBytes(const std::string& bytes);
 /// The bytes for `text`: `original` itself when the text is what TextOfBytes shows for
 /// it; Latin-1 when the original was shown byte for byte and the text fits in it
 /// (the rest of a path keeps its encoding); UTF-8 otherwise.

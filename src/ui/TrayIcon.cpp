@@ -122,7 +122,8 @@ QString TTrayIcon::NextRunText() const {
     bool today = std::floor(*next) == std::floor(now);
     std::string when = FormatDateTime(today ? "hh:nn" : FFormatSettings.ShortDateFormat + " hh:nn",
                                       *next, FFormatSettings);
-    return QStringLiteral("Next: %1 at %2").arg(TextOfBytes(name), QString::fromStdString(when));
+    return QStringLiteral("Next: %1 at %2")
+        .arg(VisibleTextOfBytes(name), QString::fromStdString(when));
 }
 
 void TTrayIcon::UpdateIcon() {

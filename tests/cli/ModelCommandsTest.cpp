@@ -121,7 +121,8 @@ TEST_F(ModelCommandsTest, NextFindsTheNextMomentsOrNever) {
 
 TEST_F(ModelCommandsTest, CheckIsQuietOnACleanFileAndWarnsWhenOthersMayWriteIt) {
     std::string path = Write(SectionText(0, "A", "0,30 9-17 * * 1-5") + "CommandType=0\r\n\r\n" +
-                             SectionText(1, "B", "* * 1 1 *", "No") + "Comment=\r\n");
+                             SectionText(1, "B", "* * 1 1 *", "No") + "Comment=\r\n" +
+                             "Parms=-a\t-b\r\n"); // a TAB is a blank between parameters
     TRun run = SchedCtl({"check", path});
     EXPECT_EQ(run.Code, 0);
     EXPECT_EQ(run.Out, "");
@@ -158,13 +159,26 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         {good + "CommandType=2\r\nCommand=x\r\n", "6: Command= is not kept for"},
         {"[Schedule 0]\r\nName=A\nTime=* * * * *\r\n", "2: a line feed without a carriage"},
         {good + "\x1a" + SectionText(1, "B", "* * * * *"),
-         "5: Ctrl-Z ends the file here: the 50 bytes after it are not read"}};
+         "5: Ctrl-Z ends the file here: the 50 bytes after it are not read"},
+        {SectionText(0, "A\x1b[2J\t", "* * * * *"),
+         "2: Name= holds control characters, shown as escapes: 'A\\x1b[2J\\x09'"},
+        {good + "Comment=\xc2\x9b"
+                "1m\r\n",
+         "5: Comment= holds control characters, shown as "
+         "escapes: '\\u009b1m'"},
+        {good + std::string("Command=/bin/x\0y\r\n", 18),
+         "5: error: Command= holds a NUL byte: the program would get the text cut there, so "
+         "the scheduler does not start the entry"},
+        {good + std::string("WorkDir=\0\r\n", 11), "5: error: WorkDir= holds a NUL byte"}};
     for (const auto& [content, finding] : cases) {
         std::string path = Write(content);
         TRun run = SchedCtl({"check", path});
         EXPECT_EQ(run.Code, 1) << finding;
         EXPECT_NE(run.Out.find(path + ":" + finding), std::string::npos) << finding << run.Out;
     }
+    // A Builtin entry keeps no command: its NUL goes with it and starts nothing.
+    std::string path = Write(good + "CommandType=2\r\n" + std::string("Command=\0\r\n", 11));
+    EXPECT_EQ(SchedCtl({"check", path}).Out.find("NUL"), std::string::npos);
 }
 
 // Which entry is due at which moment is the due test's table; here what the commands list
@@ -191,6 +205,31 @@ TEST_F(ModelCommandsTest, UpcomingAndDueListRunsInTimeThenListOrder) {
     run = SchedCtl({"due", "--at=2026-12-07 02:30", path});
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out, "weekdays\nalso 02:30\n");
+}
+
+// A name read from a file with CR LF line ends keeps a bare line feed; printed as it is,
+// it would forge a run, and an escape sequence would drive the terminal.
+TEST_F(ModelCommandsTest, NamesShowControlCharactersAsEscapes) {
+    std::string path = Write(SectionText(0, "x\n2030-01-01 00:00\tforged\x1b[2J", "30 2 7 12 *") +
+                             SectionText(1, "caf\xe9", "30 2 7 12 *"));
+    const std::string shown = "x\\x0a2030-01-01 00:00\\x09forged\\x1b[2J";
+    const struct {
+        TArgs Args;
+        std::string Out;
+    } cases[] = {
+        {{"upcoming", "--from", "2026-12-07 00:00", "--count", "1", path},
+         "2026-12-07 02:30\t" + shown + "\n"},
+        {{"next", "--from", "2026-12-07 00:00", "--count", "1", path},
+         shown + "\t2026-12-07 02:30\ncaf\\xe9\t2026-12-07 02:30\n"},
+        // One name a line, no columns: a TAB forges nothing there.
+        {{"due", "--at", "2026-12-07 02:30", path},
+         "x\\x0a2030-01-01 00:00\tforged\\x1b[2J\ncaf\\xe9\n"},
+    };
+    for (const auto& c : cases) {
+        TRun run = SchedCtl(c.Args);
+        EXPECT_EQ(run.Code, 0) << run.Err;
+        EXPECT_EQ(run.Out, c.Out) << c.Args[0];
+    }
 }
 
 } // namespace

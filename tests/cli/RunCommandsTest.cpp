@@ -43,10 +43,10 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
                                         .Command = "/usr/bin/tar",
                                         .Parms = R"(-czf "/backup/my files $D.tgz" $HOME)"},
                                        {.Name = "Later", .Time = "6 14 * * *", .Command = "/bin/x"},
-                                       {.Name = "Report's",
+                                       {.Name = "Report's\x1b[0m",
                                         .WinState = 1,
                                         .Command = "/opt/report tool",
-                                        .Parms = "it\\'s",
+                                        .Parms = "it\\'s \x1b[0m",
                                         .WorkDir = "/srv"},
                                        {.Name = "Sync", .Type = 2}}));
     TRun r = Invoke(CmdRun, {"--once", "--dry-run", "--at", "2001-03-15 14:05", FSchedule});
@@ -60,8 +60,9 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
                   "Executing Backup (DOS Command /usr/bin/tar)",
                   "| would start: /usr/bin/tar -czf '/backup/my files 20010315.tgz' '$HOME' (in "
                   "., show 0)",
-                  "Executing Report's (Command /opt/report tool)",
-                  R"(| would start: '/opt/report tool' 'it'\''s' (in /srv, show 3))",
+                  // Escape sequences reach the terminal as text.
+                  R"(Executing Report's\x1b[0m (Command /opt/report tool))",
+                  R"(| would start: '/opt/report tool' 'it'\''s' '\x1b[0m' (in /srv, show 3))",
                   "Builtin ResetTime (Sync)", "Builtin Sync failed; no netware connection",
                   "Scheduler has been Disabled"}));
     EXPECT_FALSE(fs::exists(Dir.File("sched.LOG")));
@@ -69,14 +70,16 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
 
 TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {
     WriteFile(FSchedule, ScheduleText({{.Name = "Leap", .Command = "/bin/leap", .Parms = "$D+1Y"},
-                                       {.Name = "Lost", .Command = Dir.File("no such program")}}));
+                                       {.Name = "Lost\n", .Command = Dir.File("no such program")},
+                                       {.Name = "Nul\x1b[2J", .Command = {"/bin/x\0y", 8}}}));
     std::string log = Dir.File("other.log");
     TRun r = Invoke(CmdRun, {"--once", "--at", "2000-02-29 10:00", "--log", log, FSchedule});
     EXPECT_EQ(r.Code, 1);
-    EXPECT_EQ(r.Err, "Leap: Invalid argument to date encode\nLost: could not start " +
-                         Dir.File("no such program") + ": file not found (2)\n");
+    EXPECT_EQ(r.Err, "Leap: Invalid argument to date encode\nLost\\x0a: could not start " +
+                         Dir.File("no such program") +
+                         ": file not found (2)\nNul\\x1b[2J: the command holds a NUL byte\n");
     // The log's own lines for failures are the scheduler's tests; here they reach --log.
-    EXPECT_NE(ReadFile(log).find(":Lost Failed (2)"), std::string::npos) << ReadFile(log);
+    EXPECT_NE(ReadFile(log).find(":Lost\\x0a Failed (2)"), std::string::npos) << ReadFile(log);
 }
 
 // Berlin's 25 October 2026: 03:00 summer time becomes 02:00 winter time, so 02:30 comes

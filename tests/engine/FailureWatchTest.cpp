@@ -73,4 +73,13 @@ INSTANTIATE_TEST_SUITE_P(
         TWatchCase{"ClockSet", ctBuiltinResetTime, 0, true, 0, "", "Builtin ResetTime (Job)", ""}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+// A notification is one line of UTF-8 whatever the name holds.
+TEST(FailureTextTest, ShowsControlCharactersAndStrayBytesAsEscapes) {
+    TRunEvent event;
+    event.Kind = TRunEvent::Failed;
+    event.Name = "a\nb\x1b[2J caf\xe9";
+    event.Code = 2;
+    EXPECT_EQ(FailureText(event), "a\\x0ab\\x1b[2J caf\\xe9 could not start: file not found");
+}
+
 } // namespace

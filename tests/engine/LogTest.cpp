@@ -29,14 +29,16 @@ TEST_F(LogTest, WritesStampColonMessageAndCrLfAfterAReset) {
     log.Reset();
     log.WriteLine("second: in the same second");
     log.WriteFmt("Executing %s (DOS Command %s)", {"50% %s: %d", "C:\\bin\\x.bat %1"});
-    // Line ends inside a message become blanks.
-    log.WriteFmt("Executing %s (Command %s)", {std::string("a\nb\r\nc"), std::string("/x\r")});
+    // Control characters inside a message show as escapes: no name forges a line or
+    // drives the terminal that shows the log.
+    log.WriteFmt("Executing %s (Command %s)",
+                 {std::string("a\nb\r\nc\x1b[2J"), std::string("/x\r\tz")});
     Clock.Set(EncodeDate(1999, 12, 31) + EncodeTime(23, 59, 59, 999));
     log.WriteLine("");
     EXPECT_EQ(ReadFile(log.FileName()),
               "2001.03.15 14.05.09:second: in the same second\r\n"
               "2001.03.15 14.05.09:Executing 50% %s: %d (DOS Command C:\\bin\\x.bat %1)\r\n"
-              "2001.03.15 14.05.09:Executing a b  c (Command /x )\r\n"
+              "2001.03.15 14.05.09:Executing a\\x0ab\\x0d\\x0ac\\x1b[2J (Command /x\\x0d\tz)\r\n"
               "1999.12.31 23.59.59:\r\n");
     EXPECT_EQ(FormatLogMessage("100%% %s", {"done"}), "100% done");
 }

@@ -1,5 +1,6 @@
 #include "engine/RunHistory.h"
 
+#include "engine/Log.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,26 @@ TEST(RunHistoryTest, TheNewestEventOfANameWinsAndOnlyTheTailIsRead) {
     // Any end but a clean exit counts as an error.
     for (const char* name : {"C", "D", "E"})
         EXPECT_TRUE(history.Find(name)->Error) << name;
+}
+
+// The log shows control characters as escapes; an entry whose name holds them still
+// finds its line, live and read back.
+TEST(RunHistoryTest, ANameWithControlCharactersMapsBackToItsEntry) {
+    TTempDir dir;
+    const std::string name = "a\nb\x1b[2J";
+    TLog log(dir.File("s.LOG"));
+    log.WriteFmt("Executing %s (Command %s)", {name, "/opt/x"});
+    log.WriteFmt("%s Failed (%d)", {name, std::int64_t{2}});
+    TRunHistory history;
+    history.ReadLog(log.FileName());
+    const TRunRecord* record = history.Find(name);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->Result, "Failed: file not found (2)");
+    TRunEvent event;
+    event.Name = name;
+    event.Kind = TRunEvent::Exited;
+    history.Apply(event);
+    EXPECT_EQ(history.Find(name)->Result, "Exited 0 after 0 s");
 }
 
 } // namespace

@@ -137,6 +137,39 @@ TEST_F(SchedulerTest, AFileThatCannotBeReloadedKeepsTheListUntilItCanAndIsToldOn
     EXPECT_TRUE(List.Reloaded());
 }
 
+// The starter would hand the program each text cut at its NUL, which is not what the
+// entry says: such an entry starts nothing, fails, and the next one still runs.
+TEST_F(SchedulerTest, AnEntryWhoseTextsHoldANulStartsNothing) {
+    const std::string nul("\0", 1);
+    List.Add(EntryOf({.Name = "command", .Command = "/opt/a" + nul + "b"}));
+    List.Add(EntryOf({.Name = "parms", .Command = "/opt/p", .Parms = "-x" + nul}));
+    List.Add(EntryOf({.Name = "dir", .Command = "/opt/d", .WorkDir = nul + "/tmp"}));
+    List.Add(Entry("next"));
+    TScheduler scheduler(List, Fake.Services());
+    scheduler.SetEnabled(true);
+    Lines.clear();
+    scheduler.RunCycle();
+    EXPECT_EQ(
+        Lines,
+        (TLines{"Executing command (Command /opt/a" + nul + "b)",
+                "command failed: the command holds a NUL byte", "Executing parms (Command /opt/p)",
+                "parms failed: the parameters hold a NUL byte", "Executing dir (Command /opt/d)",
+                "dir failed: the working directory holds a NUL byte",
+                "Executing next (Command /opt/next)"}));
+    EXPECT_EQ(Fake.Starter.Requests, (std::vector<TStartRequest>{{"/opt/next", "", "", 1}}));
+    EXPECT_EQ(scheduler.Failures(),
+              (std::vector<TEntryFailure>{{"command", "the command holds a NUL byte"},
+                                          {"parms", "the parameters hold a NUL byte"},
+                                          {"dir", "the working directory holds a NUL byte"}}));
+    EXPECT_NE(ReadFile(Fake.LogPath).find(":Executing command (Command /opt/a\\x00b)\r\n"),
+              std::string::npos);
+    // Execute Now refuses it alike.
+    Lines.clear();
+    scheduler.ExecuteEntry(0);
+    EXPECT_EQ(Lines.back(), "command failed: the command holds a NUL byte");
+    EXPECT_EQ(Fake.Starter.Requests.size(), 1u);
+}
+
 TEST_F(SchedulerTest, AServerTimeInTheRepeatedHourIsTakenAsTheReadingNearestOurs) {
     TZoneGuard zone("Europe/Berlin");
     List.Add(Entry("Clock", "* * * * *", ctBuiltinResetTime));
