@@ -84,6 +84,12 @@ std::vector<TScenario> Scenarios() {
              {"12:31:05", "E"}});
         add("RestartInTheSameMinute" + in, zone, day,
             {{"12:10:05", "E F"}, {"12:10:40", "", "", true}, {"12:11:05", "E"}});
+        // The clock reads a minute before the latest one tested: that minute is done.
+        add("RestartOnAClockAMinuteBehind" + in, zone, day,
+            {{"12:10:05", "E F"},
+             {"12:11:05", "E"},
+             {"12:10:30", "E", "", true},
+             {"12:11:05", "E"}});
         add("RestartCatchesUpOnNothing" + in, zone, day,
             {{"10:59:05", "E"}, {"12:11:05", "E", "", true}, {"12:12:05", "E"}});
     }
