@@ -59,6 +59,19 @@ std::vector<TScenario> Scenarios() {
         const std::string day = "2026-06-10";
         add("GapOfTwoAndAHalfHours" + in, zone, day,
             {{"10:05:05", "E"}, {"12:35:05", "E H F", "Running entries due since 10.06"}});
+        // Three hours is still a gap to catch up on, either way; a minute more is a
+        // moved clock.
+        add("GapOfExactlyThreeHours" + in, zone, day,
+            {{"09:05:05", "E"},
+             {"12:05:05", "E H", "Running entries due since 09.06"},
+             {"09:05:05", "E"},
+             {"12:06:05", "E"}});
+        add("GapOfThreeHoursAndAMinute" + in, zone, day,
+            {{"09:05:05", "E"},
+             {"12:06:05", "E",
+              "Clock moved from 2026.06.10 09.05 to 2026.06.10 12.06; missed minutes not run"},
+             {"09:05:05", "E",
+              "Clock moved from 2026.06.10 12.06 to 2026.06.10 09.05; missed minutes not run"}});
         add("JumpOfSixHours" + in, zone, day,
             {{"06:05:05", "E"},
              {"12:10:05", "E F",
@@ -73,8 +86,14 @@ std::vector<TScenario> Scenarios() {
              {"12:31:05", "E"}});
         add("RestartInTheSameMinute" + in, zone, day,
             {{"12:10:05", "E F"}, {"12:10:40", "", "", true}, {"12:11:05", "E"}});
+        // The clock reads a minute before the latest one tested: that minute is done.
+        add("RestartOnAClockAMinuteBehind" + in, zone, day,
+            {{"12:10:05", "E F"},
+             {"12:11:05", "E"},
+             {"12:10:30", "E", "", true},
+             {"12:11:05", "E"}});
         add("RestartCatchesUpOnNothing" + in, zone, day,
-            {{"10:59:05", "E"}, {"12:11:05", "E", "", true}});
+            {{"10:59:05", "E"}, {"12:11:05", "E", "", true}, {"12:12:05", "E"}});
     }
     // The clock was set back while the program was off: fixed times wait, and say so.
     add("RestartWithTheClockBehind", "Europe/Berlin", "2026-06-10",

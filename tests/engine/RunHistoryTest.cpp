@@ -39,7 +39,10 @@ INSTANTIATE_TEST_SUITE_P(
                     TLineCase{"A ended by signal 9 after 0 s", TRunEvent::Signalled, "A", 9},
                     TLineCase{"Builtin ResetTime (Clock)", TRunEvent::ClockSet, "Clock", 0},
                     TLineCase{"Builtin Clock failed; no netware connection", TRunEvent::NoNetwork,
-                              "Clock", 0}));
+                              "Clock", 0},
+                    TLineCase{"Builtin Clock failed; could not set the clock: Operation not "
+                              "permitted",
+                              TRunEvent::ClockNotSet, "Clock", 0}));
 
 TEST(RunHistoryTest, TheNewestEventOfANameWinsAndOnlyTheTailIsRead) {
     TTempDir dir;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <poll.h>
+#include <sys/timerfd.h>
 
 using namespace vantle;
 using namespace vantle::test;
@@ -67,6 +69,27 @@ TEST(WallTimer, FiresAtTheMomentAndNeverBefore) {
     timer.Disarm();
     pollfd wait{timer.Fd(), POLLIN, 0};
     EXPECT_EQ(poll(&wait, 1, 50), 0);
+}
+
+// Without cancel-on-set a clock set back leaves the timer waiting out the step, and
+// the scheduler silent that long. The kernel shows the flags of the last arming, so
+// this needs no clock to be set.
+TEST(WallTimer, IsArmedOnTheWallClockAndEndsItsWaitWhenTheClockIsSet) {
+    TWallTimer timer;
+    timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
+    std::ifstream info("/proc/self/fdinfo/" + std::to_string(timer.Fd()));
+    std::optional<int> clock, flags;
+    for (std::string line; std::getline(info, line);) {
+        if (line.starts_with("clockid:"))
+            clock = std::stoi(line.substr(8));
+        if (line.starts_with("settime flags:"))
+            flags = std::stoi(line.substr(14), nullptr, 8);
+    }
+    if (!clock || !flags)
+        GTEST_SKIP() << "this kernel does not show a timer's flags in /proc/self/fdinfo";
+    EXPECT_EQ(*clock, CLOCK_REALTIME);
+    EXPECT_EQ(*flags & TFD_TIMER_ABSTIME, TFD_TIMER_ABSTIME);
+    EXPECT_EQ(*flags & TFD_TIMER_CANCEL_ON_SET, TFD_TIMER_CANCEL_ON_SET);
 }
 
 } // namespace

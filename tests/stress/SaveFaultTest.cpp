@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <dlfcn.h>
 #include <random>
 #include <sys/resource.h>
@@ -199,4 +200,28 @@ TEST(SaveFaultTest, ANewScheduleIsPrivateUnlessItsFolderIsSharedAndAnOldOneKeeps
     ASSERT_EQ(stat(dir.File("shared/new.INI").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u); // the group's folder: the group may read it
     EXPECT_EQ(SyncedOpenToOthers, 0) << "a temporary file was open to others";
+}
+
+TEST(SaveFaultTest, ASaveByRootLeavesAnotherUsersScheduleTheirs) {
+    // Root saving a user's schedule (from a root session, or a service) must not take it
+    // from them: the owner could no longer read their own schedule.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a file to another user; run the suite as root";
+    TTempDir dir;
+    TSchedList list;
+    Fill(list, 3, "theirs");
+    list.SetFileName(dir.File("Sched.INI"));
+    list.Save();
+    const uid_t owner = 4242;
+    const gid_t group = 4343; // apart from the owner's number, so a mix-up shows
+    if (chown(list.FileName().c_str(), owner, group) != 0)
+        GTEST_SKIP() << "cannot give a file away here: " << std::strerror(errno);
+    list.Items(0).Name = "saved by root";
+    list.Save();
+    struct stat st {};
+    ASSERT_EQ(stat(list.FileName().c_str(), &st), 0);
+    EXPECT_NE(ReadFile(list.FileName()).find("Name=saved by root"), std::string::npos);
+    EXPECT_EQ(st.st_uid, owner);
+    EXPECT_EQ(st.st_gid, group);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
