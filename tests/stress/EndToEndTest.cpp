@@ -124,6 +124,21 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTickAndKeepsItsFile) {
     EXPECT_GE(lag, 0);
     EXPECT_LE(lag, 2);
 }
+
+// A folder where the schedule should be is refused before the window comes up and
+// before anything is written beside it.
+TEST_F(EndToEndTest, DesktopProgramRefusesAFolderAsItsSchedule) {
+    std::string program = FDir.File("vantle-scheduler");
+    fs::copy_file(VANTLE_SCHEDULER, program);
+    fs::create_directory(program + ".INI");
+    int code = ExitCodeOf(Spawn({program, "go"}, FOutput), 10s);
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(ReadFile(FOutput).find(program + ".INI: not used as the schedule: it is a folder"),
+              std::string::npos)
+        << ReadFile(FOutput);
+    EXPECT_FALSE(fs::exists(program + ".LOG"));
+    EXPECT_FALSE(fs::exists(program + ".STATE"));
+}
 #endif
 
 // The lock is the user's on this machine: a shell with another runtime folder, or
