@@ -29,7 +29,7 @@ std::uint64_t Fnv1a(std::string_view text) {
 const char* const FolderRole = "instance lock folder";
 const char* const FileRole = "instance lock file";
 
-// What is wrong with a folder or lock file that `st` describes for this user, or empty.
+// Why the folder or lock file that `st` describes is not this user's own; empty when it is.
 std::string WrongOwner(const struct stat& st) {
     if (st.st_uid == geteuid())
         return {};

@@ -5,6 +5,7 @@
 #include "ui/SchedMain.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QSocketNotifier>
 
@@ -24,9 +25,14 @@ TStopSignalWatch::TStopSignalWatch(QObject* parent) : QObject(parent) {
 
 void TStopSignalWatch::Stop() {
     FStopped = true;
-    // Every event loop ends, the nested ones of modal dialogs and message boxes too, and
-    // their exec() comes back rejected: nothing they hold is applied. quit() would
-    // close the windows first, and the main window's close asks about unsaved changes.
+    // An open dialog's exec() returns its result when its loop ends: rejected, so nothing
+    // typed in it is applied.
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(widget); dialog != nullptr && dialog->isVisible())
+            dialog->setResult(QDialog::Rejected);
+    // Every event loop ends, the nested ones of dialogs and message boxes too. quit()
+    // would close the windows first, and the main window's close asks about unsaved
+    // changes, which nobody may be there to answer.
     QCoreApplication::exit(0);
 }
 
