@@ -137,10 +137,6 @@ INSTANTIATE_TEST_SUITE_P(
                  [](const std::string& folder, const std::string&, const std::string&) {
                      MakeFolder(folder, 0777);
                  }},
-        TPlanted{"FolderReadableByOthers", false, false, "its mode is 0750, not 0700",
-                 [](const std::string& folder, const std::string&, const std::string&) {
-                     MakeFolder(folder, 0750);
-                 }},
         TPlanted{"FolderIsALink", false, false, "it is a symbolic link, not a folder",
                  [](const std::string& folder, const std::string&, const std::string& elsewhere) {
                      chmod(elsewhere.c_str(), 0700);
