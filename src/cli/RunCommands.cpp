@@ -8,6 +8,7 @@
 #include "platform/ChildWatch.h"
 #include "platform/ExecutablePath.h"
 #include "platform/InstanceLock.h"
+#include "platform/PathChecks.h"
 #include "platform/ProgramStarterPosix.h"
 #include "platform/SysErrors.h"
 #include "platform/TextUtils.h"
@@ -109,9 +110,9 @@ bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err
     return failed || !scheduler.Failures().empty();
 }
 
-// Runs cycles five seconds past every whole minute of the wall clock until SIGINT or
-// SIGTERM. A step of the clock, or a resume, re-arms the wait at once.
-// Started programs that end are reaped and logged as they end.
+// Runs cycles five seconds past every whole minute of the wall clock until SIGINT,
+// SIGTERM or SIGHUP (a closed terminal or an ended session). A step of the clock, or a resume,
+// re-arms the wait at once. Started programs that end are reaped and logged as they end.
 void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
                      TChildWatch* children) {
     // Made and armed first: should that fail, no signal is blocked and no descriptor open.
@@ -121,6 +122,7 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stop, &previous);
     int signals = signalfd(-1, &stop, SFD_CLOEXEC | SFD_NONBLOCK);
     if (signals < 0) {
@@ -218,6 +220,10 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     if (moments.size() > 1 && !dryRun)
         throw UsageError("run", "--at more than once needs --dry-run");
 
+    std::optional<std::string> logOption = options.Value("--log");
+    if (logOption && logOption->empty())
+        throw UsageError("run", "--log needs a file name");
+
     // Without FILE, the desktop program's schedule and log.
     TFileLocations files;
     if (options.Positional.empty()) {
@@ -228,15 +234,27 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         files.ScheduleFile = options.Positional.front();
         files.LogFile = ChangeFileExt(files.ScheduleFile, ".LOG");
     }
+    if (logOption)
+        files.LogFile = *logOption;
     const std::string& file = files.ScheduleFile;
+    if (!dryRun) {
+        // Refused before anything is written: a folder's name would lead the log and the
+        // state to "FOLDER.LOG" and "FOLDER.STATE" beside it.
+        try {
+            CheckWritablePath(file, "schedule");
+            CheckWritablePath(files.LogFile, "log");
+        } catch (const std::exception& e) {
+            throw EFailure(DescribeError(e), false);
+        }
+    }
     // Two schedulers on one file would start every due entry twice; a dry run starts
-    // nothing and needs no lock.
+    // nothing and needs no lock. Without a lock nothing runs.
     TInstanceLock instanceLock(file);
     bool locked = false;
     try {
         locked = dryRun || instanceLock.TryAcquire();
     } catch (const std::exception& e) {
-        throw EFailure(file + ": " + DescribeError(e), false);
+        throw EFailure(file + ": no instance lock: " + DescribeError(e), false);
     }
     if (!locked)
         throw EFailure(file + ": already used by another scheduler (process " +
@@ -250,7 +268,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     TPrintingClockSetter printingClockSetter(out);
     TSchedulerServices services = SystemSchedulerServices();
     services.Clock = &clock;
-    services.LogFile = options.Value("--log").value_or(files.LogFile);
+    services.LogFile = files.LogFile;
     // What-if runs and replays of given moments neither read nor move the memory of
     // the minutes the real scheduler has run.
     services.KeepState = !dryRun && moments.empty();

@@ -45,7 +45,7 @@ const TCommandHelp Commands[] = {
      "  --at MOMENT   expand as at this local moment (default: now)\n"},
     {"run", CmdRun, "run [--once] [--dry-run] [--at MOMENT]... [--log LOGFILE] [FILE]",
      "run the scheduler without a window",
-     "Runs a cycle five seconds past every minute until SIGINT or SIGTERM.\n"
+     "Runs a cycle five seconds past every minute until SIGINT, SIGTERM or SIGHUP.\n"
      "  --once         run one cycle at once and exit (1 when it or an entry failed)\n"
      "  --dry-run      start nothing and set no clock; print the log lines instead\n"
      "  --at MOMENT    the moment of the one cycle (needs --once); given more than\n"

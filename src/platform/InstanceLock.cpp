@@ -1,6 +1,7 @@
 #include "platform/InstanceLock.h"
 
 #include "platform/ExecutablePath.h"
+#include "platform/PathChecks.h"
 #include "platform/SysErrors.h"
 
 #include <cerrno>
@@ -25,19 +26,44 @@ std::uint64_t Fnv1a(std::string_view text) {
     return hash;
 }
 
-std::string RuntimeFolder(bool& perUser) {
-    // The runtime folder belongs to one user's session; the temporary folder is
-    // shared, so the name there carries the user.
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+const char* const FolderRole = "instance lock folder";
+const char* const FileRole = "instance lock file";
+
+// Why the folder or lock file that `st` describes is not this user's own; empty when it is.
+std::string WrongOwner(const struct stat& st) {
+    if (st.st_uid == geteuid())
+        return {};
+    return "it belongs to " + UserText(st.st_uid) + ", not to " + UserText(geteuid());
+}
+
+// Opened without following a link, so the checks and the use meet the same folder. Only
+// its owner can create, rename or remove names in a folder of mode 0700.
+int OpenPrivateFolder(const std::string& folder) {
+    if (mkdir(folder.c_str(), 0700) == 0)
+        chmod(folder.c_str(), 0700); // the umask may have taken bits away
+    else if (errno != EEXIST)
+        RaiseInOutError(errno, folder);
+    int fd = open(folder.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        RaiseInOutError(errno, folder);
     struct stat st {};
-    if (runtime != nullptr && runtime[0] == '/' && stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) &&
-        access(runtime, W_OK) == 0) {
-        perUser = false;
-        return runtime;
+    std::string wrong;
+    if (fstat(fd, &st) != 0)
+        wrong = PlainErrorText(errno);
+    else if (S_ISLNK(st.st_mode))
+        wrong = "it is a symbolic link, not a folder";
+    else if (!S_ISDIR(st.st_mode))
+        wrong = "it is not a folder";
+    else if (wrong = WrongOwner(st); wrong.empty() && (st.st_mode & 0777) != 0700) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", unsigned(st.st_mode & 0777));
+        wrong = std::string("its mode is ") + mode + ", not 0700";
     }
-    perUser = true;
-    const char* temp = std::getenv("TMPDIR");
-    return temp != nullptr && temp[0] == '/' ? temp : "/tmp";
+    if (!wrong.empty()) {
+        close(fd);
+        throw EPathRefused(folder, FolderRole, wrong);
+    }
+    return fd;
 }
 
 std::string Resolved(const std::string& path) {
@@ -62,17 +88,13 @@ std::string CanonicalPath(const std::string& path) {
     return resolvedFolder + (resolvedFolder.back() == '/' ? "" : "/") + name;
 }
 
-TInstanceLock::TInstanceLock(const std::string& scheduleFile) {
-    bool perUser = false;
-    std::string folder = RuntimeFolder(perUser);
-    char name[96];
-    if (perUser)
-        std::snprintf(name, sizeof name, "/vantle-scheduler-%u-%016llx", unsigned(geteuid()),
-                      static_cast<unsigned long long>(Fnv1a(CanonicalPath(scheduleFile))));
-    else
-        std::snprintf(name, sizeof name, "/vantle-scheduler-%016llx",
-                      static_cast<unsigned long long>(Fnv1a(CanonicalPath(scheduleFile))));
-    FLockPath = folder + name + ".lock";
+TInstanceLock::TInstanceLock(const std::string& scheduleFile, const std::string& base) {
+    FFolder =
+        base + (base.ends_with('/') ? "" : "/") + "vantle-scheduler-" + std::to_string(geteuid());
+    char name[40];
+    std::snprintf(name, sizeof name, "/%016llx.lock",
+                  static_cast<unsigned long long>(Fnv1a(CanonicalPath(scheduleFile))));
+    FLockPath = FFolder + name;
 }
 
 TInstanceLock::~TInstanceLock() {
@@ -88,11 +110,28 @@ bool TInstanceLock::TryAcquire() {
     if (FHeld)
         return true;
     if (FFd < 0) {
-        // No following of links: in a shared temporary folder another user could
-        // otherwise point the name at a file of ours.
-        FFd = open(FLockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (FFd < 0)
-            RaiseInOutError(errno, FLockPath);
+        int folder = OpenPrivateFolder(FFolder);
+        const std::string name = FLockPath.substr(FFolder.size() + 1);
+        int fd = openat(folder, name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        int err = errno;
+        close(folder);
+        if (fd < 0 && err == ELOOP)
+            throw EPathRefused(FLockPath, FileRole, "it is a symbolic link");
+        if (fd < 0)
+            RaiseInOutError(err, FLockPath);
+        struct stat st {};
+        std::string wrong;
+        if (fstat(fd, &st) != 0)
+            wrong = PlainErrorText(errno);
+        else if (!S_ISREG(st.st_mode))
+            wrong = "it is not a regular file";
+        else
+            wrong = WrongOwner(st);
+        if (!wrong.empty()) {
+            close(fd);
+            throw EPathRefused(FLockPath, FileRole, wrong);
+        }
+        FFd = fd;
     }
     if (flock(FFd, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK)

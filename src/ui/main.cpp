@@ -1,12 +1,13 @@
 // vantle-scheduler: the desktop program.
 #include "platform/ExecutablePath.h"
 #include "platform/InstanceLock.h"
-#include "platform/StopSignals.h"
+#include "platform/PathChecks.h"
 #include "ui/Application.h"
 #include "ui/Autostart.h"
 #include "ui/CommandLine.h"
 #include "ui/Icon.h"
 #include "ui/OptionsMenu.h"
+#include "ui/ProgramEnd.h"
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
 #include "ui/SingleInstance.h"
@@ -18,13 +19,25 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QSettings>
-#include <QSocketNotifier>
 
 #include <cstdio>
 #include <exception>
 #include <iostream>
 
 using namespace vantle;
+
+namespace {
+
+// A start that cannot go on safely ends with 2, saying why on standard error and, where
+// there is a screen, in a box.
+int RefuseStart(const QString& message) {
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QMessageBox::critical(nullptr, QStringLiteral("Vantle Scheduler"), message);
+    return 2;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Before any thread starts, so that only the window's child watch sees SIGCHLD.
@@ -53,30 +66,39 @@ int main(int argc, char** argv) {
     // goes: an error box may still be open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // One scheduler per schedule file: a second program for the same file brings the
-    // first one's window to the front instead of running every entry twice.
+    // A stop signal ends the program through its loop from here on, as Exit does without
+    // its question: nobody may be there to answer it.
+    TStopSignalWatch stop;
+
     TSchedMainServices services = SystemSchedMainServices(files);
     const std::string scheduleFile = services.ScheduleFile;
+    // Refused before anything is written: a folder's name would lead the log and the
+    // state beside it, and a folder read as a schedule shows an empty list.
+    try {
+        CheckWritablePath(scheduleFile, "schedule");
+        CheckWritablePath(services.Scheduler.LogFile, "log");
+    } catch (const std::exception& e) {
+        return RefuseStart(QString::fromStdString(DescribeError(e)));
+    }
+    // One scheduler per schedule file: a second program for the same file brings the
+    // first one's window to the front instead of running every entry twice. Without the
+    // lock nothing runs.
     TInstanceLock instanceLock(scheduleFile);
-    bool held = true;
+    bool held = false;
     try {
         held = instanceLock.TryAcquire();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "vantle-scheduler: no instance lock (%s); going on without\n",
-                     e.what());
+        return RefuseStart(
+            QString::fromStdString(scheduleFile + ": no instance lock: " + DescribeError(e)));
     }
     const QString serverPath = QString::fromStdString(instanceLock.SiblingPath(".socket"));
     if (!held) {
         if (TSingleInstance::ActivateRunning(serverPath))
             return 0;
         // Held by a scheduler without a window (vantle-schedctl run).
-        const QString message = QStringLiteral("%1: already used by another scheduler (process %2)")
-                                    .arg(QString::fromStdString(scheduleFile))
-                                    .arg(instanceLock.HolderPid());
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-        if (QGuiApplication::platformName() != QLatin1String("offscreen"))
-            QMessageBox::critical(nullptr, QStringLiteral("Vantle Scheduler"), message);
-        return 2;
+        return RefuseStart(QStringLiteral("%1: already used by another scheduler (process %2)")
+                               .arg(QString::fromStdString(scheduleFile))
+                               .arg(instanceLock.HolderPid()));
     }
 
     // Failures are also told through the tray, as they happen.
@@ -94,15 +116,6 @@ int main(int argc, char** argv) {
     singleInstance.Listen();
     QObject::connect(fmSchedMain, &TfmSchedMain::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
-    // A stop signal ends the program through the loop, as Exit does without its
-    // question: nobody is there to answer it.
-    if (int stopFd = WatchStopSignals(); stopFd >= 0) {
-        auto* stop = new QSocketNotifier(stopFd, QSocketNotifier::Read, &app);
-        QObject::connect(stop, &QSocketNotifier::activated, &app, [&app] {
-            TakeStopSignal();
-            app.quit();
-        });
-    }
     RestoreWindowSettings(*fmSchedMain, settings);
     new TOptionsMenu(*fmSchedMain, settings, AutostartFile(), QString::fromStdString(executable));
     auto* tray = new TTrayIcon(*fmSchedMain, settings, SystemClock(), SystemFormatSettings());
@@ -114,11 +127,8 @@ int main(int argc, char** argv) {
 
     int result = app.exec();
     SaveWindowSettings(*fmSchedMain, settings);
-
-    RunHandler([fmSchedMain] { fmSchedMain->FormDestroy(); });
     failures.OnFailure = nullptr; // the tray goes with the window
-    if (QMessageBox* box = TApplication::ErrorBox())
-        box->exec();    // the last error is not lost when the program ends
+    EndProgram(*fmSchedMain, stop.Stopped(), std::cerr);
     delete fmSchedMain; // and the dialogs it owns
     return result;
 }

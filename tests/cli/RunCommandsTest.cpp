@@ -1,11 +1,13 @@
 #include "cli/Commands.h"
 
+#include "platform/InstanceLock.h"
 #include "support/SchedCtlRun.h"
 #include "support/TestFiles.h"
 #include "support/ZoneGuard.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
@@ -152,7 +154,68 @@ TEST_F(RunCommandTest, RefusesBadUseAMomentTheClockSkipsAndAnUnwritableLog) {
     fs::create_directory(Dir.File("sched.LOG"));
     r = Invoke(CmdRun, {"--once", FSchedule});
     EXPECT_EQ(r.Code, 2);
-    EXPECT_EQ(r.Err, Dir.File("sched.LOG") + ": File access denied\n");
+    EXPECT_EQ(r.Err, Dir.File("sched.LOG") + ": not used as the log: it is a folder\n");
+}
+
+// A folder, a device or a file in a folder that is not there is neither schedule nor
+// log: refused before anything is written (no "FOLDER.LOG" nor "FOLDER.STATE").
+TEST_F(RunCommandTest, RefusesPathsThatAreNoFilesBeforeWritingAnything) {
+    WriteFile(FSchedule, ScheduleText({{.Name = "Every", .Command = Dir.File("missing")}}));
+    const std::string folder = Dir.File("folder"), gone = Dir.File("gone");
+    fs::create_directory(folder);
+    struct TCase {
+        TArgs Args;
+        std::string Err;
+    };
+    for (const TCase& c : std::vector<TCase>{
+             {{"--once", folder}, folder + ": not used as the schedule: it is a folder"},
+             {{"--once", "--log", folder, FSchedule},
+              folder + ": not used as the log: it is a folder"},
+             {{"--once", "--log", "/dev/null", FSchedule},
+              "/dev/null: not used as the log: it is a device"},
+             {{"--once", gone + "/s.INI"},
+              gone + "/s.INI: not used as the schedule: its folder " + gone + " does not exist"},
+             {{"--log", gone + "/s.LOG", FSchedule},
+              gone + "/s.LOG: not used as the log: its folder " + gone + " does not exist"},
+             {{"--once", "--log", FSchedule + "/s.LOG", FSchedule},
+              FSchedule + "/s.LOG: not used as the log: " + FSchedule + " is not a folder"}}) {
+        TRun r = Invoke(CmdRun, c.Args);
+        EXPECT_EQ(r.Code, 2) << ::testing::PrintToString(c.Args);
+        EXPECT_EQ(r.Err, c.Err + "\n");
+    }
+    EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"folder", "sched.ini"}));
+    // An empty log name is a usage error, for a dry run too.
+    for (const TArgs& args : std::vector<TArgs>{{"--once", "--log", "", FSchedule},
+                                                {"--once", "--dry-run", "--log=", FSchedule}}) {
+        TRun r = Invoke(CmdRun, args);
+        EXPECT_EQ(r.Code, 2);
+        EXPECT_TRUE(r.Err.starts_with("vantle-schedctl run: --log needs a file name\nUsage:"))
+            << r.Err;
+    }
+    EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"folder", "sched.ini"}));
+}
+
+// The lock is the user's whatever environment a shell gives: su, ssh and cron set
+// another runtime folder or none, and a second scheduler is refused all the same.
+TEST_F(RunCommandTest, ASecondRunIsRefusedWhateverItsRuntimeFolder) {
+    WriteFile(FSchedule, ScheduleText({{.Name = "Every", .Command = Dir.File("missing")}}));
+    TTempDir runtime, other;
+    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    TInstanceLock held(FSchedule);
+    ASSERT_TRUE(held.TryAcquire());
+    for (const char* folder :
+         {other.Path().c_str(), "/nowhere", static_cast<const char*>(nullptr)}) {
+        if (folder != nullptr)
+            setenv("XDG_RUNTIME_DIR", folder, 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
+        TRun r = Invoke(CmdRun, {"--once", FSchedule});
+        EXPECT_EQ(r.Code, 2) << (folder ? folder : "unset");
+        EXPECT_EQ(r.Err, FSchedule + ": already used by another scheduler (process " +
+                             std::to_string(getpid()) + ")\n");
+    }
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_FALSE(fs::exists(Dir.File("sched.LOG")));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // An input/output error names the file it concerns beside its unchanged text, so the
 // error box and vantle-schedctl can say which file failed.
 #include "engine/Log.h"
+#include "platform/ExecutablePath.h"
 #include "platform/InstanceLock.h"
 #include "platform/SysErrors.h"
 #include "sched/SchedList.h"
@@ -8,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
@@ -33,7 +33,6 @@ class FileErrorNames : public testing::TestWithParam<TFileErrorCase> {};
 TEST_P(FileErrorNames, CarryThePathBesideTheText) {
     const TFileErrorCase& c = GetParam();
     TTempDir dir;
-    setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1); // where the instance lock lives
     std::string path = dir.File(c.File);
     if (c.MakeFolder)
         std::filesystem::create_directories(path);
@@ -46,7 +45,6 @@ TEST_P(FileErrorNames, CarryThePathBesideTheText) {
         EXPECT_STREQ(e.what(), c.Text);
         EXPECT_EQ(e.FileName(), named);
     }
-    unsetenv("XDG_RUNTIME_DIR");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,8 +75,11 @@ INSTANTIATE_TEST_SUITE_P(
         TFileErrorCase{"InstanceLock", "s.INI", false, 5, "File access denied",
                        [](const std::string& path, std::string& named) {
                            WriteFile(path, "");
-                           TInstanceLock lock(path);
+                           TInstanceLock lock(path, FolderOfFile(path));
                            named = lock.LockPath();
+                           std::filesystem::create_directory(lock.Folder());
+                           std::filesystem::permissions(lock.Folder(),
+                                                        std::filesystem::perms::owner_all);
                            std::filesystem::create_directory(named);
                            lock.TryAcquire();
                        }}),

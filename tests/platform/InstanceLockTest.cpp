@@ -1,11 +1,15 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/PathChecks.h"
+#include "support/Child.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vantle {
@@ -16,33 +20,158 @@ using test::WriteFile;
 
 class InstanceLockTest : public ::testing::Test {
 protected:
-    InstanceLockTest() { setenv("XDG_RUNTIME_DIR", FRuntime.Path().c_str(), 1); }
-    ~InstanceLockTest() override { unsetenv("XDG_RUNTIME_DIR"); }
+    ~InstanceLockTest() override {
+        unsetenv("XDG_RUNTIME_DIR");
+        unsetenv("TMPDIR");
+    }
     TTempDir FRuntime, FFiles;
 };
 
-TEST_F(InstanceLockTest, EveryNameOfAFileGivesTheSameLockInTheRuntimeOrTemporaryFolder) {
+TEST_F(InstanceLockTest, EveryNameOfAFileGivesTheSameLock) {
     std::string file = FFiles.File("s.INI");
     WriteFile(file, "");
     std::filesystem::create_directory(FFiles.File("sub"));
     std::filesystem::create_symlink(file, FFiles.File("link.INI"));
     std::string path = TInstanceLock(file).LockPath();
-    EXPECT_TRUE(path.starts_with(FRuntime.Path().string() + "/vantle-scheduler-")) << path;
     EXPECT_EQ(TInstanceLock(FFiles.File("sub/../s.INI")).LockPath(), path);
     EXPECT_EQ(TInstanceLock(FFiles.File("link.INI")).LockPath(), path);
     EXPECT_NE(TInstanceLock(FFiles.File("other.INI")).LockPath(), path);
     // A file not made yet is named by its folder's real path.
     EXPECT_EQ(TInstanceLock(FFiles.File("sub/../new.INI")).LockPath(),
               TInstanceLock(FFiles.File("new.INI")).LockPath());
-    // Without a runtime folder the temporary folder is used, and the name tells the user.
+}
+
+// A login session's runtime folder, or a shell's temporary folder, would let a cron job
+// or an su shell run the same schedule a second time.
+TEST_F(InstanceLockTest, TheLockDependsOnTheUserAloneNotOnTheEnvironment) {
+    std::string file = FFiles.File("s.INI");
+    WriteFile(file, "");
+    std::string path = TInstanceLock(file).LockPath();
+    EXPECT_TRUE(path.starts_with("/tmp/vantle-scheduler-" + std::to_string(geteuid()) + "/"))
+        << path;
+    setenv("XDG_RUNTIME_DIR", FRuntime.Path().c_str(), 1);
+    EXPECT_EQ(TInstanceLock(file).LockPath(), path);
     unsetenv("XDG_RUNTIME_DIR");
     setenv("TMPDIR", FRuntime.Path().c_str(), 1);
-    path = TInstanceLock(file).LockPath();
-    unsetenv("TMPDIR");
-    std::string user = std::to_string(geteuid());
-    EXPECT_TRUE(path.starts_with(FRuntime.Path().string() + "/vantle-scheduler-" + user + "-"))
-        << path;
+    EXPECT_EQ(TInstanceLock(file).LockPath(), path);
 }
+
+TEST_F(InstanceLockTest, MakesThePrivateFolderAndHoldsTheLockAgainstEveryOtherScheduler) {
+    std::string file = FFiles.File("s.INI");
+    TInstanceLock first(file, FRuntime.Path().string());
+    EXPECT_EQ(first.Folder(),
+              FRuntime.Path().string() + "/vantle-scheduler-" + std::to_string(geteuid()));
+    mode_t saved = umask(0777); // the folder is 0700 whatever the umask leaves
+    bool held = first.TryAcquire();
+    umask(saved);
+    ASSERT_TRUE(held);
+    struct stat st {};
+    ASSERT_EQ(lstat(first.Folder().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    TInstanceLock second(file, FRuntime.Path().string());
+    EXPECT_FALSE(second.TryAcquire());
+    EXPECT_EQ(second.HolderPid(), getpid());
+    if (geteuid() != 0)
+        return;
+    // Another user running the same shared schedule holds a lock of their own.
+    std::filesystem::permissions(FRuntime.Path(),
+                                 std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    std::filesystem::permissions(FFiles.Path(), std::filesystem::perms::owner_all |
+                                                    std::filesystem::perms::group_exec |
+                                                    std::filesystem::perms::others_exec);
+    test::TChildResult other = test::RunInChild([&] {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            return std::string("no nobody");
+        TInstanceLock theirs(file, FRuntime.Path().string());
+        return std::string(theirs.TryAcquire() ? "held " : "refused ") + theirs.Folder();
+    });
+    EXPECT_EQ(other.Output, "held " + FRuntime.Path().string() + "/vantle-scheduler-65534");
+}
+
+// What another user could plant in a shared temporary folder to take the lock away or
+// to hold it: each is refused by name, and nothing is made through it.
+struct TPlanted {
+    const char* Name;
+    bool AsRoot;   // needs root to make another user's file
+    bool LockFile; // the refusal names the lock file, else the folder
+    const char* Reason;
+    std::function<void(const std::string& folder, const std::string& lock,
+                       const std::string& elsewhere)>
+        Plant;
+};
+
+void PrintTo(const TPlanted& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class PlantedLock : public testing::TestWithParam<TPlanted> {};
+
+void MakeFolder(const std::string& path, unsigned mode) {
+    std::filesystem::create_directory(path);
+    chmod(path.c_str(), mode);
+}
+
+TEST_P(PlantedLock, IsRefusedByNameWithWhatIsWrong) {
+    const TPlanted& c = GetParam();
+    if (c.AsRoot && geteuid() != 0)
+        GTEST_SKIP() << "needs root to plant another user's file";
+    TTempDir base, elsewhere;
+    TInstanceLock lock(base.File("s.INI"), base.Path().string());
+    c.Plant(lock.Folder(), lock.LockPath(), elsewhere.Path().string());
+    const std::string named = c.LockFile ? lock.LockPath() : lock.Folder();
+    const std::string role = c.LockFile ? "instance lock file" : "instance lock folder";
+    try {
+        lock.TryAcquire();
+        ADD_FAILURE() << "taken";
+    } catch (const EPathRefused& e) {
+        EXPECT_EQ(std::string(e.what()), named + ": not used as the " + role + ": " + c.Reason);
+    }
+    EXPECT_TRUE(elsewhere.Names().empty()) << "made through a link";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Planted, PlantedLock,
+    testing::Values(
+        TPlanted{"FolderOpenToOthers", false, false, "its mode is 0777, not 0700",
+                 [](const std::string& folder, const std::string&, const std::string&) {
+                     MakeFolder(folder, 0777);
+                 }},
+        TPlanted{"FolderIsALink", false, false, "it is a symbolic link, not a folder",
+                 [](const std::string& folder, const std::string&, const std::string& elsewhere) {
+                     chmod(elsewhere.c_str(), 0700);
+                     std::filesystem::create_directory_symlink(elsewhere, folder);
+                 }},
+        TPlanted{"FolderIsAFile", false, false, "it is not a folder",
+                 [](const std::string& folder, const std::string&, const std::string&) {
+                     WriteFile(folder, "");
+                 }},
+        TPlanted{"FolderOfAnotherUser", true, false,
+                 "it belongs to user 65534 (nobody), not to user 0 (root)",
+                 [](const std::string& folder, const std::string&, const std::string&) {
+                     MakeFolder(folder, 0700);
+                     [[maybe_unused]] int r = chown(folder.c_str(), 65534, 65534);
+                 }},
+        TPlanted{
+            "LockFileIsALink", false, true, "it is a symbolic link",
+            [](const std::string& folder, const std::string& lock, const std::string& elsewhere) {
+                MakeFolder(folder, 0700);
+                std::filesystem::create_symlink(elsewhere + "/taken", lock);
+            }},
+        TPlanted{"LockFileIsAPipe", false, true, "it is not a regular file",
+                 [](const std::string& folder, const std::string& lock, const std::string&) {
+                     MakeFolder(folder, 0700);
+                     mkfifo(lock.c_str(), 0600);
+                 }},
+        TPlanted{"LockFileOfAnotherUser", true, true,
+                 "it belongs to user 65534 (nobody), not to user 0 (root)",
+                 [](const std::string& folder, const std::string& lock, const std::string&) {
+                     MakeFolder(folder, 0700);
+                     WriteFile(lock, "4242\n");
+                     chmod(lock.c_str(), 0666);
+                     [[maybe_unused]] int r = chown(lock.c_str(), 65534, 65534);
+                 }}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace vantle

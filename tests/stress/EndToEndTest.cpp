@@ -39,7 +39,8 @@ protected:
     EndToEndTest() {
         fs::copy_file(VANTLE_ARGRECORDER, FRecorder);
         setenv("VANTLE_ARGRECORDER_OUT", FRecord.c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", FDir.Path().c_str(), 1); // where the instance locks go
+        // A runtime folder of the test's own: the programs' locks must not depend on it.
+        setenv("XDG_RUNTIME_DIR", FDir.Path().c_str(), 1);
     }
     ~EndToEndTest() override {
         unsetenv("VANTLE_ARGRECORDER_OUT");
@@ -123,26 +124,48 @@ TEST_F(EndToEndTest, DesktopProgramRunsDueEntryAtItsFirstTickAndKeepsItsFile) {
     EXPECT_GE(lag, 0);
     EXPECT_LE(lag, 2);
 }
+
+// A folder where the schedule should be is refused before the window comes up and
+// before anything is written beside it.
+TEST_F(EndToEndTest, DesktopProgramRefusesAFolderAsItsSchedule) {
+    std::string program = FDir.File("vantle-scheduler");
+    fs::copy_file(VANTLE_SCHEDULER, program);
+    fs::create_directory(program + ".INI");
+    int code = ExitCodeOf(Spawn({program, "go"}, FOutput), 10s);
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(ReadFile(FOutput).find(program + ".INI: not used as the schedule: it is a folder"),
+              std::string::npos)
+        << ReadFile(FOutput);
+    EXPECT_FALSE(fs::exists(program + ".LOG"));
+    EXPECT_FALSE(fs::exists(program + ".STATE"));
+}
 #endif
 
-TEST_F(EndToEndTest, SchedCtlRunRefusesAFileAnotherSchedulerRuns) {
+// The lock is the user's on this machine: a shell with another runtime folder, or
+// none (cron, su), meets it too. A closed terminal (SIGHUP) ends run as SIGTERM does.
+TEST_F(EndToEndTest, SchedCtlRunRefusesAFileAnotherSchedulerRunsWhateverItsEnvironment) {
     std::string schedule = FDir.File("jobs.INI");
     WriteFile(schedule, Schedule(false));
     pid_t first = Spawn({VANTLE_SCHEDCTL, "run", schedule}, FDir.File("first.txt"));
     ASSERT_GT(first, 0);
     bool started = WaitUntil([&] { return fs::exists(FDir.File("jobs.LOG")); }, 10s);
-    int second = ExitCodeOf(Spawn({VANTLE_SCHEDCTL, "run", schedule}, FOutput));
+    std::vector<int> seconds;
+    for (const std::vector<std::string>& env :
+         {std::vector<std::string>{}, {"XDG_RUNTIME_DIR=" + FDir.File("other")}, {"TMPDIR=/"}})
+        seconds.push_back(
+            ExitCodeOf(Spawn({VANTLE_SCHEDCTL, "run", "--once", schedule}, FOutput, {}, env)));
     int dryRun = ExitCodeOf(
         Spawn({VANTLE_SCHEDCTL, "run", "--once", "--dry-run", schedule}, FDir.File("dry.txt")));
-    kill(first, SIGTERM);
+    kill(first, SIGHUP);
     int firstCode = ExitCodeOf(first, 10s);
 
     ASSERT_TRUE(started);
-    EXPECT_EQ(second, 2);
-    EXPECT_EQ(ReadFile(FOutput), schedule + ": already used by another scheduler (process " +
-                                     std::to_string(first) + ")\n");
+    EXPECT_EQ(seconds, std::vector<int>(3, 2));
+    const std::string refusal =
+        schedule + ": already used by another scheduler (process " + std::to_string(first) + ")\n";
+    EXPECT_EQ(ReadFile(FOutput), refusal + refusal + refusal);
     EXPECT_EQ(dryRun, 0) << ReadFile(FDir.File("dry.txt"));
-    // SIGTERM ends the first cleanly, through its loop; its entry is off, so nothing ran.
+    // SIGHUP ends the first cleanly, through its loop; its entry is off, so nothing ran.
     EXPECT_EQ(firstCode, 0) << ReadFile(FDir.File("first.txt"));
     EXPECT_EQ(
         LogMessages(ReadFile(FDir.File("jobs.LOG"))),

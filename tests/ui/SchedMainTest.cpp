@@ -4,6 +4,7 @@
 #include "support/ModalDriver.h"
 #include "ui/AccessKeys.h"
 #include "ui/Entry.h"
+#include "ui/ProgramEnd.h"
 #include "ui/WindowFixture.h"
 
 #include <QHeaderView>
@@ -20,8 +21,10 @@
 #include <QtTest>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 
 using namespace vantle;
 using namespace vantle::test;
@@ -635,6 +638,94 @@ private slots:
                              QMessageBox::Yes),
                  QMessageBox::No);
         QCOMPARE(seen, QString("one\ntwo yes"));
+    }
+
+    // Nobody may be there to answer: a stop signal ends every loop, the nested ones of a
+    // dialog and its question too, applies nothing of them, saves nothing and logs the
+    // scheduler's end.
+    void stopSignalEndsTheProgramWhateverIsOpen_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("open");
+        QTest::newRow("SIGTERM over the tick's error box") << SIGTERM << "box";
+        QTest::newRow("SIGHUP in the entry dialog") << SIGHUP << "entry";
+        QTest::newRow("SIGINT in the entry dialog's question") << SIGINT << "question";
+    }
+
+    void stopSignalEndsTheProgramWhateverIsOpen() {
+        QFETCH(int, signal);
+        QFETCH(QString, open);
+        WriteIni({{"a", "1 * * * *"}});
+        auto fm = MakeWindow(1, [](TSchedMainServices& services) {
+            services.Ask = AskQuestion; // real boxes that nobody answers
+            services.ShowModal = nullptr;
+        });
+        Timer(*fm)->stop();
+        fm->show();
+        Act(*fm, "Duplicate1")->trigger(); // unsaved: closing the window would ask
+        WriteIni({{"theirs", "1 * * * *"}});
+        fm->Timer1Timer(); // tells in its box that the edits are kept over the change
+        QVERIFY(TApplication::ErrorBox() != nullptr);
+
+        TStopSignalWatch stop;
+        bool hung = false;
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, [&] {
+            hung = true;
+            QCoreApplication::exit(99);
+        });
+        watchdog.start(5000);
+        auto* entry = fm->findChild<TfmEntry*>("fmEntry");
+        QString openAtSignal = "box"; // what was on top when the signal came
+        QTimer::singleShot(0, fm.get(), [&] {
+            if (open != "box") {
+                QTimer::singleShot(50, entry, [&] {
+                    Child<QLineEdit>(*entry, "edName")->setText("mine");
+                    if (open == "question") { // never due: Ok asks whether to save it
+                        Child<QLineEdit>(*entry, "edHours")->setText("25");
+                        QTimer::singleShot(0, entry, &QDialog::accept);
+                    }
+                });
+                QTimer::singleShot(300, [&, signal] {
+                    QWidget* modal = QApplication::activeModalWidget();
+                    openAtSignal = modal == entry                                 ? "entry"
+                                   : qobject_cast<QMessageBox*>(modal) != nullptr ? "question"
+                                                                                  : "other";
+                    raise(signal);
+                });
+                Act(*fm, "mnAdd")->trigger();
+                return;
+            }
+            raise(signal);
+        });
+        int code = QApplication::exec();
+        watchdog.stop();
+        QVERIFY2(!hung, "the stop signal did not end the loop");
+        QCOMPARE(code, 0);
+        QVERIFY(stop.Stopped());
+        QCOMPARE(openAtSignal, open);
+
+        std::ostringstream err;
+        QTimer endWatchdog;
+        endWatchdog.setSingleShot(true);
+        connect(&endWatchdog, &QTimer::timeout, [&] {
+            hung = true;
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        endWatchdog.start(3000);
+        EndProgram(*fm, true, err);
+        endWatchdog.stop();
+        QVERIFY2(!hung, "the program waited for its error box");
+        QCOMPARE(LogMessages(ReadFile(LogPath())).back(),
+                 std::string("Scheduler has been Disabled"));
+        QVERIFY(
+            QString::fromStdString(err.str()).contains("the schedule here has unsaved changes"));
+        QCOMPARE(VisibleMessageBoxes(), 0);
+        // Neither the dialog's entry nor the unsaved edits went anywhere.
+        QCOMPARE(Column(*fm, 0), QStringList({"a", "**a"}));
+        QVERIFY(ReadFile(IniPath()).find("Name=theirs") != std::string::npos);
+        QVERIFY(ReadFile(IniPath()).find("mine") == std::string::npos);
     }
 
     void filesWhereTheServicesPutThem() {
