@@ -243,6 +243,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         try {
             CheckWritablePath(file, "schedule");
             CheckWritablePath(files.LogFile, "log");
+            CheckWritablePath(StateFileOf(file, files.LogFile), "state");
         } catch (const std::exception& e) {
             throw EFailure(DescribeError(e), false);
         }

@@ -244,13 +244,16 @@ void TScheduler::RunDueEntry(std::int32_t index) {
     }
 }
 
-std::string TScheduler::StateFileName() const {
-    const std::string& schedule = FScheduleList.FileName();
-    if (schedule.empty())
-        return ChangeFileExt(FLog->FileName(), ".STATE");
-    std::string name = ChangeFileExt(schedule.substr(schedule.rfind('/') + 1), ".STATE");
-    std::string folder = ExtractFileDir(FLog->FileName());
+std::string StateFileOf(const std::string& scheduleFile, const std::string& logFile) {
+    if (scheduleFile.empty())
+        return ChangeFileExt(logFile, ".STATE");
+    std::string name = ChangeFileExt(scheduleFile.substr(scheduleFile.rfind('/') + 1), ".STATE");
+    std::string folder = ExtractFileDir(logFile);
     return folder.empty() ? name : (folder == "/" ? "/" : folder + "/") + name;
+}
+
+std::string TScheduler::StateFileName() const {
+    return StateFileOf(FScheduleList.FileName(), FLog->FileName());
 }
 
 namespace {

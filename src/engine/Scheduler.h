@@ -77,6 +77,10 @@ struct TEntryFailure {
     bool operator==(const TEntryFailure&) const = default;
 };
 
+/// The state file of a schedule that logs to `logFile`: in the log's folder, named after
+/// the schedule, so two schedules that share a log keep their own.
+std::string StateFileOf(const std::string& scheduleFile, const std::string& logFile);
+
 /// The real services of this machine: system clock, process environment, POSIX
 /// starter and clock setter, the user's regional settings, the NetWare session.
 TSchedulerServices SystemSchedulerServices();

@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
     try {
         CheckWritablePath(scheduleFile, "schedule");
         CheckWritablePath(services.Scheduler.LogFile, "log");
+        CheckWritablePath(StateFileOf(scheduleFile, services.Scheduler.LogFile), "state");
     } catch (const std::exception& e) {
         return RefuseStart(QString::fromStdString(DescribeError(e)));
     }

@@ -178,12 +178,16 @@ TEST_F(RunCommandTest, RefusesPathsThatAreNoFilesBeforeWritingAnything) {
              {{"--log", gone + "/s.LOG", FSchedule},
               gone + "/s.LOG: not used as the log: its folder " + gone + " does not exist"},
              {{"--once", "--log", FSchedule + "/s.LOG", FSchedule},
-              FSchedule + "/s.LOG: not used as the log: " + FSchedule + " is not a folder"}}) {
+              FSchedule + "/s.LOG: not used as the log: " + FSchedule + " is not a folder"},
+             {{"--once", "--log", folder + "/s.LOG", FSchedule},
+              folder + "/sched.STATE: not used as the state: it is a folder"}}) {
+        fs::create_directory(folder + "/sched.STATE");
         TRun r = Invoke(CmdRun, c.Args);
         EXPECT_EQ(r.Code, 2) << ::testing::PrintToString(c.Args);
         EXPECT_EQ(r.Err, c.Err + "\n");
     }
     EXPECT_EQ(Dir.Names(), (std::vector<std::string>{"folder", "sched.ini"}));
+    EXPECT_FALSE(fs::exists(folder + "/s.LOG"));
     // An empty log name is a usage error, for a dry run too.
     for (const TArgs& args : std::vector<TArgs>{{"--once", "--log", "", FSchedule},
                                                 {"--once", "--dry-run", "--log=", FSchedule}}) {
