@@ -1,6 +1,7 @@
 // What one minute of the engine costs: a cycle over a large schedule with nothing
-// due, the expansion of a typical parameter text, and log lines per second.
+// due, the expansion of a typical parameter text, log lines and state files per second.
 #include "engine/Scheduler.h"
+#include "platform/FileWriter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -132,5 +133,17 @@ void LogLines(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(LogLines);
+
+// The state file is replaced whole (temporary file, fsync, rename, fsync of the
+// folder) once a minute and after each start: what that costs on this disk.
+void StateWrites(benchmark::State& state) {
+    TTempFolder folder;
+    const std::string path = folder.File("Sched.STATE");
+    for (auto _ : state)
+        ReplaceFileContent(
+            path, "2026.12.07 08.05\r\nPass 2026.12.07 08.06\r\nStarted 0 Backup\r\n", 0600);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(StateWrites)->Unit(benchmark::kMicrosecond);
 
 } // namespace
