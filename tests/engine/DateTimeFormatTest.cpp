@@ -30,7 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
         TPatternCase{"ddd dddd aaa aaaa", "Thu Thursday Thu Thursday"},
         TPatternCase{"mmm mmmm", "Mar March"}, TPatternCase{"ddddd", "3/15/2001"},
         TPatternCase{"dddddd", "Thursday, March 15, 2001"},
-        TPatternCase{"h:n:s hh:nn:ss", "14:5:9 14:05:09"},
+        TPatternCase{"h:n:s hh:nn:ss", "14:5:9 14:05:09"}, TPatternCase{"hhh", "14"},
         TPatternCase{"z zz zzz zzzz", "123 123 123 123"},
         TPatternCase{"t|tt", "2:05 PM|2:05:09 PM"}, TPatternCase{"c", "3/15/2001 12:05:09 AM", 0},
         TPatternCase{"ge", "2001"},

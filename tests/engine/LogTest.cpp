@@ -123,6 +123,9 @@ TEST_F(LogTest, ReadsLinesWithoutTheirEndsAndATailOfWholeLinesOrClearsThemAndRai
         EXPECT_EQ(log.AssignTailTo(lines, c.MaxBytes), c.Skipped) << c.MaxBytes;
         EXPECT_EQ(lines, c.Lines) << c.MaxBytes;
     }
+    WriteFile(log.FileName(), "lf\nlone cr\rlast");
+    log.AssignTo(lines);
+    EXPECT_EQ(lines, (std::vector<std::string>{"lf", "lone cr", "last"}));
     EXPECT_THROW(TLog(Dir.File("missing.LOG"), Clock).AssignTo(lines), EInOutError);
     EXPECT_TRUE(lines.empty());
 }

@@ -79,6 +79,8 @@ TEST_F(Parameters, CutsTheDayToTheTargetMonth) {
     EXPECT_EQ(Expand("$D+2M", At(2003, 12, 31)), "20040229");
     EXPECT_EQ(Expand("$D+13M", At(2000, 1, 31)), "20010228");
     EXPECT_EQ(Expand("$D-13M", At(2004, 3, 31)), "20030228");
+    // The calendar's first moment is still in it.
+    EXPECT_EQ(Expand("$N+1D[yyyy-mm-dd]", At(1, 1, 1, 0, 0, 0)), "0001-01-02");
 }
 
 TEST_F(Parameters, RaisesWhereADateCannotBeBuilt) {
