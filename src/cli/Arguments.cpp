@@ -140,7 +140,7 @@ std::optional<TMoment> ParseMoment(const std::string& text, const std::string& o
     }
     TMoment moment;
     if (offset) {
-        moment.Instant = InstantOfUtc(written - static_cast<TDateTime>(*offset) / 86400);
+        moment.Instant = InstantOfUtc(IncSeconds(written, -*offset));
         moment.Local = LocalDateTimeOf(moment.Instant);
     } else {
         std::vector<std::timespec> readings = LocalReadings(written);

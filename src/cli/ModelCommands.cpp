@@ -183,7 +183,7 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
             throw UsageError("upcoming", "--days and --count exclude each other");
         // From the minute given; without one, from the next minute, as the window lists.
         TDateTime first =
-            fromText ? ReadMoment(*fromText, "--from").Local : SystemClock().Now() + 1.0 / 1440;
+            fromText ? ReadMoment(*fromText, "--from").Local : IncMinutes(SystemClock().Now(), 1);
         std::size_t limit = SIZE_MAX;
         TDateTime end = 0;
         if (countText) {

@@ -3,12 +3,11 @@
 namespace vantle {
 
 TLocalMinute LocalMinuteOf(TDateTime local) {
-    std::int64_t ms = ToMSecs(local);
-    return ms >= 0 ? ms / 60000 : -((-ms + 59999) / 60000);
+    return FloorDiv(ToMSecs(local), MSecsPerMinute);
 }
 
 TDateTime MomentOfMinute(TLocalMinute minute) {
-    return FromMSecs(minute * 60000);
+    return FromMSecs(minute * MSecsPerMinute);
 }
 
 void TCycleMemory::Restart(std::optional<TLocalMinute> latest) {

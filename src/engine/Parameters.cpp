@@ -23,12 +23,6 @@ std::int32_t CountOf(const std::string& digits) {
     return static_cast<std::int32_t>(value);
 }
 
-TDateTime WithTimeOf(TDateTime date, TDateTime timeSource) {
-    std::int64_t ms = ToMSecs(timeSource);
-    std::int64_t timeOfDay = ms - ToMSecs(DateOf(timeSource));
-    return FromMSecs(ToMSecs(date) + timeOfDay);
-}
-
 [[noreturn]] void RaiseDateError() {
     throw EConvertError("Invalid argument to date encode");
 }
@@ -47,43 +41,7 @@ TDateTime AddMSecs(TDateTime value, std::int64_t msecs) {
     return FromMSecs(result);
 }
 
-TDateTime IncYears(TDateTime value, std::int32_t years) {
-    TDateParts date = DecodeDate(value);
-    std::int64_t year = static_cast<std::int64_t>(date.Year) + years;
-    if (year < 1 || year > 9999)
-        RaiseDateError();
-    return WithTimeOf(EncodeDate(static_cast<int>(year), date.Month, date.Day), value);
-}
-
-TDateTime FirstDayOfMonth(TDateTime value) {
-    TDateParts date = DecodeDate(value);
-    return WithTimeOf(EncodeDate(date.Year, date.Month, 1), value);
-}
-
-TDateTime LastDayOfMonth(TDateTime value) {
-    TDateParts date = DecodeDate(value);
-    return WithTimeOf(EncodeDate(date.Year, date.Month, DaysInMonth(date.Year, date.Month)), value);
-}
-
 } // namespace
-
-TDateTime IncMonths(TDateTime value, int months) {
-    TDateParts date = DecodeDate(value);
-    std::int64_t year = static_cast<std::int64_t>(date.Year) + months / 12;
-    int month = date.Month + months % 12;
-    if (month < 1) {
-        --year;
-        month += 12;
-    } else if (month > 12) {
-        ++year;
-        month -= 12;
-    }
-    if (year < 1 || year > 9999)
-        RaiseDateError();
-    int y = static_cast<int>(year);
-    int day = date.Day > DaysInMonth(y, month) ? DaysInMonth(y, month) : date.Day;
-    return WithTimeOf(EncodeDate(y, month, day), value);
-}
 
 TParameterExpander::TParameterExpander(const TClock& clock, const TEnvironment& environment,
                                        const TFormatSettings& settings)
@@ -108,13 +66,13 @@ TDateTime TParameterExpander::ApplyTimeOffsets(const std::string& text, std::siz
         }
         switch (unit) {
         case 'h':
-            value = AddMSecs(value, std::int64_t{count} * 3600000);
+            value = AddMSecs(value, std::int64_t{count} * MSecsPerHour);
             break;
         case 'm':
-            value = AddMSecs(value, std::int64_t{count} * 60000);
+            value = AddMSecs(value, std::int64_t{count} * MSecsPerMinute);
             break;
         case 's':
-            value = AddMSecs(value, std::int64_t{count} * 1000);
+            value = AddMSecs(value, std::int64_t{count} * MSecsPerSecond);
             break;
         case 'M':
             value = IncMonths(value, count);

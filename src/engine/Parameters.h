@@ -31,8 +31,4 @@ private:
     const TFormatSettings& FSettings;
 };
 
-/// Calendar months added with the day cut down to the target month's length; raises
-/// EConvertError outside the years 1 to 9999.
-TDateTime IncMonths(TDateTime value, int months);
-
 } // namespace vantle

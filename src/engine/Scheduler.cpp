@@ -395,13 +395,6 @@ void TScheduler::LogKeptChange() {
     FLog->WriteLine("INI file changed by another program; unsaved changes kept");
 }
 
-bool TScheduler::IsEntryDue(std::int32_t index) {
-    if (index < 0 || index >= FScheduleList.Count())
-        return false;
-    const TSchedule& entry = FScheduleList.Items(index);
-    return entry.Active && IsDue(entry, FCycleMoment);
-}
-
 void TScheduler::ExecuteEntry(std::int32_t index) {
     TSchedListLock lock(FScheduleList);
     if (index < 0 || index >= FScheduleList.Count())

@@ -103,7 +103,6 @@ public:
     /// fails is logged and the pass goes on; a log that cannot be written, or a list
     /// without a file name, ends the pass and passes on to the caller.
     void RunCycle();
-    bool IsEntryDue(std::int32_t index);
     /// Carries out the entry's operation; nothing for a bad index or an inactive entry.
     void ExecuteEntry(std::int32_t index);
 

@@ -50,6 +50,16 @@ TDateParts DateOfDayNumber(std::int64_t n) {
     return parts;
 }
 
+[[noreturn]] void RaiseDateError() {
+    throw EConvertError("Invalid argument to date encode");
+}
+
+TDateTime WithTimeOf(TDateTime date, TDateTime timeSource) {
+    std::int64_t ms = ToMSecs(timeSource);
+    std::int64_t timeOfDay = ms - ToMSecs(DateOf(timeSource));
+    return FromMSecs(ToMSecs(date) + timeOfDay);
+}
+
 } // namespace
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
@@ -119,6 +129,54 @@ int WeekDayOf(TDateTime value) {
 
 TDateTime DateOf(TDateTime value) {
     return static_cast<TDateTime>(FloorDiv(ToMSecs(value), MSecsPerDay));
+}
+
+TDateTime IncMSecs(TDateTime value, std::int64_t msecs) {
+    return FromMSecs(ToMSecs(value) + msecs);
+}
+
+TDateTime IncSeconds(TDateTime value, std::int64_t seconds) {
+    return IncMSecs(value, seconds * MSecsPerSecond);
+}
+
+TDateTime IncMinutes(TDateTime value, std::int64_t minutes) {
+    return IncMSecs(value, minutes * MSecsPerMinute);
+}
+
+TDateTime IncMonths(TDateTime value, int months) {
+    TDateParts date = DecodeDate(value);
+    std::int64_t year = static_cast<std::int64_t>(date.Year) + months / 12;
+    int month = date.Month + months % 12;
+    if (month < 1) {
+        --year;
+        month += 12;
+    } else if (month > 12) {
+        ++year;
+        month -= 12;
+    }
+    if (year < 1 || year > 9999)
+        RaiseDateError();
+    int y = static_cast<int>(year);
+    int day = date.Day > DaysInMonth(y, month) ? DaysInMonth(y, month) : date.Day;
+    return WithTimeOf(EncodeDate(y, month, day), value);
+}
+
+TDateTime IncYears(TDateTime value, int years) {
+    TDateParts date = DecodeDate(value);
+    std::int64_t year = static_cast<std::int64_t>(date.Year) + years;
+    if (year < 1 || year > 9999)
+        RaiseDateError();
+    return WithTimeOf(EncodeDate(static_cast<int>(year), date.Month, date.Day), value);
+}
+
+TDateTime FirstDayOfMonth(TDateTime value) {
+    TDateParts date = DecodeDate(value);
+    return WithTimeOf(EncodeDate(date.Year, date.Month, 1), value);
+}
+
+TDateTime LastDayOfMonth(TDateTime value) {
+    TDateParts date = DecodeDate(value);
+    return WithTimeOf(EncodeDate(date.Year, date.Month, DaysInMonth(date.Year, date.Month)), value);
 }
 
 } // namespace vantle

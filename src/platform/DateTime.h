@@ -8,7 +8,11 @@ namespace vantle {
 
 using TDateTime = double;
 
-constexpr std::int64_t MSecsPerDay = 86400000;
+constexpr std::int64_t MSecsPerSecond = 1000;
+constexpr std::int64_t MSecsPerMinute = 60 * MSecsPerSecond;
+constexpr std::int64_t MSecsPerHour = 60 * MSecsPerMinute;
+constexpr std::int64_t MSecsPerDay = 24 * MSecsPerHour;
+constexpr std::int64_t MinutesPerDay = 24 * 60;
 
 /// Raises EConvertError "Invalid argument to date encode" for a date outside 1..9999
 /// or a day the month does not have.
@@ -39,5 +43,19 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b);
 
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
+
+/// Steps of the clock, exact to the millisecond, with no calendar check.
+TDateTime IncMSecs(TDateTime value, std::int64_t msecs);
+TDateTime IncSeconds(TDateTime value, std::int64_t seconds);
+TDateTime IncMinutes(TDateTime value, std::int64_t minutes);
+
+/// Calendar steps keep the time of day and raise EConvertError "Invalid argument to
+/// date encode" for a date outside the years 1 to 9999. A month step cuts the day down
+/// to the target month's length (31 January + 1 month is 28 or 29 February); a year
+/// step from 29 February into a common year raises.
+TDateTime IncMonths(TDateTime value, int months);
+TDateTime IncYears(TDateTime value, int years);
+TDateTime FirstDayOfMonth(TDateTime value);
+TDateTime LastDayOfMonth(TDateTime value);
 
 } // namespace vantle

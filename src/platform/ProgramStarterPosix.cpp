@@ -2,10 +2,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -18,27 +17,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n';
 }
 
-// Where exec will look for `name`: the name itself when it holds a "/", else every
-// folder of PATH (an empty entry meaning the working directory).
-std::vector<std::string> CandidatesOf(const std::string& name) {
-    if (name.find('/') != std::string::npos)
-        return {name};
-    const char* path = std::getenv("PATH");
-    std::string folders = path != nullptr ? path : "/bin:/usr/bin";
-    std::vector<std::string> candidates;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t colon = folders.find(':', start);
-        std::string folder =
-            folders.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-        candidates.push_back((folder.empty() ? std::string(".") : folder) + "/" + name);
-        if (colon == std::string::npos)
-            break;
-        start = colon + 1;
-    }
-    return candidates;
-}
-
 std::vector<char*> PointersTo(std::vector<std::string>& texts) {
     std::vector<char*> pointers;
     pointers.reserve(texts.size() + 1);
@@ -48,84 +26,114 @@ std::vector<char*> PointersTo(std::vector<std::string>& texts) {
     return pointers;
 }
 
-// What the grandchild needs, all built before the fork: between fork and exec only
-// async-signal-safe calls are allowed, and the scheduler may have other threads.
-struct TStartPlan {
-    std::vector<std::string> ProgramCandidates, OpenerCandidates;
-    std::vector<std::string> ProgramArgs, OpenerArgs, Environment;
-    std::vector<char*> ProgramArgv, OpenerArgv, Envp;
-    const char* File = nullptr;
-    const char* Directory = nullptr; // null: stay where we are
-    bool FileIsPath = false;
+// The working folder, opened for the spawn to change into. Checked here because a
+// missing folder and a missing program both come back from the spawn as ENOENT.
+class TWorkFolder {
+public:
+    explicit TWorkFolder(const std::string& directory) {
+        if (directory.empty())
+            return;
+        FFd = ::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (FFd < 0)
+            FCode = StartCodeFromErrno(errno, true);
+    }
+    ~TWorkFolder() {
+        if (FFd >= 0)
+            ::close(FFd);
+    }
+    TWorkFolder(const TWorkFolder&) = delete;
+    TWorkFolder& operator=(const TWorkFolder&) = delete;
+
+    /// 0, or the code of a folder that cannot be used.
+    std::uint32_t Code() const { return FCode; }
+    /// What a relative name is looked up from: the folder, or where we are.
+    int AtFd() const { return FFd >= 0 ? FFd : AT_FDCWD; }
+    bool Given() const { return FFd >= 0; }
+
+private:
+    int FFd = -1;
+    std::uint32_t FCode = 0;
 };
 
-[[noreturn]] void Report(int statusFd, std::uint32_t code) {
-    ssize_t ignored = ::write(statusFd, &code, sizeof code);
-    (void)ignored;
-    ::_exit(127);
-}
-
-// Tries every candidate as execvp would, but never falls back to a shell. Returns
-// only on failure, with the code to report.
-std::uint32_t ExecFirst(const std::vector<std::string>& candidates, std::vector<char*>& argv,
-                        std::vector<char*>& envp, bool single) {
-    bool denied = false;
-    for (const std::string& candidate : candidates) {
-        ::execve(candidate.c_str(), argv.data(), envp.data());
-        int err = errno;
-        if (single)
-            return StartCodeFromErrno(err, false);
-        if (err == EACCES)
-            denied = true;
-        else if (err != ENOENT && err != ENOTDIR && err != ESTALE && err != ENODEV &&
-                 err != ETIMEDOUT)
-            return StartCodeFromErrno(err, false);
+// The spawn's attributes: a session of its own, no blocked signal, every signal at its
+// default (an ignored one would stay ignored in the program).
+class TSpawnAttributes {
+public:
+    TSpawnAttributes() {
+        FError = ::posix_spawnattr_init(&FAttributes);
+        if (FError != 0)
+            return;
+        FReady = true;
+        sigset_t none, all;
+        sigemptyset(&none);
+        sigfillset(&all);
+        auto flags =
+            static_cast<short>(POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        if ((FError = ::posix_spawnattr_setflags(&FAttributes, flags)) == 0 &&
+            (FError = ::posix_spawnattr_setsigmask(&FAttributes, &none)) == 0)
+            FError = ::posix_spawnattr_setsigdefault(&FAttributes, &all);
     }
-    return denied ? SE_ERR_ACCESSDENIED : SE_ERR_FNF;
-}
-
-[[noreturn]] void RunGrandchild(TStartPlan& plan, int statusFd) {
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    // Ignored signals would stay ignored in the started program.
-    struct sigaction standard {};
-    standard.sa_handler = SIG_DFL;
-    for (int sig = 1; sig < NSIG; ++sig)
-        sigaction(sig, &standard, nullptr);
-
-    // A scheduler started with its standard files closed may hold the pipe on 0 to 2,
-    // where /dev/null is about to go.
-    if (statusFd <= 2) {
-        int moved = ::fcntl(statusFd, F_DUPFD_CLOEXEC, 3);
-        if (moved >= 0)
-            statusFd = moved;
+    ~TSpawnAttributes() {
+        if (FReady)
+            ::posix_spawnattr_destroy(&FAttributes);
     }
-    if (plan.Directory != nullptr && ::chdir(plan.Directory) != 0)
-        Report(statusFd, StartCodeFromErrno(errno, true));
-    int null = ::open("/dev/null", O_RDWR);
-    if (null < 0)
-        Report(statusFd, SE_ERR_OOM);
-    for (int fd = 0; fd <= 2; ++fd)
-        if (::dup2(null, fd) < 0)
-            Report(statusFd, SE_ERR_OOM);
-    if (null > 2)
-        ::close(null);
-    // Descriptors the scheduler left inheritable are none of the program's business.
-    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+    TSpawnAttributes(const TSpawnAttributes&) = delete;
+    TSpawnAttributes& operator=(const TSpawnAttributes&) = delete;
 
-    if (plan.FileIsPath) {
-        struct stat st {};
-        bool document =
-            ::stat(plan.File, &st) == 0 && !S_ISDIR(st.st_mode) && ::access(plan.File, X_OK) != 0;
-        if (document) {
-            std::uint32_t code =
-                ExecFirst(plan.OpenerCandidates, plan.OpenerArgv, plan.Envp, false);
-            Report(statusFd, code == SE_ERR_FNF ? SE_ERR_NOASSOC : code);
-        }
+    int Error() const { return FError; }
+    const posix_spawnattr_t* Get() const { return &FAttributes; }
+
+private:
+    posix_spawnattr_t FAttributes{};
+    bool FReady = false;
+    int FError = 0;
+};
+
+// What the spawned process does before the exec, in order: into the working folder,
+// standard files on /dev/null, and no other descriptor the scheduler left inheritable.
+class TSpawnActions {
+public:
+    explicit TSpawnActions(const TWorkFolder& folder) {
+        FError = ::posix_spawn_file_actions_init(&FActions);
+        if (FError != 0)
+            return;
+        FReady = true;
+        // First, while the folder's descriptor is still open: it may sit on 0 to 2.
+        if (folder.Given())
+            Add(::posix_spawn_file_actions_addfchdir_np(&FActions, folder.AtFd()));
+        Add(::posix_spawn_file_actions_addopen(&FActions, 0, "/dev/null", O_RDWR, 0));
+        Add(::posix_spawn_file_actions_adddup2(&FActions, 0, 1));
+        Add(::posix_spawn_file_actions_adddup2(&FActions, 0, 2));
+        Add(::posix_spawn_file_actions_addclosefrom_np(&FActions, 3));
     }
-    Report(statusFd,
-           ExecFirst(plan.ProgramCandidates, plan.ProgramArgv, plan.Envp, plan.FileIsPath));
+    ~TSpawnActions() {
+        if (FReady)
+            ::posix_spawn_file_actions_destroy(&FActions);
+    }
+    TSpawnActions(const TSpawnActions&) = delete;
+    TSpawnActions& operator=(const TSpawnActions&) = delete;
+
+    int Error() const { return FError; }
+    const posix_spawn_file_actions_t* Get() const { return &FActions; }
+
+private:
+    void Add(int error) {
+        if (FError == 0)
+            FError = error;
+    }
+
+    posix_spawn_file_actions_t FActions{};
+    bool FReady = false;
+    int FError = 0;
+};
+
+// The code of a failed spawn. A bare name was looked for in every folder of PATH, as
+// execvp does: found nowhere is "file not found", whatever the last folder answered.
+std::uint32_t SpawnCode(int err, bool bareName) {
+    if (bareName &&
+        (err == ENOENT || err == ENOTDIR || err == ESTALE || err == ENODEV || err == ETIMEDOUT))
+        return SE_ERR_FNF;
+    return StartCodeFromErrno(err, false);
 }
 
 } // namespace
@@ -246,88 +254,54 @@ TStartResult TPosixProgramStarter::Start(const std::string& file, const std::str
                                          const std::string& directory, int showCommand) {
     if (file.empty())
         return {SE_ERR_FNF, 0};
+    TWorkFolder folder(directory);
+    if (folder.Code() != 0)
+        return {folder.Code(), 0};
 
-    TStartPlan plan;
-    plan.File = file.c_str();
-    plan.FileIsPath = file.find('/') != std::string::npos;
-    plan.Directory = directory.empty() ? nullptr : directory.c_str();
-    plan.ProgramCandidates = CandidatesOf(file);
-    plan.OpenerCandidates = CandidatesOf("xdg-open");
-    plan.ProgramArgs.push_back(file);
-    for (std::string& word : SplitShellWords(parameters))
-        plan.ProgramArgs.push_back(std::move(word));
-    plan.OpenerArgs = {"xdg-open", file};
+    // A path to a file that may not be run is a document, for the desktop's opener.
+    bool document = false;
+    if (file.find('/') != std::string::npos) {
+        struct stat st {};
+        document = ::fstatat(folder.AtFd(), file.c_str(), &st, 0) == 0 && !S_ISDIR(st.st_mode) &&
+                   ::faccessat(folder.AtFd(), file.c_str(), X_OK, 0) != 0;
+    }
+    std::vector<std::string> args;
+    if (document) {
+        args = {"xdg-open", file};
+    } else {
+        args.push_back(file);
+        for (std::string& word : SplitShellWords(parameters))
+            args.push_back(std::move(word));
+    }
+    std::vector<std::string> environment;
     std::string showPrefix = std::string(ShowCommandVariable) + "=";
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry)
         if (std::string(*entry).rfind(showPrefix, 0) != 0)
-            plan.Environment.emplace_back(*entry);
-    plan.Environment.push_back(showPrefix + std::to_string(showCommand));
-    plan.ProgramArgv = PointersTo(plan.ProgramArgs);
-    plan.OpenerArgv = PointersTo(plan.OpenerArgs);
-    plan.Envp = PointersTo(plan.Environment);
+            environment.emplace_back(*entry);
+    environment.push_back(showPrefix + std::to_string(showCommand));
+    std::vector<char*> argv = PointersTo(args);
+    std::vector<char*> envp = PointersTo(environment);
 
-    // The grandchild reports a failed start through this pipe; a successful exec
-    // closes it (close-on-exec), so end of file means the program is running.
-    // The middle process hands the grandchild's pid back through a second pipe.
-    int status[2];
-    int pidPipe[2];
-    if (::pipe2(status, O_CLOEXEC) != 0)
-        return {StartCodeFromErrno(errno, false), 0};
-    if (::pipe2(pidPipe, O_CLOEXEC) != 0) {
-        int err = errno;
-        ::close(status[0]);
-        ::close(status[1]);
-        return {StartCodeFromErrno(err, false), 0};
+    TSpawnAttributes attributes;
+    if (attributes.Error() != 0)
+        return {StartCodeFromErrno(attributes.Error(), false), 0};
+    TSpawnActions actions(folder);
+    if (actions.Error() != 0)
+        return {StartCodeFromErrno(actions.Error(), false), 0};
+    // One spawn, no shell: posix_spawnp searches PATH like execvp, without sh's fallback
+    // for a file that is no executable. The program is our own child, so the child watch
+    // reaps it by the pid returned here; without a watch, it goes to init when we exit.
+    pid_t pid = 0;
+    const bool bareName = document || file.find('/') == std::string::npos;
+    int err = bareName ? ::posix_spawnp(&pid, args.front().c_str(), actions.Get(), attributes.Get(),
+                                        argv.data(), envp.data())
+                       : ::posix_spawn(&pid, file.c_str(), actions.Get(), attributes.Get(),
+                                       argv.data(), envp.data());
+    if (err != 0) {
+        std::uint32_t code = SpawnCode(err, bareName);
+        return {document && code == SE_ERR_FNF ? SE_ERR_NOASSOC : code, 0};
     }
-    pid_t child = ::fork();
-    if (child < 0) {
-        int err = errno;
-        for (int fd : {status[0], status[1], pidPipe[0], pidPipe[1]})
-            ::close(fd);
-        return {StartCodeFromErrno(err, false), 0};
-    }
-    if (child == 0) {
-        ::close(status[0]);
-        ::close(pidPipe[0]);
-        ::setsid();
-        pid_t grandchild = ::fork();
-        if (grandchild < 0)
-            Report(status[1], StartCodeFromErrno(errno, false));
-        if (grandchild > 0) {
-            ssize_t ignored = ::write(pidPipe[1], &grandchild, sizeof grandchild);
-            (void)ignored;
-            // The grandchild goes to the nearest subreaper, or to init, which reaps it.
-            ::_exit(0);
-        }
-        ::close(pidPipe[1]);
-        RunGrandchild(plan, status[1]);
-    }
-    ::close(status[1]);
-    ::close(pidPipe[1]);
-    int childStatus = 0;
-    while (::waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {
-    }
-    std::uint32_t code = 0;
-    std::size_t got = 0;
-    while (got < sizeof code) {
-        ssize_t n = ::read(status[0], reinterpret_cast<char*>(&code) + got, sizeof code - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(status[0]);
-    if (got == sizeof code) {
-        ::close(pidPipe[0]);
-        return {code, 0};
-    }
-    pid_t started = 0;
-    ssize_t n = 0;
-    while ((n = ::read(pidPipe[0], &started, sizeof started)) < 0 && errno == EINTR) {
-    }
-    ::close(pidPipe[0]);
-    return {SE_START_ACCEPTED, n == sizeof started ? static_cast<int>(started) : 0};
+    return {SE_START_ACCEPTED, static_cast<int>(pid)};
 }
 
 } // namespace vantle

@@ -1,4 +1,4 @@
-// The program starter on POSIX: fork and exec, never a command interpreter.
+// The program starter on POSIX: one spawn, never a command interpreter.
 #pragma once
 
 #include "platform/ProgramStarter.h"
@@ -14,15 +14,16 @@ constexpr const char* ShowCommandVariable = "VANTLE_SHOW_COMMAND";
 
 /// Starts `file` (a path, or a bare name looked up in PATH) with the words of
 /// `parameters`, in its own session with standard input, output and error on
-/// /dev/null, and never waits for it: a double fork leaves no zombie behind (the
-/// program goes to init, or to this process when it is a child subreaper). A file
-/// without execute permission is a document, opened with xdg-open. The result is the
-/// shell's code for the real error of the start, or SE_START_ACCEPTED.
+/// /dev/null, and never waits for it. The program is a child of this process: its
+/// caller reaps it (TChildWatch), or leaves it to init by exiting. A file without
+/// execute permission is a document, opened with xdg-open. The result is the shell's
+/// code for the real error of the start, or SE_START_ACCEPTED.
 class TPosixProgramStarter : public TProgramStarter {
 public:
     std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                const std::string& directory, int showCommand) override;
-    /// Pid: the started program (or the document's opener) once the start is accepted.
+    /// Pid: the started program (or the document's opener), a child of this process,
+    /// once the start is accepted.
     TStartResult Start(const std::string& file, const std::string& parameters,
                        const std::string& directory, int showCommand) override;
 };

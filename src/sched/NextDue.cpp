@@ -12,7 +12,6 @@ namespace vantle {
 namespace {
 
 constexpr std::int64_t DaysPer400Years = 146097;
-constexpr std::int64_t MSecsPerMinute = 60000;
 
 // A day of the calendar that steps forward one day at a time without decoding.
 struct TCivilDay {
@@ -116,8 +115,8 @@ std::vector<TDateTime> TDueFinder::Next(TDateTime from, int count) const {
     if (FNeverDue || count <= 0)
         return moments;
     std::int64_t firstMinute = FloorDiv(ToMSecs(from), MSecsPerMinute) + 1;
-    TCivilDay day(FloorDiv(firstMinute, 1440));
-    int firstMinuteOfDay = static_cast<int>(firstMinute - day.Number * 1440);
+    TCivilDay day(FloorDiv(firstMinute, MinutesPerDay));
+    int firstMinuteOfDay = static_cast<int>(firstMinute - day.Number * MinutesPerDay);
     // After a moment found, the next lies within one cycle of it; past that, only
     // daylight-saving gaps can have swallowed every candidate.
     std::int64_t lastDay = day.Number + DaysPer400Years;
@@ -144,7 +143,8 @@ std::vector<TDateTime> TDueFinder::Next(TDateTime from, int count) const {
                 }
                 i = present;
             }
-            moments.push_back(FromMSecs((day.Number * 1440 + candidates[i]) * MSecsPerMinute));
+            moments.push_back(
+                FromMSecs((day.Number * MinutesPerDay + candidates[i]) * MSecsPerMinute));
             if (static_cast<int>(moments.size()) == count)
                 return moments;
             lastDay = day.Number + DaysPer400Years;

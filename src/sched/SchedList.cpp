@@ -156,14 +156,6 @@ void TSchedList::Delete(std::int32_t index) {
     FModified = true;
 }
 
-std::int32_t TSchedList::IndexOf(const TSchedule* entry) {
-    TSchedListLock lock(*this);
-    for (std::size_t i = 0; i < FItems.size(); ++i)
-        if (FItems[i].Entry.get() == entry)
-            return static_cast<std::int32_t>(i);
-    return -1;
-}
-
 void TSchedList::Update(std::int32_t index, const TSchedule& values) {
     TSchedListLock lock(*this);
     CheckIndex(index);

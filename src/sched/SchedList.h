@@ -55,8 +55,6 @@ public:
     std::int32_t Add(std::unique_ptr<TSchedule> entry);
     void Insert(std::int32_t index, std::unique_ptr<TSchedule> entry);
     void Delete(std::int32_t index);
-    /// Position of that very entry (by identity), -1 when not in the list.
-    std::int32_t IndexOf(const TSchedule* entry);
     /// Copies `values` into the entry only when they differ; then sets Modified.
     void Update(std::int32_t index, const TSchedule& values);
 

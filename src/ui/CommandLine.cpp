@@ -1,6 +1,8 @@
 #include "ui/CommandLine.h"
 
-#include <algorithm>
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include <ostream>
 
 namespace vantle {
@@ -13,12 +15,21 @@ namespace vantle {
 std::optional<int> AnswerInfoOption(const std::vector<std::string>& args,
                                     const vantle::TFileLocations& files,
                                     const std::string& settingsFile, std::ostream& out) {
-    auto has = [&](std::initializer_list<const char*> names) {
-        return std::any_of(args.begin(), args.end(), [&](const std::string& arg) {
-            return std::find(names.begin(), names.end(), arg) != names.end();
-        });
-    };
-    if (has({"--help", "-h"})) {
+    QStringList arguments{QStringLiteral("vantle-scheduler")};
+    for (const std::string& arg : args)
+        arguments.append(QString::fromLocal8Bit(arg.c_str()));
+    QCommandLineParser parser;
+    // Qt's own options (-stylesheet, -platformtheme) are single-dash words, not bundles
+    // of letters that could hold an h.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption paths(QStringLiteral("paths"));
+    parser.addOptions({help, version, paths, QCommandLineOption(QStringLiteral("enable"))});
+    // Anything unknown is no error: any argument at all switches the scheduler on.
+    (void)parser.parse(arguments);
+
+    if (parser.isSet(help)) {
         out << "Usage: vantle-scheduler [--enable]\n"
                "Runs programs on a schedule, from a window or the system tray.\n"
                "\n"
@@ -29,11 +40,11 @@ std::optional<int> AnswerInfoOption(const std::vector<std::string>& args,
                "  --version   print the version and exit\n";
         return 0;
     }
-    if (has({"--version"})) {
+    if (parser.isSet(version)) {
         out << "vantle-scheduler " << VANTLE_VERSION << "\n";
         return 0;
     }
-    if (has({"--paths"})) {
+    if (parser.isSet(paths)) {
         out << "schedule: " << files.ScheduleFile << "\nlog: " << files.LogFile
             << "\nsettings: " << settingsFile << "\n";
         return 0;

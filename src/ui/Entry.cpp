@@ -77,7 +77,25 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(432, 374);
 
-    // Top strip: the name.
+    QWidget* topStrip = BuildNameStrip();
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->addTab(BuildSchedulePage(), QStringLiteral("Schedu&le"));
+    PageControl1->addTab(BuildOperationPage(), QStringLiteral("O&peration"));
+    PageControl1->addTab(BuildCommentPage(), QStringLiteral("Comm&ent"));
+    QWidget* bottomStrip = BuildButtonStrip();
+
+    auto* mainLayout = new QVBoxLayout(this);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+    mainLayout->setSpacing(0);
+    mainLayout->addWidget(topStrip);
+    mainLayout->addWidget(PageControl1, 1);
+    mainLayout->addWidget(bottomStrip);
+    OrderTabs();
+}
+
+// Top strip: the name.
+QWidget* TfmEntry::BuildNameStrip() {
     auto* topStrip = new QWidget(this);
     topStrip->setFixedHeight(41);
     edName = new QLineEdit(topStrip);
@@ -86,11 +104,11 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     topLayout->setContentsMargins(8, 0, 8, 0);
     topLayout->addWidget(BuddyLabel(QStringLiteral("&Name:"), edName, topStrip));
     topLayout->addWidget(edName, 1);
+    return topStrip;
+}
 
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-
-    // Page "Schedu&le": the four time fields, the active flag and the days of the week.
+// Page "Schedu&le": the four time fields, the active flag and the days of the week.
+QWidget* TfmEntry::BuildSchedulePage() {
     auto* schedulePage = new QWidget;
     edMinutes = new QLineEdit(schedulePage);
     edMinutes->setObjectName(QStringLiteral("edMinutes"));
@@ -179,9 +197,11 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     });
     scheduleLayout->addWidget(dayGroup, previewRow + 2, 0, 1, 3);
     scheduleLayout->setRowStretch(previewRow + 3, 1);
-    PageControl1->addTab(schedulePage, QStringLiteral("Schedu&le"));
+    return schedulePage;
+}
 
-    // Page "O&peration": what the entry runs.
+// Page "O&peration": what the entry runs.
+QWidget* TfmEntry::BuildOperationPage() {
     auto* operationPage = new QWidget;
     cbOpType = new QComboBox(operationPage);
     cbOpType->setObjectName(QStringLiteral("cbOpType"));
@@ -227,9 +247,11 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
                          palette.color(QPalette::Active, QPalette::Button));
         field->setPalette(palette);
     }
-    PageControl1->addTab(operationPage, QStringLiteral("O&peration"));
+    return operationPage;
+}
 
-    // Page "Comm&ent": free text, one comment line per text line.
+// Page "Comm&ent": free text, one comment line per text line.
+QWidget* TfmEntry::BuildCommentPage() {
     auto* commentPage = new QWidget;
     memComment = new QPlainTextEdit(commentPage);
     memComment->setObjectName(QStringLiteral("memComment"));
@@ -237,9 +259,11 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     auto* commentLayout = new QVBoxLayout(commentPage);
     commentLayout->setContentsMargins(0, 0, 0, 0);
     commentLayout->addWidget(memComment);
-    PageControl1->addTab(commentPage, QStringLiteral("Comm&ent"));
+    return commentPage;
+}
 
-    // Bottom strip: the buttons.
+// Bottom strip: the buttons.
+QWidget* TfmEntry::BuildButtonStrip() {
     auto* bottomStrip = new QWidget(this);
     bottomStrip->setFixedHeight(38);
     btnOk = new QPushButton(QStringLiteral("&Ok"), bottomStrip);
@@ -256,14 +280,10 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     bottomLayout->addWidget(btnCancel);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    return bottomStrip;
+}
 
-    auto* mainLayout = new QVBoxLayout(this);
-    mainLayout->setContentsMargins(0, 0, 0, 0);
-    mainLayout->setSpacing(0);
-    mainLayout->addWidget(topStrip);
-    mainLayout->addWidget(PageControl1, 1);
-    mainLayout->addWidget(bottomStrip);
-
+void TfmEntry::OrderTabs() {
     // The tab bar stands for the page control: ordering the page control itself would
     // put the next control after the last control of its pages, which closes loops.
     // The name comes again at the end, so Tab from Cancel goes round to it.

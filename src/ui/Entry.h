@@ -81,6 +81,14 @@ private:
 
     using TDayStates = std::array<bool, 7>;
 
+    // The constructor's parts, called in this order.
+    QWidget* BuildNameStrip();
+    QWidget* BuildSchedulePage();
+    QWidget* BuildOperationPage();
+    QWidget* BuildCommentPage();
+    QWidget* BuildButtonStrip();
+    void OrderTabs();
+
     void cbAnyDayClick(bool checked);
     void cbDayClick();
     void cbOpTypeChange();

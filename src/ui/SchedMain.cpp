@@ -712,7 +712,7 @@ void TfmSchedMain::RefreshUpcoming() {
     for (std::int32_t i = 0; i < FSchedList->Count(); ++i)
         entries.push_back(&FSchedList->Items(i));
     // From the next minute: this minute's cycle has run, or runs within seconds.
-    TDateTime first = Clock().Now() + 1.0 / 1440;
+    TDateTime first = IncMinutes(Clock().Now(), 1);
     std::vector<TfmUpcoming::TRow> rows;
     for (const TUpcomingRun& run :
          UpcomingRuns(entries, first, first + TfmUpcoming::Days, TfmUpcoming::MaxRows)) {

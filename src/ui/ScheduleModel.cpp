@@ -50,10 +50,6 @@ TScheduleModel::TScheduleModel(QObject* parent) : QAbstractTableModel(parent) {
     FRows.push_back(BlankRow());
 }
 
-const char* TScheduleModel::HeaderText(int col) {
-    return HeaderTexts[col];
-}
-
 int TScheduleModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : Count();
 }

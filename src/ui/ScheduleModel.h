@@ -46,8 +46,6 @@ public:
 
     explicit TScheduleModel(QObject* parent = nullptr);
 
-    static const char* HeaderText(int col);
-
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;

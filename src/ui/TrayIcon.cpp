@@ -16,7 +16,6 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include <cmath>
 #include <optional>
 
 namespace vantle {
@@ -101,7 +100,7 @@ QString TTrayIcon::NextRunText() const {
     // A cycle runs five seconds past the minute: until then this minute still counts,
     // and from then on it has run. Runs strictly after the minute of `from` are to come.
     TDateTime now = FClock.Now();
-    TDateTime from = now - 5.0 / 86400.0;
+    TDateTime from = IncSeconds(now, -5);
     std::optional<TDateTime> next;
     std::string name;
     TSchedList& list = *FWindow.SchedList();
@@ -112,14 +111,14 @@ QString TTrayIcon::NextRunText() const {
             continue;
         std::vector<TDateTime> moments = TDueFinder(entry).Next(from, 1);
         // Earlier by at least a second: equal moments go to the first in list order.
-        if (!moments.empty() && (!next || moments.front() < *next - 0.5 / 86400.0)) {
+        if (!moments.empty() && (!next || moments.front() < IncMSecs(*next, -500))) {
             next = moments.front();
             name = entry.Name;
         }
     }
     if (!next)
         return QStringLiteral("Next: none");
-    bool today = std::floor(*next) == std::floor(now);
+    bool today = DateOf(*next) == DateOf(now);
     std::string when = FormatDateTime(today ? "hh:nn" : FFormatSettings.ShortDateFormat + " hh:nn",
                                       *next, FFormatSettings);
     return QStringLiteral("Next: %1 at %2")

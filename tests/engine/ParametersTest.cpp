@@ -68,24 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 class Parameters : public ParametersTestBase, public testing::Test {};
 
-TEST_F(Parameters, CutsTheDayToTheTargetMonth) {
-    EXPECT_EQ(Expand("$D+1M", At(2001, 1, 31)), "20010228");
-    EXPECT_EQ(Expand("$D+1M", At(2000, 1, 31)), "20000229");
-    EXPECT_EQ(Expand("$D[lastday]", At(2000, 2, 10)), "20000229");
-    EXPECT_EQ(Expand("$D[lastday]", At(1900, 2, 10)), "19000228");
-    EXPECT_EQ(Expand("$D+4Y", At(2000, 2, 29)), "20040229");
-    EXPECT_EQ(Expand("$D+1M[hhnnss]", At(2001, 1, 31, 23, 59, 59)), "235959");
-    // Into a February of the other leap-year kind than the start's year.
-    EXPECT_EQ(Expand("$D+2M", At(2003, 12, 31)), "20040229");
-    EXPECT_EQ(Expand("$D+13M", At(2000, 1, 31)), "20010228");
-    EXPECT_EQ(Expand("$D-13M", At(2004, 3, 31)), "20030228");
-    // The calendar's first moment is still in it.
+// Offsets of days and less are range-checked here; the calendar's first moment is in it.
+TEST_F(Parameters, TheCalendarsFirstMomentIsStillADate) {
     EXPECT_EQ(Expand("$N+1D[yyyy-mm-dd]", At(1, 1, 1, 0, 0, 0)), "0001-01-02");
 }
 
 TEST_F(Parameters, RaisesWhereADateCannotBeBuilt) {
-    for (const char* text : {"$D+1Y", "$D-8000Y", "$D+8000Y", "$D+96000M", "x $D-24000M",
-                             "$D+3000000", "$D-740000D", "$N+2147483647D+2147483647D"})
+    // Month and year steps beyond the calendar are the date-time unit's own tests.
+    for (const char* text : {"$D+3000000", "$D-740000D", "$N+2147483647D+2147483647D"})
         EXPECT_THAT([&] { Expand(text, At(2000, 2, 29)); },
                     testing::ThrowsMessage<EConvertError>("Invalid argument to date encode"))
             << text;

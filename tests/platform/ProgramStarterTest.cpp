@@ -5,10 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace vantle;
@@ -69,6 +68,19 @@ protected:
         return record;
     }
 
+    // Starts and waits for the start's own pid: the program is a direct child, and
+    // nothing else of the start is.
+    TRecord StartAndReap(const std::string& file, const std::string& parameters,
+                         const std::string& directory, int showCommand) {
+        TStartResult started = Starter.Start(file, parameters, directory, showCommand);
+        EXPECT_GT(started.Code, 32u);
+        int status = -1;
+        EXPECT_EQ(waitpid(started.Pid, &status, 0), started.Pid) << "not a child of ours";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_TRUE(NoChildLeft()) << "the start left another child behind";
+        return Record();
+    }
+
     TTempDir Dir;
     TPosixProgramStarter Starter;
     std::string FRecordPath = Dir.File("record");
@@ -79,8 +91,7 @@ TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
     const std::string longWord = std::string(5000, 'x') + "end";
     // Neither the splitter nor a shell may read anything into these words.
     std::string parameters = R"('two words' "$HOME" * ; `id` $(id) ~ a|b > x #c '' )" + longWord;
-    ASSERT_GT(Starter.StartProgram(Recorder, parameters, "", 6), 32u);
-    TRecord record = Record();
+    TRecord record = StartAndReap(Recorder, parameters, "", 6);
     EXPECT_EQ(record.Args,
               (std::vector<std::string>{"two words", "$HOME", "*", ";", "`id`", "$(id)", "~", "a|b",
                                         ">", "x", "#c", "", longWord}));
@@ -88,9 +99,6 @@ TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
     EXPECT_EQ(record.Show, "6");
     EXPECT_EQ(record.Stdio, "stdio=null");
     EXPECT_NE(record.Session, getsid(0));
-    // The recorder has ended by now; it must not linger as a zombie of ours.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(NoChildLeft()) << "a started program is still a child of the scheduler";
 }
 
 TEST_F(ProgramStarterTest, ReportsTheShellsCodesThenFindsABareNameAndOpensADocument) {
@@ -100,36 +108,51 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesThenFindsABareNameAndOpensADocum
     std::string garbage = Dir.File("garbage");
     WriteFile(garbage, "\x7f\x01\x02 not a program");
     fs::permissions(garbage, fs::perms::owner_all);
+    fs::create_directories(Dir.Path() / "bin");
+    fs::copy_file(garbage, Dir.Path() / "bin" / "vantle-garbage");
 
     EXPECT_EQ(Starter.StartProgram(Dir.File("missing"), "", "", 1), 2u);
+    EXPECT_EQ(Starter.StartProgram(Dir.File("missing"), "", Dir.Path().string(), 1), 2u);
     EXPECT_EQ(Starter.StartProgram("vantle-recorder", "", "", 1), 2u);
     EXPECT_EQ(Starter.StartProgram("", "", "", 1), 2u);
     EXPECT_EQ(Starter.StartProgram(Recorder, "", Dir.File("no-folder"), 1), 3u);
+    EXPECT_EQ(Starter.StartProgram(Dir.File("missing"), "", Dir.File("no-folder"), 1), 3u);
+    EXPECT_EQ(Starter.StartProgram(Recorder, "", document, 1), 3u);
     EXPECT_EQ(Starter.StartProgram(Dir.Path().string(), "", "", 1), 5u);
     EXPECT_EQ(Starter.StartProgram(garbage, "", "", 1), 11u);
-    EXPECT_EQ(Starter.StartProgram(document, "", "", 1), 31u); // no xdg-open on PATH
+    EXPECT_EQ(Starter.StartProgram("vantle-garbage", "", "", 1), 11u); // no shell tries it
+    EXPECT_EQ(Starter.StartProgram(document, "", "", 1), 31u);         // no xdg-open on PATH
     EXPECT_TRUE(NoChildLeft()) << "a started program is still a child of the scheduler";
 
     InstallRecorder(Dir.Path() / "bin" / "vantle-recorder");
     InstallRecorder(Dir.Path() / "bin" / "xdg-open");
-    ASSERT_GT(Starter.StartProgram("vantle-recorder", "one", "", 1), 32u);
-    EXPECT_EQ(Record().Args, std::vector<std::string>{"one"});
-    ASSERT_GT(Starter.StartProgram(document, "ignored", "", 3), 32u);
-    TRecord record = Record();
+    EXPECT_EQ(StartAndReap("vantle-recorder", "one", "", 1).Args, std::vector<std::string>{"one"});
+    TRecord record = StartAndReap(document, "ignored", "", 3);
     EXPECT_EQ(record.Args, std::vector<std::string>{document});
     EXPECT_EQ(record.Show, "3");
+    // A relative name is looked for in the working folder, program and document alike.
+    record = StartAndReap("./report.txt", "", Dir.Path().string(), 1);
+    EXPECT_EQ(record.Args, std::vector<std::string>{"./report.txt"});
+    EXPECT_EQ(record.WorkDir, Dir.Path().string());
+    EXPECT_EQ(StartAndReap("bin/xdg-open", "two", Dir.Path().string(), 1).Args,
+              std::vector<std::string>{"two"});
 }
 
-TEST_F(ProgramStarterTest, ReportsFailuresWithItsOwnStandardFilesClosed) {
-    // A daemon without standard files gets the status pipe on 0 and 1.
+TEST_F(ProgramStarterTest, StartsWithItsOwnStandardFilesClosed) {
+    // A daemon without standard files holds what the start opens on 0 to 2.
     TChildResult scheduler = RunInChild([&] {
         close(0);
         close(1);
         close(2);
-        return std::to_string(Starter.StartProgram(Dir.File("missing"), "", "", 1));
+        std::string workDir = Dir.Path().string();
+        return std::to_string(Starter.StartProgram(Dir.File("missing"), "", workDir, 1)) + " " +
+               std::to_string(Starter.StartProgram(Recorder, "", workDir, 1));
     });
     EXPECT_TRUE(scheduler.Succeeded());
-    EXPECT_EQ(scheduler.Output, "2");
+    EXPECT_EQ(scheduler.Output, "2 " + std::to_string(SE_START_ACCEPTED));
+    TRecord record = Record();
+    EXPECT_EQ(record.WorkDir, Dir.Path().string());
+    EXPECT_EQ(record.Stdio, "stdio=null");
 }
 
 } // namespace

@@ -21,7 +21,7 @@ public:
     std::timespec UtcNow() const override {
         if (!UtcOffset)
             return TClock::UtcNow();
-        return InstantOfUtc(Now() - static_cast<TDateTime>(*UtcOffset) / 86400);
+        return InstantOfUtc(IncSeconds(Now(), -*UtcOffset));
     }
     /// Follows Now(), less the steps of StepWallClock: time that passed for the
     /// machine, as CLOCK_BOOTTIME counts it.

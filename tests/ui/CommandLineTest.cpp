@@ -17,6 +17,9 @@ private slots:
         QTest::addColumn<QString>("starts");
         QTest::newRow("none") << QStringList{} << -1 << "";
         QTest::newRow("any word still enables") << QStringList{"go"} << -1 << "";
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << -1 << "";
+        // Qt's options are words after one dash, not letters, of which one would be h.
+        QTest::newRow("qt option") << QStringList{"-stylesheet", "a.qss"} << -1 << "";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vantle-scheduler [--enable]";
         QTest::newRow("short help") << QStringList{"-h"} << 0 << "Usage: vantle-scheduler";
         QTest::newRow("help after enable")
