@@ -224,7 +224,10 @@ void TfmSchedMain::CreateControls() {
 
     Timer1 = new TCycleTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    connect(Timer1, &TCycleTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
+    connect(Timer1, &TCycleTimer::timeout, this, [this] {
+        RunHandler([this] { Timer1Timer(); });
+        emit CycleFinished();
+    });
     // A step of the clock or a resume: wait for the next :05 of the clock as it now reads.
     connect(Timer1, &TCycleTimer::clockChanged, this, [this] { ArmNextCycle(false); });
 

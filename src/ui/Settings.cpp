@@ -18,17 +18,13 @@ const char* const SortedKey = "grid/sorted";
 const char* const SortColumnKey = "grid/sortColumn";
 const char* const SortAscendingKey = "grid/sortAscending";
 
-TScheduleGrid& Grid(const TfmSchedMain& window) {
-    return *window.findChild<TScheduleGrid*>(QStringLiteral("sgScheduleList"));
-}
-
 // The rows show the list in another order exactly when a header click sorted them; a
 // refill shows list order again.
 bool GridIsSorted(const TfmSchedMain& window) {
     TSchedList* list = window.SchedList();
     if (list == nullptr)
         return false;
-    const TScheduleModel& rows = *Grid(window).Model();
+    const TScheduleModel& rows = *window.Grid().Model();
     for (std::int32_t row = 0; row < rows.rowCount() && row < list->Count(); ++row)
         if (rows.Row(row).Serial != list->SerialOf(row))
             return true;
@@ -45,7 +41,7 @@ void RestoreWindowSettings(TfmSchedMain& window, QSettings& settings) {
         int width = widths[col].toInt(&ok);
         // A width the user could not have dragged is a damaged file; keep the default.
         if (ok && width >= 8 && width <= 4000)
-            Grid(window).setColumnWidth(col, width);
+            window.Grid().setColumnWidth(col, width);
     }
 }
 
@@ -62,7 +58,7 @@ void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings) {
     settings.setValue(GeometryKey, window.saveGeometry());
     QList<QVariant> widths;
     for (int col = 0; col < TScheduleModel::ColCount; ++col)
-        widths << Grid(window).columnWidth(col);
+        widths << window.Grid().columnWidth(col);
     settings.setValue(ColumnWidthsKey, widths);
     bool sorted = GridIsSorted(window);
     settings.setValue(SortedKey, sorted);
