@@ -45,7 +45,7 @@ void TOptionsMenu::StartAtLogin1Click() {
 }
 
 void TOptionsMenu::Notifications1Click() {
-    FSettings.setValue(NotificationsKey, Notifications1->isChecked());
+    SetNotificationsOn(FSettings, Notifications1->isChecked());
 }
 
 } // namespace vantle

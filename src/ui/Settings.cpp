@@ -8,10 +8,11 @@ namespace vantle {
 
 const char* const SettingsOrganization = "Vantle";
 const char* const SettingsApplication = "vantle-scheduler";
-const char* const NotificationsKey = "options/notifications";
 
 namespace {
 
+const char* const NotificationsKey = "options/notifications";
+const char* const LogMaxSizeKey = "Log/MaxSize";
 const char* const GeometryKey = "window/geometry";
 const char* const ColumnWidthsKey = "grid/columnWidths";
 const char* const SortedKey = "grid/sorted";
@@ -33,7 +34,7 @@ bool GridIsSorted(const TfmSchedMain& window) {
 
 } // namespace
 
-void RestoreWindowSettings(TfmSchedMain& window, QSettings& settings) {
+void RestoreWindowSettings(TfmSchedMain& window, const QSettings& settings) {
     window.restoreGeometry(settings.value(GeometryKey).toByteArray());
     const QList<QVariant> widths = settings.value(ColumnWidthsKey).toList();
     for (int col = 0; col < widths.size() && col < TScheduleModel::ColCount; ++col) {
@@ -45,7 +46,7 @@ void RestoreWindowSettings(TfmSchedMain& window, QSettings& settings) {
     }
 }
 
-void RestoreGridSort(TfmSchedMain& window, QSettings& settings) {
+void RestoreGridSort(TfmSchedMain& window, const QSettings& settings) {
     if (!settings.value(SortedKey, false).toBool())
         return;
     int col = settings.value(SortColumnKey, -1).toInt();
@@ -70,6 +71,20 @@ void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings) {
 
 bool NotificationsOn(const QSettings& settings) {
     return settings.value(NotificationsKey, true).toBool();
+}
+
+void SetNotificationsOn(QSettings& settings, bool on) {
+    settings.setValue(NotificationsKey, on);
+}
+
+std::optional<std::uint64_t> LogMaxSize(const QSettings& settings) {
+    if (!settings.contains(LogMaxSizeKey))
+        return std::nullopt;
+    bool ok = false;
+    qulonglong maxSize = settings.value(LogMaxSizeKey).toULongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return maxSize;
 }
 
 } // namespace vantle

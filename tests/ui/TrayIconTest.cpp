@@ -165,7 +165,7 @@ private slots:
         QFETCH(bool, turnedOn);
         QFETCH(int, told);
         FAvailable = available;
-        FSettings->setValue(NotificationsKey, turnedOn);
+        SetNotificationsOn(*FSettings, turnedOn);
         auto fm = MakeWindow(1);
         MakeTray(*fm)->Notify("Backup could not start: file not found");
         QCOMPARE(
