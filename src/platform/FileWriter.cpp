@@ -274,6 +274,21 @@ void AppendWhole(int fd, std::string_view data, const std::string& path) {
     }
 }
 
+// Read where the kernel shows it: setting the mask to learn it would change it for a
+// moment under every other thread.
+mode_t CurrentUmask() {
+    FILE* status = std::fopen("/proc/self/status", "re");
+    unsigned mask = 022;
+    if (status != nullptr) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr)
+            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        std::fclose(status);
+    }
+    return static_cast<mode_t>(mask & 0777);
+}
+
 std::vector<std::string> ReplaceFileContent(const std::string& path, std::string_view content,
                                             mode_t newMode) {
     const std::string target = ResolveOwnLinks(path);

@@ -48,6 +48,10 @@ TOwnFd OpenOwnFile(const std::string& path, int flags, bool create, mode_t mode 
 /// file back to its old length before the error is raised (naming `path`).
 void AppendWhole(int fd, std::string_view data, const std::string& path);
 
+/// The process's file mode creation mask, without changing it (022 where the kernel
+/// does not tell).
+mode_t CurrentUmask();
+
 /// Replaces the content of the file at `path` (through the user's own links) so that it
 /// is at every moment the whole old or the whole new file: a private temporary file
 /// beside it, fsync, the old file's owner, group, mode and access list, rename, fsync

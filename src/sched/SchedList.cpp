@@ -63,21 +63,6 @@ TDateTime LocalTimeOf(const TFileStamp& stamp) {
     }
 }
 
-// Read where the kernel shows it: setting the mask to learn it would change it for a
-// moment under every other thread.
-mode_t CurrentUmask() {
-    FILE* status = std::fopen("/proc/self/status", "re");
-    unsigned mask = 022;
-    if (status != nullptr) {
-        char line[256];
-        while (std::fgets(line, sizeof line, status) != nullptr)
-            if (std::sscanf(line, "Umask: %o", &mask) == 1)
-                break;
-        std::fclose(status);
-    }
-    return static_cast<mode_t>(mask & 0777);
-}
-
 // A new schedule is private, unless the folder hands its files to a group or decides
 // their access itself: a set-group-ID folder is shared with its group, and a default
 // access list gives the bits a plain create would get.

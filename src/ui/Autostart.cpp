@@ -1,11 +1,11 @@
 #include "ui/Autostart.h"
 
 #include "platform/FileLocations.h"
+#include "platform/FileWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -54,23 +54,26 @@ void SetStartAtLogin(const QString& file, bool on, const QString& program) {
     // Backslashes in a value are escapes themselves, so the Exec line doubles them.
     QString exec = AutostartExec(program);
     exec.replace(u'\\', QStringLiteral("\\\\"));
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        out.write(QStringLiteral("[Desktop Entry]\n"
-                                 "Type=Application\n"
-                                 "Name=Vantle Scheduler\n"
-                                 "Comment=Run programs on a schedule\n"
-                                 "Exec=%1\n"
-                                 "Icon=vantle-scheduler\n"
-                                 "Terminal=false\n"
-                                 "X-GNOME-Autostart-enabled=true\n")
-                      .arg(exec)
-                      .toUtf8());
-        if (out.commit())
-            return;
+    const QByteArray content = QStringLiteral("[Desktop Entry]\n"
+                                              "Type=Application\n"
+                                              "Name=Vantle Scheduler\n"
+                                              "Comment=Run programs on a schedule\n"
+                                              "Exec=%1\n"
+                                              "Icon=vantle-scheduler\n"
+                                              "Terminal=false\n"
+                                              "X-GNOME-Autostart-enabled=true\n")
+                                   .arg(exec)
+                                   .toUtf8();
+    // Whole or not at all, and never through another user's link; a new entry gets
+    // what the umask leaves, as any file the user makes.
+    try {
+        ReplaceFileContent(
+            QFile::encodeName(file).toStdString(),
+            std::string_view(content.constData(), static_cast<std::size_t>(content.size())),
+            0666 & ~CurrentUmask());
+    } catch (const std::exception& e) {
+        throw std::runtime_error("Cannot write " + DescribeError(e));
     }
-    throw std::runtime_error(
-        QStringLiteral("Cannot write %1: %2").arg(file, out.errorString()).toStdString());
 }
 
 } // namespace vantle

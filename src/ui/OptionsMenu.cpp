@@ -25,8 +25,7 @@ TOptionsMenu::TOptionsMenu(TfmSchedMain& window, QSettings& settings, QString au
     Notifications1->setCheckable(true);
     connect(Notifications1, &QAction::triggered, this,
             [this] { RunHandler([this] { Notifications1Click(); }); });
-    QMenu* help = window.findChild<QMenu*>(QStringLiteral("Help1"));
-    window.menuBar()->insertMenu(help->menuAction(), this);
+    window.menuBar()->insertMenu(window.HelpMenu()->menuAction(), this);
     // The entry may have been removed by hand, or made by another copy of the program.
     connect(this, &QMenu::aboutToShow, this, &TOptionsMenu::UpdateItems);
     UpdateItems();
@@ -46,7 +45,7 @@ void TOptionsMenu::StartAtLogin1Click() {
 }
 
 void TOptionsMenu::Notifications1Click() {
-    FSettings.setValue(NotificationsKey, Notifications1->isChecked());
+    SetNotificationsOn(FSettings, Notifications1->isChecked());
 }
 
 } // namespace vantle

@@ -7,6 +7,7 @@
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
+#include "ui/Settings.h"
 #include "ui/TextBytes.h"
 #include "ui/ViewLog.h"
 
@@ -91,13 +92,8 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     windowFont.setPointSize(8);
     setFont(windowFont);
     // The log's size limit is one of the program's settings.
-    QSettings settings;
-    if (settings.contains(QStringLiteral("Log/MaxSize"))) {
-        bool ok = false;
-        qulonglong maxSize = settings.value(QStringLiteral("Log/MaxSize")).toULongLong(&ok);
-        if (ok)
-            FServices.Scheduler.MaxLogSize = maxSize;
-    }
+    if (std::optional<std::uint64_t> maxSize = LogMaxSize(QSettings()))
+        FServices.Scheduler.MaxLogSize = *maxSize;
     CreateMenu();
     CreateControls();
     FEntry = new TfmEntry(this);
@@ -224,7 +220,10 @@ void TfmSchedMain::CreateControls() {
 
     Timer1 = new TCycleTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    connect(Timer1, &TCycleTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
+    connect(Timer1, &TCycleTimer::timeout, this, [this] {
+        RunHandler([this] { Timer1Timer(); });
+        emit CycleFinished();
+    });
     // A step of the clock or a resume: wait for the next :05 of the clock as it now reads.
     connect(Timer1, &TCycleTimer::clockChanged, this, [this] { ArmNextCycle(false); });
 

@@ -67,8 +67,9 @@ class TfmAbout;
 class TfmEntry;
 class TfmViewLog;
 
-/// The main window. Its widgets are its own; tests and the tray reach the menu items,
-/// the grid and the timer through their object names.
+/// The main window. Its widgets are its own: the tray, the options menu and the
+/// settings reach the parts they share through the accessors below; the object names
+/// are for tests.
 class TfmSchedMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -129,9 +130,21 @@ public:
     std::int32_t SortCol() const { return FSortCol; }
     bool SortAscending() const { return FSortAscending; }
 
+    /// The parts other windows share: File > Run (checkable), View > Upcoming Runs,
+    /// File > Exit, the Help menu (menus go before it) and the grid.
+    QAction* RunAction() const { return Run1; }
+    QAction* UpcomingRunsAction() const { return UpcomingRuns1; }
+    QAction* ExitAction() const { return Exit1; }
+    QMenu* HelpMenu() const { return Help1; }
+    TScheduleGrid& Grid() { return *sgScheduleList; }
+    const TScheduleGrid& Grid() const { return *sgScheduleList; }
+
 signals:
     /// The window has agreed to close; the program ends.
     void Closed();
+    /// A tick's cycle is over and the window shows its outcome, also when it raised
+    /// (after its error was reported).
+    void CycleFinished();
 
 protected:
     bool event(QEvent* event) override;

@@ -8,19 +8,16 @@ namespace vantle {
 
 const char* const SettingsOrganization = "Vantle";
 const char* const SettingsApplication = "vantle-scheduler";
-const char* const NotificationsKey = "options/notifications";
 
 namespace {
 
+const char* const NotificationsKey = "options/notifications";
+const char* const LogMaxSizeKey = "Log/MaxSize";
 const char* const GeometryKey = "window/geometry";
 const char* const ColumnWidthsKey = "grid/columnWidths";
 const char* const SortedKey = "grid/sorted";
 const char* const SortColumnKey = "grid/sortColumn";
 const char* const SortAscendingKey = "grid/sortAscending";
-
-TScheduleGrid& Grid(const TfmSchedMain& window) {
-    return *window.findChild<TScheduleGrid*>(QStringLiteral("sgScheduleList"));
-}
 
 // The rows show the list in another order exactly when a header click sorted them; a
 // refill shows list order again.
@@ -28,7 +25,7 @@ bool GridIsSorted(const TfmSchedMain& window) {
     TSchedList* list = window.SchedList();
     if (list == nullptr)
         return false;
-    const TScheduleModel& rows = *Grid(window).Model();
+    const TScheduleModel& rows = *window.Grid().Model();
     for (std::int32_t row = 0; row < rows.rowCount() && row < list->Count(); ++row)
         if (rows.Row(row).Serial != list->SerialOf(row))
             return true;
@@ -37,7 +34,7 @@ bool GridIsSorted(const TfmSchedMain& window) {
 
 } // namespace
 
-void RestoreWindowSettings(TfmSchedMain& window, QSettings& settings) {
+void RestoreWindowSettings(TfmSchedMain& window, const QSettings& settings) {
     window.restoreGeometry(settings.value(GeometryKey).toByteArray());
     const QList<QVariant> widths = settings.value(ColumnWidthsKey).toList();
     for (int col = 0; col < widths.size() && col < TScheduleModel::ColCount; ++col) {
@@ -45,11 +42,11 @@ void RestoreWindowSettings(TfmSchedMain& window, QSettings& settings) {
         int width = widths[col].toInt(&ok);
         // A width the user could not have dragged is a damaged file; keep the default.
         if (ok && width >= 8 && width <= 4000)
-            Grid(window).setColumnWidth(col, width);
+            window.Grid().setColumnWidth(col, width);
     }
 }
 
-void RestoreGridSort(TfmSchedMain& window, QSettings& settings) {
+void RestoreGridSort(TfmSchedMain& window, const QSettings& settings) {
     if (!settings.value(SortedKey, false).toBool())
         return;
     int col = settings.value(SortColumnKey, -1).toInt();
@@ -62,7 +59,7 @@ void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings) {
     settings.setValue(GeometryKey, window.saveGeometry());
     QList<QVariant> widths;
     for (int col = 0; col < TScheduleModel::ColCount; ++col)
-        widths << Grid(window).columnWidth(col);
+        widths << window.Grid().columnWidth(col);
     settings.setValue(ColumnWidthsKey, widths);
     bool sorted = GridIsSorted(window);
     settings.setValue(SortedKey, sorted);
@@ -74,6 +71,20 @@ void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings) {
 
 bool NotificationsOn(const QSettings& settings) {
     return settings.value(NotificationsKey, true).toBool();
+}
+
+void SetNotificationsOn(QSettings& settings, bool on) {
+    settings.setValue(NotificationsKey, on);
+}
+
+std::optional<std::uint64_t> LogMaxSize(const QSettings& settings) {
+    if (!settings.contains(LogMaxSizeKey))
+        return std::nullopt;
+    bool ok = false;
+    qulonglong maxSize = settings.value(LogMaxSizeKey).toULongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return maxSize;
 }
 
 } // namespace vantle

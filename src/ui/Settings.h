@@ -1,9 +1,13 @@
 // What the desktop program remembers between runs, in QSettings
 // (~/.config/Vantle/vantle-scheduler.conf): the window's geometry, the grid's column
-// widths and sort, and the options.
+// widths and sort, the options and the log's size limit. Every key is named here only,
+// so the files users have keep meaning what they meant.
 #pragma once
 
 #include <QString>
+
+#include <cstdint>
+#include <optional>
 
 class QSettings;
 
@@ -15,18 +19,20 @@ class TfmSchedMain;
 extern const char* const SettingsOrganization;
 extern const char* const SettingsApplication;
 
-/// Keys of the options.
-extern const char* const NotificationsKey;
-
 /// Puts the window where it was, at the size it had, with the grid's columns as wide
 /// as they were. Call before showing it.
-void RestoreWindowSettings(TfmSchedMain& window, QSettings& settings);
+void RestoreWindowSettings(TfmSchedMain& window, const QSettings& settings);
 /// Sorts the grid as it was sorted when the program ended. Call once it is filled.
-void RestoreGridSort(TfmSchedMain& window, QSettings& settings);
+void RestoreGridSort(TfmSchedMain& window, const QSettings& settings);
 /// Remembers geometry, column widths and the grid's sort (when it is sorted).
 void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings);
 
 /// Whether failures raise desktop notifications; on unless the user turned them off.
 bool NotificationsOn(const QSettings& settings);
+void SetNotificationsOn(QSettings& settings, bool on);
+
+/// The log's size limit in bytes (0: none), when the settings give one that reads as
+/// a number; the scheduler's default otherwise.
+std::optional<std::uint64_t> LogMaxSize(const QSettings& settings);
 
 } // namespace vantle

@@ -51,12 +51,10 @@ TTrayIcon::TTrayIcon(TfmSchedMain& window, QSettings& settings, const TClock& cl
     Show1->setObjectName(QStringLiteral("Show1"));
     connect(Show1, &QAction::triggered, this, [this] { RunHandler([this] { Show1Click(); }); });
     // The window's own items: one check mark, one handler, wherever they are chosen.
-    auto* run = window.findChild<QAction*>(QStringLiteral("Run1"));
-    TrayMenu->addAction(run);
-    if (auto* upcoming = window.findChild<QAction*>(QStringLiteral("UpcomingRuns1")))
-        TrayMenu->addAction(upcoming);
+    TrayMenu->addAction(window.RunAction());
+    TrayMenu->addAction(window.UpcomingRunsAction());
     TrayMenu->addSeparator();
-    TrayMenu->addAction(window.findChild<QAction*>(QStringLiteral("Exit1")));
+    TrayMenu->addAction(window.ExitAction());
     Icon->setContextMenu(TrayMenu);
     connect(TrayMenu, &QMenu::aboutToShow, this, [this] { RunHandler([this] { UpdateIcon(); }); });
 
@@ -68,10 +66,12 @@ TTrayIcon::TTrayIcon(TfmSchedMain& window, QSettings& settings, const TClock& cl
         else
             RunHandler([this] { Show1Click(); });
     });
-    // After the window's own handlers, so the state they leave is the one shown.
-    connect(window.findChild<TCycleTimer*>(QStringLiteral("Timer1")), &TCycleTimer::timeout, this,
+    // After the window's own handlers, so the state they leave is the one shown: a
+    // finished cycle (also one that failed), and Run.
+    connect(&window, &TfmSchedMain::CycleFinished, this,
             [this] { RunHandler([this] { UpdateIcon(); }); });
-    connect(run, &QAction::triggered, this, [this] { RunHandler([this] { UpdateIcon(); }); });
+    connect(window.RunAction(), &QAction::triggered, this,
+            [this] { RunHandler([this] { UpdateIcon(); }); });
     window.installEventFilter(this);
 
     ShowMessage = [this](const QString& title, const QString& text) {

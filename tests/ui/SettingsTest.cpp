@@ -8,6 +8,9 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <filesystem>
+#include <sys/stat.h>
+
 using namespace vantle;
 using namespace vantle::test;
 
@@ -84,10 +87,15 @@ private slots:
         QVERIFY(!startAtLogin->isChecked());
         QVERIFY(Child<QAction>(*options, "Notifications1")->isChecked()); // on until turned off
 
+        const mode_t umaskWas = umask(022);
         startAtLogin->trigger();
+        umask(umaskWas);
         QString text = QString::fromStdString(ReadFile(entry.toStdString()));
         QVERIFY2(text.contains("\nExec=\"/opt/my tools/vantle-scheduler\" --enable\n"),
                  qPrintable(text));
+        // A new entry is made as any file of the user's: what the umask leaves.
+        QCOMPARE(std::filesystem::status(entry.toStdString()).permissions(),
+                 std::filesystem::perms(0644));
 
         startAtLogin->trigger();
         QVERIFY(!QFile::exists(entry));

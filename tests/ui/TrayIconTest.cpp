@@ -9,6 +9,8 @@
 #include <QSystemTrayIcon>
 #include <QtTest>
 
+#include <filesystem>
+
 using namespace vantle;
 using namespace vantle::test;
 
@@ -100,6 +102,30 @@ private slots:
                  "Vantle Scheduler: Enabled\n" + next);
     }
 
+    void followsEveryCycle_data() {
+        QTest::addColumn<bool>("failing"); // the log cannot be written
+        QTest::newRow("a cycle") << false;
+        QTest::newRow("a cycle that failed") << true;
+    }
+
+    // A tick that reloads the schedule shows the new next run, also when the cycle
+    // failed after the reload.
+    void followsEveryCycle() {
+        QFETCH(bool, failing);
+        WriteFile(IniPath(), ScheduleText({{.Name = "Lunch", .Time = "0 13 * * *"}}));
+        auto fm = MakeWindow(1);
+        QSystemTrayIcon* icon = Child<QSystemTrayIcon>(*MakeTray(*fm), "TrayIcon1");
+        QCOMPARE(icon->toolTip(), QString("Vantle Scheduler: Enabled\nNext: Lunch at 13:00"));
+        WriteFile(IniPath(), ScheduleText({{.Name = "Tea", .Time = "30 12 * * *"}}));
+        if (failing) {
+            std::filesystem::remove(LogPath());
+            std::filesystem::create_directory(LogPath());
+        }
+        emit Child<TCycleTimer>(*fm, "Timer1")->timeout();
+        QCOMPARE(TApplication::ErrorBox() != nullptr, failing);
+        QCOMPARE(icon->toolTip(), QString("Vantle Scheduler: Enabled\nNext: Tea at 12:30"));
+    }
+
     void minimizingHidesToTheTrayOnlyWhereThereIsOne_data() {
         QTest::addColumn<bool>("available");
         QTest::newRow("tray") << true;
@@ -139,7 +165,7 @@ private slots:
         QFETCH(bool, turnedOn);
         QFETCH(int, told);
         FAvailable = available;
-        FSettings->setValue(NotificationsKey, turnedOn);
+        SetNotificationsOn(*FSettings, turnedOn);
         auto fm = MakeWindow(1);
         MakeTray(*fm)->Notify("Backup could not start: file not found");
         QCOMPARE(
