@@ -349,6 +349,11 @@ private slots:
         FOnModal = nullptr;
         emit runs->cellDoubleClicked(2, 1);
         QCOMPARE(Child<QLineEdit>(*fm, "edName")->text(), QString("On\u00e9"));
+        // So does a delete.
+        FAnswer = QMessageBox::Yes;
+        PressRow(*fm, 3);
+        Act(*fm, "Delete1")->trigger();
+        QCOMPARE(runs->rowCount(), 14);
     }
 
     void closeQuestion_data() {
@@ -385,6 +390,19 @@ private slots:
         QCOMPARE(ReadFile(IniPath()).find("[Schedule 1]") != std::string::npos, saved);
         const QString asked = "The schedule has changed.\r\nDo you want to save it now?|Yes";
         QCOMPARE(OnlyQuestion(), modified && way != 2 ? asked : QString("0 questions"));
+    }
+
+    // A save that fails in the close question keeps the window, and the edits, open.
+    void closeStaysOpenWhenItsSaveFails() {
+        WriteIni({{"Backup", "30 2 * * *"}});
+        auto fm = ShowWindow();
+        Act(*fm, "Duplicate1")->trigger();
+        std::filesystem::remove(IniPath());
+        std::filesystem::create_directory(IniPath());
+        FAnswer = QMessageBox::Yes;
+        QVERIFY(!fm->close());
+        QVERIFY(fm->SchedList()->Modified());
+        std::filesystem::remove(IniPath());
     }
 
     void tickErrorShownOnce() {
