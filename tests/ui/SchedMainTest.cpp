@@ -315,15 +315,17 @@ private slots:
         QCOMPARE(Column(*fm, 0), QStringList({"Soon", "Backup", "Never", "**Clock"}));
         PressHeader(*fm, M::colNextRun);
         QCOMPARE(Column(*fm, 0), QStringList({"Backup", "Soon", "Never", "**Clock"}));
-        // Each cycle moves Next Run on; a start shows at once.
-        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 10, 5, 0));
+        // Each cycle moves Next Run on, also of entries it did not run; a start shows at once.
+        FFake->Clock.Set(EncodeDate(2024, 3, 5) + EncodeTime(12, 10, 5, 0));
         Act(*fm, "Run1")->trigger();
         FFake->Starter.Pid = 4321;
         fm->Timer1Timer();
         int soon = model->RowOfSerial(fm->SchedList()->SerialOf(3));
-        QCOMPARE(model->Text(soon, M::colNextRun), std::string("05-03-2024 12.10"));
-        QCOMPARE(model->Text(soon, M::colLastRun), std::string("04-03-2024 12.10"));
+        QCOMPARE(model->Text(soon, M::colNextRun), std::string("06-03-2024 12.10"));
+        QCOMPARE(model->Text(soon, M::colLastRun), std::string("05-03-2024 12.10"));
         QCOMPARE(model->Text(soon, M::colResult), std::string("Running"));
+        int backup = model->RowOfSerial(fm->SchedList()->SerialOf(0));
+        QCOMPARE(model->Text(backup, M::colNextRun), std::string("06-03-2024 02.30"));
     }
 
     void upcomingRuns() {
