@@ -36,4 +36,12 @@ TEST(FormatSettings, TranslatesAmericanGermanAndSpanishLocales) {
     EXPECT_EQ(LocaleFormatSettings("xx_NOWHERE.UTF-8").LongMonthNames[0], "January");
 }
 
+// A format that names itself must still end; a lone "%" at the end is a character.
+TEST(FormatSettings, EndsOnFormatsThatNameThemselvesOrStopHalfWay) {
+    TFormatSettings s = FormatSettingsFrom(Data("%x", "%X", "", "%c"));
+    EXPECT_EQ(s.ShortDateFormat, "");
+    s = FormatSettingsFrom(Data("%d.%m.%Y %", "%H:%M%-", "", "%c"));
+    EXPECT_EQ(s.ShortDateFormat + "|" + s.LongTimeFormat, "dd.mm.yyyy %|hh:nn");
+}
+
 } // namespace
