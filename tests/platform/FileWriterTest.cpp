@@ -94,6 +94,12 @@ TEST(FileWriter, NewFilesAreNeverOpenedThroughAPlantedNameAndOnlyRegularFilesAre
     } catch (const EInOutError& e) {
         EXPECT_NE(DescribeError(e).find("folder.LOG"), std::string::npos) << DescribeError(e);
     }
+    try {
+        Append(dir.File("missing/s.LOG"), "x");
+        ADD_FAILURE() << "appended in a missing folder";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode(), 2) << "the open's own reason, not a later one's";
+    }
     // The temporary file of a replace never reuses a name that is there already.
     const std::string state = dir.File("s.STATE");
     WriteFile(dir.File("elsewhere"), "kept");
