@@ -14,6 +14,7 @@
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -110,6 +111,33 @@ TEST(FileWriter, NewFilesAreNeverOpenedThroughAPlantedNameAndOnlyRegularFilesAre
     struct stat st {};
     ASSERT_EQ(stat(state.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// Temporary files that a killed save left behind go; a live saver's stay, and the saver
+// is only asked whether it lives.
+TEST(FileWriter, AReplaceRemovesTheTemporaryFilesOfDeadSaversOnly) {
+    TTempDir dir;
+    pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(dead, nullptr, 0), dead);
+    pid_t live = fork();
+    if (live == 0) {
+        std::signal(SIGHUP, SIG_DFL); // any signal at all would end it
+        pause();
+        _exit(0);
+    }
+    auto temporary = [&](pid_t pid) {
+        return dir.File(".s.INI." + std::to_string(pid) + ".1.abc");
+    };
+    WriteFile(temporary(dead), "");
+    WriteFile(temporary(live), "");
+    ReplaceFileContent(dir.File("s.INI"), "new", 0600);
+    EXPECT_FALSE(std::filesystem::exists(temporary(dead)));
+    EXPECT_TRUE(std::filesystem::exists(temporary(live)));
+    EXPECT_EQ(waitpid(live, nullptr, WNOHANG), 0) << "the live saver was signalled";
+    kill(live, SIGKILL);
+    waitpid(live, nullptr, 0);
 }
 
 // An access list in the kernel's form: a header (version 2), then tag, rights and id
