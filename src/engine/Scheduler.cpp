@@ -2,6 +2,7 @@
 
 #include "platform/ExecutablePath.h"
 #include "platform/FileWriter.h"
+#include "sched/SchedFile.h"
 #include "sched/TimeField.h"
 
 #include <algorithm>
@@ -301,33 +302,14 @@ TStateText ParseState(std::string_view content) {
 
 // The file's content; nullopt when it does not exist. Raises EInOutError.
 std::optional<std::string> ReadStateFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT)
             return std::nullopt;
         RaiseInOutError(errno, path);
     }
-    TOwnFd file(fd);
-    struct stat st {};
-    if (fstat(fd, &st) != 0)
-        RaiseInOutError(errno, path);
-    if (!S_ISREG(st.st_mode))
-        throw EFileRefused(path, S_ISDIR(st.st_mode) ? "is a folder, not a file"
-                                                     : "is not a regular file");
-    std::string content;
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            RaiseInOutError(errno, path);
-        }
-        if (n == 0 || content.size() > 1 << 20)
-            break;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    return content;
+    RefuseUnlessRegular(path, st.st_mode);
+    return ReadScheduleBytes(path);
 }
 
 } // namespace

@@ -193,6 +193,12 @@ std::vector<std::string> GiveOtherAttributes(int fd, const std::string& old) {
 EFileRefused::EFileRefused(const std::string& path, const std::string& reason)
     : EInOutError(5, path, reason) {}
 
+void RefuseUnlessRegular(const std::string& path, mode_t mode) {
+    if (!S_ISREG(mode))
+        throw EFileRefused(path,
+                           S_ISDIR(mode) ? "is a folder, not a file" : "is not a regular file");
+}
+
 TOwnFd::~TOwnFd() {
     if (FFd >= 0)
         ::close(FFd);
@@ -251,9 +257,7 @@ TOwnFd OpenOwnFile(const std::string& path, int flags, bool create, mode_t mode)
         struct stat st {};
         if (fstat(fd.Get(), &st) != 0)
             RaiseInOutError(errno, target);
-        if (!S_ISREG(st.st_mode))
-            throw EFileRefused(target, S_ISDIR(st.st_mode) ? "is a folder, not a file"
-                                                           : "is not a regular file");
+        RefuseUnlessRegular(target, st.st_mode);
         int status = fcntl(fd.Get(), F_GETFL);
         if (status < 0 || fcntl(fd.Get(), F_SETFL, status & ~O_NONBLOCK) != 0)
             RaiseInOutError(errno, target);
@@ -294,10 +298,8 @@ std::vector<std::string> ReplaceFileContent(const std::string& path, std::string
     const std::string target = ResolveOwnLinks(path);
     struct stat old {};
     bool exists = lstat(target.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
-        throw EFileRefused(target, "is a folder, not a file");
-    if (exists && !S_ISREG(old.st_mode))
-        throw EFileRefused(target, "is not a regular file");
+    if (exists)
+        RefuseUnlessRegular(target, old.st_mode);
     // Renaming over a file would bypass its own write protection.
     if (exists && access(target.c_str(), W_OK) != 0)
         RaiseInOutError(errno, target);

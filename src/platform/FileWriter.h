@@ -17,6 +17,9 @@ public:
     EFileRefused(const std::string& path, const std::string& reason);
 };
 
+/// Raises EFileRefused for `path` unless `mode` (from stat) is a regular file's.
+void RefuseUnlessRegular(const std::string& path, mode_t mode);
+
 /// An open descriptor that closes on every way out.
 class TOwnFd {
 public:

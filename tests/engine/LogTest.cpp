@@ -49,14 +49,15 @@ TEST_F(LogTest, NamesTheFileByTheRules) {
     EXPECT_EQ(TLog(" /opt/SCHED.LOG\r\n").FileName(), "/opt/SCHED.LOG");
 }
 
-TEST_F(LogTest, AFullDiskRaisesDiskFull) {
-    // A file size limit stands in for a full disk.
+TEST_F(LogTest, AFullDiskRaisesDiskFullAndLeavesNoTornLine) {
+    // A file size limit stands in for a disk that fills up in the middle of a line.
     TLog log(Dir.File("events.LOG"), Clock);
+    log.WriteLine("whole");
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     auto previous = std::signal(SIGXFSZ, SIG_IGN);
     rlimit tiny = saved;
-    tiny.rlim_cur = 10;
+    tiny.rlim_cur = 40;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
     int code = 0;
     try {
@@ -67,6 +68,7 @@ TEST_F(LogTest, AFullDiskRaisesDiskFull) {
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
     EXPECT_EQ(code, 101); // "Disk full"
+    EXPECT_EQ(ReadFile(log.FileName()), "2001.03.15 14.05.09:whole\r\n");
 }
 
 TEST_F(LogTest, ALineOverTheLimitStartsANewFileAfterRenamingTheOld) {

@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -183,29 +182,6 @@ TEST(FileWriter, AReplaceKeepsTheAccessListAndOtherAttributes) {
         size = getxattr(path.c_str(), "user.origin", value, sizeof value);
         EXPECT_EQ(std::string(value, static_cast<std::size_t>(std::max<ssize_t>(size, 0))), "kept");
     }
-}
-
-TEST(FileWriter, AFailedAppendLeavesTheFileAsItWas) {
-    TTempDir dir;
-    const std::string path = dir.File("s.LOG");
-    WriteFile(path, "whole line\r\n");
-    // A file size limit stands in for a disk that fills up in the middle of a line.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = saved;
-    tight.rlim_cur = 20;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    bool raised = false;
-    try {
-        Append(path, "a line that does not fit\r\n");
-    } catch (const EInOutError&) {
-        raised = true;
-    }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_TRUE(raised);
-    EXPECT_EQ(ReadFile(path), "whole line\r\n");
 }
 
 } // namespace
