@@ -4,29 +4,22 @@
 
 #include "engine/Log.h"
 #include "engine/Parameters.h"
+#include "engine/RunLoop.h"
 #include "engine/Scheduler.h"
 #include "platform/ChildWatch.h"
 #include "platform/ExecutablePath.h"
 #include "platform/InstanceLock.h"
 #include "platform/PathChecks.h"
 #include "platform/ProgramStarterPosix.h"
+#include "platform/StopSignals.h"
 #include "platform/SysErrors.h"
 #include "platform/TextUtils.h"
-#include "platform/WallTimer.h"
 #include "sched/SchedList.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <functional>
+#include <exception>
 #include <optional>
 #include <ostream>
-#include <poll.h>
-#include <pthread.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 namespace vantle::cli {
 
@@ -93,85 +86,56 @@ private:
     std::ostream& FOut;
 };
 
-// One cycle, with what failed in it said on `err`; true when the cycle or an entry
-// failed.
-bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err) {
-    bool failed = false;
+void SayError(std::ostream& err, std::exception_ptr error) {
     try {
-        scheduler.RunCycle();
+        std::rethrow_exception(error);
     } catch (const std::exception& e) {
-        err << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n';
-        failed = true;
+        err << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n' << std::flush;
     }
+}
+
+// What failed in a cycle (`error`, what the cycle raised, and the entries that failed),
+// said on `err`; true when anything did.
+bool ReportCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err,
+                 std::exception_ptr error) {
+    if (error)
+        SayError(err, error);
     for (const TEntryFailure& failure : scheduler.Failures())
         err << VisibleText(failure.Name + ": " + failure.Text, TVisibleFor::Terminal) << '\n';
     err << std::flush;
     list.SetReloaded(false);
-    return failed || !scheduler.Failures().empty();
+    return error || !scheduler.Failures().empty();
 }
 
-// Runs cycles five seconds past every whole minute of the wall clock until SIGINT,
-// SIGTERM or SIGHUP (a closed terminal or an ended session). A step of the clock, or a resume,
-// re-arms the wait at once. Started programs that end are reaped and logged as they end.
+// One cycle, with what failed in it said on `err`; true when the cycle or an entry
+// failed.
+bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err) {
+    std::exception_ptr error;
+    try {
+        scheduler.RunCycle();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    return ReportCycle(scheduler, list, err, error);
+}
+
+// Runs cycles through the run loop until SIGINT, SIGTERM or SIGHUP (a closed terminal or
+// an ended session), as the desktop program does: the first a second from now, then five
+// seconds past every minute. Started programs that end are reaped and logged as they end.
 void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
                      TChildWatch* children) {
-    // Made and armed first: should that fail, no signal is blocked and no descriptor open.
-    TWallTimer timer;
-    timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
-    sigset_t stop, previous;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    sigaddset(&stop, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stop, &previous);
-    int signals = signalfd(-1, &stop, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (signals < 0) {
-        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-        RaiseInOutError(errno);
-    }
-    auto reap = [&] {
-        for (const TChildEnd& end : children->Reap()) {
-            try {
-                scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code);
-            } catch (const std::exception& e) {
-                err << DescribeError(e) << '\n' << std::flush;
-            }
-        }
+    TRunLoopServices services;
+    services.Children = children;
+    services.StopFd = WatchStopSignals();
+    services.TakeStop = TakeStopSignal;
+    TRunLoopEvents events;
+    events.CycleFinished = [&](std::exception_ptr error) {
+        ReportCycle(scheduler, list, err, error);
     };
-    const int childFd = children != nullptr ? children->Fd() : -1;
-    for (;;) {
-        pollfd waits[3] = {{timer.Fd(), POLLIN, 0}, {signals, POLLIN, 0}, {childFd, POLLIN, 0}};
-        if (poll(waits, 3, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        if (waits[1].revents != 0) {
-            // Taken off the queue here: unblocked while pending, it would still kill us.
-            signalfd_siginfo taken{};
-            [[maybe_unused]] ssize_t n = ::read(signals, &taken, sizeof taken);
-            break;
-        }
-        if (waits[2].revents != 0)
-            reap();
-        if (waits[0].revents == 0)
-            continue;
-        switch (timer.Read()) {
-        case TWallTimer::TWake::Fired:
-            RunReportedCycle(scheduler, list, err);
-            if (children != nullptr && childFd < 0)
-                reap(); // no descriptor to say when: look once a minute
-            timer.ArmAt(CycleOfNextMinute(SystemClock().UtcNow()));
-            break;
-        case TWallTimer::TWake::ClockChanged:
-            timer.ArmAt(NextCycleAt(SystemClock().UtcNow()));
-            break;
-        case TWallTimer::TWake::Nothing:
-            break;
-        }
-    }
-    ::close(signals);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    events.ReapFailed = [&](std::exception_ptr error) { SayError(err, error); };
+    TRunLoop loop(scheduler, services, events);
+    loop.Start();
+    loop.Run();
 }
 
 } // namespace

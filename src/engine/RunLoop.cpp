@@ -1,0 +1,166 @@
+#include "engine/RunLoop.h"
+
+#include "platform/SysErrors.h"
+
+#include <cerrno>
+#include <poll.h>
+
+namespace vantle {
+
+TRunLoop::TRunLoop(TScheduler& scheduler, TRunLoopServices services, TRunLoopEvents events)
+    : FScheduler(scheduler), FServices(std::move(services)), FEvents(std::move(events)) {}
+
+const TClock& TRunLoop::Clock() const {
+    return FServices.Clock != nullptr ? *FServices.Clock : SystemClock();
+}
+
+std::vector<TRunLoop::TWatch> TRunLoop::Watches() const {
+    // A stop comes first: with a tick due at the same wake, the program ends rather than
+    // starting more.
+    std::vector<TWatch> watches;
+    if (FServices.StopFd >= 0)
+        watches.push_back({FServices.StopFd, TSource::Stop});
+    if (FServices.Children != nullptr && FServices.Children->Fd() >= 0)
+        watches.push_back({FServices.Children->Fd(), TSource::Children});
+    watches.push_back({FTimer.Fd(), TSource::Timer});
+    return watches;
+}
+
+std::exception_ptr TRunLoop::ArmFor(const std::timespec& now, const std::timespec& next) noexcept {
+    try {
+        FInterval = MSecsBetween(now, next);
+        if (&Clock() == &SystemClock()) {
+            FTimer.ArmAt(next);
+        } else {
+            // A clock of the tests' own has no wall-clock moment: its interval from now.
+            std::timespec at = SystemClock().UtcNow();
+            std::int64_t ns = at.tv_nsec + FInterval * 1'000'000;
+            at.tv_sec += static_cast<std::time_t>(ns / 1'000'000'000);
+            at.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+            FTimer.ArmAt(at);
+        }
+        FArmed = true;
+        return nullptr;
+    } catch (...) {
+        FArmed = false;
+        return std::current_exception();
+    }
+}
+
+void TRunLoop::Start() {
+    ArmAfter(1000);
+}
+
+void TRunLoop::ArmAfter(std::int64_t msec) {
+    std::timespec now = Clock().UtcNow();
+    std::timespec next = now;
+    std::int64_t ns = next.tv_nsec + msec * 1'000'000;
+    next.tv_sec += static_cast<std::time_t>(ns / 1'000'000'000);
+    next.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    if (std::exception_ptr error = ArmFor(now, next))
+        std::rethrow_exception(error);
+}
+
+void TRunLoop::Disarm() {
+    FTimer.Disarm();
+    FArmed = false;
+}
+
+void TRunLoop::Handle(TSource source) noexcept {
+    if (FStopped)
+        return;
+    switch (source) {
+    case TSource::Stop:
+        if (int signal = FServices.TakeStop ? FServices.TakeStop() : 0; signal != 0)
+            Stop(signal);
+        break;
+    case TSource::Children:
+        ReapChildren();
+        break;
+    case TSource::Timer:
+        switch (FTimer.Read()) {
+        case TWallTimer::TWake::Fired:
+            Tick();
+            break;
+        case TWallTimer::TWake::ClockChanged:
+            ClockChanged();
+            break;
+        case TWallTimer::TWake::Nothing:
+            break;
+        }
+        break;
+    }
+}
+
+void TRunLoop::Tick() noexcept {
+    FArmed = false;
+    std::exception_ptr error;
+    try {
+        FScheduler.RunCycle();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    if (FServices.Children != nullptr && FServices.Children->Fd() < 0)
+        ReapChildren(); // no descriptor says when: look once a minute
+    std::timespec now = Clock().UtcNow();
+    // The minute after this one, even when the tick came a little before its :05.
+    if (std::exception_ptr armError = ArmFor(now, CycleOfNextMinute(now)); !error)
+        error = armError;
+    if (FEvents.CycleFinished)
+        FEvents.CycleFinished(error);
+}
+
+void TRunLoop::ClockChanged() noexcept {
+    std::timespec now = Clock().UtcNow();
+    std::exception_ptr error = ArmFor(now, NextCycleAt(now));
+    if (error && FEvents.CycleFinished)
+        FEvents.CycleFinished(error); // nothing left to tick with: say so
+}
+
+void TRunLoop::ReapChildren() noexcept {
+    if (FServices.Children == nullptr)
+        return;
+    std::vector<TChildEnd> ends;
+    try {
+        ends = FServices.Children->Reap();
+    } catch (...) {
+        if (FEvents.ReapFailed)
+            FEvents.ReapFailed(std::current_exception());
+        return;
+    }
+    for (const TChildEnd& end : ends) {
+        try {
+            FScheduler.ProgramEnded(end.Pid, end.Signalled, end.Code);
+        } catch (...) {
+            if (FEvents.ReapFailed)
+                FEvents.ReapFailed(std::current_exception());
+        }
+    }
+}
+
+void TRunLoop::Stop(int signal) noexcept {
+    FStopped = true;
+    FTimer.Disarm();
+    FArmed = false;
+    if (FEvents.Stopped)
+        FEvents.Stopped(signal);
+}
+
+void TRunLoop::Run() {
+    std::vector<TWatch> watches = Watches();
+    std::vector<pollfd> waits;
+    for (const TWatch& watch : watches)
+        waits.push_back({watch.Fd, POLLIN, 0});
+    while (!FStopped) {
+        if (::poll(waits.data(), waits.size(), -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            RaiseInOutError(errno);
+        }
+        for (std::size_t i = 0; i < waits.size() && !FStopped; ++i)
+            if (waits[i].revents != 0)
+                Handle(watches[i].Source);
+    }
+}
+
+} // namespace vantle
