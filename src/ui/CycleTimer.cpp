@@ -1,47 +1,47 @@
 #include "ui/CycleTimer.h"
 
-#include "platform/Clock.h"
+#include "engine/RunLoop.h"
 
 #include <QSocketNotifier>
 
 namespace vantle {
 
-TCycleTimer::TCycleTimer(QObject* parent) : QObject(parent) {
-    FNotifier = new QSocketNotifier(FTimer.Fd(), QSocketNotifier::Read, this);
-    connect(FNotifier, &QSocketNotifier::activated, this, &TCycleTimer::Activated);
+TCycleTimer::TCycleTimer(QObject* parent) : QObject(parent) {}
+
+void TCycleTimer::Watch(TRunLoop& loop) {
+    Release();
+    FLoop = &loop;
+    for (const TRunLoop::TWatch& watch : loop.Watches()) {
+        auto* notifier = new QSocketNotifier(watch.Fd, QSocketNotifier::Read, this);
+        FNotifiers.push_back(notifier);
+        connect(notifier, &QSocketNotifier::activated, this,
+                [this, source = watch.Source] { FLoop->Handle(source); });
+    }
+}
+
+void TCycleTimer::Release() {
+    for (QSocketNotifier* notifier : FNotifiers)
+        delete notifier;
+    FNotifiers.clear();
+    FLoop = nullptr;
 }
 
 void TCycleTimer::start(int msec) {
-    std::timespec at = SystemClock().UtcNow();
-    std::int64_t ns = at.tv_nsec + static_cast<std::int64_t>(msec) * 1000000;
-    at.tv_sec += static_cast<std::time_t>(ns / 1000000000);
-    at.tv_nsec = static_cast<long>(ns % 1000000000);
-    startAt(at, msec);
-}
-
-void TCycleTimer::startAt(const std::timespec& utc, int interval) {
-    FTimer.ArmAt(utc);
-    FInterval = interval;
-    FActive = true;
+    if (FLoop != nullptr)
+        FLoop->ArmAfter(msec);
 }
 
 void TCycleTimer::stop() {
-    FTimer.Disarm();
-    FActive = false;
+    if (FLoop != nullptr)
+        FLoop->Disarm();
 }
 
-void TCycleTimer::Activated() {
-    switch (FTimer.Read()) {
-    case TWallTimer::TWake::Fired:
-        FActive = false;
-        emit timeout();
-        break;
-    case TWallTimer::TWake::ClockChanged:
-        emit clockChanged();
-        break;
-    case TWallTimer::TWake::Nothing:
-        break;
-    }
+bool TCycleTimer::isActive() const {
+    return FLoop != nullptr && FLoop->Armed();
+}
+
+int TCycleTimer::interval() const {
+    return FLoop != nullptr ? static_cast<int>(FLoop->Interval()) : 0;
 }
 
 } // namespace vantle

@@ -25,14 +25,16 @@ TStopSignalWatch::TStopSignalWatch(QObject* parent) : QObject(parent) {
 
 void TStopSignalWatch::Stop() {
     FStopped = true;
-    // An open dialog's exec() returns its result when its loop ends: rejected, so nothing
-    // typed in it is applied.
+    EndEveryLoop();
+}
+
+void EndEveryLoop() {
+    // An open dialog's exec() returns its result when its loop ends: rejected.
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (auto* dialog = qobject_cast<QDialog*>(widget); dialog != nullptr && dialog->isVisible())
             dialog->setResult(QDialog::Rejected);
-    // Every event loop ends, the nested ones of dialogs and message boxes too. quit()
-    // would close the windows first, and the main window's close asks about unsaved
-    // changes, which nobody may be there to answer.
+    // quit() would close the windows first, and the main window's close asks about
+    // unsaved changes, which nobody may be there to answer.
     QCoreApplication::exit(0);
 }
 

@@ -10,8 +10,12 @@ namespace vantle {
 
 class TfmSchedMain;
 
-/// Watches the stop signals from its making on, and ends the program's event loop when
-/// one comes.
+/// What a stop signal does: every event loop ends, the nested ones of dialogs and
+/// message boxes too, and an open dialog is rejected, so nothing typed in it is applied.
+void EndEveryLoop();
+
+/// Watches the stop signals during start-up, before the main window's run loop watches
+/// them, and ends the program's event loop when one comes.
 class TStopSignalWatch : public QObject {
     Q_OBJECT
 public:

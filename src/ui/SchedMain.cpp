@@ -3,10 +3,12 @@
 #include "engine/DateTimeFormat.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileLocations.h"
+#include "platform/StopSignals.h"
 #include "sched/NextDue.h"
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
+#include "ui/ProgramEnd.h"
 #include "ui/Settings.h"
 #include "ui/TextBytes.h"
 #include "ui/ViewLog.h"
@@ -21,7 +23,6 @@
 #include <QPlainTextEdit>
 #include <QSessionManager>
 #include <QSettings>
-#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -66,6 +67,8 @@ TSchedMainServices SystemSchedMainServices(const TFileLocations& files) {
     services.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
     static TChildWatch childWatch;
     services.ChildWatch = &childWatch;
+    services.StopFd = WatchStopSignals();
+    services.TakeStop = TakeStopSignal;
     return services;
 }
 
@@ -102,13 +105,10 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     // An error while creating is shown and the window still comes up, as with any
     // other handler.
     RunHandler([this] { FormCreate(); });
-    if (FServices.ChildWatch != nullptr && FServices.ChildWatch->Fd() >= 0) {
-        FChildNotifier =
-            new QSocketNotifier(FServices.ChildWatch->Fd(), QSocketNotifier::Read, this);
-        connect(FChildNotifier, &QSocketNotifier::activated, this,
-                [this] { RunHandler([this] { ReapChildren(); }); });
+    if (FLoop) {
+        Timer1->Watch(*FLoop);
+        RunHandler([this] { FLoop->Start(); });
     }
-    Timer1->start(1000); // the first tick; every tick arms the next
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
             bool mayEnd = true;
@@ -220,12 +220,6 @@ void TfmSchedMain::CreateControls() {
 
     Timer1 = new TCycleTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    connect(Timer1, &TCycleTimer::timeout, this, [this] {
-        RunHandler([this] { Timer1Timer(); });
-        emit CycleFinished();
-    });
-    // A step of the clock or a resume: wait for the next :05 of the clock as it now reads.
-    connect(Timer1, &TCycleTimer::clockChanged, this, [this] { ArmNextCycle(false); });
 
     // The client area below the menu is 374 pixels high, and wide enough for every
     // column at its planned width.
@@ -260,6 +254,27 @@ void TfmSchedMain::FormCreate() {
     FFirstActivate = true;
     FSchedList = std::make_unique<TSchedList>();
     FScheduler = std::make_unique<TScheduler>(*FSchedList, FServices.Scheduler);
+    TRunLoopEvents events;
+    events.CycleFinished = [this](std::exception_ptr error) {
+        RunHandler([this, error] {
+            AfterCycle(); // a reloaded list is shown even when a later step of the pass failed
+            if (error)
+                std::rethrow_exception(error);
+        });
+        emit CycleFinished();
+    };
+    events.ReapFailed = [](std::exception_ptr error) {
+        RunHandler([error] { std::rethrow_exception(error); });
+    };
+    // Nobody may be there to answer: every loop ends, also a dialog's, and the program
+    // ends without the close question.
+    events.Stopped = [](int) { EndEveryLoop(); };
+    FLoop = std::make_unique<TRunLoop>(*FScheduler,
+                                       TRunLoopServices{.Clock = FServices.Scheduler.Clock,
+                                                        .Children = FServices.ChildWatch,
+                                                        .StopFd = FServices.StopFd,
+                                                        .TakeStop = FServices.TakeStop},
+                                       std::move(events));
     FSchedList->SetFileName(FServices.ScheduleFile.empty()
                                 ? ChangeFileExt(FServices.Scheduler.ExecutablePath, ".INI")
                                 : FServices.ScheduleFile);
@@ -333,6 +348,8 @@ void TfmSchedMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfmSchedMain::FormDestroy() {
+    Timer1->Release();
+    FLoop.reset();
     if (FScheduler) {
         // Switched off here rather than in the scheduler's destructor, so that a log
         // that cannot be written raises where it can be reported.
@@ -343,17 +360,7 @@ void TfmSchedMain::FormDestroy() {
 }
 
 void TfmSchedMain::Timer1Timer() {
-    struct TReArm {
-        TfmSchedMain* Window;
-        ~TReArm() { Window->ArmNextCycle(); }
-    } reArm{this};
-    try {
-        FScheduler->RunCycle();
-    } catch (...) {
-        AfterCycle(); // a reloaded list is shown even when a later step of the pass failed
-        throw;
-    }
-    AfterCycle();
+    FLoop->Tick();
 }
 
 void TfmSchedMain::AfterCycle() {
@@ -366,23 +373,6 @@ void TfmSchedMain::AfterCycle() {
         UpdateRunColumns();
     }
     UpdateStatusBar();
-}
-
-void TfmSchedMain::ArmNextCycle(bool afterTick) noexcept {
-    try {
-        const TClock& clock = Clock();
-        std::timespec now = clock.UtcNow();
-        std::timespec next = afterTick ? CycleOfNextMinute(now) : NextCycleAt(now);
-        int interval = static_cast<int>(MSecsBetween(now, next));
-        // A clock of the tests' own has no wall-clock moment: it gives the interval.
-        if (&clock == &SystemClock())
-            Timer1->startAt(next, interval);
-        else
-            Timer1->start(interval);
-    } catch (...) {
-        // A timer that cannot be armed leaves nothing to tick with; say so.
-        TApplication::HandleException();
-    }
 }
 
 bool TfmSchedMain::AnswerLogout(bool mayAsk) {
@@ -472,14 +462,6 @@ void TfmSchedMain::Refresh1Click() {
     FSchedList->Load();
     FillGrid();
     UpdateSaveItem();
-}
-
-void TfmSchedMain::ReapChildren() {
-    if (FServices.ChildWatch == nullptr)
-        return;
-    for (const TChildEnd& end : FServices.ChildWatch->Reap())
-        if (FScheduler)
-            FScheduler->ProgramEnded(end.Pid, end.Signalled, end.Code);
 }
 
 void TfmSchedMain::ResetLog1Click() {

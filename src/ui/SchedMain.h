@@ -1,8 +1,9 @@
-// The main window: owns the schedule list and the scheduler, lists the entries, drives
-// the scheduler from its timer and offers every command through its menu.
+// The main window: owns the schedule list, the scheduler and its run loop, lists the
+// entries and offers every command through its menu.
 #pragma once
 
 #include "engine/RunHistory.h"
+#include "engine/RunLoop.h"
 #include "engine/Scheduler.h"
 #include "platform/ChildWatch.h"
 #include "sched/SchedList.h"
@@ -26,7 +27,6 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QSessionManager;
-class QSocketNotifier;
 class QStatusBar;
 
 namespace vantle {
@@ -51,6 +51,10 @@ struct TSchedMainServices {
     vantle::TChildWatch* ChildWatch = nullptr;
     /// The schedule file; empty: beside the executable, named after it.
     std::string ScheduleFile;
+    /// Readable when a stop signal came (-1: none watched, as in most tests); TakeStop
+    /// empties it and returns the signal.
+    int StopFd = -1;
+    std::function<int()> TakeStop;
 };
 
 struct TFileLocations;
@@ -84,11 +88,9 @@ public:
     void FormCloseQuery(bool& canClose);
     /// Releases the scheduler (which logs its switching off), then the list. Idempotent.
     void FormDestroy();
-    /// One cycle; the next tick is armed whatever the cycle raises.
+    /// One tick of the run loop: the cycle, the next tick armed whatever it raised, and
+    /// its outcome shown.
     void Timer1Timer();
-    /// Arms Timer1 for five seconds past a minute of the window's clock: the minute
-    /// after this one after a tick, the next :05 to come after the clock was set.
-    void ArmNextCycle(bool afterTick = true) noexcept;
     /// The session manager asks at logout: the close question when it lets us ask.
     /// Returns whether the session may end.
     bool AnswerLogout(bool mayAsk);
@@ -126,6 +128,8 @@ public:
     /// The schedule list and its scheduler: from FormCreate to FormDestroy, else null.
     vantle::TSchedList* SchedList() const { return FSchedList.get(); }
     vantle::TScheduler* Scheduler() const { return FScheduler.get(); }
+    /// The run loop that drives the scheduler, with it.
+    vantle::TRunLoop* Loop() const { return FLoop.get(); }
     /// The column and direction of the last header-click sort.
     std::int32_t SortCol() const { return FSortCol; }
     bool SortAscending() const { return FSortAscending; }
@@ -172,8 +176,6 @@ private:
     void CopyDialogToEntry(std::uint64_t serial);
     /// Hands the entry dialog the entry of `serial` and takes the edit back.
     void ModifyEntry(std::uint64_t serial);
-    /// Reaps ended children and lets the scheduler log the ends of its programs.
-    void ReapChildren();
     const vantle::TClock& Clock() const;
     const vantle::TFormatSettings& FormatSettings() const;
     QMessageBox::StandardButton Ask(const QString& caption, const QString& text,
@@ -225,6 +227,7 @@ private:
 
     std::unique_ptr<vantle::TSchedList> FSchedList;
     std::unique_ptr<vantle::TScheduler> FScheduler;
+    std::unique_ptr<vantle::TRunLoop> FLoop;
     bool FFirstActivate = false; // from FormCreate until the first activation
     std::int32_t FSortCol = 0;
     bool FSortAscending = false;
@@ -232,7 +235,6 @@ private:
     int FArgumentCount;
     TSchedMainServices FServices;
     std::uint32_t FToldKeptChanges = 0;
-    QSocketNotifier* FChildNotifier = nullptr;
 };
 
 } // namespace vantle

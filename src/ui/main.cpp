@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <optional>
 
 using namespace vantle;
 
@@ -67,8 +68,10 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     // A stop signal ends the program through its loop from here on, as Exit does without
-    // its question: nobody may be there to answer it.
-    TStopSignalWatch stop;
+    // its question: nobody may be there to answer it. The window's run loop takes the
+    // signals over once it is made.
+    std::optional<TStopSignalWatch> startStop;
+    startStop.emplace();
 
     TSchedMainServices services = SystemSchedMainServices(files);
     const std::string scheduleFile = services.ScheduleFile;
@@ -105,6 +108,8 @@ int main(int argc, char** argv) {
     // Failures are also told through the tray, as they happen.
     TFailureWatch failures;
     failures.Attach(services.Scheduler);
+    const bool stoppedAtStart = startStop->Stopped();
+    startStop.reset();
     auto* fmSchedMain = new TfmSchedMain(argumentCount, std::move(services));
     TSingleInstance singleInstance(serverPath);
     QObject::connect(&singleInstance, &TSingleInstance::ActivationRequested, fmSchedMain,
@@ -129,7 +134,9 @@ int main(int argc, char** argv) {
     int result = app.exec();
     SaveWindowSettings(*fmSchedMain, settings);
     failures.OnFailure = nullptr; // the tray goes with the window
-    EndProgram(*fmSchedMain, stop.Stopped(), std::cerr);
+    const bool stopped =
+        stoppedAtStart || (fmSchedMain->Loop() != nullptr && fmSchedMain->Loop()->Stopped());
+    EndProgram(*fmSchedMain, stopped, std::cerr);
     delete fmSchedMain; // and the dialogs it owns
     return result;
 }

@@ -121,7 +121,7 @@ private slots:
             std::filesystem::remove(LogPath());
             std::filesystem::create_directory(LogPath());
         }
-        emit Child<TCycleTimer>(*fm, "Timer1")->timeout();
+        fm->Timer1Timer();
         QCOMPARE(TApplication::ErrorBox() != nullptr, failing);
         QCOMPARE(icon->toolTip(), QString("Vantle Scheduler: Enabled\nNext: Tea at 12:30"));
     }
