@@ -8,6 +8,7 @@
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
+#include "ui/MainMenu.h"
 #include "ui/ProgramEnd.h"
 #include "ui/Settings.h"
 #include "ui/TextBytes.h"
@@ -46,31 +47,6 @@ QString QStringOf(const std::string& text) {
 constexpr std::uint64_t ViewLogMaxBytes = 4 * 1024 * 1024;
 
 } // namespace
-
-QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,
-                                        const QString& text, QMessageBox::StandardButtons buttons,
-                                        QMessageBox::StandardButton defaultButton) {
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(QMessageBox::Question, caption, shown, buttons, parent);
-    box.setDefaultButton(defaultButton);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
-}
-
-TSchedMainServices SystemSchedMainServices(const TFileLocations& files) {
-    TSchedMainServices services;
-    services.Scheduler = SystemSchedulerServices();
-    MakeFileFolders(files);
-    services.ScheduleFile = files.ScheduleFile;
-    services.Scheduler.LogFile = files.LogFile;
-    services.Ask = AskQuestion;
-    services.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
-    static TChildWatch childWatch;
-    services.ChildWatch = &childWatch;
-    services.StopFd = WatchStopSignals();
-    services.TakeStop = TakeStopSignal;
-    return services;
-}
 
 TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidget* parent)
     : QMainWindow(parent), FArgumentCount(argumentCount), FServices(std::move(services)) {
@@ -124,65 +100,25 @@ TfmSchedMain::~TfmSchedMain() {
 }
 
 void TfmSchedMain::CreateMenu() {
-    MainMenu1 = menuBar();
-    auto item = [this](QMenu* menu, const char* name, const char* caption,
-                       const QKeySequence& shortcut, void (TfmSchedMain::*handler)()) {
-        QAction* action = menu->addAction(QString::fromUtf8(caption));
-        action->setObjectName(QString::fromUtf8(name));
-        action->setShortcut(shortcut);
-        if (handler != nullptr)
-            connect(action, &QAction::triggered, this,
-                    [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
-        return action;
-    };
-    auto separator = [](QMenu* menu, const char* name) {
-        QAction* action = menu->addSeparator();
-        action->setObjectName(QString::fromUtf8(name));
-        return action;
-    };
-
-    File1 = MainMenu1->addMenu(QStringLiteral("&File"));
-    File1->setObjectName(QStringLiteral("File1"));
-    Run1 = item(File1, "Run1", "&Run", {}, &TfmSchedMain::Run1Click);
-    Run1->setCheckable(true);
-    Save1 = item(File1, "Save1", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S),
-                 &TfmSchedMain::Save1Click);
-    Save1->setEnabled(false); // nothing to save until the list says otherwise
-    Refresh1 = item(File1, "Refresh1", "Re&fresh", {}, &TfmSchedMain::Refresh1Click);
-    N2 = separator(File1, "N2");
-    ResetLog1 = item(File1, "ResetLog1", "Reset &Log", {}, &TfmSchedMain::ResetLog1Click);
-    N4 = separator(File1, "N4");
-    Exit1 = item(File1, "Exit1", "E&xit", {}, &TfmSchedMain::Exit1Click);
-
-    Edit1 = MainMenu1->addMenu(QStringLiteral("&Edit"));
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    mnAdd =
-        item(Edit1, "mnAdd", "&Add...", QKeySequence(Qt::Key_Insert), &TfmSchedMain::mnAddClick);
-    Modify1 = item(Edit1, "Modify1", "&Modify...", QKeySequence(Qt::CTRL | Qt::Key_M),
-                   &TfmSchedMain::sgScheduleListClick);
-    Delete1 = item(Edit1, "Delete1", "&Delete", QKeySequence(Qt::Key_Delete),
-                   &TfmSchedMain::Delete1Click);
-    N1 = separator(Edit1, "N1");
-    ExecuteNow1 = item(Edit1, "ExecuteNow1", "&Execute Now", QKeySequence(Qt::CTRL | Qt::Key_E),
-                       &TfmSchedMain::ExecuteNow1Click);
-    N3 = separator(Edit1, "N3");
-    Duplicate1 = item(Edit1, "Duplicate1", "Dup&licate", QKeySequence(Qt::CTRL | Qt::Key_D),
-                      &TfmSchedMain::Duplicate1Click);
-    Cut1 = item(Edit1, "Cut1", "C&ut", QKeySequence(Qt::CTRL | Qt::Key_X), nullptr);
-    Copy1 = item(Edit1, "Copy1", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), nullptr);
-    Paste1 = item(Edit1, "Paste1", "&Paste", QKeySequence(Qt::CTRL | Qt::Key_V), nullptr);
-    for (QAction* action : {Cut1, Copy1, Paste1})
-        action->setEnabled(false);
-
-    View1 = MainMenu1->addMenu(QStringLiteral("&View"));
-    View1->setObjectName(QStringLiteral("View1"));
-    LogFile1 = item(View1, "LogFile1", "&Log File", {}, &TfmSchedMain::LogFile1Click);
-    UpcomingRuns1 = item(View1, "UpcomingRuns1", "&Upcoming Runs",
-                         QKeySequence(Qt::CTRL | Qt::Key_U), &TfmSchedMain::UpcomingRuns1Click);
-
-    Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
-    Help1->setObjectName(QStringLiteral("Help1"));
-    About1 = item(Help1, "About1", "&About...", {}, &TfmSchedMain::About1Click);
+    FMenu = BuildMainMenu(*this);
+    using THandler = void (TfmSchedMain::*)();
+    const std::pair<QAction*, THandler> commands[] = {
+        {FMenu.Run1, &TfmSchedMain::Run1Click},
+        {FMenu.Save1, &TfmSchedMain::Save1Click},
+        {FMenu.Refresh1, &TfmSchedMain::Refresh1Click},
+        {FMenu.ResetLog1, &TfmSchedMain::ResetLog1Click},
+        {FMenu.Exit1, &TfmSchedMain::Exit1Click},
+        {FMenu.mnAdd, &TfmSchedMain::mnAddClick},
+        {FMenu.Modify1, &TfmSchedMain::sgScheduleListClick},
+        {FMenu.Delete1, &TfmSchedMain::Delete1Click},
+        {FMenu.ExecuteNow1, &TfmSchedMain::ExecuteNow1Click},
+        {FMenu.Duplicate1, &TfmSchedMain::Duplicate1Click},
+        {FMenu.LogFile1, &TfmSchedMain::LogFile1Click},
+        {FMenu.UpcomingRuns1, &TfmSchedMain::UpcomingRuns1Click},
+        {FMenu.About1, &TfmSchedMain::About1Click}};
+    for (const auto& [action, handler] : commands)
+        connect(action, &QAction::triggered, this,
+                [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
 }
 
 void TfmSchedMain::CreateControls() {
@@ -226,7 +162,7 @@ void TfmSchedMain::CreateControls() {
     int width = 0;
     for (int col = 0; col < TScheduleModel::ColCount; ++col)
         width += TScheduleGrid::MinimumWidth(col);
-    resize(width + 24, 374 + MainMenu1->sizeHint().height());
+    resize(width + 24, 374 + FMenu.MainMenu1->sizeHint().height());
 }
 
 const TClock& TfmSchedMain::Clock() const {
@@ -285,7 +221,7 @@ void TfmSchedMain::FormCreate() {
     }
     if (FArgumentCount >= 1)
         FScheduler->SetEnabled(true);
-    Run1->setChecked(FScheduler->Enabled());
+    FMenu.Run1->setChecked(FScheduler->Enabled());
     FSchedList->Load();
     UpdateSaveItem();
 }
@@ -394,7 +330,7 @@ void TfmSchedMain::UpdateStatusBar() {
 }
 
 void TfmSchedMain::UpdateSaveItem() {
-    Save1->setEnabled(FSchedList->Modified());
+    FMenu.Save1->setEnabled(FSchedList->Modified());
 }
 
 // ---- File menu
@@ -403,7 +339,7 @@ void TfmSchedMain::Run1Click() {
     // The scheduler takes its new state before it logs it, so the status bar shows the
     // state even when the log line cannot be written.
     try {
-        FScheduler->SetEnabled(Run1->isChecked());
+        FScheduler->SetEnabled(FMenu.Run1->isChecked());
     } catch (...) {
         UpdateStatusBar();
         throw;

@@ -8,6 +8,8 @@
 #include "platform/ChildWatch.h"
 #include "sched/SchedList.h"
 #include "ui/CycleTimer.h"
+#include "ui/MainMenu.h"
+#include "ui/MainServices.h"
 #include "ui/ScheduleGrid.h"
 #include "ui/Upcoming.h"
 
@@ -30,42 +32,6 @@ class QSessionManager;
 class QStatusBar;
 
 namespace vantle {
-
-/// A question box: caption, text (lines broken by "\r\n"), buttons and default button;
-/// returns the button chosen.
-using TAskFunction = std::function<QMessageBox::StandardButton(
-    QWidget* parent, const QString& caption, const QString& text,
-    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)>;
-/// Shows a secondary window modally; 1 (QDialog::Accepted) means OK.
-using TShowModalFunction = std::function<int(QDialog& dialog)>;
-
-/// Everything the window reaches outside itself; tests replace any piece.
-struct TSchedMainServices {
-    /// Also the window's clock and regional settings, and the executable path that names
-    /// the schedule file and the log.
-    vantle::TSchedulerServices Scheduler;
-    TAskFunction Ask;
-    TShowModalFunction ShowModal;
-    /// Reaps the programs the scheduler started and tells how they ended; none in tests
-    /// that start no real programs.
-    vantle::TChildWatch* ChildWatch = nullptr;
-    /// The schedule file; empty: beside the executable, named after it.
-    std::string ScheduleFile;
-    /// Readable when a stop signal came (-1: none watched, as in most tests); TakeStop
-    /// empties it and returns the signal.
-    int StopFd = -1;
-    std::function<int()> TakeStop;
-};
-
-struct TFileLocations;
-
-/// The real machine: system services, question boxes, QDialog::exec, and `files`, the
-/// program's files as LocateFiles puts them (their folders made).
-TSchedMainServices SystemSchedMainServices(const vantle::TFileLocations& files);
-/// The question box with the question icon.
-QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,
-                                        const QString& text, QMessageBox::StandardButtons buttons,
-                                        QMessageBox::StandardButton defaultButton);
 
 class TfmAbout;
 class TfmEntry;
@@ -136,10 +102,10 @@ public:
 
     /// The parts other windows share: File > Run (checkable), View > Upcoming Runs,
     /// File > Exit, the Help menu (menus go before it) and the grid.
-    QAction* RunAction() const { return Run1; }
-    QAction* UpcomingRunsAction() const { return UpcomingRuns1; }
-    QAction* ExitAction() const { return Exit1; }
-    QMenu* HelpMenu() const { return Help1; }
+    QAction* RunAction() const { return FMenu.Run1; }
+    QAction* UpcomingRunsAction() const { return FMenu.UpcomingRuns1; }
+    QAction* ExitAction() const { return FMenu.Exit1; }
+    QMenu* HelpMenu() const { return FMenu.Help1; }
     TScheduleGrid& Grid() { return *sgScheduleList; }
     const TScheduleGrid& Grid() const { return *sgScheduleList; }
 
@@ -187,32 +153,7 @@ private:
     void ShowRunsOf(const std::string& name);
     void RefreshUpcoming();
 
-    // The menu.
-    QMenuBar* MainMenu1 = nullptr;
-    QMenu* File1 = nullptr;
-    QAction* Run1 = nullptr;
-    QAction* Save1 = nullptr;
-    QAction* Refresh1 = nullptr;
-    QAction* N2 = nullptr; // separates Save and Refresh from Reset Log
-    QAction* ResetLog1 = nullptr;
-    QAction* N4 = nullptr; // separates Reset Log from Exit
-    QAction* Exit1 = nullptr;
-    QMenu* Edit1 = nullptr;
-    QAction* mnAdd = nullptr;
-    QAction* Modify1 = nullptr;
-    QAction* Delete1 = nullptr;
-    QAction* N1 = nullptr; // separates Add, Modify and Delete from Execute Now
-    QAction* ExecuteNow1 = nullptr;
-    QAction* N3 = nullptr; // separates Execute Now from Duplicate and the clipboard items
-    QAction* Duplicate1 = nullptr;
-    QAction* Cut1 = nullptr;
-    QAction* Copy1 = nullptr;
-    QAction* Paste1 = nullptr;
-    QMenu* View1 = nullptr;
-    QAction* LogFile1 = nullptr;
-    QAction* UpcomingRuns1 = nullptr;
-    QMenu* Help1 = nullptr;
-    QAction* About1 = nullptr;
+    TMainMenu FMenu;
     // The client area.
     QFrame* Bevel1 = nullptr; // the sunken line between the menu and the grid
     TScheduleGrid* sgScheduleList = nullptr;

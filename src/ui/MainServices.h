@@ -1,0 +1,53 @@
+// What the main window reaches outside itself: the scheduler's services, the question
+// boxes, modal dialogs, the child watch and the stop signals. Tests replace any piece.
+#pragma once
+
+#include "engine/Scheduler.h"
+#include "platform/ChildWatch.h"
+
+#include <QMessageBox>
+
+#include <functional>
+#include <string>
+
+class QDialog;
+
+namespace vantle {
+
+/// A question box: caption, text (lines broken by "\r\n"), buttons and default button;
+/// returns the button chosen.
+using TAskFunction = std::function<QMessageBox::StandardButton(
+    QWidget* parent, const QString& caption, const QString& text,
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)>;
+/// Shows a secondary window modally; 1 (QDialog::Accepted) means OK.
+using TShowModalFunction = std::function<int(QDialog& dialog)>;
+
+/// Everything the window reaches outside itself; tests replace any piece.
+struct TSchedMainServices {
+    /// Also the window's clock and regional settings, and the executable path that names
+    /// the schedule file and the log.
+    vantle::TSchedulerServices Scheduler;
+    TAskFunction Ask;
+    TShowModalFunction ShowModal;
+    /// Reaps the programs the scheduler started and tells how they ended; none in tests
+    /// that start no real programs.
+    vantle::TChildWatch* ChildWatch = nullptr;
+    /// The schedule file; empty: beside the executable, named after it.
+    std::string ScheduleFile;
+    /// Readable when a stop signal came (-1: none watched, as in most tests); TakeStop
+    /// empties it and returns the signal.
+    int StopFd = -1;
+    std::function<int()> TakeStop;
+};
+
+struct TFileLocations;
+
+/// The real machine: system services, question boxes, QDialog::exec, and `files`, the
+/// program's files as LocateFiles puts them (their folders made).
+TSchedMainServices SystemSchedMainServices(const vantle::TFileLocations& files);
+/// The question box with the question icon.
+QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,
+                                        const QString& text, QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton);
+
+} // namespace vantle
