@@ -622,22 +622,8 @@ void TfmSchedMain::ShowRunsOf(const std::string& name) {
 }
 
 void TfmSchedMain::RefreshUpcoming() {
-    if (FUpcoming == nullptr || !FUpcoming->isVisible() || !FSchedList)
-        return;
-    TSchedListLock lock(*FSchedList);
-    std::vector<const TSchedule*> entries;
-    for (std::int32_t i = 0; i < FSchedList->Count(); ++i)
-        entries.push_back(&FSchedList->Items(i));
-    // From the next minute: this minute's cycle has run, or runs within seconds.
-    TDateTime first = IncMinutes(Clock().Now(), 1);
-    std::vector<TfmUpcoming::TRow> rows;
-    for (const TUpcomingRun& run :
-         UpcomingRuns(entries, first, first + TfmUpcoming::Days, TfmUpcoming::MaxRows)) {
-        const TSchedule& entry = *entries[run.Index];
-        rows.push_back({FormatMoment(run.Moment), entry.Name, entry.Command,
-                        FSchedList->SerialOf(static_cast<std::int32_t>(run.Index))});
-    }
-    FUpcoming->SetRows(rows);
+    if (FUpcoming != nullptr && FSchedList)
+        FUpcoming->ShowRunsOf(*FSchedList, Clock().Now(), FormatSettings());
 }
 
 std::optional<std::uint64_t> TfmSchedMain::SelectedEntry() const {

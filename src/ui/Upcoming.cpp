@@ -1,5 +1,8 @@
 #include "ui/Upcoming.h"
 
+#include "engine/DateTimeFormat.h"
+#include "sched/NextDue.h"
+#include "sched/SchedList.h"
 #include "ui/TextBytes.h"
 
 #include <QHeaderView>
@@ -64,6 +67,25 @@ void TfmUpcoming::SetRows(const std::vector<TRow>& rows) {
         rows.size() >= static_cast<std::size_t>(MaxRows)
             ? QStringLiteral("The first %1 runs of the next %2 days").arg(MaxRows).arg(Days)
             : QStringLiteral("%1 runs in the next %2 days").arg(rows.size()).arg(Days));
+}
+
+void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
+    if (!isVisible())
+        return;
+    TSchedListLock lock(list);
+    std::vector<const TSchedule*> entries;
+    for (std::int32_t i = 0; i < list.Count(); ++i)
+        entries.push_back(&list.Items(i));
+    // From the next minute: this minute's cycle has run, or runs within seconds.
+    TDateTime first = IncMinutes(now, 1);
+    std::vector<TRow> rows;
+    for (const TUpcomingRun& run : UpcomingRuns(entries, first, first + Days, MaxRows)) {
+        const TSchedule& entry = *entries[run.Index];
+        rows.push_back({FormatDateTime(settings.ShortDateFormat + " hh:mm", run.Moment, settings),
+                        entry.Name, entry.Command,
+                        list.SerialOf(static_cast<std::int32_t>(run.Index))});
+    }
+    SetRows(rows);
 }
 
 std::uint64_t TfmUpcoming::SerialOfRow(int row) const {

@@ -2,6 +2,8 @@
 // order, one line each; a double click opens the entry.
 #pragma once
 
+#include "platform/DateTime.h"
+
 #include <QDialog>
 
 #include <cstdint>
@@ -12,6 +14,9 @@ class QLabel;
 class QTableWidget;
 
 namespace vantle {
+
+class TSchedList;
+struct TFormatSettings;
 
 class TfmUpcoming : public QDialog {
     Q_OBJECT
@@ -28,6 +33,9 @@ public:
 
     /// Replaces the lines, keeping the one the user had selected when it is still there.
     void SetRows(const std::vector<TRow>& rows);
+    /// The runs of `list`'s active entries from the minute after `now`, as `settings`
+    /// write a moment; nothing while the window is hidden.
+    void ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSettings& settings);
     std::uint64_t SerialOfRow(int row) const;
 
 signals:
