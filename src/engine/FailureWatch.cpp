@@ -10,23 +10,68 @@ std::optional<std::string> FailureText(const TRunEvent& event) {
     const std::string name = VisibleText(event.Name, TVisibleFor::Terminal);
     switch (event.Kind) {
     case TRunEvent::Failed:
-        return name +
-               " could not start: " + StartErrorMeaning(static_cast<std::uint32_t>(event.Code));
+        return name + " could not start: " + StartErrorText(static_cast<std::uint32_t>(event.Code));
     case TRunEvent::NoNetwork:
         return name + " could not set the clock: no NetWare connection";
     case TRunEvent::ClockNotSet:
         return name + " could not set the clock: " + PlainErrorText(static_cast<int>(event.Code));
+    case TRunEvent::Exited:
+        if (event.Code == 0)
+            return std::nullopt;
+        return name + " ended with code " + std::to_string(event.Code);
+    case TRunEvent::Signalled:
+        return name + " ended by signal " + std::to_string(event.Code);
     default:
         return std::nullopt;
     }
+}
+
+namespace {
+
+std::string GoodRunText(const TRunEvent& event) {
+    const std::string name = VisibleText(event.Name, TVisibleFor::Terminal);
+    switch (event.Kind) {
+    case TRunEvent::Started:
+        return name + " started";
+    case TRunEvent::ClockSet:
+        return name + " set the clock";
+    default:
+        return name + " ended with code 0 after " + std::to_string(event.Seconds) + " s";
+    }
+}
+
+} // namespace
+
+void TFailureWatch::See(const TRunEvent& event) {
+    TNotice notice;
+    notice.Name = event.Name;
+    if (std::optional<std::string> failure = FailureText(event)) {
+        notice.Kind = TNotice::Failure;
+        notice.Text = *failure;
+        auto [at, first] = FFailing.try_emplace(event.Name, *failure);
+        notice.Repeated = !first && at->second == *failure;
+        at->second = *failure;
+    } else {
+        notice.Kind = TNotice::Ran;
+        notice.Text = GoodRunText(event);
+        // A start is not yet a good run: the program may still end badly.
+        const bool good = event.Kind == TRunEvent::ClockSet || event.Kind == TRunEvent::Exited;
+        if (good && FFailing.erase(event.Name) > 0 && OnNotice) {
+            TNotice again = notice;
+            again.Kind = TNotice::Recovered;
+            again.Text = VisibleText(event.Name, TVisibleFor::Terminal) + " works again";
+            OnNotice(again);
+        }
+    }
+    if (OnNotice)
+        OnNotice(notice);
 }
 
 void TFailureWatch::Attach(TSchedulerServices& services) {
     services.OnRunEvent = [this, told = services.OnRunEvent](const TRunEvent& event) {
         if (told)
             told(event);
-        if (std::optional<std::string> text = FailureText(event); text && OnFailure)
-            OnFailure(*text);
+        See(event);
     };
 }
 

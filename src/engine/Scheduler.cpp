@@ -409,6 +409,9 @@ void TScheduler::ExecuteEntry(std::int32_t index) {
             FFailures.push_back(
                 {entry.Name, "could not start " + entry.Command + ": " + StartErrorText(code)});
             FLog->WriteFmt("%s Failed (%d)", {entry.Name, std::int64_t{code}});
+            // The code alone says little: the reason, in the words the grid and the
+            // notifications use.
+            FLog->WriteLine(entry.Name + " could not start: " + StartErrorText(code));
         }
         TRunEvent event;
         event.Kind = code <= 32 ? TRunEvent::Failed : TRunEvent::Started;

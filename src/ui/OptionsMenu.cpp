@@ -5,6 +5,7 @@
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
 
+#include <QActionGroup>
 #include <QMenuBar>
 #include <QSettings>
 
@@ -20,11 +21,21 @@ TOptionsMenu::TOptionsMenu(TfmSchedMain& window, QSettings& settings, QString au
     StartAtLogin1->setCheckable(true);
     connect(StartAtLogin1, &QAction::triggered, this,
             [this] { RunHandler([this] { StartAtLogin1Click(); }); });
-    Notifications1 = addAction(QStringLiteral("Show &Notifications"));
+    Notifications1 = addMenu(QStringLiteral("Show &Notifications"));
     Notifications1->setObjectName(QStringLiteral("Notifications1"));
-    Notifications1->setCheckable(true);
-    connect(Notifications1, &QAction::triggered, this,
-            [this] { RunHandler([this] { Notifications1Click(); }); });
+    auto* modes = new QActionGroup(this);
+    auto mode = [&](const char* name, const char* caption, TNotifyMode value) {
+        QAction* action = Notifications1->addAction(QString::fromUtf8(caption));
+        action->setObjectName(QString::fromUtf8(name));
+        action->setCheckable(true);
+        modes->addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, value] { RunHandler([this, value] { SetNotifyMode(FSettings, value); }); });
+        return action;
+    };
+    NotifyFailures1 = mode("NotifyFailures1", "&Failures", TNotifyMode::Failures);
+    NotifyEveryRun1 = mode("NotifyEveryRun1", "&Every Run", TNotifyMode::EveryRun);
+    NotifyNone1 = mode("NotifyNone1", "&None", TNotifyMode::None);
     window.menuBar()->insertMenu(window.HelpMenu()->menuAction(), this);
     // The entry may have been removed by hand, or made by another copy of the program.
     connect(this, &QMenu::aboutToShow, this, &TOptionsMenu::UpdateItems);
@@ -33,7 +44,17 @@ TOptionsMenu::TOptionsMenu(TfmSchedMain& window, QSettings& settings, QString au
 
 void TOptionsMenu::UpdateItems() {
     StartAtLogin1->setChecked(StartsAtLogin(FAutostartFile));
-    Notifications1->setChecked(NotificationsOn(FSettings));
+    switch (NotifyMode(FSettings)) {
+    case TNotifyMode::Failures:
+        NotifyFailures1->setChecked(true);
+        break;
+    case TNotifyMode::EveryRun:
+        NotifyEveryRun1->setChecked(true);
+        break;
+    case TNotifyMode::None:
+        NotifyNone1->setChecked(true);
+        break;
+    }
 }
 
 void TOptionsMenu::StartAtLogin1Click() {
@@ -42,10 +63,6 @@ void TOptionsMenu::StartAtLogin1Click() {
     StartAtLogin1->setChecked(!wanted);
     SetStartAtLogin(FAutostartFile, wanted, FProgram);
     StartAtLogin1->setChecked(StartsAtLogin(FAutostartFile));
-}
-
-void TOptionsMenu::Notifications1Click() {
-    SetNotificationsOn(FSettings, Notifications1->isChecked());
 }
 
 } // namespace vantle

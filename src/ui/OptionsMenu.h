@@ -1,4 +1,4 @@
-// The Options menu: "Start at Login" and the notification switch, kept in the
+// The Options menu: "Start at Login" and which runs raise notifications, kept in the
 // autostart folder and in the settings.
 #pragma once
 
@@ -25,10 +25,12 @@ public:
 private:
     // Controls, found by their object names in tests.
     QAction* StartAtLogin1 = nullptr;
-    QAction* Notifications1 = nullptr;
+    QMenu* Notifications1 = nullptr; // Failures, Every Run, None
+    QAction* NotifyFailures1 = nullptr;
+    QAction* NotifyEveryRun1 = nullptr;
+    QAction* NotifyNone1 = nullptr;
 
     void StartAtLogin1Click();
-    void Notifications1Click();
 
     QSettings& FSettings;
     QString FAutostartFile;

@@ -69,12 +69,19 @@ void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings) {
     }
 }
 
-bool NotificationsOn(const QSettings& settings) {
-    return settings.value(NotificationsKey, true).toBool();
+TNotifyMode NotifyMode(const QSettings& settings) {
+    const QString value = settings.value(NotificationsKey, QStringLiteral("failures")).toString();
+    if (value == QLatin1String("every run"))
+        return TNotifyMode::EveryRun;
+    if (value == QLatin1String("none") || value == QLatin1String("false"))
+        return TNotifyMode::None;
+    return TNotifyMode::Failures; // also "true", the switch turned on
 }
 
-void SetNotificationsOn(QSettings& settings, bool on) {
-    settings.setValue(NotificationsKey, on);
+void SetNotifyMode(QSettings& settings, TNotifyMode mode) {
+    settings.setValue(NotificationsKey, mode == TNotifyMode::EveryRun ? QStringLiteral("every run")
+                                        : mode == TNotifyMode::None   ? QStringLiteral("none")
+                                                                      : QStringLiteral("failures"));
 }
 
 std::optional<std::uint64_t> LogMaxSize(const QSettings& settings) {

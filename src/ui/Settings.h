@@ -27,9 +27,12 @@ void RestoreGridSort(TfmSchedMain& window, const QSettings& settings);
 /// Remembers geometry, column widths and the grid's sort (when it is sorted).
 void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings);
 
-/// Whether failures raise desktop notifications; on unless the user turned them off.
-bool NotificationsOn(const QSettings& settings);
-void SetNotificationsOn(QSettings& settings, bool on);
+/// Which runs raise desktop notifications: failures (and the first good run after them)
+/// unless the user chose otherwise. The switch of older versions reads as failures or
+/// none.
+enum class TNotifyMode { Failures, EveryRun, None };
+TNotifyMode NotifyMode(const QSettings& settings);
+void SetNotifyMode(QSettings& settings, TNotifyMode mode);
 
 /// The log's size limit in bytes (0: none), when the settings give one that reads as
 /// a number; the scheduler's default otherwise.

@@ -142,13 +142,30 @@ void TTrayIcon::UpdateIcon() {
                   (enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
     if (enabled)
         tip += u'\n' + NextRunText();
+    if (std::size_t failing = FailingCount ? FailingCount() : 0; failing > 0)
+        tip += failing == 1 ? QStringLiteral("\n1 entry failing")
+                            : QStringLiteral("\n%1 entries failing").arg(failing);
     Icon->setToolTip(tip);
 }
 
-void TTrayIcon::Notify(const QString& text) {
-    if (!NotificationsOn(FSettings) || !FAvailable() || !Icon->isVisible())
+void TTrayIcon::Notify(const TNotice& notice) {
+    UpdateIcon(); // the count of failing entries
+    bool wanted = false;
+    switch (NotifyMode(FSettings)) {
+    case TNotifyMode::Failures:
+        // An entry that keeps failing the same way is told once, not every minute.
+        wanted = (notice.Kind == TNotice::Failure && !notice.Repeated) ||
+                 notice.Kind == TNotice::Recovered;
+        break;
+    case TNotifyMode::EveryRun:
+        wanted = true;
+        break;
+    case TNotifyMode::None:
+        break;
+    }
+    if (!wanted || !FAvailable() || !Icon->isVisible())
         return;
-    ShowMessage(QStringLiteral("Vantle Scheduler"), text);
+    ShowMessage(QStringLiteral("Vantle Scheduler"), QString::fromStdString(notice.Text));
 }
 
 void TTrayIcon::Show1Click() {

@@ -1,13 +1,15 @@
 // The system tray icon: whether the scheduler is on, when it runs next, a menu with
-// the window's own commands, and notifications of failures.
+// the window's own commands, how many entries are failing, and notifications of runs.
 #pragma once
 
+#include "engine/FailureWatch.h"
 #include "platform/Clock.h"
 #include "platform/FormatSettings.h"
 
 #include <QObject>
 #include <QString>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 
@@ -37,8 +39,11 @@ public:
     QString NextRunText() const;
     /// Brings icon and tooltip up to date with the scheduler.
     void UpdateIcon();
-    /// Shows `text` as a desktop notification, unless the user turned them off.
-    void Notify(const QString& text);
+    /// Shows a notice as a desktop notification when the user's choice wants it: a new
+    /// failure and a recovery, every run, or nothing.
+    void Notify(const vantle::TNotice& notice);
+    /// Tells how many entries are failing now, for the tooltip.
+    std::function<std::size_t()> FailingCount;
     /// Shows the window again, in front.
     void Show1Click();
 

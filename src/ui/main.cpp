@@ -125,15 +125,14 @@ int main(int argc, char** argv) {
     RestoreWindowSettings(*fmSchedMain, settings);
     new TOptionsMenu(*fmSchedMain, settings, AutostartFile(), QString::fromStdString(executable));
     auto* tray = new TTrayIcon(*fmSchedMain, settings, SystemClock(), SystemFormatSettings());
-    failures.OnFailure = [tray](const std::string& text) {
-        tray->Notify(QString::fromStdString(text));
-    };
+    tray->FailingCount = [&failures] { return failures.FailingCount(); };
+    failures.OnNotice = [tray](const TNotice& notice) { tray->Notify(notice); };
     fmSchedMain->show();
     RestoreGridSort(*fmSchedMain, settings);
 
     int result = app.exec();
     SaveWindowSettings(*fmSchedMain, settings);
-    failures.OnFailure = nullptr; // the tray goes with the window
+    failures.OnNotice = nullptr; // the tray goes with the window
     const bool stopped =
         stoppedAtStart || (fmSchedMain->Loop() != nullptr && fmSchedMain->Loop()->Stopped());
     EndProgram(*fmSchedMain, stopped, std::cerr);

@@ -40,7 +40,10 @@ TEST_P(FailureWatchTest, ReportsWhatFailed) {
     list.Add(EntryOf({.Name = "Job", .Type = c.Type, .Command = "/opt/job"}));
     TFailureWatch watch;
     std::string reports;
-    watch.OnFailure = [&](const std::string& text) { reports += text; };
+    watch.OnNotice = [&](const TNotice& notice) {
+        if (notice.Kind == TNotice::Failure)
+            reports += notice.Text;
+    };
     TSchedulerServices services = fake.Services();
     watch.Attach(services);
     TScheduler scheduler(list, services);
@@ -59,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, FailureWatchTest,
     testing::Values(
         TWatchCase{"RefusedStart", ctDirectExecute, 2, true, 0,
-                   "Job could not start: file not found", "Job Failed (2)",
+                   "Job could not start: file not found (2)",
+                   "Job could not start: file not found (2)",
                    "Job: could not start /opt/job: file not found (2)"},
         TWatchCase{"Start", ctDirectExecute, SE_START_ACCEPTED, true, 0, "",
                    "Executing Job (Command /opt/job)", ""},
@@ -79,7 +83,41 @@ TEST(FailureTextTest, ShowsControlCharactersAndStrayBytesAsEscapes) {
     event.Kind = TRunEvent::Failed;
     event.Name = "a\nb\x1b[2J caf\xe9";
     event.Code = 2;
-    EXPECT_EQ(FailureText(event), "a\\x0ab\\x1b[2J caf\\xe9 could not start: file not found");
+    EXPECT_EQ(FailureText(event), "a\\x0ab\\x1b[2J caf\\xe9 could not start: file not found (2)");
+}
+
+// An entry that keeps failing the same way is told once; a new way of failing is told
+// again, and the first good run after failures says it works again.
+TEST(FailureWatchOnce, TellsEachFailureOnceAndTheRecovery) {
+    TFailureWatch watch;
+    std::vector<std::string> told; // what a user who wants failures only is shown
+    watch.OnNotice = [&](const TNotice& notice) {
+        if ((notice.Kind == TNotice::Failure && !notice.Repeated) ||
+            notice.Kind == TNotice::Recovered)
+            told.push_back(notice.Text);
+    };
+    auto event = [](TRunEvent::TKind kind, const char* name, std::int64_t code) {
+        TRunEvent e;
+        e.Kind = kind;
+        e.Name = name;
+        e.Code = code;
+        return e;
+    };
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        watch.See(event(TRunEvent::Started, "Backup", 0));
+        watch.See(event(TRunEvent::Exited, "Backup", 3));
+    }
+    EXPECT_EQ(watch.FailingCount(), 1u);
+    watch.See(event(TRunEvent::Signalled, "Backup", 9));
+    watch.See(event(TRunEvent::Failed, "Other", 2));
+    watch.See(event(TRunEvent::Started, "Backup", 0)); // started is not yet good
+    EXPECT_EQ(watch.FailingCount(), 2u);
+    watch.See(event(TRunEvent::Exited, "Backup", 0));
+    watch.See(event(TRunEvent::Exited, "Backup", 0));
+    EXPECT_EQ(told, (std::vector<std::string>{
+                        "Backup ended with code 3", "Backup ended by signal 9",
+                        "Other could not start: file not found (2)", "Backup works again"}));
+    EXPECT_EQ(watch.FailingCount(), 1u);
 }
 
 } // namespace

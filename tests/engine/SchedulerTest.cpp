@@ -74,7 +74,9 @@ TEST_F(SchedulerTest, RunsDueEntriesInListOrderAgainstOneMoment) {
     Lines.clear();
     scheduler.RunCycle();
     EXPECT_EQ(Lines, (TLines{"Executing first (Command /opt/first)", "first Failed (2)",
-                             "Executing second (Command /opt/second)", "second Failed (2)"}));
+                             "first could not start: file not found (2)",
+                             "Executing second (Command /opt/second)", "second Failed (2)",
+                             "second could not start: file not found (2)"}));
     EXPECT_EQ(scheduler.CycleTime(), EncodeDate(2001, 3, 15) + EncodeTime(14, 5, 9, 0));
 }
 

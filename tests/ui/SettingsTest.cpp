@@ -85,7 +85,7 @@ private slots:
         auto* options = new TOptionsMenu(*fm, settings, entry, "/opt/my tools/vantle-scheduler");
         QAction* startAtLogin = Child<QAction>(*options, "StartAtLogin1");
         QVERIFY(!startAtLogin->isChecked());
-        QVERIFY(Child<QAction>(*options, "Notifications1")->isChecked()); // on until turned off
+        QVERIFY(Child<QAction>(*options, "NotifyFailures1")->isChecked()); // until changed
 
         const mode_t umaskWas = umask(022);
         startAtLogin->trigger();
@@ -109,8 +109,15 @@ private slots:
         QVERIFY2(TApplication::ErrorBox()->text().startsWith("Cannot write " + bad),
                  qPrintable(TApplication::ErrorBox()->text()));
 
-        Child<QAction>(*options, "Notifications1")->trigger();
-        QVERIFY(!NotificationsOn(settings));
+        Child<QAction>(*options, "NotifyNone1")->trigger();
+        QCOMPARE(NotifyMode(settings), TNotifyMode::None);
+        Child<QAction>(*options, "NotifyEveryRun1")->trigger();
+        QCOMPARE(NotifyMode(settings), TNotifyMode::EveryRun);
+        // The switch of older versions.
+        settings.setValue("options/notifications", false);
+        QCOMPARE(NotifyMode(settings), TNotifyMode::None);
+        settings.setValue("options/notifications", true);
+        QCOMPARE(NotifyMode(settings), TNotifyMode::Failures);
     }
 
     void execLineQuotesWhatDesktopEntriesReserve_data() {

@@ -150,27 +150,49 @@ private slots:
         QVERIFY(fm->isVisible() && !fm->isMinimized());
     }
 
-    void aFailureIsToldOnlyWhenOnAndInATray_data() {
+    void whatIsToldFollowsTheChoice_data() {
         QTest::addColumn<bool>("available");
-        QTest::addColumn<bool>("turnedOn");
-        QTest::addColumn<int>("told");
-        QTest::newRow("on") << true << true << 1;
-        QTest::newRow("turned off") << true << false << 0;
-        QTest::newRow("no tray") << false << true << 0;
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("told");
+        const auto failures = int(TNotifyMode::Failures);
+        QTest::newRow("failures") << true << failures
+                                  << "Backup ended with code 3|Backup works again";
+        QTest::newRow("every run")
+            << true << int(TNotifyMode::EveryRun)
+            << "Backup ended with code 3|Backup ended with code 3|Backup works again|"
+               "Backup ended with code 0 after 0 s";
+        QTest::newRow("none") << true << int(TNotifyMode::None) << "";
+        QTest::newRow("no tray") << false << failures << "";
     }
 
-    // What a failure says is the failure watch's own; the tray decides whether it is told.
-    void aFailureIsToldOnlyWhenOnAndInATray() {
+    // What a run's notice says is the failure watch's own; the tray decides which are
+    // told, and its tooltip counts the entries failing now.
+    void whatIsToldFollowsTheChoice() {
         QFETCH(bool, available);
-        QFETCH(bool, turnedOn);
-        QFETCH(int, told);
+        QFETCH(int, mode);
+        QFETCH(QString, told);
         FAvailable = available;
-        SetNotificationsOn(*FSettings, turnedOn);
+        SetNotifyMode(*FSettings, TNotifyMode(mode));
         auto fm = MakeWindow(1);
-        MakeTray(*fm)->Notify("Backup could not start: file not found");
-        QCOMPARE(
-            FMessages,
-            QStringList{"Vantle Scheduler: Backup could not start: file not found"}.mid(0, told));
+        TTrayIcon* tray = MakeTray(*fm);
+        TFailureWatch watch;
+        tray->FailingCount = [&watch] { return watch.FailingCount(); };
+        watch.OnNotice = [tray](const TNotice& notice) { tray->Notify(notice); };
+        TRunEvent event;
+        event.Name = "Backup";
+        event.Kind = TRunEvent::Exited;
+        event.Code = 3;
+        watch.See(event);
+        watch.See(event);
+        if (available)
+            QVERIFY(
+                Child<QSystemTrayIcon>(*fm, "TrayIcon1")->toolTip().endsWith("\n1 entry failing"));
+        event.Code = 0;
+        watch.See(event);
+        QStringList expected = told.isEmpty() ? QStringList{} : told.split('|');
+        for (QString& text : expected)
+            text = "Vantle Scheduler: " + text;
+        QCOMPARE(FMessages, expected);
     }
 };
 
