@@ -1,5 +1,6 @@
 #include "cli/Check.h"
 
+#include "platform/ProgramStarter.h"
 #include "platform/TextUtils.h"
 #include "sched/NextDue.h"
 #include "sched/SchedFile.h"
@@ -46,7 +47,8 @@ private:
 
 class TChecker {
 public:
-    explicit TChecker(std::string_view content) : FContent(content), FLines(content) {}
+    TChecker(std::string_view content, const TStartProbe& probe)
+        : FContent(content), FLines(content), FProbe(probe) {}
 
     std::vector<TFinding> Run() {
         TScheduleLineReader reader(FContent);
@@ -87,6 +89,7 @@ private:
         FEntry = TSchedule{};
         FHeaderLine = line;
         FTimeLine = 0;
+        FCommandLine = 0;
         FFirstLineOf.clear();
         FDroppedKeys.clear();
         FNulKeys.clear();
@@ -173,6 +176,8 @@ private:
             CheckCode(line, kind, value, wsHidden, FEntry.WinState);
             break;
         case TSchedLineKind::Command:
+            FCommandLine = line;
+            [[fallthrough]];
         case TSchedLineKind::Parms:
         case TSchedLineKind::WorkDir:
             FDroppedKeys.emplace_back(ScheduleKeyText(kind), line);
@@ -218,6 +223,13 @@ private:
             return;
         FInSection = false;
         std::string name = FEntry.Name.empty() ? "(unnamed)" : FEntry.Name;
+        // A program that is not there fails at every run: better told now than at 02:30.
+        if (FProbe && FEntry.Active && FEntry.CommandType != ctBuiltinResetTime &&
+            FNulKeys.empty()) {
+            if (std::uint32_t code = FProbe(FEntry.Command, FEntry.WorkDir); code != 0)
+                Report(FCommandLine != 0 ? FCommandLine : FHeaderLine,
+                       "entry " + Quoted(name) + " cannot start: " + StartErrorText(code), true);
+        }
         if (FEntry.CommandType != ctBuiltinResetTime) {
             for (const auto& [key, line] : FNulKeys)
                 Report(line,
@@ -269,6 +281,8 @@ private:
     TSchedule FEntry;
     std::size_t FHeaderLine = 0;
     std::size_t FTimeLine = 0;
+    std::size_t FCommandLine = 0;
+    const TStartProbe& FProbe;
     std::map<TSchedLineKind, std::size_t> FFirstLineOf;
     std::vector<std::pair<std::string_view, std::size_t>> FDroppedKeys;
     std::vector<std::pair<std::string_view, std::size_t>> FNulKeys;
@@ -276,8 +290,8 @@ private:
 
 } // namespace
 
-std::vector<TFinding> CheckScheduleText(std::string_view content) {
-    return TChecker(content).Run();
+std::vector<TFinding> CheckScheduleText(std::string_view content, const TStartProbe& probe) {
+    return TChecker(content, probe).Run();
 }
 
 std::vector<TFinding> CheckSchedulePermissions(mode_t fileMode, mode_t folderMode) {

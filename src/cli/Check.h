@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -16,8 +18,14 @@ struct TFinding {
     bool Error = false; // what goes wrong for sure when the entry runs, not only likely
 };
 
-/// Findings in the content, ordered by line.
-std::vector<TFinding> CheckScheduleText(std::string_view content);
+/// What starting a program would meet: 0 when it is there, else the start's code (see
+/// ProbeStart). Given the command and the working folder as the entry holds them.
+using TStartProbe =
+    std::function<std::uint32_t(const std::string& file, const std::string& directory)>;
+
+/// Findings in the content, ordered by line; `probe` (when given) tells which active
+/// entries would not find their program.
+std::vector<TFinding> CheckScheduleText(std::string_view content, const TStartProbe& probe = {});
 /// Findings about who may write the file and its folder (their permission bits).
 std::vector<TFinding> CheckSchedulePermissions(mode_t fileMode, mode_t folderMode);
 

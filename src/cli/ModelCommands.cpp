@@ -5,6 +5,7 @@
 #include "cli/DefaultFiles.h"
 #include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
+#include "platform/ProgramStarterPosix.h"
 #include "platform/SysErrors.h"
 #include "platform/TextUtils.h"
 #include "sched/NextDue.h"
@@ -117,7 +118,11 @@ int CmdCheck(const TArgs& args, std::ostream& out, std::ostream& err) {
         struct stat folder {};
         mode_t folderMode = stat(FolderOfFile(path).c_str(), &folder) == 0 ? folder.st_mode : 0;
         std::vector<TFinding> findings = CheckSchedulePermissions(st.st_mode, folderMode);
-        std::vector<TFinding> textFindings = CheckScheduleText(content);
+        const std::string searchPath = SearchPath();
+        std::vector<TFinding> textFindings = CheckScheduleText(
+            content, [&searchPath](const std::string& file, const std::string& directory) {
+                return ProbeStart(file, directory, searchPath);
+            });
         findings.insert(findings.end(), textFindings.begin(), textFindings.end());
         for (const TFinding& finding : findings) {
             out << path << ":";

@@ -57,6 +57,14 @@ public:
     explicit TPrintingStarter(std::ostream& out) : FOut(out) {}
     std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                const std::string& directory, int showCommand) override {
+        // A program that is not there: the log lines that follow are the real run's.
+        if (std::uint32_t code = ProbeStart(file, directory, SearchPath()); code != 0) {
+            FOut << VisibleText("would fail: " + ShellQuote(file) + ": " + StartErrorText(code),
+                                TVisibleFor::Terminal)
+                 << '\n'
+                 << std::flush;
+            return code;
+        }
         std::string line = "would start: " + ShellQuote(file);
         for (const std::string& word : SplitShellWords(parameters))
             line += ' ' + ShellQuote(word);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -241,6 +242,43 @@ std::uint32_t StartCodeFromErrno(int err, bool forDirectory) {
         return forDirectory ? SE_ERR_PNF : ERROR_BAD_FORMAT;
     default:
         return forDirectory ? SE_ERR_PNF : SE_ERR_ACCESSDENIED;
+    }
+}
+
+std::string SearchPath() {
+    if (const char* path = std::getenv("PATH"))
+        return path;
+    // What posix_spawnp searches without PATH.
+    return "/bin:/usr/bin";
+}
+
+std::uint32_t ProbeStart(const std::string& file, const std::string& directory,
+                         const std::string& path) {
+    if (file.empty())
+        return SE_ERR_FNF;
+    TWorkFolder folder(directory);
+    if (folder.Code() != 0)
+        return folder.Code();
+    struct stat st {};
+    if (file.find('/') != std::string::npos) {
+        if (::fstatat(folder.AtFd(), file.c_str(), &st, 0) == 0)
+            return 0; // a program, or a document for the desktop's opener
+        return StartCodeFromErrno(errno, false);
+    }
+    // As posix_spawnp looks: each folder of PATH in turn, an empty one meaning the
+    // working folder, for a file that may be run.
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t end = path.find(':', from);
+        std::string folderName = path.substr(from, end == std::string::npos ? end : end - from);
+        std::string candidate = folderName.empty() ? file : folderName + "/" + file;
+        int at = folderName.empty() ? folder.AtFd() : AT_FDCWD;
+        if (::fstatat(at, candidate.c_str(), &st, 0) == 0 && !S_ISDIR(st.st_mode) &&
+            ::faccessat(at, candidate.c_str(), X_OK, 0) == 0)
+            return 0;
+        if (end == std::string::npos)
+            return SE_ERR_FNF;
+        from = end + 1;
     }
 }
 

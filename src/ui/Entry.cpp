@@ -4,6 +4,7 @@
 #include "engine/DateTimeFormat.h"
 #include "engine/Scheduler.h"
 #include "platform/Clock.h"
+#include "platform/ProgramStarterPosix.h"
 #include "sched/TimeField.h"
 #include "sched/TimePreview.h"
 #include "ui/Icon.h"
@@ -219,6 +220,15 @@ QWidget* TfmEntry::BuildOperationPage() {
     edParms->setObjectName(QStringLiteral("edParms"));
     edWorkDir = new QLineEdit(operationPage);
     edWorkDir->setObjectName(QStringLiteral("edWorkDir"));
+    lbCommandWarning = new QLabel(operationPage);
+    lbCommandWarning->setObjectName(QStringLiteral("lbCommandWarning"));
+    lbCommandWarning->setWordWrap(true);
+    {
+        QPalette palette = lbCommandWarning->palette();
+        palette.setColor(QPalette::WindowText, ErrorColour(palette));
+        lbCommandWarning->setPalette(palette);
+    }
+    lbCommandWarning->hide();
     auto* operationLayout = new QGridLayout(operationPage);
     operationLayout->addWidget(
         BuddyLabel(QStringLiteral("Operation &Type:"), cbOpType, operationPage), 0, 0);
@@ -236,7 +246,13 @@ QWidget* TfmEntry::BuildOperationPage() {
     for (const auto& [caption, edit] : operationFields) {
         operationLayout->addWidget(BuddyLabel(caption, edit, operationPage), row++, 0, 1, 3);
         operationLayout->addWidget(edit, row++, 0, 1, 3);
+        if (edit == edCommand)
+            operationLayout->addWidget(lbCommandWarning, row++, 0, 1, 3);
     }
+    // Told while typing, as the time fields' preview is: a program that is not there
+    // fails at every run.
+    for (QLineEdit* edit : {edCommand, edWorkDir})
+        connect(edit, &QLineEdit::textChanged, this, [this] { UpdateCommandWarning(); });
     operationLayout->setRowStretch(row, 1);
     connect(cbOpType, &QComboBox::activated, this, [this] { cbOpTypeChange(); });
     // Disabled fields take the button face, so a built-in operation's fields look greyed
@@ -371,6 +387,7 @@ void TfmEntry::SetEntry(const vantle::TSchedule& entry) {
     FStoredWeekDays = entry.WeekDays;
     FShownDays = DayStates();
     UpdatePreview();
+    UpdateCommandWarning();
 }
 
 vantle::TSchedule TfmEntry::GetEntry() const {
@@ -476,6 +493,24 @@ void TfmEntry::cbOpTypeChange() {
          std::initializer_list<QWidget*>{edCommand, edParms, edWorkDir, cbWindowState}) {
         field->setEnabled(!builtin);
     }
+    UpdateCommandWarning();
+}
+
+void TfmEntry::UpdateCommandWarning() {
+    if (lbCommandWarning == nullptr)
+        return; // still being built
+    const bool builtin = cbOpType->currentIndex() == vantle::ctBuiltinResetTime;
+    // Nothing typed yet is no mistake yet.
+    const std::string command = FKept.BytesOf(edCommand, edCommand->text());
+    const std::uint32_t code =
+        builtin || command.empty()
+            ? 0
+            : vantle::ProbeStart(command, FKept.BytesOf(edWorkDir, edWorkDir->text()),
+                                 vantle::SearchPath());
+    lbCommandWarning->setText(code == 0 ? QString()
+                                        : QStringLiteral("Cannot start: ") +
+                                              QString::fromStdString(vantle::StartErrorText(code)));
+    lbCommandWarning->setVisible(code != 0);
 }
 
 void TfmEntry::edTimeFieldChange(QLineEdit* edit) {

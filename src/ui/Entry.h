@@ -75,6 +75,7 @@ private:
     QLineEdit* edCommand = nullptr;
     QLineEdit* edParms = nullptr; // the command's parameters; "$" codes expand when it runs
     QLineEdit* edWorkDir = nullptr;
+    QLabel* lbCommandWarning = nullptr; // a program the start would not find, and why
     QPlainTextEdit* memComment = nullptr;
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
@@ -96,6 +97,7 @@ private:
     void edTimeFieldExit(QLineEdit* edit, vantle::TTimeFieldKind kind);
     vantle::TSchedule TimesEntry() const; // the time fields as they would be stored
     void UpdatePreview();
+    void UpdateCommandWarning();
     TDayStates DayStates() const;
 
     std::array<QCheckBox*, 7> FDayBoxes{}; // Sunday first, the day's number is the index

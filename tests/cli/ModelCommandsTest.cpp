@@ -120,9 +120,10 @@ TEST_F(ModelCommandsTest, NextFindsTheNextMomentsOrNever) {
 }
 
 TEST_F(ModelCommandsTest, CheckIsQuietOnACleanFileAndWarnsWhenOthersMayWriteIt) {
-    std::string path = Write(SectionText(0, "A", "0,30 9-17 * * 1-5") + "CommandType=0\r\n\r\n" +
-                             SectionText(1, "B", "* * 1 1 *", "No") + "Comment=\r\n" +
-                             "Parms=-a\t-b\r\n"); // a TAB is a blank between parameters
+    std::string path =
+        Write(SectionText(0, "A", "0,30 9-17 * * 1-5") + "CommandType=0\r\nCommand=sh\r\n\r\n" +
+              SectionText(1, "B", "* * 1 1 *", "No") + "Comment=\r\n" +
+              "Parms=-a\t-b\r\n"); // a TAB is a blank between parameters
     TRun run = SchedCtl({"check", path});
     EXPECT_EQ(run.Code, 0);
     EXPECT_EQ(run.Out, "");
@@ -169,13 +170,22 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         {good + std::string("Command=/bin/x\0y\r\n", 18),
          "5: error: Command= holds a NUL byte: the program would get the text cut there, so "
          "the scheduler does not start the entry"},
-        {good + std::string("WorkDir=\0\r\n", 11), "5: error: WorkDir= holds a NUL byte"}};
+        {good + std::string("WorkDir=\0\r\n", 11), "5: error: WorkDir= holds a NUL byte"},
+        // A program that is not there fails at every run; an inactive entry runs nothing.
+        {good + "Command=/no/such/program\r\n",
+         "5: error: entry 'A' cannot start: file not found (2)"},
+        {good + "Command=sh\r\nWorkDir=/no/such/folder\r\n",
+         "5: error: entry 'A' cannot start: path not found (3)"}};
     for (const auto& [content, finding] : cases) {
         std::string path = Write(content);
         TRun run = SchedCtl({"check", path});
         EXPECT_EQ(run.Code, 1) << finding;
         EXPECT_NE(run.Out.find(path + ":" + finding), std::string::npos) << finding << run.Out;
     }
+    EXPECT_EQ(SchedCtl({"check", Write(SectionText(0, "A", "* * * * *", "No") +
+                                       "Command=/no/such/program\r\n")})
+                  .Code,
+              0);
     // A Builtin entry keeps no command: its NUL goes with it and starts nothing.
     std::string path = Write(good + "CommandType=2\r\n" + std::string("Command=\0\r\n", 11));
     EXPECT_EQ(SchedCtl({"check", path}).Out.find("NUL"), std::string::npos);

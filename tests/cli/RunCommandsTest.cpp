@@ -49,24 +49,26 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
                                         .WinState = 1,
                                         .Command = "/opt/report tool",
                                         .Parms = "it\\'s \x1b[0m",
-                                        .WorkDir = "/srv"},
+                                        .WorkDir = "/"},
                                        {.Name = "Sync", .Type = 2}}));
     TRun r = Invoke(CmdRun, {"--once", "--dry-run", "--at", "2001-03-15 14:05", FSchedule});
-    EXPECT_EQ(r.Code, 1) << "the clock could not be set";
-    EXPECT_EQ(r.Err, "Sync: no netware connection\n");
+    EXPECT_EQ(r.Code, 1) << "the clock could not be set, the report tool is not there";
+    EXPECT_EQ(r.Err, "Report's\\x1b[0m: could not start /opt/report tool: file not found (2)\n"
+                     "Sync: no netware connection\n");
     EXPECT_NE(r.Out.find("2001.03.15 14.05.00:Executing Backup"), std::string::npos)
         << "stamped with the cycle's moment";
-    EXPECT_EQ(LogMessages(r.Out),
-              (std::vector<std::string>{
-                  "Scheduler has been Enabled", "| == cycle at 2001-03-15 14:05:00+00:00",
-                  "Executing Backup (DOS Command /usr/bin/tar)",
-                  "| would start: /usr/bin/tar -czf '/backup/my files 20010315.tgz' '$HOME' (in "
-                  "., show 0)",
-                  // Escape sequences reach the terminal as text.
-                  R"(Executing Report's\x1b[0m (Command /opt/report tool))",
-                  R"(| would start: '/opt/report tool' 'it'\''s' '\x1b[0m' (in /srv, show 3))",
-                  "Builtin ResetTime (Sync)", "Builtin Sync failed; no netware connection",
-                  "Scheduler has been Disabled"}));
+    EXPECT_EQ(
+        LogMessages(r.Out),
+        (std::vector<std::string>{
+            "Scheduler has been Enabled", "| == cycle at 2001-03-15 14:05:00+00:00",
+            "Executing Backup (DOS Command /usr/bin/tar)",
+            "| would start: /usr/bin/tar -czf '/backup/my files 20010315.tgz' '$HOME' (in "
+            "., show 0)",
+            // Escape sequences reach the terminal as text.
+            R"(Executing Report's\x1b[0m (Command /opt/report tool))",
+            "| would fail: '/opt/report tool': file not found (2)", R"(Report's\x1b[0m Failed (2))",
+            R"(Report's\x1b[0m could not start: file not found (2))", "Builtin ResetTime (Sync)",
+            "Builtin Sync failed; no netware connection", "Scheduler has been Disabled"}));
     EXPECT_FALSE(fs::exists(Dir.File("sched.LOG")));
 }
 
@@ -89,8 +91,8 @@ TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {
 TEST_F(RunCommandTest, RunOfMomentsCarriesTheSchedulersMemoryFromOneToTheNext) {
     TZoneGuard zone("Europe/Berlin");
     WriteFile(FSchedule,
-              ScheduleText({{.Name = "Night", .Time = "30 2 * * *", .Command = "/bin/n"},
-                            {.Name = "Hourly", .Time = "0 * * * *", .Command = "/bin/h"}}));
+              ScheduleText({{.Name = "Night", .Time = "30 2 * * *", .Command = "/bin/true"},
+                            {.Name = "Hourly", .Time = "0 * * * *", .Command = "/bin/echo"}}));
     // Without an offset the repeated time is the first reading; Z names 03:00 winter time.
     TRun r =
         Invoke(CmdRun, {"--dry-run", "--at", "2026-10-25 02:30:05", "--at",
@@ -102,11 +104,11 @@ TEST_F(RunCommandTest, RunOfMomentsCarriesTheSchedulersMemoryFromOneToTheNext) {
             line.rfind("Running", 0) == 0)
             shown.push_back(line);
     EXPECT_EQ(shown, (std::vector<std::string>{"| == cycle at 2026-10-25 02:30:05+02:00",
-                                               "Executing Night (Command /bin/n)",
+                                               "Executing Night (Command /bin/true)",
                                                "| == cycle at 2026-10-25 02:30:05+01:00",
                                                "| == cycle at 2026-10-25 03:00:05+01:00",
                                                "Running entries due since 02.31",
-                                               "Executing Hourly (Command /bin/h)"}));
+                                               "Executing Hourly (Command /bin/echo)"}));
     EXPECT_FALSE(fs::exists(Dir.File("sched.STATE")));
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace vantle;
@@ -123,8 +124,22 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesThenFindsABareNameAndOpensADocum
     EXPECT_EQ(Starter.StartProgram("vantle-garbage", "", "", 1), 11u); // no shell tries it
     EXPECT_EQ(Starter.StartProgram(document, "", "", 1), 31u);         // no xdg-open on PATH
     EXPECT_TRUE(NoChildLeft()) << "a started program is still a child of the scheduler";
+    // The probe meets what the start would, starting nothing: what is missing, not
+    // whether what is there will run.
+    for (const auto& [file, folder, code] :
+         std::vector<std::tuple<std::string, std::string, std::uint32_t>>{
+             {Dir.File("missing"), "", 2},
+             {"vantle-recorder", "", 2},
+             {"", "", 2},
+             {Recorder, Dir.File("no-folder"), 3},
+             {document, "", 0},
+             {"vantle-garbage", "", 0},
+             {"./report.txt", Dir.Path().string(), 0},
+             {"./report.txt", "", 2}})
+        EXPECT_EQ(ProbeStart(file, folder, SearchPath()), code) << file << " in " << folder;
 
     InstallRecorder(Dir.Path() / "bin" / "vantle-recorder");
+    EXPECT_EQ(ProbeStart("vantle-recorder", "", SearchPath()), 0u);
     InstallRecorder(Dir.Path() / "bin" / "xdg-open");
     EXPECT_EQ(StartAndReap("vantle-recorder", "one", "", 1).Args, std::vector<std::string>{"one"});
     TRecord record = StartAndReap(document, "ignored", "", 3);

@@ -237,6 +237,27 @@ private slots:
         QCOMPARE(enabled, QList<int>({4, 0, 0, 4}));
     }
 
+    // A program the start would not find is told under the field while the user types;
+    // a program that is there, a field not yet filled and a built-in operation are not.
+    void CommandWarningFollowsTheFields() {
+        TfmEntry dialog;
+        dialog.SetNewEntry();
+        auto* warning = Child<QLabel>(dialog, "lbCommandWarning");
+        const auto shown = [&] { return warning->isHidden() ? QString() : warning->text(); };
+        QCOMPARE(shown(), QString());
+        QTest::keyClicks(Edit(dialog, "edCommand"), "/no/such/program");
+        QCOMPARE(shown(), QString("Cannot start: file not found (2)"));
+        Edit(dialog, "edCommand")->setText("sh");
+        QCOMPARE(shown(), QString());
+        QTest::keyClicks(Edit(dialog, "edWorkDir"), "/no/such/folder");
+        QCOMPARE(shown(), QString("Cannot start: path not found (3)"));
+        vantle::TSchedule builtin = SampleEntry("*");
+        builtin.CommandType = vantle::ctBuiltinResetTime;
+        builtin.Command = "/no/such/program";
+        dialog.SetEntry(builtin);
+        QCOMPARE(shown(), QString());
+    }
+
     void LeavingAFieldStoresItsCronForm() {
         // Each field reads the text as its own kind; the forms themselves are the input
         // conversion's own tests.
