@@ -15,11 +15,15 @@
 #include "platform/SysErrors.h"
 #include "platform/TextUtils.h"
 #include "sched/SchedList.h"
+#include "sched/TimeField.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <ostream>
+#include <poll.h>
 
 namespace vantle::cli {
 
@@ -146,6 +150,33 @@ void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
     loop.Run();
 }
 
+// Waits until every program the cycles started has ended, logging each end, or until
+// `seconds` have passed; what still runs then goes on without us. True when one of them
+// ended with a code other than 0 or by a signal.
+bool WaitForPrograms(TScheduler& scheduler, TChildWatch& children, int seconds, std::ostream& err) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    bool failed = false;
+    for (;;) {
+        for (const TChildEnd& end : children.Reap()) {
+            try {
+                if (scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code))
+                    failed = failed || end.Signalled || end.Code != 0;
+            } catch (const std::exception& e) {
+                err << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n' << std::flush;
+            }
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (!scheduler.HasRunningPrograms() || left.count() <= 0)
+            return failed;
+        pollfd wait{children.Fd(), POLLIN, 0};
+        int timeout = static_cast<int>(left.count());
+        if (children.Fd() < 0)
+            timeout = std::min(timeout, 100); // nothing says when: look now and then
+        ::poll(&wait, children.Fd() >= 0 ? 1 : 0, timeout);
+    }
+}
+
 } // namespace
 
 int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
@@ -174,7 +205,8 @@ namespace {
 
 // run, with its failures raised for Guarded to report.
 int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
-    TArguments options = ReadArguments("run", args, {"--once", "--dry-run"}, {"--at", "--log"});
+    TArguments options =
+        ReadArguments("run", args, {"--once", "--dry-run"}, {"--at", "--log", "--wait"});
     if (options.Positional.size() > 1)
         throw UsageError("run", "expects at most one FILE");
     const bool dryRun = options.Has("--dry-run");
@@ -192,6 +224,16 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     if (moments.size() > 1 && !dryRun)
         throw UsageError("run", "--at more than once needs --dry-run");
 
+    // How long --once waits for the programs it started, to log their ends; 0: not at all.
+    int waitSeconds = 0;
+    if (std::optional<std::string> waitText = options.Value("--wait")) {
+        std::optional<std::int32_t> n = ReadInt(*waitText);
+        if (!n || *n < 0 || waitText->find_first_not_of("0123456789") != std::string::npos)
+            throw UsageError("run", "--wait needs a number of seconds");
+        if (!options.Has("--once"))
+            throw UsageError("run", "--wait needs --once");
+        waitSeconds = *n;
+    }
     std::optional<std::string> logOption = options.Value("--log");
     if (logOption && logOption->empty())
         throw UsageError("run", "--log needs a file name");
@@ -258,9 +300,10 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         };
     }
 
-    // Without --once the scheduler stays, so it learns how the programs it starts end.
+    // Without --once the scheduler stays, so it learns how the programs it starts end;
+    // --once learns it when it waits.
     std::optional<TChildWatch> children;
-    if (!once && !dryRun)
+    if ((!once || waitSeconds > 0) && !dryRun)
         children.emplace();
     TSchedList list;
     list.SetFileName(file);
@@ -284,6 +327,8 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
             if (RunReportedCycle(scheduler, list, err))
                 code = 1;
         }
+        if (children && WaitForPrograms(scheduler, *children, waitSeconds, err))
+            code = 1;
     } else {
         try {
             RunUntilStopped(scheduler, list, err, children ? &*children : nullptr);

@@ -43,10 +43,14 @@ const TCommandHelp Commands[] = {
      "  --count N      the next N runs, however far ahead\n"},
     {"expand", CmdExpand, "expand [--at MOMENT] TEXT", "TEXT with its $-tokens expanded",
      "  --at MOMENT   expand as at this local moment (default: now)\n"},
-    {"run", CmdRun, "run [--once] [--dry-run] [--at MOMENT]... [--log LOGFILE] [FILE]",
+    {"run", CmdRun,
+     "run [--once [--wait SECONDS]] [--dry-run] [--at MOMENT]... [--log LOGFILE] [FILE]",
      "run the scheduler without a window",
-     "Runs a cycle five seconds past every minute until SIGINT, SIGTERM or SIGHUP.\n"
+     "Runs a cycle a second after start, then five seconds past every minute, until\n"
+     "SIGINT, SIGTERM or SIGHUP.\n"
      "  --once         run one cycle at once and exit (1 when it or an entry failed)\n"
+     "  --wait SECONDS with --once, wait up to SECONDS for the started programs to\n"
+     "                 end, logging their ends (1 when one ended badly; default 0)\n"
      "  --dry-run      start nothing and set no clock; print the log lines instead\n"
      "  --at MOMENT    the moment of the one cycle (needs --once); given more than\n"
      "                 once (with --dry-run), one cycle at each moment in turn\n"

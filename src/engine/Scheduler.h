@@ -119,6 +119,8 @@ public:
     /// A child of this process has ended. When it is a program this scheduler started,
     /// logs "NAME ended with code N after S s" (or "ended by signal") and returns true.
     bool ProgramEnded(int pid, bool signalled, int code);
+    /// Whether a program this scheduler started may still run: its end not yet told.
+    bool HasRunningPrograms() const { return !FRunning.empty(); }
 
 private:
     void ResetTimeFromServer(const TSchedule& entry);

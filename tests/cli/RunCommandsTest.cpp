@@ -86,6 +86,23 @@ TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {
     EXPECT_NE(ReadFile(log).find(":Lost\\x0a Failed (2)"), std::string::npos) << ReadFile(log);
 }
 
+// --once leaves what it started to run on; told to wait, it logs their ends, and one that
+// ended badly makes the run fail.
+TEST_F(RunCommandTest, OnceWaitsForTheProgramsItStartedOnlyWhenToldTo) {
+    WriteFile(FSchedule,
+              ScheduleText({{.Name = "Bad", .Command = VANTLE_ENDHELPER, .Parms = "exit 3"},
+                            {.Name = "Slow", .Command = VANTLE_ENDHELPER, .Parms = "sleep 200"}}));
+    const std::string log = Dir.File("sched.LOG");
+    EXPECT_EQ(Invoke(CmdRun, {"--once", FSchedule}).Code, 0);
+    EXPECT_EQ(ReadFile(log).find(" ended "), std::string::npos);
+    fs::remove(Dir.File("sched.STATE")); // the minute again
+    TRun r = Invoke(CmdRun, {"--once", "--wait", "10", FSchedule});
+    EXPECT_EQ(r.Code, 1) << r.Err;
+    EXPECT_NE(ReadFile(log).find(":Bad ended with code 3 after "), std::string::npos);
+    EXPECT_NE(ReadFile(log).find(":Slow ended with code 0 after "), std::string::npos);
+    EXPECT_EQ(Invoke(CmdRun, {"--wait", "1", FSchedule}).Code, 2) << "--wait needs --once";
+}
+
 // Berlin's 25 October 2026: 03:00 summer time becomes 02:00 winter time, so 02:30 comes
 // twice; the skipped spring hour and steps back are the cycle memory's own tests.
 TEST_F(RunCommandTest, RunOfMomentsCarriesTheSchedulersMemoryFromOneToTheNext) {
