@@ -1,6 +1,7 @@
 // A stand-in program for the tests of exit watching: "exit N" ends with code N, "signal
 // N" kills itself with signal N, "orphan N" leaves a child that ends N ms later, "sleep
-// N" runs N ms.
+// N" runs N ms, "print N" writes a line to its output, one to its error, one more to its
+// output, and ends with code N.
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,13 @@ int main(int argc, char** argv) {
         std::signal(value, SIG_DFL);
         raise(value);
         return 3;
+    }
+    if (std::strcmp(argv[1], "print") == 0) {
+        // Unbuffered writes: the order in which they reach the file is the order here.
+        (void)!write(1, "out\n", 4);
+        (void)!write(2, "err\n", 4);
+        (void)!write(1, "out again\n", 10);
+        return value;
     }
     if (std::strcmp(argv[1], "sleep") == 0) {
         usleep(static_cast<useconds_t>(value) * 1000);

@@ -403,7 +403,7 @@ void TScheduler::ExecuteEntry(std::int32_t index) {
         std::int32_t show = ShowCommands[state];
         std::string parameters = FExpander.ExpandParameters(entry.Parms);
         TStartResult started =
-            FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show);
+            FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show, -1);
         std::uint32_t code = started.Code;
         if (code <= 32) {
             FFailures.push_back(

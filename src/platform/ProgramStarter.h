@@ -36,9 +36,12 @@ public:
     /// expansion of any kind), in `directory` when not empty. Never waits for it.
     virtual std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                        const std::string& directory, int showCommand) = 0;
-    /// The same start, also telling which process runs the program.
+    /// The same start, also telling which process runs the program; its standard
+    /// output and error go to `outputFd` (left open for the caller to close) when it is
+    /// not -1.
     virtual TStartResult Start(const std::string& file, const std::string& parameters,
-                               const std::string& directory, int showCommand) {
+                               const std::string& directory, int showCommand, int outputFd) {
+        (void)outputFd; // a starter that cannot hand it on
         return {StartProgram(file, parameters, directory, showCommand), 0};
     }
 };

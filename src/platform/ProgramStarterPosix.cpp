@@ -94,7 +94,7 @@ private:
 // standard files on /dev/null, and no other descriptor the scheduler left inheritable.
 class TSpawnActions {
 public:
-    explicit TSpawnActions(const TWorkFolder& folder) {
+    TSpawnActions(const TWorkFolder& folder, int outputFd) {
         FError = ::posix_spawn_file_actions_init(&FActions);
         if (FError != 0)
             return;
@@ -102,9 +102,17 @@ public:
         // First, while the folder's descriptor is still open: it may sit on 0 to 2.
         if (folder.Given())
             Add(::posix_spawn_file_actions_addfchdir_np(&FActions, folder.AtFd()));
+        // Output and error share one open file, so what the program writes to either
+        // stays in the order it was written.
+        if (outputFd >= 0) {
+            Add(::posix_spawn_file_actions_adddup2(&FActions, outputFd, 1));
+            Add(::posix_spawn_file_actions_adddup2(&FActions, outputFd, 2));
+        }
         Add(::posix_spawn_file_actions_addopen(&FActions, 0, "/dev/null", O_RDWR, 0));
-        Add(::posix_spawn_file_actions_adddup2(&FActions, 0, 1));
-        Add(::posix_spawn_file_actions_adddup2(&FActions, 0, 2));
+        if (outputFd < 0) {
+            Add(::posix_spawn_file_actions_adddup2(&FActions, 0, 1));
+            Add(::posix_spawn_file_actions_adddup2(&FActions, 0, 2));
+        }
         Add(::posix_spawn_file_actions_addclosefrom_np(&FActions, 3));
     }
     ~TSpawnActions() {
@@ -285,11 +293,12 @@ std::uint32_t ProbeStart(const std::string& file, const std::string& directory,
 std::uint32_t TPosixProgramStarter::StartProgram(const std::string& file,
                                                  const std::string& parameters,
                                                  const std::string& directory, int showCommand) {
-    return Start(file, parameters, directory, showCommand).Code;
+    return Start(file, parameters, directory, showCommand, -1).Code;
 }
 
 TStartResult TPosixProgramStarter::Start(const std::string& file, const std::string& parameters,
-                                         const std::string& directory, int showCommand) {
+                                         const std::string& directory, int showCommand,
+                                         int outputFd) {
     if (file.empty())
         return {SE_ERR_FNF, 0};
     TWorkFolder folder(directory);
@@ -323,7 +332,7 @@ TStartResult TPosixProgramStarter::Start(const std::string& file, const std::str
     TSpawnAttributes attributes;
     if (attributes.Error() != 0)
         return {StartCodeFromErrno(attributes.Error(), false), 0};
-    TSpawnActions actions(folder);
+    TSpawnActions actions(folder, outputFd);
     if (actions.Error() != 0)
         return {StartCodeFromErrno(actions.Error(), false), 0};
     // One spawn, no shell: posix_spawnp searches PATH like execvp, without sh's fallback

@@ -13,9 +13,9 @@ namespace vantle {
 constexpr const char* ShowCommandVariable = "VANTLE_SHOW_COMMAND";
 
 /// Starts `file` (a path, or a bare name looked up in PATH) with the words of
-/// `parameters`, in its own session with standard input, output and error on
-/// /dev/null, and never waits for it. The program is a child of this process: its
-/// caller reaps it (TChildWatch), or leaves it to init by exiting. A file without
+/// `parameters`, in its own session with standard input on /dev/null, output and error
+/// on the caller's output file (or /dev/null), and never waits for it. The program is a child of
+/// this process: its caller reaps it (TChildWatch), or leaves it to init by exiting. A file without
 /// execute permission is a document, opened with xdg-open. The result is the shell's
 /// code for the real error of the start, or SE_START_ACCEPTED.
 class TPosixProgramStarter : public TProgramStarter {
@@ -25,7 +25,7 @@ public:
     /// Pid: the started program (or the document's opener), a child of this process,
     /// once the start is accepted.
     TStartResult Start(const std::string& file, const std::string& parameters,
-                       const std::string& directory, int showCommand) override;
+                       const std::string& directory, int showCommand, int outputFd) override;
 };
 
 /// Splits a text into words by the shell's quoting rules (blanks separate; single

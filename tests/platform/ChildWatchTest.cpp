@@ -21,10 +21,10 @@ const std::string Helper = VANTLE_ENDHELPER;
 TEST(ChildWatch, ReapsEveryEndOfAStartedProgramAndWhatItLeftBehind) {
     TChildWatch watch;
     TPosixProgramStarter starter;
-    TStartResult exited = starter.Start(Helper, "exit 3", "", 1);
-    TStartResult killed = starter.Start(Helper, "signal 9", "", 1);
-    TStartResult parent = starter.Start(Helper, "orphan 200", "", 1);
-    TStartResult failed = starter.Start("/nonexistent/program", "", "", 1);
+    TStartResult exited = starter.Start(Helper, "exit 3", "", 1, -1);
+    TStartResult killed = starter.Start(Helper, "signal 9", "", 1, -1);
+    TStartResult parent = starter.Start(Helper, "orphan 200", "", 1, -1);
+    TStartResult failed = starter.Start("/nonexistent/program", "", "", 1, -1);
     EXPECT_EQ(failed.Pid, 0);
     std::map<int, std::string> ends; // "exit N" or "signal N" by pid
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

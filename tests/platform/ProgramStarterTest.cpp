@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/wait.h>
 #include <tuple>
@@ -73,7 +74,7 @@ protected:
     // nothing else of the start is.
     TRecord StartAndReap(const std::string& file, const std::string& parameters,
                          const std::string& directory, int showCommand) {
-        TStartResult started = Starter.Start(file, parameters, directory, showCommand);
+        TStartResult started = Starter.Start(file, parameters, directory, showCommand, -1);
         EXPECT_GT(started.Code, 32u);
         int status = -1;
         EXPECT_EQ(waitpid(started.Pid, &status, 0), started.Pid) << "not a child of ours";
@@ -151,6 +152,20 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesThenFindsABareNameAndOpensADocum
     EXPECT_EQ(record.WorkDir, Dir.Path().string());
     EXPECT_EQ(StartAndReap("bin/xdg-open", "two", Dir.Path().string(), 1).Args,
               std::vector<std::string>{"two"});
+}
+
+// What the program writes to either stream reaches the caller's file in the order
+// written; its input stays /dev/null.
+TEST_F(ProgramStarterTest, OutputAndErrorGoToTheGivenFileInOrder) {
+    const std::string output = Dir.File("output");
+    int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    TStartResult started = Starter.Start(VANTLE_ENDHELPER, "print 0", "", 1, fd);
+    ::close(fd);
+    ASSERT_GT(started.Code, 32u);
+    int status = -1;
+    ASSERT_EQ(waitpid(started.Pid, &status, 0), started.Pid);
+    EXPECT_EQ(ReadFile(output), "out\nerr\nout again\n");
 }
 
 TEST_F(ProgramStarterTest, StartsWithItsOwnStandardFilesClosed) {

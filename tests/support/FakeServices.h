@@ -29,13 +29,15 @@ public:
         return Result;
     }
     TStartResult Start(const std::string& file, const std::string& parameters,
-                       const std::string& directory, int showCommand) override {
+                       const std::string& directory, int showCommand, int outputFd) override {
+        OutputFds.push_back(outputFd);
         std::uint32_t code = StartProgram(file, parameters, directory, showCommand);
         return {code, code > 32 ? Pid : 0};
     }
     std::vector<TStartRequest> Requests;
     std::uint32_t Result = SE_START_ACCEPTED;
-    int Pid = 0; // told for an accepted start
+    int Pid = 0;                // told for an accepted start
+    std::vector<int> OutputFds; // where each start's output went
     std::function<void()> OnStart;
 };
 
