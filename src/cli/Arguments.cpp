@@ -1,5 +1,6 @@
 #include "cli/Arguments.h"
 
+#include "cli/DefaultFiles.h"
 #include "platform/Clock.h"
 #include "platform/SysErrors.h"
 
@@ -173,6 +174,22 @@ std::string MomentText(const TMoment& moment) {
                   date.Month, date.Day, time.Hour, time.Minute, time.Second,
                   moment.UtcOffset < 0 ? '-' : '+', offset / 3600, offset / 60 % 60);
     return text;
+}
+
+std::string ScheduleFileOf(const std::string& command, const TArguments& options) {
+    if (options.Positional.size() > 1)
+        throw UsageError(command, "more than one FILE given");
+    return options.Positional.empty() ? DesktopFiles().ScheduleFile : options.Positional.front();
+}
+
+int WholeNumberOption(const std::string& text, const std::string& option, int most) {
+    bool digits = !text.empty() && text.size() <= 7 &&
+                  text.find_first_not_of("0123456789") == std::string::npos;
+    int value = digits ? std::stoi(text) : 0;
+    if (value < 1 || value > most)
+        throw EFailure(option + " wants a whole number from 1 to " + std::to_string(most) +
+                       ", not '" + text + "'");
+    return value;
 }
 
 } // namespace vantle::cli

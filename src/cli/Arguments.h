@@ -56,6 +56,11 @@ TArguments ReadArguments(const std::string& command, const TArgs& args,
                          const std::vector<std::string>& flags,
                          const std::vector<std::string>& valued);
 
+/// The one FILE a command reads; without one, the desktop program's schedule.
+std::string ScheduleFileOf(const std::string& command, const TArguments& options);
+/// An option's whole number from 1 to `most`; anything else fails the command.
+int WholeNumberOption(const std::string& text, const std::string& option, int most);
+
 /// Runs a command: an EFailure, or any other exception, is reported on `err` and
 /// ends the command with 2.
 int Guarded(const std::string& command, std::ostream& err, const std::function<int()>& body);

@@ -23,13 +23,6 @@ namespace vantle::cli {
 
 namespace {
 
-// The one FILE a command reads; without one, the desktop program's schedule.
-std::string ScheduleFileOf(const std::string& command, const TArguments& options) {
-    if (options.Positional.size() > 1)
-        throw UsageError(command, "more than one FILE given");
-    return options.Positional.empty() ? DesktopFiles().ScheduleFile : options.Positional.front();
-}
-
 // The commands read existing regular files only: a mistyped name should not read as
 // an empty schedule, nor should `fmt -w` create one.
 struct stat RequireFile(const std::string& path) {
@@ -59,16 +52,6 @@ std::vector<const TSchedule*> EntriesOf(TSchedList& list) {
     for (std::int32_t i = 0; i < list.Count(); ++i)
         entries.push_back(&list.Items(i));
     return entries;
-}
-
-int WholeNumberOption(const std::string& text, const std::string& option, int most) {
-    bool digits = !text.empty() && text.size() <= 7 &&
-                  text.find_first_not_of("0123456789") == std::string::npos;
-    int value = digits ? std::stoi(text) : 0;
-    if (value < 1 || value > most)
-        throw EFailure(option + " wants a whole number from 1 to " + std::to_string(most) +
-                       ", not '" + text + "'");
-    return value;
 }
 
 std::string FormatMinute(TDateTime moment) {
