@@ -360,4 +360,17 @@ std::vector<std::string> ReplaceFileContent(const std::string& path, std::string
     return warnings;
 }
 
+std::uint64_t DropOutputPast(int fd, std::uint64_t keep) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        RaiseInOutError(errno);
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    // The blocks go, the size stays: the program's appends land where they would anyway.
+    // A file system without holes keeps the blocks until the run's end cuts the file.
+    if (size > keep)
+        (void)::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(keep),
+                          static_cast<off_t>(size - keep));
+    return size;
+}
+
 } // namespace vantle

@@ -4,6 +4,7 @@
 
 #include "platform/SysErrors.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -50,6 +51,12 @@ TOwnFd OpenOwnFile(const std::string& path, int flags, bool create, mode_t mode 
 /// Appends `data` to the open file whole or not at all: a failed or short write cuts the
 /// file back to its old length before the error is raised (naming `path`).
 void AppendWhole(int fd, std::string_view data, const std::string& path);
+
+/// A running program's output file past `keep` bytes: what lies beyond is dropped (its
+/// blocks freed) while the program goes on writing; returns the bytes the file has now
+/// reached, whether or not any were dropped. The caller cuts the file back to `keep` at
+/// the run's end.
+std::uint64_t DropOutputPast(int fd, std::uint64_t keep);
 
 /// The process's file mode creation mask, without changing it (022 where the kernel
 /// does not tell).
