@@ -307,7 +307,7 @@ private slots:
                  QStringList({"04-03-2024 02.30", "", "03-03-2024 06.00", ""}));
         QCOMPARE(Column(*fm, M::colResult),
                  QStringList({"Failed: file not found (2)", "", "Exited 0 after 9 s", ""}));
-        TScheduleModel* model = Grid(*fm)->Model();
+        TScheduleSort* model = Grid(*fm)->Model();
         QVERIFY(model->data(model->index(0, M::colResult), Qt::ForegroundRole).isValid());
         QVERIFY(!model->data(model->index(2, M::colResult), Qt::ForegroundRole).isValid());
         // In time order, "never" and empty last in both directions.
@@ -724,6 +724,8 @@ private slots:
         QCOMPARE(code, 0);
         QVERIFY(stop.Stopped());
         QCOMPARE(openAtSignal, open);
+        // Neither the dialog's entry nor the unsaved edits went anywhere.
+        QCOMPARE(Column(*fm, 0), QStringList({"a", "**a"}));
 
         std::ostringstream err;
         QTimer endWatchdog;
@@ -742,8 +744,6 @@ private slots:
         QVERIFY(
             QString::fromStdString(err.str()).contains("the schedule here has unsaved changes"));
         QCOMPARE(VisibleMessageBoxes(), 0);
-        // Neither the dialog's entry nor the unsaved edits went anywhere.
-        QCOMPARE(Column(*fm, 0), QStringList({"a", "**a"}));
         QVERIFY(ReadFile(IniPath()).find("Name=theirs") != std::string::npos);
         QVERIFY(ReadFile(IniPath()).find("mine") == std::string::npos);
     }
