@@ -38,11 +38,28 @@ std::string TScheduleSort::Text(int row, int col) const {
     return FRows->Text(mapToSource(index(row, col)).row(), col);
 }
 
+void TScheduleSort::sort(int column, Qt::SortOrder order) {
+    // Each row's key is read once, not at each of the sort's comparisons.
+    FKeys.clear();
+    if (column >= 0 && column < TScheduleModel::ColCount) {
+        FKeys.reserve(static_cast<std::size_t>(FRows->rowCount()));
+        for (int row = 0; row < FRows->rowCount(); ++row)
+            FKeys.push_back(FRows->index(row, column).data(sortRole()));
+    }
+    QSortFilterProxyModel::sort(column, order);
+    FKeys.clear();
+}
+
+QVariant TScheduleSort::KeyOf(const QModelIndex& source) const {
+    auto row = static_cast<std::size_t>(source.row());
+    return row < FKeys.size() ? FKeys[row] : source.data(sortRole());
+}
+
 bool TScheduleSort::lessThan(const QModelIndex& left, const QModelIndex& right) const {
     // Qt sorts descending as "right before left", so each rule is written for the
     // direction at hand; a tie answers false both ways and keeps the previous order.
     const bool ascending = sortOrder() == Qt::AscendingOrder;
-    const QVariant a = left.data(sortRole()), b = right.data(sortRole());
+    const QVariant a = KeyOf(left), b = KeyOf(right);
     if (left.column() < TScheduleModel::FieldColCount) {
         const QByteArray x = a.toByteArray(), y = b.toByteArray();
         if (ascending) // char_traits<char> compares as unsigned char, a prefix first

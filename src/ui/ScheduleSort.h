@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vantle {
 
@@ -35,11 +36,16 @@ public:
     /// The cell's text as bytes.
     std::string Text(int row, int col) const;
 
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
 protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
+    QVariant KeyOf(const QModelIndex& source) const;
+
     TScheduleModel* FRows;
+    std::vector<QVariant> FKeys; // by source row, while a sort runs
 };
 
 } // namespace vantle
