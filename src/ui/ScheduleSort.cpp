@@ -38,40 +38,46 @@ std::string TScheduleSort::Text(int row, int col) const {
     return FRows->Text(mapToSource(index(row, col)).row(), col);
 }
 
+TScheduleSort::TKey TScheduleSort::KeyOf(const QModelIndex& source) const {
+    QVariant key = source.data(sortRole());
+    if (source.column() < TScheduleModel::FieldColCount)
+        return {key.toByteArray(), std::nullopt};
+    return {{}, key.isValid() ? std::optional<double>(key.toDouble()) : std::nullopt};
+}
+
 void TScheduleSort::sort(int column, Qt::SortOrder order) {
     // Each row's key is read once, not at each of the sort's comparisons.
     FKeys.clear();
     if (column >= 0 && column < TScheduleModel::ColCount) {
         FKeys.reserve(static_cast<std::size_t>(FRows->rowCount()));
         for (int row = 0; row < FRows->rowCount(); ++row)
-            FKeys.push_back(FRows->index(row, column).data(sortRole()));
+            FKeys.push_back(KeyOf(FRows->index(row, column)));
     }
     QSortFilterProxyModel::sort(column, order);
     FKeys.clear();
 }
 
-QVariant TScheduleSort::KeyOf(const QModelIndex& source) const {
-    auto row = static_cast<std::size_t>(source.row());
-    return row < FKeys.size() ? FKeys[row] : source.data(sortRole());
+bool TScheduleSort::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    auto rowOf = [](const QModelIndex& index) { return static_cast<std::size_t>(index.row()); };
+    if (rowOf(left) < FKeys.size() && rowOf(right) < FKeys.size())
+        return Less(FKeys[rowOf(left)], FKeys[rowOf(right)], left.column());
+    return Less(KeyOf(left), KeyOf(right), left.column());
 }
 
-bool TScheduleSort::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+bool TScheduleSort::Less(const TKey& a, const TKey& b, int column) const {
     // Qt sorts descending as "right before left", so each rule is written for the
     // direction at hand; a tie answers false both ways and keeps the previous order.
     const bool ascending = sortOrder() == Qt::AscendingOrder;
-    const QVariant a = KeyOf(left), b = KeyOf(right);
-    if (left.column() < TScheduleModel::FieldColCount) {
-        const QByteArray x = a.toByteArray(), y = b.toByteArray();
+    if (column < TScheduleModel::FieldColCount) {
         if (ascending) // char_traits<char> compares as unsigned char, a prefix first
-            return std::string_view(x.constData(), static_cast<std::size_t>(x.size())) <
-                   std::string_view(y.constData(), static_cast<std::size_t>(y.size()));
-        return std::strcoll(x.constData(), y.constData()) < 0;
+            return std::string_view(a.Text.constData(), static_cast<std::size_t>(a.Text.size())) <
+                   std::string_view(b.Text.constData(), static_cast<std::size_t>(b.Text.size()));
+        return std::strcoll(a.Text.constData(), b.Text.constData()) < 0;
     }
-    const bool hasA = a.isValid(), hasB = b.isValid();
-    if (hasA && hasB)
-        return a.toDouble() < b.toDouble();
+    if (a.Moment && b.Moment)
+        return *a.Moment < *b.Moment;
     // A moment before none, in either direction.
-    return ascending ? hasA && !hasB : hasB && !hasA;
+    return ascending ? a.Moment && !b.Moment : b.Moment && !a.Moment;
 }
 
 } // namespace vantle

@@ -4,6 +4,7 @@
 
 #include "ui/ScheduleModel.h"
 
+#include <QByteArray>
 #include <QSortFilterProxyModel>
 
 #include <cstdint>
@@ -42,10 +43,15 @@ protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
-    QVariant KeyOf(const QModelIndex& source) const;
+    struct TKey {
+        QByteArray Text;              // a field column's
+        std::optional<double> Moment; // a run column's
+    };
+    TKey KeyOf(const QModelIndex& source) const;
+    bool Less(const TKey& a, const TKey& b, int column) const;
 
     TScheduleModel* FRows;
-    std::vector<QVariant> FKeys; // by source row, while a sort runs
+    std::vector<TKey> FKeys; // by source row, while a sort runs
 };
 
 } // namespace vantle
