@@ -102,6 +102,11 @@ void TSchedList::CheckIndex(std::int32_t index) const {
         throw EListError(index, static_cast<int>(FItems.size()));
 }
 
+void TSchedList::Tell(TListChange::TKind kind, std::int32_t index) {
+    if (FOnChange)
+        FOnChange(TListChange{kind, index});
+}
+
 TSchedList::TItem TSchedList::MakeItem(std::unique_ptr<TSchedule> entry) {
     if (!entry)
         throw std::invalid_argument("TSchedList: no entry given");
@@ -123,7 +128,9 @@ std::int32_t TSchedList::Add(std::unique_ptr<TSchedule> entry) {
     TSchedListLock lock(*this);
     FItems.push_back(MakeItem(std::move(entry)));
     FModified = true;
-    return static_cast<std::int32_t>(FItems.size()) - 1;
+    std::int32_t index = static_cast<std::int32_t>(FItems.size()) - 1;
+    Tell(TListChange::Inserted, index);
+    return index;
 }
 
 void TSchedList::Insert(std::int32_t index, std::unique_ptr<TSchedule> entry) {
@@ -132,6 +139,7 @@ void TSchedList::Insert(std::int32_t index, std::unique_ptr<TSchedule> entry) {
     TItem item = MakeItem(std::move(entry));
     FItems.insert(FItems.begin() + index, std::move(item));
     FModified = true;
+    Tell(TListChange::Inserted, index);
 }
 
 void TSchedList::Delete(std::int32_t index) {
@@ -139,6 +147,7 @@ void TSchedList::Delete(std::int32_t index) {
     CheckIndex(index);
     FItems.erase(FItems.begin() + index);
     FModified = true;
+    Tell(TListChange::Removed, index);
 }
 
 void TSchedList::Update(std::int32_t index, const TSchedule& values) {
@@ -148,6 +157,7 @@ void TSchedList::Update(std::int32_t index, const TSchedule& values) {
     if (EntriesDiffer(entry, values)) {
         FModified = true;
         CopyEntry(entry, values);
+        Tell(TListChange::Updated, index);
     }
 }
 
@@ -187,6 +197,7 @@ void TSchedList::Load() {
         FStamp.reset();
         FRacyHash.reset();
         FKeptStamp.reset();
+        Tell(TListChange::Reloaded, -1);
         return;
     }
     // The stamp is taken before the content: a write that slips in between shows up
@@ -237,6 +248,7 @@ void TSchedList::Load() {
     FModified = false;
     FKeptStamp.reset();
     RememberStamp(*stamp, content, now);
+    Tell(TListChange::Reloaded, -1);
 }
 
 bool TSchedList::FileHoldsForeignText() {

@@ -38,6 +38,19 @@ public:
     EListError(int index, int count);
 };
 
+/// A change of the list, told after it was made.
+struct TListChange {
+    enum TKind {
+        Inserted, // the entry now at Index was added or inserted
+        Removed,  // the entry at Index was deleted
+        Updated,  // the entry at Index took other values
+        Reloaded  // Load replaced the entries; Index is -1
+    };
+    TKind Kind;
+    std::int32_t Index;
+    bool operator==(const TListChange&) const = default;
+};
+
 class TSchedList {
 public:
     TSchedList();
@@ -93,6 +106,11 @@ public:
     bool Modified() const { return FModified; }
     bool Reloaded() const { return FReloaded; }
     void SetReloaded(bool value) { FReloaded = value; }
+    /// The one observer of the list's changes (empty: none). It is told under the list's
+    /// lock, on the thread that made the change.
+    void SetOnChange(std::function<void(const TListChange&)> observer) {
+        FOnChange = std::move(observer);
+    }
 
     using TStampReader = std::function<std::optional<TFileStamp>(const std::string& path)>;
     /// Replaces ReadFileStamp, so tests can play a file system with a coarse clock.
@@ -104,6 +122,7 @@ private:
         std::uint64_t Serial;
     };
     void CheckIndex(std::int32_t index) const;
+    void Tell(TListChange::TKind kind, std::int32_t index);
     TItem MakeItem(std::unique_ptr<TSchedule> entry);
     /// Takes `stamp` as the file's state of the last load or save; `content` is what
     /// the file held, hashed when the stamp was too fresh at `nowNs` (taken right after
@@ -126,6 +145,7 @@ private:
     bool FModified = false;
     bool FReloaded = false;
     TStampReader FReadStamp = ReadFileStamp;
+    std::function<void(const TListChange&)> FOnChange;
 };
 
 /// RAII for the list's lock.

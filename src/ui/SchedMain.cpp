@@ -29,7 +29,6 @@
 
 #include <algorithm>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace vantle {
@@ -286,6 +285,7 @@ void TfmSchedMain::closeEvent(QCloseEvent* event) {
 void TfmSchedMain::FormDestroy() {
     Timer1->Release();
     FLoop.reset();
+    sgScheduleList->Rows()->Detach(); // before the list goes
     if (FScheduler) {
         // Switched off here rather than in the scheduler's destructor, so that a log
         // that cannot be written raises where it can be reported.
@@ -415,10 +415,8 @@ void TfmSchedMain::mnAddClick() {
     FEntry->SetNewEntry();
     if (ShowModal(*FEntry) != QDialog::Accepted)
         return;
-    std::uint64_t serial = FSchedList->SerialOf(FSchedList->Add(std::make_unique<TSchedule>()));
-    CopyDialogToEntry(serial);
     // At the bottom, even when the grid is sorted.
-    sgScheduleList->Model()->AppendRow(RowOf(FSchedList->IndexOfSerial(serial)));
+    CopyDialogToEntry(FSchedList->SerialOf(FSchedList->Add(std::make_unique<TSchedule>())));
     if (sgScheduleList->CurrentRow() < 0)
         sgScheduleList->SelectRow(0);
     UpdateSaveItem();
@@ -452,11 +450,6 @@ void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
         return;
     }
     CopyDialogToEntry(serial);
-    int row = sgScheduleList->Model()->RowOfSerial(serial);
-    if (row >= 0)
-        ShowEntryInRow(FSchedList->IndexOfSerial(serial), row);
-    else
-        FillGrid(); // the reload moved the rows
     UpdateSaveItem();
     RefreshUpcoming();
 }
@@ -475,8 +468,10 @@ void TfmSchedMain::Delete1Click() {
             QStringLiteral("Delete schedule for %1?").arg(QStringOf(name)),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
+    int row = sgScheduleList->CurrentRow();
     FSchedList->Delete(FSchedList->IndexOfSerial(*serial));
-    RemoveRow();
+    // The row below moves up into the place; after the last row, the one above it.
+    sgScheduleList->SelectRow(std::min(row, sgScheduleList->Model()->rowCount() - 1));
     UpdateSaveItem();
     RefreshUpcoming();
 }
@@ -544,81 +539,30 @@ std::string TfmSchedMain::FormatMoment(TDateTime moment) const {
     return FormatDateTime(settings.ShortDateFormat + " hh:mm", moment, settings);
 }
 
-TGridRow TfmSchedMain::RowOf(std::int32_t index) const {
-    const TSchedule& entry = FSchedList->Items(index);
-    TGridRow row;
-    row.Serial = FSchedList->SerialOf(index);
-    row.Texts = {entry.Active ? entry.Name : std::string("**").append(entry.Name),
-                 entry.Minutes,
-                 entry.Hours,
-                 entry.Days,
-                 entry.Months,
-                 entry.WeekDays};
-    if (entry.Active) {
-        std::vector<TDateTime> next = TDueFinder(entry).Next(Clock().Now(), 1);
-        row.Texts[TScheduleModel::colNextRun] = next.empty() ? "never" : FormatMoment(next[0]);
-        row.Moments[0] = next.empty() ? TGridRow::Never : next[0];
-    }
-    if (const TRunRecord* record = FRunHistory.Find(entry.Name)) {
-        if (record->LastRun) {
-            row.Texts[TScheduleModel::colLastRun] = FormatMoment(*record->LastRun);
-            row.Moments[1] = *record->LastRun;
-        }
-        row.Texts[TScheduleModel::colResult] = record->Result;
-        if (!record->Result.empty() && record->ResultMoment)
-            row.Moments[2] = *record->ResultMoment;
-        row.ResultError = record->Error;
-    }
-    return row;
-}
-
 void TfmSchedMain::FillGrid() {
+    TScheduleModel& rows = *sgScheduleList->Rows();
+    if (rows.List() != FSchedList.get()) {
+        if (FSchedList)
+            rows.Attach(*FSchedList, FRunHistory, Clock(), FormatSettings());
+        else
+            rows.Detach();
+    }
     std::optional<std::uint64_t> selected = sgScheduleList->CurrentSerial();
     int current = sgScheduleList->CurrentRow();
-    std::vector<TGridRow> rows;
-    std::int32_t count = FSchedList->Count();
-    rows.reserve(static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i)
-        rows.push_back(RowOf(i));
-    sgScheduleList->Model()->SetRows(std::move(rows));
-    // The selection follows its entry; when the entry is gone, the row keeps its place.
-    int row = selected ? sgScheduleList->Model()->RowOfSerial(*selected) : -1;
-    if (row < 0)
-        row = std::min(std::max(current, 0), sgScheduleList->Model()->Count() - 1);
-    sgScheduleList->SelectRow(row);
+    rows.RefreshAll();
+    sgScheduleList->Model()->ShowListOrder();
+    sgScheduleList->horizontalHeader()->setSortIndicatorShown(false);
+    sgScheduleList->SelectEntry(selected, current);
     RefreshUpcoming();
 }
 
-void TfmSchedMain::ShowEntryInRow(std::int32_t index, std::int32_t row) {
-    sgScheduleList->Model()->SetRow(row, RowOf(index));
-}
-
 void TfmSchedMain::UpdateRunColumns() {
-    // Rows find their entries through one map: a search per row would grow with the
-    // square of the list.
-    TSchedListLock lock(*FSchedList);
-    std::unordered_map<std::uint64_t, std::int32_t> indexOf;
-    for (std::int32_t i = 0; i < FSchedList->Count(); ++i)
-        indexOf.emplace(FSchedList->SerialOf(i), i);
-    sgScheduleList->Model()->UpdateRows([&](TGridRow& row) {
-        auto found = row.Serial ? indexOf.find(*row.Serial) : indexOf.end();
-        if (found != indexOf.end())
-            row = RowOf(found->second);
-    });
+    sgScheduleList->Rows()->RefreshRunColumns();
     RefreshUpcoming();
 }
 
 void TfmSchedMain::ShowRunsOf(const std::string& name) {
-    if (!FSchedList)
-        return;
-    TSchedListLock lock(*FSchedList);
-    for (std::int32_t i = 0; i < FSchedList->Count(); ++i) {
-        if (FSchedList->Items(i).Name != name)
-            continue;
-        int row = sgScheduleList->Model()->RowOfSerial(FSchedList->SerialOf(i));
-        if (row >= 0)
-            sgScheduleList->Model()->SetRow(row, RowOf(i));
-    }
+    sgScheduleList->Rows()->ShowRunsOf(name);
 }
 
 void TfmSchedMain::RefreshUpcoming() {
@@ -641,7 +585,7 @@ void TfmSchedMain::SortGrid(std::int32_t col) {
     } else {
         FSortAscending = !FSortAscending;
     }
-    sgScheduleList->Model()->Sort(col, FSortAscending);
+    sgScheduleList->Model()->sort(col, FSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
     QHeaderView* header = sgScheduleList->horizontalHeader();
     header->setSortIndicatorShown(true);
     header->setSortIndicator(col, FSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -652,15 +596,6 @@ void TfmSchedMain::RestoreSort(std::int32_t col, bool ascending) {
     FSortCol = col;
     FSortAscending = !ascending;
     SortGrid(col);
-}
-
-void TfmSchedMain::RemoveRow() {
-    int current = sgScheduleList->CurrentRow();
-    if (current < 0)
-        return;
-    sgScheduleList->Model()->RemoveRow(current);
-    // The row below moves up into the place; after the last row, the one above it.
-    sgScheduleList->SelectRow(std::min(current, sgScheduleList->Model()->Count() - 1));
 }
 
 } // namespace vantle

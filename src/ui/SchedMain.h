@@ -80,7 +80,7 @@ public:
     void About1Click();
 
     // The grid.
-    /// Refills every row from the list, in list order; the selection stays on its entry.
+    /// Shows every row anew, in list order; the selection stays on its entry.
     void FillGrid();
     bool PressOnDataRow() const;
     void SortGrid(std::int32_t col);
@@ -134,10 +134,6 @@ private:
     void SaveList();
     /// Says once per change on disk that the tick kept the unsaved edits over it.
     void ReportKeptChange();
-    /// Shows the entry at list position `index` in grid row `row` (from 0).
-    void ShowEntryInRow(std::int32_t index, std::int32_t row);
-    /// Removes the current row after its entry was deleted; rows below move up.
-    void RemoveRow();
     /// The entry dialog's values into the entry of `serial`.
     void CopyDialogToEntry(std::uint64_t serial);
     /// Hands the entry dialog the entry of `serial` and takes the edit back.
@@ -148,7 +144,6 @@ private:
                                     QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton);
     int ShowModal(QDialog& dialog);
-    TGridRow RowOf(std::int32_t index) const;
     std::string FormatMoment(vantle::TDateTime moment) const;
     void ShowRunsOf(const std::string& name);
     void RefreshUpcoming();

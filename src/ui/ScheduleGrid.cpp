@@ -17,8 +17,17 @@ constexpr std::array<int, TScheduleModel::ColCount> ColumnWidths{180, 80,  80,  
 } // namespace
 
 TScheduleGrid::TScheduleGrid(QWidget* parent)
-    : QTableView(parent), FModel(new TScheduleModel(this)) {
+    : QTableView(parent), FModel(new TScheduleSort(new TScheduleModel(this), this)) {
     setModel(FModel);
+    // A reload resets the rows; the selection stays on its entry, as through a sort.
+    connect(FModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        FResetSerial = CurrentSerial();
+        FResetRow = CurrentRow();
+    });
+    connect(FModel, &QAbstractItemModel::modelReset, this, [this] {
+        if (FResetRow >= 0)
+            SelectEntry(FResetSerial, FResetRow);
+    });
     QHeaderView* header = horizontalHeader();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false); // shown from the first sort on
@@ -62,23 +71,25 @@ int TScheduleGrid::CurrentRow() const {
 }
 
 void TScheduleGrid::SelectRow(int row) {
-    if (row < 0 || row >= FModel->Count() || !FModel->Row(row).Serial)
+    if (!FModel->SerialOf(row))
         return;
     int col = std::max(currentIndex().column(), 0);
     selectionModel()->setCurrentIndex(FModel->index(row, col), QItemSelectionModel::ClearAndSelect |
                                                                    QItemSelectionModel::Rows);
 }
 
+void TScheduleGrid::SelectEntry(std::optional<std::uint64_t> serial, int row) {
+    int found = serial ? FModel->RowOfSerial(*serial) : -1;
+    SelectRow(found >= 0 ? found : std::min(std::max(row, 0), FModel->rowCount() - 1));
+}
+
 std::optional<std::uint64_t> TScheduleGrid::CurrentSerial() const {
-    int row = CurrentRow();
-    if (row < 0 || row >= FModel->Count())
-        return std::nullopt;
-    return FModel->Row(row).Serial;
+    return FModel->SerialOf(CurrentRow());
 }
 
 void TScheduleGrid::mousePressEvent(QMouseEvent* event) {
     QModelIndex index = indexAt(event->position().toPoint());
-    FPressOnDataRow = index.isValid() && FModel->Row(index.row()).Serial.has_value();
+    FPressOnDataRow = index.isValid() && FModel->SerialOf(index.row()).has_value();
     QTableView::mousePressEvent(event);
 }
 
@@ -86,7 +97,7 @@ void TScheduleGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     // The second press of a double click is a press like the first; the item view's
     // own double-click handling (editing) is not wanted.
     QModelIndex index = indexAt(event->position().toPoint());
-    FPressOnDataRow = index.isValid() && FModel->Row(index.row()).Serial.has_value();
+    FPressOnDataRow = index.isValid() && FModel->SerialOf(index.row()).has_value();
     if (event->button() == Qt::LeftButton && *FPressOnDataRow)
         emit RowDoubleClicked(index.row());
 }

@@ -1,8 +1,8 @@
-// The schedule grid: a table view over the schedule model, whole rows selected, no
-// editing; a click on a header section sorts, a drag on its edge resizes.
+// The schedule grid: a table view over the schedule model in the order of its sort, whole
+// rows selected, no editing; a click on a header section sorts, a drag on its edge resizes.
 #pragma once
 
-#include "ui/ScheduleModel.h"
+#include "ui/ScheduleSort.h"
 
 #include <QTableView>
 
@@ -18,11 +18,17 @@ public:
 
     explicit TScheduleGrid(QWidget* parent = nullptr);
 
-    TScheduleModel* Model() const { return FModel; }
+    /// The rows as shown, in the order of the last sort.
+    TScheduleSort* Model() const { return FModel; }
+    /// The rows in list order.
+    TScheduleModel* Rows() const { return FModel->Rows(); }
     /// The current row (from 0), or -1.
     int CurrentRow() const;
     /// Makes `row` current and selected when it holds an entry.
     void SelectRow(int row);
+    /// Selects the row of the entry `serial`; when it is gone (or none), the row at
+    /// `row`, or the last one.
+    void SelectEntry(std::optional<std::uint64_t> serial, int row);
     /// The serial of the current row's entry.
     std::optional<std::uint64_t> CurrentSerial() const;
     /// Whether the last press in the grid was on a row that shows an entry; true when no
@@ -46,8 +52,11 @@ protected:
 private:
     void StretchName();
 
-    TScheduleModel* FModel;
+    TScheduleSort* FModel;
     std::optional<bool> FPressOnDataRow;
+    // The selection across a reset of the rows.
+    std::optional<std::uint64_t> FResetSerial;
+    int FResetRow = -1;
 };
 
 } // namespace vantle

@@ -1,13 +1,17 @@
 #include "ui/ScheduleModel.h"
 
+#include "engine/DateTimeFormat.h"
+#include "engine/RunHistory.h"
+#include "platform/Clock.h"
+#include "platform/FormatSettings.h"
+#include "sched/NextDue.h"
+#include "sched/SchedList.h"
 #include "ui/TextBytes.h"
 
+#include <QByteArray>
 #include <QColor>
 
 #include <algorithm>
-#include <clocale>
-#include <cstring>
-#include <numeric>
 
 namespace vantle {
 
@@ -16,61 +20,220 @@ namespace {
 const char* const HeaderTexts[TScheduleModel::ColCount] = {
     "Name", "Minutes", "Hours", "Days", "Months", "WeekDays", "Next Run", "Last Run", "Result"};
 
-int Sign(int value) {
-    return (value > 0) - (value < 0);
-}
-
 QColor ErrorColour() {
     // Qt's palette has no role for errors; this red reads on light and dark bases alike.
     return QColor(0xd0, 0x20, 0x20);
 }
 
-TGridRow BlankRow() {
-    return {};
-}
-
 } // namespace
 
-int CompareRowIndex(std::int32_t a, std::int32_t b) {
-    return a < b ? -1 : (a > b ? 1 : 0);
+TScheduleModel::TScheduleModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+TScheduleModel::~TScheduleModel() {
+    if (FList != nullptr)
+        FList->SetOnChange(nullptr);
 }
 
-int CompareAscending(const TGridSortInfo& a, const TGridSortInfo& b) {
-    // char_traits<char> compares as unsigned char, a prefix first.
-    int result = Sign(a.Key.compare(b.Key));
-    return result != 0 ? result : CompareRowIndex(a.RowIndex, b.RowIndex);
+void TScheduleModel::Attach(TSchedList& list, const TRunHistory& history, const TClock& clock,
+                            const TFormatSettings& settings) {
+    beginResetModel();
+    if (FList != nullptr && FList != &list)
+        FList->SetOnChange(nullptr);
+    FList = &list;
+    FHistory = &history;
+    FClock = &clock;
+    FSettings = &settings;
+    TSchedListLock lock(list);
+    FSerials.clear();
+    for (std::int32_t i = 0; i < list.Count(); ++i)
+        FSerials.push_back(list.SerialOf(i));
+    FNextRuns.assign(FSerials.size(), {});
+    list.SetOnChange([this](const TListChange& change) { ListChanged(change); });
+    endResetModel();
 }
 
-int CompareDescending(const TGridSortInfo& a, const TGridSortInfo& b) {
-    int result = Sign(std::strcoll(b.Key.c_str(), a.Key.c_str()));
-    return result != 0 ? result : CompareRowIndex(a.RowIndex, b.RowIndex);
+void TScheduleModel::Detach() {
+    if (FList == nullptr)
+        return;
+    beginResetModel();
+    FList->SetOnChange(nullptr);
+    FList = nullptr;
+    FSerials.clear();
+    FNextRuns.clear();
+    endResetModel();
 }
 
-TScheduleModel::TScheduleModel(QObject* parent) : QAbstractTableModel(parent) {
-    FRows.push_back(BlankRow());
+void TScheduleModel::ListChanged(const TListChange& change) {
+    // The list has changed already: the cache follows it at once, the rows the views
+    // know move between the begin and end calls.
+    const int index = change.Index;
+    switch (change.Kind) {
+    case TListChange::Inserted:
+        FNextRuns.insert(FNextRuns.begin() + index, TNextRun{});
+        if (FSerials.empty()) { // takes the blank row's place
+            FSerials.push_back(FList->SerialOf(index));
+            ChangedRows(0, 0, 0, ColCount - 1);
+            return;
+        }
+        FPending = TPending{true, index};
+        beginInsertRows({}, index, index);
+        FSerials.insert(FSerials.begin() + index, FList->SerialOf(index));
+        FPending.reset();
+        endInsertRows();
+        return;
+    case TListChange::Removed:
+        FNextRuns.erase(FNextRuns.begin() + index);
+        if (FSerials.size() == 1) { // leaves the blank row behind
+            FSerials.clear();
+            ChangedRows(0, 0, 0, ColCount - 1);
+            return;
+        }
+        FPending = TPending{false, index};
+        beginRemoveRows({}, index, index);
+        FSerials.erase(FSerials.begin() + index);
+        FPending.reset();
+        endRemoveRows();
+        return;
+    case TListChange::Updated:
+        FNextRuns[static_cast<std::size_t>(index)] = {};
+        ChangedRows(index, index, 0, ColCount - 1);
+        return;
+    case TListChange::Reloaded: {
+        beginResetModel();
+        FSerials.clear();
+        for (std::int32_t i = 0; i < FList->Count(); ++i)
+            FSerials.push_back(FList->SerialOf(i));
+        FNextRuns.assign(FSerials.size(), {});
+        endResetModel();
+        return;
+    }
+    }
 }
 
 int TScheduleModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : Count();
+    return parent.isValid() ? 0 : std::max(static_cast<int>(FSerials.size()), 1);
 }
 
 int TScheduleModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColCount;
 }
 
-QVariant TScheduleModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= Count())
+std::int32_t TScheduleModel::IndexOfRow(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= FSerials.size())
+        return -1;
+    if (!FPending || row < FPending->Index)
+        return row;
+    if (FPending->Inserted)
+        return row + 1;
+    return row == FPending->Index ? -1 : row - 1;
+}
+
+std::optional<std::uint64_t> TScheduleModel::SerialOf(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= FSerials.size())
+        return std::nullopt;
+    return FSerials[static_cast<std::size_t>(row)];
+}
+
+int TScheduleModel::RowOfSerial(std::uint64_t serial) const {
+    auto found = std::find(FSerials.begin(), FSerials.end(), serial);
+    return found == FSerials.end() ? -1 : static_cast<int>(found - FSerials.begin());
+}
+
+const TScheduleModel::TNextRun& TScheduleModel::NextRunOf(std::int32_t index) const {
+    TNextRun& next = FNextRuns[static_cast<std::size_t>(index)];
+    if (!next.Known) {
+        std::vector<TDateTime> moments = TDueFinder(FList->Items(index)).Next(FClock->Now(), 1);
+        next.Moment = moments.empty() ? std::nullopt : std::optional<TDateTime>(moments[0]);
+        next.Known = true;
+    }
+    return next;
+}
+
+std::optional<TDateTime> TScheduleModel::MomentOf(std::int32_t index, int col) const {
+    const TSchedule& entry = FList->Items(index);
+    if (col == colNextRun)
+        return entry.Active ? NextRunOf(index).Moment : std::nullopt;
+    const TRunRecord* record = FHistory->Find(entry.Name);
+    if (record == nullptr)
+        return std::nullopt;
+    if (col == colLastRun)
+        return record->LastRun;
+    // A result without a moment sorts with the empty cells.
+    return record->Result.empty() ? std::nullopt : record->ResultMoment;
+}
+
+std::string TScheduleModel::FormatMoment(TDateTime moment) const {
+    return FormatDateTime(FSettings->ShortDateFormat + " hh:mm", moment, *FSettings);
+}
+
+std::string TScheduleModel::Text(int row, int col) const {
+    std::int32_t index = IndexOfRow(row);
+    if (index < 0)
         return {};
-    const TGridRow& row = Row(index.row());
+    const TSchedule& entry = FList->Items(index);
+    switch (col) {
+    case 0:
+        return entry.Active ? entry.Name : "**" + entry.Name;
+    case 1:
+        return entry.Minutes;
+    case 2:
+        return entry.Hours;
+    case 3:
+        return entry.Days;
+    case 4:
+        return entry.Months;
+    case 5:
+        return entry.WeekDays;
+    case colNextRun:
+        if (!entry.Active)
+            return {};
+        if (const TNextRun& next = NextRunOf(index); next.Moment)
+            return FormatMoment(*next.Moment);
+        return "never";
+    case colLastRun:
+        if (std::optional<TDateTime> moment = MomentOf(index, col))
+            return FormatMoment(*moment);
+        return {};
+    case colResult: {
+        const TRunRecord* record = FHistory->Find(entry.Name);
+        return record != nullptr ? record->Result : std::string();
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant TScheduleModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
     switch (role) {
     case Qt::DisplayRole:
-        return TextOfBytes(row.Texts[static_cast<std::size_t>(index.column())]);
+        return TextOfBytes(Text(index.row(), index.column()));
     case SerialRole:
-        return row.Serial ? QVariant(qulonglong{*row.Serial}) : QVariant();
-    case Qt::ForegroundRole:
-        if (index.column() == colResult && row.ResultError)
+        if (std::optional<std::uint64_t> serial = SerialOf(index.row()))
+            return QVariant(qulonglong{*serial});
+        return {};
+    case SortRole: {
+        std::int32_t entry = IndexOfRow(index.row());
+        if (index.column() < FieldColCount) {
+            std::string text = Text(index.row(), index.column());
+            return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+        }
+        if (entry < 0)
+            return {};
+        if (std::optional<TDateTime> moment = MomentOf(entry, index.column()))
+            return *moment;
+        return {};
+    }
+    case Qt::ForegroundRole: {
+        std::int32_t entry = IndexOfRow(index.row());
+        if (index.column() != colResult || entry < 0)
+            return {};
+        const TRunRecord* record = FHistory->Find(FList->Items(entry).Name);
+        if (record != nullptr && record->Error)
             return ErrorColour();
         return {};
+    }
     default:
         return {};
     }
@@ -85,104 +248,32 @@ QVariant TScheduleModel::headerData(int section, Qt::Orientation orientation, in
 
 Qt::ItemFlags TScheduleModel::flags(const QModelIndex& index) const {
     // No editing; the blank row of an empty list cannot be selected.
-    if (!index.isValid() || !Row(index.row()).Serial)
+    if (!index.isValid() || !SerialOf(index.row()))
         return Qt::NoItemFlags;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
 }
 
-void TScheduleModel::SetRows(std::vector<TGridRow> rows) {
-    beginResetModel();
-    FRows = std::move(rows);
-    if (FRows.empty())
-        FRows.push_back(BlankRow());
-    endResetModel();
+void TScheduleModel::ChangedRows(int first, int last, int firstCol, int lastCol) {
+    emit dataChanged(index(first, firstCol), index(last, lastCol));
 }
 
-void TScheduleModel::SetRow(int row, TGridRow value) {
-    FRows.at(static_cast<std::size_t>(row)) = std::move(value);
-    emit dataChanged(index(row, 0), index(row, ColCount - 1));
+void TScheduleModel::RefreshAll() {
+    std::fill(FNextRuns.begin(), FNextRuns.end(), TNextRun{});
+    ChangedRows(0, rowCount() - 1, 0, ColCount - 1);
 }
 
-void TScheduleModel::UpdateRows(const std::function<void(TGridRow&)>& update) {
-    for (TGridRow& row : FRows)
-        update(row);
-    emit dataChanged(index(0, 0), index(Count() - 1, ColCount - 1));
+void TScheduleModel::RefreshRunColumns() {
+    std::fill(FNextRuns.begin(), FNextRuns.end(), TNextRun{});
+    ChangedRows(0, rowCount() - 1, colNextRun, colResult);
 }
 
-void TScheduleModel::AppendRow(TGridRow value) {
-    if (Count() == 1 && !FRows.front().Serial) {
-        SetRow(0, std::move(value));
+void TScheduleModel::ShowRunsOf(const std::string& name) {
+    if (FList == nullptr)
         return;
-    }
-    beginInsertRows({}, Count(), Count());
-    FRows.push_back(std::move(value));
-    endInsertRows();
-}
-
-void TScheduleModel::RemoveRow(int row) {
-    if (Count() == 1) {
-        SetRow(0, BlankRow());
-        return;
-    }
-    beginRemoveRows({}, row, row);
-    FRows.erase(FRows.begin() + row);
-    endRemoveRows();
-}
-
-int TScheduleModel::RowOfSerial(std::uint64_t serial) const {
-    for (int row = 0; row < Count(); ++row)
-        if (Row(row).Serial == serial)
-            return row;
-    return -1;
-}
-
-std::string TScheduleModel::Text(int row, int col) const {
-    return Row(row).Texts.at(static_cast<std::size_t>(col));
-}
-
-void TScheduleModel::Sort(int col, bool ascending) {
-    std::vector<std::int32_t> order(FRows.size());
-    std::iota(order.begin(), order.end(), 0);
-    if (col < FieldColCount) {
-        std::vector<TGridSortInfo> infos;
-        infos.reserve(FRows.size());
-        for (std::size_t i = 0; i < FRows.size(); ++i)
-            infos.push_back(
-                {FRows[i].Texts[static_cast<std::size_t>(col)], static_cast<std::int32_t>(i)});
-        auto compare = ascending ? CompareAscending : CompareDescending;
-        std::sort(infos.begin(), infos.end(),
-                  [compare](const auto& a, const auto& b) { return compare(a, b) < 0; });
-        for (std::size_t i = 0; i < infos.size(); ++i)
-            order[i] = infos[i].RowIndex;
-    } else {
-        std::size_t which = static_cast<std::size_t>(col - FieldColCount);
-        auto key = [&](std::int32_t i) {
-            return FRows[static_cast<std::size_t>(i)].Moments[which];
-        };
-        std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
-            double x = key(a), y = key(b);
-            if (x >= TGridRow::Never || y >= TGridRow::Never)
-                return x < y; // never and empty last, in both directions
-            return ascending ? x < y : x > y;
-        });
-    }
-
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<TGridRow> sorted;
-    sorted.reserve(FRows.size());
-    std::vector<int> newPlace(FRows.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        sorted.push_back(std::move(FRows[static_cast<std::size_t>(order[i])]));
-        newPlace[static_cast<std::size_t>(order[i])] = static_cast<int>(i);
-    }
-    FRows = std::move(sorted);
-    QModelIndexList from = persistentIndexList();
-    QModelIndexList to;
-    to.reserve(from.size());
-    for (const QModelIndex& old : from)
-        to.append(index(newPlace[static_cast<std::size_t>(old.row())], old.column()));
-    changePersistentIndexList(from, to);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    TSchedListLock lock(*FList);
+    for (std::int32_t i = 0; i < FList->Count() && i < rowCount(); ++i)
+        if (FList->Items(i).Name == name)
+            ChangedRows(i, i, colLastRun, colResult);
 }
 
 } // namespace vantle

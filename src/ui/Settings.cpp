@@ -19,17 +19,9 @@ const char* const SortedKey = "grid/sorted";
 const char* const SortColumnKey = "grid/sortColumn";
 const char* const SortAscendingKey = "grid/sortAscending";
 
-// The rows show the list in another order exactly when a header click sorted them; a
-// refill shows list order again.
+// A refill shows list order again, and drops the sort.
 bool GridIsSorted(const TfmSchedMain& window) {
-    TSchedList* list = window.SchedList();
-    if (list == nullptr)
-        return false;
-    const TScheduleModel& rows = *window.Grid().Model();
-    for (std::int32_t row = 0; row < rows.rowCount() && row < list->Count(); ++row)
-        if (rows.Row(row).Serial != list->SerialOf(row))
-            return true;
-    return false;
+    return window.Grid().Model()->Sorted();
 }
 
 } // namespace

@@ -204,5 +204,74 @@ TEST_F(SchedListTest, SeesAChangeWithinTheSecondOnAFileStampedByAClockBehindOurs
     EXPECT_EQ(List.Items(0).Name, "two");
 }
 
+// The one observer hears each change after it was made, and only real changes.
+struct TNoticeCase {
+    const char* Name;
+    std::function<void(TSchedList&, const std::string& path)> Change;
+    std::vector<TListChange> Heard;
+};
+
+class SchedListNoticeTest : public SchedListTest,
+                            public ::testing::WithParamInterface<TNoticeCase> {};
+
+TEST_P(SchedListNoticeTest, TellsWhatChanged) {
+    WriteFile(Path, SectionText(0, "a") + SectionText(1, "b") + SectionText(2, "c"));
+    List.Load();
+    std::vector<TListChange> heard;
+    std::vector<std::int32_t> counts;
+    List.SetOnChange([&](const TListChange& change) {
+        heard.push_back(change);
+        counts.push_back(List.Count()); // the change is made when it is told
+    });
+    try {
+        GetParam().Change(List, Path);
+    } catch (const Exception&) {
+    }
+    EXPECT_EQ(heard, GetParam().Heard);
+    EXPECT_TRUE(heard.empty() || counts.back() == List.Count());
+}
+
+using C = TListChange;
+INSTANTIATE_TEST_SUITE_P(
+    Changes, SchedListNoticeTest,
+    ::testing::Values(
+        TNoticeCase{"Add", [](TSchedList& l, auto&) { l.Add(Named("d")); }, {{C::Inserted, 3}}},
+        TNoticeCase{
+            "Insert", [](TSchedList& l, auto&) { l.Insert(1, Named("x")); }, {{C::Inserted, 1}}},
+        TNoticeCase{"Delete", [](TSchedList& l, auto&) { l.Delete(2); }, {{C::Removed, 2}}},
+        TNoticeCase{"BadIndex", [](TSchedList& l, auto&) { l.Delete(3); }, {}},
+        TNoticeCase{"Update",
+                    [](TSchedList& l, auto&) {
+                        TSchedule values = l.Items(1);
+                        values.Hours = "4";
+                        l.Update(1, values);
+                    },
+                    {{C::Updated, 1}}},
+        TNoticeCase{"UpdateToTheSame", [](TSchedList& l, auto&) { l.Update(0, l.Items(0)); }, {}},
+        TNoticeCase{"Load", [](TSchedList& l, auto&) { l.Load(); }, {{C::Reloaded, -1}}},
+        TNoticeCase{"LoadOfNoFile",
+                    [](TSchedList& l, const std::string& path) {
+                        std::filesystem::remove(path);
+                        l.Load();
+                    },
+                    {{C::Reloaded, -1}}},
+        TNoticeCase{"FailedLoad",
+                    [](TSchedList& l, const std::string& path) {
+                        WriteFile(path, "no section");
+                        l.Load();
+                    },
+                    {}},
+        // The scheduler's cycle reloads through the check.
+        TNoticeCase{"CheckThatReloads",
+                    [](TSchedList& l, const std::string& path) {
+                        WriteFile(path, SectionText(0, "z"));
+                        std::filesystem::last_write_time(
+                            path, std::filesystem::last_write_time(path) - std::chrono::hours(1));
+                        l.CheckFileChanged();
+                    },
+                    {{C::Reloaded, -1}}},
+        TNoticeCase{"CheckWithoutChange", [](TSchedList& l, auto&) { l.CheckFileChanged(); }, {}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 } // namespace
 } // namespace vantle

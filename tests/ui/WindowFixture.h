@@ -57,8 +57,8 @@ protected:
     /// The model's texts of a column, in the order the grid shows its rows.
     static QStringList Column(TfmSchedMain& fm, int col) {
         QStringList texts;
-        TScheduleModel* model = Grid(fm)->Model();
-        for (int row = 0; row < model->Count(); ++row)
+        TScheduleSort* model = Grid(fm)->Model();
+        for (int row = 0; row < model->rowCount(); ++row)
             texts << QString::fromStdString(model->Text(row, col));
         return texts;
     }
