@@ -87,7 +87,7 @@ void GridSort(benchmark::State& state) {
     TfmSchedMain& window = Window(static_cast<int>(state.range(0)));
     window.FillGrid();
     for (auto _ : state) {
-        window.SortGrid(0);
+        window.Grid().SortBy(0);
         QApplication::processEvents();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

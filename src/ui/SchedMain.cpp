@@ -11,6 +11,7 @@
 #include "ui/MainMenu.h"
 #include "ui/ProgramEnd.h"
 #include "ui/Settings.h"
+#include "ui/StatusPanels.h"
 #include "ui/TextBytes.h"
 #include "ui/ViewLog.h"
 
@@ -34,8 +35,6 @@
 namespace vantle {
 
 namespace {
-
-const std::array<int, 2> PanelWidths{110, 50};
 
 QString QStringOf(const std::string& text) {
     return TextOfBytes(text);
@@ -136,22 +135,10 @@ void TfmSchedMain::CreateControls() {
     layout->addWidget(sgScheduleList);
     setCentralWidget(client);
 
-    connect(sgScheduleList->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int col) { RunHandler([this, col] { SortGrid(col); }); });
     connect(sgScheduleList, &TScheduleGrid::RowDoubleClicked, this,
             [this] { RunHandler([this] { sgScheduleListClick(); }); });
 
-    StatusBar1 = statusBar();
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    for (std::size_t i = 0; i < Panels.size(); ++i) {
-        Panels[i] = new QLabel(StatusBar1);
-        Panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
-        Panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        StatusBar1->addWidget(Panels[i]);
-    }
-    Panels[0]->setFixedWidth(PanelWidths[0]);
-    Panels[0]->setAlignment(Qt::AlignCenter);
-    Panels[1]->setFixedWidth(PanelWidths[1]);
+    FStatus = std::make_unique<TStatusPanels>(*statusBar());
 
     Timer1 = new TCycleTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -321,12 +308,9 @@ bool TfmSchedMain::AnswerLogout(bool mayAsk) {
 
 void TfmSchedMain::UpdateStatusBar() {
     const TFormatSettings& settings = FormatSettings();
-    Panels[0]->setText(
-        QStringOf(FormatDateTime(settings.ShortDateFormat + " hh:mm", Clock().Now(), settings)));
-    Panels[1]->setText(QStringLiteral(" ") + QStringOf(EnabledText(FScheduler->Enabled())));
-    // Wider than planned only when the user's font or date format needs it.
-    for (std::size_t i = 0; i < Panels.size(); ++i)
-        Panels[i]->setFixedWidth(std::max(PanelWidths[i], Panels[i]->sizeHint().width()));
+    FStatus->Show(
+        QStringOf(FormatDateTime(settings.ShortDateFormat + " hh:mm", Clock().Now(), settings)),
+        QStringOf(EnabledText(FScheduler->Enabled())));
 }
 
 void TfmSchedMain::UpdateSaveItem() {
@@ -425,7 +409,7 @@ void TfmSchedMain::mnAddClick() {
 
 void TfmSchedMain::sgScheduleListClick() {
     std::optional<std::uint64_t> serial = SelectedEntry();
-    if (!serial || !PressOnDataRow())
+    if (!serial || !sgScheduleList->PressOnDataRow())
         return;
     ModifyEntry(*serial);
 }
@@ -478,7 +462,7 @@ void TfmSchedMain::Delete1Click() {
 
 void TfmSchedMain::ExecuteNow1Click() {
     std::optional<std::uint64_t> serial = SelectedEntry();
-    if (!serial || !PressOnDataRow())
+    if (!serial || !sgScheduleList->PressOnDataRow())
         return;
     FScheduler->ExecuteEntry(FSchedList->IndexOfSerial(*serial));
 }
@@ -547,12 +531,7 @@ void TfmSchedMain::FillGrid() {
         else
             rows.Detach();
     }
-    std::optional<std::uint64_t> selected = sgScheduleList->CurrentSerial();
-    int current = sgScheduleList->CurrentRow();
-    rows.RefreshAll();
-    sgScheduleList->Model()->ShowListOrder();
-    sgScheduleList->horizontalHeader()->setSortIndicatorShown(false);
-    sgScheduleList->SelectEntry(selected, current);
+    sgScheduleList->Refill();
     RefreshUpcoming();
 }
 
@@ -572,30 +551,6 @@ void TfmSchedMain::RefreshUpcoming() {
 
 std::optional<std::uint64_t> TfmSchedMain::SelectedEntry() const {
     return sgScheduleList->CurrentSerial();
-}
-
-bool TfmSchedMain::PressOnDataRow() const {
-    return sgScheduleList->PressOnDataRow();
-}
-
-void TfmSchedMain::SortGrid(std::int32_t col) {
-    if (col != FSortCol) {
-        FSortAscending = true;
-        FSortCol = col;
-    } else {
-        FSortAscending = !FSortAscending;
-    }
-    sgScheduleList->Model()->sort(col, FSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
-    QHeaderView* header = sgScheduleList->horizontalHeader();
-    header->setSortIndicatorShown(true);
-    header->setSortIndicator(col, FSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
-}
-
-void TfmSchedMain::RestoreSort(std::int32_t col, bool ascending) {
-    // SortGrid turns the order round when the column is the one sorted already.
-    FSortCol = col;
-    FSortAscending = !ascending;
-    SortGrid(col);
 }
 
 } // namespace vantle

@@ -36,6 +36,7 @@ namespace vantle {
 class TfmAbout;
 class TfmEntry;
 class TfmViewLog;
+class TStatusPanels;
 
 /// The main window. Its widgets are its own: the tray, the options menu and the
 /// settings reach the parts they share through the accessors below; the object names
@@ -82,10 +83,6 @@ public:
     // The grid.
     /// Shows every row anew, in list order; the selection stays on its entry.
     void FillGrid();
-    bool PressOnDataRow() const;
-    void SortGrid(std::int32_t col);
-    /// Sorts by `col` in the direction given, as a header click that left it so would.
-    void RestoreSort(std::int32_t col, bool ascending);
     /// Recomputes Next Run, Last Run and Result of every row, and the upcoming runs.
     void UpdateRunColumns();
     /// The serial of the entry in the current row, when that row holds one.
@@ -96,9 +93,6 @@ public:
     vantle::TScheduler* Scheduler() const { return FScheduler.get(); }
     /// The run loop that drives the scheduler, with it.
     vantle::TRunLoop* Loop() const { return FLoop.get(); }
-    /// The column and direction of the last header-click sort.
-    std::int32_t SortCol() const { return FSortCol; }
-    bool SortAscending() const { return FSortAscending; }
 
     /// The parts other windows share: File > Run (checkable), View > Upcoming Runs,
     /// File > Exit, the Help menu (menus go before it) and the grid.
@@ -152,9 +146,8 @@ private:
     // The client area.
     QFrame* Bevel1 = nullptr; // the sunken line between the menu and the grid
     TScheduleGrid* sgScheduleList = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    std::array<QLabel*, 2> Panels{}; // the time of the last refresh; the scheduler's state
-    TCycleTimer* Timer1 = nullptr;   // ticks five seconds past each minute
+    std::unique_ptr<TStatusPanels> FStatus; // StatusBar1: the last refresh, the state
+    TCycleTimer* Timer1 = nullptr;          // ticks five seconds past each minute
     // The secondary windows: the modal dialogs are made once and reused.
     TfmEntry* FEntry = nullptr;
     TfmAbout* FAbout = nullptr;
@@ -165,8 +158,6 @@ private:
     std::unique_ptr<vantle::TScheduler> FScheduler;
     std::unique_ptr<vantle::TRunLoop> FLoop;
     bool FFirstActivate = false; // from FormCreate until the first activation
-    std::int32_t FSortCol = 0;
-    bool FSortAscending = false;
     vantle::TRunHistory FRunHistory;
     int FArgumentCount;
     TSchedMainServices FServices;

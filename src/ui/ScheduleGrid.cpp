@@ -39,6 +39,7 @@ TScheduleGrid::TScheduleGrid(QWidget* parent)
     header->setFixedHeight(DefaultRowHeight);
     header->viewport()->installEventFilter(this);
     header->setMinimumSectionSize(40);
+    connect(header, &QHeaderView::sectionClicked, this, &TScheduleGrid::SortBy);
 
     verticalHeader()->hide(); // no fixed columns
     verticalHeader()->setMinimumSectionSize(1);
@@ -130,6 +131,31 @@ void TScheduleGrid::StretchName() {
     for (int col = 1; col < TScheduleModel::ColCount; ++col)
         others += columnWidth(col);
     setColumnWidth(0, std::max(MinimumWidth(0), viewport()->width() - others));
+}
+
+void TScheduleGrid::SortBy(int col) {
+    FSortAscending = col != FSortCol || !FSortAscending;
+    FSortCol = col;
+    const Qt::SortOrder order = FSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder;
+    FModel->sort(col, order);
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(col, order);
+}
+
+void TScheduleGrid::RestoreSort(int col, bool ascending) {
+    // SortBy turns the order round when the column is the one sorted already.
+    FSortCol = col;
+    FSortAscending = !ascending;
+    SortBy(col);
+}
+
+void TScheduleGrid::Refill() {
+    std::optional<std::uint64_t> selected = CurrentSerial();
+    int current = CurrentRow();
+    Rows()->RefreshAll();
+    FModel->ShowListOrder();
+    horizontalHeader()->setSortIndicatorShown(false);
+    SelectEntry(selected, current);
 }
 
 } // namespace vantle

@@ -37,6 +37,18 @@ public:
     /// The widths the columns never go below; the Name column takes what is left.
     static int MinimumWidth(int col);
 
+    /// A header click: sorts by `col`, ascending first, the other way round when it is
+    /// the column sorted already; the header shows the arrow.
+    void SortBy(int col);
+    /// Sorts by `col` in the direction given, as a header click that left it so would.
+    void RestoreSort(int col, bool ascending);
+    /// The column and direction of the last header-click sort.
+    int SortCol() const { return FSortCol; }
+    bool SortAscending() const { return FSortAscending; }
+    /// Every row anew in list order, without a sort arrow; the selection stays on its
+    /// entry.
+    void Refill();
+
 signals:
     /// A double click on a row that shows an entry.
     void RowDoubleClicked(int row);
@@ -53,6 +65,8 @@ private:
     void StretchName();
 
     TScheduleSort* FModel;
+    int FSortCol = 0;
+    bool FSortAscending = false;
     std::optional<bool> FPressOnDataRow;
     // The selection across a reset of the rows.
     std::optional<std::uint64_t> FResetSerial;

@@ -44,7 +44,7 @@ void RestoreGridSort(TfmSchedMain& window, const QSettings& settings) {
     int col = settings.value(SortColumnKey, -1).toInt();
     if (col < 0 || col >= TScheduleModel::ColCount)
         return;
-    window.RestoreSort(col, settings.value(SortAscendingKey, true).toBool());
+    window.Grid().RestoreSort(col, settings.value(SortAscendingKey, true).toBool());
 }
 
 void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings) {
@@ -56,8 +56,8 @@ void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings) {
     bool sorted = GridIsSorted(window);
     settings.setValue(SortedKey, sorted);
     if (sorted) {
-        settings.setValue(SortColumnKey, window.SortCol());
-        settings.setValue(SortAscendingKey, window.SortAscending());
+        settings.setValue(SortColumnKey, window.Grid().SortCol());
+        settings.setValue(SortAscendingKey, window.Grid().SortAscending());
     }
 }
 

@@ -270,7 +270,7 @@ private slots:
         // A right press is remembered but sorts nothing.
         PressRow(*fm, 1);
         PressHeader(*fm, 0, Qt::RightButton);
-        QVERIFY(!fm->PressOnDataRow());
+        QVERIFY(!fm->Grid().PressOnDataRow());
         QCOMPARE(Column(*fm, 0), QStringList({"a", "b"}));
         // A double click on the header (its press sorts again: b, a) or below the last row
         // opens nothing; on a row, Modify of the entry it shows.

@@ -54,7 +54,7 @@ private slots:
             fm->resize(700, 450);
             Grid(*fm)->setColumnWidth(1, 122); // Name takes what is left
             for (int i = 0; i < clicks; ++i)
-                fm->SortGrid(0);
+                fm->Grid().SortBy(0);
             SaveWindowSettings(*fm, settings);
         }
         QSettings settings(SettingsFile(), QSettings::IniFormat);
