@@ -17,15 +17,6 @@ namespace vantle {
 
 namespace {
 
-std::uint64_t Fnv1a(std::string_view text) {
-    std::uint64_t hash = 14695981039346656037u;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 1099511628211u;
-    }
-    return hash;
-}
-
 const char* const FolderRole = "instance lock folder";
 const char* const FileRole = "instance lock file";
 
@@ -34,36 +25,6 @@ std::string WrongOwner(const struct stat& st) {
     if (st.st_uid == geteuid())
         return {};
     return "it belongs to " + UserText(st.st_uid) + ", not to " + UserText(geteuid());
-}
-
-// Opened without following a link, so the checks and the use meet the same folder. Only
-// its owner can create, rename or remove names in a folder of mode 0700.
-int OpenPrivateFolder(const std::string& folder) {
-    if (mkdir(folder.c_str(), 0700) == 0)
-        chmod(folder.c_str(), 0700); // the umask may have taken bits away
-    else if (errno != EEXIST)
-        RaiseInOutError(errno, folder);
-    int fd = open(folder.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        RaiseInOutError(errno, folder);
-    struct stat st {};
-    std::string wrong;
-    if (fstat(fd, &st) != 0)
-        wrong = PlainErrorText(errno);
-    else if (S_ISLNK(st.st_mode))
-        wrong = "it is a symbolic link, not a folder";
-    else if (!S_ISDIR(st.st_mode))
-        wrong = "it is not a folder";
-    else if (wrong = WrongOwner(st); wrong.empty() && (st.st_mode & 0777) != 0700) {
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", unsigned(st.st_mode & 0777));
-        wrong = std::string("its mode is ") + mode + ", not 0700";
-    }
-    if (!wrong.empty()) {
-        close(fd);
-        throw EPathRefused(folder, FolderRole, wrong);
-    }
-    return fd;
 }
 
 std::string Resolved(const std::string& path) {
@@ -76,6 +37,17 @@ std::string Resolved(const std::string& path) {
 }
 
 } // namespace
+
+std::string PathHash(std::string_view path) {
+    std::uint64_t hash = 14695981039346656037u; // FNV-1a
+    for (unsigned char c : path) {
+        hash ^= c;
+        hash *= 1099511628211u;
+    }
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
 
 std::string CanonicalPath(const std::string& path) {
     std::string resolved = Resolved(path);
@@ -91,10 +63,7 @@ std::string CanonicalPath(const std::string& path) {
 TInstanceLock::TInstanceLock(const std::string& scheduleFile, const std::string& base) {
     FFolder =
         base + (base.ends_with('/') ? "" : "/") + "vantle-scheduler-" + std::to_string(geteuid());
-    char name[40];
-    std::snprintf(name, sizeof name, "/%016llx.lock",
-                  static_cast<unsigned long long>(Fnv1a(CanonicalPath(scheduleFile))));
-    FLockPath = FFolder + name;
+    FLockPath = FFolder + "/" + PathHash(CanonicalPath(scheduleFile)) + ".lock";
 }
 
 TInstanceLock::~TInstanceLock() {
@@ -110,7 +79,8 @@ bool TInstanceLock::TryAcquire() {
     if (FHeld)
         return true;
     if (FFd < 0) {
-        int folder = OpenPrivateFolder(FFolder);
+        // Opened without following a link, so the checks and the use meet the same folder.
+        int folder = OpenPrivateFolder(FFolder, FolderRole, true, TOpenToOthers::Refuse);
         const std::string name = FLockPath.substr(FFolder.size() + 1);
         int fd = openat(folder, name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         int err = errno;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 
 namespace vantle {
@@ -46,5 +47,9 @@ private:
 /// The path with symbolic links and "." and ".." resolved; for a file that does not
 /// exist yet, its folder's resolved path and its name.
 std::string CanonicalPath(const std::string& path);
+
+/// 16 hex digits that name files after a schedule's canonical path (its lock, its runs'
+/// output), the same on every run of every program.
+std::string PathHash(std::string_view path);
 
 } // namespace vantle

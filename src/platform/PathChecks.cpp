@@ -3,8 +3,11 @@
 #include "platform/ExecutablePath.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vantle {
 
@@ -50,6 +53,43 @@ void CheckWritablePath(const std::string& path, const std::string& role) {
     }
     if (!S_ISDIR(st.st_mode))
         throw EPathRefused(path, role, folder + " is not a folder");
+}
+
+// Only its owner can create, rename or remove names in a folder of mode 0700.
+int OpenPrivateFolder(const std::string& folder, const std::string& role, bool create,
+                      TOpenToOthers openToOthers) {
+    if (create && mkdir(folder.c_str(), 0700) == 0)
+        chmod(folder.c_str(), 0700); // the umask may have taken bits away
+    else if (create && errno != EEXIST)
+        RaiseInOutError(errno, folder);
+    int fd = open(folder.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        RaiseInOutError(errno, folder);
+    struct stat st {};
+    std::string wrong;
+    if (fstat(fd, &st) != 0)
+        wrong = PlainErrorText(errno);
+    else if (S_ISLNK(st.st_mode))
+        wrong = "it is a symbolic link, not a folder";
+    else if (!S_ISDIR(st.st_mode))
+        wrong = "it is not a folder";
+    else if (st.st_uid != geteuid())
+        wrong = "it belongs to " + UserText(st.st_uid) + ", not to " + UserText(geteuid());
+    else if ((st.st_mode & 0777) != 0700) {
+        // The descriptor is the checked folder itself; its /proc name reaches no link.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (openToOthers == TOpenToOthers::MakePrivate && chmod(self.c_str(), 0700) == 0 &&
+            fstat(fd, &st) == 0 && (st.st_mode & 0777) == 0700)
+            return fd;
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", unsigned(st.st_mode & 0777));
+        wrong = std::string("its mode is ") + mode + ", not 0700";
+    }
+    if (!wrong.empty()) {
+        close(fd);
+        throw EPathRefused(folder, role, wrong);
+    }
+    return fd;
 }
 
 std::string UserText(uid_t user) {

@@ -25,6 +25,17 @@ private:
 /// EPathRefused, or EInOutError when the path cannot be looked at.
 void CheckWritablePath(const std::string& path, const std::string& role);
 
+/// What to do with a private folder that is the user's own but open to others.
+enum class TOpenToOthers { Refuse, MakePrivate };
+
+/// Opens `folder` without following a link (an O_PATH descriptor the caller closes),
+/// first making it with mode 0700 when missing and `create` is set. Raises EPathRefused
+/// for `role` unless it is a folder of the user's own with mode 0700; one of the user's
+/// own that others may enter is made 0700 when `openToOthers` says so. Raises
+/// EInOutError when it cannot be made or opened (file not found when missing).
+int OpenPrivateFolder(const std::string& folder, const std::string& role, bool create,
+                      TOpenToOthers openToOthers);
+
 /// "user 65534 (nobody)", or "user 65534" when the password database has no name.
 std::string UserText(uid_t user);
 

@@ -1,0 +1,672 @@
+#include "engine/RunStore.h"
+
+#include "platform/FileLocations.h"
+#include "platform/InstanceLock.h"
+#include "platform/NetworkFolder.h"
+#include "platform/PathChecks.h"
+#include "platform/TextUtils.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vantle {
+
+const char* const EndedUnwatchedResult = "Ended while the scheduler was not running";
+
+namespace {
+
+const char* const FolderRole = "run record folder";
+const char* const FileRole = "run record file";
+constexpr int SchemaVersion = 1;
+// Readers and the one writer wait for each other's short transactions.
+constexpr int BusyTimeoutMs = 5000;
+
+const char* const Schema = R"(
+CREATE TABLE runs (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    schedule TEXT NOT NULL,
+    name TEXT NOT NULL,
+    command TEXT NOT NULL,
+    parameters TEXT NOT NULL,
+    started_by TEXT NOT NULL,
+    started INTEGER NOT NULL,
+    ended INTEGER,
+    duration_ms INTEGER NOT NULL DEFAULT 0,
+    result TEXT NOT NULL DEFAULT '',
+    failure INTEGER NOT NULL DEFAULT 0,
+    pid INTEGER,
+    boot_id TEXT,
+    start_ticks INTEGER,
+    output_bytes INTEGER NOT NULL DEFAULT 0,
+    output_cut INTEGER NOT NULL DEFAULT 0);
+CREATE INDEX runs_by_schedule ON runs (schedule, id);
+CREATE INDEX runs_by_name ON runs (schedule, name, id);
+)";
+// Ids are never reused (AUTOINCREMENT): output files are named by them. Times are local,
+// in milliseconds since 30 December 1899 (ToMSecs), so they come back exact.
+
+const char* const RunColumns =
+    "id, name, command, parameters, started_by, started, ended, duration_ms, result, failure, "
+    "pid, boot_id, start_ticks, output_bytes, output_cut";
+
+constexpr const char* TriggerTexts[] = {"schedule", "Execute Now", "catch-up"};
+
+[[noreturn]] void Refuse(const std::string& path, const std::string& reason) {
+    throw EPathRefused(path, FileRole, reason);
+}
+
+// The database or one of SQLite's files beside it: a regular file of the user's own, of
+// mode 0600 (SQLite gives its journal files the database's mode). `create` makes it.
+void PrepareFile(const std::string& path, bool create) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT)
+            RaiseInOutError(errno, path);
+        if (!create)
+            return;
+    } else if (S_ISLNK(st.st_mode)) {
+        Refuse(path, "it is a symbolic link");
+    } else if (!S_ISREG(st.st_mode)) {
+        Refuse(path, "it is not a regular file");
+    }
+    TOwnFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_CREAT, 0600));
+    if (fd.Get() < 0)
+        RaiseInOutError(errno, path);
+    if (fstat(fd.Get(), &st) != 0)
+        RaiseInOutError(errno, path);
+    if (!S_ISREG(st.st_mode))
+        Refuse(path, "it is not a regular file");
+    if (st.st_uid != geteuid())
+        Refuse(path, "it belongs to " + UserText(st.st_uid) + ", not to " + UserText(geteuid()));
+    if ((st.st_mode & 0077) != 0 && fchmod(fd.Get(), 0600) != 0)
+        RaiseInOutError(errno, path);
+}
+
+// The missing folders on the way to `folder`, each made private; a failure shows when
+// the folder itself is opened.
+void MakeFolders(const std::string& folder) {
+    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
+         slash = folder.find('/', slash + 1))
+        mkdir(folder.substr(0, slash).c_str(), 0700);
+    mkdir(folder.c_str(), 0700);
+}
+
+std::uint64_t FileSize(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? std::uint64_t(st.st_size) : 0;
+}
+
+std::string ReadAt(int fd, std::uint64_t offset, std::uint64_t length, const std::string& path) {
+    std::string data(length, '\0');
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = pread(fd, data.data() + done, data.size() - done, off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            RaiseInOutError(errno, path);
+        if (n == 0)
+            break; // cut shorter meanwhile
+        done += std::size_t(n);
+    }
+    data.resize(done);
+    return data;
+}
+
+// The last `keep` bytes of a file of `size` bytes, not begun inside a UTF-8 character,
+// after the line that says how much of `total` is not shown.
+std::string TailWithNote(int fd, std::uint64_t size, std::uint64_t keep, std::uint64_t total,
+                         const std::string& path) {
+    std::string tail = ReadAt(fd, size - keep, keep, path);
+    std::size_t skip = 0;
+    while (skip < tail.size() && skip < 3 &&
+           (static_cast<unsigned char>(tail[skip]) & 0xC0) == 0x80)
+        ++skip;
+    tail.erase(0, skip);
+    const std::uint64_t leftOut = std::max(total, size) - tail.size();
+    return "... " + std::to_string(leftOut) + " bytes left out ...\n" + tail;
+}
+
+TOwnFd OpenOutputForReading(const std::string& path) {
+    TOwnFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (fd.Get() < 0 && errno != ENOENT) {
+        if (errno == ELOOP)
+            Refuse(path, "it is a symbolic link");
+        RaiseInOutError(errno, path);
+    }
+    return fd;
+}
+
+bool NameHolds(std::string_view name, std::string_view text) {
+    return std::search(name.begin(), name.end(), text.begin(), text.end(),
+                       [](char a, char b) { return AsciiLower(a) == AsciiLower(b); }) != name.end();
+}
+
+// LIKE's own characters taken as themselves.
+std::string LikePattern(const std::string& text) {
+    std::string pattern = "%";
+    for (char c : text) {
+        if (c == '%' || c == '_' || c == '\\')
+            pattern += '\\';
+        pattern += c;
+    }
+    return pattern + "%";
+}
+
+} // namespace
+
+const char* TriggerText(TRunTrigger trigger) {
+    return TriggerTexts[static_cast<int>(trigger)];
+}
+
+ERunStore::ERunStore(const std::string& path, const std::string& reason, bool missing)
+    : Exception(path + ": " + reason), FMissing(missing) {}
+
+// One prepared statement, reset before each use so none keeps a read open.
+class TStatement {
+public:
+    TStatement(sqlite3* db, const std::string& sql, const std::string& path)
+        : FDb(db), FPath(path) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &FStatement, nullptr) != SQLITE_OK)
+            Fail();
+    }
+    ~TStatement() { sqlite3_finalize(FStatement); }
+    TStatement(const TStatement&) = delete;
+    TStatement& operator=(const TStatement&) = delete;
+
+    TStatement& Start() {
+        sqlite3_reset(FStatement);
+        sqlite3_clear_bindings(FStatement);
+        return *this;
+    }
+    // Named parameters (":name"); one the text does not hold is left alone.
+    TStatement& Bind(const char* name, std::int64_t value) {
+        return Check(sqlite3_bind_int64(FStatement, Index(name), value));
+    }
+    TStatement& Bind(const char* name, const std::string& value) {
+        return Check(sqlite3_bind_text(FStatement, Index(name), value.data(), int(value.size()),
+                                       SQLITE_TRANSIENT));
+    }
+    /// True while it gives a row.
+    bool Step() {
+        int status = sqlite3_step(FStatement);
+        if (status == SQLITE_ROW)
+            return true;
+        if (status != SQLITE_DONE)
+            Fail();
+        return false;
+    }
+    /// Runs a write to its end; how many rows it changed.
+    int Execute() {
+        while (Step()) {
+        }
+        return sqlite3_changes(FDb);
+    }
+
+    std::int64_t Int(int column) const { return sqlite3_column_int64(FStatement, column); }
+    bool IsNull(int column) const { return sqlite3_column_type(FStatement, column) == SQLITE_NULL; }
+    std::string Text(int column) const {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(FStatement, column));
+        return text == nullptr
+                   ? std::string()
+                   : std::string(text, std::size_t(sqlite3_column_bytes(FStatement, column)));
+    }
+
+private:
+    int Index(const char* name) const { return sqlite3_bind_parameter_index(FStatement, name); }
+    TStatement& Check(int status) {
+        if (status != SQLITE_OK && status != SQLITE_RANGE)
+            Fail();
+        return *this;
+    }
+    [[noreturn]] void Fail() const { throw ERunStore(FPath, sqlite3_errmsg(FDb)); }
+
+    sqlite3* FDb;
+    const std::string& FPath;
+    sqlite3_stmt* FStatement = nullptr;
+};
+
+class TRunDatabase {
+public:
+    TRunDatabase(const std::string& path, bool writer, bool networkFolder) : FPath(path) {
+        const int flags =
+            (writer ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOFOLLOW;
+        if (sqlite3_open_v2(path.c_str(), &FDb, flags, nullptr) != SQLITE_OK) {
+            std::string reason = FDb != nullptr ? sqlite3_errmsg(FDb) : "out of memory";
+            sqlite3_close(FDb);
+            throw ERunStore(path, reason);
+        }
+        try {
+            sqlite3_busy_timeout(FDb, BusyTimeoutMs);
+            if (writer)
+                Prepare(networkFolder);
+            else if (UserVersion() == 0)
+                throw ERunStore(path, "no runs have been recorded yet", true);
+        } catch (...) {
+            sqlite3_close(FDb);
+            throw;
+        }
+    }
+    ~TRunDatabase() {
+        Begin.reset();
+        SetProcess.reset();
+        Finish.reset();
+        sqlite3_close(FDb);
+    }
+    TRunDatabase(const TRunDatabase&) = delete;
+    TRunDatabase& operator=(const TRunDatabase&) = delete;
+
+    void Execute(const char* sql) {
+        if (sqlite3_exec(FDb, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw ERunStore(FPath, sqlite3_errmsg(FDb));
+    }
+    std::unique_ptr<TStatement> Statement(const std::string& sql) const {
+        return std::make_unique<TStatement>(FDb, sql, FPath);
+    }
+    std::int64_t LastId() const { return sqlite3_last_insert_rowid(FDb); }
+
+    // Taken for writing at once, so a reader's lock is waited for here and never
+    // turns into a deadlock later in the transaction.
+    class TTransaction {
+    public:
+        explicit TTransaction(TRunDatabase& db) : FDb(db) { FDb.Execute("BEGIN IMMEDIATE"); }
+        ~TTransaction() {
+            if (!FDone)
+                sqlite3_exec(FDb.FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        TTransaction(const TTransaction&) = delete;
+        TTransaction& operator=(const TTransaction&) = delete;
+        void Commit() {
+            FDb.Execute("COMMIT");
+            FDone = true;
+        }
+
+    private:
+        TRunDatabase& FDb;
+        bool FDone = false;
+    };
+
+    std::unique_ptr<TStatement> Begin, SetProcess, Finish;
+
+private:
+    int UserVersion() {
+        auto version = Statement("PRAGMA user_version");
+        return version->Step() ? int(version->Int(0)) : 0;
+    }
+
+    // A write-ahead log needs memory shared between the processes, which a network file
+    // system does not give; there the rollback journal and file locks do.
+    void Prepare(bool networkFolder) {
+        Execute(networkFolder ? "PRAGMA journal_mode=DELETE" : "PRAGMA journal_mode=WAL");
+        if (!networkFolder)
+            Execute("PRAGMA synchronous=NORMAL"); // a commit survives a crash of the program
+        TTransaction transaction(*this);
+        int version = UserVersion();
+        if (version > SchemaVersion)
+            throw ERunStore(FPath, "written by a newer version of the program");
+        if (version == 0) {
+            Execute(Schema);
+            Execute(("PRAGMA user_version=" + std::to_string(SchemaVersion)).c_str());
+        }
+        transaction.Commit();
+        Begin = Statement("INSERT INTO runs (schedule, name, command, parameters, started_by, "
+                          "started, pid, boot_id, start_ticks) VALUES (:schedule, :name, "
+                          ":command, :parameters, :by, :started, :pid, :boot, :ticks)");
+        SetProcess = Statement("UPDATE runs SET pid = :pid, boot_id = :boot, start_ticks = :ticks "
+                               "WHERE id = :id AND schedule = :schedule");
+        Finish = Statement("UPDATE runs SET ended = :ended, duration_ms = :duration, result = "
+                           ":result, failure = :failure, output_bytes = :bytes, output_cut = :cut "
+                           "WHERE id = :id AND schedule = :schedule");
+    }
+
+    std::string FPath;
+    sqlite3* FDb = nullptr;
+};
+
+namespace {
+
+TStoredRun RunOf(const TStatement& row) {
+    TStoredRun run;
+    run.Id = row.Int(0);
+    run.Name = row.Text(1);
+    run.Command = row.Text(2);
+    run.Parameters = row.Text(3);
+    const std::string by = row.Text(4);
+    for (int trigger = 0; trigger < int(std::size(TriggerTexts)); ++trigger)
+        if (by == TriggerTexts[trigger])
+            run.Trigger = static_cast<TRunTrigger>(trigger);
+    run.Started = FromMSecs(row.Int(5));
+    if (!row.IsNull(6))
+        run.Ended = FromMSecs(row.Int(6));
+    run.DurationMs = row.Int(7);
+    run.Result = row.Text(8);
+    run.Failure = row.Int(9) != 0;
+    if (!row.IsNull(10))
+        run.Process = TProcessIdentity{int(row.Int(10)), row.Text(11), std::uint64_t(row.Int(12))};
+    run.OutputBytes = std::uint64_t(row.Int(13));
+    run.OutputCut = row.Int(14) != 0;
+    return run;
+}
+
+void BindProcess(TStatement& statement, const TProcessIdentity& process) {
+    statement.Bind(":pid", process.Pid)
+        .Bind(":boot", process.BootId)
+        .Bind(":ticks", std::int64_t(process.StartTicks));
+}
+
+} // namespace
+
+std::string TRunStore::FolderOf(const TEnvironment& environment) {
+    return StateHome(environment) + "/" + ProgramName;
+}
+
+TRunStore::TRunStore(const std::string& folder, const std::string& scheduleFile, TRunStoreMode mode)
+    : FWriter(mode == TRunStoreMode::Writer) {
+    std::string base = folder;
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    FSchedule = CanonicalPath(scheduleFile);
+    FOutputPrefix = PathHash(FSchedule) + "-";
+    FDatabasePath = base + "/runs.sqlite";
+    FOutputFolder = base + "/outputs";
+    if (FWriter) {
+        MakeFolders(base);
+        close(OpenPrivateFolder(base, FolderRole, true, TOpenToOthers::MakePrivate));
+        close(OpenPrivateFolder(FOutputFolder, FolderRole, true, TOpenToOthers::MakePrivate));
+        PrepareFile(FDatabasePath, true);
+        for (const char* ending : {"-wal", "-shm", "-journal"})
+            PrepareFile(FDatabasePath + ending, false);
+    } else {
+        struct stat st {};
+        // Only the user may have put the records there.
+        if (lstat(base.c_str(), &st) == 0)
+            close(OpenPrivateFolder(base, FolderRole, false, TOpenToOthers::Refuse));
+        if (lstat(FDatabasePath.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                throw ERunStore(FDatabasePath, "no runs have been recorded yet", true);
+            RaiseInOutError(errno, FDatabasePath);
+        }
+        if (!S_ISREG(st.st_mode))
+            Refuse(FDatabasePath,
+                   S_ISLNK(st.st_mode) ? "it is a symbolic link" : "it is not a regular file");
+        if (st.st_uid != geteuid())
+            Refuse(FDatabasePath,
+                   "it belongs to " + UserText(st.st_uid) + ", not to " + UserText(geteuid()));
+    }
+    FDatabase = std::make_unique<TRunDatabase>(FDatabasePath, FWriter, OnNetworkFileSystem(base));
+}
+
+TRunStore::~TRunStore() = default;
+
+void TRunStore::RequireWriter() const {
+    if (!FWriter)
+        throw ERunStore(FDatabasePath, "opened for reading only");
+}
+
+std::int64_t TRunStore::Begin(const TStoredRun& run) {
+    RequireWriter();
+    TStatement& insert = FDatabase->Begin->Start()
+                             .Bind(":schedule", FSchedule)
+                             .Bind(":name", run.Name)
+                             .Bind(":command", run.Command)
+                             .Bind(":parameters", run.Parameters)
+                             .Bind(":by", std::string(TriggerText(run.Trigger)))
+                             .Bind(":started", ToMSecs(run.Started));
+    if (run.Process)
+        BindProcess(insert, *run.Process);
+    insert.Execute();
+    return FDatabase->LastId();
+}
+
+void TRunStore::SetProcess(std::int64_t id, const TProcessIdentity& process) {
+    RequireWriter();
+    TStatement& update =
+        FDatabase->SetProcess->Start().Bind(":id", id).Bind(":schedule", FSchedule);
+    BindProcess(update, process);
+    if (update.Execute() != 1)
+        throw ERunStore(FDatabasePath, "no run " + std::to_string(id));
+}
+
+void TRunStore::Finish(std::int64_t id, TDateTime ended, std::int64_t durationMs,
+                       const std::string& result, bool failure, std::uint64_t outputBytes,
+                       bool cut) {
+    RequireWriter();
+    TStatement& update = FDatabase->Finish->Start()
+                             .Bind(":id", id)
+                             .Bind(":schedule", FSchedule)
+                             .Bind(":ended", ToMSecs(ended))
+                             .Bind(":duration", durationMs)
+                             .Bind(":result", result)
+                             .Bind(":failure", std::int64_t(failure))
+                             .Bind(":bytes", std::int64_t(outputBytes))
+                             .Bind(":cut", std::int64_t(cut));
+    if (update.Execute() != 1)
+        throw ERunStore(FDatabasePath, "no run " + std::to_string(id));
+}
+
+std::vector<TStoredRun> TRunStore::Runs(const TRunQuery& query) const {
+    // A text that the output may hold is looked for here, run by run; any other filter
+    // and the count are SQLite's.
+    const bool textByCaller = !query.Text.empty() && query.OutputMatches;
+    std::string sql = std::string("SELECT ") + RunColumns + " FROM runs WHERE schedule = :schedule";
+    if (query.Name)
+        sql += " AND name = :name";
+    if (query.FailuresOnly)
+        sql += " AND failure <> 0";
+    if (query.Since)
+        sql += " AND started >= :since";
+    if (!query.Text.empty() && !textByCaller)
+        sql += " AND name LIKE :text ESCAPE '\\'";
+    sql += " ORDER BY id DESC";
+    if (query.Count > 0 && !textByCaller)
+        sql += " LIMIT :count";
+    auto select = FDatabase->Statement(sql);
+    select->Bind(":schedule", FSchedule)
+        .Bind(":name", query.Name.value_or(""))
+        .Bind(":since", query.Since ? ToMSecs(*query.Since) : 0)
+        .Bind(":text", LikePattern(query.Text))
+        .Bind(":count", std::int64_t(query.Count));
+    std::vector<TStoredRun> runs;
+    while ((query.Count == 0 || runs.size() < query.Count) && select->Step()) {
+        TStoredRun run = RunOf(*select);
+        if (textByCaller && !NameHolds(run.Name, query.Text) && !query.OutputMatches(run))
+            continue;
+        runs.push_back(std::move(run));
+    }
+    std::reverse(runs.begin(), runs.end());
+    return runs;
+}
+
+std::optional<TStoredRun> TRunStore::Run(std::int64_t id) const {
+    auto select = FDatabase->Statement(std::string("SELECT ") + RunColumns +
+                                       " FROM runs WHERE id = :id AND schedule = :schedule");
+    select->Bind(":id", id).Bind(":schedule", FSchedule);
+    if (!select->Step())
+        return std::nullopt;
+    return RunOf(*select);
+}
+
+std::map<std::string, TStoredRun> TRunStore::LastRuns() const {
+    auto select = FDatabase->Statement(std::string("SELECT ") + RunColumns +
+                                       " FROM runs WHERE id IN (SELECT max(id) FROM runs WHERE "
+                                       "schedule = :schedule GROUP BY name)");
+    select->Bind(":schedule", FSchedule);
+    std::map<std::string, TStoredRun> runs;
+    while (select->Step()) {
+        TStoredRun run = RunOf(*select);
+        runs.emplace(run.Name, std::move(run));
+    }
+    return runs;
+}
+
+std::string TRunStore::OutputPath(std::int64_t id) const {
+    return FOutputFolder + "/" + FOutputPrefix + std::to_string(id) + ".out";
+}
+
+TOwnFd TRunStore::CreateOutput(std::int64_t id) {
+    RequireWriter();
+    const std::string path = OutputPath(id);
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        Refuse(path, S_ISLNK(st.st_mode) ? "it is a symbolic link" : "it is not a regular file");
+    TOwnFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.Get() < 0)
+        RaiseInOutError(errno, path);
+    if (fstat(fd.Get(), &st) != 0)
+        RaiseInOutError(errno, path);
+    RefuseUnlessRegular(path, st.st_mode);
+    if ((st.st_mode & 0077) != 0 && fchmod(fd.Get(), 0600) != 0)
+        RaiseInOutError(errno, path);
+    return fd;
+}
+
+std::string TRunStore::ReadOutput(std::int64_t id, std::size_t maxBytes) const {
+    const std::string path = OutputPath(id);
+    TOwnFd fd = OpenOutputForReading(path);
+    if (fd.Get() < 0)
+        return {};
+    struct stat st {};
+    if (fstat(fd.Get(), &st) != 0)
+        RaiseInOutError(errno, path);
+    RefuseUnlessRegular(path, st.st_mode);
+    const std::uint64_t size = std::uint64_t(st.st_size);
+    if (size <= maxBytes)
+        return ReadAt(fd.Get(), 0, size, path);
+    std::optional<TStoredRun> run = Run(id);
+    return TailWithNote(fd.Get(), size, maxBytes, run ? run->OutputBytes : 0, path);
+}
+
+bool TRunStore::CutOutput(std::int64_t id, std::uint64_t keepBytes) {
+    RequireWriter();
+    const std::string path = OutputPath(id);
+    std::optional<TStoredRun> run = Run(id);
+    if (!run)
+        throw ERunStore(FDatabasePath, "no run " + std::to_string(id));
+    std::string content;
+    {
+        TOwnFd fd = OpenOutputForReading(path);
+        if (fd.Get() < 0)
+            return false;
+        struct stat st {};
+        if (fstat(fd.Get(), &st) != 0)
+            RaiseInOutError(errno, path);
+        RefuseUnlessRegular(path, st.st_mode);
+        if (std::uint64_t(st.st_size) <= keepBytes)
+            return false;
+        content =
+            TailWithNote(fd.Get(), std::uint64_t(st.st_size), keepBytes, run->OutputBytes, path);
+    }
+    // The whole old or the whole new file, whenever a reader looks.
+    std::string temporary = path + ".XXXXXX";
+    TOwnFd out(mkostemp(temporary.data(), O_CLOEXEC));
+    if (out.Get() < 0)
+        RaiseInOutError(errno, path);
+    for (std::size_t done = 0; done < content.size();) {
+        ssize_t n = write(out.Get(), content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            int err = errno;
+            unlink(temporary.c_str());
+            RaiseInOutError(err, path);
+        }
+        done += std::size_t(n);
+    }
+    if (int err = out.Close(); err != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
+        err = err != 0 ? err : errno;
+        unlink(temporary.c_str());
+        RaiseInOutError(err, path);
+    }
+    auto mark = FDatabase->Statement(
+        "UPDATE runs SET output_cut = 1 WHERE id = :id AND schedule = :schedule");
+    mark->Bind(":id", id).Bind(":schedule", FSchedule).Execute();
+    return true;
+}
+
+std::vector<TStoredRun>
+TRunStore::CloseOrphans(const std::function<bool(const TProcessIdentity&)>& stillRunning) {
+    RequireWriter();
+    TRunDatabase::TTransaction transaction(*FDatabase);
+    auto select = FDatabase->Statement(std::string("SELECT ") + RunColumns +
+                                       " FROM runs WHERE schedule = :schedule AND result = '' "
+                                       "ORDER BY id");
+    select->Bind(":schedule", FSchedule);
+    std::vector<TStoredRun> watched;
+    std::vector<std::int64_t> ended;
+    while (select->Step()) {
+        TStoredRun run = RunOf(*select);
+        if (run.Process && stillRunning(*run.Process))
+            watched.push_back(std::move(run));
+        else
+            ended.push_back(run.Id);
+    }
+    // When it ended is not known, so Ended stays empty.
+    auto closeRun =
+        FDatabase->Statement("UPDATE runs SET result = :result, failure = 1 WHERE id = :id");
+    for (std::int64_t id : ended)
+        closeRun->Start()
+            .Bind(":result", std::string(EndedUnwatchedResult))
+            .Bind(":id", id)
+            .Execute();
+    transaction.Commit();
+    return watched;
+}
+
+void TRunStore::Prune(std::size_t maxRuns, std::uint64_t maxBytes) {
+    RequireWriter();
+    std::vector<std::int64_t> removed;
+    std::set<std::int64_t> kept;
+    {
+        TRunDatabase::TTransaction transaction(*FDatabase);
+        auto select = FDatabase->Statement(
+            "SELECT id, result FROM runs WHERE schedule = :schedule ORDER BY id DESC");
+        select->Bind(":schedule", FSchedule);
+        std::size_t count = 0;
+        std::uint64_t bytes = 0;
+        while (select->Step()) {
+            const std::int64_t id = select->Int(0);
+            bytes += FileSize(OutputPath(id));
+            const bool open = select->Text(1).empty();
+            if (++count > maxRuns || bytes > maxBytes) {
+                if (!open) {
+                    removed.push_back(id);
+                    continue;
+                }
+            }
+            kept.insert(id);
+        }
+        auto remove = FDatabase->Statement("DELETE FROM runs WHERE id = :id");
+        for (std::int64_t id : removed)
+            remove->Start().Bind(":id", id).Execute();
+        transaction.Commit();
+    }
+    // The records are gone first: a crash in between leaves files, which the sweep below
+    // takes the next time, never a record whose output is missing.
+    DIR* folder = opendir(FOutputFolder.c_str());
+    if (folder == nullptr)
+        return;
+    const int folderFd = dirfd(folder);
+    while (const dirent* entry = readdir(folder)) {
+        std::string_view name(entry->d_name);
+        if (!name.starts_with(FOutputPrefix))
+            continue;
+        std::string_view rest = name.substr(FOutputPrefix.size());
+        std::int64_t id = 0;
+        std::size_t digits = 0;
+        while (digits < rest.size() && digits < 18 && rest[digits] >= '0' && rest[digits] <= '9')
+            id = id * 10 + (rest[digits++] - '0');
+        // Another run's output, or a cut's temporary file that a crash left behind.
+        if (digits == 0 || rest.substr(digits) != ".out" || !kept.contains(id))
+            unlinkat(folderFd, entry->d_name, 0);
+    }
+    closedir(folder);
+}
+
+} // namespace vantle

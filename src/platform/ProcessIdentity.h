@@ -1,0 +1,32 @@
+// Who a process is beyond its number: a pid comes back for another program once the
+// first has ended, so a run is matched by boot and start time as well.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantle {
+
+struct TProcessIdentity {
+    int Pid = 0;
+    std::string BootId;           // /proc/sys/kernel/random/boot_id: new at every boot
+    std::uint64_t StartTicks = 0; // clock ticks after boot at which the process started
+    bool operator==(const TProcessIdentity&) const = default;
+};
+
+/// The identity of the live process `pid`; nullopt when there is none (or /proc cannot
+/// tell).
+std::optional<TProcessIdentity> IdentifyProcess(int pid);
+
+/// True only while the same process runs: same boot, pid and start time. A pid taken
+/// by a later program, or one from before a reboot, is not it.
+bool StillRunning(const TProcessIdentity& process);
+
+/// The start time (field 22) of the text of /proc/PID/stat. The command name, field 2,
+/// is the only field in parentheses and may hold spaces and ')' itself, so the fields
+/// are counted from the last ')'.
+std::optional<std::uint64_t> StartTicksOfStat(std::string_view statText);
+
+} // namespace vantle

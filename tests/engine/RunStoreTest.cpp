@@ -1,0 +1,326 @@
+#include "engine/RunStore.h"
+
+#include "platform/PathChecks.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vantle {
+namespace {
+
+using test::ReadFile;
+using test::TTempDir;
+using test::WriteFile;
+
+TDateTime At(int day, int hour, int minute = 0) {
+    return EncodeDate(2026, 3, day) + EncodeTime(hour, minute, 0, 0);
+}
+
+TStoredRun Started(const std::string& name, TDateTime started,
+                   TRunTrigger trigger = TRunTrigger::Schedule) {
+    TStoredRun run;
+    run.Name = name;
+    run.Command = "/opt/" + name;
+    run.Parameters = "-v";
+    run.Trigger = trigger;
+    run.Started = started;
+    return run;
+}
+
+std::vector<std::int64_t> IdsOf(const std::vector<TStoredRun>& runs) {
+    std::vector<std::int64_t> ids;
+    for (const TStoredRun& run : runs)
+        ids.push_back(run.Id);
+    return ids;
+}
+
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0;
+}
+
+class RunStoreTest : public ::testing::Test {
+protected:
+    std::string Folder() const { return FDir.File("state/vantle-scheduler"); }
+    std::string Schedule() const { return FDir.File("s.INI"); }
+    TRunStore Writer() const { return {Folder(), Schedule(), TRunStoreMode::Writer}; }
+    TRunStore Reader() const { return {Folder(), Schedule(), TRunStoreMode::Reader}; }
+
+    // A finished run with `bytes` of output.
+    std::int64_t AddRun(TRunStore& store, const std::string& name, TDateTime started,
+                        bool failure = false, std::size_t bytes = 0) {
+        std::int64_t id = store.Begin(Started(name, started));
+        if (bytes > 0) {
+            TOwnFd out = store.CreateOutput(id);
+            std::string text(bytes, 'x');
+            EXPECT_EQ(write(out.Get(), text.data(), text.size()), ssize_t(bytes));
+        }
+        store.Finish(id, IncSeconds(started, 2), 2000, failure ? "Exited 3" : "Exited 0", failure,
+                     bytes, false);
+        return id;
+    }
+
+    TTempDir FDir;
+};
+
+TEST_F(RunStoreTest, KeepsARunFromItsStartToItsEnd) {
+    TRunStore store = Writer();
+    TStoredRun run = Started("Backup", At(6, 2, 30), TRunTrigger::ExecuteNow);
+    run.Name = "Back\"up'; DROP TABLE runs; --";
+    const std::int64_t id = store.Begin(run);
+    std::optional<TStoredRun> started = store.Run(id);
+    ASSERT_TRUE(started.has_value());
+    EXPECT_EQ(started->Name, run.Name);
+    EXPECT_EQ(started->Command, "/opt/Backup");
+    EXPECT_EQ(started->Parameters, "-v");
+    EXPECT_EQ(started->Trigger, TRunTrigger::ExecuteNow);
+    EXPECT_EQ(started->Started, At(6, 2, 30));
+    EXPECT_EQ(started->Result, "");
+    EXPECT_FALSE(started->Ended.has_value());
+    EXPECT_FALSE(started->Process.has_value());
+
+    const TProcessIdentity process{4242, "boot-a", 987654};
+    store.SetProcess(id, process);
+    const TDateTime ended = IncMSecs(At(6, 2, 30), 7250);
+    store.Finish(id, ended, 7250, "Killed by signal 9", true, 12345, true);
+    std::optional<TStoredRun> finished = store.Run(id);
+    ASSERT_TRUE(finished.has_value());
+    EXPECT_EQ(finished->Ended, ended);
+    EXPECT_EQ(finished->DurationMs, 7250);
+    EXPECT_EQ(finished->Result, "Killed by signal 9");
+    EXPECT_TRUE(finished->Failure);
+    EXPECT_EQ(finished->Process, process);
+    EXPECT_EQ(finished->OutputBytes, 12345u);
+    EXPECT_TRUE(finished->OutputCut);
+    EXPECT_EQ(store.LastRuns().at(run.Name).Id, id);
+    EXPECT_FALSE(store.Run(id + 1).has_value());
+    EXPECT_THROW(store.Finish(id + 1, ended, 0, "Exited 0", false, 0, false), ERunStore);
+    EXPECT_STREQ(TriggerText(TRunTrigger::Schedule), "schedule");
+    EXPECT_STREQ(TriggerText(TRunTrigger::CatchUp), "catch-up");
+}
+
+TEST_F(RunStoreTest, FindsRunsByEntryFailureMomentTextAndCount) {
+    TRunStore store = Writer();
+    const std::int64_t a1 = AddRun(store, "Alpha", At(1, 10));
+    const std::int64_t b1 = AddRun(store, "Beta", At(2, 10), true);
+    const std::int64_t a2 = AddRun(store, "Alpha", At(3, 10), true);
+    const std::int64_t p = AddRun(store, "50% done", At(4, 10));
+    const std::int64_t q = AddRun(store, "500 done", At(5, 10));
+    const std::int64_t a3 = AddRun(store, "Alpha", At(6, 10));
+    struct TCase {
+        const char* What;
+        TRunQuery Query;
+        std::vector<std::int64_t> Ids;
+    };
+    const std::vector<TCase> cases = {
+        {"everything, oldest first", {}, {a1, b1, a2, p, q, a3}},
+        {"one entry", {.Name = "Alpha"}, {a1, a2, a3}},
+        {"failures", {.FailuresOnly = true}, {b1, a2}},
+        {"an entry's failures", {.Name = "Alpha", .FailuresOnly = true}, {a2}},
+        {"since a moment, which counts", {.Since = At(3, 10)}, {a2, p, q, a3}},
+        {"the newest three", {.Count = 3}, {p, q, a3}},
+        {"an entry's newest two", {.Name = "Alpha", .Count = 2}, {a2, a3}},
+        {"text without case", {.Text = "ALPH"}, {a1, a2, a3}},
+        {"LIKE's own characters as text", {.Text = "50%"}, {p}},
+        {"an underscore is no wildcard", {.Text = "0_d"}, {}},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(IdsOf(store.Runs(c.Query)), c.Ids) << c.What;
+
+    // The caller looks in the output for what names do not hold; the count still
+    // counts matches only.
+    TRunQuery inOutput{.Text = "needle", .Count = 2};
+    inOutput.OutputMatches = [&](const TStoredRun& run) { return run.Id == a1 || run.Id == b1; };
+    EXPECT_EQ(IdsOf(store.Runs(inOutput)), (std::vector<std::int64_t>{a1, b1}));
+    inOutput.Text = "beta";
+    inOutput.OutputMatches = [&](const TStoredRun& run) { return run.Id == a1; };
+    EXPECT_EQ(IdsOf(store.Runs(inOutput)), (std::vector<std::int64_t>{a1, b1}));
+
+    std::map<std::string, TStoredRun> last = store.LastRuns();
+    ASSERT_EQ(last.size(), 4u);
+    EXPECT_EQ(last.at("Alpha").Id, a3);
+    EXPECT_EQ(last.at("Beta").Id, b1);
+}
+
+TEST_F(RunStoreTest, SchedulesSharingTheDatabaseKeepTheirRunsApart) {
+    TRunStore first = Writer();
+    TRunStore second(Folder(), FDir.File("other.INI"), TRunStoreMode::Writer);
+    const std::int64_t mine = AddRun(first, "Job", At(1, 10), false, 10);
+    const std::int64_t theirs = AddRun(second, "Job", At(1, 11), false, 10);
+    EXPECT_EQ(IdsOf(first.Runs({})), std::vector<std::int64_t>{mine});
+    EXPECT_EQ(IdsOf(second.Runs({})), std::vector<std::int64_t>{theirs});
+    EXPECT_EQ(first.LastRuns().at("Job").Id, mine);
+    EXPECT_FALSE(first.Run(theirs).has_value());
+    EXPECT_THROW(first.Finish(theirs, At(1, 12), 0, "Exited 0", false, 0, false), ERunStore);
+    EXPECT_NE(first.OutputPath(mine), second.OutputPath(mine));
+    // Every name of the schedule file is the same schedule.
+    std::filesystem::create_directory(FDir.File("sub"));
+    TRunStore again(Folder(), FDir.File("sub/../s.INI"), TRunStoreMode::Reader);
+    EXPECT_EQ(IdsOf(again.Runs({})), std::vector<std::int64_t>{mine});
+    // Pruning one schedule leaves the other's records and output alone.
+    first.Prune(0, 0);
+    EXPECT_TRUE(first.Runs({}).empty());
+    EXPECT_EQ(IdsOf(second.Runs({})), std::vector<std::int64_t>{theirs});
+    EXPECT_EQ(ReadFile(second.OutputPath(theirs)), std::string(10, 'x'));
+}
+
+TEST_F(RunStoreTest, ClosesTheRunsLeftOpenUnlessTheirProgramStillRuns) {
+    TRunStore store = Writer();
+    const std::optional<TProcessIdentity> self = IdentifyProcess(getpid());
+    ASSERT_TRUE(self.has_value());
+    TProcessIdentity reused = *self; // the same pid, another program
+    reused.StartTicks += 1;
+    const std::int64_t running = store.Begin(Started("Running", At(1, 10)));
+    store.SetProcess(running, *self);
+    TStoredRun withReused = Started("Reused", At(1, 10));
+    withReused.Process = reused;
+    const std::int64_t gone = store.Begin(withReused);
+    const std::int64_t unstarted = store.Begin(Started("Unstarted", At(1, 10)));
+    const std::int64_t done = AddRun(store, "Done", At(1, 10));
+
+    TRunStore restarted = Writer();
+    std::vector<TStoredRun> watched = restarted.CloseOrphans();
+    EXPECT_EQ(IdsOf(watched), std::vector<std::int64_t>{running});
+    for (std::int64_t id : {gone, unstarted}) {
+        TStoredRun run = restarted.Run(id).value();
+        EXPECT_EQ(run.Result, EndedUnwatchedResult) << run.Name;
+        EXPECT_TRUE(run.Failure) << run.Name;
+        EXPECT_FALSE(run.Ended.has_value()) << run.Name; // when it ended is not known
+    }
+    EXPECT_EQ(restarted.Run(running)->Result, "");
+    EXPECT_EQ(restarted.Run(done)->Result, "Exited 0");
+}
+
+TEST_F(RunStoreTest, PrunesTheOldestRunsBeyondEitherLimitWithTheirOutput) {
+    TRunStore store = Writer();
+    std::vector<std::int64_t> ids;
+    for (int day = 1; day <= 5; ++day)
+        ids.push_back(AddRun(store, "Job", At(day, 10), false, 100));
+    const std::int64_t open = store.Begin(Started("Open", At(6, 10)));
+    store.CreateOutput(open);
+    // A file a crash left between removing a record and its output.
+    const std::string stale = store.OutputPath(ids.back() + 100);
+    WriteFile(stale, "stale");
+
+    store.Prune(4, 1000);
+    EXPECT_EQ(IdsOf(store.Runs({})), (std::vector<std::int64_t>{ids[2], ids[3], ids[4], open}));
+    EXPECT_FALSE(std::filesystem::exists(store.OutputPath(ids[0])));
+    EXPECT_FALSE(std::filesystem::exists(store.OutputPath(ids[1])));
+    EXPECT_TRUE(std::filesystem::exists(store.OutputPath(ids[2])));
+    EXPECT_FALSE(std::filesystem::exists(stale));
+
+    store.Prune(1000, 250);
+    EXPECT_EQ(IdsOf(store.Runs({})), (std::vector<std::int64_t>{ids[3], ids[4], open}));
+    EXPECT_FALSE(std::filesystem::exists(store.OutputPath(ids[2])));
+    // A running program's record and output stay whatever the limits.
+    store.Prune(0, 0);
+    EXPECT_EQ(IdsOf(store.Runs({})), std::vector<std::int64_t>{open});
+    EXPECT_TRUE(std::filesystem::exists(store.OutputPath(open)));
+    // Ids are not given out again, so no new run meets an old output.
+    EXPECT_GT(store.Begin(Started("Next", At(7, 10))), open);
+}
+
+TEST_F(RunStoreTest, CutsOutputToItsEndBehindALineSayingWhatIsLeftOut) {
+    TRunStore store = Writer();
+    std::string text;
+    for (int i = 0; text.size() < 3000; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    text.resize(3000);
+    const std::int64_t id = store.Begin(Started("Chatty", At(1, 10)));
+    {
+        TOwnFd out = store.CreateOutput(id);
+        ASSERT_EQ(write(out.Get(), text.data(), text.size()), ssize_t(text.size()));
+    }
+    store.Finish(id, At(1, 11), 1000, "Exited 0", false, text.size(), false);
+    EXPECT_EQ(store.ReadOutput(id), text);
+    EXPECT_EQ(store.ReadOutput(id, 100), "... 2900 bytes left out ...\n" + text.substr(2900));
+
+    EXPECT_TRUE(store.CutOutput(id, 1000));
+    EXPECT_EQ(ReadFile(store.OutputPath(id)), "... 2000 bytes left out ...\n" + text.substr(2000));
+    EXPECT_TRUE(store.Run(id)->OutputCut);
+    // Reading less of a cut output counts from all the program wrote.
+    EXPECT_EQ(store.ReadOutput(id, 100), "... 2900 bytes left out ...\n" + text.substr(2900));
+    EXPECT_FALSE(store.CutOutput(id, 5000));
+
+    // A cut never starts inside a character.
+    const std::int64_t utf8 = store.Begin(Started("Accents", At(1, 12)));
+    WriteFile(store.OutputPath(utf8), "\xC3\xA9\xC3\xA9\xC3\xA9");
+    store.Finish(utf8, At(1, 13), 0, "Exited 0", false, 6, false);
+    EXPECT_EQ(store.ReadOutput(utf8, 3), "... 4 bytes left out ...\n\xC3\xA9");
+    EXPECT_EQ(store.ReadOutput(utf8 + 1), "");
+}
+
+TEST_F(RunStoreTest, EveryFolderAndFileIsPrivateWhateverTheUmask) {
+    std::filesystem::create_directories(Folder());
+    chmod(Folder().c_str(), 0755); // the user's own, open to others: made private
+    mode_t saved = umask(0);
+    {
+        TRunStore store = Writer();
+        const std::int64_t id = AddRun(store, "Job", At(1, 10), false, 10);
+        EXPECT_EQ(ModeOf(Folder()), 0700u);
+        EXPECT_EQ(ModeOf(Folder() + "/outputs"), 0700u);
+        EXPECT_EQ(ModeOf(store.DatabasePath()), 0600u);
+        EXPECT_EQ(ModeOf(store.DatabasePath() + "-wal"), 0600u);
+        EXPECT_EQ(ModeOf(store.DatabasePath() + "-shm"), 0600u);
+        EXPECT_EQ(ModeOf(store.OutputPath(id)), 0600u);
+    }
+    umask(saved);
+    // A database someone widened is made private again before SQLite opens it.
+    chmod((Folder() + "/runs.sqlite").c_str(), 0644);
+    TRunStore store = Writer();
+    EXPECT_EQ(ModeOf(store.DatabasePath()), 0600u);
+}
+
+TEST_F(RunStoreTest, AReaderSeesWhatTheWriterCommittedAndWritesNothing) {
+    try {
+        Reader();
+        ADD_FAILURE() << "opened a store that is not there";
+    } catch (const ERunStore& e) {
+        EXPECT_TRUE(e.Missing()) << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(Folder()));
+
+    TRunStore writer = Writer();
+    const std::int64_t id = writer.Begin(Started("Job", At(1, 10)));
+    TRunStore reader = Reader();
+    EXPECT_EQ(reader.Run(id)->Result, "");
+    writer.Finish(id, At(1, 11), 60000, "Exited 0", false, 0, false);
+    EXPECT_EQ(reader.Run(id)->Result, "Exited 0");
+    for (int i = 0; i < 20; ++i)
+        AddRun(writer, "Job", At(2, 10, i));
+    EXPECT_EQ(reader.Runs({.Count = 5}).size(), 5u);
+    EXPECT_EQ(reader.LastRuns().at("Job").Started, At(2, 10, 19));
+    EXPECT_THROW(reader.Begin(Started("Job", At(3, 10))), ERunStore);
+}
+
+TEST_F(RunStoreTest, RefusesAFolderThatIsALinkOrAnotherUsers) {
+    TTempDir elsewhere;
+    chmod(elsewhere.Path().c_str(), 0700);
+    std::filesystem::create_directories(FDir.File("state"));
+    std::filesystem::create_directory_symlink(elsewhere.Path(), Folder());
+    for (TRunStoreMode mode : {TRunStoreMode::Writer, TRunStoreMode::Reader})
+        EXPECT_THROW(TRunStore(Folder(), Schedule(), mode), EPathRefused);
+    EXPECT_TRUE(elsewhere.Names().empty()) << "made through a link";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to make another user's folder";
+    std::filesystem::remove(Folder());
+    std::filesystem::create_directory(Folder());
+    chmod(Folder().c_str(), 0700);
+    ASSERT_EQ(chown(Folder().c_str(), 65534, 65534), 0);
+    try {
+        Writer();
+        ADD_FAILURE() << "used another user's folder";
+    } catch (const EPathRefused& e) {
+        EXPECT_EQ(std::string(e.what()), Folder() +
+                                             ": not used as the run record folder: it belongs to "
+                                             "user 65534 (nobody), not to user 0 (root)");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(Folder()));
+}
+
+} // namespace
+} // namespace vantle
