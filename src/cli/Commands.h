@@ -18,6 +18,7 @@ int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err);
+int CmdHistory(const TArgs& args, std::ostream& out, std::ostream& err);
 
 /// "Usage: vantle-schedctl " and the command's usage, from the one table of help.
 std::string UsageLine(const std::string& command);

@@ -5,6 +5,7 @@
 #include "engine/Log.h"
 #include "engine/Parameters.h"
 #include "engine/RunLoop.h"
+#include "engine/RunStore.h"
 #include "engine/Scheduler.h"
 #include "platform/ChildWatch.h"
 #include "platform/ExecutablePath.h"
@@ -300,6 +301,19 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         };
     }
 
+    // Every real run is recorded with its output; without the store the runs still go
+    // on, and say so.
+    std::optional<TRunStore> runs;
+    if (services.KeepState) {
+        try {
+            runs.emplace(TRunStore::FolderOf(ProcessEnvironment()), file, TRunStoreMode::Writer);
+            services.Runs = &*runs;
+        } catch (const std::exception& e) {
+            err << "vantle-schedctl run: runs are not recorded: "
+                << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n'
+                << std::flush;
+        }
+    }
     // Without --once the scheduler stays, so it learns how the programs it starts end;
     // --once learns it when it waits.
     std::optional<TChildWatch> children;

@@ -56,6 +56,15 @@ const TCommandHelp Commands[] = {
      "                 once (with --dry-run), one cycle at each moment in turn\n"
      "  --log LOGFILE  the log (default: FILE with the extension .LOG, or the\n"
      "                 desktop program's log when FILE is left out)\n"},
+    {"history", CmdHistory,
+     "history [--entry NAME] [--failed] [--since MOMENT] [--count N] [--output RUN] [FILE]",
+     "the recorded runs, one line each, newest last",
+     "Prints START<TAB>NAME<TAB>RESULT<TAB>DURATION<TAB>RUN per run.\n"
+     "  --entry NAME    the runs of that entry only\n"
+     "  --failed        failed runs only\n"
+     "  --since MOMENT  runs started at that local moment or later\n"
+     "  --count N       the newest N runs\n"
+     "  --output RUN    print what run RUN wrote instead\n"},
 };
 
 const char* const Footer =

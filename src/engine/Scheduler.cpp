@@ -2,6 +2,7 @@
 
 #include "platform/ExecutablePath.h"
 #include "platform/FileWriter.h"
+#include "platform/ProcessIdentity.h"
 #include "sched/SchedFile.h"
 #include "sched/TimeField.h"
 
@@ -113,6 +114,15 @@ TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
                                  : FServices.LogFile)),
       FExpander(*FServices.Clock, *FServices.Environment, *FServices.FormatSettings) {
     FLog->SetMaxSize(FServices.MaxLogSize);
+    // Runs a scheduler before this one left open: closed, unless their program still
+    // runs (a later start closes them once it has ended).
+    if (FServices.Runs != nullptr) {
+        try {
+            FServices.Runs->CloseOrphans();
+        } catch (const std::exception& e) {
+            RecordFailed(e);
+        }
+    }
 }
 
 TScheduler::~TScheduler() {
@@ -139,6 +149,7 @@ void TScheduler::RunCycle() {
         return;
     TSchedListLock lock(FScheduleList);
     FFailures.clear();
+    CapRunningOutputs();
     FCycleTime = FServices.Clock->Now();
     FCycleMoment = SplitMoment(FCycleTime);
     CheckForChanges();
@@ -188,6 +199,15 @@ void TScheduler::RunCycle() {
     // A minute already tested leaves the latest one, and so the file, as it was.
     if (moved || passWritten || !FStateWritten)
         WriteState();
+    // After the starts, so that keeping the store small never delays a program.
+    if (FPruneDue && FServices.Runs != nullptr) {
+        FPruneDue = false;
+        try {
+            FServices.Runs->Prune(FServices.KeptRuns, FServices.KeptBytes);
+        } catch (const std::exception& e) {
+            RecordFailed(e);
+        }
+    }
     ReportStateError();
 }
 
@@ -236,7 +256,7 @@ bool TScheduler::IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
 void TScheduler::RunDueEntry(std::int32_t index) {
     std::string name = FScheduleList.Items(index).Name;
     try {
-        ExecuteEntry(index);
+        ExecuteEntry(index, TRunTrigger::Schedule);
     } catch (const EInOutError&) {
         throw; // the log: nothing may run without its line
     } catch (const std::exception& e) {
@@ -377,7 +397,7 @@ void TScheduler::LogKeptChange() {
     FLog->WriteLine("INI file changed by another program; unsaved changes kept");
 }
 
-void TScheduler::ExecuteEntry(std::int32_t index) {
+void TScheduler::ExecuteEntry(std::int32_t index, TRunTrigger trigger) {
     TSchedListLock lock(FScheduleList);
     if (index < 0 || index >= FScheduleList.Count())
         return;
@@ -386,62 +406,95 @@ void TScheduler::ExecuteEntry(std::int32_t index) {
         return;
     switch (entry.CommandType) {
     case ctDosCommand:
-    case ctDirectExecute: {
-        FLog->WriteFmt(entry.CommandType == ctDosCommand ? "Executing %s (DOS Command %s)"
-                                                         : "Executing %s (Command %s)",
-                       {entry.Name, entry.Command});
-        // A program gets its texts cut at the first NUL, so it would run with less than
-        // the entry says: nothing starts. Told after the line above, as a parameter that
-        // cannot be expanded is, so the log shows which command (its NUL as \x00).
-        if (const char* nul = NulByteHolder(entry)) {
-            FFailures.push_back({entry.Name, nul});
-            FLog->WriteFmt("%s failed: %s", {entry.Name, std::string(nul)});
-            break;
-        }
-        // The file and the dialog keep WinState within 0..3; anything else shows normally.
-        std::size_t state = entry.WinState <= wsHidden ? entry.WinState : std::size_t{wsNormal};
-        std::int32_t show = ShowCommands[state];
-        std::string parameters = FExpander.ExpandParameters(entry.Parms);
-        TStartResult started =
-            FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show, -1);
-        std::uint32_t code = started.Code;
-        if (code <= 32) {
-            FFailures.push_back(
-                {entry.Name, "could not start " + entry.Command + ": " + StartErrorText(code)});
-            FLog->WriteFmt("%s Failed (%d)", {entry.Name, std::int64_t{code}});
-            // The code alone says little: the reason, in the words the grid and the
-            // notifications use.
-            FLog->WriteLine(entry.Name + " could not start: " + StartErrorText(code));
-        }
-        TRunEvent event;
-        event.Kind = code <= 32 ? TRunEvent::Failed : TRunEvent::Started;
-        event.Name = entry.Name;
-        event.Code = code <= 32 ? code : 0;
-        event.Pid = code <= 32 ? 0 : started.Pid;
-        if (event.Pid > 0) {
-            // Without a reaper nobody tells of the ends; keep the memory bounded then.
-            if (FRunning.size() >= MaxWatchedPrograms)
-                FRunning.erase(FRunning.begin());
-            FRunning[event.Pid] = {entry.Name, FServices.Clock->BootNanos()};
-        }
-        Notify(std::move(event));
+    case ctDirectExecute:
+        StartEntryProgram(entry, trigger);
         break;
-    }
     case ctBuiltinResetTime:
-        ResetTimeFromServer(entry);
+        ResetTimeFromServer(entry, trigger);
         break;
     default:
         break;
     }
 }
 
-void TScheduler::ResetTimeFromServer(const TSchedule& entry) {
+void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) {
+    FLog->WriteFmt(entry.CommandType == ctDosCommand ? "Executing %s (DOS Command %s)"
+                                                     : "Executing %s (Command %s)",
+                   {entry.Name, entry.Command});
+    const std::int64_t record = BeginRecord(entry, trigger);
+    // A program gets its texts cut at the first NUL, so it would run with less than the
+    // entry says: nothing starts. Told after the line above, as a parameter that cannot
+    // be expanded is, so the log shows which command (its NUL as \x00).
+    if (const char* nul = NulByteHolder(entry)) {
+        FFailures.push_back({entry.Name, nul});
+        FLog->WriteFmt("%s failed: %s", {entry.Name, std::string(nul)});
+        FinishRecord(record, std::string("Failed: ") + nul, true);
+        return;
+    }
+    // The file and the dialog keep WinState within 0..3; anything else shows normally.
+    std::size_t state = entry.WinState <= wsHidden ? entry.WinState : std::size_t{wsNormal};
+    std::int32_t show = ShowCommands[state];
+    std::string parameters;
+    try {
+        parameters = FExpander.ExpandParameters(entry.Parms);
+    } catch (const std::exception& e) {
+        FinishRecord(record, std::string("Failed: ") + e.what(), true);
+        throw;
+    }
+    // What the program prints goes to its run's output; without a record, nowhere.
+    TOwnFd output;
+    if (record != 0) {
+        try {
+            output = FServices.Runs->CreateOutput(record);
+        } catch (const std::exception& e) {
+            RecordFailed(e);
+        }
+    }
+    TStartResult started =
+        FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show, output.Get());
+    output.Close(); // the program has its own descriptor
+    std::uint32_t code = started.Code;
+    TRunEvent event;
+    event.Kind = code <= 32 ? TRunEvent::Failed : TRunEvent::Started;
+    event.Name = entry.Name;
+    event.Code = code <= 32 ? code : 0;
+    event.Pid = code <= 32 ? 0 : started.Pid;
+    if (code <= 32) {
+        FFailures.push_back(
+            {entry.Name, "could not start " + entry.Command + ": " + StartErrorText(code)});
+        FLog->WriteFmt("%s Failed (%d)", {entry.Name, std::int64_t{code}});
+        // The code alone says little: the reason, in the words the grid and the
+        // notifications use.
+        FLog->WriteLine(entry.Name + " could not start: " + StartErrorText(code));
+        FinishRecord(record, "Failed: " + StartErrorText(code), true);
+    } else if (event.Pid > 0) {
+        // Without a reaper nobody tells of the ends; keep the memory bounded then.
+        if (FRunning.size() >= MaxWatchedPrograms)
+            FRunning.erase(FRunning.begin());
+        FRunning[event.Pid] = {entry.Name, FServices.Clock->BootNanos(), record};
+        if (record != 0) {
+            try {
+                // A reused process id is never taken for this run: it is known by its
+                // start time and the boot too.
+                if (std::optional<TProcessIdentity> process = IdentifyProcess(event.Pid))
+                    FServices.Runs->SetProcess(record, *process);
+            } catch (const std::exception& e) {
+                RecordFailed(e);
+            }
+        }
+    }
+    Notify(std::move(event));
+}
+
+void TScheduler::ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger) {
     FLog->WriteFmt("Builtin ResetTime (%s)", {entry.Name});
+    const std::int64_t record = BeginRecord(entry, trigger);
     TRunEvent event;
     event.Name = entry.Name;
     if (!FNetWare->NetAvailable()) {
         FFailures.push_back({entry.Name, "no netware connection"});
         FLog->WriteFmt("Builtin %s failed; no netware connection", {entry.Name});
+        FinishRecord(record, "No network connection", true);
         event.Kind = TRunEvent::NoNetwork;
         Notify(std::move(event));
         return;
@@ -452,13 +505,77 @@ void TScheduler::ResetTimeFromServer(const TSchedule& entry) {
         std::string reason = PlainErrorText(err);
         FFailures.push_back({entry.Name, "could not set the clock: " + reason});
         FLog->WriteFmt("Builtin %s failed; could not set the clock: %s", {entry.Name, reason});
+        FinishRecord(record, "Clock not set: " + reason, true);
         event.Kind = TRunEvent::ClockNotSet;
         event.Code = err;
         Notify(std::move(event));
         return;
     }
+    FinishRecord(record, "Clock set", false);
     event.Kind = TRunEvent::ClockSet;
     Notify(std::move(event));
+}
+
+std::int64_t TScheduler::BeginRecord(const TSchedule& entry, TRunTrigger trigger) {
+    if (FServices.Runs == nullptr)
+        return 0;
+    TStoredRun run;
+    run.Name = entry.Name;
+    // As written in the schedule: an expansion may hold what should not be kept.
+    run.Command = entry.Command;
+    run.Parameters = entry.Parms;
+    run.Trigger = trigger;
+    run.Started = FServices.Clock->Now();
+    try {
+        std::int64_t id = FServices.Runs->Begin(run);
+        FRecordFailureTold = false;
+        FPruneDue = true;
+        return id;
+    } catch (const std::exception& e) {
+        RecordFailed(e);
+        return 0;
+    }
+}
+
+void TScheduler::FinishRecord(std::int64_t id, const std::string& result, bool failure,
+                              std::int64_t durationMs, std::uint64_t outputBytes, bool cut) {
+    if (id == 0)
+        return;
+    try {
+        FServices.Runs->Finish(id, FServices.Clock->Now(), durationMs, result, failure, outputBytes,
+                               cut);
+    } catch (const std::exception& e) {
+        RecordFailed(e);
+    }
+}
+
+void TScheduler::RecordFailed(const std::exception& error) {
+    if (FRecordFailureTold)
+        return;
+    FRecordFailureTold = true;
+    try {
+        FLog->WriteFmt("Could not record the run: %s", {DescribeError(error)});
+    } catch (...) {
+        // The run itself goes on; the log's own failure shows at its next line.
+    }
+}
+
+void TScheduler::CapRunningOutputs() {
+    if (FServices.Runs == nullptr)
+        return;
+    for (auto& [pid, program] : FRunning) {
+        if (program.Record == 0)
+            continue;
+        TOwnFd fd(::open(FServices.Runs->OutputPath(program.Record).c_str(),
+                         O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+        try {
+            if (fd.Get() >= 0 &&
+                DropOutputPast(fd.Get(), FServices.OutputCap) > FServices.OutputCap)
+                program.OutputCut = true;
+        } catch (const std::exception&) {
+            // Checked again at the next cycle.
+        }
+    }
 }
 
 bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
@@ -478,6 +595,34 @@ bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
     FLog->WriteFmt(signalled ? "%s ended by signal %d after %d s"
                              : "%s ended with code %d after %d s",
                    {program.Name, std::int64_t{code}, event.Seconds});
+    if (program.Record != 0) {
+        // Past the cap nothing was kept; of the rest, the end.
+        std::uint64_t written = 0;
+        bool cut = program.OutputCut;
+        try {
+            TOwnFd fd(::open(FServices.Runs->OutputPath(program.Record).c_str(),
+                             O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+            struct stat st {};
+            if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0) {
+                written = static_cast<std::uint64_t>(st.st_size);
+                if (written > FServices.OutputCap) {
+                    cut = true;
+                    (void)::ftruncate(fd.Get(), static_cast<off_t>(FServices.OutputCap));
+                }
+            }
+            fd.Close();
+            if (FServices.Runs->CutOutput(program.Record, FServices.OutputKeep))
+                cut = true;
+        } catch (const std::exception& e) {
+            RecordFailed(e);
+        }
+        const std::int64_t ms = std::max<std::int64_t>(
+            0, (FServices.Clock->BootNanos() - program.StartedBootNs) / 1'000'000);
+        FinishRecord(program.Record,
+                     (signalled ? "Killed by signal " : "Exited ") + std::to_string(code),
+                     signalled || code != 0, ms, written, cut);
+        FPruneDue = true;
+    }
     Notify(std::move(event));
     return true;
 }

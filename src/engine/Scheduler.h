@@ -4,6 +4,7 @@
 #include "engine/CycleMemory.h"
 #include "engine/Log.h"
 #include "engine/Parameters.h"
+#include "engine/RunStore.h"
 #include "netware/NetSession.h"
 #include "platform/Clock.h"
 #include "platform/ClockSetter.h"
@@ -67,6 +68,15 @@ struct TSchedulerServices {
     /// The log's path when it lives elsewhere (see LocateFiles); empty: named after
     /// ExecutablePath.
     std::string LogFile;
+    /// Where every run is recorded with its output; none: runs are only logged.
+    TRunStore* Runs = nullptr;
+    /// A running program's output is kept up to OutputCap bytes, and once the run is over
+    /// only its last OutputKeep bytes; the store keeps the newest KeptRuns runs within
+    /// KeptBytes.
+    std::uint64_t OutputCap = std::uint64_t{64} << 20;
+    std::uint64_t OutputKeep = DefaultOutputKeep;
+    std::size_t KeptRuns = DefaultKeptRuns;
+    std::uint64_t KeptBytes = DefaultKeptBytes;
 };
 
 /// An entry that could not be carried out, as a user reads it: "could not start
@@ -104,7 +114,7 @@ public:
     /// without a file name, ends the pass and passes on to the caller.
     void RunCycle();
     /// Carries out the entry's operation; nothing for a bad index or an inactive entry.
-    void ExecuteEntry(std::int32_t index);
+    void ExecuteEntry(std::int32_t index, TRunTrigger trigger = TRunTrigger::ExecuteNow);
 
     TLog& Log() { return *FLog; }
     TDateTime CycleTime() const { return FCycleTime; }
@@ -123,7 +133,16 @@ public:
     bool HasRunningPrograms() const { return !FRunning.empty(); }
 
 private:
-    void ResetTimeFromServer(const TSchedule& entry);
+    void StartEntryProgram(const TSchedule& entry, TRunTrigger trigger);
+    void ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger);
+    /// Records a run as it begins; 0 when nothing is recorded.
+    std::int64_t BeginRecord(const TSchedule& entry, TRunTrigger trigger);
+    void FinishRecord(std::int64_t id, const std::string& result, bool failure,
+                      std::int64_t durationMs = 0, std::uint64_t outputBytes = 0, bool cut = false);
+    /// A failing store costs the records, never a run: logged once until it works again.
+    void RecordFailed(const std::exception& error);
+    /// Frees what running programs wrote past OutputCap.
+    void CapRunningOutputs();
     void CheckForChanges();
     void RunDueEntry(std::int32_t index);
     bool IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
@@ -142,6 +161,8 @@ private:
     struct TRunningProgram {
         std::string Name;
         std::int64_t StartedBootNs = 0; // durations do not follow steps of the wall clock
+        std::int64_t Record = 0;        // its run in the store, 0 for none
+        bool OutputCut = false;         // it wrote past OutputCap
     };
     /// An entry of a pass, by position and name: what a stopped pass already started.
     using TPassEntry = std::pair<std::int32_t, std::string>;
@@ -163,6 +184,8 @@ private:
     bool FStateWritten = false; // the file says what the memory says
     std::vector<TEntryFailure> FFailures;
     std::uint32_t FLoggedKeptChanges = 0;
+    bool FRecordFailureTold = false;
+    bool FPruneDue = true; // the store is pruned after runs were recorded
 };
 
 } // namespace vantle

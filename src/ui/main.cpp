@@ -14,6 +14,7 @@
 #include "ui/TrayIcon.h"
 
 #include "engine/FailureWatch.h"
+#include "engine/RunStore.h"
 #include "platform/ChildWatch.h"
 
 #include <QIcon>
@@ -105,6 +106,17 @@ int main(int argc, char** argv) {
                                .arg(instanceLock.HolderPid()));
     }
 
+    // Every run is recorded with its output; without the store the runs still go on.
+    std::optional<TRunStore> runs;
+    QString runsRefused;
+    try {
+        runs.emplace(TRunStore::FolderOf(ProcessEnvironment()), scheduleFile,
+                     TRunStoreMode::Writer);
+        services.Scheduler.Runs = &*runs;
+    } catch (const std::exception& e) {
+        runsRefused = QStringLiteral("Runs are not recorded: ") +
+                      QString::fromLocal8Bit(DescribeError(e).c_str());
+    }
     // Failures are also told through the tray, as they happen.
     TFailureWatch failures;
     failures.Attach(services.Scheduler);
@@ -128,6 +140,8 @@ int main(int argc, char** argv) {
     tray->FailingCount = [&failures] { return failures.FailingCount(); };
     failures.OnNotice = [tray](const TNotice& notice) { tray->Notify(notice); };
     fmSchedMain->show();
+    if (!runsRefused.isEmpty())
+        TApplication::ShowError(runsRefused);
     RestoreGridSort(*fmSchedMain, settings);
 
     int result = app.exec();

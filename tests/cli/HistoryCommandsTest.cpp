@@ -1,0 +1,143 @@
+// Every run recorded, through real starts of the suite's helper, and read back the way a
+// user reads it: `vantle-schedctl history`. A process of its own: becoming a subreaper
+// lasts for life.
+#include "engine/RunStore.h"
+#include "engine/Scheduler.h"
+#include "platform/ChildWatch.h"
+#include "platform/ProgramStarterPosix.h"
+#include "support/FakeServices.h"
+#include "support/SchedCtlRun.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <sys/wait.h>
+
+using namespace vantle;
+using namespace vantle::test;
+
+namespace {
+
+class HistoryCommandTest : public testing::Test {
+protected:
+    HistoryCommandTest() {
+        setenv("XDG_STATE_HOME", Dir.File("state").c_str(), 1);
+        Fake.ExecutablePath = Dir.File("jobs.exe");
+        Fake.Clock.Set(EncodeDate(2026, 12, 7) + EncodeTime(2, 30, 5, 0));
+        List.SetFileName(Schedule);
+        Store.emplace(TRunStore::FolderOf(ProcessEnvironment()), Schedule, TRunStoreMode::Writer);
+    }
+
+    TSchedulerServices Services() {
+        TSchedulerServices services = Fake.Services();
+        services.Starter = &Starter;
+        services.Runs = &*Store;
+        return services;
+    }
+
+    /// Waits for every started program to end and lets the scheduler record it.
+    static void ReapAll(TScheduler& scheduler, TChildWatch& children) {
+        while (scheduler.HasRunningPrograms()) {
+            siginfo_t info{};
+            ::waitid(P_ALL, 0, &info, WEXITED | WNOWAIT);
+            for (const TChildEnd& end : children.Reap())
+                scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code);
+        }
+    }
+
+    TTempDir Dir;
+    std::string Schedule = Dir.File("jobs.INI");
+    TFakeServices Fake;
+    TPosixProgramStarter Starter;
+    TSchedList List;
+    std::optional<TRunStore> Store;
+};
+
+// A program that writes to both streams and ends with 3, one killed by a signal, one
+// that is not there and a clock setting without a network: each a record with what
+// happened, the output kept in the order written, Execute Now told apart.
+TEST_F(HistoryCommandTest, EveryRunIsRecordedWithItsOutput) {
+    TChildWatch::BlockChildSignal();
+    TChildWatch children;
+    WriteFile(Schedule,
+              ScheduleText({{.Name = "Loud", .Command = VANTLE_ENDHELPER, .Parms = "print 3"},
+                            {.Name = "Killed", .Command = VANTLE_ENDHELPER, .Parms = "signal 9"},
+                            {.Name = "Missing", .Command = Dir.File("no-such-program")},
+                            {.Name = "Clock", .Type = ctBuiltinResetTime}}));
+    TScheduler scheduler(List, Services());
+    scheduler.SetEnabled(true);
+    List.Load();
+    scheduler.RunCycle();
+    scheduler.ExecuteEntry(0);
+    ReapAll(scheduler, children);
+
+    TRun all = SchedCtl({"history", Schedule});
+    EXPECT_EQ(all.Code, 0) << all.Err;
+    EXPECT_EQ(all.Out, "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t1\n"
+                       "2026-12-07 02:30:05\tKilled\tKilled by signal 9\t0.0 s\t2\n"
+                       "2026-12-07 02:30:05\tMissing\tFailed: file not found (2)\t0.0 s\t3\n"
+                       "2026-12-07 02:30:05\tClock\tNo network connection\t0.0 s\t4\n"
+                       "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t5\n");
+    EXPECT_EQ(SchedCtl({"history", "--output", "1", Schedule}).Out, "out\nerr\nout again\n");
+    EXPECT_EQ(SchedCtl({"history", "--entry", "Loud", "--count", "1", Schedule}).Out,
+              "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t5\n");
+    EXPECT_EQ(Store->Run(5)->Trigger, TRunTrigger::ExecuteNow);
+    EXPECT_EQ(Store->Run(1)->Trigger, TRunTrigger::Schedule);
+    EXPECT_EQ(SchedCtl({"history", "--failed", "--since", "2026-12-07 02:31", Schedule}).Out, "");
+    EXPECT_EQ(SchedCtl({"history", "--output", "9", Schedule}).Code, 2);
+}
+
+// Output past the running cap is dropped and, of what is left, the end is kept; the store
+// keeps the newest runs only; a run that a killed scheduler left open is closed by the
+// next one.
+TEST_F(HistoryCommandTest, CapsHoldAndOpenRunsAreClosedAtTheNextStart) {
+    TChildWatch::BlockChildSignal();
+    TChildWatch children;
+    WriteFile(
+        Schedule,
+        ScheduleText({{.Name = "Loud", .Command = VANTLE_ENDHELPER, .Parms = "print 0"},
+                      {.Name = "Long", .Command = VANTLE_ENDHELPER, .Parms = "sleep 60000"}}));
+    TSchedulerServices services = Services();
+    services.OutputCap = 8; // "out\nerr\n"
+    services.OutputKeep = 4;
+    services.KeptRuns = 2;
+    int longPid = 0;
+    services.OnRunEvent = [&](const TRunEvent& event) {
+        if (event.Name == "Long" && event.Pid > 0)
+            longPid = event.Pid;
+    };
+    {
+        TScheduler scheduler(List, services);
+        scheduler.SetEnabled(true);
+        List.Load();
+        scheduler.ExecuteEntry(0);
+        scheduler.ExecuteEntry(0);
+        ReapAll(scheduler, children);
+        std::optional<TStoredRun> cut = Store->Run(2);
+        ASSERT_TRUE(cut);
+        EXPECT_TRUE(cut->OutputCut);
+        EXPECT_EQ(cut->OutputBytes, 18u);
+        std::string output = Store->ReadOutput(2);
+        EXPECT_NE(output.find("left out"), std::string::npos) << output;
+        EXPECT_EQ(output.substr(output.size() - 4), "err\n") << output;
+        scheduler.RunCycle(); // starts both; the newest two are kept, open ones included
+        ASSERT_GT(longPid, 0);
+        EXPECT_FALSE(Store->Run(1));
+        EXPECT_FALSE(Store->Run(2));
+        // The scheduler dies here without learning how its programs end.
+        ::kill(longPid, SIGKILL);
+        while (::waitpid(-1, nullptr, 0) > 0) {
+        }
+    }
+    Store.emplace(TRunStore::FolderOf(ProcessEnvironment()), Schedule, TRunStoreMode::Writer);
+    TScheduler next(List, Services());
+    TRunQuery query;
+    query.Name = "Long";
+    std::vector<TStoredRun> runs = Store->Runs(query);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Result, EndedUnwatchedResult);
+}
+
+} // namespace
