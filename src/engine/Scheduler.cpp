@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -471,7 +472,7 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
         // Without a reaper nobody tells of the ends; keep the memory bounded then.
         if (FRunning.size() >= MaxWatchedPrograms)
             FRunning.erase(FRunning.begin());
-        FRunning[event.Pid] = {entry.Name, FServices.Clock->BootNanos(), record};
+        FRunning[event.Pid] = {entry.Name, FServices.Clock->BootNanos(), record, false, {}};
         if (record != 0) {
             try {
                 // A reused process id is never taken for this run: it is known by its
@@ -619,12 +620,37 @@ bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
         const std::int64_t ms = std::max<std::int64_t>(
             0, (FServices.Clock->BootNanos() - program.StartedBootNs) / 1'000'000);
         FinishRecord(program.Record,
-                     (signalled ? "Killed by signal " : "Exited ") + std::to_string(code),
+                     program.StoppedBootNs
+                         ? std::string("Stopped by the user")
+                         : (signalled ? "Killed by signal " : "Exited ") + std::to_string(code),
                      signalled || code != 0, ms, written, cut);
         FPruneDue = true;
     }
     Notify(std::move(event));
     return true;
+}
+
+bool TScheduler::StopRun(std::int64_t record) {
+    for (auto& [pid, program] : FRunning) {
+        if (program.Record != record || record == 0)
+            continue;
+        // The program leads a session of its own: its whole group goes, helpers included.
+        if (::kill(-pid, SIGTERM) != 0 && ::kill(pid, SIGTERM) != 0)
+            return false;
+        if (!program.StoppedBootNs)
+            program.StoppedBootNs = FServices.Clock->BootNanos();
+        FLog->WriteFmt("%s stopped by the user", {program.Name});
+        return true;
+    }
+    return false;
+}
+
+void TScheduler::KillOverdue() {
+    constexpr std::int64_t Grace = 10'000'000'000; // ns
+    for (auto& [pid, program] : FRunning)
+        if (program.StoppedBootNs && FServices.Clock->BootNanos() - *program.StoppedBootNs >= Grace)
+            if (::kill(-pid, SIGKILL) != 0)
+                ::kill(pid, SIGKILL);
 }
 
 void TScheduler::Notify(TRunEvent event) {

@@ -129,6 +129,12 @@ public:
     /// A child of this process has ended. When it is a program this scheduler started,
     /// logs "NAME ended with code N after S s" (or "ended by signal") and returns true.
     bool ProgramEnded(int pid, bool signalled, int code);
+    /// The user stops a running run: SIGTERM to its program's process group now, SIGKILL
+    /// from KillOverdue 10 s later; its end is recorded as "Stopped by the user". False
+    /// when the run is not one of this scheduler's running programs.
+    bool StopRun(std::int64_t record);
+    /// SIGKILL to the stopped runs that outlived their 10 s.
+    void KillOverdue();
     /// Whether a program this scheduler started may still run: its end not yet told.
     bool HasRunningPrograms() const { return !FRunning.empty(); }
 
@@ -163,6 +169,7 @@ private:
         std::int64_t StartedBootNs = 0; // durations do not follow steps of the wall clock
         std::int64_t Record = 0;        // its run in the store, 0 for none
         bool OutputCut = false;         // it wrote past OutputCap
+        std::optional<std::int64_t> StoppedBootNs; // when the user stopped it
     };
     /// An entry of a pass, by position and name: what a stopped pass already started.
     using TPassEntry = std::pair<std::int32_t, std::string>;

@@ -72,14 +72,22 @@ TEST_F(HistoryCommandTest, EveryRunIsRecordedWithItsOutput) {
     scheduler.RunCycle();
     scheduler.ExecuteEntry(0);
     ReapAll(scheduler, children);
+    // A run the user stops is told apart from one that something else killed.
+    List.Items(1).Parms = "sleep 60000";
+    scheduler.ExecuteEntry(1);
+    EXPECT_FALSE(scheduler.StopRun(1)); // over already
+    EXPECT_TRUE(scheduler.StopRun(6));
+    ReapAll(scheduler, children);
+    EXPECT_EQ(Store->Run(6)->Result, "Stopped by the user");
 
-    TRun all = SchedCtl({"history", Schedule});
+    TRun all = SchedCtl({"history", "--count", "6", "--since", "2026-12-07 02:30", Schedule});
     EXPECT_EQ(all.Code, 0) << all.Err;
     EXPECT_EQ(all.Out, "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t1\n"
                        "2026-12-07 02:30:05\tKilled\tKilled by signal 9\t0.0 s\t2\n"
                        "2026-12-07 02:30:05\tMissing\tFailed: file not found (2)\t0.0 s\t3\n"
                        "2026-12-07 02:30:05\tClock\tNo network connection\t0.0 s\t4\n"
-                       "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t5\n");
+                       "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t5\n"
+                       "2026-12-07 02:30:05\tKilled\tStopped by the user\t0.0 s\t6\n");
     EXPECT_EQ(SchedCtl({"history", "--output", "1", Schedule}).Out, "out\nerr\nout again\n");
     EXPECT_EQ(SchedCtl({"history", "--entry", "Loud", "--count", "1", Schedule}).Out,
               "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t5\n");
