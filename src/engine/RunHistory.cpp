@@ -169,6 +169,37 @@ void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
     record.ResultMoment = event.Moment;
 }
 
+void TRunHistory::Take(const TStoredRun& run) {
+    TRunRecord& record = FRecords[LogSafeText(run.Name)];
+    record.LastRun = run.Started;
+    if (run.Result.empty())
+        record.Result = "Running";
+    else if (run.Result == "Exited 0") // as a live end shows it
+        record.Result = "Exited 0 after " + std::to_string((run.DurationMs + 500) / 1000) + " s";
+    else
+        record.Result = run.Result;
+    record.Error = run.Failure;
+    record.ResultMoment = run.Ended.value_or(run.Started);
+}
+
+void TRunHistory::ReadBack(const TRunStore* store, const std::string& logPath) {
+    try {
+        if (store != nullptr) {
+            std::map<std::string, TStoredRun> last = store->LastRuns();
+            for (const auto& [name, run] : last)
+                Take(run);
+            if (!last.empty())
+                return;
+        }
+    } catch (const std::exception&) {
+        // The log below still tells something.
+    }
+    try {
+        ReadLog(logPath);
+    } catch (const std::exception&) {
+    }
+}
+
 void TRunHistory::ReadLog(const std::string& path, std::size_t tailBytes) {
     std::string tail;
     try {

@@ -2,6 +2,7 @@
 // scheduler's events and read back from the log's tail at start-up.
 #pragma once
 
+#include "engine/RunStore.h"
 #include "engine/Scheduler.h"
 
 #include <cstddef>
@@ -31,6 +32,12 @@ public:
     /// Reads the events of the log's last `tailBytes` bytes; a missing or unreadable
     /// log gives nothing.
     void ReadLog(const std::string& path, std::size_t tailBytes = 4 << 20);
+    /// What ran before this start: each entry's newest run on record, or, while the
+    /// store has none yet (the first start after an upgrade, or no store), the log's
+    /// tail. Never raises: what cannot be read is simply not shown.
+    void ReadBack(const TRunStore* store, const std::string& logPath);
+    /// A run on record as the grid tells it.
+    void Take(const TStoredRun& run);
     /// The record of an entry's name as the schedule holds it.
     const TRunRecord* Find(const std::string& name) const;
 

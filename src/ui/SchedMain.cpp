@@ -200,11 +200,7 @@ void TfmSchedMain::FormCreate() {
     FSchedList->SetFileName(FServices.ScheduleFile.empty()
                                 ? ChangeFileExt(FServices.Scheduler.ExecutablePath, ".INI")
                                 : FServices.ScheduleFile);
-    // What ran before this start, from the log's tail: reading it never stops start-up.
-    try {
-        FRunHistory.ReadLog(FScheduler->Log().FileName());
-    } catch (const std::exception&) {
-    }
+    FRunHistory.ReadBack(FServices.Scheduler.Runs, FScheduler->Log().FileName());
     if (FArgumentCount >= 1)
         FScheduler->SetEnabled(true);
     FMenu.Run1->setChecked(FScheduler->Enabled());

@@ -99,4 +99,33 @@ TEST(RunHistoryTest, ANameWithControlCharactersMapsBackToItsEntry) {
     EXPECT_EQ(history.Find(name)->Result, "Exited 0 after 0 s");
 }
 
+// Once runs are on record the grid reads them; before the first (an upgrade), the log.
+TEST(RunHistoryTest, ReadsTheRecordsOrTheLogBeforeThereAreAny) {
+    TTempDir dir;
+    TLog log(dir.File("s.LOG"));
+    log.WriteFmt("Executing %s (Command %s)", {"Old", "/opt/x"});
+    log.WriteFmt("%s Failed (%d)", {"Old", std::int64_t{2}});
+    TRunStore store(dir.File("state"), dir.File("s.INI"), TRunStoreMode::Writer);
+    TRunHistory fromLog;
+    fromLog.ReadBack(&store, log.FileName());
+    ASSERT_NE(fromLog.Find("Old"), nullptr);
+
+    TStoredRun run;
+    run.Name = "New";
+    run.Started = EncodeDate(2026, 12, 7);
+    store.Finish(store.Begin(run), run.Started, 12'400, "Exited 0", false, 0, false);
+    store.Begin(run); // the same entry again, still running
+    run.Name = "Bad";
+    store.Finish(store.Begin(run), run.Started, 0, "Exited 3", true, 0, false);
+    TRunHistory fromRecords;
+    fromRecords.ReadBack(&store, log.FileName());
+    EXPECT_EQ(fromRecords.Find("Old"), nullptr);
+    EXPECT_EQ(fromRecords.Find("New")->Result, "Running");
+    EXPECT_EQ(fromRecords.Find("Bad")->Result, "Exited 3");
+    EXPECT_TRUE(fromRecords.Find("Bad")->Error);
+    store.Finish(2, run.Started, 12'400, "Exited 0", false, 0, false);
+    fromRecords.ReadBack(&store, log.FileName());
+    EXPECT_EQ(fromRecords.Find("New")->Result, "Exited 0 after 12 s");
+}
+
 } // namespace
