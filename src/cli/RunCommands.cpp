@@ -7,6 +7,7 @@
 #include "engine/RunLoop.h"
 #include "engine/RunStore.h"
 #include "engine/Scheduler.h"
+#include "engine/SchedulerCore.h"
 #include "platform/ChildWatch.h"
 #include "platform/ExecutablePath.h"
 #include "platform/InstanceLock.h"
@@ -135,20 +136,15 @@ bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err
 // Runs cycles through the run loop until SIGINT, SIGTERM or SIGHUP (a closed terminal or
 // an ended session), as the desktop program does: the first a second from now, then five
 // seconds past every minute. Started programs that end are reaped and logged as they end.
-void RunUntilStopped(TScheduler& scheduler, TSchedList& list, std::ostream& err,
-                     TChildWatch* children) {
-    TRunLoopServices services;
-    services.Children = children;
-    services.StopFd = WatchStopSignals();
-    services.TakeStop = TakeStopSignal;
+void RunUntilStopped(TSchedulerCore& core, std::ostream& err) {
     TRunLoopEvents events;
     events.CycleFinished = [&](std::exception_ptr error) {
-        ReportCycle(scheduler, list, err, error);
+        ReportCycle(core.Scheduler(), core.List(), err, error);
     };
     events.ReapFailed = [&](std::exception_ptr error) { SayError(err, error); };
-    TRunLoop loop(scheduler, services, events);
-    loop.Start();
-    loop.Run();
+    core.Loop().SetEvents(std::move(events));
+    core.Loop().Start();
+    core.Loop().Run();
 }
 
 // Waits until every program the cycles started has ended, logging each end, or until
@@ -319,9 +315,14 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     std::optional<TChildWatch> children;
     if ((!once || waitSeconds > 0) && !dryRun)
         children.emplace();
-    TSchedList list;
-    list.SetFileName(file);
-    TScheduler scheduler(list, services);
+    // The loop watches stop signals while it runs, and the children when there are.
+    TSchedulerCore core(file, services,
+                        TRunLoopServices{.Clock = nullptr,
+                                         .Children = children && !once ? &*children : nullptr,
+                                         .StopFd = once ? -1 : WatchStopSignals(),
+                                         .TakeStop = TakeStopSignal});
+    TScheduler& scheduler = core.Scheduler();
+    TSchedList& list = core.List();
     try {
         scheduler.SetEnabled(true);
         list.Load();
@@ -345,14 +346,14 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
             code = 1;
     } else {
         try {
-            RunUntilStopped(scheduler, list, err, children ? &*children : nullptr);
+            RunUntilStopped(core, err);
         } catch (const std::exception& e) {
             err << DescribeError(e) << '\n';
             code = 2;
         }
     }
     try {
-        scheduler.SetEnabled(false);
+        core.SwitchOff();
     } catch (const std::exception& e) {
         err << DescribeError(e) << '\n';
         return code != 0 ? code : 2;

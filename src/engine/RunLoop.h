@@ -53,6 +53,8 @@ public:
     TRunLoop(const TRunLoop&) = delete;
     TRunLoop& operator=(const TRunLoop&) = delete;
 
+    /// Replaces what the front end is told.
+    void SetEvents(TRunLoopEvents events) { FEvents = std::move(events); }
     /// The descriptors to wait on for reading; each readable one goes to Handle.
     std::vector<TWatch> Watches() const;
     /// Arms the first cycle a second from now: a program started within a minute runs

@@ -1,6 +1,7 @@
 #include "ui/SchedMain.h"
 
 #include "engine/DateTimeFormat.h"
+#include "engine/SchedulerCore.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileLocations.h"
 #include "platform/StopSignals.h"
@@ -54,14 +55,6 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
         FServices.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
     if (FServices.Scheduler.ExecutablePath.empty())
         FServices.Scheduler.ExecutablePath = ExecutablePath();
-    // Results reach the grid as they come: a start, a failure, a program's end.
-    FServices.Scheduler.OnRunEvent =
-        [this, told = FServices.Scheduler.OnRunEvent](const TRunEvent& event) {
-            if (told)
-                told(event);
-            FRunHistory.Apply(event);
-            ShowRunsOf(event.Name);
-        };
     setWindowTitle(QStringLiteral("Vantle Scheduler"));
     // The window's texts are 8 points high, which the fixed pixel sizes of the grid's
     // rows and the status bar's panels are made for.
@@ -79,9 +72,9 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     // An error while creating is shown and the window still comes up, as with any
     // other handler.
     RunHandler([this] { FormCreate(); });
-    if (FLoop) {
-        Timer1->Watch(*FLoop);
-        RunHandler([this] { FLoop->Start(); });
+    if (FCore) {
+        Timer1->Watch(FCore->Loop());
+        RunHandler([this] { FCore->Loop().Start(); });
     }
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
@@ -174,8 +167,21 @@ int TfmSchedMain::ShowModal(QDialog& dialog) {
 
 void TfmSchedMain::FormCreate() {
     FFirstActivate = true;
-    FSchedList = std::make_unique<TSchedList>();
-    FScheduler = std::make_unique<TScheduler>(*FSchedList, FServices.Scheduler);
+    TSchedulerServices services = FServices.Scheduler;
+    // Results reach the grid as they come: a start, a failure, a program's end.
+    services.OnRunEvent = [this, told = services.OnRunEvent](const TRunEvent& event) {
+        if (told)
+            told(event);
+        ShowRunsOf(event.Name);
+    };
+    FCore = std::make_unique<TSchedulerCore>(FServices.ScheduleFile.empty()
+                                                 ? ChangeFileExt(services.ExecutablePath, ".INI")
+                                                 : FServices.ScheduleFile,
+                                             std::move(services),
+                                             TRunLoopServices{.Clock = FServices.Scheduler.Clock,
+                                                              .Children = FServices.ChildWatch,
+                                                              .StopFd = FServices.StopFd,
+                                                              .TakeStop = FServices.TakeStop});
     TRunLoopEvents events;
     events.CycleFinished = [this](std::exception_ptr error) {
         RunHandler([this, error] {
@@ -191,20 +197,11 @@ void TfmSchedMain::FormCreate() {
     // Nobody may be there to answer: every loop ends, also a dialog's, and the program
     // ends without the close question.
     events.Stopped = [](int) { EndEveryLoop(); };
-    FLoop = std::make_unique<TRunLoop>(*FScheduler,
-                                       TRunLoopServices{.Clock = FServices.Scheduler.Clock,
-                                                        .Children = FServices.ChildWatch,
-                                                        .StopFd = FServices.StopFd,
-                                                        .TakeStop = FServices.TakeStop},
-                                       std::move(events));
-    FSchedList->SetFileName(FServices.ScheduleFile.empty()
-                                ? ChangeFileExt(FServices.Scheduler.ExecutablePath, ".INI")
-                                : FServices.ScheduleFile);
-    FRunHistory.ReadBack(FServices.Scheduler.Runs, FScheduler->Log().FileName());
+    FCore->Loop().SetEvents(std::move(events));
     if (FArgumentCount >= 1)
-        FScheduler->SetEnabled(true);
-    FMenu.Run1->setChecked(FScheduler->Enabled());
-    FSchedList->Load();
+        FCore->Scheduler().SetEnabled(true);
+    FMenu.Run1->setChecked(FCore->Scheduler().Enabled());
+    FCore->List().Load();
     UpdateSaveItem();
 }
 
@@ -230,7 +227,7 @@ void TfmSchedMain::showEvent(QShowEvent* event) {
 }
 
 void TfmSchedMain::FormCloseQuery(bool& canClose) {
-    if (!FSchedList->Modified())
+    if (!FCore->List().Modified())
         return;
     switch (Ask(QStringLiteral("Scheduler"),
                 QStringLiteral("The schedule has changed.\r\nDo you want to save it now?"),
@@ -240,7 +237,7 @@ void TfmSchedMain::FormCloseQuery(bool& canClose) {
             canClose = false;
             break;
         }
-        SaveList();
+        FCore->Save();
         break;
     case QMessageBox::No:
         break;
@@ -267,25 +264,21 @@ void TfmSchedMain::closeEvent(QCloseEvent* event) {
 
 void TfmSchedMain::FormDestroy() {
     Timer1->Release();
-    FLoop.reset();
     sgScheduleList->Rows()->Detach(); // before the list goes
-    if (FScheduler) {
-        // Switched off here rather than in the scheduler's destructor, so that a log
-        // that cannot be written raises where it can be reported.
-        std::unique_ptr<TScheduler> scheduler = std::move(FScheduler);
-        scheduler->SetEnabled(false);
-    }
-    FSchedList.reset();
+    // Switched off here rather than in the scheduler's destructor, so that a log that
+    // cannot be written raises where it can be reported.
+    if (std::unique_ptr<TSchedulerCore> core = std::move(FCore))
+        core->SwitchOff();
 }
 
 void TfmSchedMain::Timer1Timer() {
-    FLoop->Tick();
+    FCore->Loop().Tick();
 }
 
 void TfmSchedMain::AfterCycle() {
     ReportKeptChange();
-    if (FSchedList->Reloaded()) {
-        FSchedList->SetReloaded(false);
+    if (FCore->List().Reloaded()) {
+        FCore->List().SetReloaded(false);
         FillGrid(); // every row anew, run columns and upcoming runs with them
         UpdateSaveItem();
     } else {
@@ -295,7 +288,7 @@ void TfmSchedMain::AfterCycle() {
 }
 
 bool TfmSchedMain::AnswerLogout(bool mayAsk) {
-    if (!mayAsk || !FSchedList)
+    if (!mayAsk || !FCore)
         return true;
     bool canClose = true;
     FormCloseQuery(canClose);
@@ -306,11 +299,11 @@ void TfmSchedMain::UpdateStatusBar() {
     const TFormatSettings& settings = FormatSettings();
     FStatus->Show(
         QStringOf(FormatDateTime(settings.ShortDateFormat + " hh:mm", Clock().Now(), settings)),
-        QStringOf(EnabledText(FScheduler->Enabled())));
+        QStringOf(EnabledText(FCore->Scheduler().Enabled())));
 }
 
 void TfmSchedMain::UpdateSaveItem() {
-    FMenu.Save1->setEnabled(FSchedList->Modified());
+    FMenu.Save1->setEnabled(FCore->List().Modified());
 }
 
 // ---- File menu
@@ -319,7 +312,7 @@ void TfmSchedMain::Run1Click() {
     // The scheduler takes its new state before it logs it, so the status bar shows the
     // state even when the log line cannot be written.
     try {
-        FScheduler->SetEnabled(FMenu.Run1->isChecked());
+        FCore->Scheduler().SetEnabled(FMenu.Run1->isChecked());
     } catch (...) {
         UpdateStatusBar();
         throw;
@@ -330,24 +323,17 @@ void TfmSchedMain::Run1Click() {
 void TfmSchedMain::Save1Click() {
     if (!ConfirmOverwrite())
         return;
-    SaveList();
+    FCore->Save();
     UpdateSaveItem();
 }
 
-void TfmSchedMain::SaveList() {
-    FSchedList->Save();
-    // Attributes the new file could not keep are worth a line, not a failed save.
-    for (const std::string& warning : FSchedList->SaveWarnings())
-        FScheduler->Log().WriteLine(warning);
-}
-
 bool TfmSchedMain::ConfirmOverwrite() {
-    if (FSchedList->FileHoldsForeignText())
+    if (FCore->List().FileHoldsForeignText())
         return Ask(QStringLiteral("Scheduler"),
                    QStringLiteral("%1 is not a schedule file.\r\nReplace it with the schedule?")
-                       .arg(QStringOf(FSchedList->FileName())),
+                       .arg(QStringOf(FCore->List().FileName())),
                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-    if (FSchedList->FileChangedOnDisk())
+    if (FCore->List().FileChangedOnDisk())
         return Ask(QStringLiteral("Scheduler"),
                    QStringLiteral("Another program changed the schedule file since it was "
                                   "loaded.\r\nOverwrite those changes?"),
@@ -356,9 +342,8 @@ bool TfmSchedMain::ConfirmOverwrite() {
 }
 
 void TfmSchedMain::ReportKeptChange() {
-    if (FSchedList->KeptChanges() == FToldKeptChanges)
+    if (!FCore->TakeKeptChange())
         return;
-    FToldKeptChanges = FSchedList->KeptChanges();
     TApplication::ShowError(
         QStringLiteral("Another program changed the schedule file, and the schedule here has "
                        "unsaved changes: they are kept, and the scheduler runs them.\n"
@@ -370,12 +355,12 @@ void TfmSchedMain::Exit1Click() {
 }
 
 void TfmSchedMain::Refresh1Click() {
-    if (FSchedList->Modified() &&
+    if (FCore->List().Modified() &&
         Ask(QStringLiteral("Scheduler"),
             QStringLiteral("Schedule has changed.  Overwrite those changes?"),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    FSchedList->Load();
+    FCore->List().Load();
     FillGrid();
     UpdateSaveItem();
 }
@@ -385,8 +370,8 @@ void TfmSchedMain::ResetLog1Click() {
             QStringLiteral("Empty the log file?\r\nEvery line in it will be lost."),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    FScheduler->Log().Reset();
-    FScheduler->Log().WriteLine("Log file reset");
+    FCore->Scheduler().Log().Reset();
+    FCore->Scheduler().Log().WriteLine("Log file reset");
 }
 
 // ---- Edit menu
@@ -396,7 +381,7 @@ void TfmSchedMain::mnAddClick() {
     if (ShowModal(*FEntry) != QDialog::Accepted)
         return;
     // At the bottom, even when the grid is sorted.
-    CopyDialogToEntry(FSchedList->SerialOf(FSchedList->Add(std::make_unique<TSchedule>())));
+    CopyDialogToEntry(FCore->List().SerialOf(FCore->List().Add(std::make_unique<TSchedule>())));
     if (sgScheduleList->CurrentRow() < 0)
         sgScheduleList->SelectRow(0);
     UpdateSaveItem();
@@ -411,20 +396,20 @@ void TfmSchedMain::sgScheduleListClick() {
 }
 
 void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
-    const std::string name = FSchedList->Items(FSchedList->IndexOfSerial(serial)).Name;
-    FEntry->SetEntry(FSchedList->Items(FSchedList->IndexOfSerial(serial)));
+    const std::string name = FCore->List().Items(FCore->List().IndexOfSerial(serial)).Name;
+    FEntry->SetEntry(FCore->List().Items(FCore->List().IndexOfSerial(serial)));
     if (ShowModal(*FEntry) != QDialog::Accepted)
         return;
     // A tick may have reloaded the list meanwhile. An entry that came back unchanged
     // kept its serial; one that another program changed or removed did not, and the
     // edit then becomes a new entry rather than being lost.
-    if (FSchedList->IndexOfSerial(serial) < 0) {
+    if (FCore->List().IndexOfSerial(serial) < 0) {
         Ask(QStringLiteral("Scheduler"),
             QStringLiteral("Another program changed or removed the entry \"%1\" while you "
                            "edited it.\r\nYour edit is added as a new entry.")
                 .arg(QStringOf(name)),
             QMessageBox::Ok, QMessageBox::Ok);
-        CopyDialogToEntry(FSchedList->SerialOf(FSchedList->Add(std::make_unique<TSchedule>())));
+        CopyDialogToEntry(FCore->List().SerialOf(FCore->List().Add(std::make_unique<TSchedule>())));
         FillGrid(); // with the upcoming runs
         UpdateSaveItem();
         return;
@@ -436,20 +421,20 @@ void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
 
 void TfmSchedMain::CopyDialogToEntry(std::uint64_t serial) {
     TSchedule values = FEntry->GetEntry();
-    FSchedList->Update(FSchedList->IndexOfSerial(serial), values);
+    FCore->List().Update(FCore->List().IndexOfSerial(serial), values);
 }
 
 void TfmSchedMain::Delete1Click() {
     std::optional<std::uint64_t> serial = SelectedEntry();
     if (!serial)
         return;
-    std::string name = FSchedList->Items(FSchedList->IndexOfSerial(*serial)).Name;
+    std::string name = FCore->List().Items(FCore->List().IndexOfSerial(*serial)).Name;
     if (Ask(QStringLiteral("Confirm Delete"),
             QStringLiteral("Delete schedule for %1?").arg(QStringOf(name)),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     int row = sgScheduleList->CurrentRow();
-    FSchedList->Delete(FSchedList->IndexOfSerial(*serial));
+    FCore->List().Delete(FCore->List().IndexOfSerial(*serial));
     // The row below moves up into the place; after the last row, the one above it.
     sgScheduleList->SelectRow(std::min(row, sgScheduleList->Model()->rowCount() - 1));
     UpdateSaveItem();
@@ -460,21 +445,21 @@ void TfmSchedMain::ExecuteNow1Click() {
     std::optional<std::uint64_t> serial = SelectedEntry();
     if (!serial || !sgScheduleList->PressOnDataRow())
         return;
-    FScheduler->ExecuteEntry(FSchedList->IndexOfSerial(*serial));
+    FCore->Scheduler().ExecuteEntry(FCore->List().IndexOfSerial(*serial));
 }
 
 void TfmSchedMain::Duplicate1Click() {
     std::optional<std::uint64_t> serial = SelectedEntry();
     if (!serial)
         return;
-    std::int32_t index = FSchedList->IndexOfSerial(*serial);
+    std::int32_t index = FCore->List().IndexOfSerial(*serial);
     auto copy = std::make_unique<TSchedule>();
-    CopyEntry(*copy, FSchedList->Items(index));
+    CopyEntry(*copy, FCore->List().Items(index));
     copy->Active = false;
-    if (index == FSchedList->Count() - 1)
-        FSchedList->Add(std::move(copy));
+    if (index == FCore->List().Count() - 1)
+        FCore->List().Add(std::move(copy));
     else
-        FSchedList->Insert(index + 1, std::move(copy));
+        FCore->List().Insert(index + 1, std::move(copy));
     FillGrid();
     UpdateSaveItem();
 }
@@ -482,9 +467,9 @@ void TfmSchedMain::Duplicate1Click() {
 // ---- View and Help menus
 
 void TfmSchedMain::LogFile1Click() {
-    FViewLog->SetFileName(QStringOf(FScheduler->Log().FileName()));
+    FViewLog->SetFileName(QStringOf(FCore->Scheduler().Log().FileName()));
     std::vector<std::string> lines;
-    std::uint64_t leftOut = FScheduler->Log().AssignTailTo(lines, ViewLogMaxBytes);
+    std::uint64_t leftOut = FCore->Scheduler().Log().AssignTailTo(lines, ViewLogMaxBytes);
     FViewLog->SetLines(lines, leftOut);
     lines = {};
     ShowModal(*FViewLog);
@@ -496,7 +481,7 @@ void TfmSchedMain::UpcomingRuns1Click() {
         FUpcoming = new TfmUpcoming(this);
         connect(FUpcoming, &TfmUpcoming::EntryDoubleClicked, this, [this](std::uint64_t serial) {
             RunHandler([this, serial] {
-                if (FSchedList->IndexOfSerial(serial) >= 0) // gone since the list was made
+                if (FCore->List().IndexOfSerial(serial) >= 0) // gone since the list was made
                     ModifyEntry(serial);
             });
         });
@@ -508,7 +493,8 @@ void TfmSchedMain::UpcomingRuns1Click() {
 }
 
 void TfmSchedMain::About1Click() {
-    FAbout->SetPaths(QStringOf(FSchedList->FileName()), QStringOf(FScheduler->Log().FileName()));
+    FAbout->SetPaths(QStringOf(FCore->List().FileName()),
+                     QStringOf(FCore->Scheduler().Log().FileName()));
     ShowModal(*FAbout);
 }
 
@@ -521,9 +507,9 @@ std::string TfmSchedMain::FormatMoment(TDateTime moment) const {
 
 void TfmSchedMain::FillGrid() {
     TScheduleModel& rows = *sgScheduleList->Rows();
-    if (rows.List() != FSchedList.get()) {
-        if (FSchedList)
-            rows.Attach(*FSchedList, FRunHistory, Clock(), FormatSettings());
+    if (rows.List() != SchedList()) {
+        if (FCore)
+            rows.Attach(FCore->List(), FCore->History(), Clock(), FormatSettings());
         else
             rows.Detach();
     }
@@ -541,8 +527,8 @@ void TfmSchedMain::ShowRunsOf(const std::string& name) {
 }
 
 void TfmSchedMain::RefreshUpcoming() {
-    if (FUpcoming != nullptr && FSchedList)
-        FUpcoming->ShowRunsOf(*FSchedList, Clock().Now(), FormatSettings());
+    if (FUpcoming != nullptr && FCore)
+        FUpcoming->ShowRunsOf(FCore->List(), Clock().Now(), FormatSettings());
 }
 
 std::optional<std::uint64_t> TfmSchedMain::SelectedEntry() const {

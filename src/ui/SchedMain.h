@@ -2,9 +2,7 @@
 // entries and offers every command through its menu.
 #pragma once
 
-#include "engine/RunHistory.h"
-#include "engine/RunLoop.h"
-#include "engine/Scheduler.h"
+#include "engine/SchedulerCore.h"
 #include "platform/ChildWatch.h"
 #include "sched/SchedList.h"
 #include "ui/CycleTimer.h"
@@ -89,10 +87,10 @@ public:
     std::optional<std::uint64_t> SelectedEntry() const;
 
     /// The schedule list and its scheduler: from FormCreate to FormDestroy, else null.
-    vantle::TSchedList* SchedList() const { return FSchedList.get(); }
-    vantle::TScheduler* Scheduler() const { return FScheduler.get(); }
+    vantle::TSchedList* SchedList() const { return FCore ? &FCore->List() : nullptr; }
+    vantle::TScheduler* Scheduler() const { return FCore ? &FCore->Scheduler() : nullptr; }
     /// The run loop that drives the scheduler, with it.
-    vantle::TRunLoop* Loop() const { return FLoop.get(); }
+    vantle::TRunLoop* Loop() const { return FCore ? &FCore->Loop() : nullptr; }
 
     /// The parts other windows share: File > Run (checkable), View > Upcoming Runs,
     /// File > Exit, the Help menu (menus go before it) and the grid.
@@ -124,8 +122,6 @@ private:
     /// Asks before a save replaces a file that is no schedule, or that another program
     /// changed since it was loaded; true when the save may go ahead.
     bool ConfirmOverwrite();
-    /// Saves the list and logs the attributes the new file could not keep.
-    void SaveList();
     /// Says once per change on disk that the tick kept the unsaved edits over it.
     void ReportKeptChange();
     /// The entry dialog's values into the entry of `serial`.
@@ -154,14 +150,10 @@ private:
     TfmViewLog* FViewLog = nullptr;
     TfmUpcoming* FUpcoming = nullptr; // created on first use; not modal
 
-    std::unique_ptr<vantle::TSchedList> FSchedList;
-    std::unique_ptr<vantle::TScheduler> FScheduler;
-    std::unique_ptr<vantle::TRunLoop> FLoop;
-    bool FFirstActivate = false; // from FormCreate until the first activation
-    vantle::TRunHistory FRunHistory;
+    std::unique_ptr<vantle::TSchedulerCore> FCore; // from FormCreate to FormDestroy
+    bool FFirstActivate = false;                   // from FormCreate until the first activation
     int FArgumentCount;
     TSchedMainServices FServices;
-    std::uint32_t FToldKeptChanges = 0;
 };
 
 } // namespace vantle

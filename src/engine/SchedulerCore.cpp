@@ -1,0 +1,39 @@
+#include "engine/SchedulerCore.h"
+
+namespace vantle {
+
+TSchedulerCore::TSchedulerCore(const std::string& scheduleFile, TSchedulerServices services,
+                               TRunLoopServices loopServices) {
+    FList.SetFileName(scheduleFile);
+    services.OnRunEvent = [this, told = std::move(services.OnRunEvent)](const TRunEvent& event) {
+        FHistory.Apply(event);
+        if (told)
+            told(event);
+    };
+    if (loopServices.Clock == nullptr)
+        loopServices.Clock = services.Clock;
+    const TRunStore* runs = services.Runs;
+    FScheduler = std::make_unique<TScheduler>(FList, std::move(services));
+    // What ran before this start; the scheduler has closed the runs left open by then.
+    FHistory.ReadBack(runs, FScheduler->Log().FileName());
+    FLoop = std::make_unique<TRunLoop>(*FScheduler, std::move(loopServices));
+}
+
+void TSchedulerCore::Save() {
+    FList.Save();
+    for (const std::string& warning : FList.SaveWarnings())
+        FScheduler->Log().WriteLine(warning);
+}
+
+bool TSchedulerCore::TakeKeptChange() {
+    if (FList.KeptChanges() == FToldKeptChanges)
+        return false;
+    FToldKeptChanges = FList.KeptChanges();
+    return true;
+}
+
+void TSchedulerCore::SwitchOff() {
+    FScheduler->SetEnabled(false);
+}
+
+} // namespace vantle
