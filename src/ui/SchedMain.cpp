@@ -128,6 +128,11 @@ void TfmSchedMain::CreateControls() {
     layout->addWidget(sgScheduleList);
     setCentralWidget(client);
 
+    // Whatever changed the list, the Save item and the upcoming runs follow it.
+    connect(sgScheduleList->Rows(), &TScheduleModel::EntriesChanged, this, [this] {
+        UpdateSaveItem();
+        RefreshUpcoming();
+    });
     connect(sgScheduleList, &TScheduleGrid::RowDoubleClicked, this,
             [this] { RunHandler([this] { sgScheduleListClick(); }); });
 
@@ -201,6 +206,8 @@ void TfmSchedMain::FormCreate() {
     if (FArgumentCount >= 1)
         FCore->Scheduler().SetEnabled(true);
     FMenu.Run1->setChecked(FCore->Scheduler().Enabled());
+    // The grid follows the list from its first load on.
+    sgScheduleList->Rows()->Attach(FCore->List(), FCore->History(), Clock(), FormatSettings());
     FCore->List().Load();
     UpdateSaveItem();
 }
@@ -277,13 +284,8 @@ void TfmSchedMain::Timer1Timer() {
 
 void TfmSchedMain::AfterCycle() {
     ReportKeptChange();
-    if (FCore->List().Reloaded()) {
-        FCore->List().SetReloaded(false);
-        FillGrid(); // every row anew, run columns and upcoming runs with them
-        UpdateSaveItem();
-    } else {
-        UpdateRunColumns();
-    }
+    FCore->List().SetReloaded(false); // the grid followed the reload already
+    UpdateRunColumns();
     UpdateStatusBar();
 }
 
@@ -361,8 +363,6 @@ void TfmSchedMain::Refresh1Click() {
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     FCore->List().Load();
-    FillGrid();
-    UpdateSaveItem();
 }
 
 void TfmSchedMain::ResetLog1Click() {
@@ -384,8 +384,6 @@ void TfmSchedMain::mnAddClick() {
     CopyDialogToEntry(FCore->List().SerialOf(FCore->List().Add(std::make_unique<TSchedule>())));
     if (sgScheduleList->CurrentRow() < 0)
         sgScheduleList->SelectRow(0);
-    UpdateSaveItem();
-    RefreshUpcoming();
 }
 
 void TfmSchedMain::sgScheduleListClick() {
@@ -410,13 +408,10 @@ void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
                 .arg(QStringOf(name)),
             QMessageBox::Ok, QMessageBox::Ok);
         CopyDialogToEntry(FCore->List().SerialOf(FCore->List().Add(std::make_unique<TSchedule>())));
-        FillGrid(); // with the upcoming runs
-        UpdateSaveItem();
+        FillGrid();
         return;
     }
     CopyDialogToEntry(serial);
-    UpdateSaveItem();
-    RefreshUpcoming();
 }
 
 void TfmSchedMain::CopyDialogToEntry(std::uint64_t serial) {
@@ -437,8 +432,6 @@ void TfmSchedMain::Delete1Click() {
     FCore->List().Delete(FCore->List().IndexOfSerial(*serial));
     // The row below moves up into the place; after the last row, the one above it.
     sgScheduleList->SelectRow(std::min(row, sgScheduleList->Model()->rowCount() - 1));
-    UpdateSaveItem();
-    RefreshUpcoming();
 }
 
 void TfmSchedMain::ExecuteNow1Click() {
@@ -461,7 +454,6 @@ void TfmSchedMain::Duplicate1Click() {
     else
         FCore->List().Insert(index + 1, std::move(copy));
     FillGrid();
-    UpdateSaveItem();
 }
 
 // ---- View and Help menus
@@ -506,13 +498,6 @@ std::string TfmSchedMain::FormatMoment(TDateTime moment) const {
 }
 
 void TfmSchedMain::FillGrid() {
-    TScheduleModel& rows = *sgScheduleList->Rows();
-    if (rows.List() != SchedList()) {
-        if (FCore)
-            rows.Attach(FCore->List(), FCore->History(), Clock(), FormatSettings());
-        else
-            rows.Detach();
-    }
     sgScheduleList->Refill();
     RefreshUpcoming();
 }

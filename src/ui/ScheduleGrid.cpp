@@ -25,6 +25,7 @@ TScheduleGrid::TScheduleGrid(QWidget* parent)
         FResetRow = CurrentRow();
     });
     connect(FModel, &QAbstractItemModel::modelReset, this, [this] {
+        horizontalHeader()->setSortIndicatorShown(false); // back in list order
         if (FResetRow >= 0)
             SelectEntry(FResetSerial, FResetRow);
     });

@@ -48,7 +48,10 @@ void TScheduleModel::Attach(TSchedList& list, const TRunHistory& history, const 
     for (std::int32_t i = 0; i < list.Count(); ++i)
         FSerials.push_back(list.SerialOf(i));
     FNextRuns.assign(FSerials.size(), {});
-    list.SetOnChange([this](const TListChange& change) { ListChanged(change); });
+    list.SetOnChange([this](const TListChange& change) {
+        ListChanged(change);
+        emit EntriesChanged();
+    });
     endResetModel();
 }
 

@@ -63,6 +63,11 @@ public:
     /// The cell's text as bytes.
     std::string Text(int row, int col) const;
 
+signals:
+    /// The list changed (an entry added, removed, changed, or the file reloaded), after
+    /// the rows followed.
+    void EntriesChanged();
+
 private:
     struct TNextRun {
         bool Known = false;              // computed since the last refresh
