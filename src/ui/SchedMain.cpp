@@ -3,14 +3,13 @@
 #include "engine/DateTimeFormat.h"
 #include "engine/SchedulerCore.h"
 #include "platform/ExecutablePath.h"
-#include "platform/FileLocations.h"
-#include "platform/StopSignals.h"
-#include "sched/NextDue.h"
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
+#include "ui/EntryEditor.h"
 #include "ui/MainMenu.h"
 #include "ui/ProgramEnd.h"
+#include "ui/SaveQuestions.h"
 #include "ui/Settings.h"
 #include "ui/StatusPanels.h"
 #include "ui/TextBytes.h"
@@ -19,33 +18,15 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFrame>
-#include <QGuiApplication>
-#include <QHeaderView>
-#include <QLabel>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QSessionManager>
 #include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <string>
-#include <vector>
 
 namespace vantle {
-
-namespace {
-
-QString QStringOf(const std::string& text) {
-    return TextOfBytes(text);
-}
-
-// The viewer shows the end of a large log only: enough for weeks of a busy schedule,
-// little enough to open at once and take little memory.
-constexpr std::uint64_t ViewLogMaxBytes = 4 * 1024 * 1024;
-
-} // namespace
 
 TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidget* parent)
     : QMainWindow(parent), FArgumentCount(argumentCount), FServices(std::move(services)) {
@@ -67,6 +48,7 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     CreateMenu();
     CreateControls();
     FEntry = new TfmEntry(this);
+    FEditor = std::make_unique<TEntryEditor>(*FEntry, FServices, this);
     FAbout = new TfmAbout(this);
     FViewLog = new TfmViewLog(this);
     // An error while creating is shown and the window still comes up, as with any
@@ -76,14 +58,6 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
         Timer1->Watch(FCore->Loop());
         RunHandler([this] { FCore->Loop().Start(); });
     }
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
-            bool mayEnd = true;
-            RunHandler([&] { mayEnd = AnswerLogout(manager.allowsInteraction()); });
-            if (!mayEnd)
-                manager.cancel();
-            manager.release();
-        });
 }
 
 TfmSchedMain::~TfmSchedMain() {
@@ -158,16 +132,6 @@ const TFormatSettings& TfmSchedMain::FormatSettings() const {
                                                          : SystemFormatSettings();
 }
 
-QMessageBox::StandardButton TfmSchedMain::Ask(const QString& caption, const QString& text,
-                                              QMessageBox::StandardButtons buttons,
-                                              QMessageBox::StandardButton defaultButton) {
-    return FServices.Ask(this, caption, text, buttons, defaultButton);
-}
-
-int TfmSchedMain::ShowModal(QDialog& dialog) {
-    return FServices.ShowModal(dialog);
-}
-
 // ---- Window events
 
 void TfmSchedMain::FormCreate() {
@@ -234,23 +198,8 @@ void TfmSchedMain::showEvent(QShowEvent* event) {
 }
 
 void TfmSchedMain::FormCloseQuery(bool& canClose) {
-    if (!FCore->List().Modified())
-        return;
-    switch (Ask(QStringLiteral("Scheduler"),
-                QStringLiteral("The schedule has changed.\r\nDo you want to save it now?"),
-                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
-    case QMessageBox::Yes:
-        if (!ConfirmOverwrite()) {
-            canClose = false;
-            break;
-        }
-        FCore->Save();
-        break;
-    case QMessageBox::No:
-        break;
-    default:
+    if (!SaveBeforeClose(*FCore, FServices.Ask, this))
         canClose = false;
-    }
 }
 
 void TfmSchedMain::closeEvent(QCloseEvent* event) {
@@ -300,8 +249,8 @@ bool TfmSchedMain::AnswerLogout(bool mayAsk) {
 void TfmSchedMain::UpdateStatusBar() {
     const TFormatSettings& settings = FormatSettings();
     FStatus->Show(
-        QStringOf(FormatDateTime(settings.ShortDateFormat + " hh:mm", Clock().Now(), settings)),
-        QStringOf(EnabledText(FCore->Scheduler().Enabled())));
+        TextOfBytes(FormatDateTime(settings.ShortDateFormat + " hh:mm", Clock().Now(), settings)),
+        TextOfBytes(EnabledText(FCore->Scheduler().Enabled())));
 }
 
 void TfmSchedMain::UpdateSaveItem() {
@@ -323,24 +272,10 @@ void TfmSchedMain::Run1Click() {
 }
 
 void TfmSchedMain::Save1Click() {
-    if (!ConfirmOverwrite())
+    if (!ConfirmOverwrite(FCore->List(), FServices.Ask, this))
         return;
     FCore->Save();
     UpdateSaveItem();
-}
-
-bool TfmSchedMain::ConfirmOverwrite() {
-    if (FCore->List().FileHoldsForeignText())
-        return Ask(QStringLiteral("Scheduler"),
-                   QStringLiteral("%1 is not a schedule file.\r\nReplace it with the schedule?")
-                       .arg(QStringOf(FCore->List().FileName())),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-    if (FCore->List().FileChangedOnDisk())
-        return Ask(QStringLiteral("Scheduler"),
-                   QStringLiteral("Another program changed the schedule file since it was "
-                                  "loaded.\r\nOverwrite those changes?"),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-    return true;
 }
 
 void TfmSchedMain::ReportKeptChange() {
@@ -357,18 +292,14 @@ void TfmSchedMain::Exit1Click() {
 }
 
 void TfmSchedMain::Refresh1Click() {
-    if (FCore->List().Modified() &&
-        Ask(QStringLiteral("Scheduler"),
-            QStringLiteral("Schedule has changed.  Overwrite those changes?"),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
-        return;
-    FCore->List().Load();
+    if (ConfirmReload(FCore->List(), FServices.Ask, this))
+        FCore->List().Load();
 }
 
 void TfmSchedMain::ResetLog1Click() {
-    if (Ask(QStringLiteral("Scheduler"),
-            QStringLiteral("Empty the log file?\r\nEvery line in it will be lost."),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    if (FServices.Ask(this, QStringLiteral("Scheduler"),
+                      QStringLiteral("Empty the log file?\r\nEvery line in it will be lost."),
+                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     FCore->Scheduler().Log().Reset();
     FCore->Scheduler().Log().WriteLine("Log file reset");
@@ -377,95 +308,47 @@ void TfmSchedMain::ResetLog1Click() {
 // ---- Edit menu
 
 void TfmSchedMain::mnAddClick() {
-    FEntry->SetNewEntry();
-    if (ShowModal(*FEntry) != QDialog::Accepted)
-        return;
-    // At the bottom, even when the grid is sorted.
-    CopyDialogToEntry(FCore->List().SerialOf(FCore->List().Add(std::make_unique<TSchedule>())));
-    if (sgScheduleList->CurrentRow() < 0)
+    if (FEditor->Add(FCore->List()) && sgScheduleList->CurrentRow() < 0)
         sgScheduleList->SelectRow(0);
 }
 
 void TfmSchedMain::sgScheduleListClick() {
     std::optional<std::uint64_t> serial = SelectedEntry();
-    if (!serial || !sgScheduleList->PressOnDataRow())
-        return;
-    ModifyEntry(*serial);
+    if (serial && sgScheduleList->PressOnDataRow())
+        ModifyEntry(*serial);
 }
 
 void TfmSchedMain::ModifyEntry(std::uint64_t serial) {
-    const std::string name = FCore->List().Items(FCore->List().IndexOfSerial(serial)).Name;
-    FEntry->SetEntry(FCore->List().Items(FCore->List().IndexOfSerial(serial)));
-    if (ShowModal(*FEntry) != QDialog::Accepted)
-        return;
-    // A tick may have reloaded the list meanwhile. An entry that came back unchanged
-    // kept its serial; one that another program changed or removed did not, and the
-    // edit then becomes a new entry rather than being lost.
-    if (FCore->List().IndexOfSerial(serial) < 0) {
-        Ask(QStringLiteral("Scheduler"),
-            QStringLiteral("Another program changed or removed the entry \"%1\" while you "
-                           "edited it.\r\nYour edit is added as a new entry.")
-                .arg(QStringOf(name)),
-            QMessageBox::Ok, QMessageBox::Ok);
-        CopyDialogToEntry(FCore->List().SerialOf(FCore->List().Add(std::make_unique<TSchedule>())));
+    if (FEditor->Modify(FCore->List(), serial))
         FillGrid();
-        return;
-    }
-    CopyDialogToEntry(serial);
-}
-
-void TfmSchedMain::CopyDialogToEntry(std::uint64_t serial) {
-    TSchedule values = FEntry->GetEntry();
-    FCore->List().Update(FCore->List().IndexOfSerial(serial), values);
 }
 
 void TfmSchedMain::Delete1Click() {
     std::optional<std::uint64_t> serial = SelectedEntry();
-    if (!serial)
-        return;
-    std::string name = FCore->List().Items(FCore->List().IndexOfSerial(*serial)).Name;
-    if (Ask(QStringLiteral("Confirm Delete"),
-            QStringLiteral("Delete schedule for %1?").arg(QStringOf(name)),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
-        return;
     int row = sgScheduleList->CurrentRow();
-    FCore->List().Delete(FCore->List().IndexOfSerial(*serial));
+    if (!serial || !FEditor->Delete(FCore->List(), *serial))
+        return;
     // The row below moves up into the place; after the last row, the one above it.
     sgScheduleList->SelectRow(std::min(row, sgScheduleList->Model()->rowCount() - 1));
 }
 
 void TfmSchedMain::ExecuteNow1Click() {
     std::optional<std::uint64_t> serial = SelectedEntry();
-    if (!serial || !sgScheduleList->PressOnDataRow())
-        return;
-    FCore->Scheduler().ExecuteEntry(FCore->List().IndexOfSerial(*serial));
+    if (serial && sgScheduleList->PressOnDataRow())
+        FCore->Scheduler().ExecuteEntry(FCore->List().IndexOfSerial(*serial));
 }
 
 void TfmSchedMain::Duplicate1Click() {
-    std::optional<std::uint64_t> serial = SelectedEntry();
-    if (!serial)
-        return;
-    std::int32_t index = FCore->List().IndexOfSerial(*serial);
-    auto copy = std::make_unique<TSchedule>();
-    CopyEntry(*copy, FCore->List().Items(index));
-    copy->Active = false;
-    if (index == FCore->List().Count() - 1)
-        FCore->List().Add(std::move(copy));
-    else
-        FCore->List().Insert(index + 1, std::move(copy));
-    FillGrid();
+    if (std::optional<std::uint64_t> serial = SelectedEntry()) {
+        FEditor->Duplicate(FCore->List(), *serial);
+        FillGrid();
+    }
 }
 
 // ---- View and Help menus
 
 void TfmSchedMain::LogFile1Click() {
-    FViewLog->SetFileName(QStringOf(FCore->Scheduler().Log().FileName()));
-    std::vector<std::string> lines;
-    std::uint64_t leftOut = FCore->Scheduler().Log().AssignTailTo(lines, ViewLogMaxBytes);
-    FViewLog->SetLines(lines, leftOut);
-    lines = {};
-    ShowModal(*FViewLog);
-    FViewLog->ClearLines(); // the copy of the log is not kept
+    FViewLog->ShowLog(FCore->Scheduler().Log(), FServices.ShowModal);
 }
 
 void TfmSchedMain::UpcomingRuns1Click() {
@@ -485,17 +368,12 @@ void TfmSchedMain::UpcomingRuns1Click() {
 }
 
 void TfmSchedMain::About1Click() {
-    FAbout->SetPaths(QStringOf(FCore->List().FileName()),
-                     QStringOf(FCore->Scheduler().Log().FileName()));
-    ShowModal(*FAbout);
+    FAbout->SetPaths(TextOfBytes(FCore->List().FileName()),
+                     TextOfBytes(FCore->Scheduler().Log().FileName()));
+    FServices.ShowModal(*FAbout);
 }
 
 // ---- The grid
-
-std::string TfmSchedMain::FormatMoment(TDateTime moment) const {
-    const TFormatSettings& settings = FormatSettings();
-    return FormatDateTime(settings.ShortDateFormat + " hh:mm", moment, settings);
-}
 
 void TfmSchedMain::FillGrid() {
     sgScheduleList->Refill();

@@ -32,6 +32,7 @@ class QStatusBar;
 namespace vantle {
 
 class TfmAbout;
+class TEntryEditor;
 class TfmEntry;
 class TfmViewLog;
 class TStatusPanels;
@@ -119,22 +120,12 @@ private:
     void AfterCycle();
     void UpdateStatusBar();
     void UpdateSaveItem();
-    /// Asks before a save replaces a file that is no schedule, or that another program
-    /// changed since it was loaded; true when the save may go ahead.
-    bool ConfirmOverwrite();
     /// Says once per change on disk that the tick kept the unsaved edits over it.
     void ReportKeptChange();
-    /// The entry dialog's values into the entry of `serial`.
-    void CopyDialogToEntry(std::uint64_t serial);
     /// Hands the entry dialog the entry of `serial` and takes the edit back.
     void ModifyEntry(std::uint64_t serial);
     const vantle::TClock& Clock() const;
     const vantle::TFormatSettings& FormatSettings() const;
-    QMessageBox::StandardButton Ask(const QString& caption, const QString& text,
-                                    QMessageBox::StandardButtons buttons,
-                                    QMessageBox::StandardButton defaultButton);
-    int ShowModal(QDialog& dialog);
-    std::string FormatMoment(vantle::TDateTime moment) const;
     void ShowRunsOf(const std::string& name);
     void RefreshUpcoming();
 
@@ -146,6 +137,7 @@ private:
     TCycleTimer* Timer1 = nullptr;          // ticks five seconds past each minute
     // The secondary windows: the modal dialogs are made once and reused.
     TfmEntry* FEntry = nullptr;
+    std::unique_ptr<TEntryEditor> FEditor; // add, modify, delete, duplicate through FEntry
     TfmAbout* FAbout = nullptr;
     TfmViewLog* FViewLog = nullptr;
     TfmUpcoming* FUpcoming = nullptr; // created on first use; not modal

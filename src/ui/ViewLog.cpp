@@ -1,6 +1,8 @@
 // The log viewer: the whole log in a read-only box, opened at its end.
 #include "ui/ViewLog.h"
 
+#include "engine/Log.h"
+
 #include "ui/Icon.h"
 #include "ui/TextBytes.h"
 
@@ -151,6 +153,17 @@ void TfmViewLog::ScrollToEnd() {
     // The selection lies on the last line, so the bottom of the log is where it shows.
     memLog->ensureCursorVisible();
     memLog->verticalScrollBar()->setValue(memLog->verticalScrollBar()->maximum());
+}
+
+void TfmViewLog::ShowLog(TLog& log, const std::function<int(QDialog&)>& showModal) {
+    constexpr std::uint64_t MaxBytes = 4 * 1024 * 1024;
+    SetFileName(TextOfBytes(log.FileName()));
+    std::vector<std::string> lines;
+    std::uint64_t leftOut = log.AssignTailTo(lines, MaxBytes);
+    SetLines(lines, leftOut);
+    lines = {};
+    showModal(*this);
+    ClearLines();
 }
 
 } // namespace vantle

@@ -4,6 +4,7 @@
 #include "ui/CentredDialog.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@ class QPlainTextEdit;
 class QPushButton;
 
 namespace vantle {
+
+class TLog;
 
 class TfmViewLog : public TCentredDialog {
     Q_OBJECT
@@ -25,6 +28,9 @@ public:
     void ClearLines();
     /// The log's path, shown above the text.
     void SetFileName(const QString& fileName);
+    /// The end of `log` (enough for weeks of a busy schedule, little enough to open at
+    /// once), shown modally through `showModal`; the copy is not kept afterwards.
+    void ShowLog(vantle::TLog& log, const std::function<int(QDialog&)>& showModal);
 
 protected:
     void showEvent(QShowEvent* event) override; // scrolls to the end

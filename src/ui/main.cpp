@@ -19,6 +19,7 @@
 
 #include <QIcon>
 #include <QMessageBox>
+#include <QSessionManager>
 #include <QSettings>
 
 #include <cstdio>
@@ -134,6 +135,16 @@ int main(int argc, char** argv) {
     singleInstance.Listen();
     QObject::connect(fmSchedMain, &TfmSchedMain::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+    // At logout the session manager asks first: the close question, when it lets us ask.
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, fmSchedMain,
+        [fmSchedMain](QSessionManager& manager) {
+            bool mayEnd = true;
+            RunHandler([&] { mayEnd = fmSchedMain->AnswerLogout(manager.allowsInteraction()); });
+            if (!mayEnd)
+                manager.cancel();
+            manager.release();
+        });
     RestoreWindowSettings(*fmSchedMain, settings);
     new TOptionsMenu(*fmSchedMain, settings, AutostartFile(), QString::fromStdString(executable));
     auto* tray = new TTrayIcon(*fmSchedMain, settings, SystemClock(), SystemFormatSettings());

@@ -1,0 +1,21 @@
+// The questions around the schedule file: before a save replaces what is not ours to
+// replace, before closing with unsaved changes, before a refresh throws them away.
+#pragma once
+
+#include "ui/MainServices.h"
+
+namespace vantle {
+
+class TSchedList;
+class TSchedulerCore;
+
+/// Asks before a save replaces a file that is no schedule, or that another program
+/// changed since it was loaded; true when the save may go ahead.
+bool ConfirmOverwrite(TSchedList& list, const TAskFunction& ask, QWidget* parent);
+/// With unsaved changes, asks whether to save them, and saves on Yes; true when the
+/// window may close (Cancel, or an overwrite the user refused, keeps it open).
+bool SaveBeforeClose(TSchedulerCore& core, const TAskFunction& ask, QWidget* parent);
+/// With unsaved changes, asks whether a reload may throw them away.
+bool ConfirmReload(TSchedList& list, const TAskFunction& ask, QWidget* parent);
+
+} // namespace vantle
