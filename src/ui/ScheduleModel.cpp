@@ -6,10 +6,10 @@
 #include "platform/FormatSettings.h"
 #include "sched/NextDue.h"
 #include "sched/SchedList.h"
+#include "ui/Colours.h"
 #include "ui/TextBytes.h"
 
 #include <QByteArray>
-#include <QColor>
 
 #include <algorithm>
 
@@ -19,11 +19,6 @@ namespace {
 
 const char* const HeaderTexts[TScheduleModel::ColCount] = {
     "Name", "Minutes", "Hours", "Days", "Months", "WeekDays", "Next Run", "Last Run", "Result"};
-
-QColor ErrorColour() {
-    // Qt's palette has no role for errors; this red reads on light and dark bases alike.
-    return QColor(0xd0, 0x20, 0x20);
-}
 
 } // namespace
 

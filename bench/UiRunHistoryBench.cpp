@@ -1,0 +1,109 @@
+// The run history window over 1,000 recorded runs, offscreen: opening it (construct, show,
+// first fill), a refresh after a run event, and a search through every run's output.
+#include "engine/RunStore.h"
+#include "ui/RunHistoryWindow.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+using namespace vantle;
+
+namespace {
+
+constexpr int RunCount = 1000;
+
+// One store for every benchmark: the application object lives for the whole run.
+TRunStore& Store() {
+    static std::unique_ptr<QApplication> app;
+    static std::unique_ptr<TRunStore> store;
+    static std::filesystem::path folder;
+    if (!store) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "UiRunHistoryBench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vantle-uibench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            std::abort();
+        folder = pattern;
+        store = std::make_unique<TRunStore>((folder / "state").string(),
+                                            (folder / "s.INI").string(), TRunStoreMode::Writer);
+        const TDateTime first = EncodeDate(2026, 3, 1);
+        std::string output;
+        for (int line = 0; line < 200; ++line)
+            output += "copied file " + std::to_string(line) + " of 200\n"; // about 5 KB
+        for (int i = 0; i < RunCount; ++i) {
+            TStoredRun run;
+            run.Name = "Job " + std::to_string(i % 40);
+            run.Started = IncMinutes(first, i);
+            const std::int64_t id = store->Begin(run);
+            TOwnFd out = store->CreateOutput(id);
+            if (write(out.Get(), output.data(), output.size()) != ssize_t(output.size()))
+                std::abort();
+            const bool failure = i % 9 == 0;
+            store->Finish(id, IncSeconds(run.Started, 3), 3000, failure ? "Exited 1" : "Exited 0",
+                          failure, output.size(), false);
+        }
+        std::atexit([] {
+            store.reset();
+            app.reset();
+            std::error_code ec;
+            std::filesystem::remove_all(folder, ec);
+        });
+    }
+    return *store;
+}
+
+void HistoryOpen(benchmark::State& state) {
+    TRunStore& store = Store();
+    for (auto _ : state) {
+        TfmRunHistory window(store);
+        window.show();
+        QApplication::processEvents(); // its first paint
+    }
+    state.SetItemsProcessed(state.iterations() * RunCount);
+}
+BENCHMARK(HistoryOpen)->Unit(benchmark::kMillisecond);
+
+// After a run event that changed nothing shown.
+void HistoryRefresh(benchmark::State& state) {
+    TfmRunHistory window(Store());
+    window.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        window.Refresh();
+        QApplication::processEvents();
+    }
+    state.SetItemsProcessed(state.iterations() * RunCount);
+}
+BENCHMARK(HistoryRefresh)->Unit(benchmark::kMillisecond);
+
+// A text no run holds: every output file is read once per new text.
+void HistorySearch(benchmark::State& state) {
+    TfmRunHistory window(Store());
+    window.show();
+    QApplication::processEvents();
+    auto* search = window.findChild<QLineEdit*>(QStringLiteral("edSearch"));
+    int round = 0;
+    for (auto _ : state) {
+        search->setText(QStringLiteral("nowhere %1").arg(++round));
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(search, &enter);
+        QApplication::processEvents();
+    }
+    state.SetItemsProcessed(state.iterations() * RunCount);
+}
+BENCHMARK(HistorySearch)->Unit(benchmark::kMillisecond);
+
+} // namespace
