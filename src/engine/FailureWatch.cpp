@@ -7,6 +7,8 @@
 namespace vantle {
 
 std::optional<std::string> FailureText(const TRunEvent& event) {
+    if (event.ByUser)
+        return std::nullopt; // the user wanted it to end
     const std::string name = VisibleText(event.Name, TVisibleFor::Terminal);
     switch (event.Kind) {
     case TRunEvent::Failed:
@@ -45,6 +47,7 @@ std::string GoodRunText(const TRunEvent& event) {
 void TFailureWatch::See(const TRunEvent& event) {
     TNotice notice;
     notice.Name = event.Name;
+    notice.Record = event.Record;
     if (std::optional<std::string> failure = FailureText(event)) {
         notice.Kind = TNotice::Failure;
         notice.Text = *failure;

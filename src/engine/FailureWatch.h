@@ -7,6 +7,7 @@
 #include "engine/Scheduler.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -31,6 +32,7 @@ struct TNotice {
     std::string Text; // one line, as FailureText
     /// A failure the same as the entry's one before it: told already.
     bool Repeated = false;
+    std::int64_t Record = 0; // the run it tells of, 0 when not recorded
 };
 
 class TFailureWatch {

@@ -166,6 +166,10 @@ void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
         record.Error = true;
         break;
     }
+    if (event.ByUser) {
+        record.Result = "Stopped by the user";
+        record.Error = false;
+    }
     record.ResultMoment = event.Moment;
 }
 

@@ -460,6 +460,7 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
     event.Name = entry.Name;
     event.Code = code <= 32 ? code : 0;
     event.Pid = code <= 32 ? 0 : started.Pid;
+    event.Record = record;
     if (code <= 32) {
         FFailures.push_back(
             {entry.Name, "could not start " + entry.Command + ": " + StartErrorText(code)});
@@ -492,6 +493,7 @@ void TScheduler::ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger
     const std::int64_t record = BeginRecord(entry, trigger);
     TRunEvent event;
     event.Name = entry.Name;
+    event.Record = record;
     if (!FNetWare->NetAvailable()) {
         FFailures.push_back({entry.Name, "no netware connection"});
         FLog->WriteFmt("Builtin %s failed; no netware connection", {entry.Name});
@@ -588,6 +590,8 @@ bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
     TRunEvent event;
     event.Kind = signalled ? TRunEvent::Signalled : TRunEvent::Exited;
     event.Name = program.Name;
+    event.Record = program.Record;
+    event.ByUser = program.StoppedBootNs.has_value();
     event.Code = code;
     event.Moment = FServices.Clock->Now();
     event.Seconds = std::max<std::int64_t>(
@@ -623,7 +627,7 @@ bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
                      program.StoppedBootNs
                          ? std::string("Stopped by the user")
                          : (signalled ? "Killed by signal " : "Exited ") + std::to_string(code),
-                     signalled || code != 0, ms, written, cut);
+                     !event.ByUser && (signalled || code != 0), ms, written, cut);
         FPruneDue = true;
     }
     Notify(std::move(event));

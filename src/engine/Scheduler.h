@@ -39,6 +39,8 @@ struct TRunEvent {
     std::int64_t Code = 0;    // Failed: the shell's code; Exited: exit code; Signalled: signal
     int Pid = 0;              // Started: the program's process id, 0 when unknown
     std::int64_t Seconds = 0; // Exited, Signalled: how long it ran
+    std::int64_t Record = 0;  // the run in the store, 0 when not recorded
+    bool ByUser = false;      // Exited, Signalled: the user stopped it
 };
 
 /// Everything the scheduler reaches outside itself; tests replace any piece, and a

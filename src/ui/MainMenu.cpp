@@ -64,6 +64,8 @@ TMainMenu BuildMainMenu(QMainWindow& window) {
     m.LogFile1 = Item(m.View1, "LogFile1", "&Log File");
     m.UpcomingRuns1 =
         Item(m.View1, "UpcomingRuns1", "&Upcoming Runs", QKeySequence(Qt::CTRL | Qt::Key_U));
+    m.RunHistory1 =
+        Item(m.View1, "RunHistory1", "&Run History", QKeySequence(Qt::CTRL | Qt::Key_H));
 
     m.Help1 = Menu(m.MainMenu1, "Help1", "&Help");
     m.About1 = Item(m.Help1, "About1", "&About...");

@@ -33,6 +33,7 @@ struct TMainMenu {
     QMenu* View1 = nullptr;
     QAction* LogFile1 = nullptr;
     QAction* UpcomingRuns1 = nullptr;
+    QAction* RunHistory1 = nullptr;
     QMenu* Help1 = nullptr; // other menus go before it
     QAction* About1 = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "ui/EntryEditor.h"
 #include "ui/MainMenu.h"
 #include "ui/ProgramEnd.h"
+#include "ui/RunHistoryWindow.h"
 #include "ui/SaveQuestions.h"
 #include "ui/Settings.h"
 #include "ui/StatusPanels.h"
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -80,6 +82,7 @@ void TfmSchedMain::CreateMenu() {
         {FMenu.Duplicate1, &TfmSchedMain::Duplicate1Click},
         {FMenu.LogFile1, &TfmSchedMain::LogFile1Click},
         {FMenu.UpcomingRuns1, &TfmSchedMain::UpcomingRuns1Click},
+        {FMenu.RunHistory1, &TfmSchedMain::RunHistory1Click},
         {FMenu.About1, &TfmSchedMain::About1Click}};
     for (const auto& [action, handler] : commands)
         connect(action, &QAction::triggered, this,
@@ -142,6 +145,8 @@ void TfmSchedMain::FormCreate() {
         if (told)
             told(event);
         ShowRunsOf(event.Name);
+        if (FRunHistory != nullptr)
+            RunHandler([this] { FRunHistory->Refresh(); });
     };
     FCore = std::make_unique<TSchedulerCore>(FServices.ScheduleFile.empty()
                                                  ? ChangeFileExt(services.ExecutablePath, ".INI")
@@ -365,6 +370,41 @@ void TfmSchedMain::UpcomingRuns1Click() {
     RefreshUpcoming();
     FUpcoming->raise();
     FUpcoming->activateWindow();
+}
+
+void TfmSchedMain::RunHistory1Click() {
+    if (FServices.Scheduler.Runs == nullptr)
+        throw Exception("Runs are not recorded: the run store could not be opened");
+    if (FRunHistory == nullptr) {
+        FRunHistory = new TfmRunHistory(*FServices.Scheduler.Runs, this);
+        connect(FRunHistory, &TfmRunHistory::EntryDoubleClicked, this,
+                [this](const std::string& name) {
+                    RunHandler([this, &name] {
+                        TSchedList& list = FCore->List();
+                        for (std::int32_t i = 0; i < list.Count(); ++i)
+                            if (list.Items(i).Name == name)
+                                return ModifyEntry(list.SerialOf(i));
+                    });
+                });
+        connect(FRunHistory, &TfmRunHistory::StopRequested, this, [this](std::int64_t id) {
+            RunHandler([this, id] {
+                if (FCore->Scheduler().StopRun(id))
+                    QTimer::singleShot(10'000, this, [this] {
+                        if (FCore)
+                            FCore->Scheduler().KillOverdue();
+                    });
+            });
+        });
+    }
+    FRunHistory->show();
+    FRunHistory->Refresh();
+    FRunHistory->raise();
+    FRunHistory->activateWindow();
+}
+
+void TfmSchedMain::ShowRun(std::int64_t record) {
+    RunHistory1Click();
+    FRunHistory->ShowRun(record);
 }
 
 void TfmSchedMain::About1Click() {

@@ -35,6 +35,7 @@ class TfmAbout;
 class TEntryEditor;
 class TfmEntry;
 class TfmViewLog;
+class TfmRunHistory;
 class TStatusPanels;
 
 /// The main window. Its widgets are its own: the tray, the options menu and the
@@ -77,6 +78,9 @@ public:
     void Duplicate1Click();
     void LogFile1Click();
     void UpcomingRuns1Click();
+    void RunHistory1Click();
+    /// Opens Run History at the run `record` (from a notification).
+    void ShowRun(std::int64_t record);
     void About1Click();
 
     // The grid.
@@ -140,7 +144,8 @@ private:
     std::unique_ptr<TEntryEditor> FEditor; // add, modify, delete, duplicate through FEntry
     TfmAbout* FAbout = nullptr;
     TfmViewLog* FViewLog = nullptr;
-    TfmUpcoming* FUpcoming = nullptr; // created on first use; not modal
+    TfmUpcoming* FUpcoming = nullptr;     // created on first use; not modal
+    TfmRunHistory* FRunHistory = nullptr; // created on first use; not modal
 
     std::unique_ptr<vantle::TSchedulerCore> FCore; // from FormCreate to FormDestroy
     bool FFirstActivate = false;                   // from FormCreate until the first activation

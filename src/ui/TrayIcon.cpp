@@ -74,6 +74,10 @@ TTrayIcon::TTrayIcon(TfmSchedMain& window, QSettings& settings, const TClock& cl
             [this] { RunHandler([this] { UpdateIcon(); }); });
     window.installEventFilter(this);
 
+    connect(Icon, &QSystemTrayIcon::messageClicked, this, [this] {
+        if (OpenRun && FToldRecord != 0)
+            OpenRun(FToldRecord);
+    });
     ShowMessage = [this](const QString& title, const QString& text) {
         Icon->showMessage(title, text, QSystemTrayIcon::Warning, 10000);
     };
@@ -165,6 +169,7 @@ void TTrayIcon::Notify(const TNotice& notice) {
     }
     if (!wanted || !FAvailable() || !Icon->isVisible())
         return;
+    FToldRecord = notice.Record;
     ShowMessage(QStringLiteral("Vantle Scheduler"), QString::fromStdString(notice.Text));
 }
 

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -44,6 +45,8 @@ public:
     void Notify(const vantle::TNotice& notice);
     /// Tells how many entries are failing now, for the tooltip.
     std::function<std::size_t()> FailingCount;
+    /// A click on a notification opens the run it told of.
+    std::function<void(std::int64_t record)> OpenRun;
     /// Shows the window again, in front.
     void Show1Click();
 
@@ -65,6 +68,7 @@ private:
     const vantle::TFormatSettings& FFormatSettings;
     std::function<bool()> FAvailable;
     std::optional<bool> FIconEnabled; // the state the icon was last set for
+    std::int64_t FToldRecord = 0;     // the run of the notification last shown
 };
 
 } // namespace vantle

@@ -150,6 +150,9 @@ int main(int argc, char** argv) {
     auto* tray = new TTrayIcon(*fmSchedMain, settings, SystemClock(), SystemFormatSettings());
     tray->FailingCount = [&failures] { return failures.FailingCount(); };
     failures.OnNotice = [tray](const TNotice& notice) { tray->Notify(notice); };
+    tray->OpenRun = [fmSchedMain](std::int64_t record) {
+        RunHandler([&] { fmSchedMain->ShowRun(record); });
+    };
     fmSchedMain->show();
     if (!runsRefused.isEmpty())
         TApplication::ShowError(runsRefused);

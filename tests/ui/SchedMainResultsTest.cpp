@@ -1,10 +1,13 @@
 // The main window with the real program starter and child watch: how started programs
 // end reaches the grid and the log, and nothing they leave behind stays a zombie. A
 // process of its own, as becoming a subreaper lasts for life.
+#include "engine/RunStore.h"
 #include "platform/ChildWatch.h"
 #include "platform/ProgramStarterPosix.h"
 #include "ui/WindowFixture.h"
 
+#include <QPushButton>
+#include <QTableView>
 #include <QtTest>
 
 #include <cerrno>
@@ -20,12 +23,13 @@ private:
     TPosixProgramStarter FStarter;
     std::unique_ptr<TChildWatch> FWatch;
 
-    std::unique_ptr<TfmSchedMain> ShowWindow(const std::string& parms) {
+    std::unique_ptr<TfmSchedMain> ShowWindow(const std::string& parms, TRunStore* runs = nullptr) {
         WriteFile(IniPath(),
                   ScheduleText({{.Name = "Job", .Command = VANTLE_ENDHELPER, .Parms = parms}}));
         TSchedMainServices services = Services();
         services.Scheduler.Starter = &FStarter;
         services.ChildWatch = FWatch.get();
+        services.Scheduler.Runs = runs;
         auto fm = std::make_unique<TfmSchedMain>(0, std::move(services));
         Child<TCycleTimer>(*fm, "Timer1")->stop();
         fm->show();
@@ -64,6 +68,26 @@ private slots:
         auto fm = ShowWindow(parms.toStdString());
         Child<QAction>(*fm, "ExecuteNow1")->trigger();
         QTRY_COMPARE(Column(*fm, TScheduleModel::colResult), QStringList{result});
+        QTRY_VERIFY(NoChildLeft());
+    }
+
+    // View > Run History follows the runs as they end, and stops a running one for the
+    // user, which the record says.
+    void runHistoryFollowsAndStopsRuns() {
+        TTempDir dir;
+        TRunStore runs(dir.File("state"), IniPath(), TRunStoreMode::Writer);
+        auto fm = ShowWindow("print 3", &runs);
+        Child<QAction>(*fm, "RunHistory1")->trigger();
+        auto* list = Child<QTableView>(*fm, "lvRuns");
+        Child<QAction>(*fm, "ExecuteNow1")->trigger();
+        QTRY_COMPARE(list->model()->index(0, 3).data().toString(), QString("Exited 3"));
+        fm->SchedList()->Items(0).Parms = "sleep 60000";
+        Child<QAction>(*fm, "ExecuteNow1")->trigger();
+        QTRY_COMPARE(list->model()->rowCount(), 2);
+        fm->ShowRun(2);
+        Child<QPushButton>(*fm, "btnStopRun")->click();
+        QTRY_COMPARE(list->model()->index(0, 3).data().toString(), QString("Stopped by the user"));
+        QCOMPARE(Column(*fm, TScheduleModel::colResult), QStringList{"Stopped by the user"});
         QTRY_VERIFY(NoChildLeft());
     }
 };
