@@ -1,6 +1,8 @@
 #include "ui/CycleTimer.h"
 
 #include "engine/RunLoop.h"
+#include "ui/Application.h"
+#include "ui/ProgramEnd.h"
 
 #include <QSocketNotifier>
 
@@ -11,6 +13,13 @@ TCycleTimer::TCycleTimer(QObject* parent) : QObject(parent) {}
 void TCycleTimer::Watch(TRunLoop& loop) {
     Release();
     FLoop = &loop;
+    TRunLoopEvents events;
+    events.CycleFinished = [this](std::exception_ptr error) { emit CycleDone(error); };
+    events.ReapFailed = [](std::exception_ptr error) {
+        RunHandler([error] { std::rethrow_exception(error); });
+    };
+    events.Stopped = [](int) { EndEveryLoop(); };
+    loop.SetEvents(std::move(events));
     for (const TRunLoop::TWatch& watch : loop.Watches()) {
         auto* notifier = new QSocketNotifier(watch.Fd, QSocketNotifier::Read, this);
         FNotifiers.push_back(notifier);

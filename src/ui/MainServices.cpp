@@ -1,9 +1,13 @@
 #include "ui/MainServices.h"
 
+#include "platform/ExecutablePath.h"
 #include "platform/FileLocations.h"
 #include "platform/StopSignals.h"
 
+#include "ui/Settings.h"
+
 #include <QDialog>
+#include <QSettings>
 
 namespace vantle {
 
@@ -29,6 +33,24 @@ TSchedMainServices SystemSchedMainServices(const TFileLocations& files) {
     services.ChildWatch = &childWatch;
     services.StopFd = WatchStopSignals();
     services.TakeStop = TakeStopSignal;
+    return services;
+}
+
+TSchedMainServices CompleteServices(TSchedMainServices services) {
+    if (!services.Ask)
+        services.Ask = AskQuestion;
+    if (!services.ShowModal)
+        services.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
+    if (services.Scheduler.ExecutablePath.empty())
+        services.Scheduler.ExecutablePath = ExecutablePath();
+    if (services.ScheduleFile.empty()) // beside the executable, named after it
+        services.ScheduleFile = ChangeFileExt(services.Scheduler.ExecutablePath, ".INI");
+    if (services.Scheduler.Clock == nullptr)
+        services.Scheduler.Clock = &SystemClock();
+    if (services.Scheduler.FormatSettings == nullptr)
+        services.Scheduler.FormatSettings = &SystemFormatSettings();
+    if (std::optional<std::uint64_t> maxSize = LogMaxSize(QSettings()))
+        services.Scheduler.MaxLogSize = *maxSize;
     return services;
 }
 

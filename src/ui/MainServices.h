@@ -45,6 +45,10 @@ struct TFileLocations;
 /// The real machine: system services, question boxes, QDialog::exec, and `files`, the
 /// program's files as LocateFiles puts them (their folders made).
 TSchedMainServices SystemSchedMainServices(const vantle::TFileLocations& files);
+/// `services` with every piece left empty made the real one (questions, dialogs, the
+/// executable's path, the clock and regional settings), the log's size limit from the
+/// program's settings.
+TSchedMainServices CompleteServices(TSchedMainServices services);
 /// The question box with the question icon.
 QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,
                                         const QString& text, QMessageBox::StandardButtons buttons,

@@ -2,16 +2,14 @@
 
 #include "engine/DateTimeFormat.h"
 #include "engine/SchedulerCore.h"
-#include "platform/ExecutablePath.h"
 #include "ui/About.h"
 #include "ui/Application.h"
 #include "ui/Entry.h"
 #include "ui/EntryEditor.h"
+#include "ui/FileQuestions.h"
 #include "ui/MainMenu.h"
 #include "ui/ProgramEnd.h"
-#include "ui/RunHistoryWindow.h"
-#include "ui/SaveQuestions.h"
-#include "ui/Settings.h"
+#include "ui/SideWindows.h"
 #include "ui/StatusPanels.h"
 #include "ui/TextBytes.h"
 #include "ui/ViewLog.h"
@@ -20,9 +18,7 @@
 #include <QDialog>
 #include <QFrame>
 #include <QMenuBar>
-#include <QSettings>
 #include <QStatusBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -31,28 +27,23 @@
 namespace vantle {
 
 TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidget* parent)
-    : QMainWindow(parent), FArgumentCount(argumentCount), FServices(std::move(services)) {
-    if (!FServices.Ask)
-        FServices.Ask = AskQuestion;
-    if (!FServices.ShowModal)
-        FServices.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
-    if (FServices.Scheduler.ExecutablePath.empty())
-        FServices.Scheduler.ExecutablePath = ExecutablePath();
+    : QMainWindow(parent), FArgumentCount(argumentCount),
+      FServices(CompleteServices(std::move(services))) {
     setWindowTitle(QStringLiteral("Vantle Scheduler"));
     // The window's texts are 8 points high, which the fixed pixel sizes of the grid's
     // rows and the status bar's panels are made for.
     QFont windowFont = font();
     windowFont.setPointSize(8);
     setFont(windowFont);
-    // The log's size limit is one of the program's settings.
-    if (std::optional<std::uint64_t> maxSize = LogMaxSize(QSettings()))
-        FServices.Scheduler.MaxLogSize = *maxSize;
     CreateMenu();
     CreateControls();
     FEntry = new TfmEntry(this);
     FEditor = std::make_unique<TEntryEditor>(*FEntry, FServices, this);
     FAbout = new TfmAbout(this);
     FViewLog = new TfmViewLog(this);
+    FSide = new TSideWindows(*this, FServices.Scheduler.Runs, [this] { return FCore.get(); });
+    connect(FSide, &TSideWindows::EntryPicked, this,
+            [this](std::uint64_t serial) { RunHandler([this, serial] { ModifyEntry(serial); }); });
     // An error while creating is shown and the window still comes up, as with any
     // other handler.
     RunHandler([this] { FormCreate(); });
@@ -117,22 +108,17 @@ void TfmSchedMain::CreateControls() {
 
     Timer1 = new TCycleTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &TCycleTimer::CycleDone, this, [this](std::exception_ptr error) {
+        RunHandler([this, error] {
+            AfterCycle(); // a reloaded list is shown even when a later step of the pass failed
+            if (error)
+                std::rethrow_exception(error);
+        });
+        emit CycleFinished();
+    });
 
-    // The client area below the menu is 374 pixels high, and wide enough for every
-    // column at its planned width.
-    int width = 0;
-    for (int col = 0; col < TScheduleModel::ColCount; ++col)
-        width += TScheduleGrid::MinimumWidth(col);
-    resize(width + 24, 374 + FMenu.MainMenu1->sizeHint().height());
-}
-
-const TClock& TfmSchedMain::Clock() const {
-    return FServices.Scheduler.Clock != nullptr ? *FServices.Scheduler.Clock : SystemClock();
-}
-
-const TFormatSettings& TfmSchedMain::FormatSettings() const {
-    return FServices.Scheduler.FormatSettings != nullptr ? *FServices.Scheduler.FormatSettings
-                                                         : SystemFormatSettings();
+    // The client area below the menu is 374 pixels high.
+    resize(TScheduleGrid::PlannedWidth(), 374 + FMenu.MainMenu1->sizeHint().height());
 }
 
 // ---- Window events
@@ -144,34 +130,14 @@ void TfmSchedMain::FormCreate() {
     services.OnRunEvent = [this, told = services.OnRunEvent](const TRunEvent& event) {
         if (told)
             told(event);
-        ShowRunsOf(event.Name);
-        if (FRunHistory != nullptr)
-            RunHandler([this] { FRunHistory->Refresh(); });
+        sgScheduleList->Rows()->ShowRunsOf(event.Name);
+        FSide->FollowRuns();
     };
-    FCore = std::make_unique<TSchedulerCore>(FServices.ScheduleFile.empty()
-                                                 ? ChangeFileExt(services.ExecutablePath, ".INI")
-                                                 : FServices.ScheduleFile,
-                                             std::move(services),
+    FCore = std::make_unique<TSchedulerCore>(FServices.ScheduleFile, std::move(services),
                                              TRunLoopServices{.Clock = FServices.Scheduler.Clock,
                                                               .Children = FServices.ChildWatch,
                                                               .StopFd = FServices.StopFd,
                                                               .TakeStop = FServices.TakeStop});
-    TRunLoopEvents events;
-    events.CycleFinished = [this](std::exception_ptr error) {
-        RunHandler([this, error] {
-            AfterCycle(); // a reloaded list is shown even when a later step of the pass failed
-            if (error)
-                std::rethrow_exception(error);
-        });
-        emit CycleFinished();
-    };
-    events.ReapFailed = [](std::exception_ptr error) {
-        RunHandler([error] { std::rethrow_exception(error); });
-    };
-    // Nobody may be there to answer: every loop ends, also a dialog's, and the program
-    // ends without the close question.
-    events.Stopped = [](int) { EndEveryLoop(); };
-    FCore->Loop().SetEvents(std::move(events));
     if (FArgumentCount >= 1)
         FCore->Scheduler().SetEnabled(true);
     FMenu.Run1->setChecked(FCore->Scheduler().Enabled());
@@ -265,15 +231,13 @@ void TfmSchedMain::UpdateSaveItem() {
 // ---- File menu
 
 void TfmSchedMain::Run1Click() {
-    // The scheduler takes its new state before it logs it, so the status bar shows the
-    // state even when the log line cannot be written.
-    try {
-        FCore->Scheduler().SetEnabled(FMenu.Run1->isChecked());
-    } catch (...) {
-        UpdateStatusBar();
-        throw;
-    }
-    UpdateStatusBar();
+    // The scheduler takes its new state before it logs it: the status bar shows the state
+    // even when the log line cannot be written.
+    struct TShowState {
+        TfmSchedMain& Window;
+        ~TShowState() { Window.UpdateStatusBar(); }
+    } showState{*this};
+    FCore->Scheduler().SetEnabled(FMenu.Run1->isChecked());
 }
 
 void TfmSchedMain::Save1Click() {
@@ -284,12 +248,8 @@ void TfmSchedMain::Save1Click() {
 }
 
 void TfmSchedMain::ReportKeptChange() {
-    if (!FCore->TakeKeptChange())
-        return;
-    TApplication::ShowError(
-        QStringLiteral("Another program changed the schedule file, and the schedule here has "
-                       "unsaved changes: they are kept, and the scheduler runs them.\n"
-                       "Refresh loads the file (losing the changes); Save overwrites it."));
+    if (FCore->TakeKeptChange())
+        TellKeptChange();
 }
 
 void TfmSchedMain::Exit1Click() {
@@ -302,9 +262,7 @@ void TfmSchedMain::Refresh1Click() {
 }
 
 void TfmSchedMain::ResetLog1Click() {
-    if (FServices.Ask(this, QStringLiteral("Scheduler"),
-                      QStringLiteral("Empty the log file?\r\nEvery line in it will be lost."),
-                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    if (!ConfirmResetLog(FServices.Ask, this))
         return;
     FCore->Scheduler().Log().Reset();
     FCore->Scheduler().Log().WriteLine("Log file reset");
@@ -357,54 +315,15 @@ void TfmSchedMain::LogFile1Click() {
 }
 
 void TfmSchedMain::UpcomingRuns1Click() {
-    if (FUpcoming == nullptr) {
-        FUpcoming = new TfmUpcoming(this);
-        connect(FUpcoming, &TfmUpcoming::EntryDoubleClicked, this, [this](std::uint64_t serial) {
-            RunHandler([this, serial] {
-                if (FCore->List().IndexOfSerial(serial) >= 0) // gone since the list was made
-                    ModifyEntry(serial);
-            });
-        });
-    }
-    FUpcoming->show();
-    RefreshUpcoming();
-    FUpcoming->raise();
-    FUpcoming->activateWindow();
+    FSide->ShowUpcoming(FCore->List(), Clock().Now(), FormatSettings());
 }
 
 void TfmSchedMain::RunHistory1Click() {
-    if (FServices.Scheduler.Runs == nullptr)
-        throw Exception("Runs are not recorded: the run store could not be opened");
-    if (FRunHistory == nullptr) {
-        FRunHistory = new TfmRunHistory(*FServices.Scheduler.Runs, this);
-        connect(FRunHistory, &TfmRunHistory::EntryDoubleClicked, this,
-                [this](const std::string& name) {
-                    RunHandler([this, &name] {
-                        TSchedList& list = FCore->List();
-                        for (std::int32_t i = 0; i < list.Count(); ++i)
-                            if (list.Items(i).Name == name)
-                                return ModifyEntry(list.SerialOf(i));
-                    });
-                });
-        connect(FRunHistory, &TfmRunHistory::StopRequested, this, [this](std::int64_t id) {
-            RunHandler([this, id] {
-                if (FCore->Scheduler().StopRun(id))
-                    QTimer::singleShot(10'000, this, [this] {
-                        if (FCore)
-                            FCore->Scheduler().KillOverdue();
-                    });
-            });
-        });
-    }
-    FRunHistory->show();
-    FRunHistory->Refresh();
-    FRunHistory->raise();
-    FRunHistory->activateWindow();
+    FSide->ShowRunHistory();
 }
 
 void TfmSchedMain::ShowRun(std::int64_t record) {
-    RunHistory1Click();
-    FRunHistory->ShowRun(record);
+    FSide->ShowRunHistory(record);
 }
 
 void TfmSchedMain::About1Click() {
@@ -425,13 +344,9 @@ void TfmSchedMain::UpdateRunColumns() {
     RefreshUpcoming();
 }
 
-void TfmSchedMain::ShowRunsOf(const std::string& name) {
-    sgScheduleList->Rows()->ShowRunsOf(name);
-}
-
 void TfmSchedMain::RefreshUpcoming() {
-    if (FUpcoming != nullptr && FCore)
-        FUpcoming->ShowRunsOf(FCore->List(), Clock().Now(), FormatSettings());
+    if (FCore)
+        FSide->FollowList(FCore->List(), Clock().Now(), FormatSettings());
 }
 
 std::optional<std::uint64_t> TfmSchedMain::SelectedEntry() const {

@@ -1,77 +1,58 @@
-// The main window: owns the schedule list, the scheduler and its run loop, lists the
-// entries and offers every command through its menu.
+// The main window, a view over the scheduler core: the grid of entries, the menu of
+// commands, the status bar. The core's run loop ticks through Timer1.
 #pragma once
 
 #include "engine/SchedulerCore.h"
-#include "platform/ChildWatch.h"
-#include "sched/SchedList.h"
 #include "ui/CycleTimer.h"
 #include "ui/MainMenu.h"
 #include "ui/MainServices.h"
 #include "ui/ScheduleGrid.h"
-#include "ui/Upcoming.h"
 
 #include <QMainWindow>
-#include <QMessageBox>
 
-#include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 
-class QAction;
-class QDialog;
 class QFrame;
-class QLabel;
-class QMenu;
-class QMenuBar;
-class QSessionManager;
-class QStatusBar;
 
 namespace vantle {
 
-class TfmAbout;
 class TEntryEditor;
+class TfmAbout;
 class TfmEntry;
 class TfmViewLog;
-class TfmRunHistory;
+class TSideWindows;
 class TStatusPanels;
 
-/// The main window. Its widgets are its own: the tray, the options menu and the
-/// settings reach the parts they share through the accessors below; the object names
-/// are for tests.
+/// The tray, the options menu and the settings reach the parts they share through the
+/// accessors below; the object names are for tests.
 class TfmSchedMain : public QMainWindow {
     Q_OBJECT
 public:
-    /// `argumentCount`: the command-line arguments as the user gave them; any switches
-    /// the scheduler on.
+    /// `argumentCount`: the arguments as the user gave them; any switches the scheduler on.
     TfmSchedMain(int argumentCount, TSchedMainServices services, QWidget* parent = nullptr);
     ~TfmSchedMain() override;
 
-    // Window events.
+    // Window events. FormDestroy switches the scheduler off (logged) and is idempotent.
     void FormCreate();
     void FormActivate();
     void FormCloseQuery(bool& canClose);
-    /// Releases the scheduler (which logs its switching off), then the list. Idempotent.
     void FormDestroy();
-    /// One tick of the run loop: the cycle, the next tick armed whatever it raised, and
-    /// its outcome shown.
+    /// One tick of the run loop, its outcome shown.
     void Timer1Timer();
-    /// The session manager asks at logout: the close question when it lets us ask.
-    /// Returns whether the session may end.
+    /// At logout: the close question when the session manager lets us ask; whether the
+    /// session may end.
     bool AnswerLogout(bool mayAsk);
 
-    // Commands.
-    /// The menu has already inverted the check mark when this runs.
+    // Commands. Run1Click runs after the menu inverted the check mark; sgScheduleListClick
+    // is Modify, also the grid's double click.
     void Run1Click();
     void Save1Click();
     void Exit1Click();
     void Refresh1Click();
     void ResetLog1Click();
     void mnAddClick();
-    /// The Modify command (Modify1, Ctrl+M), also the grid's double click: edits the
-    /// selected entry in the entry dialog.
     void sgScheduleListClick();
     void Delete1Click();
     void ExecuteNow1Click();
@@ -79,26 +60,23 @@ public:
     void LogFile1Click();
     void UpcomingRuns1Click();
     void RunHistory1Click();
-    /// Opens Run History at the run `record` (from a notification).
-    void ShowRun(std::int64_t record);
     void About1Click();
+    /// Run History at the run `record` (a notification's click).
+    void ShowRun(std::int64_t record);
 
-    // The grid.
-    /// Shows every row anew, in list order; the selection stays on its entry.
+    /// Every row anew in list order, the selection on its entry.
     void FillGrid();
-    /// Recomputes Next Run, Last Run and Result of every row, and the upcoming runs.
+    /// Next Run, Last Run and Result of every row, and the upcoming runs, anew.
     void UpdateRunColumns();
-    /// The serial of the entry in the current row, when that row holds one.
     std::optional<std::uint64_t> SelectedEntry() const;
 
-    /// The schedule list and its scheduler: from FormCreate to FormDestroy, else null.
+    /// From FormCreate to FormDestroy, else null.
     vantle::TSchedList* SchedList() const { return FCore ? &FCore->List() : nullptr; }
     vantle::TScheduler* Scheduler() const { return FCore ? &FCore->Scheduler() : nullptr; }
-    /// The run loop that drives the scheduler, with it.
     vantle::TRunLoop* Loop() const { return FCore ? &FCore->Loop() : nullptr; }
 
-    /// The parts other windows share: File > Run (checkable), View > Upcoming Runs,
-    /// File > Exit, the Help menu (menus go before it) and the grid.
+    /// File > Run (checkable), View > Upcoming Runs, File > Exit, the Help menu (menus
+    /// go before it) and the grid.
     QAction* RunAction() const { return FMenu.Run1; }
     QAction* UpcomingRunsAction() const { return FMenu.UpcomingRuns1; }
     QAction* ExitAction() const { return FMenu.Exit1; }
@@ -109,8 +87,7 @@ public:
 signals:
     /// The window has agreed to close; the program ends.
     void Closed();
-    /// A tick's cycle is over and the window shows its outcome, also when it raised
-    /// (after its error was reported).
+    /// A cycle is over and shown, also one that raised (after its error was reported).
     void CycleFinished();
 
 protected:
@@ -124,31 +101,28 @@ private:
     void AfterCycle();
     void UpdateStatusBar();
     void UpdateSaveItem();
-    /// Says once per change on disk that the tick kept the unsaved edits over it.
+    /// Says once per change on disk that the unsaved edits were kept over it.
     void ReportKeptChange();
-    /// Hands the entry dialog the entry of `serial` and takes the edit back.
     void ModifyEntry(std::uint64_t serial);
-    const vantle::TClock& Clock() const;
-    const vantle::TFormatSettings& FormatSettings() const;
-    void ShowRunsOf(const std::string& name);
     void RefreshUpcoming();
+    // Never null: CompleteServices made the system's where none was given.
+    const vantle::TClock& Clock() const { return *FServices.Scheduler.Clock; }
+    const vantle::TFormatSettings& FormatSettings() const {
+        return *FServices.Scheduler.FormatSettings;
+    }
 
     TMainMenu FMenu;
-    // The client area.
     QFrame* Bevel1 = nullptr; // the sunken line between the menu and the grid
     TScheduleGrid* sgScheduleList = nullptr;
     std::unique_ptr<TStatusPanels> FStatus; // StatusBar1: the last refresh, the state
-    TCycleTimer* Timer1 = nullptr;          // ticks five seconds past each minute
-    // The secondary windows: the modal dialogs are made once and reused.
-    TfmEntry* FEntry = nullptr;
-    std::unique_ptr<TEntryEditor> FEditor; // add, modify, delete, duplicate through FEntry
+    TCycleTimer* Timer1 = nullptr;          // the run loop's wakes
+    TfmEntry* FEntry = nullptr;             // the modal dialogs, made once and reused
     TfmAbout* FAbout = nullptr;
     TfmViewLog* FViewLog = nullptr;
-    TfmUpcoming* FUpcoming = nullptr;     // created on first use; not modal
-    TfmRunHistory* FRunHistory = nullptr; // created on first use; not modal
-
-    std::unique_ptr<vantle::TSchedulerCore> FCore; // from FormCreate to FormDestroy
-    bool FFirstActivate = false;                   // from FormCreate until the first activation
+    std::unique_ptr<TEntryEditor> FEditor; // add, modify, delete, duplicate through FEntry
+    TSideWindows* FSide = nullptr;         // upcoming runs and run history
+    std::unique_ptr<vantle::TSchedulerCore> FCore;
+    bool FFirstActivate = false; // from FormCreate until the first activation
     int FArgumentCount;
     TSchedMainServices FServices;
 };

@@ -159,4 +159,11 @@ void TScheduleGrid::Refill() {
     SelectEntry(selected, current);
 }
 
+int TScheduleGrid::PlannedWidth() {
+    int width = 0;
+    for (int col = 0; col < TScheduleModel::ColCount; ++col)
+        width += MinimumWidth(col);
+    return width + 24; // the frame and a scroll bar
+}
+
 } // namespace vantle

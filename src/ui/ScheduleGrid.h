@@ -36,6 +36,8 @@ public:
     bool PressOnDataRow() const { return FPressOnDataRow.value_or(true); }
     /// The widths the columns never go below; the Name column takes what is left.
     static int MinimumWidth(int col);
+    /// Wide enough for every column at its planned width.
+    static int PlannedWidth();
 
     /// A header click: sorts by `col`, ascending first, the other way round when it is
     /// the column sorted already; the header shows the arrow.

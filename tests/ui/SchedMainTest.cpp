@@ -6,6 +6,7 @@
 #include "ui/AccessKeys.h"
 #include "ui/Entry.h"
 #include "ui/ProgramEnd.h"
+#include "ui/Upcoming.h"
 #include "ui/WindowFixture.h"
 
 #include <QHeaderView>

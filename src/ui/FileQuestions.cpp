@@ -1,6 +1,7 @@
-#include "ui/SaveQuestions.h"
+#include "ui/FileQuestions.h"
 
 #include "engine/SchedulerCore.h"
+#include "ui/Application.h"
 #include "ui/TextBytes.h"
 
 namespace vantle {
@@ -48,6 +49,18 @@ bool SaveBeforeClose(TSchedulerCore& core, const TAskFunction& ask, QWidget* par
 bool ConfirmReload(TSchedList& list, const TAskFunction& ask, QWidget* parent) {
     return !list.Modified() ||
            AskYes(ask, parent, QStringLiteral("Schedule has changed.  Overwrite those changes?"));
+}
+
+bool ConfirmResetLog(const TAskFunction& ask, QWidget* parent) {
+    return AskYes(ask, parent,
+                  QStringLiteral("Empty the log file?\r\nEvery line in it will be lost."));
+}
+
+void TellKeptChange() {
+    TApplication::ShowError(
+        QStringLiteral("Another program changed the schedule file, and the schedule here has "
+                       "unsaved changes: they are kept, and the scheduler runs them.\n"
+                       "Refresh loads the file (losing the changes); Save overwrites it."));
 }
 
 } // namespace vantle

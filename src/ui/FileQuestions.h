@@ -1,5 +1,6 @@
-// The questions around the schedule file: before a save replaces what is not ours to
-// replace, before closing with unsaved changes, before a refresh throws them away.
+// The questions around the program's files: before a save replaces what is not ours to
+// replace, before closing with unsaved changes, before a refresh throws them away, before
+// the log is emptied.
 #pragma once
 
 #include "ui/MainServices.h"
@@ -17,5 +18,9 @@ bool ConfirmOverwrite(TSchedList& list, const TAskFunction& ask, QWidget* parent
 bool SaveBeforeClose(TSchedulerCore& core, const TAskFunction& ask, QWidget* parent);
 /// With unsaved changes, asks whether a reload may throw them away.
 bool ConfirmReload(TSchedList& list, const TAskFunction& ask, QWidget* parent);
+/// Whether the user agrees to empty the log.
+bool ConfirmResetLog(const TAskFunction& ask, QWidget* parent);
+/// Says that another program changed the file over unsaved edits, which were kept.
+void TellKeptChange();
 
 } // namespace vantle

@@ -1,0 +1,85 @@
+#include "ui/SideWindows.h"
+
+#include "engine/RunStore.h"
+#include "engine/SchedulerCore.h"
+#include "platform/SysErrors.h"
+#include "ui/Application.h"
+#include "ui/RunHistoryWindow.h"
+#include "ui/Upcoming.h"
+
+#include <QTimer>
+
+namespace vantle {
+
+namespace {
+
+void BringToFront(QWidget& window) {
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+} // namespace
+
+TSideWindows::TSideWindows(QWidget& owner, const TRunStore* runs,
+                           std::function<TSchedulerCore*()> core)
+    : QObject(&owner), FOwner(owner), FRuns(runs), FCore(std::move(core)) {}
+
+void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
+    if (FUpcoming == nullptr) {
+        FUpcoming = new TfmUpcoming(&FOwner);
+        connect(FUpcoming, &TfmUpcoming::EntryDoubleClicked, this, [this](std::uint64_t serial) {
+            // Gone since the list was shown: nothing to modify.
+            if (FCore() != nullptr && FCore()->List().IndexOfSerial(serial) >= 0)
+                emit EntryPicked(serial);
+        });
+    }
+    BringToFront(*FUpcoming);
+    FUpcoming->ShowRunsOf(list, now, settings);
+}
+
+void TSideWindows::ShowRunHistory(std::int64_t run) {
+    if (FRuns == nullptr)
+        throw Exception("Runs are not recorded: the run store could not be opened");
+    if (FRunHistory == nullptr) {
+        FRunHistory = new TfmRunHistory(*FRuns, &FOwner);
+        connect(FRunHistory, &TfmRunHistory::EntryDoubleClicked, this, &TSideWindows::PickNamed);
+        connect(FRunHistory, &TfmRunHistory::StopRequested, this,
+                [this](std::int64_t run) { RunHandler([this, run] { StopRun(run); }); });
+    }
+    BringToFront(*FRunHistory);
+    FRunHistory->Refresh();
+    if (run != 0)
+        FRunHistory->ShowRun(run);
+}
+
+void TSideWindows::FollowList(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
+    if (FUpcoming != nullptr)
+        FUpcoming->ShowRunsOf(list, now, settings);
+}
+
+void TSideWindows::FollowRuns() {
+    if (FRunHistory != nullptr)
+        RunHandler([this] { FRunHistory->Refresh(); });
+}
+
+void TSideWindows::PickNamed(const std::string& name) {
+    if (TSchedulerCore* core = FCore()) {
+        TSchedList& list = core->List();
+        for (std::int32_t i = 0; i < list.Count(); ++i)
+            if (list.Items(i).Name == name)
+                return emit EntryPicked(list.SerialOf(i));
+    }
+}
+
+void TSideWindows::StopRun(std::int64_t run) {
+    TSchedulerCore* core = FCore();
+    if (core == nullptr || !core->Scheduler().StopRun(run))
+        return;
+    QTimer::singleShot(10'000, this, [this] {
+        if (TSchedulerCore* now = FCore())
+            now->Scheduler().KillOverdue();
+    });
+}
+
+} // namespace vantle

@@ -1,0 +1,55 @@
+// The windows beside the main one, made on first use and never modal: the upcoming runs
+// and the run history. They follow the schedule and the runs as the main window tells
+// them, stop the runs the user stops, and hand back the entries the user picks.
+#pragma once
+
+#include "platform/DateTime.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vantle {
+
+class TfmRunHistory;
+class TfmUpcoming;
+class TRunStore;
+class TSchedList;
+class TSchedulerCore;
+struct TFormatSettings;
+
+class TSideWindows : public QObject {
+    Q_OBJECT
+public:
+    /// `runs` may be null: the runs are then not recorded, and Run History says so.
+    /// `core` gives the scheduler core while there is one.
+    TSideWindows(QWidget& owner, const TRunStore* runs, std::function<TSchedulerCore*()> core);
+
+    /// Shows the upcoming runs of `list` from the minute after `now`, in front.
+    void ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings);
+    /// Shows the run history in front, at the run `run` when it is not 0.
+    void ShowRunHistory(std::int64_t run = 0);
+    /// Brings the open ones up to date: after an edit or a cycle, after a run event.
+    void FollowList(TSchedList& list, TDateTime now, const TFormatSettings& settings);
+    void FollowRuns();
+
+signals:
+    /// The user picked an entry still in the list to modify.
+    void EntryPicked(std::uint64_t serial);
+
+private:
+    /// A run's entry is known by its name: a run outlives its entry's place in the list.
+    void PickNamed(const std::string& name);
+    /// SIGTERM for a running run now, SIGKILL when it outlives ten seconds.
+    void StopRun(std::int64_t run);
+
+    QWidget& FOwner;
+    const TRunStore* FRuns;
+    std::function<TSchedulerCore*()> FCore;
+    TfmUpcoming* FUpcoming = nullptr;
+    TfmRunHistory* FRunHistory = nullptr;
+};
+
+} // namespace vantle
