@@ -202,8 +202,8 @@ namespace {
 
 // run, with its failures raised for Guarded to report.
 int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
-    TArguments options =
-        ReadArguments("run", args, {"--once", "--dry-run"}, {"--at", "--log", "--wait"});
+    TArguments options = ReadArguments("run", args, {"--once", "--dry-run"},
+                                       {"--at", "--log", "--wait", "--keep-runs", "--keep-mb"});
     if (options.Positional.size() > 1)
         throw UsageError("run", "expects at most one FILE");
     const bool dryRun = options.Has("--dry-run");
@@ -297,6 +297,11 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         };
     }
 
+    if (std::optional<std::string> keep = options.Value("--keep-runs"))
+        services.KeptRuns =
+            static_cast<std::size_t>(WholeNumberOption(*keep, "--keep-runs", 1000000));
+    if (std::optional<std::string> keep = options.Value("--keep-mb"))
+        services.KeptBytes = std::uint64_t(WholeNumberOption(*keep, "--keep-mb", 1000000)) << 20;
     // Every real run is recorded with its output; without the store the runs still go
     // on, and say so.
     std::optional<TRunStore> runs;

@@ -44,7 +44,8 @@ const TCommandHelp Commands[] = {
     {"expand", CmdExpand, "expand [--at MOMENT] TEXT", "TEXT with its $-tokens expanded",
      "  --at MOMENT   expand as at this local moment (default: now)\n"},
     {"run", CmdRun,
-     "run [--once [--wait SECONDS]] [--dry-run] [--at MOMENT]... [--log LOGFILE] [FILE]",
+     "run [--once [--wait SECONDS]] [--dry-run] [--at MOMENT]... [--log LOGFILE] "
+     "[--keep-runs N] [--keep-mb N] [FILE]",
      "run the scheduler without a window",
      "Runs a cycle a second after start, then five seconds past every minute, until\n"
      "SIGINT, SIGTERM or SIGHUP.\n"
@@ -55,7 +56,9 @@ const TCommandHelp Commands[] = {
      "  --at MOMENT    the moment of the one cycle (needs --once); given more than\n"
      "                 once (with --dry-run), one cycle at each moment in turn\n"
      "  --log LOGFILE  the log (default: FILE with the extension .LOG, or the\n"
-     "                 desktop program's log when FILE is left out)\n"},
+     "                 desktop program's log when FILE is left out)\n"
+     "  --keep-runs N  the run records keep the newest N runs (default: 1000)\n"
+     "  --keep-mb N    ... and at most N megabytes of their output (default: 200)\n"},
     {"history", CmdHistory,
      "history [--entry NAME] [--failed] [--since MOMENT] [--count N] [--output RUN] [FILE]",
      "the recorded runs, one line each, newest last",

@@ -49,8 +49,13 @@ TSchedMainServices CompleteServices(TSchedMainServices services) {
         services.Scheduler.Clock = &SystemClock();
     if (services.Scheduler.FormatSettings == nullptr)
         services.Scheduler.FormatSettings = &SystemFormatSettings();
-    if (std::optional<std::uint64_t> maxSize = LogMaxSize(QSettings()))
+    const QSettings settings;
+    if (std::optional<std::uint64_t> maxSize = LogMaxSize(settings))
         services.Scheduler.MaxLogSize = *maxSize;
+    if (std::optional<std::uint64_t> runs = KeptRuns(settings))
+        services.Scheduler.KeptRuns = static_cast<std::size_t>(*runs);
+    if (std::optional<std::uint64_t> megabytes = KeptMegabytes(settings))
+        services.Scheduler.KeptBytes = *megabytes << 20;
     return services;
 }
 

@@ -13,6 +13,16 @@ namespace {
 
 const char* const NotificationsKey = "options/notifications";
 const char* const LogMaxSizeKey = "Log/MaxSize";
+const char* const KeptRunsKey = "History/MaxRuns";
+const char* const KeptMegabytesKey = "History/MaxMegabytes";
+
+std::optional<std::uint64_t> CountSetting(const QSettings& settings, const char* key) {
+    bool ok = false;
+    qulonglong value = settings.value(key).toULongLong(&ok);
+    if (!ok || value == 0)
+        return std::nullopt;
+    return value;
+}
 const char* const GeometryKey = "window/geometry";
 const char* const ColumnWidthsKey = "grid/columnWidths";
 const char* const SortedKey = "grid/sorted";
@@ -84,6 +94,14 @@ std::optional<std::uint64_t> LogMaxSize(const QSettings& settings) {
     if (!ok)
         return std::nullopt;
     return maxSize;
+}
+
+std::optional<std::uint64_t> KeptRuns(const QSettings& settings) {
+    return CountSetting(settings, KeptRunsKey);
+}
+
+std::optional<std::uint64_t> KeptMegabytes(const QSettings& settings) {
+    return CountSetting(settings, KeptMegabytesKey);
 }
 
 } // namespace vantle

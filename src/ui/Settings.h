@@ -37,5 +37,9 @@ void SetNotifyMode(QSettings& settings, TNotifyMode mode);
 /// The log's size limit in bytes (0: none), when the settings give one that reads as
 /// a number; the scheduler's default otherwise.
 std::optional<std::uint64_t> LogMaxSize(const QSettings& settings);
+/// How many runs, and how many megabytes of their output, the run records keep, when
+/// the settings give a number from 1 up ("History/MaxRuns", "History/MaxMegabytes").
+std::optional<std::uint64_t> KeptRuns(const QSettings& settings);
+std::optional<std::uint64_t> KeptMegabytes(const QSettings& settings);
 
 } // namespace vantle
