@@ -9,7 +9,8 @@
 namespace vantle::cli {
 
 /// The desktop program's files, found by the desktop program's own rule as if it lay
-/// beside `schedCtlPath` (the programs are installed in one folder).
+/// beside `schedCtlPath` (the programs are installed in one folder), or, in a build
+/// folder where it is not there, where the build put it (`../ui/`).
 TFileLocations DesktopFiles(const std::string& schedCtlPath, const TEnvironment& environment,
                             const TFolderWritable& writable = {});
 /// The same for this process, from its own executable and environment.

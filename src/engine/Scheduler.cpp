@@ -244,7 +244,8 @@ bool TScheduler::IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
     case TCycleKind::RepeatedOnly:
         // A minute already tested comes round again: what runs every minute or every
         // hour runs as usual, what is fixed to one time of day has had its run.
-        return !startedAlready && (entry.Minutes == "*" || entry.Hours == "*") &&
+        return !startedAlready &&
+               (FieldIsEvery(entry.Minutes, 0, 59) || FieldIsEvery(entry.Hours, 0, 23)) &&
                IsDue(entry, FCycleMoment);
     case TCycleKind::ClockMoved:
         return !startedAlready && IsDue(entry, FCycleMoment);

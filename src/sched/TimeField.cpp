@@ -104,4 +104,11 @@ bool FieldMatches(std::int32_t value, std::string_view fieldText) {
     return false;
 }
 
+bool FieldIsEvery(std::string_view fieldText, std::int32_t low, std::int32_t high) {
+    for (std::int32_t value = low; value <= high; ++value)
+        if (!FieldMatches(value, fieldText))
+            return false;
+    return true;
+}
+
 } // namespace vantle

@@ -31,5 +31,8 @@ private:
 /// Whether `value` satisfies the field text. An empty item ends the scan, so "1,,5"
 /// matches 1 only and a trailing comma is harmless.
 bool FieldMatches(std::int32_t value, std::string_view fieldText);
+/// Whether the field matches every value from `low` to `high`: "*", and also "0-59" or a
+/// list that names them all. A list that leaves one out is a fixed set.
+bool FieldIsEvery(std::string_view fieldText, std::int32_t low, std::int32_t high);
 
 } // namespace vantle

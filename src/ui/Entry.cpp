@@ -93,6 +93,7 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     mainLayout->addWidget(PageControl1, 1);
     mainLayout->addWidget(bottomStrip);
     OrderTabs();
+    PageControl1->tabBar()->installEventFilter(this);
 }
 
 // Top strip: the name.
@@ -464,6 +465,19 @@ void TfmEntry::showEvent(QShowEvent* event) {
     edName->setFocus(Qt::OtherFocusReason);
     cbOpTypeChange();
     PageControl1->setCurrentIndex(0);
+}
+
+bool TfmEntry::eventFilter(QObject* watched, QEvent* event) {
+    // A page's access key opens the page and takes the focus into it, in Modify as in
+    // Add: left in Name with its text selected, the next key typed would replace the name.
+    if (watched != PageControl1->tabBar() || event->type() != QEvent::Shortcut)
+        return TCentredDialog::eventFilter(watched, event);
+    const bool handled = static_cast<QObject*>(PageControl1->tabBar())->event(event);
+    const std::array<QWidget*, 3> firstOfPage{edMinutes, cbOpType, memComment};
+    const int page = PageControl1->currentIndex();
+    if (page >= 0 && page < static_cast<int>(firstOfPage.size()))
+        firstOfPage[static_cast<std::size_t>(page)]->setFocus(Qt::ShortcutFocusReason);
+    return handled;
 }
 
 void TfmEntry::cbAnyDayClick(bool checked) {

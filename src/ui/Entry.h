@@ -49,7 +49,8 @@ public:
     void accept() override;
 
 protected:
-    void showEvent(QShowEvent* event) override; // the activation step
+    void showEvent(QShowEvent* event) override;                 // the activation step
+    bool eventFilter(QObject* watched, QEvent* event) override; // a page's access key
 
 private:
     // Controls, found by their object names in tests.

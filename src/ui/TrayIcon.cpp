@@ -131,17 +131,17 @@ QString TTrayIcon::NextRunText() const {
 
 void TTrayIcon::UpdateIcon() {
     // A panel started after the program (both at login) gets the icon at the next tick.
-    bool available = FAvailable();
-    if (available && !Icon->isVisible())
-        Icon->show();
-    if (!available)
+    if (!FAvailable())
         return;
     bool enabled = FWindow.Scheduler() != nullptr && FWindow.Scheduler()->Enabled();
-    // Made and handed to the panel again only when the state changes, not every minute.
+    // Made and handed to the panel again only when the state changes, not every minute;
+    // before the icon is shown, which without one would only warn.
     if (FIconEnabled != enabled) {
         Icon->setIcon(StateIcon(enabled));
         FIconEnabled = enabled;
     }
+    if (!Icon->isVisible())
+        Icon->show();
     QString tip = QStringLiteral("Vantle Scheduler: ") +
                   (enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
     if (enabled)

@@ -5,8 +5,13 @@
 
 #include "support/MapEnvironment.h"
 #include "support/SchedCtlRun.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
 
 namespace vantle::cli {
 namespace {
@@ -78,6 +83,59 @@ TEST(DefaultFiles, AreTheDesktopProgramsBesideIt) {
     TFileLocations files = DesktopFiles("/opt/vs/bin/vantle-schedctl", environment,
                                         [](const std::string&) { return true; });
     EXPECT_EQ(files.ScheduleFile, "/opt/vs/bin/vantle-scheduler.INI");
+    // From a build folder both programs find the window's schedule.
+    test::TTempDir dir;
+    std::filesystem::create_directories(dir.File("src/cli"));
+    std::filesystem::create_directories(dir.File("src/ui"));
+    test::WriteFile(dir.File("src/ui/vantle-scheduler"), "");
+    files = DesktopFiles(dir.File("src/cli/vantle-schedctl"), environment,
+                         [](const std::string&) { return true; });
+    EXPECT_EQ(files.ScheduleFile, dir.File("src/ui/vantle-scheduler.INI"));
+}
+
+// The man page and the completion follow the command table: every command and every
+// option its usage line names is in both, so none can be missing again.
+TEST(CommandHelp, ManPageAndCompletionKnowEveryCommandAndOption) {
+    const std::string overview = SchedCtl({"--help"}).Out;
+    const std::string man = test::ReadFile(VANTLE_SOURCE_DIR "/dist/man/vantle-schedctl.1");
+    const std::string completion =
+        test::ReadFile(VANTLE_SOURCE_DIR "/dist/vantle-schedctl.bash-completion");
+    const std::regex commandLine("^  ([a-z]+) (.*)$"), option("(^|[ \\[])(--?[a-z-]+)");
+    const std::size_t listed = completion.find("local commands=\"") + 16;
+    const std::string commands =
+        " " + completion.substr(listed, completion.find('"', listed) - listed) + " ";
+    int seen = 0;
+    std::istringstream lines(overview);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch command;
+        if (!std::regex_match(line, command, commandLine))
+            continue;
+        ++seen;
+        const std::string name = command[1];
+        EXPECT_NE(commands.substr(0, commands.find('\n')).find(" " + name + " "), std::string::npos)
+            << name << " is not among the completion's commands";
+        EXPECT_TRUE(man.find(".BR " + name) != std::string::npos ||
+                    man.find(".BI " + name) != std::string::npos)
+            << name << " is not in the man page";
+        const std::string usage = SchedCtl({"help", name}).Out;
+        const std::string usageLine = usage.substr(0, usage.find('\n'));
+        const std::size_t cased = completion.find("    " + name + ") options=");
+        for (std::sregex_iterator it(usageLine.begin(), usageLine.end(), option), end; it != end;
+             ++it) {
+            const std::string flag = (*it)[2];
+            std::string manFlag;
+            for (char c : flag)
+                manFlag += c == '-' ? std::string("\\-") : std::string(1, c);
+            EXPECT_NE(man.find(manFlag), std::string::npos) << name << " " << flag << ": man page";
+            EXPECT_NE(cased, std::string::npos) << name << ": no options in the completion";
+            if (cased != std::string::npos) {
+                EXPECT_NE(completion.substr(cased, completion.find('\n', cased) - cased).find(flag),
+                          std::string::npos)
+                    << name << " " << flag << ": completion";
+            }
+        }
+    }
+    EXPECT_GE(seen, 8);
 }
 
 } // namespace

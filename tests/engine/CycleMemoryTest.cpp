@@ -35,10 +35,11 @@ TDateTime MomentOf(const std::string& text) {
            EncodeTime(number(11, 2), number(14, 2), number(17, 2), 0);
 }
 
-// E every minute, H hourly, D and Q fixed in the small hours (the changes fall there),
-// F fixed at noon.
+// E every minute, A every minute spelled out (it runs wherever E does), H hourly, D and Q
+// fixed in the small hours (the changes fall there), F fixed at noon.
 const std::vector<TEntryText> Entries = {
     {.Name = "E", .Time = "* * * * *", .Command = "E"},
+    {.Name = "A", .Time = "0-59 0-23 * * *", .Command = "A"},
     {.Name = "H", .Time = "0 * * * *", .Command = "H"},
     {.Name = "D", .Time = "30 2 * * *", .Command = "D"},
     {.Name = "Q", .Time = "30 1 * * *", .Command = "Q"},
@@ -50,8 +51,11 @@ std::vector<TScenario> Scenarios() {
     // The steps give the time of day, on `date`.
     auto add = [&](const std::string& name, const std::string& zone, const std::string& date,
                    std::vector<TStep> steps) {
-        for (TStep& step : steps)
+        for (TStep& step : steps) {
             step.At = date + " " + step.At;
+            if (step.Started.starts_with("E"))
+                step.Started.insert(1, " A");
+        }
         all.push_back({name, zone, std::move(steps)});
     };
     for (std::string zone : {"Europe/Berlin", "America/New_York"}) {

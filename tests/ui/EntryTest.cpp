@@ -431,6 +431,21 @@ private slots:
         });
         QCOMPARE(page, 0);
         QCOMPARE(focus, static_cast<QWidget*>(Edit(dialog, "edName")));
+        // In Modify too, a page's key takes the focus into the page: what is typed next
+        // goes there, not over the entry's name.
+        dialog.SetEntry(SampleEntry("*"));
+        QStringList focused;
+        ExecWith(dialog, [&] {
+            Activate(dialog);
+            for (Qt::Key key : {Qt::Key_E, Qt::Key_P, Qt::Key_L}) {
+                QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+                focused << QApplication::focusWidget()->objectName();
+            }
+            QTest::keyClicks(QApplication::focusWidget(), "7");
+            dialog.reject();
+        });
+        QCOMPARE(focused, QStringList({"memComment", "cbOpType", "edMinutes"}));
+        QCOMPARE(Edit(dialog, "edName")->text(), QString::fromStdString(SampleEntry("*").Name));
     }
 };
 

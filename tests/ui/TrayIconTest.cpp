@@ -5,6 +5,7 @@
 #include "ui/WindowFixture.h"
 
 #include <QMenu>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QtTest>
@@ -50,6 +51,8 @@ private slots:
     }
 
     void menuHoldsTheWindowsOwnCommands() {
+        // The icon is set before it is shown: every start warned otherwise.
+        QTest::failOnWarning(QRegularExpression("No Icon set"));
         auto fm = MakeWindow(0);
         QSystemTrayIcon* icon = Child<QSystemTrayIcon>(*MakeTray(*fm), "TrayIcon1");
         QList<QAction*> items = icon->contextMenu()->actions();
