@@ -15,14 +15,6 @@ namespace vantle::cli {
 
 namespace {
 
-std::string DurationText(const TStoredRun& run) {
-    if (run.Result.empty())
-        return "running";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(run.DurationMs) / 1000.0);
-    return text;
-}
-
 // A run's output as a terminal may show it: its lines and TABs as they are, any other
 // control character as an escape, so no output can drive the terminal.
 void PrintOutput(const std::string& output, std::ostream& out) {
@@ -70,9 +62,8 @@ int CmdHistory(const TArgs& args, std::ostream& out, std::ostream& err) {
         for (const TStoredRun& run : store->Runs(query))
             out << FormatDateTime("yyyy-mm-dd hh:nn:ss", run.Started, settings) << '\t'
                 << VisibleText(run.Name, TVisibleFor::Terminal, true) << '\t'
-                << VisibleText(run.Result.empty() ? "Running" : run.Result, TVisibleFor::Terminal,
-                               true)
-                << '\t' << DurationText(run) << '\t' << run.Id << '\n';
+                << VisibleText(ShownResult(run), TVisibleFor::Terminal, true) << '\t'
+                << ShownDuration(run) << '\t' << run.Id << '\n';
         return 0;
     });
 }

@@ -7,6 +7,17 @@
 
 namespace vantle {
 
+namespace {
+
+std::timespec MSecsAfter(std::timespec from, std::int64_t msec) {
+    std::int64_t ns = from.tv_nsec + msec * 1'000'000;
+    from.tv_sec += static_cast<std::time_t>(ns / 1'000'000'000);
+    from.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    return from;
+}
+
+} // namespace
+
 TRunLoop::TRunLoop(TScheduler& scheduler, TRunLoopServices services, TRunLoopEvents events)
     : FScheduler(scheduler), FServices(std::move(services)), FEvents(std::move(events)) {}
 
@@ -33,11 +44,7 @@ std::exception_ptr TRunLoop::ArmFor(const std::timespec& now, const std::timespe
             FTimer.ArmAt(next);
         } else {
             // A clock of the tests' own has no wall-clock moment: its interval from now.
-            std::timespec at = SystemClock().UtcNow();
-            std::int64_t ns = at.tv_nsec + FInterval * 1'000'000;
-            at.tv_sec += static_cast<std::time_t>(ns / 1'000'000'000);
-            at.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-            FTimer.ArmAt(at);
+            FTimer.ArmAt(MSecsAfter(SystemClock().UtcNow(), FInterval));
         }
         FArmed = true;
         return nullptr;
@@ -53,11 +60,7 @@ void TRunLoop::Start() {
 
 void TRunLoop::ArmAfter(std::int64_t msec) {
     std::timespec now = Clock().UtcNow();
-    std::timespec next = now;
-    std::int64_t ns = next.tv_nsec + msec * 1'000'000;
-    next.tv_sec += static_cast<std::time_t>(ns / 1'000'000'000);
-    next.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-    if (std::exception_ptr error = ArmFor(now, next))
+    if (std::exception_ptr error = ArmFor(now, MSecsAfter(now, msec)))
         std::rethrow_exception(error);
 }
 

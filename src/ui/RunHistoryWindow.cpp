@@ -2,6 +2,7 @@
 
 #include "engine/RunStore.h"
 #include "ui/Application.h"
+#include "ui/ListView.h"
 #include "ui/RunListModel.h"
 #include "ui/TextBytes.h"
 
@@ -73,15 +74,7 @@ TfmRunHistory::TfmRunHistory(const TRunStore& store, QWidget* parent)
     lvRuns = new QTableView(this);
     lvRuns->setObjectName(QStringLiteral("lvRuns"));
     lvRuns->setModel(FModel);
-    lvRuns->verticalHeader()->hide();
-    lvRuns->verticalHeader()->setDefaultSectionSize(20);
-    lvRuns->setShowGrid(false);
-    lvRuns->setWordWrap(false);
-    lvRuns->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvRuns->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvRuns->setSelectionMode(QAbstractItemView::SingleSelection);
-    lvRuns->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    lvRuns->horizontalHeader()->setStretchLastSection(true);
+    ShowAsList(*lvRuns);
     for (int col = 0; col < TRunListModel::ColCount; ++col)
         lvRuns->setColumnWidth(col, ColumnWidths[col]);
 

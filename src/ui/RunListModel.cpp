@@ -44,25 +44,6 @@ bool HoldsId(const std::vector<TStoredRun>& runs, std::int64_t id) {
 
 } // namespace
 
-std::string DurationText(const TStoredRun& run) {
-    if (run.Result.empty())
-        return "running";
-    if (!run.Ended)
-        return {}; // closed after its scheduler ended: how long it took is not known
-    const std::int64_t ms = std::max<std::int64_t>(run.DurationMs, 0);
-    char text[48];
-    if (ms < 59'950) {
-        std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
-        return text;
-    }
-    const long long seconds = (ms + 500) / 1000;
-    if (seconds < 3600)
-        std::snprintf(text, sizeof text, "%lld min %lld s", seconds / 60, seconds % 60);
-    else
-        std::snprintf(text, sizeof text, "%lld h %lld min", seconds / 3600, seconds % 3600 / 60);
-    return text;
-}
-
 TRunListModel::TRunListModel(const TRunStore& store, QObject* parent)
     : QAbstractTableModel(parent), FStore(store) {}
 
@@ -163,9 +144,9 @@ std::string TRunListModel::Text(int row, int col) const {
     case colTrigger:
         return TriggerText(run.Trigger);
     case colResult:
-        return run.Result.empty() ? "Running" : run.Result;
+        return ShownResult(run);
     case colDuration:
-        return DurationText(run);
+        return ShownDuration(run);
     default:
         return {};
     }

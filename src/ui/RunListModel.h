@@ -56,7 +56,4 @@ private:
     std::unordered_map<std::int64_t, bool> FOutputHits;
 };
 
-/// "12.3 s", "4 min 5 s", "1 h 2 min"; "running" while the run is open.
-std::string DurationText(const TStoredRun& run);
-
 } // namespace vantle

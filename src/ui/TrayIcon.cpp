@@ -153,7 +153,10 @@ void TTrayIcon::UpdateIcon() {
 }
 
 void TTrayIcon::Notify(const TNotice& notice) {
-    UpdateIcon(); // the count of failing entries
+    // The count of failing entries changes with a failure or a recovery only: a start
+    // or a good end costs no look at the next runs.
+    if (notice.Kind != TNotice::Ran)
+        UpdateIcon();
     bool wanted = false;
     switch (NotifyMode(FSettings)) {
     case TNotifyMode::Failures:

@@ -3,6 +3,7 @@
 #include "engine/DateTimeFormat.h"
 #include "sched/NextDue.h"
 #include "sched/SchedList.h"
+#include "ui/ListView.h"
 #include "ui/TextBytes.h"
 
 #include <QHeaderView>
@@ -27,15 +28,7 @@ TfmUpcoming::TfmUpcoming(QWidget* parent) : QDialog(parent) {
     lvRuns->setObjectName(QStringLiteral("lvRuns"));
     lvRuns->setHorizontalHeaderLabels(
         {QStringLiteral("Time"), QStringLiteral("Name"), QStringLiteral("Command")});
-    lvRuns->verticalHeader()->hide();
-    lvRuns->verticalHeader()->setDefaultSectionSize(20);
-    lvRuns->setShowGrid(false);
-    lvRuns->setWordWrap(false);
-    lvRuns->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvRuns->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvRuns->setSelectionMode(QAbstractItemView::SingleSelection);
-    lvRuns->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    lvRuns->horizontalHeader()->setStretchLastSection(true);
+    ShowAsList(*lvRuns);
     lvRuns->setColumnWidth(0, 130);
     lvRuns->setColumnWidth(1, 180);
     layout->addWidget(lvRuns);

@@ -137,7 +137,7 @@ private slots:
         if (ended)
             run.Ended = At(3, 0);
         run.DurationMs = ms;
-        QCOMPARE(QString::fromStdString(DurationText(run)), text);
+        QCOMPARE(QString::fromStdString(ShownDuration(run)), text);
     }
 
     void FiltersByEntryAndFailure_data() {
