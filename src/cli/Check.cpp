@@ -191,6 +191,21 @@ private:
         case TSchedLineKind::Comment:
             CheckControls(line, kind, value);
             break;
+        case TSchedLineKind::CatchUp:
+            if (!EqualsNoCase(value, "yes") && !EqualsNoCase(value, "no"))
+                Report(line, std::string(ScheduleKeyText(kind)) + std::string(value) +
+                                 " reads as No: only Yes (in any case) makes missed runs "
+                                 "catch up");
+            break;
+        case TSchedLineKind::Overlap:
+            if (!EqualsNoCase(value, "allow") && !EqualsNoCase(value, "skip"))
+                Report(line, std::string(ScheduleKeyText(kind)) + std::string(value) +
+                                 " reads as Allow: only Skip (in any case) keeps a second run "
+                                 "from starting");
+            break;
+        case TSchedLineKind::TimeLimit:
+            CheckTimeLimit(line, kind, value);
+            break;
         default:
             break;
         }
@@ -216,6 +231,27 @@ private:
             Report(line, key + std::string(value) + " is out of range 0 to " +
                              std::to_string(high) + " and is ignored: the entry keeps " +
                              std::to_string(kept));
+    }
+
+    // Each reads as no limit at all, which a user who wrote one did not mean: an error.
+    void CheckTimeLimit(std::size_t line, TSchedLineKind kind, std::string_view value) {
+        const std::string said = std::string(ScheduleKeyText(kind)) + std::string(value);
+        std::optional<std::int32_t> n = ReadInt(value);
+        if (!n)
+            Report(line,
+                   said + ": the value is not a whole number of minutes; the entry runs "
+                          "without a time limit",
+                   true);
+        else if (*n < 0)
+            Report(line,
+                   said + ": a time limit cannot be negative; the entry runs without "
+                          "one",
+                   true);
+        else if (*n > MaxTimeLimit)
+            Report(line,
+                   said + ": over a year (" + std::to_string(MaxTimeLimit) +
+                       " minutes); the entry runs without a time limit",
+                   true);
     }
 
     void EndSection() {

@@ -101,6 +101,12 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
             AppendLine(out, TSchedLineKind::Parms, entry.Parms);
             AppendLine(out, TSchedLineKind::WorkDir, entry.WorkDir);
         }
+        if (entry.CatchUp)
+            AppendLine(out, TSchedLineKind::CatchUp, "Yes");
+        if (entry.Overlap == TOverlap::Skip)
+            AppendLine(out, TSchedLineKind::Overlap, "Skip");
+        if (entry.TimeLimit > 0)
+            AppendLine(out, TSchedLineKind::TimeLimit, std::to_string(entry.TimeLimit));
         for (const std::string& line : entry.Comment)
             AppendLine(out, TSchedLineKind::Comment, line);
     }
@@ -189,6 +195,18 @@ void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view v
     case TSchedLineKind::Comment:
         entry.Comment.emplace_back(value);
         break;
+    case TSchedLineKind::CatchUp:
+        entry.CatchUp = EqualsNoCase(value, "yes");
+        break;
+    case TSchedLineKind::Overlap:
+        entry.Overlap = EqualsNoCase(value, "skip") ? TOverlap::Skip : TOverlap::Allow;
+        break;
+    case TSchedLineKind::TimeLimit: {
+        // What is not a limit (text, negative, past a year) is none; check says why.
+        std::int32_t n = IntOrZero(value);
+        entry.TimeLimit = n > 0 && n <= MaxTimeLimit ? n : 0;
+        break;
+    }
     default:
         break;
     }

@@ -12,6 +12,12 @@ namespace vantle {
 enum : std::uint8_t { ctDosCommand = 0, ctDirectExecute = 1, ctBuiltinResetTime = 2 };
 enum : std::uint8_t { wsNormal = 0, wsMaximized = 1, wsMinimized = 2, wsHidden = 3 };
 
+/// What a due minute does while the entry's previous run is still running.
+enum class TOverlap : std::uint8_t { Allow, Skip };
+
+/// The longest time limit a file may give: a year of minutes.
+inline constexpr std::int32_t MaxTimeLimit = 366 * 24 * 60;
+
 /// A plain record; the schedule list owns every entry.
 struct TSchedule {
     std::string Name;
@@ -21,6 +27,11 @@ struct TSchedule {
     std::uint8_t WinState = wsNormal;
     std::vector<std::string> Comment; // one element per line
     bool Active = false;
+    /// Runs once at start-up, or after a long gap, when a due minute passed untested.
+    bool CatchUp = false;
+    TOverlap Overlap = TOverlap::Allow;
+    /// Minutes of running time after which the program is stopped; 0: no limit.
+    std::int32_t TimeLimit = 0;
     /// Every field, so a field added later can never be left out of a comparison.
     bool operator==(const TSchedule&) const = default;
 };

@@ -27,6 +27,9 @@ enum class TSchedLineKind : std::uint8_t {
     Parms,
     WorkDir,
     Comment,
+    CatchUp,
+    Overlap,
+    TimeLimit,
 };
 
 struct TScheduleKey {
@@ -36,7 +39,9 @@ struct TScheduleKey {
 
 /// Every key, in the order the writer writes them. No key is the start of another
 /// ("Command=" and "CommandType=" part at the "="), so a line matches one key at most.
-inline constexpr std::array<TScheduleKey, 9> ScheduleKeys = {{
+/// The last three are written only when they differ from their defaults, so a file that
+/// does not use them reads and saves as it did before they existed.
+inline constexpr std::array<TScheduleKey, 12> ScheduleKeys = {{
     {TSchedLineKind::Name, "Name="},
     {TSchedLineKind::Time, "Time="},
     {TSchedLineKind::Active, "Active="},
@@ -45,6 +50,9 @@ inline constexpr std::array<TScheduleKey, 9> ScheduleKeys = {{
     {TSchedLineKind::Command, "Command="},
     {TSchedLineKind::Parms, "Parms="},
     {TSchedLineKind::WorkDir, "WorkDir="},
+    {TSchedLineKind::CatchUp, "CatchUp="},
+    {TSchedLineKind::Overlap, "Overlap="},
+    {TSchedLineKind::TimeLimit, "TimeLimit="},
     {TSchedLineKind::Comment, "Comment="},
 }};
 

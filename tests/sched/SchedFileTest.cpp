@@ -18,13 +18,17 @@ TEST(SchedFileTest, WritesTheExactSavedForm) {
                                        .Parms = "/Q",
                                        .WorkDir = "C:\\BATCH"});
     backup.Comment = {"Weekday nights only.", "Ask the office before changing."};
+    backup.CatchUp = true;
+    backup.Overlap = TOverlap::Skip;
+    backup.TimeLimit = 90;
     TSchedule clock = *test::EntryOf(
         {.Name = "Clock", .Time = "0 6,18 * * *", .Active = false, .Type = ctBuiltinResetTime});
     clock.Command = "dropped for type 2";
     EXPECT_EQ(FormatScheduleFile({&backup, &clock}),
               "[Schedule 0]\r\nName=Nightly backup\r\nTime=30 2 * * 1-5\r\nActive=Yes\r\n"
               "CommandType=0\r\nWinState=3\r\nCommand=C:\\BATCH\\BACKUP.BAT\r\nParms=/Q\r\n"
-              "WorkDir=C:\\BATCH\r\nComment=Weekday nights only.\r\n"
+              "WorkDir=C:\\BATCH\r\nCatchUp=Yes\r\nOverlap=Skip\r\nTimeLimit=90\r\n"
+              "Comment=Weekday nights only.\r\n"
               "Comment=Ask the office before changing.\r\n\r\n"
               "[Schedule 1]\r\nName=Clock\r\nTime=0 6,18 * * *\r\nActive=No\r\n"
               "CommandType=2\r\nWinState=0\r\n");
@@ -95,7 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
         TLineCase{"Time=1 2 3 * * 9", "Time=1 2 3 * *"},
         TLineCase{"[Schedule]\r\nName=x", "Name=x"}, TLineCase{"[schedule 1]\r\nName=x", "Name=x"},
         TLineCase{" [Schedule 1]\r\nName=x", "Name=x"}, TLineCase{"Name=a\r\nName=b", "Name=b"},
-        TLineCase{"Comment=", "Comment="}, TLineCase{"CommandType=0", "Command="}));
+        TLineCase{"Comment=", "Comment="}, TLineCase{"CommandType=0", "Command="},
+        TLineCase{"CatchUp=yes", "CatchUp=Yes"}, TLineCase{"Overlap=SKIP", "Overlap=Skip"},
+        TLineCase{"TimeLimit=1440", "TimeLimit=1440"}));
 
 } // namespace
 } // namespace vantle
