@@ -63,6 +63,30 @@ std::string FormatMinute(TDateTime moment) {
     return text;
 }
 
+// A run's minute; the second reading of a repeated hour with its offset ("-05:00"),
+// so the two runs of one local minute read apart.
+std::string FormatRun(TDateTime moment, bool again, std::int64_t instant) {
+    std::string text = FormatMinute(moment);
+    if (!again)
+        return text;
+    return text + " " + UtcOffsetText(UtcOffsetOf({moment, again, instant}));
+}
+
+// The local moment of a --from option, or now, and whether it is the second reading
+// of a repeated hour.
+std::pair<TDateTime, bool> FromOption(const std::optional<std::string>& text,
+                                      std::int64_t minutesLater) {
+    TMoment moment;
+    if (text) {
+        moment = ReadMoment(*text, "--from");
+    } else {
+        moment.Instant = SystemClock().UtcNow();
+        moment.Instant.tv_sec += minutesLater * 60;
+        moment.Local = LocalDateTimeOf(moment.Instant);
+    }
+    return {moment.Local, IsSecondReading(moment.Local, moment.Instant)};
+}
+
 } // namespace
 
 int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
@@ -141,7 +165,7 @@ int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
         const std::string path = ScheduleFileOf("next", options);
         std::optional<std::string> fromText = options.Value("--from");
         std::optional<std::string> countText = options.Value("--count");
-        TDateTime from = fromText ? ReadMoment(*fromText, "--from").Local : SystemClock().Now();
+        const auto [from, fromAgain] = FromOption(fromText, 0);
         int count = countText ? WholeNumberOption(*countText, "--count", 1000000) : 5;
         TSchedList list;
         LoadList(list, path);
@@ -149,12 +173,12 @@ int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
             if (!entry->Active)
                 continue;
             TDueFinder finder(*entry);
-            std::vector<TDateTime> moments = finder.Next(from, count);
+            std::vector<TDueRun> runs = finder.Runs(from, count, fromAgain);
             const std::string name = VisibleText(entry->Name, TVisibleFor::Terminal, true);
-            if (moments.empty())
+            if (runs.empty())
                 out << name << "\tnever\n";
-            for (TDateTime moment : moments)
-                out << name << "\t" << FormatMinute(moment) << "\n";
+            for (const TDueRun& run : runs)
+                out << name << "\t" << FormatRun(run.Moment, run.Again, run.Instant) << "\n";
         }
         return 0;
     });
@@ -170,8 +194,7 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
         if (daysText && countText)
             throw UsageError("upcoming", "--days and --count exclude each other");
         // From the minute given; without one, from the next minute, as the window lists.
-        TDateTime first =
-            fromText ? ReadMoment(*fromText, "--from").Local : IncMinutes(SystemClock().Now(), 1);
+        const auto [first, firstAgain] = FromOption(fromText, 1);
         std::size_t limit = SIZE_MAX;
         TDateTime end = 0;
         if (countText) {
@@ -188,9 +211,13 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
         for (const TSchedule* entry : entries)
             names.push_back(VisibleText(entry->Name, TVisibleFor::Terminal, true));
         // Printed as found: a long span of a minutely entry need not fit in memory.
-        ForEachUpcomingRun(entries, first, end, limit, [&](const TUpcomingRun& run) {
-            out << FormatMinute(run.Moment) << "\t" << names[run.Index] << "\n";
-        });
+        ForEachUpcomingRun(
+            entries, first, end, limit,
+            [&](const TUpcomingRun& run) {
+                out << FormatRun(run.Moment, run.Again, run.Instant) << "\t" << names[run.Index]
+                    << "\n";
+            },
+            firstAgain);
         return 0;
     });
 }

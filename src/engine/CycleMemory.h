@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/DateTime.h"
+#include "sched/ClockChanges.h"
 
 #include <cstdint>
 #include <optional>
@@ -16,9 +17,6 @@ namespace vantle {
 using TLocalMinute = std::int64_t;
 TLocalMinute LocalMinuteOf(TDateTime local);
 TDateTime MomentOfMinute(TLocalMinute minute);
-
-/// The widest gap a cycle catches up on, or treats as a correction of the clock.
-constexpr TLocalMinute MaxCatchUpMinutes = 180;
 
 enum class TCycleKind {
     Nothing,      // this minute was tested already (a second tick, a small step back)

@@ -3,6 +3,7 @@
 #include "platform/ExecutablePath.h"
 #include "platform/FileWriter.h"
 #include "platform/ProcessIdentity.h"
+#include "sched/ClockChanges.h"
 #include "sched/SchedFile.h"
 #include "sched/TimeField.h"
 
@@ -244,9 +245,7 @@ bool TScheduler::IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
     case TCycleKind::RepeatedOnly:
         // A minute already tested comes round again: what runs every minute or every
         // hour runs as usual, what is fixed to one time of day has had its run.
-        return !startedAlready &&
-               (FieldIsEvery(entry.Minutes, 0, 59) || FieldIsEvery(entry.Hours, 0, 23)) &&
-               IsDue(entry, FCycleMoment);
+        return !startedAlready && RunsInRepeatedMinutes(entry) && IsDue(entry, FCycleMoment);
     case TCycleKind::ClockMoved:
         return !startedAlready && IsDue(entry, FCycleMoment);
     case TCycleKind::Nothing:

@@ -109,9 +109,11 @@ TTimePreview PreviewTimes(const TSchedule& entry, TDateTime from, int count) {
     if (finder.NeverDue())
         preview.Never = NeverDueReasons(entry, finder.Tables());
     else if (preview.Next.empty())
-        // Days exist, but every minute named falls where the clock jumps forward.
-        preview.Never.push_back("every moment it names falls in the hour the clock skips when "
-                                "daylight saving time begins");
+        // Days exist, but every minute named falls where the clock jumps forward further
+        // than the scheduler catches up on.
+        preview.Never.push_back("every moment it names falls where the clock jumps forward "
+                                "more than three hours (daylight saving), which is not caught up "
+                                "on");
     return preview;
 }
 

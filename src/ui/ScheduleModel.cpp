@@ -140,8 +140,12 @@ int TScheduleModel::RowOfSerial(std::uint64_t serial) const {
 const TScheduleModel::TNextRun& TScheduleModel::NextRunOf(std::int32_t index) const {
     TNextRun& next = FNextRuns[static_cast<std::size_t>(index)];
     if (!next.Known) {
-        std::vector<TDateTime> moments = TDueFinder(FList->Items(index)).Next(FClock->Now(), 1);
-        next.Moment = moments.empty() ? std::nullopt : std::optional<TDateTime>(moments[0]);
+        // In the repeated autumn hour the instant says which reading the clock is in.
+        const TDateTime now = FClock->Now();
+        const std::timespec instant = FClock->UtcNow();
+        std::vector<TDueRun> runs =
+            TDueFinder(FList->Items(index)).Runs(now, 1, IsSecondReading(now, instant));
+        next.Moment = runs.empty() ? std::nullopt : std::optional<TDateTime>(runs[0].Moment);
         next.Known = true;
     }
     return next;

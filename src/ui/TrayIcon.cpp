@@ -104,7 +104,11 @@ QString TTrayIcon::NextRunText() const {
     // A cycle runs five seconds past the minute: until then this minute still counts,
     // and from then on it has run. Runs strictly after the minute of `from` are to come.
     TDateTime now = FClock.Now();
+    std::timespec instant = FClock.UtcNow();
+    instant.tv_sec -= 5;
     TDateTime from = IncSeconds(now, -5);
+    // In the repeated autumn hour the clock alone says which reading it is.
+    const bool fromAgain = IsSecondReading(from, instant);
     std::optional<TDateTime> next;
     std::string name;
     TSchedList& list = *FWindow.SchedList();
@@ -113,7 +117,9 @@ QString TTrayIcon::NextRunText() const {
         const TSchedule& entry = list.Items(i);
         if (!entry.Active)
             continue;
-        std::vector<TDateTime> moments = TDueFinder(entry).Next(from, 1);
+        std::vector<TDateTime> moments;
+        for (const TDueRun& run : TDueFinder(entry).Runs(from, 1, fromAgain))
+            moments.push_back(run.Moment);
         // Earlier by at least a second: equal moments go to the first in list order.
         if (!moments.empty() && (!next || moments.front() < IncMSecs(*next, -500))) {
             next = moments.front();

@@ -74,9 +74,12 @@ void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSetti
     std::vector<TRow> rows;
     for (const TUpcomingRun& run : UpcomingRuns(entries, first, first + Days, MaxRows)) {
         const TSchedule& entry = *entries[run.Index];
-        rows.push_back({FormatDateTime(settings.ShortDateFormat + " hh:mm", run.Moment, settings),
-                        entry.Name, entry.Command,
-                        list.SerialOf(static_cast<std::int32_t>(run.Index))});
+        std::string when =
+            FormatDateTime(settings.ShortDateFormat + " hh:mm", run.Moment, settings);
+        if (run.Again) // the second reading of a repeated hour, told apart by its offset
+            when += " " + UtcOffsetText(UtcOffsetOf({run.Moment, run.Again, run.Instant}));
+        rows.push_back(
+            {when, entry.Name, entry.Command, list.SerialOf(static_cast<std::int32_t>(run.Index))});
     }
     SetRows(rows);
 }

@@ -50,12 +50,13 @@ TEST_F(ModelCommandsTest, LinuxEditorsFileKeepsItsEntries) {
     std::string path = Write("[Schedule 0]\nName=night\nTime=30 2 * * *\nActive=Yes\n"
                              "Command=/usr/local/bin/backup\n\n[Schedule 1]\nName=off\n"
                              "Time=* * * * *\nActive=No\nCommand=/opt/report\n");
-    // next leaves the inactive entry out, and the local time the clock skips.
+    // next leaves the inactive entry out; the local time the clock skips runs at the
+    // first minute after the gap.
     test::TZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3"); // 2024-03-31 02:00 jumps to 03:00
     TRun run = SchedCtl({"next", "--from", "2024-03-30 00:00", "--count", "3", path});
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out,
-              "night\t2024-03-30 02:30\nnight\t2024-04-01 02:30\nnight\t2024-04-02 02:30\n");
+              "night\t2024-03-30 02:30\nnight\t2024-03-31 03:00\nnight\t2024-04-01 02:30\n");
     run = SchedCtl({"fmt", "-w", path});
     EXPECT_EQ(run.Code, 0) << run.Err;
     std::string saved = ReadFile(path);
@@ -219,6 +220,40 @@ TEST_F(ModelCommandsTest, UpcomingAndDueListRunsInTimeThenListOrder) {
     run = SchedCtl({"due", "--at=2026-12-07 02:30", path});
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_EQ(run.Out, "weekdays\nalso 02:30\n");
+}
+
+// In the repeated autumn hour an entry due every hour runs in both readings, a fixed
+// time once: the second reading shows its offset, every other line as ever.
+TEST_F(ModelCommandsTest, TheRepeatedHourListsTheSecondReadingWithItsOffset) {
+    test::TZoneGuard zone("America/New_York");
+    std::string path =
+        Write(SectionText(0, "half", "30 * * * *") + SectionText(1, "fixed", "30 1 * * *") +
+              SectionText(2, "last sunday", "30 2 * 3 0"));
+    const struct {
+        TArgs Args;
+        std::string Out;
+    } cases[] = {
+        {{"upcoming", "--from", "2026-11-01 00:00", "--count", "5", path},
+         "2026-11-01 00:30\thalf\n"
+         "2026-11-01 01:30\thalf\n"
+         "2026-11-01 01:30\tfixed\n"
+         "2026-11-01 01:30 -05:00\thalf\n"
+         "2026-11-01 02:30\thalf\n"},
+        // From the second reading: its first minute included, the first reading over.
+        {{"upcoming", "--from", "2026-11-01 01:30-05:00", "--count", "2", path},
+         "2026-11-01 01:30 -05:00\thalf\n2026-11-01 02:30\thalf\n"},
+        {{"next", "--from", "2026-11-01 01:00", "--count", "2", path},
+         "half\t2026-11-01 01:30\nhalf\t2026-11-01 01:30 -05:00\n"
+         "fixed\t2026-11-01 01:30\nfixed\t2026-11-02 01:30\n"
+         "last sunday\t2027-03-07 02:30\nlast sunday\t2027-03-14 03:00\n"},
+        {{"next", "--from", "2026-11-01 01:40-05:00", "--count", "1", path},
+         "half\t2026-11-01 02:30\nfixed\t2026-11-02 01:30\nlast sunday\t2027-03-07 02:30\n"},
+    };
+    for (const auto& c : cases) {
+        TRun run = SchedCtl(c.Args);
+        EXPECT_EQ(run.Code, 0) << run.Err;
+        EXPECT_EQ(run.Out, c.Out) << c.Args[0] << " " << c.Args[2];
+    }
 }
 
 // A name read from a file with CR LF line ends keeps a bare line feed; printed as it is,

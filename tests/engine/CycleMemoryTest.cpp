@@ -1,6 +1,7 @@
 // Each due minute runs once, on real clocks: late ticks, steps of the clock, daylight
 // saving changes and restarts, played on a fake clock in two zones.
 #include "engine/Scheduler.h"
+#include "sched/NextDue.h"
 
 #include "support/FakeServices.h"
 #include "support/TestFiles.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 using namespace vantle;
@@ -260,5 +262,84 @@ TEST_F(StateFileTest, AStateFileThatCannotBeKeptIsReportedAfterThePass) {
     EXPECT_EQ(Raised, Dir.File("Sched.STATE") + ": is a folder, not a file");
     EXPECT_EQ(Fake.LogLines.end()[-2], "Could not keep the latest minute tested: " + Raised);
 }
+
+// The next-due search lists what the scheduler runs, over days the clock changes on.
+struct TChangeDays {
+    std::string Zone, First, End; // local dates "YYYY-MM-DD", End excluded
+};
+
+void PrintTo(const TChangeDays& days, std::ostream* out) {
+    *out << days.Zone << " " << days.First;
+}
+
+class ListedRunsTest : public testing::TestWithParam<TChangeDays> {};
+
+// "MM-DD hh:mm +hh:mm NAME"
+std::string RunText(TDateTime local, long offset, const std::string& name) {
+    TDateParts date = DecodeDate(local);
+    TTimeParts time = DecodeTime(local);
+    char text[64];
+    long minutes = (offset < 0 ? -offset : offset) / 60;
+    std::snprintf(text, sizeof text, "%02d-%02d %02d:%02d %c%02ld:%02ld ", date.Month, date.Day,
+                  time.Hour, time.Minute, offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return text + name;
+}
+
+TEST_P(ListedRunsTest, UpcomingListsWhatTheSchedulerRuns) {
+    TZoneGuard zone(GetParam().Zone);
+    TTempDir dir;
+    TFakeServices fake;
+    fake.ExecutablePath = dir.File("Sched.exe");
+    std::vector<TEntryText> entries = Entries;
+    entries.push_back({.Name = "B", .Time = "0,30 * * * *", .Command = "B"});
+    entries.push_back({.Name = "M", .Time = "30 2 25-31 3 0", .Command = "M"});
+    entries.push_back({.Name = "L", .Time = "15 2 * * *", .Command = "L"});
+    TSchedList list;
+    list.SetFileName(dir.File("Sched.INI"));
+    WriteFile(list.FileName(), ScheduleText(entries));
+    list.Load();
+    TSchedulerServices services = fake.Services();
+    services.KeepState = false;
+    TScheduler scheduler(list, services);
+    scheduler.SetEnabled(true);
+
+    const TDateTime first = MomentOf(GetParam().First + " 00:00:00");
+    const TDateTime end = MomentOf(GetParam().End + " 00:00:00");
+    // A cycle five seconds into every minute the clock shows, in time order.
+    std::vector<std::string> ran;
+    for (std::time_t t = LocalReadings(first).front().tv_sec + 5;; t += 60) {
+        const TDateTime local = LocalDateTimeOf({t, 0});
+        if (local >= end)
+            break;
+        fake.Clock.Set(local);
+        fake.Starter.Requests.clear();
+        scheduler.RunCycle();
+        for (const TStartRequest& request : fake.Starter.Requests)
+            ran.push_back(RunText(local, UtcOffsetAt({t, 0}), request.File));
+    }
+    std::vector<const TSchedule*> listedEntries;
+    for (std::int32_t i = 0; i < list.Count(); ++i)
+        listedEntries.push_back(&list.Items(i));
+    std::vector<std::string> listed;
+    for (const TUpcomingRun& run : UpcomingRuns(listedEntries, first, end, SIZE_MAX))
+        listed.push_back(RunText(run.Moment, UtcOffsetOf({run.Moment, run.Again, run.Instant}),
+                                 list.Items(static_cast<std::int32_t>(run.Index)).Name));
+    EXPECT_EQ(listed, ran);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Zones, ListedRunsTest,
+    testing::Values(TChangeDays{"Europe/Berlin", "2026-03-28", "2026-03-30"},
+                    TChangeDays{"Europe/Berlin", "2026-10-25", "2026-10-26"},
+                    TChangeDays{"America/New_York", "2026-03-08", "2026-03-09"},
+                    TChangeDays{"America/New_York", "2026-11-01", "2026-11-02"},
+                    TChangeDays{"Australia/Lord_Howe", "2026-04-05", "2026-04-06"},
+                    TChangeDays{"Australia/Lord_Howe", "2026-10-04", "2026-10-05"},
+                    TChangeDays{"Pacific/Apia", "2011-12-29", "2012-01-01"}),
+    [](const auto& info) {
+        std::string name = info.param.Zone + info.param.First;
+        std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+        return name;
+    });
 
 } // namespace

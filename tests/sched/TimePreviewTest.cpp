@@ -52,11 +52,21 @@ TEST(TimePreviewTest, NotesSayHowTheRulesReadAWord) {
                                         "WeekDays 'mon': item 'mon' reads as 0"}));
 }
 
-// Skipping the moments inside the gap is the due finder's, and vantle-schedctl next shows it.
-TEST(TimePreviewTest, NeverWhenEveryMinuteFallsInTheDaylightSavingGap) {
-    // 02:00-02:59 on the last Sunday of March does not exist in Berlin.
-    test::TZoneGuard zone("Europe/Berlin");
-    TTimePreview preview = Preview("* 2 25-31 3 0");
+// The scheduler catches up on a spring gap at the first minute after it, so an entry
+// due only in the gap runs once a year; a jump wider than it catches up on never runs.
+TEST(TimePreviewTest, NeverOnlyWhenEveryMinuteFallsInAJumpTooWideToCatchUpOn) {
+    {
+        // 02:00-02:59 on the last Sunday of March does not exist in Berlin.
+        test::TZoneGuard zone("Europe/Berlin");
+        TTimePreview preview = Preview("* 2 25-31 3 0");
+        EXPECT_EQ(preview.Next,
+                  (std::vector<TDateTime>{At(2027, 3, 28, 3, 0), At(2028, 3, 26, 3, 0),
+                                          At(2029, 3, 25, 3, 0)}));
+        EXPECT_TRUE(preview.Never.empty());
+    }
+    // Four hours ahead from 02:00 on the last Sunday of March.
+    test::TZoneGuard zone("AAA0BBB-4,M3.5.0/2,M10.5.0/3");
+    TTimePreview preview = Preview("* 2-5 25-31 3 0");
     EXPECT_TRUE(preview.Next.empty());
     ASSERT_EQ(preview.Never.size(), 1u);
     EXPECT_NE(preview.Never.front().find("daylight saving"), std::string::npos);
