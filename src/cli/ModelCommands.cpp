@@ -23,19 +23,25 @@ namespace vantle::cli {
 
 namespace {
 
-// The commands read existing regular files only: a mistyped name should not read as
-// an empty schedule, nor should `fmt -w` create one.
-struct stat RequireFile(const std::string& path) {
+// The commands read regular files only. One that does not exist is an empty schedule,
+// as the scheduler takes it; told on standard error, so a mistyped name shows.
+// Returns nullopt for a missing file.
+std::optional<struct stat> RequireFile(const std::string& path, std::ostream& err) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
-        throw EFailure(path + ": " + EInOutError::TextOf(InOutCodeFromErrno(errno)));
+    if (stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT)
+            throw EFailure(path + ": " + EInOutError::TextOf(InOutCodeFromErrno(errno)));
+        err << "vantle-schedctl: " << path << " does not exist; an empty schedule\n";
+        return std::nullopt;
+    }
     if (!S_ISREG(st.st_mode))
         throw EFailure(path + ": not a regular file");
     return st;
 }
 
-void LoadList(TSchedList& list, const std::string& path) {
-    RequireFile(path);
+void LoadList(TSchedList& list, const std::string& path, std::ostream& err) {
+    if (!RequireFile(path, err))
+        return;
     list.SetFileName(path);
     try {
         list.Load();
@@ -94,8 +100,12 @@ int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
         TArguments options = ReadArguments("fmt", args, {"-w"}, {});
         const std::string path = ScheduleFileOf("fmt", options);
         TSchedList list;
-        LoadList(list, path);
         if (options.Has("-w")) {
+            // Writing back must not create a file a mistyped name would leave behind.
+            struct stat st {};
+            if (stat(path.c_str(), &st) != 0)
+                throw EFailure(path + ": " + EInOutError::TextOf(InOutCodeFromErrno(errno)));
+            LoadList(list, path, err);
             try {
                 list.Save();
             } catch (const Exception& error) {
@@ -105,6 +115,7 @@ int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
                 err << "warning: " << warning << '\n';
             return 0;
         }
+        LoadList(list, path, err);
         out << FormatScheduleFile(EntriesOf(list));
         out.flush();
         return 0;
@@ -115,7 +126,9 @@ int CmdCheck(const TArgs& args, std::ostream& out, std::ostream& err) {
     return Guarded("check", err, [&] {
         TArguments options = ReadArguments("check", args, {}, {});
         const std::string path = ScheduleFileOf("check", options);
-        struct stat st = RequireFile(path);
+        std::optional<struct stat> st = RequireFile(path, err);
+        if (!st)
+            return 0; // nothing to find in an empty schedule
         std::string content;
         try {
             content = ReadScheduleBytes(path);
@@ -124,7 +137,7 @@ int CmdCheck(const TArgs& args, std::ostream& out, std::ostream& err) {
         }
         struct stat folder {};
         mode_t folderMode = stat(FolderOfFile(path).c_str(), &folder) == 0 ? folder.st_mode : 0;
-        std::vector<TFinding> findings = CheckSchedulePermissions(st.st_mode, folderMode);
+        std::vector<TFinding> findings = CheckSchedulePermissions(st->st_mode, folderMode);
         const std::string searchPath = SearchPath();
         std::vector<TFinding> textFindings = CheckScheduleText(
             content, [&searchPath](const std::string& file, const std::string& directory) {
@@ -151,7 +164,7 @@ int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err) {
             throw UsageError("due", "--at is required");
         TDueMoment moment = SplitMoment(ReadMoment(*at, "--at").Local);
         TSchedList list;
-        LoadList(list, path);
+        LoadList(list, path, err);
         for (const TSchedule* entry : EntriesOf(list))
             if (IsDue(*entry, moment))
                 out << VisibleText(entry->Name, TVisibleFor::Terminal) << "\n";
@@ -168,7 +181,7 @@ int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
         const auto [from, fromAgain] = FromOption(fromText, 0);
         int count = countText ? WholeNumberOption(*countText, "--count", 1000000) : 5;
         TSchedList list;
-        LoadList(list, path);
+        LoadList(list, path, err);
         for (const TSchedule* entry : EntriesOf(list)) {
             if (!entry->Active)
                 continue;
@@ -204,7 +217,7 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
             end = first + (daysText ? WholeNumberOption(*daysText, "--days", 36525) : 7);
         }
         TSchedList list;
-        LoadList(list, path);
+        LoadList(list, path, err);
         std::vector<const TSchedule*> entries = EntriesOf(list);
         std::vector<std::string> names;
         names.reserve(entries.size());

@@ -75,7 +75,6 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
         script + " is not a schedule file: it holds text but no [Schedule N] section\n";
     const std::vector<std::pair<TArgs, std::string>> cases = {
         {{"fmt", "-w", script}, "fmt: " + noSchedule},
-        {{"fmt"}, "vantle-scheduler.INI: File not found"}, // the desktop program's, not there
         {{"fmt", path, path}, "more than one FILE"},
         {{"fmt", "-w", missing}, missing + ": File not found"},
         {{"fmt", FDir.Path().string()}, "not a regular file"},
@@ -96,6 +95,34 @@ TEST_F(ModelCommandsTest, UsageAndFileErrorsExitWithTwo) {
     }
     EXPECT_FALSE(std::filesystem::exists(missing)); // fmt -w did not create it
     EXPECT_EQ(ReadFile(script), scriptText);
+}
+
+// As the scheduler takes it: a schedule file that does not exist is an empty schedule,
+// said on standard error so that a mistyped name shows.
+TEST_F(ModelCommandsTest, ReadingCommandsTakeAMissingFileForAnEmptySchedule) {
+    const std::string missing = FDir.File("missing.ini");
+    const std::string note = "vantle-schedctl: " + missing + " does not exist; an empty schedule\n";
+    const std::vector<TArgs> commands = {
+        {"fmt", missing},
+        {"check", missing},
+        {"due", "--at", "2026-12-07 02:30", missing},
+        {"next", missing},
+        {"upcoming", "--count", "3", missing},
+        {"upcoming", "--from", "2026-12-06 00:00", missing},
+    };
+    for (const TArgs& args : commands) {
+        TRun run = SchedCtl(args);
+        EXPECT_EQ(run.Code, 0) << args[0];
+        EXPECT_EQ(run.Out, "") << args[0];
+        EXPECT_EQ(run.Err, note) << args[0];
+    }
+    // Without FILE, the desktop program's schedule, not there either.
+    TRun run = SchedCtl({"fmt"});
+    EXPECT_EQ(run.Code, 0);
+    EXPECT_NE(run.Err.find("vantle-scheduler.INI does not exist; an empty schedule"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 TEST_F(ModelCommandsTest, NextFindsTheNextMomentsOrNever) {
