@@ -1,5 +1,6 @@
 #include "engine/Scheduler.h"
 
+#include "engine/LenientFieldLog.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileWriter.h"
 #include "platform/ProcessIdentity.h"
@@ -15,6 +16,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace vantle {
 
@@ -143,6 +145,7 @@ void TScheduler::SetEnabled(bool value) {
     FEnabled = value;
     if (value)
         ReadState();
+    FLenientFieldsDue = value; // told at the first cycle, once the list is loaded
     FLog->WriteFmt("Scheduler has been %s", {EnabledText(value)});
 }
 
@@ -228,6 +231,8 @@ void TScheduler::CheckForChanges() {
     }
     if (reloaded)
         FLog->WriteLine("INI file changed, new schedule loaded");
+    if (std::exchange(FLenientFieldsDue, false) || reloaded)
+        LogLenientFields(*FLog, FScheduleList);
 }
 
 bool TScheduler::IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,

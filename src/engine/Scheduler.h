@@ -192,6 +192,8 @@ private:
     std::optional<EInOutError> FStateError;
     bool FStateWritten = false; // the file says what the memory says
     std::vector<TEntryFailure> FFailures;
+    /// The loaded list's time fields that read as something else are yet to be logged.
+    bool FLenientFieldsDue = false;
     std::uint32_t FLoggedKeptChanges = 0;
     bool FRecordFailureTold = false;
     bool FPruneDue = true; // the store is pruned after runs were recorded

@@ -139,6 +139,40 @@ TEST_F(SchedulerTest, AFileThatCannotBeReloadedKeepsTheListUntilItCanAndIsToldOn
     EXPECT_TRUE(List.Reloaded());
 }
 
+// Cron text written by hand runs at other times than it says: the log tells so once for
+// each load of the file (the first cycle after switching on, and each reload), not at
+// every cycle.
+TEST_F(SchedulerTest, FieldsReadAsSomethingElseAreLoggedOncePerLoad) {
+    WriteFile(List.FileName(), ScheduleText({{.Name = "hand", .Time = "*/15 9-17 * * mon-fri"},
+                                             {.Name = "plain", .Time = "0,30 9-17 * * 1-5"}}));
+    List.Load();
+    TScheduler scheduler(List, Fake.Services());
+    scheduler.SetEnabled(true);
+    const TLines told = {"hand: field Minutes '*/15' reads as '0' (see check)",
+                         "hand: field WeekDays 'mon-fri' reads as '0' (see check)"};
+    auto toldLines = [&] {
+        TLines lines;
+        for (const std::string& line : Lines)
+            if (line.find("(see check)") != std::string::npos)
+                lines.push_back(line);
+        Lines.clear();
+        return lines;
+    };
+    for (int minute = 0; minute < 3; ++minute, Fake.Clock.Advance(1.0 / 1440))
+        scheduler.RunCycle();
+    EXPECT_EQ(toldLines(), told);
+    // A reload tells again; the cycles after it do not.
+    WriteFile(List.FileName(), ScheduleText({{.Name = "hand", .Time = "*/15 9-17 * * mon-fri"},
+                                             {.Name = "more", .Time = "0 3O * * *"}}));
+    List.SetStampReader(
+        [](const std::string&) { return std::optional<TFileStamp>(TFileStamp{.Size = 2}); });
+    for (int minute = 0; minute < 3; ++minute, Fake.Clock.Advance(1.0 / 1440))
+        scheduler.RunCycle();
+    TLines again = told;
+    again.push_back("more: field Hours '3O' reads as '0' (see check)");
+    EXPECT_EQ(toldLines(), again);
+}
+
 // The starter would hand the program each text cut at its NUL, which is not what the
 // entry says: such an entry starts nothing, fails, and the next one still runs.
 TEST_F(SchedulerTest, AnEntryWhoseTextsHoldANulStartsNothing) {

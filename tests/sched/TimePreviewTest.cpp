@@ -1,5 +1,7 @@
 #include "sched/TimePreview.h"
 
+#include "sched/LenientFields.h"
+
 #include "support/TestFiles.h"
 #include "support/ZoneGuard.h"
 
@@ -50,6 +52,30 @@ TEST(TimePreviewTest, NotesSayHowTheRulesReadAWord) {
     EXPECT_EQ(Preview("0 3O * * mon").Notes,
               (std::vector<std::string>{"Hours '3O': item '3O' reads as 0",
                                         "WeekDays 'mon': item 'mon' reads as 0"}));
+}
+
+// Cron text written by hand reads as something else; the stored form reads as written.
+TEST(LenientFieldsTest, ListsEachFieldTheLenientReadingChanges) {
+    const struct {
+        const char* Time;
+        std::vector<std::string> Fields; // as LenientFieldText says them
+    } cases[] = {
+        {"*/15 9-17 * * mon-fri",
+         {"Minutes '*/15' reads as '0'", "WeekDays 'mon-fri' reads as '0'"}},
+        {"0,15,30,45 9-17 * * 1-5", {}},
+        {"$A 0x2 * * *", {}}, // hex is a number the reading knows
+        {"0 3O * jan *", {"Hours '3O' reads as '0'", "Months 'jan' reads as 'nothing'"}},
+        {"1,,5 * * * *", {"Minutes '1,,5' reads as '1'"}},
+        {"1,, * * * *", {}}, // trailing commas only end the scan
+        {"* * * * *,6", {"WeekDays '*,6' reads as '0,6'"}},
+        {"5 * 1-3,x * 2-", {"Days '1-3,x' reads as '1-3'", "WeekDays '2-' reads as 'nothing'"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> fields;
+        for (const TLenientField& field : LenientFields(*test::EntryOf({.Time = c.Time})))
+            fields.push_back(LenientFieldText(field));
+        EXPECT_EQ(fields, c.Fields) << c.Time;
+    }
 }
 
 // The scheduler catches up on a spring gap at the first minute after it, so an entry
