@@ -4,12 +4,15 @@
 #include "engine/RunHistory.h"
 #include "platform/Clock.h"
 #include "platform/FormatSettings.h"
+#include "sched/LenientFields.h"
 #include "sched/NextDue.h"
 #include "sched/SchedList.h"
 #include "ui/Colours.h"
 #include "ui/TextBytes.h"
 
+#include <QApplication>
 #include <QByteArray>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -226,6 +229,22 @@ QVariant TScheduleModel::data(const QModelIndex& index, int role) const {
         if (std::optional<TDateTime> moment = MomentOf(entry, index.column()))
             return *moment;
         return {};
+    }
+    case Qt::ToolTipRole:
+    case Qt::DecorationRole: {
+        // What a time field written by hand reads as, where the next run is shown.
+        std::int32_t entry = IndexOfRow(index.row());
+        if (index.column() != colNextRun || entry < 0)
+            return {};
+        std::vector<TLenientField> fields = LenientFields(FList->Items(entry));
+        if (fields.empty())
+            return {};
+        if (role == Qt::DecorationRole)
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        QString tip;
+        for (const TLenientField& field : fields)
+            tip += TextOfBytes(LenientFieldText(field)) + '\n';
+        return tip + QStringLiteral("(vantle-schedctl fmt --convert writes the stored form)");
     }
     case Qt::ForegroundRole: {
         std::int32_t entry = IndexOfRow(index.row());

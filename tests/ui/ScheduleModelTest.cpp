@@ -116,6 +116,21 @@ private slots:
         QCOMPARE(rig.Column(0, true), QStringList({""}));
     }
 
+    // Cron text written by hand: the Next Run cell says what the lenient reading makes of
+    // it, with a warning icon; an entry read as written has neither.
+    void nextRunTellsWhatAFieldReadsAs() {
+        TRig rig({{"hand", "*/15 9-17 * * mon-fri"}, {"plain", "0,15,30,45 9-17 * * 1-5"}});
+        const QModelIndex hand = rig.Rows.index(0, TScheduleModel::colNextRun);
+        const QModelIndex plain = rig.Rows.index(1, TScheduleModel::colNextRun);
+        QCOMPARE(hand.data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("Minutes '*/15' reads as '0'\nWeekDays 'mon-fri' reads as '0'\n"
+                                "(vantle-schedctl fmt --convert writes the stored form)"));
+        QVERIFY(!hand.data(Qt::DecorationRole).isNull());
+        QVERIFY(plain.data(Qt::ToolTipRole).isNull());
+        QVERIFY(plain.data(Qt::DecorationRole).isNull());
+        QVERIFY(rig.Rows.index(0, 0).data(Qt::ToolTipRole).isNull());
+    }
+
     void sortRules_data() {
         QTest::addColumn<QString>("clicks");
         QTest::addColumn<QStringList>("names");
