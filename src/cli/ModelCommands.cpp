@@ -8,9 +8,11 @@
 #include "platform/ProgramStarterPosix.h"
 #include "platform/SysErrors.h"
 #include "platform/TextUtils.h"
+#include "sched/LenientFields.h"
 #include "sched/NextDue.h"
 #include "sched/SchedFile.h"
 #include "sched/SchedList.h"
+#include "sched/TimeFieldInput.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -49,6 +51,29 @@ void LoadList(TSchedList& list, const std::string& path, std::ostream& err) {
         throw EFailure(error.Message()); // it names the file itself
     } catch (const Exception& error) {
         throw EFailure(path + ": " + error.Message());
+    }
+}
+
+// Each time field the file's lenient reading takes for something else, in the stored
+// form the entry dialog converts cron text to; every change told on `err`.
+void ConvertTimeFields(TSchedList& list, std::ostream& err) {
+    TSchedListLock lock(list);
+    for (std::int32_t i = 0; i < list.Count(); ++i) {
+        TSchedule entry = list.Items(i);
+        const std::string name = VisibleText(entry.Name, TVisibleFor::Terminal);
+        for (const TLenientField& field : LenientFields(entry)) {
+            std::string& text = entry.*TimeFieldOf(field.Kind).Text;
+            const std::string stored = ToStoredTimeField(field.Kind, text);
+            if (stored == text) {
+                err << name << ": " << field.Name << " " << Quoted(text)
+                    << " has no stored form; left as it is\n";
+                continue;
+            }
+            err << name << ": " << field.Name << " " << Quoted(text) << " -> " << Quoted(stored)
+                << "\n";
+            text = stored;
+        }
+        list.Update(i, entry);
     }
 }
 
@@ -97,7 +122,7 @@ std::pair<TDateTime, bool> FromOption(const std::optional<std::string>& text,
 
 int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
     return Guarded("fmt", err, [&] {
-        TArguments options = ReadArguments("fmt", args, {"-w"}, {});
+        TArguments options = ReadArguments("fmt", args, {"-w", "--convert"}, {});
         const std::string path = ScheduleFileOf("fmt", options);
         TSchedList list;
         if (options.Has("-w")) {
@@ -106,6 +131,8 @@ int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
             if (stat(path.c_str(), &st) != 0)
                 throw EFailure(path + ": " + EInOutError::TextOf(InOutCodeFromErrno(errno)));
             LoadList(list, path, err);
+            if (options.Has("--convert"))
+                ConvertTimeFields(list, err);
             try {
                 list.Save();
             } catch (const Exception& error) {
@@ -116,6 +143,8 @@ int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
             return 0;
         }
         LoadList(list, path, err);
+        if (options.Has("--convert"))
+            ConvertTimeFields(list, err);
         out << FormatScheduleFile(EntriesOf(list));
         out.flush();
         return 0;

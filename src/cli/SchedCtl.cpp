@@ -26,8 +26,11 @@ struct TCommandHelp {
 // One table serves the dispatch, the overview, `help COMMAND`, `COMMAND --help` and
 // the usage line a command prints after a usage error.
 const TCommandHelp Commands[] = {
-    {"fmt", CmdFmt, "fmt [-w] [FILE]", "print FILE in the saved form (-w: save it back in place)",
-     "  -w    write the saved form back to FILE instead of printing it\n"},
+    {"fmt", CmdFmt, "fmt [-w] [--convert] [FILE]",
+     "print FILE in the saved form (-w: save it back in place)",
+     "  -w          write the saved form back to FILE instead of printing it\n"
+     "  --convert   write cron text (*/15, mon-fri, jan) as the stored form and say\n"
+     "              each change on standard error\n"},
     {"check", CmdCheck, "check [FILE]", "report what the reader accepts but was probably not meant",
      "Prints FILE:LINE: and a finding per line; exits with 1 when there is any.\n"},
     {"due", CmdDue, "due --at MOMENT [FILE]", "names of the entries due at that local moment",

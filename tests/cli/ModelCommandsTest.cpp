@@ -45,6 +45,31 @@ TEST_F(ModelCommandsTest, FmtPrintsTheSavedFormAndWritesItBack) {
     EXPECT_EQ(ReadFile(path), expected);
 }
 
+// Cron text written by hand is written in the stored form, as the entry dialog converts
+// it, and each change is said; what has no stored form stays and is said too.
+TEST_F(ModelCommandsTest, FmtConvertWritesCronTextInTheStoredForm) {
+    std::string path =
+        Write(SectionText(0, "hand", "*/15 9-17 * * mon-fri") +
+              SectionText(1, "plain", "0 3 * * *") + SectionText(2, "odd", "0-90/15 3 * jan *"));
+    const std::string changes = "hand: Minutes '*/15' -> '0,15,30,45'\n"
+                                "hand: WeekDays 'mon-fri' -> '1-5'\n"
+                                "odd: Minutes '0-90/15' has no stored form; left as it is\n"
+                                "odd: Months 'jan' -> '1'\n";
+    TRun run = SchedCtl({"fmt", "--convert", path});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_NE(run.Out.find("Name=hand\r\nTime=0,15,30,45 9-17 * * 1-5\r\n"), std::string::npos);
+    EXPECT_NE(run.Out.find("Name=odd\r\nTime=0-90/15 3 * 1 *\r\n"), std::string::npos);
+    EXPECT_EQ(run.Err, changes);
+    EXPECT_NE(ReadFile(path).find("Time=*/15 9-17 * * mon-fri"), std::string::npos);
+    run = SchedCtl({"fmt", "--convert", "-w", path});
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(run.Err, changes);
+    EXPECT_NE(ReadFile(path).find("Time=0,15,30,45 9-17 * * 1-5\r\n"), std::string::npos);
+    // Without --convert, fmt keeps the text as it is.
+    EXPECT_NE(SchedCtl({"fmt", path}).Out.find("Time=0-90/15 3 * 1 *"), std::string::npos);
+}
+
 TEST_F(ModelCommandsTest, LinuxEditorsFileKeepsItsEntries) {
     // As typed in a Linux editor: bare line feeds.
     std::string path = Write("[Schedule 0]\nName=night\nTime=30 2 * * *\nActive=Yes\n"
