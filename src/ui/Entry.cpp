@@ -8,6 +8,7 @@
 #include "sched/TimeField.h"
 #include "sched/TimePreview.h"
 #include "ui/Icon.h"
+#include "ui/LenientFieldNote.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -140,7 +141,7 @@ QWidget* TfmEntry::BuildSchedulePage() {
         auto [caption, edit, kind] = timeFields[std::size_t(row)];
         edit->setFixedWidth(225);
         scheduleLayout->addWidget(BuddyLabel(caption, edit, schedulePage), row, 0);
-        scheduleLayout->addWidget(edit, row, 1);
+        scheduleLayout->addWidget(WithLenientFieldNote(edit, kind), row, 1);
         connect(edit, &QLineEdit::textChanged, this, [this, edit] { edTimeFieldChange(edit); });
         connect(edit, &QLineEdit::editingFinished, this,
                 [this, edit, kind = kind] { edTimeFieldExit(edit, kind); });
@@ -562,20 +563,19 @@ void TfmEntry::edTimeFieldChange(QLineEdit* edit) {
 
 void TfmEntry::edTimeFieldExit(QLineEdit* edit, vantle::TTimeFieldKind kind) {
     const std::string text = edit->text().toStdString();
-    const std::string stored = vantle::ToStoredTimeField(kind, text);
+    const std::string stored = TimeFieldToSave(edit, kind);
     if (stored != text) {
         edit->setText(QString::fromStdString(stored));
     }
 }
 
 vantle::TSchedule TfmEntry::TimesEntry() const {
-    using vantle::ToStoredTimeField;
     using vantle::TTimeFieldKind;
     vantle::TSchedule entry;
-    entry.Minutes = ToStoredTimeField(TTimeFieldKind::Minutes, edMinutes->text().toStdString());
-    entry.Hours = ToStoredTimeField(TTimeFieldKind::Hours, edHours->text().toStdString());
-    entry.Days = ToStoredTimeField(TTimeFieldKind::Days, edDays->text().toStdString());
-    entry.Months = ToStoredTimeField(TTimeFieldKind::Months, edMonths->text().toStdString());
+    entry.Minutes = TimeFieldToSave(edMinutes, TTimeFieldKind::Minutes);
+    entry.Hours = TimeFieldToSave(edHours, TTimeFieldKind::Hours);
+    entry.Days = TimeFieldToSave(edDays, TTimeFieldKind::Days);
+    entry.Months = TimeFieldToSave(edMonths, TTimeFieldKind::Months);
     entry.WeekDays = WeekDaysText();
     return entry;
 }

@@ -202,6 +202,35 @@ private slots:
         QCOMPARE(dialog.GetEntry().Comment, (std::vector<std::string>{"x", "y"}));
     }
 
+    // Cron text from a file written by hand: a note under the field says what it reads as,
+    // and only its Convert button writes the stored form; Ok alone keeps the text.
+    void AFieldReadAsSomethingElseIsConvertedOnlyOnRequest() {
+        TfmEntry dialog;
+        vantle::TSchedule entry = SampleEntry("*");
+        entry.Minutes = "*/15";
+        entry.Hours = "*/6";
+        dialog.SetEntry(entry);
+        QLabel* note = Child<QLabel>(dialog, "lbReadsAsMinutes");
+        QPushButton* convert = Child<QPushButton>(dialog, "btnConvertMinutes");
+        ExecWith(dialog, [&] {
+            QVERIFY(note->isVisibleTo(&dialog));
+            QCOMPARE(note->text(), QStringLiteral("Reads as '0'"));
+            QVERIFY(!Child<QLabel>(dialog, "lbReadsAsDays")->isVisibleTo(&dialog));
+            // Through the field and out of it, unchanged.
+            Edit(dialog, "edMinutes")->setFocus();
+            QTest::keyClick(Edit(dialog, "edMinutes"), Qt::Key_Tab);
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        QVERIFY(!vantle::EntriesDiffer(dialog.GetEntry(), entry));
+        ExecWith(dialog, [&] {
+            convert->click();
+            QVERIFY(!note->isVisibleTo(&dialog));
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        QCOMPARE(QString::fromStdString(dialog.GetEntry().Minutes), QStringLiteral("0,15,30,45"));
+        QCOMPARE(QString::fromStdString(dialog.GetEntry().Hours), QStringLiteral("*/6"));
+    }
+
     void BuiltinTypeGreysOperationFieldsAndKeepsTexts() {
         TfmEntry dialog;
         dialog.SetEntry(SampleEntry("*")); // DOS Command
@@ -277,9 +306,11 @@ private slots:
                 QTest::keyClick(edit, Qt::Key_Tab);
                 shownAfter << edit->text();
             }
-            // Enter stores every cron form too, though only its own field had the focus.
-            for (std::size_t field = 0; field < 4; ++field)
-                TimeEdits(dialog)[field]->setText(typed[int(field)]);
+            // Enter stores every cron form typed too, though only its own field had the focus.
+            for (std::size_t field = 0; field < 4; ++field) {
+                TimeEdits(dialog)[field]->clear();
+                QTest::keyClicks(TimeEdits(dialog)[field], typed[int(field)]);
+            }
             QTest::keyClick(TimeEdits(dialog)[0], Qt::Key_Return);
         });
         QCOMPARE(shownAfter, stored);
