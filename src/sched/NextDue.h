@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,12 @@ public:
     /// order. Local times that the clock skips (a daylight-saving gap) are left out, as
     /// the scheduler never sees them.
     std::vector<TDateTime> Next(TDateTime from, int count) const;
+
+    /// The latest minute in `first`..`last` (whole minutes since 1899-12-30 00:00 of the
+    /// local calendar) that the fields match, gap minutes of a spring change included, as
+    /// the scheduler counts minutes; nullopt for none. Walks the days back, not the
+    /// minutes: a month of minutes is a month of days.
+    std::optional<std::int64_t> LatestMinute(std::int64_t first, std::int64_t last) const;
 
     const TMatchTables& Tables() const { return FTables; }
 

@@ -7,7 +7,6 @@
 #include "ui/RunHistoryWindow.h"
 #include "ui/Upcoming.h"
 
-#include <QTimer>
 
 namespace vantle {
 
@@ -74,12 +73,8 @@ void TSideWindows::PickNamed(const std::string& name) {
 
 void TSideWindows::StopRun(std::int64_t run) {
     TSchedulerCore* core = FCore();
-    if (core == nullptr || !core->Scheduler().StopRun(run))
-        return;
-    QTimer::singleShot(10'000, this, [this] {
-        if (TSchedulerCore* now = FCore())
-            now->Scheduler().KillOverdue();
-    });
+    if (core != nullptr && core->Scheduler().StopRun(run))
+        core->Loop().FollowLimits(); // its SIGKILL comes from the loop, 10 s on
 }
 
 } // namespace vantle
