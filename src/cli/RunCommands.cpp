@@ -293,6 +293,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     // the minutes the real scheduler has run.
     services.KeepState = !dryRun && moments.empty();
     if (dryRun) {
+        services.PlayRuns = true;
         services.Starter = &printingStarter;
         services.ClockSetter = &printingClockSetter;
         services.MakeLog = [&clock, &out](const std::string& path) {

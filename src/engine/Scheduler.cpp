@@ -311,6 +311,17 @@ bool TScheduler::SkipsOverlap(const TSchedule& entry, TRunTrigger trigger) {
             }
         }
     }
+    if (pid == 0 && FServices.PlayRuns) {
+        auto played = FPlayed.find(entry.Name);
+        if (played == FPlayed.end())
+            return false;
+        const auto [at, limit] = played->second;
+        if (limit > 0 && LocalMinuteOf(FCycleTime) - LocalMinuteOf(at) >= limit)
+            return false; // its time limit has ended it
+        FLog->WriteFmt("%s skipped: the run started at %s is still running (played)",
+                       {entry.Name, MinuteText(LocalMinuteOf(at), false)});
+        return true;
+    }
     if (pid == 0)
         return false;
     FLog->WriteFmt("%s skipped: the run started at %s is still running (process %d)",
@@ -562,6 +573,8 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
             }
         }
     }
+    if (FServices.PlayRuns && code > 32)
+        FPlayed[entry.Name] = {FServices.Clock->Now(), entry.TimeLimit};
     Notify(std::move(event));
 }
 

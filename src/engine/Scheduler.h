@@ -86,6 +86,10 @@ struct TSchedulerServices {
     std::uint64_t OutputKeep = DefaultOutputKeep;
     std::size_t KeptRuns = DefaultKeptRuns;
     std::uint64_t KeptBytes = DefaultKeptBytes;
+    /// A play of moments (a dry run) starts nothing, so nothing ends: each played start
+    /// counts as running until its entry's time limit, and entries that skip overlaps
+    /// skip it as they would a real one.
+    bool PlayRuns = false;
 };
 
 /// An entry that could not be carried out, as a user reads it: "could not start
@@ -197,6 +201,8 @@ private:
     /// An entry of a pass, by position and name: what a stopped pass already started.
     using TPassEntry = std::pair<std::int32_t, std::string>;
     std::map<int, TRunningProgram> FRunning;
+    /// PlayRuns: each entry's latest played start and its time limit, by name.
+    std::map<std::string, std::pair<TDateTime, std::int32_t>> FPlayed;
     /// Runs a scheduler before this one started whose program still ran at our start;
     /// an entry that skips overlaps waits for them too.
     std::vector<TStoredRun> FInherited;

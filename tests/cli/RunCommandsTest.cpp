@@ -139,6 +139,42 @@ TEST_F(RunCommandTest, RunOfMomentsCarriesTheSchedulersMemoryFromOneToTheNext) {
     EXPECT_FALSE(fs::exists(Dir.File("sched.STATE")));
 }
 
+// A play of moments shows what a gap will do: a jump of more than three hours plays as a
+// suspend (C catches up, N does not), and a played run counts as running until its time
+// limit, so an entry that skips overlaps skips it.
+TEST_F(RunCommandTest, RunOfMomentsPlaysCatchUpAndSkippedOverlaps) {
+    TZoneGuard zone("Europe/Berlin");
+    WriteFile(
+        FSchedule,
+        ScheduleText(
+            {{.Name = "C", .Time = "0 14 * * *", .Command = "/bin/true", .More = "CatchUp=Yes\r\n"},
+             {.Name = "N", .Time = "0 14 * * *", .Command = "/bin/true"},
+             {.Name = "L", .Command = "/bin/true", .More = "Overlap=Skip\r\nTimeLimit=2\r\n"}}));
+    TRun r =
+        Invoke(CmdRun, {"--dry-run", "--at", "2026-06-10 12:10:05", "--at", "2026-06-10 12:11:05",
+                        "--at", "2026-06-10 12:12:05", "--at", "2026-06-10 17:10:05", FSchedule});
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    std::vector<std::string> shown;
+    for (const std::string& line : LogMessages(r.Out))
+        if (!line.starts_with("| would") && line.find("Scheduler has been") == std::string::npos &&
+            !line.empty())
+            shown.push_back(line);
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "| == cycle at 2026-06-10 12:10:05+02:00",
+                         "Executing L (Command /bin/true)",
+                         "| == cycle at 2026-06-10 12:11:05+02:00",
+                         "L skipped: the run started at 12.10 is still running (played)",
+                         "| == cycle at 2026-06-10 12:12:05+02:00",
+                         "Executing L (Command /bin/true)",
+                         "| == cycle at 2026-06-10 17:10:05+02:00",
+                         "Clock moved from 2026.06.10 12.12 to 2026.06.10 17.10; entries that "
+                         "catch up run once for the minutes missed",
+                         "Running C, missed at 2026.06.10 14.00",
+                         "Executing C (Command /bin/true)",
+                         "Executing L (Command /bin/true)",
+                     }));
+}
+
 // A member of a shared folder's group plants links where root's scheduler writes.
 TEST_F(RunCommandTest, LinksThatAnotherUserPlantedAreNotFollowed) {
     if (geteuid() != 0)
