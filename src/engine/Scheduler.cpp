@@ -1,9 +1,9 @@
 #include "engine/Scheduler.h"
 
+#include "engine/CatchUp.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileWriter.h"
 #include "platform/ProcessIdentity.h"
-#include "sched/NextDue.h"
 #include "sched/SchedFile.h"
 #include "sched/TimeField.h"
 
@@ -274,15 +274,9 @@ std::map<std::int32_t, TLocalMinute> TScheduler::MissedRuns(const TCyclePlan& pl
     std::map<std::int32_t, TLocalMinute> missed;
     if (!plan.MissedFrom || plan.Kind == TCycleKind::Nothing)
         return missed;
-    // A month back at most; the search walks days, so a long gap costs no more.
-    const TLocalMinute first = std::max(*plan.MissedFrom, plan.To - CatchUpDays * MinutesPerDay);
-    for (std::int32_t i = 0; i < FScheduleList.Count(); ++i) {
-        const TSchedule& entry = FScheduleList.Items(i);
-        if (!entry.Active || !entry.CatchUp)
-            continue;
-        if (std::optional<std::int64_t> minute = TDueFinder(entry).LatestMinute(first, plan.To - 1))
+    for (std::int32_t i = 0; i < FScheduleList.Count(); ++i)
+        if (auto minute = MissedMinute(FScheduleList.Items(i), *plan.MissedFrom, plan.To))
             missed.emplace(i, *minute);
-    }
     return missed;
 }
 
@@ -415,6 +409,22 @@ std::optional<std::string> ReadStateFile(const std::string& path) {
 }
 
 } // namespace
+
+std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile) {
+    try {
+        if (std::optional<std::string> content = ReadStateFile(stateFile))
+            return ParseState(*content).Latest;
+    } catch (const std::exception&) {
+        // Unreadable: nothing known.
+    }
+    return std::nullopt;
+}
+
+std::optional<TLocalMinute> TScheduler::LatestTested() const {
+    if (FEnabled || !FServices.KeepState)
+        return FMemory.Latest();
+    return LatestTestedIn(StateFileName());
+}
 
 void TScheduler::ReadState() {
     FStateError.reset();

@@ -47,8 +47,6 @@ struct TRunEvent {
 
 /// How long a stopped program has between SIGTERM and SIGKILL.
 constexpr std::int64_t StopGraceNs = 10'000'000'000;
-/// How far back a catch-up looks for a missed minute.
-constexpr std::int64_t CatchUpDays = 31;
 
 /// Everything the scheduler reaches outside itself; tests replace any piece, and a
 /// piece left empty is the real one of SystemSchedulerServices() (so a test that
@@ -103,6 +101,9 @@ struct TEntryFailure {
 /// The state file of a schedule that logs to `logFile`: in the log's folder, named after
 /// the schedule, so two schedules that share a log keep their own.
 std::string StateFileOf(const std::string& scheduleFile, const std::string& logFile);
+/// The latest minute tested that a state file keeps; nullopt when it has none or cannot be
+/// read (a view of the schedule shows less then, it fails nothing).
+std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile);
 
 /// The real services of this machine: system clock, process environment, POSIX
 /// starter and clock setter, the user's regional settings, the NetWare session.
@@ -138,6 +139,8 @@ public:
     /// The file that keeps the latest tested minute: in the log's folder, named after
     /// the schedule, so two schedules that share a log keep their own.
     std::string StateFileName() const;
+    /// The latest minute tested: the memory's while switched on, else the state file's.
+    std::optional<TLocalMinute> LatestTested() const;
 
     /// A child of this process has ended. When it is a program this scheduler started,
     /// logs "NAME ended with code N after S s" (or "ended by signal") and returns true.

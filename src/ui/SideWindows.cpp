@@ -7,7 +7,6 @@
 #include "ui/RunHistoryWindow.h"
 #include "ui/Upcoming.h"
 
-
 namespace vantle {
 
 namespace {
@@ -34,7 +33,12 @@ void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSe
         });
     }
     BringToFront(*FUpcoming);
-    FUpcoming->ShowRunsOf(list, now, settings);
+    FUpcoming->ShowRunsOf(list, now, settings, LatestTested());
+}
+
+std::optional<std::int64_t> TSideWindows::LatestTested() const {
+    TSchedulerCore* core = FCore();
+    return core != nullptr ? core->Scheduler().LatestTested() : std::nullopt;
 }
 
 void TSideWindows::ShowRunHistory(std::int64_t run) {
@@ -54,7 +58,7 @@ void TSideWindows::ShowRunHistory(std::int64_t run) {
 
 void TSideWindows::FollowList(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
     if (FUpcoming != nullptr)
-        FUpcoming->ShowRunsOf(list, now, settings);
+        FUpcoming->ShowRunsOf(list, now, settings, LatestTested());
 }
 
 void TSideWindows::FollowRuns() {

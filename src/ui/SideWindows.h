@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vantle {
@@ -44,6 +45,8 @@ private:
     void PickNamed(const std::string& name);
     /// SIGTERM for a running run now, SIGKILL when it outlives ten seconds.
     void StopRun(std::int64_t run);
+    /// The scheduler's latest minute tested, so Upcoming can show pending catch-ups.
+    std::optional<std::int64_t> LatestTested() const;
 
     QWidget& FOwner;
     const TRunStore* FRuns;
