@@ -23,6 +23,8 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <poll.h>
@@ -208,6 +210,24 @@ int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
 
 namespace {
 
+// How long a played run lasts in a dry run: as long as its entry's latest recorded run
+// took; with nothing recorded, it ends at once.
+std::function<std::int64_t(const std::string&)> PlayedRunTimes(const std::string& file) {
+    std::map<std::string, std::int64_t> took;
+    try {
+        TRunStore store(TRunStore::FolderOf(ProcessEnvironment()), file, TRunStoreMode::Reader);
+        for (const auto& [name, run] : store.LastRuns())
+            if (run.Ended)
+                took[name] = run.DurationMs;
+    } catch (const std::exception&) {
+        // Nothing recorded, or nothing readable: every played run ends at once.
+    }
+    return [took = std::move(took)](const std::string& name) {
+        auto found = took.find(name);
+        return found != took.end() ? found->second : std::int64_t{0};
+    };
+}
+
 // run, with its failures raised for Guarded to report.
 int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     TArguments options = ReadArguments("run", args, {"--once", "--dry-run"},
@@ -293,7 +313,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     // the minutes the real scheduler has run.
     services.KeepState = !dryRun && moments.empty();
     if (dryRun) {
-        services.PlayRuns = true;
+        services.PlayedRunMs = PlayedRunTimes(file);
         services.Starter = &printingStarter;
         services.ClockSetter = &printingClockSetter;
         services.MakeLog = [&clock, &out](const std::string& path) {

@@ -305,15 +305,12 @@ bool TScheduler::SkipsOverlap(const TSchedule& entry, TRunTrigger trigger) {
             }
         }
     }
-    if (pid == 0 && FServices.PlayRuns) {
+    if (pid == 0 && FServices.PlayedRunMs) {
         auto played = FPlayed.find(entry.Name);
-        if (played == FPlayed.end())
+        if (played == FPlayed.end() || FCycleTime >= played->second.second)
             return false;
-        const auto [at, limit] = played->second;
-        if (limit > 0 && LocalMinuteOf(FCycleTime) - LocalMinuteOf(at) >= limit)
-            return false; // its time limit has ended it
         FLog->WriteFmt("%s skipped: the run started at %s is still running (played)",
-                       {entry.Name, MinuteText(LocalMinuteOf(at), false)});
+                       {entry.Name, MinuteText(LocalMinuteOf(played->second.first), false)});
         return true;
     }
     if (pid == 0)
@@ -583,8 +580,13 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
             }
         }
     }
-    if (FServices.PlayRuns && code > 32)
-        FPlayed[entry.Name] = {FServices.Clock->Now(), entry.TimeLimit};
+    if (FServices.PlayedRunMs && code > 32) {
+        std::int64_t ms = FServices.PlayedRunMs(entry.Name);
+        if (entry.TimeLimit > 0)
+            ms = std::min(ms, std::int64_t{entry.TimeLimit} * 60'000);
+        const TDateTime now = FServices.Clock->Now();
+        FPlayed[entry.Name] = {now, FromMSecs(ToMSecs(now) + ms)};
+    }
     Notify(std::move(event));
 }
 

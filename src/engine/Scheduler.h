@@ -84,10 +84,11 @@ struct TSchedulerServices {
     std::uint64_t OutputKeep = DefaultOutputKeep;
     std::size_t KeptRuns = DefaultKeptRuns;
     std::uint64_t KeptBytes = DefaultKeptBytes;
-    /// A play of moments (a dry run) starts nothing, so nothing ends: each played start
-    /// counts as running until its entry's time limit, and entries that skip overlaps
-    /// skip it as they would a real one.
-    bool PlayRuns = false;
+    /// A play of moments (a dry run) starts nothing, so nothing ends: when set, each played
+    /// start counts as running for as many milliseconds as this says for its entry's name
+    /// (at most its time limit), and entries that skip overlaps skip it as they would a
+    /// real one.
+    std::function<std::int64_t(const std::string& name)> PlayedRunMs;
 };
 
 /// An entry that could not be carried out, as a user reads it: "could not start
@@ -204,8 +205,8 @@ private:
     /// An entry of a pass, by position and name: what a stopped pass already started.
     using TPassEntry = std::pair<std::int32_t, std::string>;
     std::map<int, TRunningProgram> FRunning;
-    /// PlayRuns: each entry's latest played start and its time limit, by name.
-    std::map<std::string, std::pair<TDateTime, std::int32_t>> FPlayed;
+    /// PlayedRunMs: each entry's latest played start and when it would end, by name.
+    std::map<std::string, std::pair<TDateTime, TDateTime>> FPlayed;
     /// Runs a scheduler before this one started whose program still ran at our start;
     /// an entry that skips overlaps waits for them too.
     std::vector<TStoredRun> FInherited;

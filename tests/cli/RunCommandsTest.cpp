@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 
+#include "engine/RunStore.h"
 #include "platform/InstanceLock.h"
 #include "support/SchedCtlRun.h"
 #include "support/TestFiles.h"
@@ -140,8 +141,8 @@ TEST_F(RunCommandTest, RunOfMomentsCarriesTheSchedulersMemoryFromOneToTheNext) {
 }
 
 // A play of moments shows what a gap will do: a jump of more than three hours plays as a
-// suspend (C catches up, N does not), and a played run counts as running until its time
-// limit, so an entry that skips overlaps skips it.
+// suspend (C catches up, N does not), and a played run lasts as long as the entry's last
+// recorded run took, at most its time limit, so an entry that skips overlaps skips it.
 TEST_F(RunCommandTest, RunOfMomentsPlaysCatchUpAndSkippedOverlaps) {
     TZoneGuard zone("Europe/Berlin");
     WriteFile(
@@ -150,6 +151,14 @@ TEST_F(RunCommandTest, RunOfMomentsPlaysCatchUpAndSkippedOverlaps) {
             {{.Name = "C", .Time = "0 14 * * *", .Command = "/bin/true", .More = "CatchUp=Yes\r\n"},
              {.Name = "N", .Time = "0 14 * * *", .Command = "/bin/true"},
              {.Name = "L", .Command = "/bin/true", .More = "Overlap=Skip\r\nTimeLimit=2\r\n"}}));
+    {
+        TRunStore store(TRunStore::FolderOf(ProcessEnvironment()), FSchedule,
+                        TRunStoreMode::Writer);
+        TStoredRun run;
+        run.Name = "L";
+        std::int64_t id = store.Begin(run);
+        store.Finish(id, 0, 3 * 60'000, "Exited 0", false, 0, false); // took three minutes
+    }
     TRun r =
         Invoke(CmdRun, {"--dry-run", "--at", "2026-06-10 12:10:05", "--at", "2026-06-10 12:11:05",
                         "--at", "2026-06-10 12:12:05", "--at", "2026-06-10 17:10:05", FSchedule});
