@@ -22,7 +22,9 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QStringList>
 #include <QTabBar>
 #include <QTabWidget>
@@ -84,6 +86,7 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     PageControl1->addTab(BuildSchedulePage(), QStringLiteral("Schedu&le"));
     PageControl1->addTab(BuildOperationPage(), QStringLiteral("O&peration"));
     PageControl1->addTab(BuildCommentPage(), QStringLiteral("Comm&ent"));
+    PageControl1->addTab(BuildSettingsPage(), QStringLiteral("Settin&gs"));
     QWidget* bottomStrip = BuildButtonStrip();
 
     auto* mainLayout = new QVBoxLayout(this);
@@ -279,6 +282,41 @@ QWidget* TfmEntry::BuildCommentPage() {
     return commentPage;
 }
 
+// Page "Settin&gs": how a run behaves beside the schedule.
+QWidget* TfmEntry::BuildSettingsPage() {
+    auto* settingsPage = new QWidget;
+    cbCatchUp =
+        new QCheckBox(QStringLiteral("&Run once after start-up if a run was missed"), settingsPage);
+    cbCatchUp->setObjectName(QStringLiteral("cbCatchUp"));
+    // The page is their parent, so the two choices exclude each other by themselves.
+    rbOverlapAllow = new QRadioButton(QStringLiteral("start &another"), settingsPage);
+    rbOverlapAllow->setObjectName(QStringLiteral("rbOverlapAllow"));
+    rbOverlapSkip = new QRadioButton(QStringLiteral("s&kip this run"), settingsPage);
+    rbOverlapSkip->setObjectName(QStringLiteral("rbOverlapSkip"));
+    cbTimeLimit = new QCheckBox(QStringLiteral("&Stop the program after"), settingsPage);
+    cbTimeLimit->setObjectName(QStringLiteral("cbTimeLimit"));
+    seTimeLimit = new QSpinBox(settingsPage);
+    seTimeLimit->setObjectName(QStringLiteral("seTimeLimit"));
+    seTimeLimit->setRange(1, vantle::MaxTimeLimit);
+    seTimeLimit->setEnabled(false);
+    connect(cbTimeLimit, &QCheckBox::toggled, seTimeLimit, &QWidget::setEnabled);
+
+    auto* settingsLayout = new QGridLayout(settingsPage);
+    settingsLayout->addWidget(cbCatchUp, 0, 0, 1, 4);
+    settingsLayout->addWidget(
+        new QLabel(QStringLiteral("If the previous run is still running:"), settingsPage), 1, 0, 1,
+        4);
+    settingsLayout->addWidget(rbOverlapAllow, 2, 1, 1, 3);
+    settingsLayout->addWidget(rbOverlapSkip, 3, 1, 1, 3);
+    settingsLayout->addWidget(cbTimeLimit, 4, 0, 1, 2);
+    settingsLayout->addWidget(seTimeLimit, 4, 2);
+    settingsLayout->addWidget(new QLabel(QStringLiteral("minutes"), settingsPage), 4, 3);
+    settingsLayout->setColumnMinimumWidth(0, 16);
+    settingsLayout->setColumnStretch(3, 1);
+    settingsLayout->setRowStretch(5, 1);
+    return settingsPage;
+}
+
 // Bottom strip: the buttons.
 QWidget* TfmEntry::BuildButtonStrip() {
     auto* bottomStrip = new QWidget(this);
@@ -304,18 +342,21 @@ void TfmEntry::OrderTabs() {
     // The tab bar stands for the page control: ordering the page control itself would
     // put the next control after the last control of its pages, which closes loops.
     // The name comes again at the end, so Tab from Cancel goes round to it.
-    const std::initializer_list<QWidget*> tabOrder{edName,        PageControl1->tabBar(),
-                                                   edMinutes,     edHours,
-                                                   edDays,        edMonths,
-                                                   cbActive,      cbAnyDay,
-                                                   cbSunday,      cbMonday,
-                                                   cbTuesday,     cbWednesday,
-                                                   cbThursday,    cbFriday,
-                                                   cbSaturday,    cbOpType,
-                                                   cbWindowState, edCommand,
-                                                   edParms,       edWorkDir,
-                                                   memComment,    btnOk,
-                                                   btnCancel,     edName};
+    const std::initializer_list<QWidget*> tabOrder{edName,         PageControl1->tabBar(),
+                                                   edMinutes,      edHours,
+                                                   edDays,         edMonths,
+                                                   cbActive,       cbAnyDay,
+                                                   cbSunday,       cbMonday,
+                                                   cbTuesday,      cbWednesday,
+                                                   cbThursday,     cbFriday,
+                                                   cbSaturday,     cbOpType,
+                                                   cbWindowState,  edCommand,
+                                                   edParms,        edWorkDir,
+                                                   memComment,     cbCatchUp,
+                                                   rbOverlapAllow, rbOverlapSkip,
+                                                   cbTimeLimit,    seTimeLimit,
+                                                   btnOk,          btnCancel,
+                                                   edName};
     QWidget* previous = nullptr;
     for (QWidget* widget : tabOrder) {
         if (previous != nullptr) {
@@ -347,6 +388,7 @@ void TfmEntry::SetNewEntry() {
     edWorkDir->clear();
     memComment->clear();
     cbActive->setChecked(true);
+    ShowSettings(vantle::TSchedule{});
     FKept.Clear();
     // GCC 12 at -O3 warns falsely (-Wrestrict) on this one-character assignment.
 #pragma GCC diagnostic push
@@ -385,6 +427,7 @@ void TfmEntry::SetEntry(const vantle::TSchedule& entry) {
     show(edWorkDir, entry.WorkDir);
     memComment->setPlainText(LinesToText(entry.Comment));
     FKept.RememberLines(memComment, memComment->toPlainText(), entry.Comment);
+    ShowSettings(entry);
     FStoredWeekDays = entry.WeekDays;
     FShownDays = DayStates();
     UpdatePreview();
@@ -411,6 +454,9 @@ vantle::TSchedule TfmEntry::GetEntry() const {
     entry.WorkDir = FKept.BytesOf(edWorkDir, edWorkDir->text());
     entry.Active = cbActive->isChecked();
     entry.Comment = FKept.LinesOf(memComment, memComment->toPlainText());
+    entry.CatchUp = cbCatchUp->isChecked();
+    entry.Overlap = rbOverlapSkip->isChecked() ? vantle::TOverlap::Skip : vantle::TOverlap::Allow;
+    entry.TimeLimit = cbTimeLimit->isChecked() ? seTimeLimit->value() : 0;
     return entry;
 }
 
@@ -473,7 +519,7 @@ bool TfmEntry::eventFilter(QObject* watched, QEvent* event) {
     if (watched != PageControl1->tabBar() || event->type() != QEvent::Shortcut)
         return TCentredDialog::eventFilter(watched, event);
     const bool handled = static_cast<QObject*>(PageControl1->tabBar())->event(event);
-    const std::array<QWidget*, 3> firstOfPage{edMinutes, cbOpType, memComment};
+    const std::array<QWidget*, 4> firstOfPage{edMinutes, cbOpType, memComment, cbCatchUp};
     const int page = PageControl1->currentIndex();
     if (page >= 0 && page < static_cast<int>(firstOfPage.size()))
         firstOfPage[static_cast<std::size_t>(page)]->setFocus(Qt::ShortcutFocusReason);
@@ -508,6 +554,16 @@ void TfmEntry::cbOpTypeChange() {
         field->setEnabled(!builtin);
     }
     UpdateCommandWarning();
+}
+
+void TfmEntry::ShowSettings(const vantle::TSchedule& entry) {
+    cbCatchUp->setChecked(entry.CatchUp);
+    rbOverlapSkip->setChecked(entry.Overlap == vantle::TOverlap::Skip);
+    rbOverlapAllow->setChecked(entry.Overlap != vantle::TOverlap::Skip);
+    // Without a limit the box offers an hour, a common first choice.
+    const bool limited = entry.TimeLimit > 0;
+    cbTimeLimit->setChecked(limited);
+    seTimeLimit->setValue(limited ? entry.TimeLimit : 60);
 }
 
 void TfmEntry::UpdateCommandWarning() {

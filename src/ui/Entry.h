@@ -15,6 +15,8 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 
 namespace vantle {
@@ -55,7 +57,7 @@ protected:
 private:
     // Controls, found by their object names in tests.
     QLineEdit* edName = nullptr;
-    QTabWidget* PageControl1 = nullptr; // the pages "Schedule" (times, days) and "Operation"
+    QTabWidget* PageControl1 = nullptr; // the pages Schedule, Operation, Comment and Settings
     QLineEdit* edMinutes = nullptr;
     QLineEdit* edHours = nullptr;
     QLineEdit* edDays = nullptr;
@@ -78,6 +80,11 @@ private:
     QLineEdit* edWorkDir = nullptr;
     QLabel* lbCommandWarning = nullptr; // a program the start would not find, and why
     QPlainTextEdit* memComment = nullptr;
+    QCheckBox* cbCatchUp = nullptr;
+    QRadioButton* rbOverlapAllow = nullptr; // a due minute starts another run meanwhile
+    QRadioButton* rbOverlapSkip = nullptr;
+    QCheckBox* cbTimeLimit = nullptr;
+    QSpinBox* seTimeLimit = nullptr; // minutes; used only while cbTimeLimit is checked
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
 
@@ -88,12 +95,14 @@ private:
     QWidget* BuildSchedulePage();
     QWidget* BuildOperationPage();
     QWidget* BuildCommentPage();
+    QWidget* BuildSettingsPage();
     QWidget* BuildButtonStrip();
     void OrderTabs();
 
     void cbAnyDayClick(bool checked);
     void cbDayClick();
     void cbOpTypeChange();
+    void ShowSettings(const vantle::TSchedule& entry);
     void edTimeFieldChange(QLineEdit* edit);
     void edTimeFieldExit(QLineEdit* edit, vantle::TTimeFieldKind kind);
     vantle::TSchedule TimesEntry() const; // the time fields as they would be stored

@@ -17,6 +17,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
@@ -202,6 +204,55 @@ private slots:
         QCOMPARE(dialog.GetEntry().Comment, (std::vector<std::string>{"x", "y"}));
     }
 
+    // The run settings shown and kept as stored, and set by the user as the page reads.
+    void SettingsPageShowsKeepsAndSetsTheRunSettings() {
+        TfmEntry dialog;
+        vantle::TSchedule entry = SampleEntry("*");
+        entry.CatchUp = true;
+        entry.Overlap = vantle::TOverlap::Skip;
+        entry.TimeLimit = vantle::MaxTimeLimit;
+        dialog.SetEntry(entry);
+        auto* catchUp = Child<QCheckBox>(dialog, "cbCatchUp");
+        auto* allow = Child<QRadioButton>(dialog, "rbOverlapAllow");
+        auto* skip = Child<QRadioButton>(dialog, "rbOverlapSkip");
+        auto* limited = Child<QCheckBox>(dialog, "cbTimeLimit");
+        auto* limit = Child<QSpinBox>(dialog, "seTimeLimit");
+        const auto shown = [&] {
+            return QStringList{QString::number(catchUp->isChecked()),
+                               QString::number(skip->isChecked()),
+                               limit->isEnabled() ? limit->text() : QStringLiteral("-")};
+        };
+        QStringList opened;
+        ExecWith(dialog, [&] {
+            opened = shown();
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        QCOMPARE(opened, (QStringList{"1", "1", QString::number(vantle::MaxTimeLimit)}));
+        QVERIFY(dialog.GetEntry() == entry);
+        // Add starts from the defaults; the user's clicks and keys give the fields.
+        dialog.SetNewEntry();
+        QCOMPARE(shown(), (QStringList{"0", "0", "-"}));
+        QVERIFY(allow->isChecked());
+        ExecWith(dialog, [&] {
+            Activate(dialog);
+            Pages(dialog)->setCurrentIndex(3);
+            QTest::mouseClick(catchUp, Qt::LeftButton, {}, QPoint(6, catchUp->height() / 2));
+            QTest::mouseClick(skip, Qt::LeftButton, {}, QPoint(6, skip->height() / 2));
+            QTest::mouseClick(limited, Qt::LeftButton, {}, QPoint(6, limited->height() / 2));
+            limit->setFocus();
+            limit->selectAll();
+            QTest::keyClicks(limit, "90");
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        vantle::TSchedule got = dialog.GetEntry();
+        QCOMPARE(got.CatchUp, true);
+        QVERIFY(got.Overlap == vantle::TOverlap::Skip);
+        QCOMPARE(got.TimeLimit, 90);
+        // Unticking the limit means none, whatever the box still shows.
+        limited->setChecked(false);
+        QCOMPARE(dialog.GetEntry().TimeLimit, 0);
+    }
+
     void BuiltinTypeGreysOperationFieldsAndKeepsTexts() {
         TfmEntry dialog;
         dialog.SetEntry(SampleEntry("*")); // DOS Command
@@ -362,6 +413,8 @@ private slots:
         QTest::newRow("Operation")
             << 1 << QStringList{"cbOpType", "cbWindowState", "edCommand", "edParms", "edWorkDir"};
         QTest::newRow("Comment") << 2 << QStringList{"memComment"};
+        // The spin box waits for its check box; of the two choices Tab visits the one set.
+        QTest::newRow("Settings") << 3 << QStringList{"cbCatchUp", "rbOverlapAllow", "cbTimeLimit"};
     }
 
     void TabVisitsEveryControlInTheDesignedOrder() {
@@ -437,14 +490,14 @@ private slots:
         QStringList focused;
         ExecWith(dialog, [&] {
             Activate(dialog);
-            for (Qt::Key key : {Qt::Key_E, Qt::Key_P, Qt::Key_L}) {
+            for (Qt::Key key : {Qt::Key_E, Qt::Key_G, Qt::Key_P, Qt::Key_L}) {
                 QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
                 focused << QApplication::focusWidget()->objectName();
             }
             QTest::keyClicks(QApplication::focusWidget(), "7");
             dialog.reject();
         });
-        QCOMPARE(focused, QStringList({"memComment", "cbOpType", "edMinutes"}));
+        QCOMPARE(focused, QStringList({"memComment", "cbCatchUp", "cbOpType", "edMinutes"}));
         QCOMPARE(Edit(dialog, "edName")->text(), QString::fromStdString(SampleEntry("*").Name));
     }
 };
