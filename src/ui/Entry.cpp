@@ -8,6 +8,7 @@
 #include "sched/TimeField.h"
 #include "sched/TimePreview.h"
 #include "ui/Icon.h"
+#include "ui/LinesLabel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -39,6 +40,13 @@ namespace vantle {
 
 namespace {
 
+// The classic size; the dialog grows past it only when the preview needs the room.
+constexpr QSize ClassicSize(432, 374);
+constexpr int NameStripHeight = 41;
+constexpr int ButtonStripHeight = 38;
+// Notes past these lines are behind "and N more", whole in the tooltip.
+constexpr int MaxNoteLines = 3;
+
 QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(caption, parent);
     label->setBuddy(buddy);
@@ -63,12 +71,12 @@ QColor ErrorColour(const QPalette& palette) {
                                                              : QColor(180, 0, 0);
 }
 
-QString JoinLines(const std::vector<std::string>& lines, const char* separator) {
+QStringList ToStringList(const std::vector<std::string>& lines) {
     QStringList pieces;
     for (const auto& line : lines) {
         pieces.append(QString::fromStdString(line));
     }
-    return pieces.join(QLatin1String(separator));
+    return pieces;
 }
 
 } // namespace
@@ -78,7 +86,6 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     setWindowTitle(QStringLiteral("Enter Schedule"));
     setWindowIcon(VantleIcon());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(432, 374);
 
     QWidget* topStrip = BuildNameStrip();
     PageControl1 = new QTabWidget(this);
@@ -95,6 +102,11 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     mainLayout->addWidget(topStrip);
     mainLayout->addWidget(PageControl1, 1);
     mainLayout->addWidget(bottomStrip);
+    // Always the size the controls ask for, so none is ever squeezed: the classic size,
+    // taller while the preview has more lines than fit.
+    mainLayout->setSizeConstraint(QLayout::SetFixedSize);
+    PageControl1->setMinimumSize(ClassicSize.width(),
+                                 ClassicSize.height() - NameStripHeight - ButtonStripHeight);
     OrderTabs();
     PageControl1->tabBar()->installEventFilter(this);
 }
@@ -102,7 +114,7 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
 // Top strip: the name.
 QWidget* TfmEntry::BuildNameStrip() {
     auto* topStrip = new QWidget(this);
-    topStrip->setFixedHeight(41);
+    topStrip->setFixedHeight(NameStripHeight);
     edName = new QLineEdit(topStrip);
     edName->setObjectName(QStringLiteral("edName"));
     auto* topLayout = new QHBoxLayout(topStrip);
@@ -152,12 +164,10 @@ QWidget* TfmEntry::BuildSchedulePage() {
     scheduleLayout->setColumnStretch(2, 1);
 
     // The preview: when the entry runs next, or why it never does.
-    lbNextRuns = new QLabel(schedulePage);
+    lbNextRuns = new TLinesLabel(schedulePage);
     lbNextRuns->setObjectName(QStringLiteral("lbNextRuns"));
-    lbNextRuns->setWordWrap(true);
-    lbTimeNotes = new QLabel(schedulePage);
+    lbTimeNotes = new TLinesLabel(schedulePage);
     lbTimeNotes->setObjectName(QStringLiteral("lbTimeNotes"));
-    lbTimeNotes->setWordWrap(true);
     {
         QPalette palette = lbTimeNotes->palette();
         palette.setColor(QPalette::WindowText, ErrorColour(palette));
@@ -301,32 +311,35 @@ QWidget* TfmEntry::BuildSettingsPage() {
     seTimeLimit->setEnabled(false);
     connect(cbTimeLimit, &QCheckBox::toggled, seTimeLimit, &QWidget::setEnabled);
 
-    auto* settingsLayout = new QGridLayout(settingsPage);
-    settingsLayout->addWidget(cbCatchUp, 0, 0, 1, 4);
+    auto* limitRow = new QHBoxLayout;
+    limitRow->addWidget(cbTimeLimit);
+    limitRow->addWidget(seTimeLimit);
+    limitRow->addWidget(new QLabel(QStringLiteral("minutes"), settingsPage));
+    limitRow->addStretch(1);
+    auto* overlapChoices = new QVBoxLayout;
+    overlapChoices->setContentsMargins(16, 0, 0, 0);
+    overlapChoices->addWidget(rbOverlapAllow);
+    overlapChoices->addWidget(rbOverlapSkip);
+    auto* settingsLayout = new QVBoxLayout(settingsPage);
+    settingsLayout->addWidget(cbCatchUp);
     settingsLayout->addWidget(
-        new QLabel(QStringLiteral("If the previous run is still running:"), settingsPage), 1, 0, 1,
-        4);
-    settingsLayout->addWidget(rbOverlapAllow, 2, 1, 1, 3);
-    settingsLayout->addWidget(rbOverlapSkip, 3, 1, 1, 3);
-    settingsLayout->addWidget(cbTimeLimit, 4, 0, 1, 2);
-    settingsLayout->addWidget(seTimeLimit, 4, 2);
-    settingsLayout->addWidget(new QLabel(QStringLiteral("minutes"), settingsPage), 4, 3);
-    settingsLayout->setColumnMinimumWidth(0, 16);
-    settingsLayout->setColumnStretch(3, 1);
-    settingsLayout->setRowStretch(5, 1);
+        new QLabel(QStringLiteral("If the previous run is still running:"), settingsPage));
+    settingsLayout->addLayout(overlapChoices);
+    settingsLayout->addLayout(limitRow);
+    settingsLayout->addStretch(1);
     return settingsPage;
 }
 
 // Bottom strip: the buttons.
 QWidget* TfmEntry::BuildButtonStrip() {
     auto* bottomStrip = new QWidget(this);
-    bottomStrip->setFixedHeight(38);
+    bottomStrip->setFixedHeight(ButtonStripHeight);
     btnOk = new QPushButton(QStringLiteral("&Ok"), bottomStrip);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnCancel = new QPushButton(QStringLiteral("&Cancel"), bottomStrip);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnOk->setFixedSize(75, 25);
-    btnCancel->setFixedSize(75, 25);
+    btnOk->setMinimumSize(75, 25); // the classic size, or what the style asks
+    btnCancel->setMinimumSize(75, 25);
     btnOk->setDefault(true);
     auto* bottomLayout = new QHBoxLayout(bottomStrip);
     bottomLayout->setContentsMargins(8, 0, 8, 0);
@@ -651,7 +664,9 @@ void TfmEntry::UpdatePreview() {
                          : QApplication::palette(lbNextRuns).color(QPalette::WindowText));
     lbNextRuns->setPalette(palette);
     if (preview.Next.empty()) {
-        lbNextRuns->setText(QStringLiteral("Never runs: ") + JoinLines(preview.Never, "; "));
+        lbNextRuns->SetLines({QStringLiteral("Never runs: ") +
+                              ToStringList(preview.Never).join(QStringLiteral("; "))},
+                             1);
     } else {
         // The year once, and again only where it changes.
         QStringList moments;
@@ -662,9 +677,9 @@ void TfmEntry::UpdatePreview() {
                 year == shownYear ? "ddd d mmm hh:nn" : "ddd d mmm yyyy hh:nn", moment, settings)));
             shownYear = year;
         }
-        lbNextRuns->setText(QStringLiteral("Next: ") + moments.join(QStringLiteral(", ")));
+        lbNextRuns->SetLines({QStringLiteral("Next: ") + moments.join(QStringLiteral(", "))}, 1);
     }
-    lbTimeNotes->setText(JoinLines(preview.Notes, "\n"));
+    lbTimeNotes->SetLines(ToStringList(preview.Notes), MaxNoteLines);
     lbTimeNotes->setVisible(!preview.Notes.empty());
 }
 

@@ -22,6 +22,7 @@ class QTabWidget;
 namespace vantle {
 
 class TClock;
+class TLinesLabel;
 struct TFormatSettings;
 
 class TfmEntry : public TCentredDialog {
@@ -62,8 +63,8 @@ private:
     QLineEdit* edHours = nullptr;
     QLineEdit* edDays = nullptr;
     QLineEdit* edMonths = nullptr;
-    QLabel* lbNextRuns = nullptr;  // the next moments, or why there are none
-    QLabel* lbTimeNotes = nullptr; // how the rules read what is not a plain number
+    TLinesLabel* lbNextRuns = nullptr;  // the next moments, or why there are none
+    TLinesLabel* lbTimeNotes = nullptr; // how the rules read what is not a plain number
     QCheckBox* cbActive = nullptr;
     QCheckBox* cbAnyDay = nullptr;
     QCheckBox* cbSunday = nullptr;

@@ -403,6 +403,53 @@ private slots:
         QVERIFY(openAfterNo);
     }
 
+    // Five notes and a long reason: the notes keep three lines and say how many more there
+    // are, and no control on any page is squeezed below the size it asks for.
+    void PreviewWarningsNeverCrushTheDialog() {
+        vantle::test::TFakeClock clock(46362.5);
+        const vantle::TFormatSettings settings = vantle::FixedFormatSettings();
+        TfmEntry dialog;
+        dialog.SetPreviewServices(&clock, &settings);
+        dialog.SetNewEntry();
+        Edit(dialog, "edMinutes")->setText("x-y");
+        Edit(dialog, "edHours")->setText("8-l8");
+        Edit(dialog, "edDays")->setText("mon-fri");
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* notes = Child<QLabel>(dialog, "lbTimeNotes");
+        const QStringList lines = notes->text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.last(), QStringLiteral("and 2 more"));
+        QCOMPARE(notes->toolTip().count(QLatin1Char('\n')), 4); // all five notes
+        QVERIFY(notes->toolTip().endsWith(QStringLiteral("'fri' of 'mon-fri' reads as 0")));
+        for (int page = 0; page < Pages(dialog)->count(); ++page) {
+            Pages(dialog)->setCurrentIndex(page);
+            QApplication::processEvents();
+            for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+                // Text that would be cut needs the width too; a field scrolls its text.
+                const bool captioned =
+                    qobject_cast<QAbstractButton*>(widget) || qobject_cast<QGroupBox*>(widget) ||
+                    qobject_cast<QComboBox*>(widget) ||
+                    (qobject_cast<QLabel*>(widget) && qobject_cast<QLabel*>(widget)->buddy());
+                const bool sized = captioned || qobject_cast<QLabel*>(widget) ||
+                                   qobject_cast<QLineEdit*>(widget) ||
+                                   qobject_cast<QSpinBox*>(widget);
+                QWidget* owner = widget->parentWidget();
+                const bool inner = qobject_cast<QTabBar*>(owner) ||
+                                   qobject_cast<QAbstractSpinBox*>(owner) ||
+                                   qobject_cast<QComboBox*>(owner);
+                if (!sized || inner || !widget->isVisible())
+                    continue;
+                const QSize hint = widget->sizeHint();
+                const QString what = widget->objectName() + QLatin1Char(' ') +
+                                     widget->metaObject()->className() + QLatin1Char(' ') +
+                                     QString::number(page);
+                QVERIFY2(widget->height() >= hint.height(), qPrintable(what));
+                QVERIFY2(!captioned || widget->width() >= hint.width(), qPrintable(what));
+            }
+        }
+    }
+
     void TabVisitsEveryControlInTheDesignedOrder_data() {
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("controls");
