@@ -7,6 +7,10 @@
 #include "ui/RunHistoryWindow.h"
 #include "ui/Upcoming.h"
 
+#include <QEvent>
+
+#include <utility>
+
 namespace vantle {
 
 namespace {
@@ -21,7 +25,9 @@ void BringToFront(QWidget& window) {
 
 TSideWindows::TSideWindows(QWidget& owner, const TRunStore* runs,
                            std::function<TSchedulerCore*()> core)
-    : QObject(&owner), FOwner(owner), FRuns(runs), FCore(std::move(core)) {}
+    : QObject(&owner), FOwner(owner), FRuns(runs), FCore(std::move(core)) {
+    FOwner.installEventFilter(this);
+}
 
 void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
     if (FUpcoming == nullptr) {
@@ -64,6 +70,40 @@ void TSideWindows::FollowList(TSchedList& list, TDateTime now, const TFormatSett
 void TSideWindows::FollowRuns() {
     if (FRunHistory != nullptr)
         RunHandler([this] { FRunHistory->Refresh(); });
+}
+
+bool TSideWindows::eventFilter(QObject* watched, QEvent* event) {
+    // Only the program's own hide and show: a window manager's minimizing is its own.
+    if (watched == &FOwner && !event->spontaneous()) {
+        if (event->type() == QEvent::Hide)
+            FollowOwner(false);
+        else if (event->type() == QEvent::Show)
+            FollowOwner(true);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TSideWindows::FollowOwner(bool shown) {
+    // Left alone, a window beside the main one would stay on screen while the main one is
+    // in the tray, or stay minimized where the window manager minimized it along.
+    bool returned = false;
+    for (auto [window, away] : {std::pair<QWidget*, bool*>{FUpcoming, &FUpcomingAway},
+                                std::pair<QWidget*, bool*>{FRunHistory, &FRunHistoryAway}}) {
+        if (window == nullptr)
+            continue;
+        if (!shown) {
+            *away = *away || window->isVisible();
+            window->hide();
+        } else if (*away) {
+            *away = false;
+            window->showNormal();
+            returned = true;
+        }
+    }
+    if (returned) {
+        FollowRuns();
+        emit Returned();
+    }
 }
 
 void TSideWindows::PickNamed(const std::string& name) {
