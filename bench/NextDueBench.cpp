@@ -1,5 +1,7 @@
 // The run columns' and the upcoming list's searches over 1,000 entries: "Next Run" for
-// every entry, and every run of the next 7 days merged in time order (500 rows at most).
+// every entry, and every run of the next 7 days merged in time order (500 rows at most);
+// and the catch-up's search for the latest missed minute after 40 days off.
+#include "engine/CatchUp.h"
 #include "sched/NextDue.h"
 
 #include <benchmark/benchmark.h>
@@ -61,5 +63,23 @@ void Upcoming1000x7Days(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * EntryCount);
 }
 BENCHMARK(Upcoming1000x7Days)->Unit(benchmark::kMillisecond);
+
+// Every entry catches up, the scheduler was off for 40 days: the search looks back 31 of
+// them (44,640 minutes) by days, not minutes.
+void CatchUp1000After40Days(benchmark::State& state) {
+    auto owned = MakeEntries();
+    std::vector<const TSchedule*> entries;
+    for (const auto& entry : owned) {
+        entry->CatchUp = true;
+        entries.push_back(entry.get());
+    }
+    const TLocalMinute latest = LocalMinuteOf(From) - 40 * MinutesPerDay;
+    for (auto _ : state) {
+        std::vector<TPendingCatchUp> pending = PendingCatchUps(entries, latest, From);
+        benchmark::DoNotOptimize(pending.data());
+    }
+    state.SetItemsProcessed(state.iterations() * EntryCount);
+}
+BENCHMARK(CatchUp1000After40Days)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -3,7 +3,7 @@
 
 VANTLE_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libsqlite3-dev xvfb xauth clang-format clang libclang-rt-14-dev
-    desktop-file-utils appstream man-db bash-completion tzdata)
+    desktop-file-utils appstream man-db bash-completion tzdata libfaketime)
 
 # ensure_packages PKG...: apt-get install the packages that are not installed yet.
 ensure_packages() {

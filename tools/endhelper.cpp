@@ -1,8 +1,10 @@
 // A stand-in program for the tests of exit watching: "exit N" ends with code N, "signal
 // N" kills itself with signal N, "orphan N" leaves a child that ends N ms later, "sleep
 // N" runs N ms, "print N" writes a line to its output, one to its error, one more to its
-// output, and ends with code N.
+// output, and ends with code N, "stubborn N" ignores SIGTERM, as does the child it leaves,
+// writes the child's pid to its output and runs N ms.
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -26,6 +28,19 @@ int main(int argc, char** argv) {
         return value;
     }
     if (std::strcmp(argv[1], "sleep") == 0) {
+        usleep(static_cast<useconds_t>(value) * 1000);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "stubborn") == 0) {
+        std::signal(SIGTERM, SIG_IGN); // inherited by the child
+        pid_t child = fork();
+        if (child == 0) {
+            usleep(static_cast<useconds_t>(value) * 1000);
+            _exit(0);
+        }
+        char text[32];
+        int length = std::snprintf(text, sizeof text, "%d\n", static_cast<int>(child));
+        (void)!write(1, text, static_cast<std::size_t>(length));
         usleep(static_cast<useconds_t>(value) * 1000);
         return 0;
     }

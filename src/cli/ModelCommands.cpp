@@ -3,6 +3,8 @@
 #include "cli/Check.h"
 #include "cli/Commands.h"
 #include "cli/DefaultFiles.h"
+#include "engine/CatchUp.h"
+#include "engine/Scheduler.h"
 #include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
 #include "platform/ProgramStarterPosix.h"
@@ -252,6 +254,15 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
         names.reserve(entries.size());
         for (const TSchedule* entry : entries)
             names.push_back(VisibleText(entry->Name, TVisibleFor::Terminal, true));
+        // A catch-up the scheduler runs when it starts next, as the state it left says.
+        if (!fromText) {
+            const std::string log =
+                options.Positional.empty() ? DesktopFiles().LogFile : ChangeFileExt(path, ".LOG");
+            for (const TPendingCatchUp& pending : PendingCatchUps(
+                     entries, LatestTestedIn(StateFileOf(path, log)), SystemClock().Now()))
+                out << "next start\t" << names[pending.Index] << "\tcatch-up of "
+                    << FormatMinute(MomentOfMinute(pending.Missed)) << "\n";
+        }
         // Printed as found: a long span of a minutely entry need not fit in memory.
         ForEachUpcomingRun(
             entries, first, end, limit,

@@ -23,6 +23,8 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <poll.h>
@@ -166,8 +168,16 @@ bool WaitForPrograms(TScheduler& scheduler, TChildWatch& children, int seconds, 
             deadline - std::chrono::steady_clock::now());
         if (!scheduler.HasRunningPrograms() || left.count() <= 0)
             return failed;
+        try {
+            scheduler.KillOverdue(); // a time limit holds while we wait, too
+        } catch (const std::exception& e) {
+            err << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n' << std::flush;
+        }
         pollfd wait{children.Fd(), POLLIN, 0};
         int timeout = static_cast<int>(left.count());
+        if (std::optional<std::int64_t> next = scheduler.NextOverdue())
+            timeout = static_cast<int>(std::clamp<std::int64_t>(
+                (*next - SystemClock().RunNanos()) / 1'000'000 + 1, 0, timeout));
         if (children.Fd() < 0)
             timeout = std::min(timeout, 100); // nothing says when: look now and then
         ::poll(&wait, children.Fd() >= 0 ? 1 : 0, timeout);
@@ -199,6 +209,24 @@ int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
 }
 
 namespace {
+
+// How long a played run lasts in a dry run: as long as its entry's latest recorded run
+// took; with nothing recorded, it ends at once.
+std::function<std::int64_t(const std::string&)> PlayedRunTimes(const std::string& file) {
+    std::map<std::string, std::int64_t> took;
+    try {
+        TRunStore store(TRunStore::FolderOf(ProcessEnvironment()), file, TRunStoreMode::Reader);
+        for (const auto& [name, run] : store.LastRuns())
+            if (run.Ended)
+                took[name] = run.DurationMs;
+    } catch (const std::exception&) {
+        // Nothing recorded, or nothing readable: every played run ends at once.
+    }
+    return [took = std::move(took)](const std::string& name) {
+        auto found = took.find(name);
+        return found != took.end() ? found->second : std::int64_t{0};
+    };
+}
 
 // run, with its failures raised for Guarded to report.
 int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
@@ -285,6 +313,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     // the minutes the real scheduler has run.
     services.KeepState = !dryRun && moments.empty();
     if (dryRun) {
+        services.PlayedRunMs = PlayedRunTimes(file);
         services.Starter = &printingStarter;
         services.ClockSetter = &printingClockSetter;
         services.MakeLog = [&clock, &out](const std::string& path) {

@@ -42,12 +42,16 @@ TCyclePlan TCycleMemory::Plan(TLocalMinute m) {
         } else {
             plan.Kind = TCycleKind::Minutes;
             plan.Latest = m;
+            if (behind < -1)
+                plan.MissedFrom = *FLatest + 1;
         }
     } else {
         TLocalMinute ahead = m - *FLatest;
         if (ahead > MaxCatchUpMinutes || ahead < -MaxCatchUpMinutes) {
             plan.Kind = TCycleKind::ClockMoved;
             plan.Latest = m;
+            if (ahead > 0)
+                plan.MissedFrom = *FLatest + 1;
         } else if (ahead > 0) {
             plan.Kind = TCycleKind::Minutes;
             plan.From = *FLatest + 1;

@@ -33,6 +33,10 @@ struct TCyclePlan {
     std::optional<TLocalMinute> Previous;
     /// The latest tested minute once this cycle's pass has ended.
     std::optional<TLocalMinute> Latest;
+    /// The first of the minutes before From that passed untested, up to From - 1: the time
+    /// the scheduler was not running (from the latest minute tested before a start) or a
+    /// gap too long to catch up minute by minute. Entries that catch up look there.
+    std::optional<TLocalMinute> MissedFrom;
     /// The first cycle after switching on, held back because the latest minute tested
     /// lies ahead of the clock (set back while the program was off).
     bool HeldBack = false;

@@ -10,6 +10,8 @@ std::optional<std::string> FailureText(const TRunEvent& event) {
     if (event.ByUser)
         return std::nullopt; // the user wanted it to end
     const std::string name = VisibleText(event.Name, TVisibleFor::Terminal);
+    if (event.TimeLimit > 0)
+        return name + " stopped after " + std::to_string(event.TimeLimit) + " minutes (time limit)";
     switch (event.Kind) {
     case TRunEvent::Failed:
         return name + " could not start: " + StartErrorText(static_cast<std::uint32_t>(event.Code));
@@ -37,6 +39,8 @@ std::string GoodRunText(const TRunEvent& event) {
         return name + " started";
     case TRunEvent::ClockSet:
         return name + " set the clock";
+    case TRunEvent::Skipped:
+        return name + " skipped: the previous run is still running";
     default:
         return name + " ended with code 0 after " + std::to_string(event.Seconds) + " s";
     }

@@ -165,6 +165,15 @@ void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
         record.Result = "Killed by signal " + std::to_string(event.Code);
         record.Error = true;
         break;
+    case TRunEvent::Skipped:
+        record.LastRun = event.Moment;
+        record.Result = "Skipped";
+        record.Error = false;
+        break;
+    }
+    if (event.TimeLimit > 0) {
+        record.Result = "Stopped at time limit";
+        record.Error = true;
     }
     if (event.ByUser) {
         record.Result = "Stopped by the user";

@@ -34,6 +34,7 @@ std::vector<TRunLoop::TWatch> TRunLoop::Watches() const {
     if (FServices.Children != nullptr && FServices.Children->Fd() >= 0)
         watches.push_back({FServices.Children->Fd(), TSource::Children});
     watches.push_back({FTimer.Fd(), TSource::Timer});
+    watches.push_back({FLimits.Fd(), TSource::Limits});
     return watches;
 }
 
@@ -69,10 +70,34 @@ void TRunLoop::Disarm() {
     FArmed = false;
 }
 
+void TRunLoop::FollowLimits() noexcept {
+    try {
+        FScheduler.KillOverdue();
+    } catch (...) {
+        // Its log line failed: the signals went all the same.
+        if (FEvents.ReapFailed)
+            FEvents.ReapFailed(std::current_exception());
+    }
+    if (std::optional<std::int64_t> next = FScheduler.NextOverdue()) {
+        try {
+            FLimits.ArmAfter(*next - Clock().RunNanos());
+        } catch (...) {
+            if (FEvents.ReapFailed)
+                FEvents.ReapFailed(std::current_exception());
+        }
+    } else {
+        FLimits.Disarm();
+    }
+}
+
 void TRunLoop::Handle(TSource source) noexcept {
     if (FStopped)
         return;
     switch (source) {
+    case TSource::Limits:
+        FLimits.Read();
+        FollowLimits();
+        break;
     case TSource::Stop:
         if (int signal = FServices.TakeStop ? FServices.TakeStop() : 0; signal != 0)
             Stop(signal);
@@ -105,6 +130,7 @@ void TRunLoop::Tick() noexcept {
     }
     if (FServices.Children != nullptr && FServices.Children->Fd() < 0)
         ReapChildren(); // no descriptor says when: look once a minute
+    FollowLimits();     // the programs the cycle started may have limits
     std::timespec now = Clock().UtcNow();
     // The minute after this one, even when the tick came a little before its :05.
     if (std::exception_ptr armError = ArmFor(now, CycleOfNextMinute(now)); !error)
@@ -144,6 +170,7 @@ void TRunLoop::ReapChildren() noexcept {
 void TRunLoop::Stop(int signal) noexcept {
     FStopped = true;
     FTimer.Disarm();
+    FLimits.Disarm();
     FArmed = false;
     if (FEvents.Stopped)
         FEvents.Stopped(signal);

@@ -1,6 +1,7 @@
 // The scheduler's run loop, one for both programs: it wakes five seconds past every
 // minute of the wall clock, runs the cycle, re-arms whatever the cycle raised, follows
-// steps of the clock, reaps the programs the scheduler started and ends on a stop signal.
+// steps of the clock, reaps the programs the scheduler started, stops those past their
+// time limit and ends on a stop signal.
 // A front end waits on its descriptors (poll in vantle-schedctl, socket notifiers in the
 // window) and hands each wake to Handle.
 #pragma once
@@ -8,6 +9,7 @@
 #include "engine/Scheduler.h"
 #include "platform/ChildWatch.h"
 #include "platform/Clock.h"
+#include "platform/DeadlineTimer.h"
 #include "platform/WallTimer.h"
 
 #include <cstdint>
@@ -42,7 +44,7 @@ struct TRunLoopEvents {
 
 class TRunLoop {
 public:
-    enum class TSource { Timer, Children, Stop };
+    enum class TSource { Timer, Children, Stop, Limits };
     struct TWatch {
         int Fd;
         TSource Source;
@@ -81,6 +83,10 @@ public:
     void Stop(int signal) noexcept;
     /// Stops ticking until the next Start, Tick or ClockChanged.
     void Disarm();
+    /// Lets the scheduler stop what is past its time limit or grace, and arms the wake for
+    /// the next such moment. Every wake does it; a front end that stopped a run itself
+    /// calls it then.
+    void FollowLimits() noexcept;
 
     bool Stopped() const { return FStopped; }
     bool Armed() const { return FArmed; }
@@ -96,6 +102,7 @@ private:
     TRunLoopServices FServices;
     TRunLoopEvents FEvents;
     TWallTimer FTimer;
+    TDeadlineTimer FLimits;
     bool FArmed = false;
     bool FStopped = false;
     std::int64_t FInterval = 0;

@@ -1,5 +1,6 @@
 #include "engine/Scheduler.h"
 
+#include "engine/CatchUp.h"
 #include "engine/LenientFieldLog.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileWriter.h"
@@ -122,7 +123,7 @@ TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
     // runs (a later start closes them once it has ended).
     if (FServices.Runs != nullptr) {
         try {
-            FServices.Runs->CloseOrphans();
+            FInherited = FServices.Runs->CloseOrphans();
         } catch (const std::exception& e) {
             RecordFailed(e);
         }
@@ -168,8 +169,12 @@ void TScheduler::RunCycle() {
         FLog->WriteFmt("The clock is behind the latest minute tested (%s); entries with a "
                        "fixed minute and hour wait until then",
                        {MinuteText(*plan.Latest, true)});
+    const std::map<std::int32_t, TLocalMinute> missed = MissedRuns(plan);
     if (plan.Kind == TCycleKind::ClockMoved && plan.Previous)
-        FLog->WriteFmt("Clock moved from %s to %s; missed minutes not run",
+        FLog->WriteFmt(missed.empty()
+                           ? "Clock moved from %s to %s; missed minutes not run"
+                           : "Clock moved from %s to %s; entries that catch up run once for "
+                             "the minutes missed",
                        {MinuteText(*plan.Previous, true), MinuteText(plan.To, true)});
     if (plan.Kind == TCycleKind::Minutes && plan.From < plan.To)
         FLog->WriteFmt("Running entries due since %s", {MinuteText(plan.From, false)});
@@ -188,10 +193,20 @@ void TScheduler::RunCycle() {
     std::int32_t count = FScheduleList.Count();
     for (std::int32_t i = 0; i < count; ++i) {
         const TSchedule& entry = FScheduleList.Items(i);
-        if (!entry.Active || !IsDueInPlan(entry, plan, minutes, i, stopped))
+        if (!entry.Active)
             continue;
+        TRunTrigger trigger = TRunTrigger::Schedule;
+        if (!IsDueInPlan(entry, plan, minutes, i, stopped)) {
+            auto found = missed.find(i);
+            if (found == missed.end() || (stopped && FPassStarted.count({i, entry.Name}) > 0))
+                continue;
+            trigger = TRunTrigger::CatchUp;
+            FLog->WriteFmt("Running %s, missed at %s",
+                           {entry.Name, MinuteText(found->second, true)});
+        }
         TPassEntry key{i, entry.Name};
-        RunDueEntry(i);
+        if (!SkipsOverlap(entry, trigger))
+            RunDueEntry(i, trigger);
         // Kept at once: a pass stopped after this point must not start it again.
         FPassStarted.insert(std::move(key));
         WriteState();
@@ -259,10 +274,66 @@ bool TScheduler::IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
     return false;
 }
 
-void TScheduler::RunDueEntry(std::int32_t index) {
+std::map<std::int32_t, TLocalMinute> TScheduler::MissedRuns(const TCyclePlan& plan) const {
+    std::map<std::int32_t, TLocalMinute> missed;
+    if (!plan.MissedFrom || plan.Kind == TCycleKind::Nothing)
+        return missed;
+    for (std::int32_t i = 0; i < FScheduleList.Count(); ++i)
+        if (auto minute = MissedMinute(FScheduleList.Items(i), *plan.MissedFrom, plan.To))
+            missed.emplace(i, *minute);
+    return missed;
+}
+
+bool TScheduler::SkipsOverlap(const TSchedule& entry, TRunTrigger trigger) {
+    if (entry.Overlap != TOverlap::Skip || entry.CommandType == ctBuiltinResetTime)
+        return false;
+    int pid = 0;
+    TDateTime started = 0;
+    for (const auto& [runningPid, program] : FRunning) {
+        if (program.Name == entry.Name) {
+            pid = runningPid;
+            started = program.Started;
+            break;
+        }
+    }
+    if (pid == 0) {
+        // From before a restart: still going as long as the same process runs.
+        std::erase_if(FInherited, [](const TStoredRun& run) {
+            return !run.Process || !StillRunning(*run.Process);
+        });
+        for (const TStoredRun& run : FInherited) {
+            if (run.Name == entry.Name) {
+                pid = run.Process->Pid;
+                started = run.Started;
+                break;
+            }
+        }
+    }
+    if (pid == 0 && FServices.PlayedRunMs) {
+        auto played = FPlayed.find(entry.Name);
+        if (played == FPlayed.end() || FCycleTime >= played->second.second)
+            return false;
+        FLog->WriteFmt("%s skipped: the run started at %s is still running (played)",
+                       {entry.Name, MinuteText(LocalMinuteOf(played->second.first), false)});
+        return true;
+    }
+    if (pid == 0)
+        return false;
+    FLog->WriteFmt("%s skipped: the run started at %s is still running (process %d)",
+                   {entry.Name, MinuteText(LocalMinuteOf(started), false), std::int64_t{pid}});
+    FinishRecord(BeginRecord(entry, trigger), "Skipped", false);
+    TRunEvent event;
+    event.Kind = TRunEvent::Skipped;
+    event.Name = entry.Name;
+    event.Pid = pid;
+    Notify(std::move(event));
+    return true;
+}
+
+void TScheduler::RunDueEntry(std::int32_t index, TRunTrigger trigger) {
     std::string name = FScheduleList.Items(index).Name;
     try {
-        ExecuteEntry(index, TRunTrigger::Schedule);
+        ExecuteEntry(index, trigger);
     } catch (const EInOutError&) {
         throw; // the log: nothing may run without its line
     } catch (const std::exception& e) {
@@ -339,6 +410,22 @@ std::optional<std::string> ReadStateFile(const std::string& path) {
 }
 
 } // namespace
+
+std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile) {
+    try {
+        if (std::optional<std::string> content = ReadStateFile(stateFile))
+            return ParseState(*content).Latest;
+    } catch (const std::exception&) {
+        // Unreadable: nothing known.
+    }
+    return std::nullopt;
+}
+
+std::optional<TLocalMinute> TScheduler::LatestTested() const {
+    if (FEnabled || !FServices.KeepState)
+        return FMemory.Latest();
+    return LatestTestedIn(StateFileName());
+}
 
 void TScheduler::ReadState() {
     FStateError.reset();
@@ -478,7 +565,14 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
         // Without a reaper nobody tells of the ends; keep the memory bounded then.
         if (FRunning.size() >= MaxWatchedPrograms)
             FRunning.erase(FRunning.begin());
-        FRunning[event.Pid] = {entry.Name, FServices.Clock->BootNanos(), record, false, {}};
+        TRunningProgram& program = FRunning[event.Pid];
+        program = {};
+        program.Name = entry.Name;
+        program.Started = FServices.Clock->Now();
+        program.StartedBootNs = FServices.Clock->BootNanos();
+        program.StartedRunNs = FServices.Clock->RunNanos();
+        program.TimeLimit = entry.TimeLimit;
+        program.Record = record;
         if (record != 0) {
             try {
                 // A reused process id is never taken for this run: it is known by its
@@ -489,6 +583,13 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
                 RecordFailed(e);
             }
         }
+    }
+    if (FServices.PlayedRunMs && code > 32) {
+        std::int64_t ms = FServices.PlayedRunMs(entry.Name);
+        if (entry.TimeLimit > 0)
+            ms = std::min(ms, std::int64_t{entry.TimeLimit} * 60'000);
+        const TDateTime now = FServices.Clock->Now();
+        FPlayed[entry.Name] = {now, FromMSecs(ToMSecs(now) + ms)};
     }
     Notify(std::move(event));
 }
@@ -596,7 +697,9 @@ bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
     event.Kind = signalled ? TRunEvent::Signalled : TRunEvent::Exited;
     event.Name = program.Name;
     event.Record = program.Record;
-    event.ByUser = program.StoppedBootNs.has_value();
+    event.ByUser = program.StoppedRunNs && program.ByUser;
+    if (program.StoppedRunNs && !program.ByUser)
+        event.TimeLimit = program.TimeLimit;
     event.Code = code;
     event.Moment = FServices.Clock->Now();
     event.Seconds = std::max<std::int64_t>(
@@ -628,11 +731,15 @@ bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
         }
         const std::int64_t ms = std::max<std::int64_t>(
             0, (FServices.Clock->BootNanos() - program.StartedBootNs) / 1'000'000);
-        FinishRecord(program.Record,
-                     program.StoppedBootNs
-                         ? std::string("Stopped by the user")
-                         : (signalled ? "Killed by signal " : "Exited ") + std::to_string(code),
-                     !event.ByUser && (signalled || code != 0), ms, written, cut);
+        std::string result = (signalled ? "Killed by signal " : "Exited ") + std::to_string(code);
+        if (event.ByUser)
+            result = "Stopped by the user";
+        else if (event.TimeLimit > 0)
+            result = "Stopped at time limit";
+        // A run its limit stopped did not do its work: a failure, whatever its code.
+        FinishRecord(program.Record, result,
+                     !event.ByUser && (event.TimeLimit > 0 || signalled || code != 0), ms, written,
+                     cut);
         FPruneDue = true;
     }
     Notify(std::move(event));
@@ -646,20 +753,58 @@ bool TScheduler::StopRun(std::int64_t record) {
         // The program leads a session of its own: its whole group goes, helpers included.
         if (::kill(-pid, SIGTERM) != 0 && ::kill(pid, SIGTERM) != 0)
             return false;
-        if (!program.StoppedBootNs)
-            program.StoppedBootNs = FServices.Clock->BootNanos();
+        if (!program.StoppedRunNs)
+            program.StoppedRunNs = FServices.Clock->RunNanos();
+        program.ByUser = true;
         FLog->WriteFmt("%s stopped by the user", {program.Name});
         return true;
     }
     return false;
 }
 
+namespace {
+
+std::int64_t LimitNs(std::int32_t minutes) {
+    return std::int64_t{minutes} * 60 * 1'000'000'000;
+}
+
+// To the program's whole group (it leads a session of its own), or the program alone.
+void SignalProgram(int pid, int signal) {
+    if (::kill(-pid, signal) != 0)
+        ::kill(pid, signal);
+}
+
+} // namespace
+
 void TScheduler::KillOverdue() {
-    constexpr std::int64_t Grace = 10'000'000'000; // ns
-    for (auto& [pid, program] : FRunning)
-        if (program.StoppedBootNs && FServices.Clock->BootNanos() - *program.StoppedBootNs >= Grace)
-            if (::kill(-pid, SIGKILL) != 0)
-                ::kill(pid, SIGKILL);
+    const std::int64_t now = FServices.Clock->RunNanos();
+    for (auto& [pid, program] : FRunning) {
+        if (!program.StoppedRunNs && program.TimeLimit > 0 &&
+            now - program.StartedRunNs >= LimitNs(program.TimeLimit)) {
+            SignalProgram(pid, SIGTERM);
+            program.StoppedRunNs = now;
+            FLog->WriteFmt("%s stopped after %d minutes (time limit)",
+                           {program.Name, std::int64_t{program.TimeLimit}});
+        } else if (program.StoppedRunNs && !program.Killed &&
+                   now - *program.StoppedRunNs >= StopGraceNs) {
+            SignalProgram(pid, SIGKILL);
+            program.Killed = true;
+        }
+    }
+}
+
+std::optional<std::int64_t> TScheduler::NextOverdue() const {
+    std::optional<std::int64_t> next;
+    for (const auto& [pid, program] : FRunning) {
+        std::optional<std::int64_t> at;
+        if (program.StoppedRunNs && !program.Killed)
+            at = *program.StoppedRunNs + StopGraceNs;
+        else if (!program.StoppedRunNs && program.TimeLimit > 0)
+            at = program.StartedRunNs + LimitNs(program.TimeLimit);
+        if (at && (!next || *at < *next))
+            next = at;
+    }
+    return next;
 }
 
 void TScheduler::Notify(TRunEvent event) {

@@ -32,7 +32,7 @@ std::string EnabledText(bool value);
 
 /// What became of an entry's operation, told to whoever shows results.
 struct TRunEvent {
-    enum TKind { Started, Failed, ClockSet, ClockNotSet, NoNetwork, Exited, Signalled };
+    enum TKind { Started, Failed, ClockSet, ClockNotSet, NoNetwork, Exited, Signalled, Skipped };
     TKind Kind = Started;
     std::string Name;
     TDateTime Moment = 0;     // local: when it happened
@@ -41,7 +41,12 @@ struct TRunEvent {
     std::int64_t Seconds = 0; // Exited, Signalled: how long it ran
     std::int64_t Record = 0;  // the run in the store, 0 when not recorded
     bool ByUser = false;      // Exited, Signalled: the user stopped it
+    /// Exited, Signalled: stopped at the entry's time limit of that many minutes; 0: not.
+    std::int32_t TimeLimit = 0;
 };
+
+/// How long a stopped program has between SIGTERM and SIGKILL.
+constexpr std::int64_t StopGraceNs = 10'000'000'000;
 
 /// Everything the scheduler reaches outside itself; tests replace any piece, and a
 /// piece left empty is the real one of SystemSchedulerServices() (so a test that
@@ -79,6 +84,11 @@ struct TSchedulerServices {
     std::uint64_t OutputKeep = DefaultOutputKeep;
     std::size_t KeptRuns = DefaultKeptRuns;
     std::uint64_t KeptBytes = DefaultKeptBytes;
+    /// A play of moments (a dry run) starts nothing, so nothing ends: when set, each played
+    /// start counts as running for as many milliseconds as this says for its entry's name
+    /// (at most its time limit), and entries that skip overlaps skip it as they would a
+    /// real one.
+    std::function<std::int64_t(const std::string& name)> PlayedRunMs;
 };
 
 /// An entry that could not be carried out, as a user reads it: "could not start
@@ -92,6 +102,9 @@ struct TEntryFailure {
 /// The state file of a schedule that logs to `logFile`: in the log's folder, named after
 /// the schedule, so two schedules that share a log keep their own.
 std::string StateFileOf(const std::string& scheduleFile, const std::string& logFile);
+/// The latest minute tested that a state file keeps; nullopt when it has none or cannot be
+/// read (a view of the schedule shows less then, it fails nothing).
+std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile);
 
 /// The real services of this machine: system clock, process environment, POSIX
 /// starter and clock setter, the user's regional settings, the NetWare session.
@@ -127,6 +140,8 @@ public:
     /// The file that keeps the latest tested minute: in the log's folder, named after
     /// the schedule, so two schedules that share a log keep their own.
     std::string StateFileName() const;
+    /// The latest minute tested: the memory's while switched on, else the state file's.
+    std::optional<TLocalMinute> LatestTested() const;
 
     /// A child of this process has ended. When it is a program this scheduler started,
     /// logs "NAME ended with code N after S s" (or "ended by signal") and returns true.
@@ -135,8 +150,12 @@ public:
     /// from KillOverdue 10 s later; its end is recorded as "Stopped by the user". False
     /// when the run is not one of this scheduler's running programs.
     bool StopRun(std::int64_t record);
-    /// SIGKILL to the stopped runs that outlived their 10 s.
+    /// SIGTERM to the runs past their entry's time limit (running time, a suspend not
+    /// counted), SIGKILL to the stopped runs that outlived their 10 s.
     void KillOverdue();
+    /// The CLOCK_MONOTONIC moment (TClock::RunNanos) at which KillOverdue has work next;
+    /// nullopt while no running program has a limit or a grace running out.
+    std::optional<std::int64_t> NextOverdue() const;
     /// Whether a program this scheduler started may still run: its end not yet told.
     bool HasRunningPrograms() const { return !FRunning.empty(); }
 
@@ -152,7 +171,12 @@ private:
     /// Frees what running programs wrote past OutputCap.
     void CapRunningOutputs();
     void CheckForChanges();
-    void RunDueEntry(std::int32_t index);
+    void RunDueEntry(std::int32_t index, TRunTrigger trigger);
+    /// The entries that catch up in this plan's cycle, by index, with the latest minute
+    /// each missed.
+    std::map<std::int32_t, TLocalMinute> MissedRuns(const TCyclePlan& plan) const;
+    /// With Overlap=Skip and its previous run still going: logs and records the skip.
+    bool SkipsOverlap(const TSchedule& entry, TRunTrigger trigger);
     bool IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
                      const std::vector<TDueMoment>& minutes, std::int32_t index,
                      std::optional<TLocalMinute> stopped) const;
@@ -168,14 +192,24 @@ private:
 
     struct TRunningProgram {
         std::string Name;
-        std::int64_t StartedBootNs = 0; // durations do not follow steps of the wall clock
-        std::int64_t Record = 0;        // its run in the store, 0 for none
-        bool OutputCut = false;         // it wrote past OutputCap
-        std::optional<std::int64_t> StoppedBootNs; // when the user stopped it
+        TDateTime Started = 0;                    // local, as the skip of an overlap tells it
+        std::int64_t StartedBootNs = 0;           // durations do not follow steps of the wall clock
+        std::int64_t StartedRunNs = 0;            // the time limit counts running time only
+        std::int32_t TimeLimit = 0;               // minutes; 0: none
+        std::int64_t Record = 0;                  // its run in the store, 0 for none
+        bool OutputCut = false;                   // it wrote past OutputCap
+        bool ByUser = false;                      // stopped by the user rather than at its limit
+        std::optional<std::int64_t> StoppedRunNs; // when SIGTERM went
+        bool Killed = false;                      // SIGKILL went too
     };
     /// An entry of a pass, by position and name: what a stopped pass already started.
     using TPassEntry = std::pair<std::int32_t, std::string>;
     std::map<int, TRunningProgram> FRunning;
+    /// PlayedRunMs: each entry's latest played start and when it would end, by name.
+    std::map<std::string, std::pair<TDateTime, TDateTime>> FPlayed;
+    /// Runs a scheduler before this one started whose program still ran at our start;
+    /// an entry that skips overlaps waits for them too.
+    std::vector<TStoredRun> FInherited;
 
     TSchedList& FScheduleList;
     TSchedulerServices FServices;

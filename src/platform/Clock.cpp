@@ -34,6 +34,12 @@ std::int64_t TClock::BootNanos() const {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
+std::int64_t TClock::RunNanos() const {
+    std::timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
 std::timespec TClock::UtcNow() const {
     return InstantOfUtc(LocalToUtc(Now()));
 }

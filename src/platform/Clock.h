@@ -21,6 +21,9 @@ public:
     /// Nanoseconds of CLOCK_BOOTTIME, for durations: a suspend counts as time passed,
     /// and steps of the wall clock or daylight saving change nothing.
     virtual std::int64_t BootNanos() const;
+    /// Nanoseconds of CLOCK_MONOTONIC, for time limits: a suspend does not count as
+    /// running time, as with systemd's RuntimeMaxSec=.
+    virtual std::int64_t RunNanos() const;
 };
 
 class TSystemClock : public TClock {

@@ -300,6 +300,27 @@ bool IsSecondReading(TDateTime local, const std::timespec& utc) {
            std::llabs(MSecsBetween(utc, readings[1])) < std::llabs(MSecsBetween(utc, readings[0]));
 }
 
+std::optional<std::int64_t> TDueFinder::LatestMinute(std::int64_t first, std::int64_t last) const {
+    if (FNeverDue || last < first)
+        return std::nullopt;
+    const std::int64_t firstDay = FloorDiv(first, MinutesPerDay);
+    for (std::int64_t number = FloorDiv(last, MinutesPerDay); number >= firstDay; --number) {
+        TCivilDay day(number);
+        if (!DayMatches(FTables, day))
+            continue;
+        const std::int64_t dayStart = number * MinutesPerDay;
+        // The last candidate of the day at or before `last`.
+        auto past = std::upper_bound(
+            FMinutesOfDay.begin(), FMinutesOfDay.end(),
+            static_cast<int>(std::min<std::int64_t>(last - dayStart, MinutesPerDay - 1)));
+        if (past == FMinutesOfDay.begin())
+            continue;
+        const std::int64_t minute = dayStart + *std::prev(past);
+        return minute >= first ? std::optional<std::int64_t>(minute) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
 std::vector<TUpcomingRun> UpcomingRuns(const std::vector<const TSchedule*>& entries,
                                        TDateTime first, TDateTime end, std::size_t limit,
                                        bool firstAgain) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,12 @@ public:
     std::vector<TDueRun> RunsFrom(TDateTime first, int count, bool firstAgain = false) const;
     /// The local moments of Runs: a repeated hour can give the same moment twice.
     std::vector<TDateTime> Next(TDateTime from, int count) const;
+
+    /// The latest minute in `first`..`last` (whole minutes since 1899-12-30 00:00 of the
+    /// local calendar) that the fields match, gap minutes of a spring change included, as
+    /// the scheduler counts minutes; nullopt for none. Walks the days back, not the
+    /// minutes: a month of minutes is a month of days.
+    std::optional<std::int64_t> LatestMinute(std::int64_t first, std::int64_t last) const;
 
     const TMatchTables& Tables() const { return FTables; }
 

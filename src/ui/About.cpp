@@ -9,26 +9,31 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace vantle {
 
 namespace {
 
-constexpr int PathsHeight = 44;
+// The classic box, whose paths take a line each; a longer path makes it taller.
+constexpr int BoxWidth = 298;
+constexpr int PathsTop = 174;
+constexpr int PathWidth = 281;
+constexpr int PathLineHeight = 18;
 
-// A path may be longer than the box: shown elided in the middle, whole in its tooltip,
-// and selectable so it can be copied.
-QLabel* PathLabel(QWidget* parent, const char* name, int y) {
+// A path is shown whole, wrapped where it is longer than the box (a path breaks after
+// its slashes), and selectable so it can be copied.
+QLabel* PathLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromUtf8(name));
-    label->setGeometry(8, y, 281, 18);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }
 
 void ShowPath(QLabel* label, const QString& caption, const QString& path) {
-    QString text = caption + path;
-    label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width()));
-    label->setToolTip(path);
+    label->setText(caption + path);
     label->setProperty("path", path);
 }
 
@@ -39,8 +44,6 @@ TfmAbout::TfmAbout(QWidget* parent) : TCentredDialog(parent) {
     setWindowTitle(QStringLiteral("About"));
     setWindowIcon(VantleIcon());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    // Taller than the classic box by the two lines of paths.
-    setFixedSize(298, 213 + PathsHeight);
 
     auto* panel = new QFrame(this);
     panel->setGeometry(8, 8, 281, 161);
@@ -69,19 +72,32 @@ TfmAbout::TfmAbout(QWidget* parent) : TCentredDialog(parent) {
     notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     notice->setWordWrap(true);
 
-    lbSchedulePath = PathLabel(this, "lbSchedulePath", 174);
-    lbLogPath = PathLabel(this, "lbLogPath", 194);
+    lbSchedulePath = PathLabel(this, "lbSchedulePath");
+    lbLogPath = PathLabel(this, "lbLogPath");
 
     btnOk = new QPushButton(QStringLiteral("OK"), this);
     btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setGeometry(111, 180 + PathsHeight, 75, 25);
+    btnOk->resize(75, 25);
     btnOk->setDefault(true);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+    LayOutPaths();
+}
+
+void TfmAbout::LayOutPaths() {
+    int top = PathsTop;
+    for (QLabel* label : {lbSchedulePath, lbLogPath}) {
+        const int height = std::max(PathLineHeight, label->heightForWidth(PathWidth));
+        label->setGeometry(8, top, PathWidth, height);
+        top += height + 2;
+    }
+    btnOk->move(111, top + 10);
+    setFixedSize(BoxWidth, btnOk->geometry().bottom() + 1 + 8);
 }
 
 void TfmAbout::SetPaths(const QString& scheduleFile, const QString& logFile) {
     ShowPath(lbSchedulePath, QStringLiteral("Schedule: "), scheduleFile);
     ShowPath(lbLogPath, QStringLiteral("Log: "), logFile);
+    LayOutPaths();
 }
 
 } // namespace vantle

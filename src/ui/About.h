@@ -17,6 +17,8 @@ public:
     void SetPaths(const QString& scheduleFile, const QString& logFile);
 
 private:
+    void LayOutPaths(); // the paths' lines decide where Ok goes and the box's height
+
     // Controls, found by their object names in tests.
     QLabel* lbSchedulePath = nullptr;
     QLabel* lbLogPath = nullptr;

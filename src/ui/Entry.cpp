@@ -9,6 +9,7 @@
 #include "sched/TimePreview.h"
 #include "ui/Icon.h"
 #include "ui/LenientFieldNote.h"
+#include "ui/LinesLabel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,7 +24,9 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QStringList>
 #include <QTabBar>
 #include <QTabWidget>
@@ -37,6 +40,13 @@
 namespace vantle {
 
 namespace {
+
+// The classic size; the dialog grows past it only when the preview needs the room.
+constexpr QSize ClassicSize(432, 374);
+constexpr int NameStripHeight = 41;
+constexpr int ButtonStripHeight = 38;
+// Notes past these lines are behind "and N more", whole in the tooltip.
+constexpr int MaxNoteLines = 3;
 
 QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(caption, parent);
@@ -62,12 +72,12 @@ QColor ErrorColour(const QPalette& palette) {
                                                              : QColor(180, 0, 0);
 }
 
-QString JoinLines(const std::vector<std::string>& lines, const char* separator) {
+QStringList ToStringList(const std::vector<std::string>& lines) {
     QStringList pieces;
     for (const auto& line : lines) {
         pieces.append(QString::fromStdString(line));
     }
-    return pieces.join(QLatin1String(separator));
+    return pieces;
 }
 
 } // namespace
@@ -77,7 +87,6 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     setWindowTitle(QStringLiteral("Enter Schedule"));
     setWindowIcon(VantleIcon());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(432, 374);
 
     QWidget* topStrip = BuildNameStrip();
     PageControl1 = new QTabWidget(this);
@@ -85,6 +94,7 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     PageControl1->addTab(BuildSchedulePage(), QStringLiteral("Schedu&le"));
     PageControl1->addTab(BuildOperationPage(), QStringLiteral("O&peration"));
     PageControl1->addTab(BuildCommentPage(), QStringLiteral("Comm&ent"));
+    PageControl1->addTab(BuildSettingsPage(), QStringLiteral("Settin&gs"));
     QWidget* bottomStrip = BuildButtonStrip();
 
     auto* mainLayout = new QVBoxLayout(this);
@@ -93,6 +103,11 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     mainLayout->addWidget(topStrip);
     mainLayout->addWidget(PageControl1, 1);
     mainLayout->addWidget(bottomStrip);
+    // Always the size the controls ask for, so none is ever squeezed: the classic size,
+    // taller while the preview has more lines than fit.
+    mainLayout->setSizeConstraint(QLayout::SetFixedSize);
+    PageControl1->setMinimumSize(ClassicSize.width(),
+                                 ClassicSize.height() - NameStripHeight - ButtonStripHeight);
     OrderTabs();
     PageControl1->tabBar()->installEventFilter(this);
 }
@@ -100,7 +115,7 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
 // Top strip: the name.
 QWidget* TfmEntry::BuildNameStrip() {
     auto* topStrip = new QWidget(this);
-    topStrip->setFixedHeight(41);
+    topStrip->setFixedHeight(NameStripHeight);
     edName = new QLineEdit(topStrip);
     edName->setObjectName(QStringLiteral("edName"));
     auto* topLayout = new QHBoxLayout(topStrip);
@@ -150,12 +165,10 @@ QWidget* TfmEntry::BuildSchedulePage() {
     scheduleLayout->setColumnStretch(2, 1);
 
     // The preview: when the entry runs next, or why it never does.
-    lbNextRuns = new QLabel(schedulePage);
+    lbNextRuns = new TLinesLabel(schedulePage);
     lbNextRuns->setObjectName(QStringLiteral("lbNextRuns"));
-    lbNextRuns->setWordWrap(true);
-    lbTimeNotes = new QLabel(schedulePage);
+    lbTimeNotes = new TLinesLabel(schedulePage);
     lbTimeNotes->setObjectName(QStringLiteral("lbTimeNotes"));
-    lbTimeNotes->setWordWrap(true);
     {
         QPalette palette = lbTimeNotes->palette();
         palette.setColor(QPalette::WindowText, ErrorColour(palette));
@@ -280,16 +293,54 @@ QWidget* TfmEntry::BuildCommentPage() {
     return commentPage;
 }
 
+// Page "Settin&gs": how a run behaves beside the schedule.
+QWidget* TfmEntry::BuildSettingsPage() {
+    auto* settingsPage = new QWidget;
+    cbCatchUp =
+        new QCheckBox(QStringLiteral("&Run once after start-up if a run was missed"), settingsPage);
+    cbCatchUp->setObjectName(QStringLiteral("cbCatchUp"));
+    // The page is their parent, so the two choices exclude each other by themselves.
+    rbOverlapAllow = new QRadioButton(QStringLiteral("start &another"), settingsPage);
+    rbOverlapAllow->setObjectName(QStringLiteral("rbOverlapAllow"));
+    rbOverlapSkip = new QRadioButton(QStringLiteral("s&kip this run"), settingsPage);
+    rbOverlapSkip->setObjectName(QStringLiteral("rbOverlapSkip"));
+    cbTimeLimit = new QCheckBox(QStringLiteral("&Stop the program after"), settingsPage);
+    cbTimeLimit->setObjectName(QStringLiteral("cbTimeLimit"));
+    seTimeLimit = new QSpinBox(settingsPage);
+    seTimeLimit->setObjectName(QStringLiteral("seTimeLimit"));
+    seTimeLimit->setRange(1, vantle::MaxTimeLimit);
+    seTimeLimit->setEnabled(false);
+    connect(cbTimeLimit, &QCheckBox::toggled, seTimeLimit, &QWidget::setEnabled);
+
+    auto* limitRow = new QHBoxLayout;
+    limitRow->addWidget(cbTimeLimit);
+    limitRow->addWidget(seTimeLimit);
+    limitRow->addWidget(new QLabel(QStringLiteral("minutes"), settingsPage));
+    limitRow->addStretch(1);
+    auto* overlapChoices = new QVBoxLayout;
+    overlapChoices->setContentsMargins(16, 0, 0, 0);
+    overlapChoices->addWidget(rbOverlapAllow);
+    overlapChoices->addWidget(rbOverlapSkip);
+    auto* settingsLayout = new QVBoxLayout(settingsPage);
+    settingsLayout->addWidget(cbCatchUp);
+    settingsLayout->addWidget(
+        new QLabel(QStringLiteral("If the previous run is still running:"), settingsPage));
+    settingsLayout->addLayout(overlapChoices);
+    settingsLayout->addLayout(limitRow);
+    settingsLayout->addStretch(1);
+    return settingsPage;
+}
+
 // Bottom strip: the buttons.
 QWidget* TfmEntry::BuildButtonStrip() {
     auto* bottomStrip = new QWidget(this);
-    bottomStrip->setFixedHeight(38);
+    bottomStrip->setFixedHeight(ButtonStripHeight);
     btnOk = new QPushButton(QStringLiteral("&Ok"), bottomStrip);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnCancel = new QPushButton(QStringLiteral("&Cancel"), bottomStrip);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnOk->setFixedSize(75, 25);
-    btnCancel->setFixedSize(75, 25);
+    btnOk->setMinimumSize(75, 25); // the classic size, or what the style asks
+    btnCancel->setMinimumSize(75, 25);
     btnOk->setDefault(true);
     auto* bottomLayout = new QHBoxLayout(bottomStrip);
     bottomLayout->setContentsMargins(8, 0, 8, 0);
@@ -305,18 +356,21 @@ void TfmEntry::OrderTabs() {
     // The tab bar stands for the page control: ordering the page control itself would
     // put the next control after the last control of its pages, which closes loops.
     // The name comes again at the end, so Tab from Cancel goes round to it.
-    const std::initializer_list<QWidget*> tabOrder{edName,        PageControl1->tabBar(),
-                                                   edMinutes,     edHours,
-                                                   edDays,        edMonths,
-                                                   cbActive,      cbAnyDay,
-                                                   cbSunday,      cbMonday,
-                                                   cbTuesday,     cbWednesday,
-                                                   cbThursday,    cbFriday,
-                                                   cbSaturday,    cbOpType,
-                                                   cbWindowState, edCommand,
-                                                   edParms,       edWorkDir,
-                                                   memComment,    btnOk,
-                                                   btnCancel,     edName};
+    const std::initializer_list<QWidget*> tabOrder{edName,         PageControl1->tabBar(),
+                                                   edMinutes,      edHours,
+                                                   edDays,         edMonths,
+                                                   cbActive,       cbAnyDay,
+                                                   cbSunday,       cbMonday,
+                                                   cbTuesday,      cbWednesday,
+                                                   cbThursday,     cbFriday,
+                                                   cbSaturday,     cbOpType,
+                                                   cbWindowState,  edCommand,
+                                                   edParms,        edWorkDir,
+                                                   memComment,     cbCatchUp,
+                                                   rbOverlapAllow, rbOverlapSkip,
+                                                   cbTimeLimit,    seTimeLimit,
+                                                   btnOk,          btnCancel,
+                                                   edName};
     QWidget* previous = nullptr;
     for (QWidget* widget : tabOrder) {
         if (previous != nullptr) {
@@ -348,6 +402,7 @@ void TfmEntry::SetNewEntry() {
     edWorkDir->clear();
     memComment->clear();
     cbActive->setChecked(true);
+    ShowSettings(vantle::TSchedule{});
     FKept.Clear();
     // GCC 12 at -O3 warns falsely (-Wrestrict) on this one-character assignment.
 #pragma GCC diagnostic push
@@ -386,6 +441,7 @@ void TfmEntry::SetEntry(const vantle::TSchedule& entry) {
     show(edWorkDir, entry.WorkDir);
     memComment->setPlainText(LinesToText(entry.Comment));
     FKept.RememberLines(memComment, memComment->toPlainText(), entry.Comment);
+    ShowSettings(entry);
     FStoredWeekDays = entry.WeekDays;
     FShownDays = DayStates();
     UpdatePreview();
@@ -412,6 +468,9 @@ vantle::TSchedule TfmEntry::GetEntry() const {
     entry.WorkDir = FKept.BytesOf(edWorkDir, edWorkDir->text());
     entry.Active = cbActive->isChecked();
     entry.Comment = FKept.LinesOf(memComment, memComment->toPlainText());
+    entry.CatchUp = cbCatchUp->isChecked();
+    entry.Overlap = rbOverlapSkip->isChecked() ? vantle::TOverlap::Skip : vantle::TOverlap::Allow;
+    entry.TimeLimit = cbTimeLimit->isChecked() ? seTimeLimit->value() : 0;
     return entry;
 }
 
@@ -474,7 +533,7 @@ bool TfmEntry::eventFilter(QObject* watched, QEvent* event) {
     if (watched != PageControl1->tabBar() || event->type() != QEvent::Shortcut)
         return TCentredDialog::eventFilter(watched, event);
     const bool handled = static_cast<QObject*>(PageControl1->tabBar())->event(event);
-    const std::array<QWidget*, 3> firstOfPage{edMinutes, cbOpType, memComment};
+    const std::array<QWidget*, 4> firstOfPage{edMinutes, cbOpType, memComment, cbCatchUp};
     const int page = PageControl1->currentIndex();
     if (page >= 0 && page < static_cast<int>(firstOfPage.size()))
         firstOfPage[static_cast<std::size_t>(page)]->setFocus(Qt::ShortcutFocusReason);
@@ -509,6 +568,16 @@ void TfmEntry::cbOpTypeChange() {
         field->setEnabled(!builtin);
     }
     UpdateCommandWarning();
+}
+
+void TfmEntry::ShowSettings(const vantle::TSchedule& entry) {
+    cbCatchUp->setChecked(entry.CatchUp);
+    rbOverlapSkip->setChecked(entry.Overlap == vantle::TOverlap::Skip);
+    rbOverlapAllow->setChecked(entry.Overlap != vantle::TOverlap::Skip);
+    // Without a limit the box offers an hour, a common first choice.
+    const bool limited = entry.TimeLimit > 0;
+    cbTimeLimit->setChecked(limited);
+    seTimeLimit->setValue(limited ? entry.TimeLimit : 60);
 }
 
 void TfmEntry::UpdateCommandWarning() {
@@ -595,7 +664,9 @@ void TfmEntry::UpdatePreview() {
                          : QApplication::palette(lbNextRuns).color(QPalette::WindowText));
     lbNextRuns->setPalette(palette);
     if (preview.Next.empty()) {
-        lbNextRuns->setText(QStringLiteral("Never runs: ") + JoinLines(preview.Never, "; "));
+        lbNextRuns->SetLines({QStringLiteral("Never runs: ") +
+                              ToStringList(preview.Never).join(QStringLiteral("; "))},
+                             1);
     } else {
         // The year once, and again only where it changes.
         QStringList moments;
@@ -606,9 +677,9 @@ void TfmEntry::UpdatePreview() {
                 year == shownYear ? "ddd d mmm hh:nn" : "ddd d mmm yyyy hh:nn", moment, settings)));
             shownYear = year;
         }
-        lbNextRuns->setText(QStringLiteral("Next: ") + moments.join(QStringLiteral(", ")));
+        lbNextRuns->SetLines({QStringLiteral("Next: ") + moments.join(QStringLiteral(", "))}, 1);
     }
-    lbTimeNotes->setText(JoinLines(preview.Notes, "\n"));
+    lbTimeNotes->SetLines(ToStringList(preview.Notes), MaxNoteLines);
     lbTimeNotes->setVisible(!preview.Notes.empty());
 }
 

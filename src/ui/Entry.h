@@ -15,11 +15,14 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 
 namespace vantle {
 
 class TClock;
+class TLinesLabel;
 struct TFormatSettings;
 
 class TfmEntry : public TCentredDialog {
@@ -55,13 +58,13 @@ protected:
 private:
     // Controls, found by their object names in tests.
     QLineEdit* edName = nullptr;
-    QTabWidget* PageControl1 = nullptr; // the pages "Schedule" (times, days) and "Operation"
+    QTabWidget* PageControl1 = nullptr; // the pages Schedule, Operation, Comment and Settings
     QLineEdit* edMinutes = nullptr;
     QLineEdit* edHours = nullptr;
     QLineEdit* edDays = nullptr;
     QLineEdit* edMonths = nullptr;
-    QLabel* lbNextRuns = nullptr;  // the next moments, or why there are none
-    QLabel* lbTimeNotes = nullptr; // how the rules read what is not a plain number
+    TLinesLabel* lbNextRuns = nullptr;  // the next moments, or why there are none
+    TLinesLabel* lbTimeNotes = nullptr; // how the rules read what is not a plain number
     QCheckBox* cbActive = nullptr;
     QCheckBox* cbAnyDay = nullptr;
     QCheckBox* cbSunday = nullptr;
@@ -78,6 +81,11 @@ private:
     QLineEdit* edWorkDir = nullptr;
     QLabel* lbCommandWarning = nullptr; // a program the start would not find, and why
     QPlainTextEdit* memComment = nullptr;
+    QCheckBox* cbCatchUp = nullptr;
+    QRadioButton* rbOverlapAllow = nullptr; // a due minute starts another run meanwhile
+    QRadioButton* rbOverlapSkip = nullptr;
+    QCheckBox* cbTimeLimit = nullptr;
+    QSpinBox* seTimeLimit = nullptr; // minutes; used only while cbTimeLimit is checked
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
 
@@ -88,12 +96,14 @@ private:
     QWidget* BuildSchedulePage();
     QWidget* BuildOperationPage();
     QWidget* BuildCommentPage();
+    QWidget* BuildSettingsPage();
     QWidget* BuildButtonStrip();
     void OrderTabs();
 
     void cbAnyDayClick(bool checked);
     void cbDayClick();
     void cbOpTypeChange();
+    void ShowSettings(const vantle::TSchedule& entry);
     void edTimeFieldChange(QLineEdit* edit);
     void edTimeFieldExit(QLineEdit* edit, vantle::TTimeFieldKind kind);
     vantle::TSchedule TimesEntry() const; // the time fields as they would be stored

@@ -44,6 +44,8 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     FSide = new TSideWindows(*this, FServices.Scheduler.Runs, [this] { return FCore.get(); });
     connect(FSide, &TSideWindows::EntryPicked, this,
             [this](std::uint64_t serial) { RunHandler([this, serial] { ModifyEntry(serial); }); });
+    connect(FSide, &TSideWindows::Returned, this,
+            [this] { RunHandler([this] { RefreshUpcoming(); }); });
     // An error while creating is shown and the window still comes up, as with any
     // other handler.
     RunHandler([this] { FormCreate(); });

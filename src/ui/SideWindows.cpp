@@ -7,7 +7,9 @@
 #include "ui/RunHistoryWindow.h"
 #include "ui/Upcoming.h"
 
-#include <QTimer>
+#include <QEvent>
+
+#include <utility>
 
 namespace vantle {
 
@@ -23,7 +25,9 @@ void BringToFront(QWidget& window) {
 
 TSideWindows::TSideWindows(QWidget& owner, const TRunStore* runs,
                            std::function<TSchedulerCore*()> core)
-    : QObject(&owner), FOwner(owner), FRuns(runs), FCore(std::move(core)) {}
+    : QObject(&owner), FOwner(owner), FRuns(runs), FCore(std::move(core)) {
+    FOwner.installEventFilter(this);
+}
 
 void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
     if (FUpcoming == nullptr) {
@@ -35,7 +39,12 @@ void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSe
         });
     }
     BringToFront(*FUpcoming);
-    FUpcoming->ShowRunsOf(list, now, settings);
+    FUpcoming->ShowRunsOf(list, now, settings, LatestTested());
+}
+
+std::optional<std::int64_t> TSideWindows::LatestTested() const {
+    TSchedulerCore* core = FCore();
+    return core != nullptr ? core->Scheduler().LatestTested() : std::nullopt;
 }
 
 void TSideWindows::ShowRunHistory(std::int64_t run) {
@@ -55,12 +64,46 @@ void TSideWindows::ShowRunHistory(std::int64_t run) {
 
 void TSideWindows::FollowList(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
     if (FUpcoming != nullptr)
-        FUpcoming->ShowRunsOf(list, now, settings);
+        FUpcoming->ShowRunsOf(list, now, settings, LatestTested());
 }
 
 void TSideWindows::FollowRuns() {
     if (FRunHistory != nullptr)
         RunHandler([this] { FRunHistory->Refresh(); });
+}
+
+bool TSideWindows::eventFilter(QObject* watched, QEvent* event) {
+    // Only the program's own hide and show: a window manager's minimizing is its own.
+    if (watched == &FOwner && !event->spontaneous()) {
+        if (event->type() == QEvent::Hide)
+            FollowOwner(false);
+        else if (event->type() == QEvent::Show)
+            FollowOwner(true);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TSideWindows::FollowOwner(bool shown) {
+    // Left alone, a window beside the main one would stay on screen while the main one is
+    // in the tray, or stay minimized where the window manager minimized it along.
+    bool returned = false;
+    for (auto [window, away] : {std::pair<QWidget*, bool*>{FUpcoming, &FUpcomingAway},
+                                std::pair<QWidget*, bool*>{FRunHistory, &FRunHistoryAway}}) {
+        if (window == nullptr)
+            continue;
+        if (!shown) {
+            *away = *away || window->isVisible();
+            window->hide();
+        } else if (*away) {
+            *away = false;
+            window->showNormal();
+            returned = true;
+        }
+    }
+    if (returned) {
+        FollowRuns();
+        emit Returned();
+    }
 }
 
 void TSideWindows::PickNamed(const std::string& name) {
@@ -74,12 +117,8 @@ void TSideWindows::PickNamed(const std::string& name) {
 
 void TSideWindows::StopRun(std::int64_t run) {
     TSchedulerCore* core = FCore();
-    if (core == nullptr || !core->Scheduler().StopRun(run))
-        return;
-    QTimer::singleShot(10'000, this, [this] {
-        if (TSchedulerCore* now = FCore())
-            now->Scheduler().KillOverdue();
-    });
+    if (core != nullptr && core->Scheduler().StopRun(run))
+        core->Loop().FollowLimits(); // its SIGKILL comes from the loop, 10 s on
 }
 
 } // namespace vantle

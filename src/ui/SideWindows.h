@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vantle {
@@ -38,18 +39,29 @@ public:
 signals:
     /// The user picked an entry still in the list to modify.
     void EntryPicked(std::uint64_t serial);
+    /// The windows that went away with the owner are back, their lines possibly stale.
+    void Returned();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override; // the owner hidden or shown
 
 private:
     /// A run's entry is known by its name: a run outlives its entry's place in the list.
     void PickNamed(const std::string& name);
     /// SIGTERM for a running run now, SIGKILL when it outlives ten seconds.
     void StopRun(std::int64_t run);
+    /// The scheduler's latest minute tested, so Upcoming can show pending catch-ups.
+    std::optional<std::int64_t> LatestTested() const;
+    /// Hidden to the tray, the owner takes the open ones along and brings them back.
+    void FollowOwner(bool shown);
 
     QWidget& FOwner;
     const TRunStore* FRuns;
     std::function<TSchedulerCore*()> FCore;
     TfmUpcoming* FUpcoming = nullptr;
     TfmRunHistory* FRunHistory = nullptr;
+    bool FUpcomingAway = false; // hidden with the owner, to come back with it
+    bool FRunHistoryAway = false;
 };
 
 } // namespace vantle

@@ -1,5 +1,6 @@
 #include "ui/Upcoming.h"
 
+#include "engine/CatchUp.h"
 #include "engine/DateTimeFormat.h"
 #include "sched/NextDue.h"
 #include "sched/SchedList.h"
@@ -62,16 +63,27 @@ void TfmUpcoming::SetRows(const std::vector<TRow>& rows) {
             : QStringLiteral("%1 runs in the next %2 days").arg(rows.size()).arg(Days));
 }
 
-void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
+void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSettings& settings,
+                             std::optional<std::int64_t> latestTested) {
     if (!isVisible())
         return;
     TSchedListLock lock(list);
     std::vector<const TSchedule*> entries;
     for (std::int32_t i = 0; i < list.Count(); ++i)
         entries.push_back(&list.Items(i));
+    std::vector<TRow> rows;
+    // Minutes missed while the scheduler was off: run once as soon as it is on again.
+    for (const TPendingCatchUp& pending : PendingCatchUps(entries, latestTested, now)) {
+        const TSchedule& entry = *entries[pending.Index];
+        rows.push_back({"When switched on (missed " +
+                            FormatDateTime(settings.ShortDateFormat + " hh:mm",
+                                           MomentOfMinute(pending.Missed), settings) +
+                            ")",
+                        entry.Name, entry.Command,
+                        list.SerialOf(static_cast<std::int32_t>(pending.Index))});
+    }
     // From the next minute: this minute's cycle has run, or runs within seconds.
     TDateTime first = IncMinutes(now, 1);
-    std::vector<TRow> rows;
     for (const TUpcomingRun& run : UpcomingRuns(entries, first, first + Days, MaxRows)) {
         const TSchedule& entry = *entries[run.Index];
         std::string when =

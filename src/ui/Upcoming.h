@@ -7,6 +7,7 @@
 #include <QDialog>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,10 @@ public:
     /// Replaces the lines, keeping the one the user had selected when it is still there.
     void SetRows(const std::vector<TRow>& rows);
     /// The runs of `list`'s active entries from the minute after `now`, as `settings`
-    /// write a moment; nothing while the window is hidden.
-    void ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSettings& settings);
+    /// write a moment, after the catch-ups that switching on runs when the latest minute
+    /// tested is `latestTested`; nothing while the window is hidden.
+    void ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSettings& settings,
+                    std::optional<std::int64_t> latestTested = std::nullopt);
     std::uint64_t SerialOfRow(int row) const;
 
 signals:

@@ -308,6 +308,20 @@ TEST_F(ModelCommandsTest, TheRepeatedHourListsTheSecondReadingWithItsOffset) {
     }
 }
 
+// The scheduler left its state long ago: the entry that catches up runs at its next
+// start, and upcoming says so first; without a state, a first start catches up nothing.
+TEST_F(ModelCommandsTest, UpcomingShowsACatchUpThatIsPending) {
+    std::string path = Write(SectionText(0, "C", "0 * * * *") + "CatchUp=Yes\r\n" +
+                             SectionText(1, "N", "0 * * * *"));
+    TRun run = SchedCtl({"upcoming", "--count", "1", path});
+    EXPECT_EQ(run.Out.find("next start"), std::string::npos) << run.Out;
+    WriteFile(FDir.File("s.STATE"), "2000.01.01 00.00\r\n");
+    run = SchedCtl({"upcoming", "--count", "1", path});
+    ASSERT_EQ(run.Code, 0) << run.Err;
+    EXPECT_TRUE(run.Out.starts_with("next start\tC\tcatch-up of ")) << run.Out;
+    EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), 2) << run.Out;
+}
+
 // A name read from a file with CR LF line ends keeps a bare line feed; printed as it is,
 // it would forge a run, and an escape sequence would drive the terminal.
 TEST_F(ModelCommandsTest, NamesShowControlCharactersAsEscapes) {

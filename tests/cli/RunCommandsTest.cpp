@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 
+#include "engine/RunStore.h"
 #include "platform/InstanceLock.h"
 #include "support/SchedCtlRun.h"
 #include "support/TestFiles.h"
@@ -137,6 +138,50 @@ TEST_F(RunCommandTest, RunOfMomentsCarriesTheSchedulersMemoryFromOneToTheNext) {
                                                "Running entries due since 02.31",
                                                "Executing Hourly (Command /bin/echo)"}));
     EXPECT_FALSE(fs::exists(Dir.File("sched.STATE")));
+}
+
+// A play of moments shows what a gap will do: a jump of more than three hours plays as a
+// suspend (C catches up, N does not), and a played run lasts as long as the entry's last
+// recorded run took, at most its time limit, so an entry that skips overlaps skips it.
+TEST_F(RunCommandTest, RunOfMomentsPlaysCatchUpAndSkippedOverlaps) {
+    TZoneGuard zone("Europe/Berlin");
+    WriteFile(
+        FSchedule,
+        ScheduleText(
+            {{.Name = "C", .Time = "0 14 * * *", .Command = "/bin/true", .More = "CatchUp=Yes\r\n"},
+             {.Name = "N", .Time = "0 14 * * *", .Command = "/bin/true"},
+             {.Name = "L", .Command = "/bin/true", .More = "Overlap=Skip\r\nTimeLimit=2\r\n"}}));
+    {
+        TRunStore store(TRunStore::FolderOf(ProcessEnvironment()), FSchedule,
+                        TRunStoreMode::Writer);
+        TStoredRun run;
+        run.Name = "L";
+        std::int64_t id = store.Begin(run);
+        store.Finish(id, 0, 3 * 60'000, "Exited 0", false, 0, false); // took three minutes
+    }
+    TRun r =
+        Invoke(CmdRun, {"--dry-run", "--at", "2026-06-10 12:10:05", "--at", "2026-06-10 12:11:05",
+                        "--at", "2026-06-10 12:12:05", "--at", "2026-06-10 17:10:05", FSchedule});
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    std::vector<std::string> shown;
+    for (const std::string& line : LogMessages(r.Out))
+        if (!line.starts_with("| would") && line.find("Scheduler has been") == std::string::npos &&
+            !line.empty())
+            shown.push_back(line);
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "| == cycle at 2026-06-10 12:10:05+02:00",
+                         "Executing L (Command /bin/true)",
+                         "| == cycle at 2026-06-10 12:11:05+02:00",
+                         "L skipped: the run started at 12.10 is still running (played)",
+                         "| == cycle at 2026-06-10 12:12:05+02:00",
+                         "Executing L (Command /bin/true)",
+                         "| == cycle at 2026-06-10 17:10:05+02:00",
+                         "Clock moved from 2026.06.10 12.12 to 2026.06.10 17.10; entries that "
+                         "catch up run once for the minutes missed",
+                         "Running C, missed at 2026.06.10 14.00",
+                         "Executing C (Command /bin/true)",
+                         "Executing L (Command /bin/true)",
+                     }));
 }
 
 // A member of a shared folder's group plants links where root's scheduler writes.

@@ -27,6 +27,7 @@ struct TStep {
 struct TScenario {
     std::string Name, Zone;
     std::vector<TStep> Steps;
+    std::vector<TEntryText> Schedule{}; // none: Entries
 };
 
 TDateTime MomentOf(const std::string& text) {
@@ -108,6 +109,46 @@ std::vector<TScenario> Scenarios() {
     const std::vector<TStep> spring = {{"01:59:05", "E"},
                                        {"03:00:05", "E H D", "Running entries due since 02.00"},
                                        {"03:01:05", "E"}};
+    // Catch-up: C and G catch up, N does not; M and O, due once a year, catch up too. At
+    // most a month back; a minute the spring change left out counts as missed.
+    const std::string catchUp = "CatchUp=Yes\r\n";
+    const std::vector<TEntryText> late = {
+        {.Name = "C", .Time = "0 14 * * *", .Command = "C", .More = catchUp},
+        {.Name = "N", .Time = "0 14 * * *", .Command = "N"},
+        {.Name = "M", .Time = "20 3 25 5 *", .Command = "M", .More = catchUp},
+        {.Name = "O", .Time = "20 3 22 4 *", .Command = "O", .More = catchUp},
+        {.Name = "G", .Time = "30 2 * * *", .Command = "G", .More = catchUp},
+    };
+    const std::string missedC = "Running C, missed at 2026.06.10 14.00";
+    all.push_back({"CatchUpAfterTimeOff",
+                   "Europe/Berlin",
+                   {{"2026-06-10 12:10:05", ""},
+                    {"2026-06-10 17:10:05", "C", missedC, true},
+                    {"2026-06-10 17:10:40", "", "", true},
+                    {"2026-06-10 17:11:05", ""}},
+                   late});
+    all.push_back({"CatchUpAfterASuspend",
+                   "Europe/Berlin",
+                   {{"2026-06-10 12:10:05", ""},
+                    {"2026-06-10 17:10:05", "C",
+                     "Clock moved from 2026.06.10 12.10 to 2026.06.10 17.10; entries that catch "
+                     "up run once for the minutes missed" +
+                         missedC},
+                    {"2026-06-10 17:11:05", ""}},
+                   late});
+    all.push_back({"CatchUpLooksBackAMonth",
+                   "Europe/Berlin",
+                   {{"2026-04-20 12:10:05", ""},
+                    {"2026-05-30 12:10:05", "C M G",
+                     "Running C, missed at 2026.05.29 14.00Running M, missed at 2026.05.25 "
+                     "03.20Running G, missed at 2026.05.30 02.30",
+                     true}},
+                   late});
+    all.push_back({"CatchUpOverTheSpringChange",
+                   "Europe/Berlin",
+                   {{"2026-03-29 01:10:05", ""},
+                    {"2026-03-29 06:10:05", "G", "Running G, missed at 2026.03.29 02.30", true}},
+                   late});
     add("SpringInBerlin", "Europe/Berlin", "2026-03-29", spring);
     add("SpringInNewYork", "America/New_York", "2026-03-08", spring);
     // Autumn: Berlin's 02:00-02:59 and New York's 01:00-01:59 come twice.
@@ -141,7 +182,8 @@ TEST_P(CycleMemoryTest, RunsEachDueMinuteOnce) {
     fake.ExecutablePath = dir.File("Sched.exe");
     TSchedList list;
     list.SetFileName(dir.File("Sched.INI"));
-    WriteFile(list.FileName(), ScheduleText(Entries));
+    WriteFile(list.FileName(),
+              ScheduleText(scenario.Schedule.empty() ? Entries : scenario.Schedule));
     list.Load();
     std::unique_ptr<TScheduler> scheduler;
     for (const TStep& step : scenario.Steps) {

@@ -86,6 +86,19 @@ TEST(FailureTextTest, ShowsControlCharactersAndStrayBytesAsEscapes) {
     EXPECT_EQ(FailureText(event), "a\\x0ab\\x1b[2J caf\\xe9 could not start: file not found (2)");
 }
 
+// A run its time limit stopped failed, whatever signal ended it; a skipped minute did not.
+TEST(FailureTextTest, ATimeLimitIsAFailureAndASkipIsNot) {
+    TRunEvent event;
+    event.Kind = TRunEvent::Signalled;
+    event.Name = "Backup";
+    event.Code = 15;
+    event.TimeLimit = 120;
+    EXPECT_EQ(FailureText(event), "Backup stopped after 120 minutes (time limit)");
+    event.Kind = TRunEvent::Skipped;
+    event.TimeLimit = 0;
+    EXPECT_EQ(FailureText(event), std::nullopt);
+}
+
 // An entry that keeps failing the same way is told once; a new way of failing is told
 // again, and the first good run after failures says it works again.
 TEST(FailureWatchOnce, TellsEachFailureOnceAndTheRecovery) {

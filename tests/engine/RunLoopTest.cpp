@@ -1,6 +1,7 @@
 // The run loop on the fake clock: which moment each wake arms, that a failing cycle
-// still arms the next, and that a stop signal ends the loop at once while a started
-// program runs on. A process of its own: becoming a subreaper lasts for life.
+// still arms the next, that a stop signal ends the loop at once while a started program
+// runs on, and the limits it keeps on real programs: a time limit, a skipped overlap. A
+// process of its own: becoming a subreaper lasts for life.
 #include "engine/RunLoop.h"
 
 #include "platform/ProgramStarterPosix.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
 #include <sys/wait.h>
 
 using namespace vantle;
@@ -124,6 +126,130 @@ TEST_F(RunLoopTest, AStopSignalEndsTheLoopWhileAProgramRuns) {
     loop.ReapChildren();
     EXPECT_EQ(Fake.LogLines.back().rfind("Long ended by signal 9 after", 0), 0u)
         << Fake.LogLines.back();
+}
+
+// A program that ignores SIGTERM, as does the child it leaves: at its limit of running
+// time (a suspend not counted) the group gets SIGTERM, 10 s later SIGKILL, and the run
+// is recorded as stopped at its limit.
+TEST_F(RunLoopTest, ATimeLimitStopsTheWholeGroupAndKillsWhatIgnoresTheStop) {
+    TChildWatch::BlockChildSignal();
+    TChildWatch children;
+    TPosixProgramStarter starter;
+    WriteFile(List.FileName(), "[Schedule 0]\r\nName=Stuck\r\nTime=* * * * *\r\nActive=Yes\r\n"
+                               "CommandType=1\r\nCommand=" VANTLE_ENDHELPER "\r\n"
+                               "Parms=stubborn 60000\r\nTimeLimit=1\r\n");
+    TRunStore store(Dir.File("runs"), List.FileName(), TRunStoreMode::Writer);
+    TSchedulerServices services = Fake.Services();
+    services.Starter = &starter;
+    services.Runs = &store;
+    TRunEvent start, end;
+    services.OnRunEvent = [&](const TRunEvent& event) {
+        (event.Kind == TRunEvent::Started ? start : end) = event;
+    };
+    TScheduler scheduler(List, services);
+    scheduler.SetEnabled(true);
+    List.Load();
+    TRunLoopServices loopServices{};
+    loopServices.Clock = &Fake.Clock;
+    loopServices.Children = &children;
+    TRunLoop loop(scheduler, loopServices, Events());
+    loop.Tick();
+    ASSERT_GT(start.Pid, 0);
+    int child = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (std::ifstream(store.OutputPath(start.Record)) >> child) && child > 0; },
+        std::chrono::seconds(20)));
+    const std::int64_t limit = Fake.Clock.RunNanos() + 60'000'000'000;
+    auto bothAlive = [&] { return ::kill(start.Pid, 0) == 0 && ::kill(child, 0) == 0; };
+
+    Fake.Clock.Suspend(1.0 / 24); // an hour asleep is no running time
+    loop.FollowLimits();
+    EXPECT_EQ(scheduler.NextOverdue(), limit);
+    Fake.Clock.Advance(59.9 / 86400);
+    loop.FollowLimits();
+    EXPECT_TRUE(Fake.LogLines.back().starts_with("Executing Stuck"));
+
+    Fake.Clock.Advance(0.1 / 86400);
+    loop.FollowLimits();
+    EXPECT_EQ(Fake.LogLines.back(), "Stuck stopped after 1 minutes (time limit)");
+    EXPECT_EQ(scheduler.NextOverdue(), limit + StopGraceNs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(bothAlive()) << "SIGTERM is ignored";
+    Fake.Clock.Advance(9.9 / 86400);
+    loop.FollowLimits();
+    EXPECT_TRUE(bothAlive());
+
+    Fake.Clock.Advance(0.1 / 86400);
+    loop.FollowLimits();
+    EXPECT_EQ(scheduler.NextOverdue(), std::nullopt);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            loop.ReapChildren();
+            return ::kill(child, 0) != 0 && !scheduler.HasRunningPrograms();
+        },
+        std::chrono::seconds(20)))
+        << "the child outlived its group's SIGKILL";
+    EXPECT_EQ(end.TimeLimit, 1);
+    std::optional<TStoredRun> run = store.Run(start.Record);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->Result, "Stopped at time limit");
+    EXPECT_TRUE(run->Failure);
+}
+
+// A program that runs across two due minutes: by default a second copy starts; with
+// Overlap=Skip the second minute is skipped and recorded so, also by a scheduler started
+// while the first run goes on.
+TEST_F(RunLoopTest, AnEntryThatSkipsOverlapsStartsOnceWhileItsRunGoesOn) {
+    TChildWatch::BlockChildSignal();
+    TChildWatch children;
+    TPosixProgramStarter starter;
+    for (bool skip : {false, true}) {
+        WriteFile(List.FileName(), "[Schedule 0]\r\nName=Long\r\nTime=* * * * *\r\nActive=Yes\r\n"
+                                   "CommandType=1\r\nCommand=" VANTLE_ENDHELPER
+                                   "\r\nParms=sleep 60000\r\n" +
+                                       std::string(skip ? "Overlap=Skip\r\n" : ""));
+        TRunStore store(Dir.File(skip ? "skip" : "allow"), List.FileName(), TRunStoreMode::Writer);
+        TSchedulerServices services = Fake.Services();
+        services.Starter = &starter;
+        services.Runs = &store;
+        services.KeepState = false;
+        std::vector<int> started;
+        services.OnRunEvent = [&](const TRunEvent& event) {
+            if (event.Kind == TRunEvent::Started)
+                started.push_back(event.Pid);
+        };
+        auto scheduler = std::make_unique<TScheduler>(List, services);
+        scheduler->SetEnabled(true);
+        List.Load();
+        Fake.Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 1, 5, 0));
+        scheduler->RunCycle();
+        Fake.Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 2, 5, 0));
+        scheduler->RunCycle();
+        ASSERT_EQ(started.size(), skip ? 1u : 2u);
+        if (skip) {
+            const std::string skipped = "Long skipped: the run started at 12.01 is still "
+                                        "running (process " +
+                                        std::to_string(started[0]) + ")";
+            EXPECT_EQ(Fake.LogLines.back(), skipped);
+            scheduler = std::make_unique<TScheduler>(List, services);
+            scheduler->SetEnabled(true);
+            Fake.Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 3, 5, 0));
+            scheduler->RunCycle();
+            EXPECT_EQ(started.size(), 1u) << "a run from before the restart is still going";
+            EXPECT_EQ(Fake.LogLines.back(),
+                      "Long skipped: the run started at 12.01 is still running (process " +
+                          std::to_string(started[0]) + ")");
+            std::vector<TStoredRun> runs = store.Runs({});
+            ASSERT_EQ(runs.size(), 3u);
+            EXPECT_EQ(runs[1].Result, "Skipped");
+            EXPECT_FALSE(runs[1].Failure);
+        }
+        for (int pid : started)
+            ::kill(pid, SIGKILL);
+        WaitUntil([&] { return !children.Reap().empty() && ::kill(started[0], 0) != 0; },
+                  std::chrono::seconds(20));
+        scheduler.reset();
+    }
 }
 
 } // namespace

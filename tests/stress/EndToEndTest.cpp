@@ -171,3 +171,36 @@ TEST_F(EndToEndTest, SchedCtlRunRefusesAFileAnotherSchedulerRunsWhateverItsEnvir
         LogMessages(ReadFile(FDir.File("jobs.LOG"))),
         (std::vector<std::string>{"Scheduler has been Enabled", "Scheduler has been Disabled"}));
 }
+
+// Two real runs with five hours off between them, on a faked clock: the entry that
+// catches up runs once at the second, the one that does not stays missed.
+TEST_F(EndToEndTest, SchedCtlRunCatchesUpAMissedRunAfterTimeOff) {
+    const std::string faketime = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+    if (!fs::exists(faketime))
+        GTEST_SKIP() << "libfaketime is not installed";
+    std::string schedule = FDir.File("jobs.INI");
+    WriteFile(
+        schedule,
+        ScheduleText(
+            {{.Name = "C", .Time = "0 14 * * *", .Command = FRecorder, .More = "CatchUp=Yes\r\n"},
+             {.Name = "N", .Time = "0 14 * * *", .Command = FRecorder}}));
+    for (const char* moment : {"@2026-06-10 12:10:05", "@2026-06-10 17:10:05"}) {
+        std::vector<std::string> env = {
+            "LD_PRELOAD=" + faketime, std::string("FAKETIME=") + moment, "TZ=Europe/Berlin",
+            "HOME=" + FDir.Path().string(), "XDG_STATE_HOME=" + FDir.File("state"),
+            "XDG_RUNTIME_DIR=" + FDir.Path().string(), "VANTLE_ARGRECORDER_OUT=" + FRecord,
+            // libfaketime goes before the sanitizer's runtime
+            "ASAN_OPTIONS=verify_asan_link_order=0"};
+        EXPECT_EQ(ExitCodeOf(Spawn({VANTLE_SCHEDCTL, "run", "--once", schedule}, FOutput, {}, env)),
+                  0)
+            << ReadFile(FOutput);
+    }
+    std::vector<std::string> log = LogMessages(ReadFile(FDir.File("jobs.LOG")));
+    std::vector<std::string> runs;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(runs), [](const std::string& line) {
+        return line.starts_with("Running") || line.starts_with("Executing");
+    });
+    EXPECT_EQ(runs, (std::vector<std::string>{"Running C, missed at 2026.06.10 14.00",
+                                              "Executing C (Command " + FRecorder + ")"}))
+        << ReadFile(FDir.File("jobs.LOG"));
+}

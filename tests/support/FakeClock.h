@@ -26,6 +26,13 @@ public:
     /// Follows Now(), less the steps of StepWallClock: time that passed for the
     /// machine, as CLOCK_BOOTTIME counts it.
     std::int64_t BootNanos() const override { return (ToMSecs(FNow) - FSteppedMs) * 1'000'000; }
+    /// BootNanos less the time spent in Suspend: what CLOCK_MONOTONIC counts.
+    std::int64_t RunNanos() const override { return BootNanos() - FSuspendedMs * 1'000'000; }
+    /// A suspend and resume: wall and boot time pass, running time does not.
+    void Suspend(TDateTime days) {
+        FNow += days;
+        FSuspendedMs += ToMSecs(days);
+    }
     /// Moves the wall clock alone, as a clock setting or a daylight-saving change does.
     void StepWallClock(TDateTime days) {
         FNow += days;
@@ -42,6 +49,7 @@ private:
     mutable TDateTime FNow;
     TDateTime FStep = 0;
     std::int64_t FSteppedMs = 0;
+    std::int64_t FSuspendedMs = 0;
 };
 
 } // namespace vantle::test

@@ -22,6 +22,7 @@ struct TEntryText {
     bool Active = true;
     int Type = 1, WinState = 0;
     std::string Command = {}, Parms = {}, WorkDir = {};
+    std::string More = {}; // further lines, each with its CR LF
 };
 
 /// Every key of every entry, sections numbered from 0 and parted by a blank line.
@@ -34,7 +35,7 @@ inline std::string ScheduleText(const std::vector<TEntryText>& entries) {
                 "\r\nActive=" + (e.Active ? "Yes" : "No") +
                 "\r\nCommandType=" + std::to_string(e.Type) +
                 "\r\nWinState=" + std::to_string(e.WinState) + "\r\nCommand=" + e.Command +
-                "\r\nParms=" + e.Parms + "\r\nWorkDir=" + e.WorkDir + "\r\n";
+                "\r\nParms=" + e.Parms + "\r\nWorkDir=" + e.WorkDir + "\r\n" + e.More;
     }
     return text;
 }

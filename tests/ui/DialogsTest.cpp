@@ -127,6 +127,32 @@ private slots:
         QCOMPARE(ExecWith(about, [&] { QTest::keyClick(&about, Qt::Key_Return); }),
                  int(QDialog::Accepted));
     }
+
+    // A deep path is shown whole, wrapped at its slashes, and the box grows to hold it.
+    void AboutShowsLongPathsWhole() {
+        TfmAbout about;
+        const QString schedule = QStringLiteral("/home/someone/.local/share/a rather long folder/"
+                                                "of schedules kept for the office/and one more "
+                                                "level/vantle-scheduler.INI");
+        const QString log = QStringLiteral("/var/log/vantle/vantle-scheduler.LOG");
+        about.SetPaths(schedule, log);
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        auto* ok = Child<QPushButton>(about, "btnOk");
+        QRect above(0, 0, about.width(), ok->y()); // the paths' room, above Ok
+        for (auto [name, path] :
+             {std::pair{"lbSchedulePath", schedule}, std::pair{"lbLogPath", log}}) {
+            auto* label = Child<QLabel>(about, name);
+            QVERIFY(label->text().endsWith(path));
+            QVERIFY(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+            QVERIFY(label->height() >= label->heightForWidth(label->width()));
+            QVERIFY2(above.contains(label->geometry()), name);
+            above.setTop(label->geometry().bottom());
+        }
+        QVERIFY(Child<QLabel>(about, "lbSchedulePath")->height() >
+                Child<QLabel>(about, "lbLogPath")->height()); // wrapped
+        QVERIFY(about.rect().contains(ok->geometry()));
+    }
 };
 
 QTEST_MAIN(TDialogsTest)

@@ -17,12 +17,15 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 using namespace vantle;
 
@@ -231,6 +234,55 @@ private slots:
         QCOMPARE(QString::fromStdString(dialog.GetEntry().Hours), QStringLiteral("*/6"));
     }
 
+    // The run settings shown and kept as stored, and set by the user as the page reads.
+    void SettingsPageShowsKeepsAndSetsTheRunSettings() {
+        TfmEntry dialog;
+        vantle::TSchedule entry = SampleEntry("*");
+        entry.CatchUp = true;
+        entry.Overlap = vantle::TOverlap::Skip;
+        entry.TimeLimit = vantle::MaxTimeLimit;
+        dialog.SetEntry(entry);
+        auto* catchUp = Child<QCheckBox>(dialog, "cbCatchUp");
+        auto* allow = Child<QRadioButton>(dialog, "rbOverlapAllow");
+        auto* skip = Child<QRadioButton>(dialog, "rbOverlapSkip");
+        auto* limited = Child<QCheckBox>(dialog, "cbTimeLimit");
+        auto* limit = Child<QSpinBox>(dialog, "seTimeLimit");
+        const auto shown = [&] {
+            return QStringList{QString::number(catchUp->isChecked()),
+                               QString::number(skip->isChecked()),
+                               limit->isEnabled() ? limit->text() : QStringLiteral("-")};
+        };
+        QStringList opened;
+        ExecWith(dialog, [&] {
+            opened = shown();
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        QCOMPARE(opened, (QStringList{"1", "1", QString::number(vantle::MaxTimeLimit)}));
+        QVERIFY(dialog.GetEntry() == entry);
+        // Add starts from the defaults; the user's clicks and keys give the fields.
+        dialog.SetNewEntry();
+        QCOMPARE(shown(), (QStringList{"0", "0", "-"}));
+        QVERIFY(allow->isChecked());
+        ExecWith(dialog, [&] {
+            Activate(dialog);
+            Pages(dialog)->setCurrentIndex(3);
+            QTest::mouseClick(catchUp, Qt::LeftButton, {}, QPoint(6, catchUp->height() / 2));
+            QTest::mouseClick(skip, Qt::LeftButton, {}, QPoint(6, skip->height() / 2));
+            QTest::mouseClick(limited, Qt::LeftButton, {}, QPoint(6, limited->height() / 2));
+            limit->setFocus();
+            limit->selectAll();
+            QTest::keyClicks(limit, "90");
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        vantle::TSchedule got = dialog.GetEntry();
+        QCOMPARE(got.CatchUp, true);
+        QVERIFY(got.Overlap == vantle::TOverlap::Skip);
+        QCOMPARE(got.TimeLimit, 90);
+        // Unticking the limit means none, whatever the box still shows.
+        limited->setChecked(false);
+        QCOMPARE(dialog.GetEntry().TimeLimit, 0);
+    }
+
     void BuiltinTypeGreysOperationFieldsAndKeepsTexts() {
         TfmEntry dialog;
         dialog.SetEntry(SampleEntry("*")); // DOS Command
@@ -382,6 +434,53 @@ private slots:
         QVERIFY(openAfterNo);
     }
 
+    // Five notes and a long reason: the notes keep three lines and say how many more there
+    // are, and no control on any page is squeezed below the size it asks for.
+    void PreviewWarningsNeverCrushTheDialog() {
+        vantle::test::TFakeClock clock(46362.5);
+        const vantle::TFormatSettings settings = vantle::FixedFormatSettings();
+        TfmEntry dialog;
+        dialog.SetPreviewServices(&clock, &settings);
+        dialog.SetNewEntry();
+        Edit(dialog, "edMinutes")->setText("x-y");
+        Edit(dialog, "edHours")->setText("8-l8");
+        Edit(dialog, "edDays")->setText("mon-fri");
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* notes = Child<QLabel>(dialog, "lbTimeNotes");
+        const QStringList lines = notes->text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.last(), QStringLiteral("and 2 more"));
+        QCOMPARE(notes->toolTip().count(QLatin1Char('\n')), 4); // all five notes
+        QVERIFY(notes->toolTip().endsWith(QStringLiteral("'fri' of 'mon-fri' reads as 0")));
+        for (int page = 0; page < Pages(dialog)->count(); ++page) {
+            Pages(dialog)->setCurrentIndex(page);
+            QApplication::processEvents();
+            for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+                // Text that would be cut needs the width too; a field scrolls its text.
+                const bool captioned =
+                    qobject_cast<QAbstractButton*>(widget) || qobject_cast<QGroupBox*>(widget) ||
+                    qobject_cast<QComboBox*>(widget) ||
+                    (qobject_cast<QLabel*>(widget) && qobject_cast<QLabel*>(widget)->buddy());
+                const bool sized = captioned || qobject_cast<QLabel*>(widget) ||
+                                   qobject_cast<QLineEdit*>(widget) ||
+                                   qobject_cast<QSpinBox*>(widget);
+                QWidget* owner = widget->parentWidget();
+                const bool inner = qobject_cast<QTabBar*>(owner) ||
+                                   qobject_cast<QAbstractSpinBox*>(owner) ||
+                                   qobject_cast<QComboBox*>(owner);
+                if (!sized || inner || !widget->isVisible())
+                    continue;
+                const QSize hint = widget->sizeHint();
+                const QString what = widget->objectName() + QLatin1Char(' ') +
+                                     widget->metaObject()->className() + QLatin1Char(' ') +
+                                     QString::number(page);
+                QVERIFY2(widget->height() >= hint.height(), qPrintable(what));
+                QVERIFY2(!captioned || widget->width() >= hint.width(), qPrintable(what));
+            }
+        }
+    }
+
     void TabVisitsEveryControlInTheDesignedOrder_data() {
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("controls");
@@ -393,6 +492,8 @@ private slots:
         QTest::newRow("Operation")
             << 1 << QStringList{"cbOpType", "cbWindowState", "edCommand", "edParms", "edWorkDir"};
         QTest::newRow("Comment") << 2 << QStringList{"memComment"};
+        // The spin box waits for its check box; of the two choices Tab visits the one set.
+        QTest::newRow("Settings") << 3 << QStringList{"cbCatchUp", "rbOverlapAllow", "cbTimeLimit"};
     }
 
     void TabVisitsEveryControlInTheDesignedOrder() {
@@ -420,29 +521,41 @@ private slots:
         QCOMPARE(met, expected);
     }
 
-    void AccessKeysAreUniqueAndReopeningStartsAtName() {
+    // Unique among the controls outside the pages (name, tab captions, Ok, Cancel) together
+    // with any one page: only one page is on screen, so pages may share keys with each other.
+    void AccessKeysAreUniquePerPage() {
         TfmEntry dialog;
         dialog.SetNewEntry();
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        for (int page = 0; page < Pages(dialog)->count(); ++page) {
-            Pages(dialog)->setCurrentIndex(page);
-            QStringList captions;
-            for (int tab = 0; tab < Pages(dialog)->count(); ++tab)
-                captions << Pages(dialog)->tabText(tab);
-            for (QWidget* widget : dialog.findChildren<QWidget*>()) {
-                if (!widget->isVisible())
-                    continue;
-                if (auto* label = qobject_cast<QLabel*>(widget); label && label->buddy())
-                    captions << label->text();
-                else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-                    captions << button->text();
-                else if (auto* group = qobject_cast<QGroupBox*>(widget))
-                    captions << group->title();
-            }
-            const QString clash = vantle::test::AccessKeyClash(captions);
+        QTabWidget* pages = Pages(dialog);
+        QStringList outside;
+        for (int tab = 0; tab < pages->count(); ++tab)
+            outside << pages->tabText(tab);
+        std::vector<QStringList> onPage(std::size_t(pages->count()));
+        for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+            QString caption;
+            if (auto* label = qobject_cast<QLabel*>(widget); label && label->buddy())
+                caption = label->text();
+            else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+                caption = button->text();
+            else if (auto* group = qobject_cast<QGroupBox*>(widget))
+                caption = group->title();
+            if (caption.isEmpty())
+                continue; // the tab bar's scroll arrows, for one
+            int page = pages->count() - 1;
+            while (page >= 0 && !pages->widget(page)->isAncestorOf(widget))
+                --page;
+            (page < 0 ? outside : onPage[std::size_t(page)]) << caption;
+        }
+        QCOMPARE(outside.size(), pages->count() + 3); // Name, Ok and Cancel
+        for (const QStringList& captions : onPage) {
+            const QString clash = vantle::test::AccessKeyClash(outside + captions);
             QVERIFY2(clash.isEmpty(), qPrintable(clash));
         }
+    }
+
+    void AccessKeysActAndReopeningStartsAtName() {
+        TfmEntry dialog;
+        dialog.SetNewEntry();
         // Alt+P opens the Operation page, Alt+O presses OK.
         int page = -1;
         int result = ExecWith(dialog, [&] {
@@ -468,14 +581,14 @@ private slots:
         QStringList focused;
         ExecWith(dialog, [&] {
             Activate(dialog);
-            for (Qt::Key key : {Qt::Key_E, Qt::Key_P, Qt::Key_L}) {
+            for (Qt::Key key : {Qt::Key_E, Qt::Key_G, Qt::Key_P, Qt::Key_L}) {
                 QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
                 focused << QApplication::focusWidget()->objectName();
             }
             QTest::keyClicks(QApplication::focusWidget(), "7");
             dialog.reject();
         });
-        QCOMPARE(focused, QStringList({"memComment", "cbOpType", "edMinutes"}));
+        QCOMPARE(focused, QStringList({"memComment", "cbCatchUp", "cbOpType", "edMinutes"}));
         QCOMPARE(Edit(dialog, "edName")->text(), QString::fromStdString(SampleEntry("*").Name));
     }
 };

@@ -349,6 +349,22 @@ private slots:
         QCOMPARE(runs->rowCount(), 14);
     }
 
+    // Switched off since yesterday: the entry that catches up is listed first, to run when
+    // the scheduler is switched on; once it has run, it is gone.
+    void upcomingRunsShowAPendingCatchUp() {
+        WriteIni({{.Name = "C", .Time = "0 10 * * *", .More = "CatchUp=Yes\r\n"}});
+        WriteFile(FDir->File("vantle-scheduler.STATE"), "2024.03.03 12.00\r\n");
+        auto fm = ShowWindow();
+        QTest::keyClick(Grid(*fm), Qt::Key_U, Qt::ControlModifier);
+        QTableWidget* runs = Child<QTableWidget>(*fm->findChild<TfmUpcoming*>(), "lvRuns");
+        QCOMPARE(runs->item(0, 0)->text() + " " + runs->item(0, 1)->text(),
+                 QString("When switched on (missed 04-03-2024 10.00) C"));
+        Act(*fm, "Run1")->trigger();
+        fm->Timer1Timer();
+        QCOMPARE(FFake->Starter.Requests.size(), std::size_t(1));
+        QVERIFY(runs->item(0, 0)->text().startsWith("05-03-2024"));
+    }
+
     void closeQuestion_data() {
         QTest::addColumn<int>("way"); // 0 close, 1 a logout that lets us ask, 2 one that does not
         QTest::addColumn<bool>("modified");

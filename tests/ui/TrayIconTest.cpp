@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <filesystem>
@@ -151,6 +152,34 @@ private slots:
         QTRY_COMPARE(fm->isVisible(), !available);
         Child<QAction>(*fm, "Show1")->trigger();
         QVERIFY(fm->isVisible() && !fm->isMinimized());
+    }
+
+    // The window beside the main one goes to the tray with it and comes back with it, up
+    // to date; one the user had closed stays closed.
+    void sideWindowsComeBackFromTheTray() {
+        auto fm = MakeWindow(1);
+        TTrayIcon* tray = MakeTray(*fm);
+        fm->show();
+        QVERIFY(QTest::qWaitForWindowExposed(fm.get()));
+        Child<QAction>(*fm, "UpcomingRuns1")->trigger();
+        auto* upcoming = Child<QWidget>(*fm, "fmUpcoming");
+        auto* runs = Child<QTableWidget>(*upcoming, "lvRuns");
+        QCOMPARE(runs->rowCount(), 0);
+        QList<bool> shown; // after each return from the tray
+        for (bool closeFirst : {false, true}) {
+            if (closeFirst)
+                upcoming->close();
+            fm->showMinimized();
+            QTRY_VERIFY(!fm->isVisible());
+            QVERIFY(!upcoming->isVisible());
+            WriteFile(IniPath(), ScheduleText({{.Name = "Lunch", .Time = "0 13 * * *"}}));
+            fm->Timer1Timer(); // reloads while the window is away
+            tray->Show1Click();
+            QVERIFY(fm->isVisible());
+            shown << upcoming->isVisible();
+        }
+        QCOMPARE(shown, QList<bool>({true, false}));
+        QCOMPARE(runs->rowCount(), 7); // a week of lunches
     }
 
     void whatIsToldFollowsTheChoice_data() {
