@@ -39,9 +39,14 @@ std::string MatchedValues(const TTimeField& field, std::string_view text) {
         std::int32_t last = v;
         while (last < field.High && FieldMatches(last + 1, text))
             ++last;
-        values += (values.empty() ? "" : ",") + std::to_string(v);
-        if (last > v)
-            values += (last == v + 1 ? "," : "-") + std::to_string(last);
+        // Appended piece by piece: GCC 12 at -O3 takes "," + string for an overlapping copy.
+        if (!values.empty())
+            values += ',';
+        values += std::to_string(v);
+        if (last > v) {
+            values += last == v + 1 ? ',' : '-';
+            values += std::to_string(last);
+        }
         v = last;
     }
     return values.empty() ? "nothing" : values;

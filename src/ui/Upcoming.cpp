@@ -88,8 +88,10 @@ void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSetti
         const TSchedule& entry = *entries[run.Index];
         std::string when =
             FormatDateTime(settings.ShortDateFormat + " hh:mm", run.Moment, settings);
-        if (run.Again) // the second reading of a repeated hour, told apart by its offset
-            when += " " + UtcOffsetText(UtcOffsetOf({run.Moment, run.Again, run.Instant}));
+        if (run.Again) { // the second reading of a repeated hour, told apart by its offset
+            when += ' ';
+            when += UtcOffsetText(UtcOffsetOf({run.Moment, run.Again, run.Instant}));
+        }
         rows.push_back(
             {when, entry.Name, entry.Command, list.SerialOf(static_cast<std::int32_t>(run.Index))});
     }
