@@ -43,30 +43,16 @@ std::string ScheduleText(int count) {
 
 // One window for every benchmark: the application object lives for the whole run.
 TfmSchedMain& Window(int entries) {
-    static std::unique_ptr<QApplication> app;
     static std::unique_ptr<TfmSchedMain> window;
-    static std::filesystem::path folder;
     if (!window) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "UiGridBench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vantle-uibench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            std::abort();
-        folder = pattern;
+        const std::filesystem::path folder = bench::StartOffscreen("UiGridBench");
         std::ofstream(folder / "vantle-scheduler.INI", std::ios::binary) << ScheduleText(entries);
-        TSchedMainServices services = bench::IdleWindowServices(folder);
-        window = std::make_unique<TfmSchedMain>(0, services);
+        window = std::make_unique<TfmSchedMain>(0, bench::IdleWindowServices(folder));
         window->show();
         QApplication::processEvents();
         std::atexit([] {
             window.reset();
-            app.reset();
-            std::error_code ec;
-            std::filesystem::remove_all(folder, ec);
+            bench::EndOffscreen();
         });
     }
     return *window;

@@ -1,5 +1,6 @@
 // The run history window over 1,000 recorded runs, offscreen: opening it (construct, show,
 // first fill), a refresh after a run event, and a search through every run's output.
+#include "UiBenchServices.h"
 #include "engine/RunStore.h"
 #include "ui/RunHistoryWindow.h"
 
@@ -23,20 +24,9 @@ constexpr int RunCount = 1000;
 
 // One store for every benchmark: the application object lives for the whole run.
 TRunStore& Store() {
-    static std::unique_ptr<QApplication> app;
     static std::unique_ptr<TRunStore> store;
-    static std::filesystem::path folder;
     if (!store) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "UiRunHistoryBench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vantle-uibench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            std::abort();
-        folder = pattern;
+        const std::filesystem::path folder = bench::StartOffscreen("UiRunHistoryBench");
         store = std::make_unique<TRunStore>((folder / "state").string(),
                                             (folder / "s.INI").string(), TRunStoreMode::Writer);
         const TDateTime first = EncodeDate(2026, 3, 1);
@@ -57,9 +47,7 @@ TRunStore& Store() {
         }
         std::atexit([] {
             store.reset();
-            app.reset();
-            std::error_code ec;
-            std::filesystem::remove_all(folder, ec);
+            bench::EndOffscreen();
         });
     }
     return *store;
