@@ -163,12 +163,9 @@ private:
                                  "separated by single blanks)");
             break;
         }
-        case TSchedLineKind::Active: {
-            if (!EqualsNoCase(value, "yes") && !EqualsNoCase(value, "no"))
-                Report(line, std::string(ScheduleKeyText(kind)) + std::string(value) +
-                                 " reads as No: only Yes (in any case) makes the entry active");
+        case TSchedLineKind::Active:
+            CheckSwitch(line, kind, value, "Yes", "No", "makes the entry active");
             break;
-        }
         case TSchedLineKind::CommandType:
             CheckCode(line, kind, value, ctBuiltinResetTime, FEntry.CommandType);
             break;
@@ -192,16 +189,10 @@ private:
             CheckControls(line, kind, value);
             break;
         case TSchedLineKind::CatchUp:
-            if (!EqualsNoCase(value, "yes") && !EqualsNoCase(value, "no"))
-                Report(line, std::string(ScheduleKeyText(kind)) + std::string(value) +
-                                 " reads as No: only Yes (in any case) makes missed runs "
-                                 "catch up");
+            CheckSwitch(line, kind, value, "Yes", "No", "makes missed runs catch up");
             break;
         case TSchedLineKind::Overlap:
-            if (!EqualsNoCase(value, "allow") && !EqualsNoCase(value, "skip"))
-                Report(line, std::string(ScheduleKeyText(kind)) + std::string(value) +
-                                 " reads as Allow: only Skip (in any case) keeps a second run "
-                                 "from starting");
+            CheckSwitch(line, kind, value, "Skip", "Allow", "keeps a second run from starting");
             break;
         case TSchedLineKind::TimeLimit:
             CheckTimeLimit(line, kind, value);
@@ -231,6 +222,14 @@ private:
             Report(line, key + std::string(value) + " is out of range 0 to " +
                              std::to_string(high) + " and is ignored: the entry keeps " +
                              std::to_string(kept));
+    }
+
+    // A key of two words, `on` and `off` in any case; anything else reads as `off`.
+    void CheckSwitch(std::size_t line, TSchedLineKind kind, std::string_view value,
+                     const std::string& on, const std::string& off, const std::string& effect) {
+        if (!EqualsNoCase(value, on) && !EqualsNoCase(value, off))
+            Report(line, std::string(ScheduleKeyText(kind)) + std::string(value) + " reads as " +
+                             off + ": only " + on + " (in any case) " + effect);
     }
 
     // Each reads as no limit at all, which a user who wrote one did not mean: an error.
