@@ -2,7 +2,8 @@
 // N" kills itself with signal N, "orphan N" leaves a child that ends N ms later, "sleep
 // N" runs N ms, "print N" writes a line to its output, one to its error, one more to its
 // output, and ends with code N, "stubborn N" ignores SIGTERM, as does the child it leaves,
-// writes the child's pid to its output and runs N ms.
+// writes the child's pid to its output and runs N ms, "graceful N" writes "ready" once it
+// ends with code 0 on SIGTERM, and runs N ms.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,13 @@ int main(int argc, char** argv) {
         return value;
     }
     if (std::strcmp(argv[1], "sleep") == 0) {
+        usleep(static_cast<useconds_t>(value) * 1000);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "graceful") == 0) {
+        // Ends well when told to stop, as a program that finishes its work on SIGTERM.
+        std::signal(SIGTERM, [](int) { _exit(0); });
+        (void)!write(1, "ready\n", 6);
         usleep(static_cast<useconds_t>(value) * 1000);
         return 0;
     }

@@ -5,6 +5,7 @@
 #include "platform/SysErrors.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <ostream>
 
@@ -180,6 +181,16 @@ std::string ScheduleFileOf(const std::string& command, const TArguments& options
     if (options.Positional.size() > 1)
         throw UsageError(command, "more than one FILE given");
     return options.Positional.empty() ? DesktopFiles().ScheduleFile : options.Positional.front();
+}
+
+std::int64_t RunNumberOption(const std::string& text, const std::string& option) {
+    std::int64_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text[0] == '-' || text[0] == '+' || error != std::errc() ||
+        end != text.data() + text.size() || value < 1)
+        throw EFailure(option + " wants the number of a run, as history lists it, not '" + text +
+                       "'");
+    return value;
 }
 
 int WholeNumberOption(const std::string& text, const std::string& option, int most) {

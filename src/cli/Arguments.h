@@ -6,6 +6,7 @@
 #include "platform/DateTime.h"
 #include "platform/SysErrors.h"
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <iosfwd>
@@ -60,6 +61,8 @@ TArguments ReadArguments(const std::string& command, const TArgs& args,
 std::string ScheduleFileOf(const std::string& command, const TArguments& options);
 /// An option's whole number from 1 to `most`; anything else fails the command.
 int WholeNumberOption(const std::string& text, const std::string& option, int most);
+/// A run's number as `history` lists it (up to 19 digits); raises EFailure otherwise.
+std::int64_t RunNumberOption(const std::string& text, const std::string& option);
 
 /// Runs a command: an EFailure, or any other exception, is reported on `err` and
 /// ends the command with 2.

@@ -45,7 +45,7 @@ int CmdHistory(const TArgs& args, std::ostream& out, std::ostream& err) {
             throw EFailure(error.Message(), false);
         }
         if (std::optional<std::string> runText = options.Value("--output")) {
-            const int id = WholeNumberOption(*runText, "--output", 2'000'000'000);
+            const std::int64_t id = RunNumberOption(*runText, "--output");
             if (!store->Run(id))
                 throw EFailure("no run " + *runText + " is on record for " + path);
             PrintOutput(store->ReadOutput(id), out);

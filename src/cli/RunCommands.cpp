@@ -5,7 +5,8 @@
 #include "engine/Log.h"
 #include "engine/Parameters.h"
 #include "engine/RunLoop.h"
-#include "engine/RunStore.h"
+#include "engine/RunRecorder.h"
+#include "engine/RunView.h"
 #include "engine/Scheduler.h"
 #include "engine/SchedulerCore.h"
 #include "platform/ChildWatch.h"
@@ -333,11 +334,11 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         services.KeptBytes = std::uint64_t(WholeNumberOption(*keep, "--keep-mb", 1000000)) << 20;
     // Every real run is recorded with its output; without the store the runs still go
     // on, and say so.
-    std::optional<TRunStore> runs;
+    std::optional<TRunRecorder> runs;
     if (services.KeepState) {
         try {
-            runs.emplace(TRunStore::FolderOf(ProcessEnvironment()), file, TRunStoreMode::Writer);
-            services.Runs = &*runs;
+            runs.emplace(TRunStore::FolderOf(ProcessEnvironment()), file);
+            services.Recorder = &*runs;
         } catch (const std::exception& e) {
             err << "vantle-schedctl run: runs are not recorded: "
                 << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n'

@@ -41,6 +41,8 @@ std::string GoodRunText(const TRunEvent& event) {
         return name + " set the clock";
     case TRunEvent::Skipped:
         return name + " skipped: the previous run is still running";
+    case TRunEvent::Followed:
+        return name + " ended after the scheduler restarted";
     default:
         return name + " ended with code 0 after " + std::to_string(event.Seconds) + " s";
     }
@@ -50,6 +52,15 @@ std::string GoodRunText(const TRunEvent& event) {
 
 void TFailureWatch::See(const TRunEvent& event) {
     TNotice notice;
+    if (event.Kind == TRunEvent::Records) {
+        if (event.Code == TRecorderNews::Written)
+            return; // nothing a person needs to hear
+        notice.Kind = TNotice::Records;
+        notice.Text = VisibleText(event.Text, TVisibleFor::Terminal);
+        if (OnNotice)
+            OnNotice(notice);
+        return;
+    }
     notice.Name = event.Name;
     notice.Record = event.Record;
     if (std::optional<std::string> failure = FailureText(event)) {

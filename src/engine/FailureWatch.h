@@ -25,7 +25,8 @@ struct TNotice {
     enum TKind {
         Failure,   // a run failed
         Recovered, // "NAME works again": the first good run after failures
-        Ran        // a run ended well, or a program started
+        Ran,       // a run ended well, or a program started
+        Records    // the run records fail, work again, or their disk is full
     };
     TKind Kind = Failure;
     std::string Name; // as the schedule holds it

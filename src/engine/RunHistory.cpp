@@ -170,6 +170,12 @@ void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
         record.Result = "Skipped";
         record.Error = false;
         break;
+    case TRunEvent::Followed:
+        record.Result = EndedAfterRestartResult;
+        record.Error = false;
+        break;
+    case TRunEvent::Records:
+        return; // of no entry
     }
     if (event.TimeLimit > 0) {
         record.Result = "Stopped at time limit";

@@ -35,6 +35,10 @@ std::vector<TRunLoop::TWatch> TRunLoop::Watches() const {
         watches.push_back({FServices.Children->Fd(), TSource::Children});
     watches.push_back({FTimer.Fd(), TSource::Timer});
     watches.push_back({FLimits.Fd(), TSource::Limits});
+    if (FScheduler.InheritedFd() >= 0)
+        watches.push_back({FScheduler.InheritedFd(), TSource::Inherited});
+    if (FScheduler.RecordsFd() >= 0)
+        watches.push_back({FScheduler.RecordsFd(), TSource::Records});
     return watches;
 }
 
@@ -104,6 +108,20 @@ void TRunLoop::Handle(TSource source) noexcept {
         break;
     case TSource::Children:
         ReapChildren();
+        break;
+    case TSource::Inherited:
+    case TSource::Records:
+        try {
+            if (source == TSource::Inherited)
+                FScheduler.FollowInherited();
+            else
+                FScheduler.TakeRecordNews();
+        } catch (...) {
+            // Its log line failed, as a reaped end's can.
+            if (FEvents.ReapFailed)
+                FEvents.ReapFailed(std::current_exception());
+        }
+        FollowLimits(); // one less run to keep a limit for
         break;
     case TSource::Timer:
         switch (FTimer.Read()) {

@@ -1,7 +1,8 @@
 // The scheduler's run loop, one for both programs: it wakes five seconds past every
 // minute of the wall clock, runs the cycle, re-arms whatever the cycle raised, follows
-// steps of the clock, reaps the programs the scheduler started, stops those past their
-// time limit and ends on a stop signal.
+// steps of the clock, reaps the programs the scheduler started, follows those an earlier
+// scheduler started, stops those past their time limit, passes on what the run recorder
+// has to say and ends on a stop signal.
 // A front end waits on its descriptors (poll in vantle-schedctl, socket notifiers in the
 // window) and hands each wake to Handle.
 #pragma once
@@ -44,7 +45,7 @@ struct TRunLoopEvents {
 
 class TRunLoop {
 public:
-    enum class TSource { Timer, Children, Stop, Limits };
+    enum class TSource { Timer, Children, Stop, Limits, Inherited, Records };
     struct TWatch {
         int Fd;
         TSource Source;

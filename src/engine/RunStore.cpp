@@ -20,14 +20,16 @@
 namespace vantle {
 
 const char* const EndedUnwatchedResult = "Ended while the scheduler was not running";
+const char* const EndedAfterRestartResult = "Ended after the scheduler restarted";
 
 namespace {
 
 const char* const FolderRole = "run record folder";
 const char* const FileRole = "run record file";
 constexpr int SchemaVersion = 1;
-// Readers and the one writer wait for each other's short transactions.
-constexpr int BusyTimeoutMs = 5000;
+// The writer works on a thread of its own and tries again later; a reader never waits,
+// so a store locked by someone else never holds up a window or a command.
+constexpr int WriterBusyTimeoutMs = 200;
 
 const char* const Schema = R"(
 CREATE TABLE runs (
@@ -46,16 +48,24 @@ CREATE TABLE runs (
     boot_id TEXT,
     start_ticks INTEGER,
     output_bytes INTEGER NOT NULL DEFAULT 0,
-    output_cut INTEGER NOT NULL DEFAULT 0);
+    output_cut INTEGER NOT NULL DEFAULT 0,
+    output_head INTEGER NOT NULL DEFAULT 0);
 CREATE INDEX runs_by_schedule ON runs (schedule, id);
 CREATE INDEX runs_by_name ON runs (schedule, name, id);
 )";
-// Ids are never reused (AUTOINCREMENT): output files are named by them. Times are local,
-// in milliseconds since 30 December 1899 (ToMSecs), so they come back exact.
+// Ids are never reused (AUTOINCREMENT): output files are named by them. The scheduler
+// makes its runs' ids itself (see TRunRecorder::NewKey), above every id AUTOINCREMENT
+// gave, so an older program goes on numbering after them. Times are local, in
+// milliseconds since 30 December 1899 (ToMSecs), so they come back exact.
+// Columns that came later are added with defaults under the same version, so an older
+// program still reads and records into the store.
+const char* const LaterColumns[][2] = {
+    {"output_head", "output_head INTEGER NOT NULL DEFAULT 0"},
+};
 
 const char* const RunColumns =
     "id, name, command, parameters, started_by, started, ended, duration_ms, result, failure, "
-    "pid, boot_id, start_ticks, output_bytes, output_cut";
+    "pid, boot_id, start_ticks, output_bytes, output_cut, output_head";
 
 constexpr const char* TriggerTexts[] = {"schedule", "Execute Now", "catch-up"};
 
@@ -88,61 +98,6 @@ void PrepareFile(const std::string& path, bool create) {
         Refuse(path, "it belongs to " + UserText(st.st_uid) + ", not to " + UserText(geteuid()));
     if ((st.st_mode & 0077) != 0 && fchmod(fd.Get(), 0600) != 0)
         RaiseInOutError(errno, path);
-}
-
-// The missing folders on the way to `folder`, each made private; a failure shows when
-// the folder itself is opened.
-void MakeFolders(const std::string& folder) {
-    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
-         slash = folder.find('/', slash + 1))
-        mkdir(folder.substr(0, slash).c_str(), 0700);
-    mkdir(folder.c_str(), 0700);
-}
-
-std::uint64_t FileSize(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? std::uint64_t(st.st_size) : 0;
-}
-
-std::string ReadAt(int fd, std::uint64_t offset, std::uint64_t length, const std::string& path) {
-    std::string data(length, '\0');
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = pread(fd, data.data() + done, data.size() - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            RaiseInOutError(errno, path);
-        if (n == 0)
-            break; // cut shorter meanwhile
-        done += std::size_t(n);
-    }
-    data.resize(done);
-    return data;
-}
-
-// The last `keep` bytes of a file of `size` bytes, not begun inside a UTF-8 character,
-// after the line that says how much of `total` is not shown.
-std::string TailWithNote(int fd, std::uint64_t size, std::uint64_t keep, std::uint64_t total,
-                         const std::string& path) {
-    std::string tail = ReadAt(fd, size - keep, keep, path);
-    std::size_t skip = 0;
-    while (skip < tail.size() && skip < 3 &&
-           (static_cast<unsigned char>(tail[skip]) & 0xC0) == 0x80)
-        ++skip;
-    tail.erase(0, skip);
-    const std::uint64_t leftOut = std::max(total, size) - tail.size();
-    return "... " + std::to_string(leftOut) + " bytes left out ...\n" + tail;
-}
-
-TOwnFd OpenOutputForReading(const std::string& path) {
-    TOwnFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-    if (fd.Get() < 0 && errno != ENOENT) {
-        if (errno == ELOOP)
-            Refuse(path, "it is a symbolic link");
-        RaiseInOutError(errno, path);
-    }
-    return fd;
 }
 
 bool NameHolds(std::string_view name, std::string_view text) {
@@ -190,8 +145,28 @@ std::string ShownDuration(const TStoredRun& run) {
     return text;
 }
 
-ERunStore::ERunStore(const std::string& path, const std::string& reason, bool missing)
-    : Exception(path + ": " + reason), FMissing(missing) {}
+ERunStore::ERunStore(const std::string& path, const std::string& reason, TRunStoreFault fault)
+    : Exception(path + ": " + reason), FFault(fault) {}
+
+namespace {
+
+TRunStoreFault FaultOf(int status) {
+    switch (status & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return TRunStoreFault::Busy;
+    case SQLITE_FULL:
+        return TRunStoreFault::Full;
+    default:
+        return TRunStoreFault::Other;
+    }
+}
+
+[[noreturn]] void FailWith(sqlite3* db, const std::string& path) {
+    throw ERunStore(path, sqlite3_errmsg(db), FaultOf(sqlite3_extended_errcode(db)));
+}
+
+} // namespace
 
 // One prepared statement, reset before each use so none keeps a read open.
 class TStatement {
@@ -250,7 +225,7 @@ private:
             Fail();
         return *this;
     }
-    [[noreturn]] void Fail() const { throw ERunStore(FPath, sqlite3_errmsg(FDb)); }
+    [[noreturn]] void Fail() const { FailWith(FDb, FPath); }
 
     sqlite3* FDb;
     const std::string& FPath;
@@ -268,11 +243,11 @@ public:
             throw ERunStore(path, reason);
         }
         try {
-            sqlite3_busy_timeout(FDb, BusyTimeoutMs);
+            sqlite3_busy_timeout(FDb, writer ? WriterBusyTimeoutMs : 0);
             if (writer)
                 Prepare(networkFolder);
             else if (UserVersion() == 0)
-                throw ERunStore(path, "no runs have been recorded yet", true);
+                throw ERunStore(path, "no runs have been recorded yet", TRunStoreFault::Missing);
         } catch (...) {
             sqlite3_close(FDb);
             throw;
@@ -289,7 +264,7 @@ public:
 
     void Execute(const char* sql) {
         if (sqlite3_exec(FDb, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw ERunStore(FPath, sqlite3_errmsg(FDb));
+            FailWith(FDb, FPath);
     }
     std::unique_ptr<TStatement> Statement(const std::string& sql) const {
         return std::make_unique<TStatement>(FDb, sql, FPath);
@@ -339,15 +314,28 @@ private:
             Execute(Schema);
             Execute(("PRAGMA user_version=" + std::to_string(SchemaVersion)).c_str());
         }
+        AddLaterColumns();
         transaction.Commit();
-        Begin = Statement("INSERT INTO runs (schedule, name, command, parameters, started_by, "
-                          "started, pid, boot_id, start_ticks) VALUES (:schedule, :name, "
-                          ":command, :parameters, :by, :started, :pid, :boot, :ticks)");
+        // A run recorded already (written again after a restart) stays as it is.
+        Begin = Statement("INSERT INTO runs (id, schedule, name, command, parameters, started_by, "
+                          "started, pid, boot_id, start_ticks) VALUES (:id, :schedule, :name, "
+                          ":command, :parameters, :by, :started, :pid, :boot, :ticks) "
+                          "ON CONFLICT (id) DO NOTHING");
         SetProcess = Statement("UPDATE runs SET pid = :pid, boot_id = :boot, start_ticks = :ticks "
                                "WHERE id = :id AND schedule = :schedule");
         Finish = Statement("UPDATE runs SET ended = :ended, duration_ms = :duration, result = "
-                           ":result, failure = :failure, output_bytes = :bytes, output_cut = :cut "
-                           "WHERE id = :id AND schedule = :schedule");
+                           ":result, failure = :failure, output_bytes = :bytes, output_cut = :cut, "
+                           "output_head = :head WHERE id = :id AND schedule = :schedule");
+    }
+
+    void AddLaterColumns() {
+        std::set<std::string> columns;
+        auto info = Statement("PRAGMA table_info(runs)");
+        while (info->Step())
+            columns.insert(info->Text(1));
+        for (const auto& [name, definition] : LaterColumns)
+            if (!columns.contains(name))
+                Execute((std::string("ALTER TABLE runs ADD COLUMN ") + definition).c_str());
     }
 
     std::string FPath;
@@ -376,6 +364,7 @@ TStoredRun RunOf(const TStatement& row) {
         run.Process = TProcessIdentity{int(row.Int(10)), row.Text(11), std::uint64_t(row.Int(12))};
     run.OutputBytes = std::uint64_t(row.Int(13));
     run.OutputCut = row.Int(14) != 0;
+    run.OutputHeadKept = row.Int(15) != 0;
     return run;
 }
 
@@ -392,18 +381,14 @@ std::string TRunStore::FolderOf(const TEnvironment& environment) {
 }
 
 TRunStore::TRunStore(const std::string& folder, const std::string& scheduleFile, TRunStoreMode mode)
-    : FWriter(mode == TRunStoreMode::Writer) {
+    : FWriter(mode == TRunStoreMode::Writer),
+      FOutputs(folder, scheduleFile, mode == TRunStoreMode::Writer) {
     std::string base = folder;
     while (base.size() > 1 && base.back() == '/')
         base.pop_back();
     FSchedule = CanonicalPath(scheduleFile);
-    FOutputPrefix = PathHash(FSchedule) + "-";
     FDatabasePath = base + "/runs.sqlite";
-    FOutputFolder = base + "/outputs";
     if (FWriter) {
-        MakeFolders(base);
-        close(OpenPrivateFolder(base, FolderRole, true, TOpenToOthers::MakePrivate));
-        close(OpenPrivateFolder(FOutputFolder, FolderRole, true, TOpenToOthers::MakePrivate));
         PrepareFile(FDatabasePath, true);
         for (const char* ending : {"-wal", "-shm", "-journal"})
             PrepareFile(FDatabasePath + ending, false);
@@ -414,7 +399,8 @@ TRunStore::TRunStore(const std::string& folder, const std::string& scheduleFile,
             close(OpenPrivateFolder(base, FolderRole, false, TOpenToOthers::Refuse));
         if (lstat(FDatabasePath.c_str(), &st) != 0) {
             if (errno == ENOENT || errno == ENOTDIR)
-                throw ERunStore(FDatabasePath, "no runs have been recorded yet", true);
+                throw ERunStore(FDatabasePath, "no runs have been recorded yet",
+                                TRunStoreFault::Missing);
             RaiseInOutError(errno, FDatabasePath);
         }
         if (!S_ISREG(st.st_mode))
@@ -443,10 +429,12 @@ std::int64_t TRunStore::Begin(const TStoredRun& run) {
                              .Bind(":parameters", run.Parameters)
                              .Bind(":by", std::string(TriggerText(run.Trigger)))
                              .Bind(":started", ToMSecs(run.Started));
+    if (run.Id != 0)
+        insert.Bind(":id", run.Id);
     if (run.Process)
         BindProcess(insert, *run.Process);
     insert.Execute();
-    return FDatabase->LastId();
+    return run.Id != 0 ? run.Id : FDatabase->LastId();
 }
 
 void TRunStore::SetProcess(std::int64_t id, const TProcessIdentity& process) {
@@ -455,12 +443,12 @@ void TRunStore::SetProcess(std::int64_t id, const TProcessIdentity& process) {
         FDatabase->SetProcess->Start().Bind(":id", id).Bind(":schedule", FSchedule);
     BindProcess(update, process);
     if (update.Execute() != 1)
-        throw ERunStore(FDatabasePath, "no run " + std::to_string(id));
+        throw ERunStore(FDatabasePath, "no run " + std::to_string(id), TRunStoreFault::NoRun);
 }
 
 void TRunStore::Finish(std::int64_t id, TDateTime ended, std::int64_t durationMs,
-                       const std::string& result, bool failure, std::uint64_t outputBytes,
-                       bool cut) {
+                       const std::string& result, bool failure, std::uint64_t outputBytes, bool cut,
+                       bool headKept) {
     RequireWriter();
     TStatement& update = FDatabase->Finish->Start()
                              .Bind(":id", id)
@@ -470,9 +458,10 @@ void TRunStore::Finish(std::int64_t id, TDateTime ended, std::int64_t durationMs
                              .Bind(":result", result)
                              .Bind(":failure", std::int64_t(failure))
                              .Bind(":bytes", std::int64_t(outputBytes))
-                             .Bind(":cut", std::int64_t(cut));
+                             .Bind(":cut", std::int64_t(cut))
+                             .Bind(":head", std::int64_t(headKept));
     if (update.Execute() != 1)
-        throw ERunStore(FDatabasePath, "no run " + std::to_string(id));
+        throw ERunStore(FDatabasePath, "no run " + std::to_string(id), TRunStoreFault::NoRun);
 }
 
 std::vector<TStoredRun> TRunStore::Runs(const TRunQuery& query) const {
@@ -531,86 +520,33 @@ std::map<std::string, TStoredRun> TRunStore::LastRuns() const {
 }
 
 std::string TRunStore::OutputPath(std::int64_t id) const {
-    return FOutputFolder + "/" + FOutputPrefix + std::to_string(id) + ".out";
+    return FOutputs.PathOf(id);
 }
 
 TOwnFd TRunStore::CreateOutput(std::int64_t id) {
     RequireWriter();
-    const std::string path = OutputPath(id);
-    struct stat st {};
-    if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        Refuse(path, S_ISLNK(st.st_mode) ? "it is a symbolic link" : "it is not a regular file");
-    TOwnFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (fd.Get() < 0)
-        RaiseInOutError(errno, path);
-    if (fstat(fd.Get(), &st) != 0)
-        RaiseInOutError(errno, path);
-    RefuseUnlessRegular(path, st.st_mode);
-    if ((st.st_mode & 0077) != 0 && fchmod(fd.Get(), 0600) != 0)
-        RaiseInOutError(errno, path);
-    return fd;
+    return FOutputs.Create(id);
 }
 
 std::string TRunStore::ReadOutput(std::int64_t id, std::size_t maxBytes) const {
-    const std::string path = OutputPath(id);
-    TOwnFd fd = OpenOutputForReading(path);
-    if (fd.Get() < 0)
-        return {};
-    struct stat st {};
-    if (fstat(fd.Get(), &st) != 0)
-        RaiseInOutError(errno, path);
-    RefuseUnlessRegular(path, st.st_mode);
-    const std::uint64_t size = std::uint64_t(st.st_size);
-    if (size <= maxBytes)
-        return ReadAt(fd.Get(), 0, size, path);
     std::optional<TStoredRun> run = Run(id);
-    return TailWithNote(fd.Get(), size, maxBytes, run ? run->OutputBytes : 0, path);
+    return FOutputs.Read(id, maxBytes, run ? run->OutputBytes : 0, run && run->OutputHeadKept);
 }
 
 bool TRunStore::CutOutput(std::int64_t id, std::uint64_t keepBytes) {
     RequireWriter();
-    const std::string path = OutputPath(id);
     std::optional<TStoredRun> run = Run(id);
     if (!run)
-        throw ERunStore(FDatabasePath, "no run " + std::to_string(id));
-    std::string content;
-    {
-        TOwnFd fd = OpenOutputForReading(path);
-        if (fd.Get() < 0)
-            return false;
-        struct stat st {};
-        if (fstat(fd.Get(), &st) != 0)
-            RaiseInOutError(errno, path);
-        RefuseUnlessRegular(path, st.st_mode);
-        if (std::uint64_t(st.st_size) <= keepBytes)
-            return false;
-        content =
-            TailWithNote(fd.Get(), std::uint64_t(st.st_size), keepBytes, run->OutputBytes, path);
-    }
-    // The whole old or the whole new file, whenever a reader looks.
-    std::string temporary = path + ".XXXXXX";
-    TOwnFd out(mkostemp(temporary.data(), O_CLOEXEC));
-    if (out.Get() < 0)
-        RaiseInOutError(errno, path);
-    for (std::size_t done = 0; done < content.size();) {
-        ssize_t n = write(out.Get(), content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int err = errno;
-            unlink(temporary.c_str());
-            RaiseInOutError(err, path);
-        }
-        done += std::size_t(n);
-    }
-    if (int err = out.Close(); err != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
-        err = err != 0 ? err : errno;
-        unlink(temporary.c_str());
-        RaiseInOutError(err, path);
-    }
-    auto mark = FDatabase->Statement(
-        "UPDATE runs SET output_cut = 1 WHERE id = :id AND schedule = :schedule");
-    mark->Bind(":id", id).Bind(":schedule", FSchedule).Execute();
+        throw ERunStore(FDatabasePath, "no run " + std::to_string(id), TRunStoreFault::NoRun);
+    const TOutputCut cut = FOutputs.Cut(id, keepBytes, run->OutputBytes);
+    if (!cut.Cut)
+        return false;
+    auto mark = FDatabase->Statement("UPDATE runs SET output_cut = 1, output_head = :head "
+                                     "WHERE id = :id AND schedule = :schedule");
+    mark->Bind(":id", id)
+        .Bind(":schedule", FSchedule)
+        .Bind(":head", std::int64_t(cut.HeadKept))
+        .Execute();
     return true;
 }
 
@@ -656,7 +592,7 @@ void TRunStore::Prune(std::size_t maxRuns, std::uint64_t maxBytes) {
         std::uint64_t bytes = 0;
         while (select->Step()) {
             const std::int64_t id = select->Int(0);
-            bytes += FileSize(OutputPath(id));
+            bytes += FOutputs.SizeOf(id);
             const bool open = select->Text(1).empty();
             if (++count > maxRuns || bytes > maxBytes) {
                 if (!open) {
@@ -671,26 +607,9 @@ void TRunStore::Prune(std::size_t maxRuns, std::uint64_t maxBytes) {
             remove->Start().Bind(":id", id).Execute();
         transaction.Commit();
     }
-    // The records are gone first: a crash in between leaves files, which the sweep below
-    // takes the next time, never a record whose output is missing.
-    DIR* folder = opendir(FOutputFolder.c_str());
-    if (folder == nullptr)
-        return;
-    const int folderFd = dirfd(folder);
-    while (const dirent* entry = readdir(folder)) {
-        std::string_view name(entry->d_name);
-        if (!name.starts_with(FOutputPrefix))
-            continue;
-        std::string_view rest = name.substr(FOutputPrefix.size());
-        std::int64_t id = 0;
-        std::size_t digits = 0;
-        while (digits < rest.size() && digits < 18 && rest[digits] >= '0' && rest[digits] <= '9')
-            id = id * 10 + (rest[digits++] - '0');
-        // Another run's output, or a cut's temporary file that a crash left behind.
-        if (digits == 0 || rest.substr(digits) != ".out" || !kept.contains(id))
-            unlinkat(folderFd, entry->d_name, 0);
-    }
-    closedir(folder);
+    // The records are gone first: a crash in between leaves files, which the sweep takes
+    // the next time, never a record whose output is missing.
+    FOutputs.Sweep(kept);
 }
 
 } // namespace vantle

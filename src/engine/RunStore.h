@@ -2,6 +2,7 @@
 // file per user that the window and vantle-schedctl read while the scheduler writes.
 #pragma once
 
+#include "engine/RunOutputs.h"
 #include "platform/DateTime.h"
 #include "platform/Environment.h"
 #include "platform/FileWriter.h"
@@ -30,6 +31,8 @@ const char* TriggerText(TRunTrigger trigger);
 
 /// The result of a run that was still open when its scheduler ended, its program gone.
 extern const char* const EndedUnwatchedResult;
+/// The result of a run that an earlier scheduler started and this one saw end.
+extern const char* const EndedAfterRestartResult;
 
 struct TStoredRun {
     std::int64_t Id = 0;
@@ -43,6 +46,7 @@ struct TStoredRun {
     std::optional<TProcessIdentity> Process;
     std::uint64_t OutputBytes = 0; // all the program wrote, also when its file was cut
     bool OutputCut = false;
+    bool OutputHeadKept = false; // cut on a full disk: the file holds the beginning
 };
 
 /// How a run's result and duration read wherever runs are listed: "Running" and
@@ -64,31 +68,42 @@ struct TRunQuery {
 };
 
 enum class TRunStoreMode {
-    Writer, // the scheduler: makes the folder and the database
-    Reader, // the views: never writes; a missing store raises ERunStore (Missing)
+    Writer, // the scheduler's recorder: makes the folder and the database
+    Reader, // the views: never writes and never waits for a lock (a locked store raises
+            // ERunStore, Busy); a missing store raises ERunStore (Missing)
+};
+
+/// Why the store failed, where the caller may act on it.
+enum class TRunStoreFault {
+    Other,
+    Missing, // nothing has been recorded there yet
+    NoRun,   // the run named is not in the store
+    Busy,    // another connection holds the lock
+    Full,    // the disk (or the user's quota) is full
 };
 
 /// "PATH: REASON", the reason being SQLite's own message where SQLite failed.
 class ERunStore : public Exception {
 public:
-    ERunStore(const std::string& path, const std::string& reason, bool missing = false);
+    ERunStore(const std::string& path, const std::string& reason,
+              TRunStoreFault fault = TRunStoreFault::Other);
     /// Nothing has been recorded there yet.
-    bool Missing() const { return FMissing; }
+    bool Missing() const { return FFault == TRunStoreFault::Missing; }
+    TRunStoreFault Fault() const { return FFault; }
 
 private:
-    bool FMissing;
+    TRunStoreFault FFault;
 };
-
-constexpr std::uint64_t DefaultOutputKeep = 1 << 20;
 constexpr std::size_t DefaultKeptRuns = 1000;
 constexpr std::uint64_t DefaultKeptBytes = 200ull << 20;
 
 class TRunDatabase;
 
-/// One connection, used from one thread. Records are keyed by the schedule's canonical
-/// path, so several schedules share the folder's database and keep apart; every call
-/// sees and changes its own schedule's runs only. Raises ERunStore when SQLite fails,
-/// EPathRefused for a folder or file that is not the user's own and private.
+/// One connection, used from one thread. A writer waits a fifth of a second at most for
+/// another connection's lock, then raises ERunStore (Busy): whoever writes tries again. Records are
+/// keyed by the schedule's canonical path, so several schedules share the folder's database and
+/// keep apart; every call sees and changes its own schedule's runs only. Raises ERunStore when
+/// SQLite fails, EPathRefused for a folder or file that is not the user's own and private.
 class TRunStore {
 public:
     /// $XDG_STATE_HOME/vantle-scheduler (StateHome).
@@ -101,13 +116,15 @@ public:
 
     const std::string& DatabasePath() const { return FDatabasePath; }
 
-    /// Records a run as it starts (Id, Result and what follows are ignored), so a crash
-    /// leaves a started run behind rather than none; its id.
+    /// Records a run as it starts (Result and what follows are ignored), so a crash
+    /// leaves a started run behind rather than none; its id. A run with an Id (a key made
+    /// before the store was reached) keeps it, and one already recorded stays as it is.
     std::int64_t Begin(const TStoredRun& run);
     void SetProcess(std::int64_t id, const TProcessIdentity& process);
     /// `result` is never empty: an empty result means running.
     void Finish(std::int64_t id, TDateTime ended, std::int64_t durationMs,
-                const std::string& result, bool failure, std::uint64_t outputBytes, bool cut);
+                const std::string& result, bool failure, std::uint64_t outputBytes, bool cut,
+                bool headKept = false);
 
     /// The matching runs, oldest first.
     std::vector<TStoredRun> Runs(const TRunQuery& query) const;
@@ -126,6 +143,7 @@ public:
     /// "... N bytes left out ..." line, and marks the run cut; false when it was short
     /// enough already.
     bool CutOutput(std::int64_t id, std::uint64_t keepBytes = DefaultOutputKeep);
+    const TRunOutputs& Outputs() const { return FOutputs; }
 
     /// At start-up: closes the runs a previous scheduler left open as EndedUnwatchedResult,
     /// except those whose program still runs. Those it returns, for the caller to watch.
@@ -141,10 +159,9 @@ private:
     void RequireWriter() const;
 
     bool FWriter;
-    std::string FSchedule;     // canonical path: the key of this schedule's runs
-    std::string FOutputPrefix; // in the outputs folder: the schedule's hash and "-"
+    std::string FSchedule; // canonical path: the key of this schedule's runs
     std::string FDatabasePath;
-    std::string FOutputFolder;
+    TRunOutputs FOutputs;
     std::unique_ptr<TRunDatabase> FDatabase;
 };
 

@@ -78,13 +78,6 @@ TSystemTime SystemTimeOf(TDateTime utc) {
     return record;
 }
 
-// "yyyy.mm.dd hh.nn" of a local minute, or "hh.nn" alone: the log's stamp without
-// its seconds.
-std::string MinuteText(TLocalMinute minute, bool withDate) {
-    std::string stamp = LogTimeStamp(MomentOfMinute(minute));
-    return withDate ? stamp.substr(0, 16) : stamp.substr(11, 5);
-}
-
 // Of the readings of the server's local time, the one nearest the workstation's
 // clock: in the repeated autumn hour the other one is an hour off.
 TDateTime ServerTimeAsUtc(TDateTime serverLocal, const std::timespec& nowUtc) {
@@ -119,18 +112,12 @@ TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
                                  : FServices.LogFile)),
       FExpander(*FServices.Clock, *FServices.Environment, *FServices.FormatSettings) {
     FLog->SetMaxSize(FServices.MaxLogSize);
-    // Runs a scheduler before this one left open: closed, unless their program still
-    // runs (a later start closes them once it has ended).
-    if (FServices.Runs != nullptr) {
-        try {
-            FInherited = FServices.Runs->CloseOrphans();
-        } catch (const std::exception& e) {
-            RecordFailed(e);
-        }
-    }
+    InheritRuns();
 }
 
 TScheduler::~TScheduler() {
+    // The runs whose records are still on their way are kept for the next start.
+    WriteState();
     try {
         SetEnabled(false);
     } catch (...) {
@@ -155,6 +142,8 @@ void TScheduler::RunCycle() {
         return;
     TSchedListLock lock(FScheduleList);
     FFailures.clear();
+    TakeRecordNews();
+    FollowInherited();
     CapRunningOutputs();
     FCycleTime = FServices.Clock->Now();
     FCycleMoment = SplitMoment(FCycleTime);
@@ -220,13 +209,9 @@ void TScheduler::RunCycle() {
     if (moved || passWritten || !FStateWritten)
         WriteState();
     // After the starts, so that keeping the store small never delays a program.
-    if (FPruneDue && FServices.Runs != nullptr) {
+    if (FPruneDue && FServices.Recorder != nullptr) {
         FPruneDue = false;
-        try {
-            FServices.Runs->Prune(FServices.KeptRuns, FServices.KeptBytes);
-        } catch (const std::exception& e) {
-            RecordFailed(e);
-        }
+        FServices.Recorder->Prune(FServices.KeptRuns, FServices.KeptBytes);
     }
     ReportStateError();
 }
@@ -289,24 +274,12 @@ bool TScheduler::SkipsOverlap(const TSchedule& entry, TRunTrigger trigger) {
         return false;
     int pid = 0;
     TDateTime started = 0;
+    // Runs started before a restart count as well: they are followed to their end.
     for (const auto& [runningPid, program] : FRunning) {
         if (program.Name == entry.Name) {
             pid = runningPid;
             started = program.Started;
             break;
-        }
-    }
-    if (pid == 0) {
-        // From before a restart: still going as long as the same process runs.
-        std::erase_if(FInherited, [](const TStoredRun& run) {
-            return !run.Process || !StillRunning(*run.Process);
-        });
-        for (const TStoredRun& run : FInherited) {
-            if (run.Name == entry.Name) {
-                pid = run.Process->Pid;
-                started = run.Started;
-                break;
-            }
         }
     }
     if (pid == 0 && FServices.PlayedRunMs) {
@@ -342,83 +315,8 @@ void TScheduler::RunDueEntry(std::int32_t index, TRunTrigger trigger) {
     }
 }
 
-std::string StateFileOf(const std::string& scheduleFile, const std::string& logFile) {
-    if (scheduleFile.empty())
-        return ChangeFileExt(logFile, ".STATE");
-    std::string name = ChangeFileExt(scheduleFile.substr(scheduleFile.rfind('/') + 1), ".STATE");
-    std::string folder = ExtractFileDir(logFile);
-    return folder.empty() ? name : (folder == "/" ? "/" : folder + "/") + name;
-}
-
 std::string TScheduler::StateFileName() const {
     return StateFileOf(FScheduleList.FileName(), FLog->FileName());
-}
-
-namespace {
-
-// The state file's text: the latest minute whose pass has ended, then, while a pass is
-// under way, "Pass MINUTE" and a "Started INDEX NAME" line for each entry it started.
-// Older programs read the first line alone.
-struct TStateText {
-    std::optional<TLocalMinute> Latest, Pass;
-    std::set<std::pair<std::int32_t, std::string>> Started;
-};
-
-std::optional<TLocalMinute> ReadMinute(const std::string& text) {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    if (std::sscanf(text.c_str(), "%4d.%2d.%2d %2d.%2d", &year, &month, &day, &hour, &minute) != 5)
-        return std::nullopt;
-    try {
-        return LocalMinuteOf(EncodeDate(year, month, day) + EncodeTime(hour, minute, 0, 0));
-    } catch (const EConvertError&) {
-        return std::nullopt; // a damaged state file is no state
-    }
-}
-
-TStateText ParseState(std::string_view content) {
-    TStateText state;
-    bool first = true;
-    ForEachLine(content, [&](std::string_view line) {
-        std::string text(line);
-        if (first) {
-            first = false;
-            state.Latest = ReadMinute(text);
-        } else if (text.starts_with("Pass ")) {
-            state.Pass = ReadMinute(text.substr(5));
-        } else if (text.starts_with("Started ")) {
-            std::size_t blank = text.find(' ', 8);
-            if (blank != std::string::npos)
-                state.Started.insert(
-                    {IntOrZero(text.substr(8, blank - 8)), text.substr(blank + 1)});
-        }
-    });
-    if (!state.Pass)
-        state.Started.clear();
-    return state;
-}
-
-// The file's content; nullopt when it does not exist. Raises EInOutError.
-std::optional<std::string> ReadStateFile(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT)
-            return std::nullopt;
-        RaiseInOutError(errno, path);
-    }
-    RefuseUnlessRegular(path, st.st_mode);
-    return ReadScheduleBytes(path);
-}
-
-} // namespace
-
-std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile) {
-    try {
-        if (std::optional<std::string> content = ReadStateFile(stateFile))
-            return ParseState(*content).Latest;
-    } catch (const std::exception&) {
-        // Unreadable: nothing known.
-    }
-    return std::nullopt;
 }
 
 std::optional<TLocalMinute> TScheduler::LatestTested() const {
@@ -436,7 +334,7 @@ void TScheduler::ReadState() {
         FMemory.Restart(std::nullopt);
         return;
     }
-    TStateText state;
+    TSchedulerState state;
     try {
         std::optional<std::string> content = ReadStateFile(StateFileName());
         // Before the state was named after the schedule it was named after the log.
@@ -458,14 +356,22 @@ void TScheduler::ReadState() {
 void TScheduler::WriteState() {
     if (!FServices.KeepState || !FMemory.Latest())
         return;
-    std::string text = MinuteText(*FMemory.Latest(), true) + "\r\n";
-    if (FPassMinute && !FPassStarted.empty()) {
-        text += "Pass " + MinuteText(*FPassMinute, true) + "\r\n";
-        for (const TPassEntry& started : FPassStarted)
-            text += "Started " + std::to_string(started.first) + " " + started.second + "\r\n";
+    TSchedulerState state;
+    state.Latest = FMemory.Latest();
+    state.Pass = FPassMinute;
+    state.Started = FPassStarted;
+    // Every run whose record may be incomplete: a crash then loses none of them.
+    if (FServices.Recorder != nullptr) {
+        const std::set<std::int64_t> pending = FServices.Recorder->PendingKeys();
+        std::erase_if(FUnwritten, [&](const auto& run) { return !pending.contains(run.first); });
+        for (const auto& [key, run] : FUnwritten)
+            state.Runs.push_back(run);
     }
+    for (const auto& [pid, program] : FRunning)
+        if (program.Record != 0)
+            state.Runs.push_back(StartedRunOf(program));
     try {
-        ReplaceFileContent(StateFileName(), text, 0600);
+        ReplaceFileContent(StateFileName(), StateText(state), 0600);
         FStateWritten = true;
     } catch (const EInOutError& e) {
         FStateWritten = false;
@@ -508,6 +414,9 @@ void TScheduler::ExecuteEntry(std::int32_t index, TRunTrigger trigger) {
     default:
         break;
     }
+    // A cycle keeps the state after each entry; a run started outside one is kept here.
+    if (trigger == TRunTrigger::ExecuteNow)
+        WriteState();
 }
 
 void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) {
@@ -538,7 +447,8 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
     TOwnFd output;
     if (record != 0) {
         try {
-            output = FServices.Runs->CreateOutput(record);
+            output = FServices.Recorder->Outputs().Create(record);
+            FRecordFailureTold = false;
         } catch (const std::exception& e) {
             RecordFailed(e);
         }
@@ -568,20 +478,20 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
         TRunningProgram& program = FRunning[event.Pid];
         program = {};
         program.Name = entry.Name;
+        program.Trigger = trigger;
+        program.Command = entry.Command;
+        program.Parameters = entry.Parms;
         program.Started = FServices.Clock->Now();
         program.StartedBootNs = FServices.Clock->BootNanos();
         program.StartedRunNs = FServices.Clock->RunNanos();
         program.TimeLimit = entry.TimeLimit;
         program.Record = record;
         if (record != 0) {
-            try {
-                // A reused process id is never taken for this run: it is known by its
-                // start time and the boot too.
-                if (std::optional<TProcessIdentity> process = IdentifyProcess(event.Pid))
-                    FServices.Runs->SetProcess(record, *process);
-            } catch (const std::exception& e) {
-                RecordFailed(e);
-            }
+            // A reused process id is never taken for this run: it is known by its start
+            // time and the boot too.
+            program.Process = IdentifyProcess(event.Pid);
+            if (program.Process)
+                FServices.Recorder->SetProcess(record, *program.Process);
         }
     }
     if (FServices.PlayedRunMs && code > 32) {
@@ -626,36 +536,29 @@ void TScheduler::ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger
 }
 
 std::int64_t TScheduler::BeginRecord(const TSchedule& entry, TRunTrigger trigger) {
-    if (FServices.Runs == nullptr)
+    if (FServices.Recorder == nullptr)
         return 0;
     TStoredRun run;
+    run.Id = FServices.Recorder->NewKey();
     run.Name = entry.Name;
     // As written in the schedule: an expansion may hold what should not be kept.
     run.Command = entry.Command;
     run.Parameters = entry.Parms;
     run.Trigger = trigger;
     run.Started = FServices.Clock->Now();
-    try {
-        std::int64_t id = FServices.Runs->Begin(run);
-        FRecordFailureTold = false;
-        FPruneDue = true;
-        return id;
-    } catch (const std::exception& e) {
-        RecordFailed(e);
-        return 0;
-    }
+    FServices.Recorder->Begin(run);
+    FPruneDue = true;
+    return run.Id;
 }
 
-void TScheduler::FinishRecord(std::int64_t id, const std::string& result, bool failure,
-                              std::int64_t durationMs, std::uint64_t outputBytes, bool cut) {
+void TScheduler::FinishRecord(std::int64_t id, const std::string& result, bool failure) {
     if (id == 0)
         return;
-    try {
-        FServices.Runs->Finish(id, FServices.Clock->Now(), durationMs, result, failure, outputBytes,
-                               cut);
-    } catch (const std::exception& e) {
-        RecordFailed(e);
-    }
+    TRunEnd end;
+    end.Ended = FServices.Clock->Now();
+    end.Result = result;
+    end.Failure = failure;
+    FServices.Recorder->Finish(id, end);
 }
 
 void TScheduler::RecordFailed(const std::exception& error) {
@@ -670,12 +573,12 @@ void TScheduler::RecordFailed(const std::exception& error) {
 }
 
 void TScheduler::CapRunningOutputs() {
-    if (FServices.Runs == nullptr)
+    if (FServices.Recorder == nullptr)
         return;
     for (auto& [pid, program] : FRunning) {
         if (program.Record == 0)
             continue;
-        TOwnFd fd(::open(FServices.Runs->OutputPath(program.Record).c_str(),
+        TOwnFd fd(::open(FServices.Recorder->Outputs().PathOf(program.Record).c_str(),
                          O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
         try {
             if (fd.Get() >= 0 &&
@@ -689,69 +592,98 @@ void TScheduler::CapRunningOutputs() {
 
 bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
     auto found = FRunning.find(pid);
-    if (found == FRunning.end())
+    if (found == FRunning.end() || found->second.Inherited)
         return false; // an orphan of a started program, or not ours at all
     TRunningProgram program = std::move(found->second);
     FRunning.erase(found);
+    ConcludeEnd(pid, std::move(program), signalled, code);
+    return true;
+}
+
+void TScheduler::ConcludeEnd(int pid, TRunningProgram program, bool signalled, int code) {
     TRunEvent event;
-    event.Kind = signalled ? TRunEvent::Signalled : TRunEvent::Exited;
+    event.Kind = program.Inherited ? TRunEvent::Followed
+                 : signalled       ? TRunEvent::Signalled
+                                   : TRunEvent::Exited;
     event.Name = program.Name;
     event.Record = program.Record;
+    event.Pid = pid;
     event.ByUser = program.StoppedRunNs && program.ByUser;
     if (program.StoppedRunNs && !program.ByUser)
         event.TimeLimit = program.TimeLimit;
     event.Code = code;
     event.Moment = FServices.Clock->Now();
-    event.Seconds = std::max<std::int64_t>(
-        0, std::llround(static_cast<double>(FServices.Clock->BootNanos() - program.StartedBootNs) /
-                        1e9));
-    FLog->WriteFmt(signalled ? "%s ended by signal %d after %d s"
-                             : "%s ended with code %d after %d s",
-                   {program.Name, std::int64_t{code}, event.Seconds});
+    const std::int64_t ranNs = FServices.Clock->BootNanos() - program.StartedBootNs;
+    event.Seconds = std::max<std::int64_t>(0, std::llround(static_cast<double>(ranNs) / 1e9));
+    if (program.Inherited)
+        FLog->WriteFmt("%s ended after the scheduler restarted, %d s after its start",
+                       {program.Name, event.Seconds});
+    else
+        FLog->WriteFmt(signalled ? "%s ended by signal %d after %d s"
+                                 : "%s ended with code %d after %d s",
+                       {program.Name, std::int64_t{code}, event.Seconds});
     if (program.Record != 0) {
-        // Past the cap nothing was kept; of the rest, the end.
-        std::uint64_t written = 0;
-        bool cut = program.OutputCut;
-        try {
-            TOwnFd fd(::open(FServices.Runs->OutputPath(program.Record).c_str(),
-                             O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
-            struct stat st {};
-            if (fd.Get() >= 0 && ::fstat(fd.Get(), &st) == 0) {
-                written = static_cast<std::uint64_t>(st.st_size);
-                if (written > FServices.OutputCap) {
-                    cut = true;
-                    (void)::ftruncate(fd.Get(), static_cast<off_t>(FServices.OutputCap));
-                }
-            }
-            fd.Close();
-            if (FServices.Runs->CutOutput(program.Record, FServices.OutputKeep))
-                cut = true;
-        } catch (const std::exception& e) {
-            RecordFailed(e);
+        TRunEnd end;
+        end.Ended = event.Moment;
+        end.DurationMs = std::max<std::int64_t>(0, ranNs / 1'000'000);
+        // The code of a program an earlier scheduler started is not known here.
+        end.Result = program.Inherited ? EndedAfterRestartResult
+                     : signalled       ? "Killed by signal " + std::to_string(code)
+                                       : "Exited " + std::to_string(code);
+        end.Failure = !program.Inherited && (signalled || code != 0);
+        if (event.ByUser) {
+            end.Result = "Stopped by the user";
+            end.Failure = false;
+        } else if (event.TimeLimit > 0) {
+            // A run its limit stopped did not do its work: a failure, whatever its code.
+            end.Result = "Stopped at time limit";
+            end.Failure = true;
         }
-        const std::int64_t ms = std::max<std::int64_t>(
-            0, (FServices.Clock->BootNanos() - program.StartedBootNs) / 1'000'000);
-        std::string result = (signalled ? "Killed by signal " : "Exited ") + std::to_string(code);
-        if (event.ByUser)
-            result = "Stopped by the user";
-        else if (event.TimeLimit > 0)
-            result = "Stopped at time limit";
-        // A run its limit stopped did not do its work: a failure, whatever its code.
-        FinishRecord(program.Record, result,
-                     !event.ByUser && (event.TimeLimit > 0 || signalled || code != 0), ms, written,
-                     cut);
+        end.HasOutput = true;
+        end.OutputCut = program.OutputCut;
+        end.OutputCap = FServices.OutputCap;
+        end.OutputKeep = FServices.OutputKeep;
+        FServices.Recorder->Finish(program.Record, end);
+        FUnwritten[program.Record] = StartedRunOf(program);
         FPruneDue = true;
+        WriteState();
     }
     Notify(std::move(event));
-    return true;
 }
+
+TStartedRun TScheduler::StartedRunOf(const TRunningProgram& program) {
+    TStartedRun run;
+    run.Run.Id = program.Record;
+    run.Run.Name = program.Name;
+    run.Run.Command = program.Command;
+    run.Run.Parameters = program.Parameters;
+    run.Run.Trigger = program.Trigger;
+    run.Run.Started = program.Started;
+    run.Run.Process = program.Process;
+    run.StartedBootNs = program.StartedBootNs;
+    run.StartedRunNs = program.StartedRunNs;
+    run.TimeLimit = program.TimeLimit;
+    return run;
+}
+
+namespace {
+
+// To the program's whole group (it leads a session of its own), or the program alone. A
+// program an earlier scheduler started is signalled only while it is still that program.
+bool SignalProgram(int pid, const std::optional<TProcessIdentity>& inherited, int signal) {
+    if (inherited && !StillRunning(*inherited))
+        return false;
+    return ::kill(-pid, signal) == 0 || ::kill(pid, signal) == 0;
+}
+
+} // namespace
 
 bool TScheduler::StopRun(std::int64_t record) {
     for (auto& [pid, program] : FRunning) {
         if (program.Record != record || record == 0)
             continue;
         // The program leads a session of its own: its whole group goes, helpers included.
-        if (::kill(-pid, SIGTERM) != 0 && ::kill(pid, SIGTERM) != 0)
+        if (!SignalProgram(pid, program.Inherited ? program.Process : std::nullopt, SIGTERM))
             return false;
         if (!program.StoppedRunNs)
             program.StoppedRunNs = FServices.Clock->RunNanos();
@@ -768,12 +700,6 @@ std::int64_t LimitNs(std::int32_t minutes) {
     return std::int64_t{minutes} * 60 * 1'000'000'000;
 }
 
-// To the program's whole group (it leads a session of its own), or the program alone.
-void SignalProgram(int pid, int signal) {
-    if (::kill(-pid, signal) != 0)
-        ::kill(pid, signal);
-}
-
 } // namespace
 
 void TScheduler::KillOverdue() {
@@ -781,13 +707,13 @@ void TScheduler::KillOverdue() {
     for (auto& [pid, program] : FRunning) {
         if (!program.StoppedRunNs && program.TimeLimit > 0 &&
             now - program.StartedRunNs >= LimitNs(program.TimeLimit)) {
-            SignalProgram(pid, SIGTERM);
+            SignalProgram(pid, program.Inherited ? program.Process : std::nullopt, SIGTERM);
             program.StoppedRunNs = now;
             FLog->WriteFmt("%s stopped after %d minutes (time limit)",
                            {program.Name, std::int64_t{program.TimeLimit}});
         } else if (program.StoppedRunNs && !program.Killed &&
                    now - *program.StoppedRunNs >= StopGraceNs) {
-            SignalProgram(pid, SIGKILL);
+            SignalProgram(pid, program.Inherited ? program.Process : std::nullopt, SIGKILL);
             program.Killed = true;
         }
     }
@@ -805,6 +731,100 @@ std::optional<std::int64_t> TScheduler::NextOverdue() const {
             next = at;
     }
     return next;
+}
+
+bool TScheduler::HasRunningPrograms() const {
+    return std::any_of(FRunning.begin(), FRunning.end(),
+                       [](const auto& running) { return !running.second.Inherited; });
+}
+
+void TScheduler::InheritRuns() {
+    std::vector<TStoredRun> unfinished;
+    try {
+        std::optional<std::string> content;
+        if (FServices.KeepState)
+            content = ReadStateFile(StateFileName());
+        for (const TStartedRun& started :
+             content ? ParseState(*content).Runs : std::vector<TStartedRun>{}) {
+            unfinished.push_back(started.Run);
+            if (Inherit(started.Run, started.StartedBootNs, started.StartedRunNs,
+                        started.TimeLimit))
+                LogInherited(started.Run);
+        }
+    } catch (const std::exception&) {
+        // An unreadable state is told when the scheduler is switched on.
+    }
+    // The store learns of them on its own thread: what is missing is written, what ended
+    // meanwhile is closed, and open runs it knows of that still run come back as news.
+    if (FServices.Recorder != nullptr)
+        FServices.Recorder->Recover(unfinished);
+}
+
+bool TScheduler::Inherit(const TStoredRun& run, std::int64_t bootNs, std::int64_t runNs,
+                         std::int32_t timeLimit) {
+    if (!run.Process || FRunning.contains(run.Process->Pid) || !FInheritedWatch.Add(*run.Process))
+        return false;
+    TRunningProgram& program = FRunning[run.Process->Pid];
+    program.Name = run.Name;
+    program.Trigger = run.Trigger;
+    program.Command = run.Command;
+    program.Parameters = run.Parameters;
+    program.Process = run.Process;
+    program.Inherited = true;
+    program.Started = run.Started;
+    program.StartedBootNs = bootNs;
+    program.StartedRunNs = runNs;
+    program.TimeLimit = timeLimit;
+    program.Record = run.Id;
+    return true;
+}
+
+void TScheduler::FollowInherited() {
+    for (int pid : FInheritedWatch.TakeEnded()) {
+        auto found = FRunning.find(pid);
+        if (found == FRunning.end() || !found->second.Inherited)
+            continue;
+        TRunningProgram program = std::move(found->second);
+        FRunning.erase(found);
+        ConcludeEnd(pid, std::move(program), false, 0);
+    }
+}
+
+void TScheduler::LogInherited(const TStoredRun& run) {
+    FLog->WriteFmt("%s started before the scheduler restarted and still runs (process %d): "
+                   "followed to its end",
+                   {run.Name, std::int64_t{run.Process->Pid}});
+}
+
+int TScheduler::RecordsFd() const {
+    return FServices.Recorder != nullptr ? FServices.Recorder->NewsFd() : -1;
+}
+
+void TScheduler::TakeRecordNews() {
+    if (FServices.Recorder == nullptr)
+        return;
+    for (TRecorderNews& news : FServices.Recorder->TakeNews()) {
+        if (news.Kind == TRecorderNews::Inherited) {
+            // Open runs the state file did not name (an older program's): their start
+            // on the boot clock stands in for the one the state would have kept.
+            const std::int64_t tick = 1'000'000'000 / std::max(1L, ::sysconf(_SC_CLK_TCK));
+            for (const TStoredRun& run : news.Runs) {
+                const std::int64_t bootNs = std::int64_t(run.Process->StartTicks) * tick;
+                const std::int64_t runNs =
+                    FServices.Clock->RunNanos() - (FServices.Clock->BootNanos() - bootNs);
+                if (Inherit(run, bootNs, runNs, 0))
+                    LogInherited(run);
+            }
+            continue;
+        }
+        if (news.Kind != TRecorderNews::Written)
+            FLog->WriteLine(news.Text);
+        TRunEvent event;
+        event.Kind = TRunEvent::Records;
+        event.Code = news.Kind;
+        event.Text = news.Text;
+        Notify(std::move(event));
+    }
 }
 
 void TScheduler::Notify(TRunEvent event) {

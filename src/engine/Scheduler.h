@@ -4,12 +4,15 @@
 #include "engine/CycleMemory.h"
 #include "engine/Log.h"
 #include "engine/Parameters.h"
-#include "engine/RunStore.h"
+#include "engine/RunRecorder.h"
+#include "engine/RunView.h"
+#include "engine/StateFile.h"
 #include "netware/NetSession.h"
 #include "platform/Clock.h"
 #include "platform/ClockSetter.h"
 #include "platform/Environment.h"
 #include "platform/FormatSettings.h"
+#include "platform/ProcessWatch.h"
 #include "platform/ProgramStarter.h"
 #include "sched/SchedList.h"
 
@@ -32,17 +35,30 @@ std::string EnabledText(bool value);
 
 /// What became of an entry's operation, told to whoever shows results.
 struct TRunEvent {
-    enum TKind { Started, Failed, ClockSet, ClockNotSet, NoNetwork, Exited, Signalled, Skipped };
+    enum TKind {
+        Started,
+        Failed,
+        ClockSet,
+        ClockNotSet,
+        NoNetwork,
+        Exited,
+        Signalled,
+        Skipped,
+        Followed, // a run started before the scheduler restarted has ended
+        Records,  // news of the run records (Text): failing, working again, disk full
+    };
     TKind Kind = Started;
     std::string Name;
     TDateTime Moment = 0;     // local: when it happened
-    std::int64_t Code = 0;    // Failed: the shell's code; Exited: exit code; Signalled: signal
+    std::int64_t Code = 0;    // Failed: the shell's code; Exited: exit code; Signalled: signal;
+                              // Records: the news' TRecorderNews::TKind
     int Pid = 0;              // Started: the program's process id, 0 when unknown
     std::int64_t Seconds = 0; // Exited, Signalled: how long it ran
     std::int64_t Record = 0;  // the run in the store, 0 when not recorded
     bool ByUser = false;      // Exited, Signalled: the user stopped it
     /// Exited, Signalled: stopped at the entry's time limit of that many minutes; 0: not.
     std::int32_t TimeLimit = 0;
+    std::string Text = {}; // Records: the line the log got
 };
 
 /// How long a stopped program has between SIGTERM and SIGKILL.
@@ -76,7 +92,9 @@ struct TSchedulerServices {
     /// ExecutablePath.
     std::string LogFile;
     /// Where every run is recorded with its output; none: runs are only logged.
-    TRunStore* Runs = nullptr;
+    TRunRecorder* Recorder = nullptr;
+    /// The records as the views read them; none: what ran before is read from the log.
+    TRunView* RunView = nullptr;
     /// A running program's output is kept up to OutputCap bytes, and once the run is over
     /// only its last OutputKeep bytes; the store keeps the newest KeptRuns runs within
     /// KeptBytes.
@@ -98,13 +116,6 @@ struct TEntryFailure {
     std::string Text;
     bool operator==(const TEntryFailure&) const = default;
 };
-
-/// The state file of a schedule that logs to `logFile`: in the log's folder, named after
-/// the schedule, so two schedules that share a log keep their own.
-std::string StateFileOf(const std::string& scheduleFile, const std::string& logFile);
-/// The latest minute tested that a state file keeps; nullopt when it has none or cannot be
-/// read (a view of the schedule shows less then, it fails nothing).
-std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile);
 
 /// The real services of this machine: system clock, process environment, POSIX
 /// starter and clock setter, the user's regional settings, the NetWare session.
@@ -157,15 +168,23 @@ public:
     /// nullopt while no running program has a limit or a grace running out.
     std::optional<std::int64_t> NextOverdue() const;
     /// Whether a program this scheduler started may still run: its end not yet told.
-    bool HasRunningPrograms() const { return !FRunning.empty(); }
+    bool HasRunningPrograms() const;
+    /// Readable when a run started before a restart may have ended (-1: never); then
+    /// FollowInherited. Every cycle looks as well.
+    int InheritedFd() const { return FInheritedWatch.Fd(); }
+    /// Closes the records of the inherited runs that have ended, and logs their ends.
+    void FollowInherited();
+    /// Readable when the recorder has news (-1: no recorder); then TakeRecordNews.
+    int RecordsFd() const;
+    /// Logs and tells what the recorder has to say.
+    void TakeRecordNews();
 
 private:
     void StartEntryProgram(const TSchedule& entry, TRunTrigger trigger);
     void ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger);
     /// Records a run as it begins; 0 when nothing is recorded.
     std::int64_t BeginRecord(const TSchedule& entry, TRunTrigger trigger);
-    void FinishRecord(std::int64_t id, const std::string& result, bool failure,
-                      std::int64_t durationMs = 0, std::uint64_t outputBytes = 0, bool cut = false);
+    void FinishRecord(std::int64_t id, const std::string& result, bool failure);
     /// A failing store costs the records, never a run: logged once until it works again.
     void RecordFailed(const std::exception& error);
     /// Frees what running programs wrote past OutputCap.
@@ -181,6 +200,18 @@ private:
                      const std::vector<TDueMoment>& minutes, std::int32_t index,
                      std::optional<TLocalMinute> stopped) const;
     void ReadState();
+    /// At the start: the runs an earlier scheduler started whose records may be
+    /// incomplete go to the recorder, and those still running are followed.
+    void InheritRuns();
+    struct TRunningProgram;
+    static TStartedRun StartedRunOf(const TRunningProgram& program);
+    /// Follows a run started before this scheduler; false when it is no longer running.
+    bool Inherit(const TStoredRun& run, std::int64_t bootNs, std::int64_t runNs,
+                 std::int32_t timeLimit);
+    void LogInherited(const TStoredRun& run);
+    /// Logs, records and tells the end of a program: `inherited` for one an earlier
+    /// scheduler started.
+    void ConcludeEnd(int pid, TRunningProgram program, bool signalled, int code);
     /// Writes the state; a failure is kept for KeepStateError and not raised, so the
     /// pass that wrote it goes on.
     void WriteState();
@@ -192,6 +223,10 @@ private:
 
     struct TRunningProgram {
         std::string Name;
+        TRunTrigger Trigger = TRunTrigger::Schedule;
+        std::string Command, Parameters;          // as the schedule holds them
+        std::optional<TProcessIdentity> Process;  // once known
+        bool Inherited = false;                   // an earlier scheduler started it
         TDateTime Started = 0;                    // local, as the skip of an overlap tells it
         std::int64_t StartedBootNs = 0;           // durations do not follow steps of the wall clock
         std::int64_t StartedRunNs = 0;            // the time limit counts running time only
@@ -207,9 +242,11 @@ private:
     std::map<int, TRunningProgram> FRunning;
     /// PlayedRunMs: each entry's latest played start and when it would end, by name.
     std::map<std::string, std::pair<TDateTime, TDateTime>> FPlayed;
-    /// Runs a scheduler before this one started whose program still ran at our start;
-    /// an entry that skips overlaps waits for them too.
-    std::vector<TStoredRun> FInherited;
+    /// Ended runs whose records the recorder may not have written yet: the state file
+    /// keeps them until it has, so a crash loses none.
+    std::map<std::int64_t, TStartedRun> FUnwritten;
+    /// The processes of inherited runs (FRunning's Inherited ones).
+    TProcessWatch FInheritedWatch;
 
     TSchedList& FScheduleList;
     TSchedulerServices FServices;

@@ -12,10 +12,10 @@ TSchedulerCore::TSchedulerCore(const std::string& scheduleFile, TSchedulerServic
     };
     if (loopServices.Clock == nullptr)
         loopServices.Clock = services.Clock;
-    const TRunStore* runs = services.Runs;
+    TRunView* runs = services.RunView;
     FScheduler = std::make_unique<TScheduler>(FList, std::move(services));
-    // What ran before this start; the scheduler has closed the runs left open by then.
-    FHistory.ReadBack(runs, FScheduler->Log().FileName());
+    // What ran before this start, as far as the records can be read without waiting.
+    FHistory.ReadBack(runs != nullptr ? runs->TryStore() : nullptr, FScheduler->Log().FileName());
     FLoop = std::make_unique<TRunLoop>(*FScheduler, std::move(loopServices));
 }
 

@@ -153,7 +153,15 @@ void TfmRunHistory::Refresh() {
         FStale = true;
         return;
     }
-    Reload();
+    try {
+        Reload();
+    } catch (const ERunStore& error) {
+        // Another program holds the store: what is shown stays, and the next refresh
+        // reads again.
+        if (error.Fault() != TRunStoreFault::Busy)
+            throw;
+        FStale = true;
+    }
 }
 
 void TfmRunHistory::showEvent(QShowEvent* event) {

@@ -41,7 +41,7 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     FEditor = std::make_unique<TEntryEditor>(*FEntry, FServices, this);
     FAbout = new TfmAbout(this);
     FViewLog = new TfmViewLog(this);
-    FSide = new TSideWindows(*this, FServices.Scheduler.Runs, [this] { return FCore.get(); });
+    FSide = new TSideWindows(*this, FServices.Scheduler.RunView, [this] { return FCore.get(); });
     connect(FSide, &TSideWindows::EntryPicked, this,
             [this](std::uint64_t serial) { RunHandler([this, serial] { ModifyEntry(serial); }); });
     connect(FSide, &TSideWindows::Returned, this,
@@ -132,6 +132,16 @@ void TfmSchedMain::FormCreate() {
     services.OnRunEvent = [this, told = services.OnRunEvent](const TRunEvent& event) {
         if (told)
             told(event);
+        if (event.Kind == TRunEvent::Records && event.Code == TRecorderNews::Written) {
+            FSide->FollowRuns(); // Run History shows what is now on record
+            return;
+        }
+        if (event.Kind == TRunEvent::Records) {
+            // Until they are recorded again; that news goes after a while.
+            const bool back = event.Code == TRecorderNews::Recovered;
+            statusBar()->showMessage(QString::fromStdString(event.Text), back ? 10000 : 0);
+            return;
+        }
         sgScheduleList->Rows()->ShowRunsOf(event.Name);
         FSide->FollowRuns();
     };

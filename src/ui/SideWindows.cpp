@@ -1,6 +1,6 @@
 #include "ui/SideWindows.h"
 
-#include "engine/RunStore.h"
+#include "engine/RunView.h"
 #include "engine/SchedulerCore.h"
 #include "platform/SysErrors.h"
 #include "ui/Application.h"
@@ -23,8 +23,7 @@ void BringToFront(QWidget& window) {
 
 } // namespace
 
-TSideWindows::TSideWindows(QWidget& owner, const TRunStore* runs,
-                           std::function<TSchedulerCore*()> core)
+TSideWindows::TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core)
     : QObject(&owner), FOwner(owner), FRuns(runs), FCore(std::move(core)) {
     FOwner.installEventFilter(this);
 }
@@ -51,7 +50,7 @@ void TSideWindows::ShowRunHistory(std::int64_t run) {
     if (FRuns == nullptr)
         throw Exception("Runs are not recorded: the run store could not be opened");
     if (FRunHistory == nullptr) {
-        FRunHistory = new TfmRunHistory(*FRuns, &FOwner);
+        FRunHistory = new TfmRunHistory(FRuns->Store(), &FOwner);
         connect(FRunHistory, &TfmRunHistory::EntryDoubleClicked, this, &TSideWindows::PickNamed);
         connect(FRunHistory, &TfmRunHistory::StopRequested, this,
                 [this](std::int64_t run) { RunHandler([this, run] { StopRun(run); }); });

@@ -16,7 +16,7 @@ namespace vantle {
 
 class TfmRunHistory;
 class TfmUpcoming;
-class TRunStore;
+class TRunView;
 class TSchedList;
 class TSchedulerCore;
 struct TFormatSettings;
@@ -26,7 +26,7 @@ class TSideWindows : public QObject {
 public:
     /// `runs` may be null: the runs are then not recorded, and Run History says so.
     /// `core` gives the scheduler core while there is one.
-    TSideWindows(QWidget& owner, const TRunStore* runs, std::function<TSchedulerCore*()> core);
+    TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core);
 
     /// Shows the upcoming runs of `list` from the minute after `now`, in front.
     void ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings);
@@ -56,7 +56,7 @@ private:
     void FollowOwner(bool shown);
 
     QWidget& FOwner;
-    const TRunStore* FRuns;
+    TRunView* FRuns;
     std::function<TSchedulerCore*()> FCore;
     TfmUpcoming* FUpcoming = nullptr;
     TfmRunHistory* FRunHistory = nullptr;

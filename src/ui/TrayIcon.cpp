@@ -168,7 +168,7 @@ void TTrayIcon::Notify(const TNotice& notice) {
     case TNotifyMode::Failures:
         // An entry that keeps failing the same way is told once, not every minute.
         wanted = (notice.Kind == TNotice::Failure && !notice.Repeated) ||
-                 notice.Kind == TNotice::Recovered;
+                 notice.Kind == TNotice::Recovered || notice.Kind == TNotice::Records;
         break;
     case TNotifyMode::EveryRun:
         wanted = true;

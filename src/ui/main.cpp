@@ -14,7 +14,8 @@
 #include "ui/TrayIcon.h"
 
 #include "engine/FailureWatch.h"
-#include "engine/RunStore.h"
+#include "engine/RunRecorder.h"
+#include "engine/RunView.h"
 #include "platform/ChildWatch.h"
 
 #include <QIcon>
@@ -108,12 +109,15 @@ int main(int argc, char** argv) {
     }
 
     // Every run is recorded with its output; without the store the runs still go on.
-    std::optional<TRunStore> runs;
+    // The views read the records through a connection of their own.
+    std::optional<TRunRecorder> recorder;
+    const std::string runsFolder = TRunStore::FolderOf(ProcessEnvironment());
+    TRunView runView(runsFolder, scheduleFile);
     QString runsRefused;
     try {
-        runs.emplace(TRunStore::FolderOf(ProcessEnvironment()), scheduleFile,
-                     TRunStoreMode::Writer);
-        services.Scheduler.Runs = &*runs;
+        recorder.emplace(runsFolder, scheduleFile);
+        services.Scheduler.Recorder = &*recorder;
+        services.Scheduler.RunView = &runView;
     } catch (const std::exception& e) {
         runsRefused = QStringLiteral("Runs are not recorded: ") +
                       QString::fromLocal8Bit(DescribeError(e).c_str());

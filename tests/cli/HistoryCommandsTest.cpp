@@ -28,14 +28,20 @@ protected:
         Fake.Clock.Set(EncodeDate(2026, 12, 7) + EncodeTime(2, 30, 5, 0));
         List.SetFileName(Schedule);
         Store.emplace(TRunStore::FolderOf(ProcessEnvironment()), Schedule, TRunStoreMode::Writer);
+        // Keys numbered from 1, as history lists them.
+        Recorder.emplace(TRunStore::FolderOf(ProcessEnvironment()), Schedule,
+                         TRunRecorderOptions{.MakeKey = [this] { return ++LastKey; }});
     }
 
     TSchedulerServices Services() {
         TSchedulerServices services = Fake.Services();
         services.Starter = &Starter;
-        services.Runs = &*Store;
+        services.Recorder = &*Recorder;
         return services;
     }
+
+    /// Everything the scheduler handed over is in the store.
+    void Written() { ASSERT_TRUE(Recorder->Flush(10'000)); }
 
     /// Waits for every started program to end and lets the scheduler record it.
     static void ReapAll(TScheduler& scheduler, TChildWatch& children) {
@@ -53,6 +59,8 @@ protected:
     TPosixProgramStarter Starter;
     TSchedList List;
     std::optional<TRunStore> Store;
+    std::int64_t LastKey = 0;
+    std::optional<TRunRecorder> Recorder;
 };
 
 // A program that writes to both streams and ends with 3, one killed by a signal, one
@@ -78,6 +86,7 @@ TEST_F(HistoryCommandTest, EveryRunIsRecordedWithItsOutput) {
     EXPECT_FALSE(scheduler.StopRun(1)); // over already
     EXPECT_TRUE(scheduler.StopRun(6));
     ReapAll(scheduler, children);
+    Written();
     EXPECT_EQ(Store->Run(6)->Result, "Stopped by the user");
 
     TRun all = SchedCtl({"history", "--count", "6", "--since", "2026-12-07 02:30", Schedule});
@@ -123,6 +132,7 @@ TEST_F(HistoryCommandTest, CapsHoldAndOpenRunsAreClosedAtTheNextStart) {
         scheduler.ExecuteEntry(0);
         scheduler.ExecuteEntry(0);
         ReapAll(scheduler, children);
+        Written();
         std::optional<TStoredRun> cut = Store->Run(2);
         ASSERT_TRUE(cut);
         EXPECT_TRUE(cut->OutputCut);
@@ -131,6 +141,7 @@ TEST_F(HistoryCommandTest, CapsHoldAndOpenRunsAreClosedAtTheNextStart) {
         EXPECT_NE(output.find("left out"), std::string::npos) << output;
         EXPECT_EQ(output.substr(output.size() - 4), "err\n") << output;
         scheduler.RunCycle(); // starts both; the newest two are kept, open ones included
+        Written();
         ASSERT_GT(longPid, 0);
         EXPECT_FALSE(Store->Run(1));
         EXPECT_FALSE(Store->Run(2));
@@ -141,11 +152,33 @@ TEST_F(HistoryCommandTest, CapsHoldAndOpenRunsAreClosedAtTheNextStart) {
     }
     Store.emplace(TRunStore::FolderOf(ProcessEnvironment()), Schedule, TRunStoreMode::Writer);
     TScheduler next(List, Services());
+    Written();
     TRunQuery query;
     query.Name = "Long";
     std::vector<TStoredRun> runs = Store->Runs(query);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].Result, EndedUnwatchedResult);
+}
+
+} // namespace
+
+namespace {
+
+// Before anything was recorded: the list is empty, but a run asked for by its number is
+// not there, whatever its number (the scheduler's keys are long).
+TEST(HistoryWithoutRecords, AskingForARunsOutputFails) {
+    TTempDir dir;
+    setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
+    const std::string schedule = dir.File("jobs.INI");
+    TRun list = SchedCtl({"history", schedule});
+    EXPECT_EQ(list.Code, 0) << list.Err;
+    EXPECT_EQ(list.Out, "");
+    for (const char* run : {"5", "1860000000000012345"}) {
+        TRun output = SchedCtl({"history", "--output", run, schedule});
+        EXPECT_EQ(output.Code, 2) << run;
+        EXPECT_NE(output.Err.find("no runs have been recorded yet"), std::string::npos)
+            << output.Err;
+    }
 }
 
 } // namespace

@@ -296,6 +296,18 @@ TEST_F(StateFileTest, APassStoppedByTheLogIsTakenUpWithoutStartingAnythingTwice)
     }
 }
 
+// A pass that a failure stopped after starting a catch-up, taken up by the next start
+// within the minute: the catch-up it started is not started again, the other one is.
+TEST_F(StateFileTest, ACatchUpOfAStoppedPassIsNotStartedAgainWhenThePassIsTakenUp) {
+    TSchedList list;
+    Load(list, "Sched.INI",
+         {{.Name = "A", .Time = "0 9 * * *", .Command = "A", .More = "CatchUp=Yes\r\n"},
+          {.Name = "B", .Time = "0 9 * * *", .Command = "B", .More = "CatchUp=Yes\r\n"}});
+    WriteFile(Dir.File("Sched.STATE"),
+              "2026.06.10 07.10\r\nPass 2026.06.10 12.10\r\nStarted 0 A\r\n");
+    EXPECT_EQ(Cycle(list), "B");
+}
+
 TEST_F(StateFileTest, AStateFileThatCannotBeKeptIsReportedAfterThePass) {
     TSchedList list;
     Load(list, "Sched.INI", {{.Name = "A", .Command = "A"}});

@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <sys/timerfd.h>
 #include <sys/wait.h>
 
 using namespace vantle;
@@ -139,9 +140,10 @@ TEST_F(RunLoopTest, ATimeLimitStopsTheWholeGroupAndKillsWhatIgnoresTheStop) {
                                "CommandType=1\r\nCommand=" VANTLE_ENDHELPER "\r\n"
                                "Parms=stubborn 60000\r\nTimeLimit=1\r\n");
     TRunStore store(Dir.File("runs"), List.FileName(), TRunStoreMode::Writer);
+    TRunRecorder recorder(Dir.File("runs"), List.FileName());
     TSchedulerServices services = Fake.Services();
     services.Starter = &starter;
-    services.Runs = &store;
+    services.Recorder = &recorder;
     TRunEvent start, end;
     services.OnRunEvent = [&](const TRunEvent& event) {
         (event.Kind == TRunEvent::Started ? start : end) = event;
@@ -190,7 +192,64 @@ TEST_F(RunLoopTest, ATimeLimitStopsTheWholeGroupAndKillsWhatIgnoresTheStop) {
         std::chrono::seconds(20)))
         << "the child outlived its group's SIGKILL";
     EXPECT_EQ(end.TimeLimit, 1);
+    ASSERT_TRUE(recorder.Flush(10'000));
     std::optional<TStoredRun> run = store.Run(start.Record);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->Result, "Stopped at time limit");
+    EXPECT_TRUE(run->Failure);
+}
+
+// A cycle arms the time limit of the programs it starts by itself, and a program that
+// ends with code 0 when its limit stops it still did not do its work: a failure.
+TEST_F(RunLoopTest, ACycleArmsTheLimitAndAProgramStoppedThereFailsWhateverItsCode) {
+    TChildWatch::BlockChildSignal();
+    TChildWatch children;
+    TPosixProgramStarter starter;
+    WriteFile(List.FileName(), "[Schedule 0]\r\nName=Polite\r\nTime=* * * * *\r\nActive=Yes\r\n"
+                               "CommandType=1\r\nCommand=" VANTLE_ENDHELPER "\r\n"
+                               "Parms=graceful 60000\r\nTimeLimit=1\r\n");
+    TRunRecorder recorder(Dir.File("runs"), List.FileName());
+    TSchedulerServices services = Fake.Services();
+    services.Starter = &starter;
+    services.Recorder = &recorder;
+    TRunEvent start, end;
+    services.OnRunEvent = [&](const TRunEvent& event) {
+        (event.Kind == TRunEvent::Started ? start : end) = event;
+    };
+    TScheduler scheduler(List, services);
+    scheduler.SetEnabled(true);
+    List.Load();
+    TRunLoopServices loopServices{};
+    loopServices.Clock = &Fake.Clock;
+    loopServices.Children = &children;
+    TRunLoop loop(scheduler, loopServices, Events());
+    loop.Tick();
+    ASSERT_GT(start.Pid, 0);
+    int limits = -1;
+    for (const TRunLoop::TWatch& watch : loop.Watches())
+        if (watch.Source == TRunLoop::TSource::Limits)
+            limits = watch.Fd;
+    itimerspec armed{};
+    ASSERT_EQ(::timerfd_gettime(limits, &armed), 0);
+    EXPECT_TRUE(armed.it_value.tv_sec > 0 || armed.it_value.tv_nsec > 0)
+        << "the wake for the limit is armed by the cycle that started the program";
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadFile(recorder.Outputs().PathOf(start.Record)) == "ready\n"; },
+                  std::chrono::seconds(20)));
+
+    Fake.Clock.Advance(60.0 / 86400);
+    loop.FollowLimits();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            loop.ReapChildren();
+            return !scheduler.HasRunningPrograms();
+        },
+        std::chrono::seconds(20)));
+    EXPECT_EQ(end.Kind, TRunEvent::Exited);
+    EXPECT_EQ(end.Code, 0);
+    ASSERT_TRUE(recorder.Flush(10'000));
+    std::optional<TStoredRun> run =
+        TRunStore(Dir.File("runs"), List.FileName(), TRunStoreMode::Reader).Run(start.Record);
     ASSERT_TRUE(run);
     EXPECT_EQ(run->Result, "Stopped at time limit");
     EXPECT_TRUE(run->Failure);
@@ -209,9 +268,10 @@ TEST_F(RunLoopTest, AnEntryThatSkipsOverlapsStartsOnceWhileItsRunGoesOn) {
                                    "\r\nParms=sleep 60000\r\n" +
                                        std::string(skip ? "Overlap=Skip\r\n" : ""));
         TRunStore store(Dir.File(skip ? "skip" : "allow"), List.FileName(), TRunStoreMode::Writer);
+        TRunRecorder recorder(Dir.File(skip ? "skip" : "allow"), List.FileName());
         TSchedulerServices services = Fake.Services();
         services.Starter = &starter;
-        services.Runs = &store;
+        services.Recorder = &recorder;
         services.KeepState = false;
         std::vector<int> started;
         services.OnRunEvent = [&](const TRunEvent& event) {
@@ -232,6 +292,7 @@ TEST_F(RunLoopTest, AnEntryThatSkipsOverlapsStartsOnceWhileItsRunGoesOn) {
                                         std::to_string(started[0]) + ")";
             EXPECT_EQ(Fake.LogLines.back(), skipped);
             scheduler = std::make_unique<TScheduler>(List, services);
+            ASSERT_TRUE(recorder.Flush(10'000)); // what it learns of the open runs
             scheduler->SetEnabled(true);
             Fake.Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 3, 5, 0));
             scheduler->RunCycle();
@@ -239,6 +300,7 @@ TEST_F(RunLoopTest, AnEntryThatSkipsOverlapsStartsOnceWhileItsRunGoesOn) {
             EXPECT_EQ(Fake.LogLines.back(),
                       "Long skipped: the run started at 12.01 is still running (process " +
                           std::to_string(started[0]) + ")");
+            ASSERT_TRUE(recorder.Flush(10'000));
             std::vector<TStoredRun> runs = store.Runs({});
             ASSERT_EQ(runs.size(), 3u);
             EXPECT_EQ(runs[1].Result, "Skipped");

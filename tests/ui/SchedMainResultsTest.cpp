@@ -23,13 +23,16 @@ private:
     TPosixProgramStarter FStarter;
     std::unique_ptr<TChildWatch> FWatch;
 
-    std::unique_ptr<TfmSchedMain> ShowWindow(const std::string& parms, TRunStore* runs = nullptr) {
+    std::unique_ptr<TfmSchedMain> ShowWindow(const std::string& parms,
+                                             TRunRecorder* recorder = nullptr,
+                                             TRunView* view = nullptr) {
         WriteFile(IniPath(),
                   ScheduleText({{.Name = "Job", .Command = VANTLE_ENDHELPER, .Parms = parms}}));
         TSchedMainServices services = Services();
         services.Scheduler.Starter = &FStarter;
         services.ChildWatch = FWatch.get();
-        services.Scheduler.Runs = runs;
+        services.Scheduler.Recorder = recorder;
+        services.Scheduler.RunView = view;
         auto fm = std::make_unique<TfmSchedMain>(0, std::move(services));
         Child<TCycleTimer>(*fm, "Timer1")->stop();
         fm->show();
@@ -75,8 +78,11 @@ private slots:
     // user, which the record says.
     void runHistoryFollowsAndStopsRuns() {
         TTempDir dir;
-        TRunStore runs(dir.File("state"), IniPath(), TRunStoreMode::Writer);
-        auto fm = ShowWindow("print 3", &runs);
+        std::int64_t lastKey = 0;
+        TRunRecorder recorder(dir.File("state"), IniPath(),
+                              {.MakeKey = [&lastKey] { return ++lastKey; }});
+        TRunView view(dir.File("state"), IniPath());
+        auto fm = ShowWindow("print 3", &recorder, &view);
         Child<QAction>(*fm, "RunHistory1")->trigger();
         auto* list = Child<QTableView>(*fm, "lvRuns");
         Child<QAction>(*fm, "ExecuteNow1")->trigger();

@@ -1,0 +1,200 @@
+#include "engine/StateFile.h"
+
+#include "engine/Log.h"
+#include "platform/ExecutablePath.h"
+#include "platform/FileWriter.h"
+#include "platform/SysErrors.h"
+#include "sched/SchedFile.h"
+#include "sched/TimeField.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace vantle {
+
+namespace {
+
+std::optional<TLocalMinute> ReadMinute(const std::string& text) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    if (std::sscanf(text.c_str(), "%4d.%2d.%2d %2d.%2d", &year, &month, &day, &hour, &minute) != 5)
+        return std::nullopt;
+    try {
+        return LocalMinuteOf(EncodeDate(year, month, day) + EncodeTime(hour, minute, 0, 0));
+    } catch (const EConvertError&) {
+        return std::nullopt; // a damaged state file is no state
+    }
+}
+
+// A run's texts go between tabs on one line: a backslash, tab, CR or LF is escaped.
+std::string Escaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Unescaped(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char next = text[++i];
+        out += next == 't' ? '\t' : next == 'r' ? '\r' : next == 'n' ? '\n' : next;
+    }
+    return out;
+}
+
+std::vector<std::string_view> Fields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        std::size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::string_view::npos)
+            return fields;
+        start = tab + 1;
+    }
+}
+
+template <typename T> bool Number(std::string_view text, T& value) {
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+constexpr std::size_t RunFields = 13;
+
+std::string RunLine(const TStartedRun& started) {
+    const TStoredRun& run = started.Run;
+    const TProcessIdentity process = run.Process.value_or(TProcessIdentity{});
+    std::string line = "Run";
+    for (const std::string& field :
+         {std::to_string(run.Id), std::to_string(ToMSecs(run.Started)),
+          std::to_string(static_cast<int>(run.Trigger)), std::to_string(started.StartedBootNs),
+          std::to_string(started.StartedRunNs), std::to_string(started.TimeLimit),
+          std::to_string(process.Pid), Escaped(process.BootId), std::to_string(process.StartTicks),
+          Escaped(run.Name), Escaped(run.Command), Escaped(run.Parameters)})
+        line += "\t" + field;
+    return line;
+}
+
+std::optional<TStartedRun> ReadRun(std::string_view line) {
+    const std::vector<std::string_view> fields = Fields(line);
+    if (fields.size() != RunFields)
+        return std::nullopt;
+    TStartedRun started;
+    TStoredRun& run = started.Run;
+    std::int64_t startedMs = 0;
+    int trigger = 0;
+    TProcessIdentity process;
+    if (!Number(fields[1], run.Id) || run.Id <= 0 || !Number(fields[2], startedMs) ||
+        !Number(fields[3], trigger) || trigger < 0 || trigger > 2 ||
+        !Number(fields[4], started.StartedBootNs) || !Number(fields[5], started.StartedRunNs) ||
+        !Number(fields[6], started.TimeLimit) || !Number(fields[7], process.Pid) ||
+        !Number(fields[9], process.StartTicks))
+        return std::nullopt;
+    run.Started = FromMSecs(startedMs);
+    run.Trigger = static_cast<TRunTrigger>(trigger);
+    process.BootId = Unescaped(fields[8]);
+    if (process.Pid > 0)
+        run.Process = process;
+    run.Name = Unescaped(fields[10]);
+    run.Command = Unescaped(fields[11]);
+    run.Parameters = Unescaped(fields[12]);
+    return started;
+}
+
+} // namespace
+
+std::string StateFileOf(const std::string& scheduleFile, const std::string& logFile) {
+    if (scheduleFile.empty())
+        return ChangeFileExt(logFile, ".STATE");
+    std::string name = ChangeFileExt(scheduleFile.substr(scheduleFile.rfind('/') + 1), ".STATE");
+    std::string folder = ExtractFileDir(logFile);
+    return folder.empty() ? name : (folder == "/" ? "/" : folder + "/") + name;
+}
+
+std::string MinuteText(TLocalMinute minute, bool withDate) {
+    std::string stamp = LogTimeStamp(MomentOfMinute(minute));
+    return withDate ? stamp.substr(0, 16) : stamp.substr(11, 5);
+}
+
+std::string StateText(const TSchedulerState& state) {
+    if (!state.Latest)
+        return {};
+    std::string text = MinuteText(*state.Latest, true) + "\r\n";
+    if (state.Pass && !state.Started.empty()) {
+        text += "Pass " + MinuteText(*state.Pass, true) + "\r\n";
+        for (const auto& [index, name] : state.Started)
+            text += "Started " + std::to_string(index) + " " + name + "\r\n";
+    }
+    for (const TStartedRun& run : state.Runs)
+        text += RunLine(run) + "\r\n";
+    return text;
+}
+
+TSchedulerState ParseState(std::string_view content) {
+    TSchedulerState state;
+    bool first = true;
+    ForEachLine(content, [&](std::string_view line) {
+        std::string text(line);
+        if (first) {
+            first = false;
+            state.Latest = ReadMinute(text);
+        } else if (text.starts_with("Pass ")) {
+            state.Pass = ReadMinute(text.substr(5));
+        } else if (text.starts_with("Started ")) {
+            std::size_t blank = text.find(' ', 8);
+            if (blank != std::string::npos)
+                state.Started.insert(
+                    {IntOrZero(text.substr(8, blank - 8)), text.substr(blank + 1)});
+        } else if (text.starts_with("Run\t")) {
+            if (std::optional<TStartedRun> run = ReadRun(line))
+                state.Runs.push_back(std::move(*run));
+        }
+    });
+    if (!state.Pass)
+        state.Started.clear();
+    return state;
+}
+
+std::optional<std::string> ReadStateFile(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        RaiseInOutError(errno, path);
+    }
+    RefuseUnlessRegular(path, st.st_mode);
+    return ReadScheduleBytes(path);
+}
+
+std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile) {
+    try {
+        if (std::optional<std::string> content = ReadStateFile(stateFile))
+            return ParseState(*content).Latest;
+    } catch (const std::exception&) {
+        // Unreadable: nothing known.
+    }
+    return std::nullopt;
+}
+
+} // namespace vantle

@@ -1,0 +1,338 @@
+// The run records written beside the run path: a store that another program holds
+// locked, one locked at the start, a full disk and a scheduler killed with records still
+// queued cost no start, no stop and no record. Real starts of the suite's helper, through
+// the real store; a process of its own: becoming a subreaper lasts for life.
+#include "engine/RunRecorder.h"
+#include "engine/Scheduler.h"
+
+#include "platform/ChildWatch.h"
+#include "platform/ProgramStarterPosix.h"
+#include "support/FakeServices.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vantle;
+using namespace vantle::test;
+using namespace std::chrono_literals;
+using TSteady = std::chrono::steady_clock;
+
+namespace {
+
+// Another program that holds a write transaction open, as a backup tool or a curious
+// user with sqlite3 can.
+class TLockHolder {
+public:
+    explicit TLockHolder(const std::string& database) {
+        EXPECT_EQ(sqlite3_open(database.c_str(), &FDb), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(FDb, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    ~TLockHolder() { Release(); }
+    void Release() {
+        if (FDb == nullptr)
+            return;
+        sqlite3_exec(FDb, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(FDb);
+        FDb = nullptr;
+    }
+
+private:
+    sqlite3* FDb = nullptr;
+};
+
+class RunRecorderTest : public testing::Test {
+protected:
+    RunRecorderTest() {
+        List.SetFileName(Dir.File("jobs.INI"));
+        Fake.ExecutablePath = Dir.File("jobs.exe");
+        Fake.Clock.Set(EncodeDate(2026, 12, 7) + EncodeTime(2, 30, 5, 0));
+    }
+
+    std::string Folder() const { return Dir.File("state"); }
+    std::string StateFile() const { return Dir.File("jobs.STATE"); }
+    static TRunRecorderOptions Quick() { return {.RetryMs = 20, .ReportAfterMs = 200}; }
+    void MakeStore() const { TRunStore(Folder(), List.FileName(), TRunStoreMode::Writer); }
+    std::vector<TStoredRun> Records() const {
+        return TRunStore(Folder(), List.FileName(), TRunStoreMode::Reader).Runs({});
+    }
+
+    TSchedulerServices Services(TRunRecorder& recorder) {
+        TSchedulerServices services = Fake.Services();
+        services.Starter = &Starter;
+        services.Recorder = &recorder;
+        return services;
+    }
+
+    static void ReapAll(TScheduler& scheduler, TChildWatch& children) {
+        while (scheduler.HasRunningPrograms()) {
+            siginfo_t info{};
+            ::waitid(P_ALL, 0, &info, WEXITED | WNOWAIT);
+            for (const TChildEnd& end : children.Reap())
+                scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code);
+        }
+    }
+
+    TTempDir Dir;
+    TFakeServices Fake;
+    TPosixProgramStarter Starter;
+    TSchedList List;
+};
+
+// Three entries due at once while the store is locked: each starts at once, the stop
+// takes less than a second, and the next start writes every record the stop left.
+TEST_F(RunRecorderTest, ALockedStoreDelaysNoStartAndNoStopAndLosesNoRecord) {
+    TChildWatch::BlockChildSignal();
+    TChildWatch children;
+    WriteFile(List.FileName(),
+              ScheduleText({{.Name = "A", .Command = VANTLE_ENDHELPER, .Parms = "exit 0"},
+                            {.Name = "B", .Command = VANTLE_ENDHELPER, .Parms = "exit 3"},
+                            {.Name = "C", .Command = VANTLE_ENDHELPER, .Parms = "print 0"}}));
+    MakeStore();
+    TLockHolder lock(Folder() + "/runs.sqlite");
+    std::vector<TSteady::time_point> starts;
+    std::vector<std::int64_t> keys;
+    {
+        auto recorder = std::make_unique<TRunRecorder>(Folder(), List.FileName(), Quick());
+        TSchedulerServices services = Services(*recorder);
+        services.OnRunEvent = [&](const TRunEvent& event) {
+            if (event.Kind == TRunEvent::Started) {
+                starts.push_back(TSteady::now());
+                keys.push_back(event.Record);
+            }
+        };
+        auto scheduler = std::make_unique<TScheduler>(List, services);
+        scheduler->SetEnabled(true);
+        List.Load();
+        const TSteady::time_point cycle = TSteady::now();
+        scheduler->RunCycle();
+        ASSERT_EQ(starts.size(), 3u);
+        // A store that waited would take its 5 s busy timeout before each record.
+        EXPECT_LT(starts.back() - cycle, 1000ms);
+        ReapAll(*scheduler, children);
+        const TSteady::time_point stop = TSteady::now();
+        scheduler.reset();
+        recorder.reset();
+        EXPECT_LT(TSteady::now() - stop, 1000ms) << "a stop gives the records a second at most";
+    }
+    lock.Release();
+    {
+        TRunRecorder recorder(Folder(), List.FileName(), Quick());
+        TScheduler next(List, Services(recorder));
+        ASSERT_TRUE(recorder.Flush(10'000));
+    }
+    std::vector<TStoredRun> runs = Records();
+    ASSERT_EQ(runs.size(), 3u);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].Id, keys[i]);
+        EXPECT_EQ(runs[i].Name, std::string(1, char('A' + i)));
+        EXPECT_EQ(runs[i].Result, EndedUnwatchedResult);
+    }
+}
+
+// Locked when the scheduler starts and released later: told once that runs are not
+// recorded, once that they are again, and what waited is written then.
+TEST_F(RunRecorderTest, AStoreLockedAtStartIsToldOnceEachWayAndRecordsAgain) {
+    WriteFile(List.FileName(), ScheduleText({{.Name = "Clock", .Type = ctBuiltinResetTime}}));
+    MakeStore();
+    TLockHolder lock(Folder() + "/runs.sqlite");
+    TRunRecorder recorder(Folder(), List.FileName(), Quick());
+    TSchedulerServices services = Services(recorder);
+    std::vector<std::string> told;
+    services.OnRunEvent = [&](const TRunEvent& event) {
+        if (event.Kind == TRunEvent::Records && event.Code != TRecorderNews::Written)
+            told.push_back(event.Text);
+    };
+    TScheduler scheduler(List, services);
+    scheduler.SetEnabled(true);
+    List.Load();
+    scheduler.RunCycle(); // a clock setting without a network: a record at once
+    auto toldCount = [&](std::size_t count) {
+        return WaitUntil(
+            [&] {
+                scheduler.TakeRecordNews();
+                return told.size() >= count;
+            },
+            10s);
+    };
+    ASSERT_TRUE(toldCount(1));
+    std::this_thread::sleep_for(300ms); // more failures, and nothing more told
+    scheduler.TakeRecordNews();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].starts_with("Runs are not recorded for now: ")) << told[0];
+    EXPECT_NE(std::find(Fake.LogLines.begin(), Fake.LogLines.end(), told[0]), Fake.LogLines.end());
+
+    lock.Release();
+    ASSERT_TRUE(toldCount(2));
+    EXPECT_EQ(told[1], "Runs are recorded again");
+    ASSERT_TRUE(recorder.Flush(10'000));
+    std::vector<TStoredRun> runs = Records();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Result, "No network connection");
+}
+
+// A full file system: the cut of an output keeps its head when there is no room for a
+// copy of its tail; records wait in the queue, the full disk is told once, and every
+// record is complete once space returns, with nobody cleaning up.
+TEST_F(RunRecorderTest, AFullDiskCompletesEveryRecordOnceSpaceReturns) {
+    TTempDir small;
+    if (::mount("tmpfs", small.Path().c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "a small tmpfs cannot be mounted here: " << std::strerror(errno);
+    struct TUnmount {
+        std::string Path;
+        ~TUnmount() { ::umount2(Path.c_str(), MNT_DETACH); }
+    } unmount{small.Path().string()};
+    const std::string folder = small.File("state");
+    TRunOutputs outputs(folder, List.FileName(), true);
+    const std::string filler = small.File("filler");
+    auto fill = [&] {
+        TOwnFd fd(::open(filler.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600));
+        const std::string block(4096, 'f');
+        while (::write(fd.Get(), block.data(), block.size()) > 0) {
+        }
+    };
+
+    std::string text;
+    for (int line = 0; text.size() < 400'000; ++line)
+        text += "line " + std::to_string(line) + "\n";
+    {
+        TOwnFd out = outputs.Create(7);
+        ASSERT_EQ(::write(out.Get(), text.data(), text.size()), ssize_t(text.size()));
+    }
+    fill();
+    const TOutputCut cut = outputs.Cut(7, 100'000, text.size());
+    EXPECT_TRUE(cut.Cut);
+    EXPECT_TRUE(cut.HeadKept);
+    EXPECT_EQ(outputs.Read(7, 1 << 20, text.size(), true),
+              text.substr(0, 100'000) + "\n... " + std::to_string(text.size() - 100'000) +
+                  " bytes left out: the disk was full when the output was cut ...\n");
+
+    fill(); // what the cut freed
+    TRunRecorderOptions options = Quick();
+    std::int64_t nextKey = 0;
+    options.MakeKey = [&] { return ++nextKey; };
+    TRunRecorder recorder(folder, List.FileName(), options);
+    for (const char* name : {"Backup", "Report"}) {
+        TStoredRun run;
+        run.Id = recorder.NewKey();
+        run.Name = name;
+        run.Started = Fake.Clock.Now();
+        recorder.Begin(run);
+        recorder.Finish(run.Id, {.Ended = Fake.Clock.Now(), .Result = "Exited 0"});
+    }
+    std::vector<TRecorderNews> news;
+    auto waitFor = [&](TRecorderNews::TKind kind) {
+        return WaitUntil(
+            [&] {
+                for (TRecorderNews& item : recorder.TakeNews())
+                    news.push_back(std::move(item));
+                return std::any_of(news.begin(), news.end(),
+                                   [&](const TRecorderNews& item) { return item.Kind == kind; });
+            },
+            10s);
+    };
+    ASSERT_TRUE(waitFor(TRecorderNews::Failing));
+    ASSERT_TRUE(waitFor(TRecorderNews::DiskFull)) << news.front().Text;
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(recorder.TakeNews().size(), 0u) << "each told once";
+    EXPECT_EQ(news.size(), 2u);
+
+    ASSERT_EQ(::unlink(filler.c_str()), 0);
+    ASSERT_TRUE(waitFor(TRecorderNews::Recovered));
+    ASSERT_TRUE(recorder.Flush(10'000));
+    std::vector<TStoredRun> runs =
+        TRunStore(folder, List.FileName(), TRunStoreMode::Reader).Runs({});
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].Name, "Backup");
+    EXPECT_EQ(runs[1].Result, "Exited 0");
+}
+
+// A scheduler killed while its records wait behind a lock: its successor writes them from
+// the state file, follows the run that still goes on (its entry skips overlaps, so the
+// next minute is skipped), closes its record when it ends, and runs the entry again.
+TEST_F(RunRecorderTest, AKilledSchedulerLosesNoRunAndItsSuccessorFollowsWhatStillRuns) {
+    TChildWatch::BlockChildSignal();
+    TChildWatch children;
+    WriteFile(List.FileName(), ScheduleText({{.Name = "Long",
+                                              .Command = VANTLE_ENDHELPER,
+                                              .Parms = "sleep 1500",
+                                              .More = "Overlap=Skip\r\nTimeLimit=5\r\n"}}));
+    MakeStore();
+    std::string state;
+    std::int64_t key = 0;
+    int pid = 0;
+    {
+        TLockHolder lock(Folder() + "/runs.sqlite");
+        TRunRecorder recorder(Folder(), List.FileName(), {.StopGraceMs = 0});
+        TSchedulerServices services = Services(recorder);
+        services.OnRunEvent = [&](const TRunEvent& event) {
+            if (event.Kind == TRunEvent::Started) {
+                key = event.Record;
+                pid = event.Pid;
+            }
+        };
+        TScheduler scheduler(List, services);
+        scheduler.SetEnabled(true);
+        List.Load();
+        scheduler.RunCycle();
+        state = ReadFile(StateFile()); // all a kill leaves behind
+    }
+    ASSERT_GT(pid, 0);
+    WriteFile(StateFile(), state);
+
+    TRunRecorder recorder(Folder(), List.FileName(), Quick());
+    TSchedulerServices services = Services(recorder);
+    std::vector<TRunEvent> events;
+    services.OnRunEvent = [&](const TRunEvent& event) { events.push_back(event); };
+    TScheduler scheduler(List, services);
+    EXPECT_EQ(Fake.LogLines.back(), "Long started before the scheduler restarted and still runs "
+                                    "(process " +
+                                        std::to_string(pid) + "): followed to its end");
+    ASSERT_TRUE(recorder.Flush(10'000));
+    std::optional<TStoredRun> run =
+        TRunStore(Folder(), List.FileName(), TRunStoreMode::Reader).Run(key);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->Result, "");
+    scheduler.SetEnabled(true);
+    List.Load();
+    EXPECT_TRUE(scheduler.NextOverdue()) << "its time limit is kept";
+    Fake.Clock.Set(EncodeDate(2026, 12, 7) + EncodeTime(2, 31, 5, 0));
+    scheduler.RunCycle();
+    EXPECT_EQ(Fake.LogLines.back(), "Long skipped: the run started at 02.30 is still running "
+                                    "(process " +
+                                        std::to_string(pid) + ")");
+
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            scheduler.FollowInherited();
+            return !events.empty() && events.back().Kind == TRunEvent::Followed;
+        },
+        20s));
+    EXPECT_TRUE(Fake.LogLines.back().starts_with("Long ended after the scheduler restarted, "))
+        << Fake.LogLines.back();
+    EXPECT_FALSE(scheduler.NextOverdue());
+    ASSERT_TRUE(recorder.Flush(10'000));
+    run = TRunStore(Folder(), List.FileName(), TRunStoreMode::Reader).Run(key);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->Result, EndedAfterRestartResult);
+    EXPECT_FALSE(run->Failure);
+    EXPECT_GE(run->DurationMs, 1000);
+
+    Fake.Clock.Set(EncodeDate(2026, 12, 7) + EncodeTime(2, 32, 5, 0));
+    scheduler.RunCycle();
+    EXPECT_EQ(events.back().Kind, TRunEvent::Started) << "no longer skipped once it ended";
+    ReapAll(scheduler, children);
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+}
+
+} // namespace
