@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/eventfd.h>
@@ -93,7 +94,13 @@ TRunRecorder::TRunRecorder(const std::string& folder, const std::string& schedul
     FNewsFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (FNewsFd < 0)
         RaiseInOutError(errno);
+    // The thread takes no signal: SIGCHLD and the stop signals are read from descriptors
+    // by the thread that blocked them, and a thread that did not would swallow them.
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
     FThread = std::thread([this] { Work(); });
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 TRunRecorder::~TRunRecorder() {

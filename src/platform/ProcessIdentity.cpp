@@ -73,8 +73,20 @@ std::optional<TProcessIdentity> IdentifyProcess(int pid) {
 }
 
 bool StillRunning(const TProcessIdentity& process) {
-    std::optional<TProcessIdentity> now = IdentifyProcess(process.Pid);
-    return now && *now == process;
+    if (process.Pid <= 0 || BootId().empty() || process.BootId != BootId())
+        return false;
+    std::optional<std::string> stat =
+        ReadSmallFile("/proc/" + std::to_string(process.Pid) + "/stat");
+    // A zombie has ended: only nobody has reaped it yet (an init that does not reap).
+    return stat && StartTicksOfStat(*stat) == process.StartTicks && !HasEnded(*stat);
+}
+
+bool HasEnded(std::string_view statText) {
+    std::size_t close = statText.rfind(')');
+    if (close == std::string_view::npos)
+        return false;
+    std::size_t state = statText.find_first_not_of(' ', close + 1);
+    return state != std::string_view::npos && (statText[state] == 'Z' || statText[state] == 'X');
 }
 
 } // namespace vantle

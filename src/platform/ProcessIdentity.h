@@ -21,8 +21,12 @@ struct TProcessIdentity {
 std::optional<TProcessIdentity> IdentifyProcess(int pid);
 
 /// True only while the same process runs: same boot, pid and start time. A pid taken
-/// by a later program, or one from before a reboot, is not it.
+/// by a later program, or one from before a reboot, is not it, and neither is a zombie.
 bool StillRunning(const TProcessIdentity& process);
+
+/// Whether the text of /proc/PID/stat is of a process that has ended and waits to be
+/// reaped (state Z, or X).
+bool HasEnded(std::string_view statText);
 
 /// The start time (field 22) of the text of /proc/PID/stat. The command name, field 2,
 /// is the only field in parentheses and may hold spaces and ')' itself, so the fields

@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -333,6 +334,35 @@ TEST_F(RunRecorderTest, AKilledSchedulerLosesNoRunAndItsSuccessorFollowsWhatStil
     ReapAll(scheduler, children);
     while (::waitpid(-1, nullptr, WNOHANG) > 0) {
     }
+}
+
+// The recorder's thread takes no signal, whatever the thread that made it takes: a
+// SIGCHLD or SIGTERM the program reads from a descriptor would be swallowed there, and
+// no program's end would ever be seen.
+TEST_F(RunRecorderTest, ItsThreadTakesNoSignal) {
+    sigset_t wanted, previous;
+    sigemptyset(&wanted);
+    sigaddset(&wanted, SIGCHLD);
+    sigaddset(&wanted, SIGTERM);
+    pthread_sigmask(SIG_UNBLOCK, &wanted, &previous);
+    TRunRecorder recorder(Folder(), List.FileName());
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    // Once it has worked: a thread being made has every signal blocked for a moment.
+    recorder.Prune(10, 1 << 20);
+    ASSERT_TRUE(recorder.Flush(10'000));
+    int threads = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        if (task.path().filename() == std::to_string(::getpid()))
+            continue;
+        const std::string status = ReadFile((task.path() / "status").string());
+        const std::size_t at = status.find("SigBlk:\t");
+        ASSERT_NE(at, std::string::npos);
+        const std::uint64_t blocked = std::stoull(status.substr(at + 8, 16), nullptr, 16);
+        EXPECT_TRUE(blocked & (1ull << (SIGCHLD - 1))) << status.substr(at, 25);
+        EXPECT_TRUE(blocked & (1ull << (SIGTERM - 1))) << status.substr(at, 25);
+        ++threads;
+    }
+    EXPECT_EQ(threads, 1);
 }
 
 } // namespace

@@ -75,6 +75,11 @@ TEST(ProcessIdentity, AnEndedProcessIsNoLongerRunning) {
     ASSERT_TRUE(identity.has_value());
     EXPECT_TRUE(StillRunning(*identity));
     kill(child, SIGKILL);
+    // Ended but not reaped, as an orphan under an init that does not reap: not running.
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, id_t(child), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_FALSE(StillRunning(*identity));
+    EXPECT_EQ(IdentifyProcess(child), identity) << "its own starter still knows it";
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_FALSE(StillRunning(*identity));
