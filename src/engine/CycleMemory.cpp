@@ -39,6 +39,11 @@ TCyclePlan TCycleMemory::Plan(TLocalMinute m) {
         } else if (behind > 0 && behind <= MaxCatchUpMinutes) {
             plan.Kind = TCycleKind::RepeatedOnly;
             plan.HeldBack = true;
+        } else if (behind > MaxCatchUpMinutes) {
+            // Set back further while the program was off: told as when running.
+            plan.Kind = TCycleKind::ClockMoved;
+            plan.Previous = FLatest;
+            plan.Latest = m;
         } else {
             plan.Kind = TCycleKind::Minutes;
             plan.Latest = m;

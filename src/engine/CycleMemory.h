@@ -23,13 +23,15 @@ enum class TCycleKind {
     Minutes,      // test every minute of From..To (one minute as a rule)
     RepeatedOnly, // a minute at or before one already tested: only entries whose
                   // minute or hour field is "*" run, and only when due at To
-    ClockMoved    // the clock was changed, not corrected: test To alone
+    ClockMoved    // the clock was changed, not corrected: test To alone (also at
+                  // switching on, when set back more than MaxCatchUpMinutes meanwhile)
 };
 
 struct TCyclePlan {
     TCycleKind Kind = TCycleKind::Nothing;
     TLocalMinute From = 0, To = 0;
-    /// The previous cycle's minute, for the log line of a moved clock.
+    /// The previous cycle's minute, for the log line of a moved clock; at the first
+    /// cycle after switching on, the latest minute tested before.
     std::optional<TLocalMinute> Previous;
     /// The latest tested minute once this cycle's pass has ended.
     std::optional<TLocalMinute> Latest;

@@ -16,6 +16,20 @@ namespace vantle {
 
 namespace {
 
+// Like the state file: the log tells what ran when, and a line written into it by
+// somebody else would read as the scheduler's own.
+constexpr mode_t NewLogMode = 0600;
+
+// A log started by rotation gets the old log's mode whatever the umask, when it is new
+// and the user's own (a file somebody made meanwhile keeps its own).
+void TakeMode(int fd, mode_t mode) {
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && st.st_size == 0 && st.st_uid == geteuid() &&
+        (st.st_mode & 0777) != mode) {
+        [[maybe_unused]] int changed = fchmod(fd, mode);
+    }
+}
+
 bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= 32;
 }
@@ -34,7 +48,7 @@ std::string Trim(const std::string& text) {
 class TFile {
 public:
     TFile(const std::string& path, int flags)
-        : FPath(path), FFd(::open(path.c_str(), flags | O_CLOEXEC, 0666)) {
+        : FPath(path), FFd(::open(path.c_str(), flags | O_CLOEXEC, NewLogMode)) {
         if (FFd < 0)
             Fail(errno);
     }
@@ -120,7 +134,7 @@ std::string TLog::StampedLine(const std::string& message) const {
 void TLog::WriteLine(const std::string& message) {
     std::string line = StampedLine(message);
     // O_APPEND puts every write at the end even when another program appends too.
-    TOwnFd file = OpenOwnFile(FFileName, O_WRONLY | O_APPEND, true);
+    TOwnFd file = OpenOwnFile(FFileName, O_WRONLY | O_APPEND, true, NewLogMode);
     struct stat st {};
     if (FMaxSize > 0 && fstat(file.Get(), &st) == 0 && st.st_size > 0 &&
         static_cast<std::uint64_t>(st.st_size) + line.size() > FMaxSize) {
@@ -132,7 +146,8 @@ void TLog::WriteLine(const std::string& message) {
             throw EFileRefused(older, "is a folder, so the full log cannot be moved there");
         if (::rename(FFileName.c_str(), older.c_str()) != 0)
             RaiseInOutError(errno, FFileName);
-        TOwnFd fresh = OpenOwnFile(FFileName, O_WRONLY | O_APPEND, true);
+        TOwnFd fresh = OpenOwnFile(FFileName, O_WRONLY | O_APPEND, true, st.st_mode & 0777);
+        TakeMode(fresh.Get(), st.st_mode & 0777);
         AppendWhole(fresh.Get(), StampedLine("Log file continued from " + BaseName(older)) + line,
                     FFileName);
         if (int err = fresh.Close(); err != 0)
@@ -149,7 +164,7 @@ void TLog::WriteFmt(const std::string& format, std::initializer_list<TFmtArg> ar
 }
 
 void TLog::Reset() {
-    TOwnFd file = OpenOwnFile(FFileName, O_WRONLY | O_TRUNC, true);
+    TOwnFd file = OpenOwnFile(FFileName, O_WRONLY | O_TRUNC, true, NewLogMode);
     if (int err = file.Close(); err != 0)
         RaiseInOutError(err, FFileName);
 }

@@ -93,6 +93,9 @@ TRunOutputs::TRunOutputs(const std::string& folder, const std::string& scheduleF
         base.pop_back();
     FFolder = base + "/outputs";
     FPrefix = PathHash(CanonicalPath(scheduleFile)) + "-";
+    // Links above the records folder are followed (a home reached through /home ->
+    // /var/home), but nobody else may rename what lies on the way.
+    RefuseSharedAncestors(base, "the run records");
     if (create) {
         MakeFolders(base);
         close(OpenPrivateFolder(base, FolderRole, true, TOpenToOthers::MakePrivate));

@@ -397,6 +397,9 @@ TRunStore::TRunStore(const std::string& folder, const std::string& scheduleFile,
         // Only the user may have put the records there.
         if (lstat(base.c_str(), &st) == 0)
             close(OpenPrivateFolder(base, FolderRole, false, TOpenToOthers::Refuse));
+        if (lstat(FOutputs.Folder().c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            throw EPathRefused(FOutputs.Folder(), FolderRole,
+                               "it is a symbolic link, not a folder");
         if (lstat(FDatabasePath.c_str(), &st) != 0) {
             if (errno == ENOENT || errno == ENOTDIR)
                 throw ERunStore(FDatabasePath, "no runs have been recorded yet",
@@ -410,7 +413,10 @@ TRunStore::TRunStore(const std::string& folder, const std::string& scheduleFile,
             Refuse(FDatabasePath,
                    "it belongs to " + UserText(st.st_uid) + ", not to " + UserText(geteuid()));
     }
-    FDatabase = std::make_unique<TRunDatabase>(FDatabasePath, FWriter, OnNetworkFileSystem(base));
+    // By the folder's real path: SQLite's NOFOLLOW refuses a link anywhere on the path
+    // it is given, and only the file itself must not be one (checked above).
+    FDatabase = std::make_unique<TRunDatabase>(CanonicalPath(base) + "/runs.sqlite", FWriter,
+                                               OnNetworkFileSystem(base));
 }
 
 TRunStore::~TRunStore() = default;

@@ -1,6 +1,7 @@
 #include "platform/InstanceLock.h"
 
 #include "platform/ExecutablePath.h"
+#include "platform/FileWriter.h"
 #include "platform/PathChecks.h"
 #include "platform/SysErrors.h"
 
@@ -12,6 +13,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace vantle {
 
@@ -27,6 +29,51 @@ std::string WrongOwner(const struct stat& st) {
     return "it belongs to " + UserText(st.st_uid) + ", not to " + UserText(geteuid());
 }
 
+// The lock file `path`, named `path` minus `folderPath` in the checked `folder`
+// descriptor: opened without following a link, and a regular file of the user's own.
+TOwnFd OpenLockFile(int folder, const std::string& folderPath, const std::string& path) {
+    const std::string name = path.substr(folderPath.size() + 1);
+    TOwnFd fd(openat(folder, name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (fd.Get() < 0 && errno == ELOOP)
+        throw EPathRefused(path, FileRole, "it is a symbolic link");
+    if (fd.Get() < 0)
+        RaiseInOutError(errno, path);
+    struct stat st {};
+    std::string wrong;
+    if (fstat(fd.Get(), &st) != 0)
+        wrong = PlainErrorText(errno);
+    else if (!S_ISREG(st.st_mode))
+        wrong = "it is not a regular file";
+    else
+        wrong = WrongOwner(st);
+    if (!wrong.empty())
+        throw EPathRefused(path, FileRole, wrong);
+    return fd;
+}
+
+// Takes the flock on the lock file `fd`: true when taken; false when another process
+// holds it, `holder` then telling which (0 unknown).
+bool TakeLock(int fd, const std::string& path, pid_t& holder) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    if (errno != EWOULDBLOCK)
+        RaiseInOutError(errno, path);
+    // The holder writes its pid right after taking the lock; give it a moment.
+    char text[32] = {};
+    for (int attempt = 0; attempt < 20 && pread(fd, text, sizeof text - 1, 0) <= 0; ++attempt)
+        usleep(10000);
+    holder = static_cast<pid_t>(std::atol(text));
+    return false;
+}
+
+void WritePid(int fd, pid_t pid) {
+    char text[32];
+    int length = std::snprintf(text, sizeof text, "%ld\n", static_cast<long>(pid));
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, text, static_cast<std::size_t>(length), 0) < 0) {
+        // The pid is a courtesy for the message of a second scheduler; the lock holds.
+    }
+}
+
 std::string Resolved(const std::string& path) {
     char* resolved = realpath(path.c_str(), nullptr);
     if (resolved == nullptr)
@@ -34,6 +81,19 @@ std::string Resolved(const std::string& path) {
     std::string result(resolved);
     std::free(resolved);
     return result;
+}
+
+// The lock's name for the file at `canonical` (a real path): its folder's device and
+// inode and its name, which every path to the folder shares; the path's hash when the
+// folder cannot be looked at.
+std::string FileLockName(const std::string& canonical) {
+    struct stat st {};
+    if (canonical.empty() || canonical.front() != '/' ||
+        stat(FolderOfFile(canonical).c_str(), &st) != 0)
+        return PathHash(canonical);
+    const std::string name = canonical.substr(canonical.rfind('/') + 1);
+    // Never the same text as a real path, which begins with "/".
+    return PathHash(std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + name);
 }
 
 } // namespace
@@ -63,12 +123,9 @@ std::string CanonicalPath(const std::string& path) {
 TInstanceLock::TInstanceLock(const std::string& scheduleFile, const std::string& base) {
     FFolder =
         base + (base.ends_with('/') ? "" : "/") + "vantle-scheduler-" + std::to_string(geteuid());
-    FLockPath = FFolder + "/" + PathHash(CanonicalPath(scheduleFile)) + ".lock";
-}
-
-TInstanceLock::~TInstanceLock() {
-    if (FFd >= 0)
-        close(FFd); // releases the flock
+    const std::string canonical = CanonicalPath(scheduleFile);
+    FOldLockPath = FFolder + "/" + PathHash(canonical) + ".lock";
+    FLockPath = FFolder + "/" + FileLockName(canonical) + ".lock";
 }
 
 std::string TInstanceLock::SiblingPath(const std::string& ending) const {
@@ -78,48 +135,34 @@ std::string TInstanceLock::SiblingPath(const std::string& ending) const {
 bool TInstanceLock::TryAcquire() {
     if (FHeld)
         return true;
-    if (FFd < 0) {
+    if (FLock.Get() < 0) {
         // Opened without following a link, so the checks and the use meet the same folder.
-        int folder = OpenPrivateFolder(FFolder, FolderRole, true, TOpenToOthers::Refuse);
-        const std::string name = FLockPath.substr(FFolder.size() + 1);
-        int fd = openat(folder, name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        int err = errno;
-        close(folder);
-        if (fd < 0 && err == ELOOP)
-            throw EPathRefused(FLockPath, FileRole, "it is a symbolic link");
-        if (fd < 0)
-            RaiseInOutError(err, FLockPath);
-        struct stat st {};
-        std::string wrong;
-        if (fstat(fd, &st) != 0)
-            wrong = PlainErrorText(errno);
-        else if (!S_ISREG(st.st_mode))
-            wrong = "it is not a regular file";
-        else
-            wrong = WrongOwner(st);
-        if (!wrong.empty()) {
-            close(fd);
-            throw EPathRefused(FLockPath, FileRole, wrong);
-        }
-        FFd = fd;
+        TOwnFd folder(OpenPrivateFolder(FFolder, FolderRole, true, TOpenToOthers::Refuse));
+        TOwnFd lock = OpenLockFile(folder.Get(), FFolder, FLockPath);
+        // A schedule whose folder could not be looked at is named as before: one lock.
+        if (FOldLockPath != FLockPath)
+            FOldLock = OpenLockFile(folder.Get(), FFolder, FOldLockPath);
+        FLock = std::move(lock);
     }
-    if (flock(FFd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK)
-            RaiseInOutError(errno, FLockPath);
-        // The holder writes its pid right after taking the lock; give it a moment.
-        char text[32] = {};
-        for (int attempt = 0; attempt < 20 && pread(FFd, text, sizeof text - 1, 0) <= 0; ++attempt)
-            usleep(10000);
-        FHolder = static_cast<pid_t>(std::atol(text));
+    if (!TakeLock(FLock.Get(), FLockPath, FHolder))
+        return false;
+    bool oldTaken = false;
+    try {
+        oldTaken = FOldLock.Get() < 0 || TakeLock(FOldLock.Get(), FOldLockPath, FHolder);
+    } catch (...) {
+        flock(FLock.Get(), LOCK_UN);
+        throw;
+    }
+    if (!oldTaken) {
+        // An older program holds the schedule by its path: neither lock is kept.
+        flock(FLock.Get(), LOCK_UN);
         return false;
     }
     FHeld = true;
     FHolder = getpid();
-    char text[32];
-    int length = std::snprintf(text, sizeof text, "%ld\n", static_cast<long>(FHolder));
-    if (ftruncate(FFd, 0) != 0 || pwrite(FFd, text, static_cast<std::size_t>(length), 0) < 0) {
-        // The pid is a courtesy for the message of a second scheduler; the lock holds.
-    }
+    WritePid(FLock.Get(), FHolder);
+    if (FOldLock.Get() >= 0)
+        WritePid(FOldLock.Get(), FHolder);
     return true;
 }
 

@@ -1,6 +1,9 @@
 // One scheduler per schedule file and user on a machine: an flock on a file named after
-// the schedule's canonical path, in the user's private folder under /tmp.
+// the schedule's folder (its device and inode) and name, in the user's private folder
+// under /tmp.
 #pragma once
+
+#include "platform/FileWriter.h"
 
 #include <string>
 #include <string_view>
@@ -13,14 +16,18 @@ public:
     /// Names the lock after `scheduleFile`, in "BASE/vantle-scheduler-UID"; nothing is
     /// made or taken yet. The base is /tmp itself, not $TMPDIR nor a session's runtime
     /// folder: every shell, login session and cron job of the user must meet one lock.
+    /// The name comes from the device and inode of the file's folder and the file's
+    /// name (its real path's), so a symbolic link, a bind mount or any other path to the
+    /// folder meets the same lock; a save replaces the file's own inode, so that cannot
+    /// be the key, and a hard link to the file is another name: not the same lock.
     explicit TInstanceLock(const std::string& scheduleFile, const std::string& base = "/tmp");
-    /// Releases the lock when held.
-    ~TInstanceLock();
     TInstanceLock(const TInstanceLock&) = delete;
     TInstanceLock& operator=(const TInstanceLock&) = delete;
 
     /// True when this process holds the lock now (also when it did already); false
-    /// when another process holds it, HolderPid then says which. Makes the private
+    /// when another process holds it, HolderPid then says which. The lock of earlier
+    /// releases, named after the real path (OldLockPath), is taken too, so an older
+    /// program on the same file is met as well; both or neither are held. Makes the private
     /// folder with mode 0700 when missing. Raises EPathRefused when the folder is not
     /// the user's own folder of mode 0700 (a link, another user's, open to others), or
     /// the lock file not the user's own regular file; EInOutError when either cannot
@@ -30,8 +37,11 @@ public:
     pid_t HolderPid() const { return FHolder; }
     /// The user's private folder, which holds the locks and the windows' sockets.
     const std::string& Folder() const { return FFolder; }
-    /// The lock file in that folder: "HASH.lock".
+    /// The lock file in that folder: "HASH.lock", the hash of the folder's device and
+    /// inode and the file's name.
     const std::string& LockPath() const { return FLockPath; }
+    /// The lock of earlier releases, also taken: "HASH.lock", the real path's hash.
+    const std::string& OldLockPath() const { return FOldLockPath; }
     /// The same path with another ending, for things that belong to the holder (the
     /// window's local socket).
     std::string SiblingPath(const std::string& ending) const;
@@ -39,7 +49,10 @@ public:
 private:
     std::string FFolder;
     std::string FLockPath;
-    int FFd = -1;
+    std::string FOldLockPath;
+    TOwnFd FLock;    // closing releases the flock
+    TOwnFd FOldLock; // none when both names are one
+
     bool FHeld = false;
     pid_t FHolder = 0;
 };

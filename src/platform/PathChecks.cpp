@@ -2,12 +2,17 @@
 
 #include "platform/ExecutablePath.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <deque>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace vantle {
 
@@ -32,6 +37,78 @@ EPathRefused::EPathRefused(const std::string& path, const std::string& role,
     : Exception((path.empty() ? std::string("\"\"") : path) + ": not used as the " + role + ": " +
                 reason),
       FPath(path) {}
+
+EPathRefused::EPathRefused(const std::string& path, TWholeMessage message)
+    : Exception(std::move(message.Text)), FPath(path) {}
+
+ESharedAncestor::ESharedAncestor(const std::string& folder, const std::string& things)
+    : EPathRefused(folder, TWholeMessage{folder +
+                                         ": others can write it without the sticky "
+                                         "bit, so " +
+                                         things + " are not kept there"}) {}
+
+void RefuseSharedAncestors(const std::string& folder, const std::string& things) {
+    // The parts still to walk, front first, and the real folder reached so far.
+    std::deque<std::string> parts;
+    auto push = [&parts](const std::string& path) {
+        std::vector<std::string> split;
+        for (std::size_t start = 0; start <= path.size();) {
+            std::size_t slash = std::min(path.find('/', start), path.size());
+            if (slash > start)
+                split.push_back(path.substr(start, slash - start));
+            start = slash + 1;
+        }
+        parts.insert(parts.begin(), split.begin(), split.end());
+    };
+    std::string at = "/";
+    if (folder.empty() || folder.front() != '/') {
+        char* cwd = getcwd(nullptr, 0);
+        if (cwd == nullptr)
+            RaiseInOutError(errno, folder);
+        at = cwd;
+        std::free(cwd);
+    }
+    push(folder);
+    int links = 0;
+    while (!parts.empty()) {
+        const std::string name = parts.front();
+        parts.pop_front();
+        if (name == ".")
+            continue;
+        if (name == "..") {
+            at = FolderOfFile(at);
+            continue;
+        }
+        // Whoever may write `at` decides what `name` is there.
+        struct stat st {};
+        if (stat(at.c_str(), &st) != 0)
+            RaiseInOutError(errno, at);
+        if ((st.st_mode & S_IWOTH) != 0 && (st.st_mode & S_ISVTX) == 0)
+            throw ESharedAncestor(at, things);
+        if (parts.empty())
+            return; // `folder` itself: its own checks follow
+        const std::string path = at + (at == "/" ? "" : "/") + name;
+        if (lstat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT)
+                return; // made by the program, private
+            RaiseInOutError(errno, path);
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            at = path;
+            continue;
+        }
+        if (++links > 40)
+            RaiseInOutError(ELOOP, folder);
+        std::string target(std::size_t(st.st_size > 0 ? st.st_size : 4096), '\0');
+        ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length < 0)
+            RaiseInOutError(errno, path);
+        target.resize(std::size_t(length));
+        if (target.starts_with('/'))
+            at = "/";
+        push(target);
+    }
+}
 
 void CheckWritablePath(const std::string& path, const std::string& role) {
     if (path.empty())

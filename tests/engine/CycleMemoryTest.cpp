@@ -102,6 +102,15 @@ std::vector<TScenario> Scenarios() {
               "fixed minute and hour wait until then",
               true},
              {"12:11:05", "E"}});
+        // Set back further while the program was off: told as when it runs.
+        add("RestartOnAClockFourHoursBehind" + in, zone, day,
+            {{"12:10:05", "E F"},
+             {"08:10:05", "E",
+              "Clock moved from 2026.06.10 12.10 to 2026.06.10 08.10; missed minutes not run",
+              true},
+             {"08:11:05", "E"},
+             {"12:10:05", "E F",
+              "Clock moved from 2026.06.10 08.11 to 2026.06.10 12.10; missed minutes not run"}});
         add("RestartCatchesUpOnNothing" + in, zone, day,
             {{"10:59:05", "E"}, {"12:11:05", "E", "", true}, {"12:12:05", "E"}});
     }

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace vantle;
 using namespace vantle::test;
@@ -87,6 +88,42 @@ TEST_F(LogTest, ALineOverTheLimitStartsANewFileAfterRenamingTheOld) {
     for (int i = 0; i < 100; ++i)
         log.WriteLine("line");
     EXPECT_EQ(std::filesystem::file_size(path), 58 + lineSize + 100 * (lineSize - 2));
+}
+
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0;
+}
+
+// A log open to others would take their lines as the scheduler's own: a new one is
+// private like the state file, whatever the umask. One the user opened up stays so.
+TEST_F(LogTest, ANewLogIsPrivateAnExistingOneKeepsItsModeAndARotationTakesTheOldOnes) {
+    for (mode_t mask : {mode_t(022), mode_t(0)}) {
+        SCOPED_TRACE("umask " + std::to_string(mask));
+        TTempDir dir;
+        const mode_t saved = umask(mask);
+        TLog written(dir.File("written.LOG"), Clock);
+        written.WriteLine("first");
+        TLog reset(dir.File("reset.LOG"), Clock);
+        reset.Reset();
+        const std::string shared = dir.File("shared.LOG");
+        WriteFile(shared, "");
+        chmod(shared.c_str(), 0664);
+        TLog(shared, Clock).WriteLine("kept");
+        TLog(shared, Clock).Reset();
+        // A rotation's new log gets the mode of the one it continues.
+        TLog rotated(dir.File("rotated.LOG"), Clock);
+        rotated.WriteLine("first");
+        chmod(rotated.FileName().c_str(), 0664);
+        rotated.SetMaxSize(40);
+        rotated.WriteLine("the line that does not fit");
+        umask(saved);
+        EXPECT_EQ(ModeOf(written.FileName()), 0600u);
+        EXPECT_EQ(ModeOf(reset.FileName()), 0600u);
+        EXPECT_EQ(ModeOf(shared), 0664u);
+        ASSERT_TRUE(std::filesystem::exists(rotated.FileName() + ".1"));
+        EXPECT_EQ(ModeOf(rotated.FileName()), 0664u);
+    }
 }
 
 TEST_F(LogTest, AFullLogThatCannotMoveAsideNamesTheFileInTheWay) {

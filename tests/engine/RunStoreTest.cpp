@@ -1,6 +1,8 @@
 #include "engine/RunStore.h"
 
+#include "platform/InstanceLock.h"
 #include "platform/PathChecks.h"
+#include "support/Child.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -320,6 +322,143 @@ TEST_F(RunStoreTest, RefusesAFolderThatIsALinkOrAnotherUsers) {
                                              "user 65534 (nobody), not to user 0 (root)");
     }
     EXPECT_TRUE(std::filesystem::is_empty(Folder()));
+}
+
+// A home reached through a link (/home -> /var/home, owned by root) keeps its records;
+// so does one through a link of the user's own or of anybody else.
+struct TLinkedHome {
+    const char* Name;
+    uid_t LinkOwner;  // of the link on the way to the state folder
+    uid_t StoreOwner; // the user who runs the store
+};
+
+void PrintTo(const TLinkedHome& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class LinkedHomeTest : public testing::TestWithParam<TLinkedHome> {};
+
+TEST_P(LinkedHomeTest, KeepsTheRecordsThroughALinkAboveTheFolder) {
+    const TLinkedHome& c = GetParam();
+    if (geteuid() != 0 && (c.LinkOwner != 0 || c.StoreOwner != 0))
+        GTEST_SKIP() << "needs root to make another user's link";
+    TTempDir dir;
+    const uid_t user = geteuid() == 0 ? c.StoreOwner : geteuid();
+    const uid_t linkOwner = geteuid() == 0 ? c.LinkOwner : geteuid();
+    // The home the link leads to, the user's own; the others may pass through `dir`.
+    chmod(dir.Path().c_str(), 0711);
+    std::filesystem::create_directory(dir.File("var"));
+    std::filesystem::create_directory(dir.File("var/home"));
+    ASSERT_EQ(chown(dir.File("var/home").c_str(), user, user), 0);
+    std::filesystem::create_directory_symlink("var/home", dir.File("home"));
+    ASSERT_EQ(lchown(dir.File("home").c_str(), linkOwner, linkOwner), 0);
+    const std::string folder = dir.File("home/state/vantle-scheduler");
+    const std::string schedule = dir.File("home/s.INI");
+    test::TChildResult child = test::RunInChild([&] {
+        if (user != geteuid() && (setgid(user) != 0 || setuid(user) != 0))
+            return std::string("not user ") + std::to_string(user);
+        TRunStore writer(folder, schedule, TRunStoreMode::Writer);
+        const std::int64_t id = writer.Begin(Started("Job", At(1, 10)));
+        writer.Finish(id, At(1, 11), 60000, "Exited 0", false, 0, false);
+        TRunStore reader(folder, schedule, TRunStoreMode::Reader);
+        return reader.Run(id)->Result;
+    });
+    EXPECT_EQ(child.Output, "Exited 0");
+    EXPECT_TRUE(child.Succeeded());
+    EXPECT_GT(std::filesystem::file_size(dir.File("var/home/state/vantle-scheduler/runs.sqlite")),
+              0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, LinkedHomeTest,
+                         testing::Values(TLinkedHome{"TheUsersOwnLink", 0, 0},
+                                         TLinkedHome{"RootsLinkToAUsersHome", 0, 65534},
+                                         TLinkedHome{"AUsersLinkInRootsHome", 65534, 0},
+                                         TLinkedHome{"TheUsersLinkToTheirHome", 65534, 65534}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// The folder, the database and the outputs folder themselves are never links.
+TEST_F(RunStoreTest, RefusesTheRecordsThemselvesAsLinksByName) {
+    TTempDir elsewhere;
+    chmod(elsewhere.Path().c_str(), 0700);
+    const std::string database = Folder() + "/runs.sqlite";
+    const std::string outputs = Folder() + "/outputs";
+    {
+        TRunStore store = Writer();
+        AddRun(store, "Job", At(1, 10));
+    }
+    std::filesystem::rename(database, elsewhere.File("runs.sqlite"));
+    std::filesystem::create_symlink(elsewhere.File("runs.sqlite"), database);
+    for (TRunStoreMode mode : {TRunStoreMode::Writer, TRunStoreMode::Reader}) {
+        try {
+            TRunStore(Folder(), Schedule(), mode);
+            ADD_FAILURE() << "opened a linked database";
+        } catch (const EPathRefused& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      database + ": not used as the run record file: it is a symbolic link");
+        }
+    }
+    std::filesystem::remove(database);
+    std::filesystem::rename(elsewhere.File("runs.sqlite"), database);
+    std::filesystem::rename(outputs, elsewhere.File("outputs"));
+    std::filesystem::create_directory_symlink(elsewhere.File("outputs"), outputs);
+    for (TRunStoreMode mode : {TRunStoreMode::Writer, TRunStoreMode::Reader}) {
+        try {
+            TRunStore(Folder(), Schedule(), mode);
+            ADD_FAILURE() << "opened a linked outputs folder";
+        } catch (const EPathRefused& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      outputs + ": not used as the run record folder: it is a symbolic link, "
+                                "not a folder");
+        }
+    }
+    std::filesystem::remove(outputs);
+    std::filesystem::rename(elsewhere.File("outputs"), outputs);
+    std::filesystem::rename(Folder(), elsewhere.File("records"));
+    std::filesystem::create_directory_symlink(elsewhere.File("records"), Folder());
+    for (TRunStoreMode mode : {TRunStoreMode::Writer, TRunStoreMode::Reader}) {
+        try {
+            TRunStore(Folder(), Schedule(), mode);
+            ADD_FAILURE() << "opened a linked records folder";
+        } catch (const EPathRefused& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      Folder() + ": not used as the run record folder: it is a symbolic link, "
+                                 "not a folder");
+        }
+    }
+}
+
+// Whoever may write a folder on the way could rename the records folder and put one of
+// their own in its place; the sticky bit (/tmp) keeps others' names apart.
+TEST_F(RunStoreTest, RefusesAFolderUnderOneOthersCanWriteWithoutTheStickyBit) {
+    const std::string real = CanonicalPath(FDir.Path().string());
+    std::filesystem::create_directory(FDir.File("shared"));
+    chmod(FDir.File("shared").c_str(), 0777);
+    const std::string refused = real + "/shared: others can write it without the sticky bit, "
+                                       "so the run records are not kept there";
+    // The folder in it, or a link in it to a folder elsewhere.
+    std::filesystem::create_directory(FDir.File("home"));
+    std::filesystem::create_directory_symlink(FDir.File("home"), FDir.File("shared/link"));
+    for (const std::string& folder : {FDir.File("shared/state/vantle-scheduler"),
+                                      FDir.File("shared/link/state/vantle-scheduler")}) {
+        for (TRunStoreMode mode : {TRunStoreMode::Writer, TRunStoreMode::Reader}) {
+            try {
+                TRunStore(folder, Schedule(), mode);
+                ADD_FAILURE() << "kept records under " << folder;
+            } catch (const EPathRefused& e) {
+                EXPECT_EQ(std::string(e.what()), refused);
+            }
+        }
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(FDir.File("shared")))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"link"}) << "made in the shared folder";
+    EXPECT_TRUE(std::filesystem::is_empty(FDir.File("home")));
+    // With the sticky bit, as /tmp has it, the records are kept.
+    chmod(FDir.File("shared").c_str(), 01777);
+    TRunStore store(FDir.File("shared/link/state/vantle-scheduler"), Schedule(),
+                    TRunStoreMode::Writer);
+    EXPECT_TRUE(std::filesystem::exists(FDir.File("home/state/vantle-scheduler/runs.sqlite")));
 }
 
 } // namespace

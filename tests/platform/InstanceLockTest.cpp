@@ -6,9 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +45,82 @@ TEST_F(InstanceLockTest, EveryNameOfAFileGivesTheSameLock) {
     // A file not made yet is named by its folder's real path.
     EXPECT_EQ(TInstanceLock(FFiles.File("sub/../new.INI")).LockPath(),
               TInstanceLock(FFiles.File("new.INI")).LockPath());
+}
+
+// The lock is named after the folder itself, so another path to it meets the same lock:
+// `other` is the folder of `file` reached by another way.
+std::string MeetsOneLock(const std::string& file, const std::string& other,
+                         const std::string& base) {
+    TInstanceLock first(file, base);
+    TInstanceLock second(other + "/s.INI", base);
+    if (second.LockPath() != first.LockPath())
+        return "another lock: " + second.LockPath() + " and " + first.LockPath();
+    if (!first.TryAcquire())
+        return "not taken";
+    if (second.TryAcquire())
+        return "taken twice";
+    return second.HolderPid() == getpid() ? "refused by this process"
+                                          : "refused by " + std::to_string(second.HolderPid());
+}
+
+TEST_F(InstanceLockTest, ASymbolicLinkToTheFolderMeetsTheSameLock) {
+    const std::string file = FFiles.File("s.INI");
+    TTempDir links;
+    std::filesystem::create_directory_symlink(FFiles.Path(), links.File("folder"));
+    // Before the file is made, and after.
+    EXPECT_EQ(MeetsOneLock(file, links.File("folder"), FRuntime.Path().string()),
+              "refused by this process");
+    WriteFile(file, "");
+    EXPECT_EQ(MeetsOneLock(file, links.File("folder"), FRuntime.Path().string()),
+              "refused by this process");
+}
+
+TEST_F(InstanceLockTest, ABindMountOfTheFolderMeetsTheSameLock) {
+    const std::string file = FFiles.File("s.INI");
+    WriteFile(file, "");
+    TTempDir mountPoint;
+    // In a mount namespace of the child's own, so no mount outlives the test.
+    test::TChildResult child = test::RunInChild([&] {
+        if (unshare(CLONE_NEWNS) != 0)
+            return std::string("skip: no mount namespace: ") + std::strerror(errno);
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount(FFiles.Path().c_str(), mountPoint.Path().c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return std::string("skip: cannot bind-mount: ") + std::strerror(errno);
+        return MeetsOneLock(file, mountPoint.Path().string(), FRuntime.Path().string());
+    });
+    if (child.Output.starts_with("skip: "))
+        GTEST_SKIP() << child.Output.substr(6);
+    EXPECT_EQ(child.Output, "refused by this process");
+}
+
+// For one release the lock of the earlier ones, named after the real path, is taken too,
+// so an older program on the same file is still met.
+TEST_F(InstanceLockTest, AnOlderProgramHoldingThePathNamedLockIsMet) {
+    const std::string file = FFiles.File("s.INI");
+    WriteFile(file, "");
+    TInstanceLock lock(file, FRuntime.Path().string());
+    EXPECT_EQ(lock.OldLockPath(), lock.Folder() + "/" + PathHash(CanonicalPath(file)) + ".lock");
+    EXPECT_NE(lock.OldLockPath(), lock.LockPath());
+    ASSERT_EQ(mkdir(lock.Folder().c_str(), 0700), 0);
+    int older = open(lock.OldLockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(older, 0);
+    ASSERT_EQ(flock(older, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(write(older, "4242\n", 5), 5);
+    EXPECT_FALSE(lock.TryAcquire());
+    EXPECT_EQ(lock.HolderPid(), 4242);
+    // Neither lock is kept while the older program runs.
+    auto heldByOthers = [](const std::string& path) {
+        int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+        bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        close(fd);
+        return held;
+    };
+    EXPECT_FALSE(heldByOthers(lock.LockPath()));
+    close(older);
+    ASSERT_TRUE(lock.TryAcquire());
+    EXPECT_TRUE(heldByOthers(lock.LockPath()));
+    EXPECT_TRUE(heldByOthers(lock.OldLockPath()));
+    EXPECT_EQ(test::ReadFile(lock.OldLockPath()), std::to_string(getpid()) + "\n");
 }
 
 // A login session's runtime folder, or a shell's temporary folder, would let a cron job
