@@ -54,11 +54,16 @@ public:
         TScheduleLineReader reader(FContent);
         std::string_view line;
         std::string_view value;
+        bool mixed = HasMixedLineEnds(FContent);
         while (reader.Next(line)) {
             std::size_t lineNo = FLines.LineAt(reader.LineOffset());
-            if (line.find('\n') != std::string_view::npos)
-                Report(lineNo, "a line feed without a carriage return does not end a line: "
-                               "the reader takes what follows it as part of this line");
+            std::size_t lineEnd = reader.LineOffset() + line.size();
+            if (mixed && lineEnd < FContent.size() && FContent[lineEnd] == '\n') {
+                Report(lineNo, "mixed line ends: this line ends with a line feed without a "
+                               "carriage return, as lines the program saved do not; every "
+                               "line feed ends a line, and the next save writes CR LF");
+                mixed = false; // told once, at the first such line
+            }
             TSchedLineKind kind = ClassifyScheduleLine(line, value);
             if (kind == TSchedLineKind::Header)
                 StartSection(lineNo);

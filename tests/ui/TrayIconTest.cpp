@@ -85,8 +85,8 @@ private slots:
         QTest::newRow("nothing ever due") << QStringList{"Never=0 0 31 2 *"} << "Next: none";
         // A control character shows as an escape, in UTF-8 and in Latin-1 alike.
         QTest::newRow("control characters")
-            << QStringList{"Bad\u001b[2J\n=0 13 * * *", "Caf\u00e9\u0085=0 13 * * *"}
-            << "Next: Bad\\x1b[2J\\x0a at 13:00";
+            << QStringList{"Bad\u001b[2J\v=0 13 * * *", "Caf\u00e9\u0085=0 13 * * *"}
+            << "Next: Bad\\x1b[2J\\x0b at 13:00";
         QTest::newRow("C1 byte of a Latin-1 name")
             << QStringList{"Caf\u00e9\u0085=0 13 * * *"} << "Next: Caf\u00e9\\x85 at 13:00";
     }
