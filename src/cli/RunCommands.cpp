@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/DefaultFiles.h"
 
+#include "engine/FailureWatch.h"
 #include "engine/Log.h"
 #include "engine/Parameters.h"
 #include "engine/RunLoop.h"
@@ -111,37 +112,40 @@ void SayError(std::ostream& err, std::exception_ptr error) {
 }
 
 // What failed in a cycle (`error`, what the cycle raised, and the entries that failed),
-// said on `err`; true when anything did.
+// said on `err`; true when anything did. A failure the watch told is not said again.
 bool ReportCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err,
-                 std::exception_ptr error) {
+                 std::exception_ptr error, TFailureLines& lines) {
     if (error)
         SayError(err, error);
     for (const TEntryFailure& failure : scheduler.Failures())
-        err << VisibleText(failure.Name + ": " + failure.Text, TVisibleFor::Terminal) << '\n';
+        if (!lines.Told(failure.Name))
+            err << VisibleText(failure.Name + ": " + failure.Text, TVisibleFor::Terminal) << '\n';
     err << std::flush;
+    lines.CycleReported();
     list.SetReloaded(false);
     return error || !scheduler.Failures().empty();
 }
 
 // One cycle, with what failed in it said on `err`; true when the cycle or an entry
 // failed.
-bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err) {
+bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err,
+                      TFailureLines& lines) {
     std::exception_ptr error;
     try {
         scheduler.RunCycle();
     } catch (...) {
         error = std::current_exception();
     }
-    return ReportCycle(scheduler, list, err, error);
+    return ReportCycle(scheduler, list, err, error, lines);
 }
 
 // Runs cycles through the run loop until SIGINT, SIGTERM or SIGHUP (a closed terminal or
 // an ended session), as the desktop program does: the first a second from now, then five
 // seconds past every minute. Started programs that end are reaped and logged as they end.
-void RunUntilStopped(TSchedulerCore& core, std::ostream& err) {
+void RunUntilStopped(TSchedulerCore& core, std::ostream& err, TFailureLines& lines) {
     TRunLoopEvents events;
     events.CycleFinished = [&](std::exception_ptr error) {
-        ReportCycle(core.Scheduler(), core.List(), err, error);
+        ReportCycle(core.Scheduler(), core.List(), err, error, lines);
     };
     events.ReapFailed = [&](std::exception_ptr error) { SayError(err, error); };
     core.Loop().SetEvents(std::move(events));
@@ -344,6 +348,9 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
                 << std::flush;
         }
     }
+    // Failures on standard error, as the window notifies them: under the user unit that
+    // is the journal.
+    TFailureLines failureLines(services, err);
     // Without --once the scheduler stays, so it learns how the programs it starts end;
     // --once learns it when it waits.
     std::optional<TChildWatch> children;
@@ -373,14 +380,14 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
                 momentClock.Set(moment);
                 out << "== cycle at " << MomentText(moment) << '\n' << std::flush;
             }
-            if (RunReportedCycle(scheduler, list, err))
+            if (RunReportedCycle(scheduler, list, err, failureLines))
                 code = 1;
         }
         if (children && WaitForPrograms(scheduler, *children, waitSeconds, err))
             code = 1;
     } else {
         try {
-            RunUntilStopped(core, err);
+            RunUntilStopped(core, err, failureLines);
         } catch (const std::exception& e) {
             err << DescribeError(e) << '\n';
             code = 2;

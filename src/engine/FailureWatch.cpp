@@ -82,4 +82,28 @@ void TFailureWatch::Attach(TSchedulerServices& services) {
     };
 }
 
+TFailureLines::TFailureLines(TSchedulerServices& services, std::ostream& out) : FOut(out) {
+    FWatch.OnNotice = [this](const TNotice& notice) {
+        if ((notice.Kind == TNotice::Failure && !notice.Repeated) ||
+            notice.Kind == TNotice::Recovered)
+            FOut << notice.Text << '\n' << std::flush;
+    };
+    FWatch.Attach(services);
+    services.OnRunEvent = [this, told = services.OnRunEvent](const TRunEvent& event) {
+        // The failures a cycle also lists among its own.
+        if (event.Kind == TRunEvent::Failed || event.Kind == TRunEvent::NoNetwork ||
+            event.Kind == TRunEvent::ClockNotSet)
+            ++FToldInCycle[event.Name];
+        told(event);
+    };
+}
+
+bool TFailureLines::Told(const std::string& name) {
+    auto found = FToldInCycle.find(name);
+    if (found == FToldInCycle.end() || found->second == 0)
+        return false;
+    --found->second;
+    return true;
+}
+
 } // namespace vantle
