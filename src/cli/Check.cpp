@@ -1,4 +1,7 @@
 #include "cli/Check.h"
+#include "engine/TildeWarnings.h"
+#include "platform/Environment.h"
+#include "platform/FileLocations.h"
 
 #include "platform/ProgramStarter.h"
 #include "platform/TextUtils.h"
@@ -47,8 +50,8 @@ private:
 
 class TChecker {
 public:
-    TChecker(std::string_view content, const TStartProbe& probe)
-        : FContent(content), FLines(content), FProbe(probe) {}
+    TChecker(std::string_view content, const TStartProbe& probe, std::string home)
+        : FContent(content), FLines(content), FProbe(probe), FHome(std::move(home)) {}
 
     std::vector<TFinding> Run() {
         TScheduleLineReader reader(FContent);
@@ -188,6 +191,9 @@ private:
                 break;
             }
             CheckControls(line, kind, value);
+            if (FEntry.CommandType != ctBuiltinResetTime)
+                for (std::string& warning : TildeWarningsOf(kind, value, FHome))
+                    Report(line, std::move(warning));
             break;
         case TSchedLineKind::Name:
         case TSchedLineKind::Comment:
@@ -266,9 +272,14 @@ private:
         // A program that is not there fails at every run: better told now than at 02:30.
         if (FProbe && FEntry.Active && FEntry.CommandType != ctBuiltinResetTime &&
             FNulKeys.empty()) {
+            // Without a working folder a run starts in the home folder: said, since a
+            // relative command is looked for there.
             if (std::uint32_t code = FProbe(FEntry.Command, FEntry.WorkDir); code != 0)
                 Report(FCommandLine != 0 ? FCommandLine : FHeaderLine,
-                       "entry " + Quoted(name) + " cannot start: " + StartErrorText(code), true);
+                       "entry " + Quoted(name) + " cannot start: " + StartErrorText(code) +
+                           (FEntry.WorkDir.empty() ? " (in " + FHome + ", as no WorkDir is given)"
+                                                   : std::string()),
+                       true);
         }
         if (FEntry.CommandType != ctBuiltinResetTime) {
             for (const auto& [key, line] : FNulKeys)
@@ -323,6 +334,7 @@ private:
     std::size_t FTimeLine = 0;
     std::size_t FCommandLine = 0;
     const TStartProbe& FProbe;
+    std::string FHome;
     std::map<TSchedLineKind, std::size_t> FFirstLineOf;
     std::vector<std::pair<std::string_view, std::size_t>> FDroppedKeys;
     std::vector<std::pair<std::string_view, std::size_t>> FNulKeys;
@@ -330,8 +342,9 @@ private:
 
 } // namespace
 
-std::vector<TFinding> CheckScheduleText(std::string_view content, const TStartProbe& probe) {
-    return TChecker(content, probe).Run();
+std::vector<TFinding> CheckScheduleText(std::string_view content, const TStartProbe& probe,
+                                        const std::string& home) {
+    return TChecker(content, probe, home.empty() ? HomeFolder(ProcessEnvironment()) : home).Run();
 }
 
 std::vector<TFinding> CheckSchedulePermissions(mode_t fileMode, mode_t folderMode) {

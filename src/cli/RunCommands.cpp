@@ -9,8 +9,11 @@
 #include "engine/RunStore.h"
 #include "engine/Scheduler.h"
 #include "engine/SchedulerCore.h"
+#include "engine/TildeWarnings.h"
 #include "platform/ChildWatch.h"
+#include "platform/Environment.h"
 #include "platform/ExecutablePath.h"
+#include "platform/FileLocations.h"
 #include "platform/InstanceLock.h"
 #include "platform/PathChecks.h"
 #include "platform/ProgramStarterPosix.h"
@@ -66,6 +69,13 @@ public:
     explicit TPrintingStarter(std::ostream& out) : FOut(out) {}
     std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                const std::string& directory, int showCommand) override {
+        // A "~" the program would get as it is: said before what would happen.
+        TSchedule tried;
+        tried.Command = file;
+        tried.Parms = parameters;
+        tried.WorkDir = directory;
+        for (const std::string& warning : TildeWarnings(tried, HomeFolder(ProcessEnvironment())))
+            FOut << VisibleText("warning: " + warning, TVisibleFor::Terminal) << '\n';
         // A program that is not there: the log lines that follow are the real run's.
         if (std::uint32_t code = ProbeStart(file, directory, SearchPath()); code != 0) {
             FOut << VisibleText("would fail: " + ShellQuote(file) + ": " + StartErrorText(code),
@@ -77,8 +87,7 @@ public:
         std::string line = "would start: " + ShellQuote(file);
         for (const std::string& word : SplitShellWords(parameters))
             line += ' ' + ShellQuote(word);
-        line += " (in " + (directory.empty() ? std::string(".") : directory) + ", show " +
-                std::to_string(showCommand) + ")";
+        line += " (in " + WorkFolderOf(directory) + ", show " + std::to_string(showCommand) + ")";
         FOut << VisibleText(line, TVisibleFor::Terminal) << '\n' << std::flush;
         return SE_START_ACCEPTED;
     }

@@ -27,23 +27,13 @@ bool IsSystemFolder(const std::string& folder) {
     return false;
 }
 
-std::string HomeOf(const TEnvironment& environment) {
-    std::optional<std::string> home = environment.Get("HOME");
-    if (home && !home->empty())
-        return *home;
-    // A service started without HOME still has an entry in the password database.
-    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr)
-        return entry->pw_dir;
-    return "/";
-}
-
 // A relative value is invalid and ignored, as the base directory rules say.
 std::string XdgFolder(const TEnvironment& environment, const char* variable,
                       const char* underHome) {
     std::optional<std::string> value = environment.Get(variable);
     if (value && !value->empty() && value->front() == '/')
         return *value;
-    std::string home = HomeOf(environment);
+    std::string home = HomeFolder(environment);
     return (home == "/" ? std::string() : home) + underHome;
 }
 
@@ -59,6 +49,16 @@ bool MakeFolder(const std::string& path) {
 }
 
 } // namespace
+
+std::string HomeFolder(const TEnvironment& environment) {
+    std::optional<std::string> home = environment.Get("HOME");
+    if (home && !home->empty())
+        return *home;
+    // A service started without HOME still has an entry in the password database.
+    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr)
+        return entry->pw_dir;
+    return "/";
+}
 
 std::string ConfigHome(const TEnvironment& environment) {
     return XdgFolder(environment, "XDG_CONFIG_HOME", "/.config");

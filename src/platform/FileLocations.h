@@ -29,6 +29,8 @@ using TFolderWritable = std::function<bool(const std::string& folder)>;
 TFileLocations LocateFiles(const std::string& executablePath, const TEnvironment& environment,
                            const TFolderWritable& writable = {});
 
+/// The user's home folder: $HOME, else the password database's, else "/".
+std::string HomeFolder(const TEnvironment& environment);
 /// The user's configuration folder: $XDG_CONFIG_HOME, or $HOME/.config.
 std::string ConfigHome(const TEnvironment& environment);
 /// The user's state folder: $XDG_STATE_HOME, or $HOME/.local/state.

@@ -3,7 +3,10 @@
 
 #include "engine/DateTimeFormat.h"
 #include "engine/Scheduler.h"
+#include "engine/TildeWarnings.h"
 #include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/FileLocations.h"
 #include "platform/ProgramStarterPosix.h"
 #include "sched/TimeField.h"
 #include "sched/TimePreview.h"
@@ -266,7 +269,7 @@ QWidget* TfmEntry::BuildOperationPage() {
     }
     // Told while typing, as the time fields' preview is: a program that is not there
     // fails at every run.
-    for (QLineEdit* edit : {edCommand, edWorkDir})
+    for (QLineEdit* edit : {edCommand, edParms, edWorkDir})
         connect(edit, &QLineEdit::textChanged, this, [this] { UpdateCommandWarning(); });
     operationLayout->setRowStretch(row, 1);
     connect(cbOpType, &QComboBox::activated, this, [this] { cbOpTypeChange(); });
@@ -591,10 +594,25 @@ void TfmEntry::UpdateCommandWarning() {
             ? 0
             : vantle::ProbeStart(command, FKept.BytesOf(edWorkDir, edWorkDir->text()),
                                  vantle::SearchPath());
-    lbCommandWarning->setText(code == 0 ? QString()
-                                        : QStringLiteral("Cannot start: ") +
-                                              QString::fromStdString(vantle::StartErrorText(code)));
-    lbCommandWarning->setVisible(code != 0);
+    QStringList lines;
+    if (code != 0)
+        lines << QStringLiteral("Cannot start: ") +
+                     QString::fromStdString(vantle::StartErrorText(code));
+    // A "~" reaches the program as it is: said with what to write instead.
+    if (!builtin) {
+        vantle::TSchedule typed;
+        typed.Command = command;
+        typed.Parms = FKept.BytesOf(edParms, edParms->text());
+        typed.WorkDir = FKept.BytesOf(edWorkDir, edWorkDir->text());
+        for (const std::string& warning :
+             vantle::TildeWarnings(typed, vantle::HomeFolder(vantle::ProcessEnvironment()))) {
+            QString line = vantle::TextOfBytes(warning);
+            line[0] = line[0].toUpper();
+            lines << line;
+        }
+    }
+    lbCommandWarning->setText(lines.join(QLatin1Char('\n')));
+    lbCommandWarning->setVisible(!lines.isEmpty());
 }
 
 void TfmEntry::edTimeFieldChange(QLineEdit* edit) {

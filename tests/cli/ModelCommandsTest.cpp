@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <sys/stat.h>
 
 namespace vantle::cli {
@@ -235,7 +237,18 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         {good + "Command=/no/such/program\r\n",
          "5: error: entry 'A' cannot start: file not found (2)"},
         {good + "Command=sh\r\nWorkDir=/no/such/folder\r\n",
-         "5: error: entry 'A' cannot start: path not found (3)"}};
+         "5: error: entry 'A' cannot start: path not found (3)"},
+        // Without a working folder the home folder is where a relative command is looked
+        // for; a "~" is no shell's, so check says what to write instead.
+        {good + "Command=bin/no-such-program\r\n",
+         "5: error: entry 'A' cannot start: file not found (2) (in " +
+             std::string(std::getenv("HOME")) + ", as no WorkDir is given)"},
+        {good + "Command=/bin/sh\r\nParms=-c true ~/Documents/\r\n",
+         "6: the parameter '~/Documents/' starts with '~', which no shell expands here: write "
+         "'$V[HOME]/Documents/'"},
+        {good + "Command=/bin/sh\r\nWorkDir=~/work\r\n",
+         "6: the working folder '~/work' starts with '~', which no shell expands here: write '" +
+             std::string(std::getenv("HOME")) + "/work' (the full path)"}};
     for (const auto& [content, finding] : cases) {
         std::string path = Write(content);
         TRun run = SchedCtl({"check", path});

@@ -71,14 +71,34 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
         (std::vector<std::string>{
             "Scheduler has been Enabled", "| == cycle at 2001-03-15 14:05:00+00:00",
             "Executing Backup (DOS Command /usr/bin/tar)",
-            "| would start: /usr/bin/tar -czf '/backup/my files 20010315.tgz' '$HOME' (in "
-            "., show 0)",
+            "| would start: /usr/bin/tar -czf '/backup/my files 20010315.tgz' '$HOME' (in " +
+                std::string(std::getenv("HOME")) + ", show 0)",
             // Escape sequences reach the terminal as text.
             R"(Executing Report's\x1b[0m (Command /opt/report tool))",
             "| would fail: '/opt/report tool': file not found (2)", R"(Report's\x1b[0m Failed (2))",
             R"(Report's\x1b[0m could not start: file not found (2))", "Builtin ResetTime (Sync)",
             "Builtin Sync failed; no netware connection", "Scheduler has been Disabled"}));
     EXPECT_FALSE(fs::exists(Dir.File("sched.LOG")));
+}
+
+// A "~" reaches the program as it is: the dry run says so, with what to write instead,
+// and names the home folder a run without a working folder starts in.
+TEST_F(RunCommandTest, DryRunWarnsOfATildeAndStartsInTheHomeFolder) {
+    const char* savedHome = std::getenv("HOME");
+    setenv("HOME", Dir.Path().c_str(), 1);
+    WriteFile(FSchedule, ScheduleText({{.Name = "Backup",
+                                        .Command = "/bin/sh",
+                                        .Parms = "-c true ~/Documents/ $V[HOME]/ok"}}));
+    TRun r = Invoke(CmdRun, {"--once", "--dry-run", "--at", "2026-12-07 19:25", FSchedule});
+    setenv("HOME", savedHome != nullptr ? savedHome : "/", 1);
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    const std::string home = Dir.Path().string();
+    EXPECT_NE(r.Out.find("\nwarning: the parameter '~/Documents/' starts with '~', which no "
+                         "shell expands here: write '$V[HOME]/Documents/'\nwould start: /bin/sh "
+                         "-c true '~/Documents/' " +
+                         home + "/ok (in " + home + ", show 1)\n"),
+              std::string::npos)
+        << r.Out;
 }
 
 TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {

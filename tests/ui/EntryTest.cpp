@@ -330,6 +330,11 @@ private slots:
         QCOMPARE(shown(), QString("Cannot start: file not found (2)"));
         Edit(dialog, "edCommand")->setText("sh");
         QCOMPARE(shown(), QString());
+        // A "~" is no shell's: said with what to write instead, while the user types.
+        QTest::keyClicks(Edit(dialog, "edParms"), "-a ~/Documents/");
+        QCOMPARE(shown(), QString("The parameter '~/Documents/' starts with '~', which no shell "
+                                  "expands here: write '$V[HOME]/Documents/'"));
+        Edit(dialog, "edParms")->clear();
         QTest::keyClicks(Edit(dialog, "edWorkDir"), "/no/such/folder");
         QCOMPARE(shown(), QString("Cannot start: path not found (3)"));
         vantle::TSchedule builtin = SampleEntry("*");
