@@ -316,8 +316,9 @@ private:
             if (rest.find_first_not_of(std::string_view("\r\n\x1a \t", 5)) !=
                 std::string_view::npos)
                 Report(FLines.LineAt(end), "Ctrl-Z ends the file here: the " +
-                                               std::to_string(rest.size()) +
-                                               " bytes after it are not read");
+                                               CountOf(std::int64_t(rest.size()), "byte", "bytes") +
+                                               " after it " + (rest.size() == 1 ? "is" : "are") +
+                                               " not read");
         }
         if (!FSeenHeader &&
             FContent.substr(0, end).find_first_not_of(" \t\r\n") != std::string_view::npos)

@@ -11,7 +11,8 @@ std::optional<std::string> FailureText(const TRunEvent& event) {
         return std::nullopt; // the user wanted it to end
     const std::string name = VisibleText(event.Name, TVisibleFor::Terminal);
     if (event.TimeLimit > 0)
-        return name + " stopped after " + std::to_string(event.TimeLimit) + " minutes (time limit)";
+        return name + " stopped after " + CountOf(event.TimeLimit, "minute", "minutes") +
+               " (time limit)";
     switch (event.Kind) {
     case TRunEvent::Failed:
         return name + " could not start: " + StartErrorText(static_cast<std::uint32_t>(event.Code));

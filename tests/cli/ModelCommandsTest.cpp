@@ -223,6 +223,7 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
          "writes CR LF"},
         {good + "\x1a" + SectionText(1, "B", "* * * * *"),
          "5: Ctrl-Z ends the file here: the 50 bytes after it are not read"},
+        {good + "\x1a" + "x", "5: Ctrl-Z ends the file here: the 1 byte after it is not read"},
         {SectionText(0, "A\x1b[2J\t", "* * * * *"),
          "2: Name= holds control characters, shown as escapes: 'A\\x1b[2J\\x09'"},
         {good + "Comment=\xc2\x9b"

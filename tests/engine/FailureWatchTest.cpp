@@ -95,6 +95,8 @@ TEST(FailureTextTest, ATimeLimitIsAFailureAndASkipIsNot) {
     event.Code = 15;
     event.TimeLimit = 120;
     EXPECT_EQ(FailureText(event), "Backup stopped after 120 minutes (time limit)");
+    event.TimeLimit = 1; // one of anything is singular
+    EXPECT_EQ(FailureText(event), "Backup stopped after 1 minute (time limit)");
     event.Kind = TRunEvent::Skipped;
     event.TimeLimit = 0;
     EXPECT_EQ(FailureText(event), std::nullopt);
