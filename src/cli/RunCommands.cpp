@@ -87,7 +87,9 @@ public:
         std::string line = "would start: " + ShellQuote(file);
         for (const std::string& word : SplitShellWords(parameters))
             line += ' ' + ShellQuote(word);
-        line += " (in " + WorkFolderOf(directory) + ", show " + std::to_string(showCommand) + ")";
+        // A normal window (1) is what every program gets anyway: only another state is said.
+        line += " (in " + WorkFolderOf(directory) +
+                (showCommand == 1 ? std::string() : ", show " + std::to_string(showCommand)) + ")";
         FOut << VisibleText(line, TVisibleFor::Terminal) << '\n' << std::flush;
         return SE_START_ACCEPTED;
     }
