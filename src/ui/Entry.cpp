@@ -314,6 +314,8 @@ QWidget* TfmEntry::BuildSettingsPage() {
     seTimeLimit->setRange(1, vantle::MaxTimeLimit);
     seTimeLimit->setEnabled(false);
     connect(cbTimeLimit, &QCheckBox::toggled, seTimeLimit, &QWidget::setEnabled);
+    // Its access key ticks it at once (see eventFilter).
+    cbTimeLimit->installEventFilter(this);
 
     auto* limitRow = new QHBoxLayout;
     limitRow->addWidget(cbTimeLimit);
@@ -511,7 +513,7 @@ void TfmEntry::accept() {
     edTimeFieldExit(edMonths, vantle::TTimeFieldKind::Months);
     const vantle::TClock& clock = FClock != nullptr ? *FClock : vantle::SystemClock();
     if (vantle::PreviewTimes(TimesEntry(), clock.Now(), 1).Next.empty() &&
-        QMessageBox::question(this, QStringLiteral("Scheduler"),
+        QMessageBox::question(this, QStringLiteral("Vantle Scheduler"),
                               QStringLiteral("This entry will never run. Save it anyway?"),
                               QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) != QMessageBox::Yes) {
@@ -531,6 +533,15 @@ void TfmEntry::showEvent(QShowEvent* event) {
 }
 
 bool TfmEntry::eventFilter(QObject* watched, QEvent* event) {
+    // Qt answers a check box's access key with an animated click that ticks the box only
+    // 100 ms later: Tab typed before then found the minutes still disabled and went on to
+    // Ok, and the minutes typed next never reached the box. Ticked at once, the box has
+    // enabled them before the next key.
+    if (watched == cbTimeLimit && event->type() == QEvent::Shortcut) {
+        cbTimeLimit->setFocus(Qt::ShortcutFocusReason);
+        cbTimeLimit->click();
+        return true;
+    }
     // A page's access key opens the page and takes the focus into it, in Modify as in
     // Add: left in Name with its text selected, the next key typed would replace the name.
     if (watched != PageControl1->tabBar() || event->type() != QEvent::Shortcut)

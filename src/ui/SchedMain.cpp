@@ -29,7 +29,7 @@ namespace vantle {
 TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidget* parent)
     : QMainWindow(parent), FArgumentCount(argumentCount),
       FServices(CompleteServices(std::move(services))) {
-    setWindowTitle(QStringLiteral("Vantle Scheduler"));
+    setWindowTitle(QStringLiteral("Vantle Scheduler[*]"));
     // The window's texts are 8 points high, which the fixed pixel sizes of the grid's
     // rows and the status bar's panels are made for.
     QFont windowFont = font();
@@ -228,6 +228,8 @@ void TfmSchedMain::UpdateStatusBar() {
 
 void TfmSchedMain::UpdateSaveItem() {
     FMenu.Save1->setEnabled(FCore->List().Modified());
+    // The title's "[*]" shows unsaved changes, as desktop programs do.
+    setWindowModified(FCore->List().Modified());
 }
 
 // ---- File menu
