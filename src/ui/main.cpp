@@ -17,6 +17,7 @@
 #include "engine/RunStore.h"
 #include "platform/ChildWatch.h"
 
+#include <QAction>
 #include <QIcon>
 #include <QMessageBox>
 #include <QSessionManager>
@@ -123,7 +124,11 @@ int main(int argc, char** argv) {
     failures.Attach(services.Scheduler);
     const bool stoppedAtStart = startStop->Stopped();
     startStop.reset();
-    auto* fmSchedMain = new TfmSchedMain(argumentCount, std::move(services));
+    // Started as the user left it, unless the command line switches it on.
+    auto* fmSchedMain =
+        new TfmSchedMain(StartsSwitchedOn(argumentCount, settings) ? 1 : 0, std::move(services));
+    QObject::connect(fmSchedMain->RunAction(), &QAction::triggered, fmSchedMain,
+                     [&settings](bool on) { RememberSchedulerOn(settings, on); });
     TSingleInstance singleInstance(serverPath);
     QObject::connect(&singleInstance, &TSingleInstance::ActivationRequested, fmSchedMain,
                      [fmSchedMain] {

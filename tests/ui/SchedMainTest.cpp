@@ -9,6 +9,7 @@
 #include "ui/Upcoming.h"
 #include "ui/WindowFixture.h"
 
+#include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -175,6 +176,18 @@ private slots:
         QCOMPARE(Child<QLabel>(*fm, "Panel0")->text(), QString("04-03-2024 12.05"));
         QCOMPARE(Child<QLabel>(*fm, "Panel1")->text(), enabled ? " Enabled" : " Disabled");
         QCOMPARE(LogHas(":Scheduler has been Enabled\r\n"), enabled);
+        // While it is off a bar above the grid says so, and its button switches it on.
+        auto* bar = Child<QFrame>(*fm, "pnOff");
+        QCOMPARE(bar->isVisible(), !enabled);
+        QCOMPARE(Child<QLabel>(*bar, "lbOff")->text(),
+                 QString("The scheduler is off: nothing runs"));
+        Child<QPushButton>(*bar, "btnSwitchOn")->click();
+        QVERIFY(fm->Scheduler()->Enabled());
+        QVERIFY(Act(*fm, "Run1")->isChecked());
+        QVERIFY(!bar->isVisible());
+        QCOMPARE(Child<QLabel>(*fm, "Panel1")->text(), QString(" Enabled"));
+        Act(*fm, "Run1")->trigger(); // off again, from the menu or the tray
+        QVERIFY(bar->isVisible());
     }
 
     void accessKeysAreUniqueInEachMenu() {
