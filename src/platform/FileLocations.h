@@ -21,8 +21,10 @@ extern const char* const ProgramName;
 using TFolderWritable = std::function<bool(const std::string& folder)>;
 
 /// The files of the program at `executablePath`. Beside it, named after it, when its
-/// folder already holds the schedule, or is writable and not a folder of the installed
-/// system (/usr, /bin, /sbin: root may write there, but nothing belongs there).
+/// folder already holds the schedule, or is writable, not a folder of the installed
+/// system (/usr, /bin, /sbin: root may write there, but nothing belongs there) and not
+/// the bin/ of an installed program (the folder above it holds
+/// share/applications/vantle-scheduler.desktop, as ~/.local after a per-user install).
 /// Otherwise $XDG_CONFIG_HOME/vantle-scheduler/vantle-scheduler.INI and
 /// $XDG_STATE_HOME/vantle-scheduler/vantle-scheduler.LOG, with the usual defaults
 /// under $HOME when the variables are unset or not absolute.
