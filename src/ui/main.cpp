@@ -158,6 +158,9 @@ int main(int argc, char** argv) {
     tray->OpenRun = [fmSchedMain](std::int64_t record) {
         RunHandler([&] { fmSchedMain->ShowRun(record); });
     };
+    // The desktop's notification service when one answers, the tray's balloon otherwise.
+    TFreedesktopNotifications notifications;
+    tray->SetNotifications(&notifications);
     fmSchedMain->show();
     if (!runsRefused.isEmpty())
         TApplication::ShowError(runsRefused);
@@ -166,6 +169,7 @@ int main(int argc, char** argv) {
     int result = app.exec();
     SaveWindowSettings(*fmSchedMain, settings);
     failures.OnNotice = nullptr; // the tray goes with the window
+    tray->SetNotifications(nullptr);
     const bool stopped =
         stoppedAtStart || (fmSchedMain->Loop() != nullptr && fmSchedMain->Loop()->Stopped());
     EndProgram(*fmSchedMain, stopped, std::cerr);
