@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (second.size() != first.size())
         Fail("a second read gives another number of entries", second.size());
     for (std::size_t i = 0; i < first.size(); ++i) {
-        // The reader never yields a value a save cannot carry (no CR, no Ctrl-Z, no
+        // The reader never yields a value a save cannot carry (no CR or LF, no Ctrl-Z, no
         // blank inside a time field), so everything but a built-in's program survives.
         if (vantle::EntriesDiffer(AsSaved(*first[i]), *second[i]))
             Fail("an entry changed on save and reload", i);

@@ -1,4 +1,7 @@
 #include "cli/Check.h"
+#include "engine/TildeWarnings.h"
+#include "platform/Environment.h"
+#include "platform/FileLocations.h"
 
 #include "platform/ProgramStarter.h"
 #include "platform/TextUtils.h"
@@ -47,18 +50,23 @@ private:
 
 class TChecker {
 public:
-    TChecker(std::string_view content, const TStartProbe& probe)
-        : FContent(content), FLines(content), FProbe(probe) {}
+    TChecker(std::string_view content, const TStartProbe& probe, std::string home)
+        : FContent(content), FLines(content), FProbe(probe), FHome(std::move(home)) {}
 
     std::vector<TFinding> Run() {
         TScheduleLineReader reader(FContent);
         std::string_view line;
         std::string_view value;
+        bool mixed = HasMixedLineEnds(FContent);
         while (reader.Next(line)) {
             std::size_t lineNo = FLines.LineAt(reader.LineOffset());
-            if (line.find('\n') != std::string_view::npos)
-                Report(lineNo, "a line feed without a carriage return does not end a line: "
-                               "the reader takes what follows it as part of this line");
+            std::size_t lineEnd = reader.LineOffset() + line.size();
+            if (mixed && lineEnd < FContent.size() && FContent[lineEnd] == '\n') {
+                Report(lineNo, "mixed line ends: this line ends with a line feed without a "
+                               "carriage return, as lines the program saved do not; every "
+                               "line feed ends a line, and the next save writes CR LF");
+                mixed = false; // told once, at the first such line
+            }
             TSchedLineKind kind = ClassifyScheduleLine(line, value);
             if (kind == TSchedLineKind::Header)
                 StartSection(lineNo);
@@ -183,6 +191,9 @@ private:
                 break;
             }
             CheckControls(line, kind, value);
+            if (FEntry.CommandType != ctBuiltinResetTime)
+                for (std::string& warning : TildeWarningsOf(kind, value, FHome))
+                    Report(line, std::move(warning));
             break;
         case TSchedLineKind::Name:
         case TSchedLineKind::Comment:
@@ -261,9 +272,14 @@ private:
         // A program that is not there fails at every run: better told now than at 02:30.
         if (FProbe && FEntry.Active && FEntry.CommandType != ctBuiltinResetTime &&
             FNulKeys.empty()) {
+            // Without a working folder a run starts in the home folder: said, since a
+            // relative command is looked for there.
             if (std::uint32_t code = FProbe(FEntry.Command, FEntry.WorkDir); code != 0)
                 Report(FCommandLine != 0 ? FCommandLine : FHeaderLine,
-                       "entry " + Quoted(name) + " cannot start: " + StartErrorText(code), true);
+                       "entry " + Quoted(name) + " cannot start: " + StartErrorText(code) +
+                           (FEntry.WorkDir.empty() ? " (in " + FHome + ", as no WorkDir is given)"
+                                                   : std::string()),
+                       true);
         }
         if (FEntry.CommandType != ctBuiltinResetTime) {
             for (const auto& [key, line] : FNulKeys)
@@ -300,8 +316,9 @@ private:
             if (rest.find_first_not_of(std::string_view("\r\n\x1a \t", 5)) !=
                 std::string_view::npos)
                 Report(FLines.LineAt(end), "Ctrl-Z ends the file here: the " +
-                                               std::to_string(rest.size()) +
-                                               " bytes after it are not read");
+                                               CountOf(std::int64_t(rest.size()), "byte", "bytes") +
+                                               " after it " + (rest.size() == 1 ? "is" : "are") +
+                                               " not read");
         }
         if (!FSeenHeader &&
             FContent.substr(0, end).find_first_not_of(" \t\r\n") != std::string_view::npos)
@@ -318,6 +335,7 @@ private:
     std::size_t FTimeLine = 0;
     std::size_t FCommandLine = 0;
     const TStartProbe& FProbe;
+    std::string FHome;
     std::map<TSchedLineKind, std::size_t> FFirstLineOf;
     std::vector<std::pair<std::string_view, std::size_t>> FDroppedKeys;
     std::vector<std::pair<std::string_view, std::size_t>> FNulKeys;
@@ -325,8 +343,9 @@ private:
 
 } // namespace
 
-std::vector<TFinding> CheckScheduleText(std::string_view content, const TStartProbe& probe) {
-    return TChecker(content, probe).Run();
+std::vector<TFinding> CheckScheduleText(std::string_view content, const TStartProbe& probe,
+                                        const std::string& home) {
+    return TChecker(content, probe, home.empty() ? HomeFolder(ProcessEnvironment()) : home).Run();
 }
 
 std::vector<TFinding> CheckSchedulePermissions(mode_t fileMode, mode_t folderMode) {

@@ -24,8 +24,10 @@ using TStartProbe =
     std::function<std::uint32_t(const std::string& file, const std::string& directory)>;
 
 /// Findings in the content, ordered by line; `probe` (when given) tells which active
-/// entries would not find their program.
-std::vector<TFinding> CheckScheduleText(std::string_view content, const TStartProbe& probe = {});
+/// entries would not find their program. `home` is the folder a run without a working
+/// folder starts in (empty: the user's, HomeFolder).
+std::vector<TFinding> CheckScheduleText(std::string_view content, const TStartProbe& probe = {},
+                                        const std::string& home = {});
 /// Findings about who may write the file and its folder (their permission bits).
 std::vector<TFinding> CheckSchedulePermissions(mode_t fileMode, mode_t folderMode);
 

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/DefaultFiles.h"
 
+#include "engine/FailureWatch.h"
 #include "engine/Log.h"
 #include "engine/Parameters.h"
 #include "engine/RunLoop.h"
@@ -9,8 +10,11 @@
 #include "engine/RunView.h"
 #include "engine/Scheduler.h"
 #include "engine/SchedulerCore.h"
+#include "engine/TildeWarnings.h"
 #include "platform/ChildWatch.h"
+#include "platform/Environment.h"
 #include "platform/ExecutablePath.h"
+#include "platform/FileLocations.h"
 #include "platform/InstanceLock.h"
 #include "platform/PathChecks.h"
 #include "platform/ProgramStarterPosix.h"
@@ -66,6 +70,13 @@ public:
     explicit TPrintingStarter(std::ostream& out) : FOut(out) {}
     std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                const std::string& directory, int showCommand) override {
+        // A "~" the program would get as it is: said before what would happen.
+        TSchedule tried;
+        tried.Command = file;
+        tried.Parms = parameters;
+        tried.WorkDir = directory;
+        for (const std::string& warning : TildeWarnings(tried, HomeFolder(ProcessEnvironment())))
+            FOut << VisibleText("warning: " + warning, TVisibleFor::Terminal) << '\n';
         // A program that is not there: the log lines that follow are the real run's.
         if (std::uint32_t code = ProbeStart(file, directory, SearchPath()); code != 0) {
             FOut << VisibleText("would fail: " + ShellQuote(file) + ": " + StartErrorText(code),
@@ -77,8 +88,9 @@ public:
         std::string line = "would start: " + ShellQuote(file);
         for (const std::string& word : SplitShellWords(parameters))
             line += ' ' + ShellQuote(word);
-        line += " (in " + (directory.empty() ? std::string(".") : directory) + ", show " +
-                std::to_string(showCommand) + ")";
+        // A normal window (1) is what every program gets anyway: only another state is said.
+        line += " (in " + WorkFolderOf(directory) +
+                (showCommand == 1 ? std::string() : ", show " + std::to_string(showCommand)) + ")";
         FOut << VisibleText(line, TVisibleFor::Terminal) << '\n' << std::flush;
         return SE_START_ACCEPTED;
     }
@@ -112,37 +124,40 @@ void SayError(std::ostream& err, std::exception_ptr error) {
 }
 
 // What failed in a cycle (`error`, what the cycle raised, and the entries that failed),
-// said on `err`; true when anything did.
+// said on `err`; true when anything did. A failure the watch told is not said again.
 bool ReportCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err,
-                 std::exception_ptr error) {
+                 std::exception_ptr error, TFailureLines& lines) {
     if (error)
         SayError(err, error);
     for (const TEntryFailure& failure : scheduler.Failures())
-        err << VisibleText(failure.Name + ": " + failure.Text, TVisibleFor::Terminal) << '\n';
+        if (!lines.Told(failure.Name))
+            err << VisibleText(failure.Name + ": " + failure.Text, TVisibleFor::Terminal) << '\n';
     err << std::flush;
+    lines.CycleReported();
     list.SetReloaded(false);
     return error || !scheduler.Failures().empty();
 }
 
 // One cycle, with what failed in it said on `err`; true when the cycle or an entry
 // failed.
-bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err) {
+bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err,
+                      TFailureLines& lines) {
     std::exception_ptr error;
     try {
         scheduler.RunCycle();
     } catch (...) {
         error = std::current_exception();
     }
-    return ReportCycle(scheduler, list, err, error);
+    return ReportCycle(scheduler, list, err, error, lines);
 }
 
 // Runs cycles through the run loop until SIGINT, SIGTERM or SIGHUP (a closed terminal or
 // an ended session), as the desktop program does: the first a second from now, then five
 // seconds past every minute. Started programs that end are reaped and logged as they end.
-void RunUntilStopped(TSchedulerCore& core, std::ostream& err) {
+void RunUntilStopped(TSchedulerCore& core, std::ostream& err, TFailureLines& lines) {
     TRunLoopEvents events;
     events.CycleFinished = [&](std::exception_ptr error) {
-        ReportCycle(core.Scheduler(), core.List(), err, error);
+        ReportCycle(core.Scheduler(), core.List(), err, error, lines);
     };
     events.ReapFailed = [&](std::exception_ptr error) { SayError(err, error); };
     core.Loop().SetEvents(std::move(events));
@@ -345,6 +360,9 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
                 << std::flush;
         }
     }
+    // Failures on standard error, as the window notifies them: under the user unit that
+    // is the journal.
+    TFailureLines failureLines(services, err);
     // Without --once the scheduler stays, so it learns how the programs it starts end;
     // --once learns it when it waits.
     std::optional<TChildWatch> children;
@@ -374,14 +392,14 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
                 momentClock.Set(moment);
                 out << "== cycle at " << MomentText(moment) << '\n' << std::flush;
             }
-            if (RunReportedCycle(scheduler, list, err))
+            if (RunReportedCycle(scheduler, list, err, failureLines))
                 code = 1;
         }
         if (children && WaitForPrograms(scheduler, *children, waitSeconds, err))
             code = 1;
     } else {
         try {
-            RunUntilStopped(core, err);
+            RunUntilStopped(core, err, failureLines);
         } catch (const std::exception& e) {
             err << DescribeError(e) << '\n';
             code = 2;

@@ -65,7 +65,7 @@ const TCommandHelp Commands[] = {
     {"history", CmdHistory,
      "history [--entry NAME] [--failed] [--since MOMENT] [--count N] [--output RUN] [FILE]",
      "the recorded runs, one line each, newest last",
-     "Prints START<TAB>NAME<TAB>RESULT<TAB>DURATION<TAB>RUN per run.\n"
+     "Prints START<TAB>NAME<TAB>RESULT<TAB>DURATION<TAB>RUN<TAB>HOW per run.\n"
      "  --entry NAME    the runs of that entry only\n"
      "  --failed        failed runs only\n"
      "  --since MOMENT  runs started at that local moment or later\n"

@@ -11,7 +11,8 @@ std::optional<std::string> FailureText(const TRunEvent& event) {
         return std::nullopt; // the user wanted it to end
     const std::string name = VisibleText(event.Name, TVisibleFor::Terminal);
     if (event.TimeLimit > 0)
-        return name + " stopped after " + std::to_string(event.TimeLimit) + " minutes (time limit)";
+        return name + " stopped after " + CountOf(event.TimeLimit, "minute", "minutes") +
+               " (time limit)";
     switch (event.Kind) {
     case TRunEvent::Failed:
         return name + " could not start: " + StartErrorText(static_cast<std::uint32_t>(event.Code));
@@ -91,6 +92,30 @@ void TFailureWatch::Attach(TSchedulerServices& services) {
             told(event);
         See(event);
     };
+}
+
+TFailureLines::TFailureLines(TSchedulerServices& services, std::ostream& out) : FOut(out) {
+    FWatch.OnNotice = [this](const TNotice& notice) {
+        if ((notice.Kind == TNotice::Failure && !notice.Repeated) ||
+            notice.Kind == TNotice::Recovered)
+            FOut << notice.Text << '\n' << std::flush;
+    };
+    FWatch.Attach(services);
+    services.OnRunEvent = [this, told = services.OnRunEvent](const TRunEvent& event) {
+        // The failures a cycle also lists among its own.
+        if (event.Kind == TRunEvent::Failed || event.Kind == TRunEvent::NoNetwork ||
+            event.Kind == TRunEvent::ClockNotSet)
+            ++FToldInCycle[event.Name];
+        told(event);
+    };
+}
+
+bool TFailureLines::Told(const std::string& name) {
+    auto found = FToldInCycle.find(name);
+    if (found == FToldInCycle.end() || found->second == 0)
+        return false;
+    --found->second;
+    return true;
 }
 
 } // namespace vantle

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace vantle {
@@ -53,6 +54,30 @@ public:
 
 private:
     std::map<std::string, std::string> FFailing; // name -> how its latest run failed
+};
+
+/// What a scheduler without a window (`vantle-schedctl run`) says on a stream (standard
+/// error, the journal under a user unit) about its runs: each failure the window would
+/// notify, once per failing streak and in the notification's words, and "NAME works
+/// again" after one. A cycle's report lists its failures too (TScheduler::Failures); the
+/// ones told here (a start that failed, a clock not set) it leaves out through Told.
+class TFailureLines {
+public:
+    /// Listens to the run events of `services` as TFailureWatch::Attach does.
+    TFailureLines(TSchedulerServices& services, std::ostream& out);
+    TFailureLines(const TFailureLines&) = delete;
+    TFailureLines& operator=(const TFailureLines&) = delete;
+
+    /// True when a failure of `name` in the cycle going on came through here (whether
+    /// or not its line was printed), counting it off; the cycle's report then skips it.
+    bool Told(const std::string& name);
+    /// The cycle's report is done: what was not counted off is forgotten.
+    void CycleReported() { FToldInCycle.clear(); }
+
+private:
+    std::ostream& FOut;
+    TFailureWatch FWatch;
+    std::map<std::string, int> FToldInCycle;
 };
 
 } // namespace vantle

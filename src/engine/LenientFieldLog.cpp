@@ -6,6 +6,9 @@
 namespace vantle {
 
 void LogLenientFields(TLog& log, TSchedList& list) {
+    if (list.MixedLineEnds())
+        log.WriteLine(list.FileName() +
+                      ": mixed line ends; every line feed ends a line; the next save writes CR LF");
     for (std::int32_t i = 0; i < list.Count(); ++i) {
         const TSchedule& entry = list.Items(i);
         for (const TLenientField& field : LenientFields(entry))

@@ -7,8 +7,9 @@
 
 namespace vantle {
 
-/// One line for each such field of every entry: "NAME: field Minutes '*/15' reads as
-/// '0' (see check)". The caller holds the list's lock.
+/// First, for a file that ends lines both ways, "FILE: mixed line ends; every line feed
+/// ends a line; the next save writes CR LF". Then one line for each such field of every entry:
+/// "NAME: field Minutes '*/15' reads as '0' (see check)". The caller holds the list's lock.
 void LogLenientFields(TLog& log, TSchedList& list);
 
 } // namespace vantle

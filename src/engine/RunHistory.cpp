@@ -5,6 +5,7 @@
 #include "platform/SysErrors.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace vantle {
 
@@ -64,6 +65,15 @@ std::optional<TRunEvent> EndedEvent(std::string_view message) {
         return event;
     }
     return std::nullopt;
+}
+
+// "19:26"
+std::string HourMinute(TDateTime moment) {
+    TTimeParts parts = DecodeTime(moment);
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(parts.Hour),
+                  static_cast<int>(parts.Minute));
+    return text;
 }
 
 } // namespace
@@ -129,6 +139,16 @@ void TRunHistory::Apply(const TRunEvent& event) {
 
 void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
     TRunRecord& record = FRecords[logName];
+    // Last Run and Result tell of the entry's latest record: the end of an earlier run
+    // (one a skip or a later start came after) changes neither.
+    if (event.Kind == TRunEvent::Exited || event.Kind == TRunEvent::Signalled) {
+        if (record.LatestSkipped ||
+            (event.Record != 0 && record.LatestRecord != 0 && event.Record != record.LatestRecord))
+            return;
+    } else if (event.Kind != TRunEvent::ClockNotSet) {
+        record.LatestSkipped = event.Kind == TRunEvent::Skipped;
+        record.LatestRecord = event.Record;
+    }
     switch (event.Kind) {
     case TRunEvent::Started:
         record.LastRun = event.Moment;
@@ -166,8 +186,16 @@ void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
         record.Error = true;
         break;
     case TRunEvent::Skipped:
+        // The run it skipped for: the one still running, or the one the skip before
+        // this one named.
+        if (record.Result == "Running" && record.LastRun)
+            record.SkippedFor = record.LastRun;
+        else if (!record.Result.starts_with("Skipped"))
+            record.SkippedFor.reset();
         record.LastRun = event.Moment;
-        record.Result = "Skipped";
+        record.Result = record.SkippedFor ? "Skipped: the " + HourMinute(*record.SkippedFor) +
+                                                " run is still running"
+                                          : "Skipped";
         record.Error = false;
         break;
     case TRunEvent::Followed:
@@ -191,6 +219,9 @@ void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
 void TRunHistory::Take(const TStoredRun& run) {
     TRunRecord& record = FRecords[LogSafeText(run.Name)];
     record.LastRun = run.Started;
+    record.LatestRecord = run.Id;
+    record.LatestSkipped = run.Result == "Skipped";
+    record.SkippedFor.reset();
     if (run.Result.empty())
         record.Result = "Running";
     else if (run.Result == "Exited 0") // as a live end shows it

@@ -19,6 +19,11 @@ struct TRunRecord {
     std::string Result;                    // "" while nothing is known of the outcome
     std::optional<TDateTime> ResultMoment; // when the result came
     bool Error = false;                    // a failure or a non-zero end
+    // Which run LastRun tells of: its record (0: not recorded), or a skip, so that the
+    // end of an earlier run does not put its result beside a later moment.
+    std::int64_t LatestRecord = 0;
+    bool LatestSkipped = false;
+    std::optional<TDateTime> SkippedFor; // a skip's: when the run still running started
 };
 
 /// The event a log message stands for ("Executing NAME (Command X)", "NAME Failed (2)",

@@ -5,6 +5,7 @@
 #include "platform/ExecutablePath.h"
 #include "platform/FileWriter.h"
 #include "platform/ProcessIdentity.h"
+#include "platform/TextUtils.h"
 #include "sched/ClockChanges.h"
 #include "sched/SchedFile.h"
 #include "sched/TimeField.h"
@@ -709,8 +710,8 @@ void TScheduler::KillOverdue() {
             now - program.StartedRunNs >= LimitNs(program.TimeLimit)) {
             SignalProgram(pid, program.Inherited ? program.Process : std::nullopt, SIGTERM);
             program.StoppedRunNs = now;
-            FLog->WriteFmt("%s stopped after %d minutes (time limit)",
-                           {program.Name, std::int64_t{program.TimeLimit}});
+            FLog->WriteFmt("%s stopped after %s (time limit)",
+                           {program.Name, CountOf(program.TimeLimit, "minute", "minutes")});
         } else if (program.StoppedRunNs && !program.Killed &&
                    now - *program.StoppedRunNs >= StopGraceNs) {
             SignalProgram(pid, program.Inherited ? program.Process : std::nullopt, SIGKILL);

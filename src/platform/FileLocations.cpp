@@ -27,23 +27,13 @@ bool IsSystemFolder(const std::string& folder) {
     return false;
 }
 
-std::string HomeOf(const TEnvironment& environment) {
-    std::optional<std::string> home = environment.Get("HOME");
-    if (home && !home->empty())
-        return *home;
-    // A service started without HOME still has an entry in the password database.
-    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr)
-        return entry->pw_dir;
-    return "/";
-}
-
 // A relative value is invalid and ignored, as the base directory rules say.
 std::string XdgFolder(const TEnvironment& environment, const char* variable,
                       const char* underHome) {
     std::optional<std::string> value = environment.Get(variable);
     if (value && !value->empty() && value->front() == '/')
         return *value;
-    std::string home = HomeOf(environment);
+    std::string home = HomeFolder(environment);
     return (home == "/" ? std::string() : home) + underHome;
 }
 
@@ -58,7 +48,28 @@ bool MakeFolder(const std::string& path) {
     return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+// An installed program: its folder is a prefix's bin/, and the prefix holds the desktop
+// entry the install put there. ~/.local/bin is writable, yet no portable copy.
+bool IsInstalled(const std::string& folder) {
+    const std::string bin = "/bin";
+    if (folder.size() <= bin.size() ||
+        folder.compare(folder.size() - bin.size(), bin.size(), bin) != 0)
+        return false;
+    const std::string prefix = folder.substr(0, folder.size() - bin.size());
+    return FileExists(prefix + "/share/applications/" + ProgramName + ".desktop");
+}
+
 } // namespace
+
+std::string HomeFolder(const TEnvironment& environment) {
+    std::optional<std::string> home = environment.Get("HOME");
+    if (home && !home->empty())
+        return *home;
+    // A service started without HOME still has an entry in the password database.
+    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr)
+        return entry->pw_dir;
+    return "/";
+}
 
 std::string ConfigHome(const TEnvironment& environment) {
     return XdgFolder(environment, "XDG_CONFIG_HOME", "/.config");
@@ -73,8 +84,11 @@ TFileLocations LocateFiles(const std::string& executablePath, const TEnvironment
     TFileLocations beside{ChangeFileExt(executablePath, ".INI"),
                           ChangeFileExt(executablePath, ".LOG")};
     std::string folder = ExtractFileDir(executablePath);
+    // A schedule already beside the program stays in use, wherever that is.
+    if (FileExists(beside.ScheduleFile))
+        return beside;
     bool canWrite = writable ? writable(folder) : access(folder.c_str(), W_OK) == 0;
-    if (FileExists(beside.ScheduleFile) || (canWrite && !IsSystemFolder(folder)))
+    if (canWrite && !IsSystemFolder(folder) && !IsInstalled(folder))
         return beside;
     std::string name(ProgramName);
     return {ConfigHome(environment) + "/" + name + "/" + name + ".INI",

@@ -21,14 +21,18 @@ extern const char* const ProgramName;
 using TFolderWritable = std::function<bool(const std::string& folder)>;
 
 /// The files of the program at `executablePath`. Beside it, named after it, when its
-/// folder already holds the schedule, or is writable and not a folder of the installed
-/// system (/usr, /bin, /sbin: root may write there, but nothing belongs there).
+/// folder already holds the schedule, or is writable, not a folder of the installed
+/// system (/usr, /bin, /sbin: root may write there, but nothing belongs there) and not
+/// the bin/ of an installed program (the folder above it holds
+/// share/applications/vantle-scheduler.desktop, as ~/.local after a per-user install).
 /// Otherwise $XDG_CONFIG_HOME/vantle-scheduler/vantle-scheduler.INI and
 /// $XDG_STATE_HOME/vantle-scheduler/vantle-scheduler.LOG, with the usual defaults
 /// under $HOME when the variables are unset or not absolute.
 TFileLocations LocateFiles(const std::string& executablePath, const TEnvironment& environment,
                            const TFolderWritable& writable = {});
 
+/// The user's home folder: $HOME, else the password database's, else "/".
+std::string HomeFolder(const TEnvironment& environment);
 /// The user's configuration folder: $XDG_CONFIG_HOME, or $HOME/.config.
 std::string ConfigHome(const TEnvironment& environment);
 /// The user's state folder: $XDG_STATE_HOME, or $HOME/.local/state.

@@ -1,5 +1,8 @@
 #include "platform/ProgramStarterPosix.h"
 
+#include "platform/Environment.h"
+#include "platform/FileLocations.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -32,9 +35,8 @@ std::vector<char*> PointersTo(std::vector<std::string>& texts) {
 class TWorkFolder {
 public:
     explicit TWorkFolder(const std::string& directory) {
-        if (directory.empty())
-            return;
-        FFd = ::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const std::string folder = WorkFolderOf(directory);
+        FFd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (FFd < 0)
             FCode = StartCodeFromErrno(errno, true);
     }
@@ -251,6 +253,10 @@ std::uint32_t StartCodeFromErrno(int err, bool forDirectory) {
     default:
         return forDirectory ? SE_ERR_PNF : SE_ERR_ACCESSDENIED;
     }
+}
+
+std::string WorkFolderOf(const std::string& directory) {
+    return directory.empty() ? HomeFolder(ProcessEnvironment()) : directory;
 }
 
 std::string SearchPath() {

@@ -41,6 +41,10 @@ std::string ShellQuote(const std::string& word);
 /// folder of `path` (PATH's value), the folder's code when `directory` cannot be used.
 std::uint32_t ProbeStart(const std::string& file, const std::string& directory,
                          const std::string& path);
+/// The folder a program starts in: `directory`, or the user's home folder (HomeFolder)
+/// when it is empty, as cron and systemd user services do; relative commands and paths
+/// resolve from there.
+std::string WorkFolderOf(const std::string& directory);
 /// PATH as the starter searches it: the environment's, or the system's default.
 std::string SearchPath();
 /// The shell's code for an errno of chdir (`forDirectory`) or exec.

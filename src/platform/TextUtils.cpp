@@ -14,6 +14,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+std::string CountOf(std::int64_t count, std::string_view one, std::string_view many) {
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
 std::string Quoted(std::string_view text) {
     // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "'" + text.
     std::string quoted;

@@ -3,6 +3,7 @@
 // safe to write where people read them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,8 @@ constexpr char AsciiUpper(char c) {
 bool EqualsNoCase(std::string_view a, std::string_view b);
 /// Whether `text` begins with `prefix`, ASCII letters taken without their case.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+/// A count with its noun, singular for one: "1 minute", "120 minutes", "0 bytes".
+std::string CountOf(std::int64_t count, std::string_view one, std::string_view many);
 /// `text` between single quotes: 'text'.
 std::string Quoted(std::string_view text);
 

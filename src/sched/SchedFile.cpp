@@ -16,9 +16,26 @@ namespace {
 
 constexpr char CtrlZ = 26;
 
+bool IsLineBreak(char c) {
+    return c == '\r' || c == '\n';
+}
+
+// A one-line value with each line break (CR LF, CR or LF) as one blank.
+void AppendOneLine(std::string& out, std::string_view value) {
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (!IsLineBreak(value[i])) {
+            out.push_back(value[i]);
+            continue;
+        }
+        if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n')
+            ++i;
+        out.push_back(' ');
+    }
+}
+
 void AppendLine(std::string& out, TSchedLineKind key, std::string_view value) {
     out.append(ScheduleKeyText(key));
-    out.append(value);
+    AppendOneLine(out, value);
     out.append("\r\n");
 }
 
@@ -107,18 +124,75 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
             AppendLine(out, TSchedLineKind::Overlap, "Skip");
         if (entry.TimeLimit > 0)
             AppendLine(out, TSchedLineKind::TimeLimit, std::to_string(entry.TimeLimit));
-        for (const std::string& line : entry.Comment)
-            AppendLine(out, TSchedLineKind::Comment, line);
+        for (const std::string& comment : entry.Comment)
+            for (const std::string& line : CommentLines(comment))
+                AppendLine(out, TSchedLineKind::Comment, line);
     }
     return out;
+}
+
+std::vector<std::string> CommentLines(std::string_view comment) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= comment.size(); ++i) {
+        if (i < comment.size() && !IsLineBreak(comment[i]))
+            continue;
+        lines.emplace_back(comment.substr(start, i - start));
+        if (i < comment.size() && comment[i] == '\r' && i + 1 < comment.size() &&
+            comment[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    return lines;
+}
+
+std::string OneLine(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    AppendOneLine(out, value);
+    return out;
+}
+
+void KeepOnLines(TSchedule& entry) {
+    for (std::string* text : {&entry.Name, &entry.Command, &entry.Parms, &entry.WorkDir})
+        if (text->find_first_of("\r\n") != std::string::npos)
+            *text = OneLine(*text);
+    for (const TTimeField& field : TimeFields)
+        if ((entry.*field.Text).find_first_of("\r\n") != std::string::npos)
+            entry.*field.Text = OneLine(entry.*field.Text);
+    bool split = false;
+    for (const std::string& line : entry.Comment)
+        split = split || line.find_first_of("\r\n") != std::string::npos;
+    if (!split)
+        return;
+    std::vector<std::string> lines;
+    for (const std::string& comment : entry.Comment)
+        for (std::string& line : CommentLines(comment))
+            lines.push_back(std::move(line));
+    entry.Comment = std::move(lines);
+}
+
+bool HasMixedLineEnds(std::string_view content) {
+    const void* eof = std::memchr(content.data(), CtrlZ, content.size());
+    if (eof != nullptr)
+        content = content.substr(
+            0, static_cast<std::size_t>(static_cast<const char*>(eof) - content.data()));
+    bool carriageReturn = false;
+    bool bareLineFeed = false;
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        if (content[i] == '\r')
+            carriageReturn = true;
+        else if (content[i] == '\n' && (i == 0 || content[i - 1] != '\r'))
+            bareLineFeed = true;
+        if (carriageReturn && bareLineFeed)
+            return true;
+    }
+    return false;
 }
 
 TScheduleLineReader::TScheduleLineReader(std::string_view content) : FContent(content) {
     if (content.empty())
         return;
-    // Any CR at all, even after a Ctrl-Z, keeps the old rule byte for byte.
-    if (std::memchr(content.data(), '\r', content.size()) == nullptr)
-        FLineEnd = '\n';
     const void* eof = std::memchr(content.data(), CtrlZ, content.size());
     if (eof != nullptr)
         FContent = content.substr(
@@ -128,18 +202,18 @@ TScheduleLineReader::TScheduleLineReader(std::string_view content) : FContent(co
 bool TScheduleLineReader::Next(std::string_view& line) {
     if (FPosition >= FContent.size())
         return false;
-    const char* begin = FContent.data() + FPosition;
-    std::size_t rest = FContent.size() - FPosition;
-    const void* end = std::memchr(begin, FLineEnd, rest);
-    std::size_t length =
-        end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - begin) : rest;
-    line = std::string_view(begin, length);
+    std::string_view rest = FContent.substr(FPosition);
+    std::size_t length = rest.find_first_of("\r\n");
+    if (length == std::string_view::npos)
+        length = rest.size();
+    line = rest.substr(0, length);
     FLineOffset = FPosition;
     FPosition += length;
-    if (FPosition < FContent.size()) { // at the line end
-        ++FPosition;
-        if (FLineEnd == '\r' && FPosition < FContent.size() && FContent[FPosition] == '\n')
+    if (FPosition < FContent.size()) { // at the line end: CR LF, CR or LF
+        if (FContent[FPosition] == '\r' && FPosition + 1 < FContent.size() &&
+            FContent[FPosition + 1] == '\n')
             ++FPosition;
+        ++FPosition;
     }
     return true;
 }

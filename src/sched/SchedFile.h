@@ -13,13 +13,25 @@
 namespace vantle {
 
 /// Sections in list order, CR LF line ends, no separator after the last section;
-/// an empty list gives empty text.
+/// an empty list gives empty text. A value never breaks its line: in a one-line value
+/// (name, time fields, command, parameters, working folder) each line break (CR LF, CR
+/// or LF) is written as one blank, and a comment line holding line breaks is written as
+/// several Comment lines, so the file reads back as it was written.
 std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries);
 
-/// Reads any bytes leniently: CR ends a line (an LF right after it belongs to the line
-/// end), a lone LF stays in the line, Ctrl-Z ends the file, unknown lines are skipped.
-/// Content without any CR was written by a Linux editor: there LF ends a line.
+/// Reads any bytes leniently: CR LF, CR and LF each end a line, Ctrl-Z ends the file,
+/// unknown lines are skipped.
 std::vector<std::unique_ptr<TSchedule>> ParseScheduleFile(std::string_view content);
+
+/// The entry as a save writes and a load reads it back: line breaks inside one-line
+/// values become blanks, comment lines holding line breaks are split there.
+void KeepOnLines(TSchedule& entry);
+/// A comment line split at its line breaks (CR LF, CR or LF); no break gives itself.
+std::vector<std::string> CommentLines(std::string_view comment);
+
+/// True when the content (up to a Ctrl-Z) ends lines both ways: it holds a CR, and an
+/// LF that no CR comes right before (a section appended by a Linux tool to a saved file).
+bool HasMixedLineEnds(std::string_view content);
 
 /// True when the content (up to a Ctrl-Z) holds something besides blanks and line ends
 /// but no "[Schedule " header: not a schedule, and no empty list may stand in for it.
@@ -32,7 +44,7 @@ std::string ReadScheduleBytes(const std::string& path);
 // The reader's pieces, for tools that want to say where in the file something is.
 
 /// Walks the lines as the reader sees them. Reading stops at the first Ctrl-Z.
-/// Lines end at CR, or at LF when the content holds no CR at all.
+/// Lines end at CR LF, CR or LF.
 class TScheduleLineReader {
 public:
     explicit TScheduleLineReader(std::string_view content);
@@ -47,7 +59,6 @@ private:
     std::string_view FContent;
     std::size_t FPosition = 0;
     std::size_t FLineOffset = 0;
-    char FLineEnd = '\r';
 };
 
 /// What the reader makes of a line; for a key, `value` is the text after its "=".

@@ -126,6 +126,7 @@ TSchedule& TSchedList::Items(std::int32_t index) {
 
 std::int32_t TSchedList::Add(std::unique_ptr<TSchedule> entry) {
     TSchedListLock lock(*this);
+    KeepOnLines(*entry);
     FItems.push_back(MakeItem(std::move(entry)));
     FModified = true;
     std::int32_t index = static_cast<std::int32_t>(FItems.size()) - 1;
@@ -136,6 +137,7 @@ std::int32_t TSchedList::Add(std::unique_ptr<TSchedule> entry) {
 void TSchedList::Insert(std::int32_t index, std::unique_ptr<TSchedule> entry) {
     TSchedListLock lock(*this);
     CheckIndex(index);
+    KeepOnLines(*entry);
     TItem item = MakeItem(std::move(entry));
     FItems.insert(FItems.begin() + index, std::move(item));
     FModified = true;
@@ -154,9 +156,12 @@ void TSchedList::Update(std::int32_t index, const TSchedule& values) {
     TSchedListLock lock(*this);
     CheckIndex(index);
     TSchedule& entry = *FItems[static_cast<std::size_t>(index)].Entry;
-    if (EntriesDiffer(entry, values)) {
+    TSchedule saved;
+    CopyEntry(saved, values);
+    KeepOnLines(saved);
+    if (EntriesDiffer(entry, saved)) {
         FModified = true;
-        CopyEntry(entry, values);
+        CopyEntry(entry, saved);
         Tell(TListChange::Updated, index);
     }
 }
@@ -193,6 +198,7 @@ void TSchedList::Load() {
     if (!stamp) {
         FItems.clear();
         FModified = false;
+        FMixedLineEnds = false;
         // Whatever file turns up later differs from "none".
         FStamp.reset();
         FRacyHash.reset();
@@ -246,6 +252,7 @@ void TSchedList::Load() {
     }
     FItems = std::move(items);
     FModified = false;
+    FMixedLineEnds = HasMixedLineEnds(content);
     FKeptStamp.reset();
     RememberStamp(*stamp, content, now);
     Tell(TListChange::Reloaded, -1);
@@ -268,12 +275,15 @@ void TSchedList::Save() {
     TSchedListLock lock(*this);
     std::vector<const TSchedule*> entries;
     entries.reserve(FItems.size());
-    for (const TItem& item : FItems)
+    for (TItem& item : FItems) {
+        KeepOnLines(*item.Entry); // what is kept is what the file will read back as
         entries.push_back(item.Entry.get());
+    }
     std::string content = FormatScheduleFile(entries);
     FSaveWarnings = ReplaceFileContent(FFileName, content,
                                        NewFileMode(FolderOfFile(ResolveOwnLinks(FFileName))));
     FModified = false;
+    FMixedLineEnds = false;
     FKeptStamp.reset();
     std::optional<TFileStamp> stamp = FReadStamp(FFileName);
     if (stamp)

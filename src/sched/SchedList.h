@@ -104,6 +104,8 @@ public:
     /// The file's last-write time (local) as of the last load or save; 0 before.
     TDateTime FileTime() const { return FFileTime; }
     bool Modified() const { return FModified; }
+    /// The file of the last load ended lines both with CR LF (or CR) and with a bare LF.
+    bool MixedLineEnds() const { return FMixedLineEnds; }
     bool Reloaded() const { return FReloaded; }
     void SetReloaded(bool value) { FReloaded = value; }
     /// The one observer of the list's changes (empty: none). It is told under the list's
@@ -144,6 +146,7 @@ private:
     std::uint32_t FKeptChanges = 0;
     bool FModified = false;
     bool FReloaded = false;
+    bool FMixedLineEnds = false;
     TStampReader FReadStamp = ReadFileStamp;
     std::function<void(const TListChange&)> FOnChange;
 };

@@ -1,6 +1,7 @@
 #include "ui/Application.h"
 
 #include "platform/SysErrors.h"
+#include "platform/TextUtils.h"
 
 #include <QDateTime>
 #include <QMessageBox>
@@ -54,10 +55,13 @@ void TApplication::ShowError(const QString& message) {
         }
         QString details = FLaterMessages.join(u'\n');
         if (FDroppedMessages > 0)
-            details.prepend(
-                QStringLiteral("(%1 earlier messages dropped)\n").arg(FDroppedMessages));
-        FErrorBox->setInformativeText(QStringLiteral("%1 more error(s) since; see the details.")
-                                          .arg(FLaterMessages.size() + FDroppedMessages));
+            details.prepend(QStringLiteral("(%1 dropped)\n")
+                                .arg(QString::fromStdString(vantle::CountOf(
+                                    FDroppedMessages, "earlier message", "earlier messages"))));
+        FErrorBox->setInformativeText(
+            QStringLiteral("%1 since; see the details.")
+                .arg(QString::fromStdString(vantle::CountOf(
+                    FLaterMessages.size() + FDroppedMessages, "more error", "more errors"))));
         FErrorBox->setDetailedText(details);
         return;
     }

@@ -3,7 +3,10 @@
 
 #include "engine/DateTimeFormat.h"
 #include "engine/Scheduler.h"
+#include "engine/TildeWarnings.h"
 #include "platform/Clock.h"
+#include "platform/Environment.h"
+#include "platform/FileLocations.h"
 #include "platform/ProgramStarterPosix.h"
 #include "sched/TimeField.h"
 #include "sched/TimePreview.h"
@@ -266,7 +269,7 @@ QWidget* TfmEntry::BuildOperationPage() {
     }
     // Told while typing, as the time fields' preview is: a program that is not there
     // fails at every run.
-    for (QLineEdit* edit : {edCommand, edWorkDir})
+    for (QLineEdit* edit : {edCommand, edParms, edWorkDir})
         connect(edit, &QLineEdit::textChanged, this, [this] { UpdateCommandWarning(); });
     operationLayout->setRowStretch(row, 1);
     connect(cbOpType, &QComboBox::activated, this, [this] { cbOpTypeChange(); });
@@ -311,6 +314,8 @@ QWidget* TfmEntry::BuildSettingsPage() {
     seTimeLimit->setRange(1, vantle::MaxTimeLimit);
     seTimeLimit->setEnabled(false);
     connect(cbTimeLimit, &QCheckBox::toggled, seTimeLimit, &QWidget::setEnabled);
+    // Its access key ticks it at once (see eventFilter).
+    cbTimeLimit->installEventFilter(this);
 
     auto* limitRow = new QHBoxLayout;
     limitRow->addWidget(cbTimeLimit);
@@ -508,7 +513,7 @@ void TfmEntry::accept() {
     edTimeFieldExit(edMonths, vantle::TTimeFieldKind::Months);
     const vantle::TClock& clock = FClock != nullptr ? *FClock : vantle::SystemClock();
     if (vantle::PreviewTimes(TimesEntry(), clock.Now(), 1).Next.empty() &&
-        QMessageBox::question(this, QStringLiteral("Scheduler"),
+        QMessageBox::question(this, QStringLiteral("Vantle Scheduler"),
                               QStringLiteral("This entry will never run. Save it anyway?"),
                               QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) != QMessageBox::Yes) {
@@ -528,6 +533,15 @@ void TfmEntry::showEvent(QShowEvent* event) {
 }
 
 bool TfmEntry::eventFilter(QObject* watched, QEvent* event) {
+    // Qt answers a check box's access key with an animated click that ticks the box only
+    // 100 ms later: Tab typed before then found the minutes still disabled and went on to
+    // Ok, and the minutes typed next never reached the box. Ticked at once, the box has
+    // enabled them before the next key.
+    if (watched == cbTimeLimit && event->type() == QEvent::Shortcut) {
+        cbTimeLimit->setFocus(Qt::ShortcutFocusReason);
+        cbTimeLimit->click();
+        return true;
+    }
     // A page's access key opens the page and takes the focus into it, in Modify as in
     // Add: left in Name with its text selected, the next key typed would replace the name.
     if (watched != PageControl1->tabBar() || event->type() != QEvent::Shortcut)
@@ -591,10 +605,25 @@ void TfmEntry::UpdateCommandWarning() {
             ? 0
             : vantle::ProbeStart(command, FKept.BytesOf(edWorkDir, edWorkDir->text()),
                                  vantle::SearchPath());
-    lbCommandWarning->setText(code == 0 ? QString()
-                                        : QStringLiteral("Cannot start: ") +
-                                              QString::fromStdString(vantle::StartErrorText(code)));
-    lbCommandWarning->setVisible(code != 0);
+    QStringList lines;
+    if (code != 0)
+        lines << QStringLiteral("Cannot start: ") +
+                     QString::fromStdString(vantle::StartErrorText(code));
+    // A "~" reaches the program as it is: said with what to write instead.
+    if (!builtin) {
+        vantle::TSchedule typed;
+        typed.Command = command;
+        typed.Parms = FKept.BytesOf(edParms, edParms->text());
+        typed.WorkDir = FKept.BytesOf(edWorkDir, edWorkDir->text());
+        for (const std::string& warning :
+             vantle::TildeWarnings(typed, vantle::HomeFolder(vantle::ProcessEnvironment()))) {
+            QString line = vantle::TextOfBytes(warning);
+            line[0] = line[0].toUpper();
+            lines << line;
+        }
+    }
+    lbCommandWarning->setText(lines.join(QLatin1Char('\n')));
+    lbCommandWarning->setVisible(!lines.isEmpty());
 }
 
 void TfmEntry::edTimeFieldChange(QLineEdit* edit) {

@@ -28,7 +28,7 @@ bool TEntryEditor::Modify(TSchedList& list, std::uint64_t serial) {
         CopyDialogToEntry(list, serial);
         return false;
     }
-    FServices.Ask(FParent, QStringLiteral("Scheduler"),
+    FServices.Ask(FParent, QStringLiteral("Vantle Scheduler"),
                   QStringLiteral("Another program changed or removed the entry \"%1\" while you "
                                  "edited it.\r\nYour edit is added as a new entry.")
                       .arg(TextOfBytes(name)),

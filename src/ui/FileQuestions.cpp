@@ -10,7 +10,7 @@ namespace {
 
 bool AskYes(const TAskFunction& ask, QWidget* parent, const QString& text,
             QMessageBox::StandardButton defaultButton = QMessageBox::No) {
-    return ask(parent, QStringLiteral("Scheduler"), text, QMessageBox::Yes | QMessageBox::No,
+    return ask(parent, QStringLiteral("Vantle Scheduler"), text, QMessageBox::Yes | QMessageBox::No,
                defaultButton) == QMessageBox::Yes;
 }
 
@@ -31,7 +31,7 @@ bool ConfirmOverwrite(TSchedList& list, const TAskFunction& ask, QWidget* parent
 bool SaveBeforeClose(TSchedulerCore& core, const TAskFunction& ask, QWidget* parent) {
     if (!core.List().Modified())
         return true;
-    switch (ask(parent, QStringLiteral("Scheduler"),
+    switch (ask(parent, QStringLiteral("Vantle Scheduler"),
                 QStringLiteral("The schedule has changed.\r\nDo you want to save it now?"),
                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
     case QMessageBox::Yes:

@@ -15,9 +15,14 @@
 #include "ui/ViewLog.h"
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QDialog>
 #include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMenuBar>
+#include <QPalette>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -29,7 +34,7 @@ namespace vantle {
 TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidget* parent)
     : QMainWindow(parent), FArgumentCount(argumentCount),
       FServices(CompleteServices(std::move(services))) {
-    setWindowTitle(QStringLiteral("Vantle Scheduler"));
+    setWindowTitle(QStringLiteral("Vantle Scheduler[*]"));
     // The window's texts are 8 points high, which the fixed pixel sizes of the grid's
     // rows and the status bar's panels are made for.
     QFont windowFont = font();
@@ -93,6 +98,33 @@ void TfmSchedMain::CreateControls() {
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setFixedHeight(2);
     layout->addWidget(Bevel1);
+    // Next Run shows times whether or not the scheduler is on; while it is off, this bar
+    // says that nothing runs, with the way to switch it on at hand.
+    pnOff = new QFrame(client);
+    pnOff->setObjectName(QStringLiteral("pnOff"));
+    pnOff->setFrameShape(QFrame::StyledPanel);
+    pnOff->setAutoFillBackground(true);
+    {
+        QPalette palette = pnOff->palette();
+        palette.setColor(QPalette::Window, QColor(0xff, 0xf4, 0xce)); // a notice's yellow
+        palette.setColor(QPalette::WindowText, Qt::black);
+        pnOff->setPalette(palette);
+    }
+    auto* offLayout = new QHBoxLayout(pnOff);
+    offLayout->setContentsMargins(8, 4, 8, 4);
+    lbOff = new QLabel(QStringLiteral("The scheduler is off: nothing runs"), pnOff);
+    lbOff->setObjectName(QStringLiteral("lbOff"));
+    btnSwitchOn = new QPushButton(QStringLiteral("S&witch On"), pnOff);
+    btnSwitchOn->setObjectName(QStringLiteral("btnSwitchOn"));
+    offLayout->addWidget(lbOff, 1);
+    offLayout->addWidget(btnSwitchOn);
+    // The same item as File > Run: one check mark, one handler, one log line.
+    connect(btnSwitchOn, &QPushButton::clicked, this, [this] {
+        if (!FMenu.Run1->isChecked())
+            FMenu.Run1->trigger();
+    });
+    pnOff->hide();
+    layout->addWidget(pnOff);
     sgScheduleList = new TScheduleGrid(client);
     sgScheduleList->setObjectName(QStringLiteral("sgScheduleList"));
     layout->addWidget(sgScheduleList);
@@ -153,6 +185,7 @@ void TfmSchedMain::FormCreate() {
     if (FArgumentCount >= 1)
         FCore->Scheduler().SetEnabled(true);
     FMenu.Run1->setChecked(FCore->Scheduler().Enabled());
+    UpdateOffBar();
     // The grid follows the list from its first load on.
     sgScheduleList->Rows()->Attach(FCore->List(), FCore->History(), Clock(), FormatSettings());
     FCore->List().Load();
@@ -229,7 +262,12 @@ bool TfmSchedMain::AnswerLogout(bool mayAsk) {
     return canClose;
 }
 
+void TfmSchedMain::UpdateOffBar() {
+    pnOff->setVisible(FCore && !FCore->Scheduler().Enabled());
+}
+
 void TfmSchedMain::UpdateStatusBar() {
+    UpdateOffBar();
     const TFormatSettings& settings = FormatSettings();
     FStatus->Show(
         TextOfBytes(FormatDateTime(settings.ShortDateFormat + " hh:mm", Clock().Now(), settings)),
@@ -238,6 +276,8 @@ void TfmSchedMain::UpdateStatusBar() {
 
 void TfmSchedMain::UpdateSaveItem() {
     FMenu.Save1->setEnabled(FCore->List().Modified());
+    // The title's "[*]" shows unsaved changes, as desktop programs do.
+    setWindowModified(FCore->List().Modified());
 }
 
 // ---- File menu

@@ -15,6 +15,8 @@
 #include <optional>
 
 class QFrame;
+class QLabel;
+class QPushButton;
 
 namespace vantle {
 
@@ -100,6 +102,8 @@ private:
     void CreateControls();
     void AfterCycle();
     void UpdateStatusBar();
+    /// The bar above the grid shows while the scheduler is off.
+    void UpdateOffBar();
     void UpdateSaveItem();
     /// Says once per change on disk that the unsaved edits were kept over it.
     void ReportKeptChange();
@@ -113,6 +117,9 @@ private:
 
     TMainMenu FMenu;
     QFrame* Bevel1 = nullptr; // the sunken line between the menu and the grid
+    QFrame* pnOff = nullptr;  // "The scheduler is off: nothing runs", with its button
+    QLabel* lbOff = nullptr;
+    QPushButton* btnSwitchOn = nullptr;
     TScheduleGrid* sgScheduleList = nullptr;
     std::unique_ptr<TStatusPanels> FStatus; // StatusBar1: the last refresh, the state
     TCycleTimer* Timer1 = nullptr;          // the run loop's wakes

@@ -13,6 +13,7 @@ namespace {
 
 const char* const NotificationsKey = "options/notifications";
 const char* const LogMaxSizeKey = "Log/MaxSize";
+const char* const SchedulerOnKey = "Scheduler/On";
 const char* const KeptRunsKey = "History/MaxRuns";
 const char* const KeptMegabytesKey = "History/MaxMegabytes";
 
@@ -69,6 +70,14 @@ void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings) {
         settings.setValue(SortColumnKey, window.Grid().SortCol());
         settings.setValue(SortAscendingKey, window.Grid().SortAscending());
     }
+}
+
+bool StartsSwitchedOn(int argumentCount, const QSettings& settings) {
+    return argumentCount >= 1 || settings.value(QString::fromUtf8(SchedulerOnKey), false).toBool();
+}
+
+void RememberSchedulerOn(QSettings& settings, bool on) {
+    settings.setValue(QString::fromUtf8(SchedulerOnKey), on);
 }
 
 TNotifyMode NotifyMode(const QSettings& settings) {

@@ -27,6 +27,12 @@ void RestoreGridSort(TfmSchedMain& window, const QSettings& settings);
 /// Remembers geometry, column widths and the grid's sort (when it is sorted).
 void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings);
 
+/// Whether the window starts with the scheduler switched on: with any argument
+/// (`--enable` wins), else as the user left it ("Scheduler/On", set at each switch by
+/// File > Run, the tray or the off bar's button); off the very first time.
+bool StartsSwitchedOn(int argumentCount, const QSettings& settings);
+void RememberSchedulerOn(QSettings& settings, bool on);
+
 /// Which runs raise desktop notifications: failures (and the first good run after them)
 /// unless the user chose otherwise. The switch of older versions reads as failures or
 /// none.

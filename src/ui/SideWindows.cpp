@@ -28,6 +28,10 @@ TSideWindows::TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedu
     FOwner.installEventFilter(this);
 }
 
+TSideWindows::~TSideWindows() {
+    delete FRunHistory; // no parent takes it along
+}
+
 void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
     if (FUpcoming == nullptr) {
         FUpcoming = new TfmUpcoming(&FOwner);
@@ -46,11 +50,21 @@ std::optional<std::int64_t> TSideWindows::LatestTested() const {
     return core != nullptr ? core->Scheduler().LatestTested() : std::nullopt;
 }
 
+QWidget* TSideWindows::RunHistoryWindow() const {
+    return FRunHistory;
+}
+
 void TSideWindows::ShowRunHistory(std::int64_t run) {
     if (FRuns == nullptr)
         throw Exception("Runs are not recorded: the run store could not be opened");
     if (FRunHistory == nullptr) {
-        FRunHistory = new TfmRunHistory(FRuns->Store(), &FOwner);
+        // A window of its own, as a list one reads beside the schedule wants: with the
+        // main window as its parent the window manager kept it above the main window.
+        // It goes with the main window (FollowOwner, and the destructor below), and it
+        // alone never keeps the program running.
+        FRunHistory = new TfmRunHistory(FRuns->Store(), nullptr);
+        FRunHistory->setWindowFlags(Qt::Window);
+        FRunHistory->setAttribute(Qt::WA_QuitOnClose, false);
         connect(FRunHistory, &TfmRunHistory::EntryDoubleClicked, this, &TSideWindows::PickNamed);
         connect(FRunHistory, &TfmRunHistory::StopRequested, this,
                 [this](std::int64_t run) { RunHandler([this, run] { StopRun(run); }); });

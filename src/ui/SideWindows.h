@@ -27,6 +27,9 @@ public:
     /// `runs` may be null: the runs are then not recorded, and Run History says so.
     /// `core` gives the scheduler core while there is one.
     TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core);
+    ~TSideWindows() override;
+    /// Run History once it was opened (a window of its own, without a parent), else null.
+    QWidget* RunHistoryWindow() const;
 
     /// Shows the upcoming runs of `list` from the minute after `now`, in front.
     void ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings);

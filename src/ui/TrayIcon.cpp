@@ -78,8 +78,9 @@ TTrayIcon::TTrayIcon(TfmSchedMain& window, QSettings& settings, const TClock& cl
         if (OpenRun && FToldRecord != 0)
             OpenRun(FToldRecord);
     });
-    ShowMessage = [this](const QString& title, const QString& text) {
-        Icon->showMessage(title, text, QSystemTrayIcon::Warning, 10000);
+    ShowMessage = [this](const QString& title, const QString& text,
+                         QSystemTrayIcon::MessageIcon icon) {
+        Icon->showMessage(title, text, icon, 10000);
     };
     RunHandler([this] { UpdateIcon(); });
 }
@@ -176,10 +177,35 @@ void TTrayIcon::Notify(const TNotice& notice) {
     case TNotifyMode::None:
         break;
     }
-    if (!wanted || !FAvailable() || !Icon->isVisible())
+    if (!wanted)
+        return;
+    TDesktopNote note;
+    note.Kind = notice.Kind == TNotice::Failure     ? TDesktopNote::Failure
+                : notice.Kind == TNotice::Recovered ? TDesktopNote::Recovered
+                                                    : TDesktopNote::Ran;
+    note.Title = QStringLiteral("Vantle Scheduler");
+    note.Text = QString::fromStdString(notice.Text);
+    note.Record = notice.Record;
+    if (FNotifications != nullptr && FNotifications->Available() && FNotifications->Show(note))
+        return;
+    // Without a service the tray's balloon, which shows one message at a time.
+    if (!FAvailable() || !Icon->isVisible())
         return;
     FToldRecord = notice.Record;
-    ShowMessage(QStringLiteral("Vantle Scheduler"), QString::fromStdString(notice.Text));
+    ShowMessage(note.Title, note.Text,
+                note.Kind == TDesktopNote::Failure ? QSystemTrayIcon::Warning
+                                                   : QSystemTrayIcon::Information);
+}
+
+void TTrayIcon::SetNotifications(TNotificationService* service) {
+    if (FNotifications != nullptr)
+        disconnect(FNotifications, nullptr, this, nullptr);
+    FNotifications = service;
+    if (service != nullptr)
+        connect(service, &TNotificationService::RunClicked, this, [this](std::int64_t record) {
+            if (OpenRun && record != 0)
+                RunHandler([this, record] { OpenRun(record); });
+        });
 }
 
 void TTrayIcon::Show1Click() {

@@ -6,8 +6,11 @@
 #include "platform/Clock.h"
 #include "platform/FormatSettings.h"
 
+#include "ui/DesktopNotifications.h"
+
 #include <QObject>
 #include <QString>
+#include <QSystemTrayIcon>
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +21,6 @@ class QAction;
 class QIcon;
 class QMenu;
 class QSettings;
-class QSystemTrayIcon;
 
 namespace vantle {
 
@@ -41,8 +43,12 @@ public:
     /// Brings icon and tooltip up to date with the scheduler.
     void UpdateIcon();
     /// Shows a notice as a desktop notification when the user's choice wants it: a new
-    /// failure and a recovery, every run, or nothing.
+    /// failure and a recovery, every run, or nothing. Through the desktop's notification
+    /// service whenever one answers (no tray needed), else as the tray's balloon.
     void Notify(const vantle::TNotice& notice);
+    /// The desktop's notification service (may be null: balloons only); it must outlive
+    /// the tray icon. Its clicks open their runs through OpenRun.
+    void SetNotifications(TNotificationService* service);
     /// Tells how many entries are failing now, for the tooltip.
     std::function<std::size_t()> FailingCount;
     /// A click on a notification opens the run it told of.
@@ -50,8 +56,9 @@ public:
     /// Shows the window again, in front.
     void Show1Click();
 
-    /// Replaces the real notification in tests: title and text.
-    std::function<void(const QString& title, const QString& text)> ShowMessage;
+    /// Replaces the tray's balloon in tests: title, text and its icon.
+    std::function<void(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon)>
+        ShowMessage;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -67,6 +74,7 @@ private:
     const vantle::TClock& FClock;
     const vantle::TFormatSettings& FFormatSettings;
     std::function<bool()> FAvailable;
+    TNotificationService* FNotifications = nullptr;
     std::optional<bool> FIconEnabled; // the state the icon was last set for
     std::int64_t FToldRecord = 0;     // the run of the notification last shown
 };

@@ -7,6 +7,7 @@
 #include "ui/TextBytes.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -14,10 +15,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QSizePolicy>
 #include <QStringList>
+#include <QStyle>
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -26,6 +29,8 @@
 #include <malloc.h>
 
 namespace vantle {
+
+const int TfmViewLog::LogLineChars = 100;
 
 TfmViewLog::TfmViewLog(QWidget* parent) : TCentredDialog(parent) {
     setObjectName(QStringLiteral("fmViewLog"));
@@ -54,6 +59,17 @@ TfmViewLog::TfmViewLog(QWidget* parent) : TCentredDialog(parent) {
     memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memLog->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Wide enough for a log line (its stamp and a message of 80 characters), as far as
+    // the screen allows: a narrower window cut every line.
+    {
+        const int line =
+            QFontMetrics(memLog->font()).horizontalAdvance(QString(LogLineChars, u'x'));
+        const int wanted =
+            line + 2 * memLog->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16;
+        const QScreen* screen = this->screen();
+        const int room = screen != nullptr ? screen->availableGeometry().width() * 9 / 10 : wanted;
+        resize(std::max(width(), std::min(wanted, room)), height());
+    }
 
     auto* bottomStrip = new QWidget(this);
     bottomStrip->setFixedHeight(49);

@@ -20,6 +20,8 @@ class TfmViewLog : public TCentredDialog {
     Q_OBJECT
 public:
     explicit TfmViewLog(QWidget* parent = nullptr);
+    /// The characters of a log line the window opens wide enough for.
+    static const int LogLineChars;
 
     /// Replaces the text box's lines; with `leftOut` bytes of the log not among them, a
     /// first line says so.

@@ -18,6 +18,7 @@
 #include "engine/RunView.h"
 #include "platform/ChildWatch.h"
 
+#include <QAction>
 #include <QIcon>
 #include <QMessageBox>
 #include <QSessionManager>
@@ -127,7 +128,11 @@ int main(int argc, char** argv) {
     failures.Attach(services.Scheduler);
     const bool stoppedAtStart = startStop->Stopped();
     startStop.reset();
-    auto* fmSchedMain = new TfmSchedMain(argumentCount, std::move(services));
+    // Started as the user left it, unless the command line switches it on.
+    auto* fmSchedMain =
+        new TfmSchedMain(StartsSwitchedOn(argumentCount, settings) ? 1 : 0, std::move(services));
+    QObject::connect(fmSchedMain->RunAction(), &QAction::triggered, fmSchedMain,
+                     [&settings](bool on) { RememberSchedulerOn(settings, on); });
     TSingleInstance singleInstance(serverPath);
     QObject::connect(&singleInstance, &TSingleInstance::ActivationRequested, fmSchedMain,
                      [fmSchedMain] {
@@ -157,6 +162,9 @@ int main(int argc, char** argv) {
     tray->OpenRun = [fmSchedMain](std::int64_t record) {
         RunHandler([&] { fmSchedMain->ShowRun(record); });
     };
+    // The desktop's notification service when one answers, the tray's balloon otherwise.
+    TFreedesktopNotifications notifications;
+    tray->SetNotifications(&notifications);
     fmSchedMain->show();
     if (!runsRefused.isEmpty())
         TApplication::ShowError(runsRefused);
@@ -165,6 +173,7 @@ int main(int argc, char** argv) {
     int result = app.exec();
     SaveWindowSettings(*fmSchedMain, settings);
     failures.OnNotice = nullptr; // the tray goes with the window
+    tray->SetNotifications(nullptr);
     const bool stopped =
         stoppedAtStart || (fmSchedMain->Loop() != nullptr && fmSchedMain->Loop()->Stopped());
     EndProgram(*fmSchedMain, stopped, std::cerr);

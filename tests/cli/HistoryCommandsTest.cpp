@@ -91,15 +91,17 @@ TEST_F(HistoryCommandTest, EveryRunIsRecordedWithItsOutput) {
 
     TRun all = SchedCtl({"history", "--count", "6", "--since", "2026-12-07 02:30", Schedule});
     EXPECT_EQ(all.Code, 0) << all.Err;
-    EXPECT_EQ(all.Out, "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t1\n"
-                       "2026-12-07 02:30:05\tKilled\tKilled by signal 9\t0.0 s\t2\n"
-                       "2026-12-07 02:30:05\tMissing\tFailed: file not found (2)\t0.0 s\t3\n"
-                       "2026-12-07 02:30:05\tClock\tNo network connection\t0.0 s\t4\n"
-                       "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t5\n"
-                       "2026-12-07 02:30:05\tKilled\tStopped by the user\t0.0 s\t6\n");
+    // How a run was started comes last, so scripts reading the columns by place still work.
+    EXPECT_EQ(all.Out,
+              "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t1\tschedule\n"
+              "2026-12-07 02:30:05\tKilled\tKilled by signal 9\t0.0 s\t2\tschedule\n"
+              "2026-12-07 02:30:05\tMissing\tFailed: file not found (2)\t0.0 s\t3\tschedule\n"
+              "2026-12-07 02:30:05\tClock\tNo network connection\t0.0 s\t4\tschedule\n"
+              "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t5\tExecute Now\n"
+              "2026-12-07 02:30:05\tKilled\tStopped by the user\t0.0 s\t6\tExecute Now\n");
     EXPECT_EQ(SchedCtl({"history", "--output", "1", Schedule}).Out, "out\nerr\nout again\n");
     EXPECT_EQ(SchedCtl({"history", "--entry", "Loud", "--count", "1", Schedule}).Out,
-              "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t5\n");
+              "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t5\tExecute Now\n");
     EXPECT_EQ(Store->Run(5)->Trigger, TRunTrigger::ExecuteNow);
     EXPECT_EQ(Store->Run(1)->Trigger, TRunTrigger::Schedule);
     EXPECT_EQ(SchedCtl({"history", "--failed", "--since", "2026-12-07 02:31", Schedule}).Out, "");

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <sys/stat.h>
 
 namespace vantle::cli {
@@ -215,9 +217,13 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         {"[Schedule 0]\r\nName=A\r\n", "1: entry 'A' has no Time= line"},
         {good + "Name=B\r\n", "5: second Name= in this entry: it replaces the value"},
         {good + "CommandType=2\r\nCommand=x\r\n", "6: Command= is not kept for"},
-        {"[Schedule 0]\r\nName=A\nTime=* * * * *\r\n", "2: a line feed without a carriage"},
+        {"[Schedule 0]\r\nName=A\nTime=* * * * *\r\n",
+         "2: mixed line ends: this line ends with a line feed without a carriage return, as "
+         "lines the program saved do not; every line feed ends a line, and the next save "
+         "writes CR LF"},
         {good + "\x1a" + SectionText(1, "B", "* * * * *"),
          "5: Ctrl-Z ends the file here: the 50 bytes after it are not read"},
+        {good + "\x1a" + "x", "5: Ctrl-Z ends the file here: the 1 byte after it is not read"},
         {SectionText(0, "A\x1b[2J\t", "* * * * *"),
          "2: Name= holds control characters, shown as escapes: 'A\\x1b[2J\\x09'"},
         {good + "Comment=\xc2\x9b"
@@ -232,7 +238,18 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         {good + "Command=/no/such/program\r\n",
          "5: error: entry 'A' cannot start: file not found (2)"},
         {good + "Command=sh\r\nWorkDir=/no/such/folder\r\n",
-         "5: error: entry 'A' cannot start: path not found (3)"}};
+         "5: error: entry 'A' cannot start: path not found (3)"},
+        // Without a working folder the home folder is where a relative command is looked
+        // for; a "~" is no shell's, so check says what to write instead.
+        {good + "Command=bin/no-such-program\r\n",
+         "5: error: entry 'A' cannot start: file not found (2) (in " +
+             std::string(std::getenv("HOME")) + ", as no WorkDir is given)"},
+        {good + "Command=/bin/sh\r\nParms=-c true ~/Documents/\r\n",
+         "6: the parameter '~/Documents/' starts with '~', which no shell expands here: write "
+         "'$V[HOME]/Documents/'"},
+        {good + "Command=/bin/sh\r\nWorkDir=~/work\r\n",
+         "6: the working folder '~/work' starts with '~', which no shell expands here: write '" +
+             std::string(std::getenv("HOME")) + "/work' (the full path)"}};
     for (const auto& [content, finding] : cases) {
         std::string path = Write(content);
         TRun run = SchedCtl({"check", path});
@@ -322,12 +339,12 @@ TEST_F(ModelCommandsTest, UpcomingShowsACatchUpThatIsPending) {
     EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), 2) << run.Out;
 }
 
-// A name read from a file with CR LF line ends keeps a bare line feed; printed as it is,
-// it would forge a run, and an escape sequence would drive the terminal.
+// A name holding a vertical tab and a TAB, printed as it is, would forge a run, and an
+// escape sequence would drive the terminal.
 TEST_F(ModelCommandsTest, NamesShowControlCharactersAsEscapes) {
-    std::string path = Write(SectionText(0, "x\n2030-01-01 00:00\tforged\x1b[2J", "30 2 7 12 *") +
+    std::string path = Write(SectionText(0, "x\v2030-01-01 00:00\tforged\x1b[2J", "30 2 7 12 *") +
                              SectionText(1, "caf\xe9", "30 2 7 12 *"));
-    const std::string shown = "x\\x0a2030-01-01 00:00\\x09forged\\x1b[2J";
+    const std::string shown = "x\\x0b2030-01-01 00:00\\x09forged\\x1b[2J";
     const struct {
         TArgs Args;
         std::string Out;
@@ -338,7 +355,7 @@ TEST_F(ModelCommandsTest, NamesShowControlCharactersAsEscapes) {
          shown + "\t2026-12-07 02:30\ncaf\\xe9\t2026-12-07 02:30\n"},
         // One name a line, no columns: a TAB forges nothing there.
         {{"due", "--at", "2026-12-07 02:30", path},
-         "x\\x0a2030-01-01 00:00\tforged\\x1b[2J\ncaf\\xe9\n"},
+         "x\\x0b2030-01-01 00:00\tforged\\x1b[2J\ncaf\\xe9\n"},
     };
     for (const auto& c : cases) {
         TRun run = SchedCtl(c.Args);

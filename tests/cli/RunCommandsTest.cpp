@@ -33,6 +33,13 @@ TEST(ExpandCommand, PrintsTheExpansionAtTheGivenMomentOrSaysWhatIsWrong) {
         EXPECT_EQ(Invoke(CmdExpand, args).Code, 2) << ::testing::PrintToString(args);
 }
 
+std::ptrdiff_t Count(const std::string& text, const std::string& part) {
+    std::ptrdiff_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 class RunCommandTest : public testing::Test {
 protected:
     TTempDir Dir;
@@ -55,8 +62,8 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
                                        {.Name = "Sync", .Type = 2}}));
     TRun r = Invoke(CmdRun, {"--once", "--dry-run", "--at", "2001-03-15 14:05", FSchedule});
     EXPECT_EQ(r.Code, 1) << "the clock could not be set, the report tool is not there";
-    EXPECT_EQ(r.Err, "Report's\\x1b[0m: could not start /opt/report tool: file not found (2)\n"
-                     "Sync: no netware connection\n");
+    EXPECT_EQ(r.Err, "Report's\\x1b[0m could not start: file not found (2)\n"
+                     "Sync could not set the clock: no NetWare connection\n");
     EXPECT_NE(r.Out.find("2001.03.15 14.05.00:Executing Backup"), std::string::npos)
         << "stamped with the cycle's moment";
     EXPECT_EQ(
@@ -64,8 +71,8 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
         (std::vector<std::string>{
             "Scheduler has been Enabled", "| == cycle at 2001-03-15 14:05:00+00:00",
             "Executing Backup (DOS Command /usr/bin/tar)",
-            "| would start: /usr/bin/tar -czf '/backup/my files 20010315.tgz' '$HOME' (in "
-            "., show 0)",
+            "| would start: /usr/bin/tar -czf '/backup/my files 20010315.tgz' '$HOME' (in " +
+                std::string(std::getenv("HOME")) + ", show 0)",
             // Escape sequences reach the terminal as text.
             R"(Executing Report's\x1b[0m (Command /opt/report tool))",
             "| would fail: '/opt/report tool': file not found (2)", R"(Report's\x1b[0m Failed (2))",
@@ -74,18 +81,69 @@ TEST_F(RunCommandTest, DryRunPrintsWhatWouldHappen) {
     EXPECT_FALSE(fs::exists(Dir.File("sched.LOG")));
 }
 
+// A "~" reaches the program as it is: the dry run says so, with what to write instead,
+// and names the home folder a run without a working folder starts in.
+TEST_F(RunCommandTest, DryRunWarnsOfATildeAndStartsInTheHomeFolder) {
+    const char* savedHome = std::getenv("HOME");
+    setenv("HOME", Dir.Path().c_str(), 1);
+    WriteFile(FSchedule, ScheduleText({{.Name = "Backup",
+                                        .Command = "/bin/sh",
+                                        .Parms = "-c true ~/Documents/ $V[HOME]/ok"}}));
+    TRun r = Invoke(CmdRun, {"--once", "--dry-run", "--at", "2026-12-07 19:25", FSchedule});
+    setenv("HOME", savedHome != nullptr ? savedHome : "/", 1);
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    const std::string home = Dir.Path().string();
+    EXPECT_NE(r.Out.find("\nwarning: the parameter '~/Documents/' starts with '~', which no "
+                         "shell expands here: write '$V[HOME]/Documents/'\nwould start: /bin/sh "
+                         "-c true '~/Documents/' " +
+                         home + "/ok (in " + home + ")\n"),
+              std::string::npos)
+        << r.Out;
+}
+
 TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {
     WriteFile(FSchedule, ScheduleText({{.Name = "Leap", .Command = "/bin/leap", .Parms = "$D+1Y"},
-                                       {.Name = "Lost\n", .Command = Dir.File("no such program")},
+                                       {.Name = "Lost\v", .Command = Dir.File("no such program")},
                                        {.Name = "Nul\x1b[2J", .Command = {"/bin/x\0y", 8}}}));
     std::string log = Dir.File("other.log");
     TRun r = Invoke(CmdRun, {"--once", "--at", "2000-02-29 10:00", "--log", log, FSchedule});
     EXPECT_EQ(r.Code, 1);
-    EXPECT_EQ(r.Err, "Leap: Invalid argument to date encode\nLost\\x0a: could not start " +
-                         Dir.File("no such program") +
-                         ": file not found (2)\nNul\\x1b[2J: the command holds a NUL byte\n");
+    // A start that failed in the notification's words, as it happened; what fails before
+    // any start (a date, a NUL) in the cycle's report after it.
+    EXPECT_EQ(r.Err, "Lost\\x0b could not start: file not found (2)\n"
+                     "Leap: Invalid argument to date encode\n"
+                     "Nul\\x1b[2J: the command holds a NUL byte\n");
     // The log's own lines for failures are the scheduler's tests; here they reach --log.
-    EXPECT_NE(ReadFile(log).find(":Lost\\x0a Failed (2)"), std::string::npos) << ReadFile(log);
+    EXPECT_NE(ReadFile(log).find(":Lost\\x0b Failed (2)"), std::string::npos) << ReadFile(log);
+}
+
+// Under a user unit standard error is the journal: a program that ends badly is told
+// there, in the notification's words, as a start that fails is.
+TEST_F(RunCommandTest, EveryKindOfFailureIsToldOnStandardError) {
+    WriteFile(FSchedule,
+              ScheduleText({{.Name = "One", .Command = VANTLE_ENDHELPER, .Parms = "exit 1"},
+                            {.Name = "Rsync", .Command = VANTLE_ENDHELPER, .Parms = "exit 23"},
+                            {.Name = "Killed", .Command = VANTLE_ENDHELPER, .Parms = "signal 9"},
+                            {.Name = "Good", .Command = VANTLE_ENDHELPER, .Parms = "exit 0"},
+                            {.Name = "Lost", .Command = Dir.File("no such program")}}));
+    TRun r = Invoke(CmdRun, {"--once", "--wait", "10", FSchedule});
+    EXPECT_EQ(r.Code, 1);
+    for (const char* line :
+         {"One ended with code 1\n", "Rsync ended with code 23\n", "Killed ended by signal 9\n",
+          "Lost could not start: file not found (2)\n"})
+        EXPECT_EQ(Count(r.Err, line), 1) << line << r.Err;
+    EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 4) << r.Err;
+}
+
+// A failing streak is told once, however many cycles it lasts: a played run of moments
+// keeps one watch through its cycles.
+TEST_F(RunCommandTest, AFailureIsToldOncePerStreak) {
+    WriteFile(FSchedule, ScheduleText({{.Name = "Lost", .Command = Dir.File("no such program")}}));
+    TRun r = Invoke(CmdRun, {"--dry-run", "--at", "2026-12-07 19:25:05", "--at",
+                             "2026-12-07 19:26:05", "--at", "2026-12-07 19:27:05", FSchedule});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_EQ(r.Err, "Lost could not start: file not found (2)\n");
+    EXPECT_EQ(Count(r.Out, "Lost could not start: file not found (2)"), 3) << "the log has each";
 }
 
 // --once leaves what it started to run on; told to wait, it logs their ends, and one that

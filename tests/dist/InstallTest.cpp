@@ -176,4 +176,27 @@ TEST_F(InstallTest, ProgramsKeepTheirFilesInTheUsersFoldersWhenTheirsIsNotWritab
               2);
 }
 
+// `cmake --install --prefix ~/.local`, as the README says for one user: the unit goes
+// where the user manager looks (~/.local/share/systemd/user, not ~/.local/lib), and the
+// programs in the writable ~/.local/bin keep their files in the XDG folders.
+TEST_F(InstallTest, AHomePrefixInstallPutsTheUnitWhereSystemdLooksAndUsesTheXdgFolders) {
+    const std::string prefix = FHome + "/.local";
+    TOutcome installed = Run({VANTLE_CMAKE, "--install", VANTLE_BINARY_DIR, "--prefix", prefix});
+    ASSERT_EQ(installed.Code, 0) << installed.Out << installed.Err;
+    EXPECT_FALSE(fs::exists(prefix + "/lib/systemd/user/vantle-schedctl.service"));
+    std::string unit = ReadFile(prefix + "/share/systemd/user/vantle-schedctl.service");
+    EXPECT_NE(unit.find("\nExecStart=" + prefix + "/bin/vantle-schedctl run\n"), std::string::npos)
+        << unit;
+    const std::string schedule = FHome + "/.config/vantle-scheduler/vantle-scheduler.INI";
+    const std::string log = FHome + "/.local/state/vantle-scheduler/vantle-scheduler.LOG";
+    TOutcome desktop = Run({prefix + "/bin/vantle-scheduler", "--paths"});
+    EXPECT_EQ(desktop.Code, 0) << desktop.Err;
+    EXPECT_EQ(desktop.Out.rfind("schedule: " + schedule + "\nlog: " + log + "\n", 0), 0u)
+        << desktop.Out;
+    TOutcome schedctl = Run({prefix + "/bin/vantle-schedctl", "--paths"});
+    EXPECT_EQ(schedctl.Code, 0) << schedctl.Err;
+    EXPECT_NE(schedctl.Out.find(schedule), std::string::npos) << schedctl.Out;
+    EXPECT_NE(schedctl.Out.find(log), std::string::npos) << schedctl.Out;
+}
+
 } // namespace

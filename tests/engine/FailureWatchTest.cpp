@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sstream>
 
 using namespace vantle;
 using namespace vantle::test;
@@ -94,6 +95,8 @@ TEST(FailureTextTest, ATimeLimitIsAFailureAndASkipIsNot) {
     event.Code = 15;
     event.TimeLimit = 120;
     EXPECT_EQ(FailureText(event), "Backup stopped after 120 minutes (time limit)");
+    event.TimeLimit = 1; // one of anything is singular
+    EXPECT_EQ(FailureText(event), "Backup stopped after 1 minute (time limit)");
     event.Kind = TRunEvent::Skipped;
     event.TimeLimit = 0;
     EXPECT_EQ(FailureText(event), std::nullopt);
@@ -131,6 +134,67 @@ TEST(FailureWatchOnce, TellsEachFailureOnceAndTheRecovery) {
                         "Backup ended with code 3", "Backup ended by signal 9",
                         "Other could not start: file not found (2)", "Backup works again"}));
     EXPECT_EQ(watch.FailingCount(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// What `vantle-schedctl run` prints on standard error: each kind of failure once per
+// failing streak, in the notification's words, and "works again" after one.
+TEST(FailureLinesTest, EachFailureKindIsToldOncePerStreakAndItsEndToo) {
+    TSchedulerServices services;
+    std::ostringstream err;
+    TFailureLines lines(services, err);
+    ASSERT_TRUE(services.OnRunEvent);
+    auto ended = [&](const char* name, TRunEvent::TKind kind, std::int64_t code,
+                     std::int32_t limit = 0) {
+        TRunEvent event;
+        event.Kind = kind;
+        event.Name = name;
+        event.Code = code;
+        event.TimeLimit = limit;
+        services.OnRunEvent(event);
+    };
+    ended("Backup", TRunEvent::Exited, 23);
+    ended("Backup", TRunEvent::Exited, 23); // the same failure again: told already
+    ended("Backup", TRunEvent::Exited, 1);  // another one
+    ended("Backup", TRunEvent::Started, 0); // a start is no good run yet
+    ended("Backup", TRunEvent::Exited, 0);
+    ended("Backup", TRunEvent::Exited, 0);
+    ended("Sync", TRunEvent::Signalled, 9);
+    ended("Sync", TRunEvent::Signalled, 9);
+    ended("Hang", TRunEvent::Signalled, 15, 120);
+    ended("Hang", TRunEvent::Signalled, 15, 120);
+    TRunEvent byUser;
+    byUser.Kind = TRunEvent::Signalled;
+    byUser.Name = "Stopped";
+    byUser.Code = 15;
+    byUser.ByUser = true; // Stop Run: no failure
+    services.OnRunEvent(byUser);
+    EXPECT_EQ(err.str(), "Backup ended with code 23\n"
+                         "Backup ended with code 1\n"
+                         "Backup works again\n"
+                         "Sync ended by signal 9\n"
+                         "Hang stopped after 120 minutes (time limit)\n");
+    EXPECT_FALSE(lines.Told("Backup")) << "program ends are no failures of a cycle";
+
+    // Failures the cycle lists too are counted off, once each, until the cycle's report.
+    err.str("");
+    ended("Lost", TRunEvent::Failed, 2);
+    ended("Lost", TRunEvent::Failed, 2);
+    ended("Clock", TRunEvent::NoNetwork, 0);
+    ended("Clock", TRunEvent::NoNetwork, 0);
+    ended("Clock", TRunEvent::ClockNotSet, EPERM);
+    EXPECT_EQ(err.str(), "Lost could not start: file not found (2)\n"
+                         "Clock could not set the clock: no NetWare connection\n"
+                         "Clock could not set the clock: access denied\n");
+    EXPECT_TRUE(lines.Told("Lost"));
+    EXPECT_TRUE(lines.Told("Lost"));
+    EXPECT_FALSE(lines.Told("Lost"));
+    EXPECT_TRUE(lines.Told("Clock"));
+    lines.CycleReported();
+    EXPECT_FALSE(lines.Told("Clock"));
 }
 
 } // namespace

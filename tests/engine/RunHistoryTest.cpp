@@ -79,6 +79,66 @@ TEST(RunHistoryTest, TheNewestEventOfANameWinsAndOnlyTheTailIsRead) {
         EXPECT_TRUE(history.Find(name)->Error) << name;
 }
 
+// The bug seen: an entry whose 19:27 minute was skipped showed Last Run 19:27 beside the
+// 19:26 run's "Stopped by the user". Both come from the entry's latest record.
+TEST(RunHistoryTest, LastRunAndResultComeFromTheLatestRecordASkipIncluded) {
+    auto at = [](int minute, int second = 5) {
+        return EncodeDate(2026, 12, 7) + EncodeTime(19, minute, second, 0);
+    };
+    auto event = [](TRunEvent::TKind kind, TDateTime moment, std::int64_t record) {
+        TRunEvent e;
+        e.Kind = kind;
+        e.Name = "Backup";
+        e.Moment = moment;
+        e.Record = record;
+        e.Pid = kind == TRunEvent::Started ? 4711 : 0;
+        return e;
+    };
+    TRunHistory history;
+    history.Apply(event(TRunEvent::Started, at(26), 1));
+    history.Apply(event(TRunEvent::Skipped, at(27), 0));
+    const TRunRecord* backup = history.Find("Backup");
+    ASSERT_NE(backup, nullptr);
+    EXPECT_EQ(backup->LastRun, at(27));
+    EXPECT_EQ(backup->Result, "Skipped: the 19:26 run is still running");
+    history.Apply(event(TRunEvent::Skipped, at(28), 0));
+    EXPECT_EQ(backup->Result, "Skipped: the 19:26 run is still running");
+    TRunEvent stopped = event(TRunEvent::Signalled, at(28, 30), 1);
+    stopped.Code = 15;
+    stopped.ByUser = true;
+    history.Apply(stopped);
+    EXPECT_EQ(backup->LastRun, at(28));
+    EXPECT_EQ(backup->Result, "Skipped: the 19:26 run is still running");
+    EXPECT_FALSE(backup->Error);
+
+    // Two runs at once (Overlap=Allow): the earlier one's end is not the later one's.
+    history.Apply(event(TRunEvent::Started, at(30), 3));
+    history.Apply(event(TRunEvent::Started, at(31), 4));
+    TRunEvent first = event(TRunEvent::Exited, at(31, 40), 3);
+    first.Code = 3;
+    history.Apply(first);
+    EXPECT_EQ(backup->LastRun, at(31));
+    EXPECT_EQ(backup->Result, "Running");
+    TRunEvent second = event(TRunEvent::Exited, at(32), 4);
+    second.Seconds = 55;
+    history.Apply(second);
+    EXPECT_EQ(backup->Result, "Exited 0 after 55 s");
+
+    // A skip on record, read back at start-up, is the latest run too.
+    TStoredRun skip;
+    skip.Id = 9;
+    skip.Name = "Backup";
+    skip.Started = at(40);
+    skip.Ended = at(40);
+    skip.Result = "Skipped";
+    history.Take(skip);
+    TRunEvent late = event(TRunEvent::Exited, at(41), 8);
+    late.Code = 1;
+    history.Apply(late);
+    EXPECT_EQ(backup->LastRun, at(40));
+    EXPECT_EQ(backup->Result, "Skipped");
+}
+
 // The log shows control characters as escapes; an entry whose name holds them still
 // finds its line, live and read back.
 TEST(RunHistoryTest, ANameWithControlCharactersMapsBackToItsEntry) {

@@ -173,7 +173,7 @@ TEST_F(RunLoopTest, ATimeLimitStopsTheWholeGroupAndKillsWhatIgnoresTheStop) {
 
     Fake.Clock.Advance(0.1 / 86400);
     loop.FollowLimits();
-    EXPECT_EQ(Fake.LogLines.back(), "Stuck stopped after 1 minutes (time limit)");
+    EXPECT_EQ(Fake.LogLines.back(), "Stuck stopped after 1 minute (time limit)");
     EXPECT_EQ(scheduler.NextOverdue(), limit + StopGraceNs);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(bothAlive()) << "SIGTERM is ignored";

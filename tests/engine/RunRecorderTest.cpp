@@ -179,6 +179,7 @@ TEST_F(RunRecorderTest, AStoreLockedAtStartIsToldOnceEachWayAndRecordsAgain) {
     std::vector<TStoredRun> runs = Records();
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].Result, "No network connection");
+    EXPECT_EQ(runs[0].OutputBytes, 0u) << "no program, no output";
 }
 
 // A full file system: the cut of an output keeps its head when there is no room for a
@@ -216,6 +217,10 @@ TEST_F(RunRecorderTest, AFullDiskCompletesEveryRecordOnceSpaceReturns) {
     EXPECT_EQ(outputs.Read(7, 1 << 20, text.size(), true),
               text.substr(0, 100'000) + "\n... " + std::to_string(text.size() - 100'000) +
                   " bytes left out: the disk was full when the output was cut ...\n");
+    std::vector<std::string> left;
+    for (const auto& file : std::filesystem::directory_iterator(outputs.Folder()))
+        left.push_back(file.path().string());
+    EXPECT_EQ(left, std::vector<std::string>{outputs.PathOf(7)}) << "the cut's copy is gone";
 
     fill(); // what the cut freed
     TRunRecorderOptions options = Quick();
@@ -334,6 +339,24 @@ TEST_F(RunRecorderTest, AKilledSchedulerLosesNoRunAndItsSuccessorFollowsWhatStil
     ReapAll(scheduler, children);
     while (::waitpid(-1, nullptr, WNOHANG) > 0) {
     }
+}
+
+// A store that keeps failing is tried again at the recorder's pace, not in a loop that
+// takes a core, and at a stop it is given up within the grace.
+TEST_F(RunRecorderTest, AFailingStoreIsTriedAgainAtItsPace) {
+    std::atomic<int> tries{0};
+    TRunRecorderOptions options{.RetryMs = 100, .ReportAfterMs = 100'000};
+    options.OpenStore = [&tries]() -> std::unique_ptr<TRunStore> {
+        ++tries;
+        throw ERunStore("runs.sqlite", "disk I/O error");
+    };
+    {
+        TRunRecorder recorder(Folder(), List.FileName(), options);
+        recorder.Prune(1, 1);
+        std::this_thread::sleep_for(500ms);
+    }
+    EXPECT_GE(tries.load(), 2);
+    EXPECT_LE(tries.load(), 20);
 }
 
 // The recorder's thread takes no signal, whatever the thread that made it takes: a

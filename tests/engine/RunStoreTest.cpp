@@ -254,6 +254,11 @@ TEST_F(RunStoreTest, CutsOutputToItsEndBehindALineSayingWhatIsLeftOut) {
     store.Finish(utf8, At(1, 13), 0, "Exited 0", false, 6, false);
     EXPECT_EQ(store.ReadOutput(utf8, 3), "... 4 bytes left out ...\n\xC3\xA9");
     EXPECT_EQ(store.ReadOutput(utf8 + 1), "");
+
+    // An output put in place as a link is refused by name, never followed.
+    const std::int64_t linked = store.Begin(Started("Linked", At(1, 14)));
+    std::filesystem::create_symlink(store.OutputPath(id), store.OutputPath(linked));
+    EXPECT_THROW(store.ReadOutput(linked), EPathRefused);
 }
 
 TEST_F(RunStoreTest, EveryFolderAndFileIsPrivateWhateverTheUmask) {

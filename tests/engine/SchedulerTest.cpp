@@ -173,6 +173,36 @@ TEST_F(SchedulerTest, FieldsReadAsSomethingElseAreLoggedOncePerLoad) {
     EXPECT_EQ(toldLines(), again);
 }
 
+// A section appended with `cat >>` to a saved file ends its lines with bare line feeds:
+// every one ends a line, so the appended entry runs, and the log says once per load that
+// the file's line ends are mixed and the next save writes CR LF.
+TEST_F(SchedulerTest, MixedLineEndsRunEveryEntryAndAreLoggedOncePerLoad) {
+    WriteFile(List.FileName(),
+              "[Schedule 0]\r\nName=saved\r\nTime=* * * * *\r\nActive=Yes\r\nCommandType=0\r\n"
+              "WinState=3\r\nCommand=/opt/saved\r\n\r\n[Schedule 1]\nName=added\n"
+              "Time=* * * * *\nActive=Yes\nCommandType=0\nWinState=3\nCommand=/opt/added\n");
+    List.Load();
+    TScheduler scheduler(List, Fake.Services());
+    scheduler.SetEnabled(true);
+    Lines.clear();
+    const std::string mixed = List.FileName() +
+                              ": mixed line ends; every line feed ends a line; the next save "
+                              "writes CR LF";
+    for (int minute = 0; minute < 2; ++minute, Fake.Clock.Advance(1.0 / 1440))
+        scheduler.RunCycle();
+    EXPECT_EQ(Lines, (TLines{mixed, "Executing saved (DOS Command /opt/saved)",
+                             "Executing added (DOS Command /opt/added)",
+                             "Executing saved (DOS Command /opt/saved)",
+                             "Executing added (DOS Command /opt/added)"}));
+    // The save writes CR LF throughout; a reload of it says nothing about line ends.
+    List.Save();
+    EXPECT_EQ(ReadFile(List.FileName()).find("\r\n[Schedule 1]\r\nName=added\r\n") ==
+                  std::string::npos,
+              false);
+    EXPECT_FALSE(HasMixedLineEnds(ReadFile(List.FileName())));
+    EXPECT_FALSE(List.MixedLineEnds());
+}
+
 // The starter would hand the program each text cut at its NUL, which is not what the
 // entry says: such an entry starts nothing, fails, and the next one still runs.
 TEST_F(SchedulerTest, AnEntryWhoseTextsHoldANulStartsNothing) {

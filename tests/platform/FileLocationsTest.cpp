@@ -65,6 +65,28 @@ INSTANTIATE_TEST_SUITE_P(
                     Log}),
     [](const ::testing::TestParamInfo<TLocateCase>& info) { return info.param.Name; });
 
+// A per-user install (--prefix ~/.local) leaves the programs in a folder the user may
+// write; the desktop entry beside it says they are installed, not a portable copy. A
+// schedule already beside them stays in use, so nobody's schedule disappears.
+TEST(FileLocations, AnInstalledProgramUsesTheXdgFoldersThoughItsFolderIsWritable) {
+    TTempDir dir;
+    const std::string bin = dir.File("bin");
+    std::filesystem::create_directories(bin);
+    const std::string program = bin + "/vantle-scheduler";
+    TMapEnvironment environment{{"HOME", "/home/u"}};
+    auto locate = [&] {
+        return LocateFiles(program, environment, [](const std::string&) { return true; });
+    };
+    EXPECT_EQ(locate().ScheduleFile, program + ".INI") << "a portable copy";
+    std::filesystem::create_directories(dir.File("share/applications"));
+    WriteFile(dir.File("share/applications/vantle-scheduler.desktop"), "[Desktop Entry]\n");
+    EXPECT_EQ(locate().ScheduleFile, "/home/u/.config/vantle-scheduler/vantle-scheduler.INI");
+    EXPECT_EQ(locate().LogFile, "/home/u/.local/state/vantle-scheduler/vantle-scheduler.LOG");
+    WriteFile(program + ".INI", "");
+    EXPECT_EQ(locate().ScheduleFile, program + ".INI");
+    EXPECT_EQ(locate().LogFile, program + ".LOG");
+}
+
 TEST(FileLocations, MakesMissingFoldersPrivateAndReportsOneThatCannotBeMade) {
     TTempDir dir;
     TFileLocations files{dir.File("config/vantle-scheduler/vantle-scheduler.INI"),

@@ -97,7 +97,7 @@ TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
     EXPECT_EQ(record.Args,
               (std::vector<std::string>{"two words", "$HOME", "*", ";", "`id`", "$(id)", "~", "a|b",
                                         ">", "x", "#c", "", longWord}));
-    EXPECT_EQ(record.WorkDir, fs::current_path().string());
+    EXPECT_EQ(record.WorkDir, std::getenv("HOME")) << "no working folder: the home folder";
     EXPECT_EQ(record.Show, "6");
     EXPECT_EQ(record.Stdio, "stdio=null");
     EXPECT_NE(record.Session, getsid(0));
@@ -152,6 +152,24 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesThenFindsABareNameAndOpensADocum
     EXPECT_EQ(record.WorkDir, Dir.Path().string());
     EXPECT_EQ(StartAndReap("bin/xdg-open", "two", Dir.Path().string(), 1).Args,
               std::vector<std::string>{"two"});
+}
+
+// An empty working folder is the home folder, as under cron and systemd, and not
+// wherever the scheduler was started: relative commands and paths resolve from there.
+TEST_F(ProgramStarterTest, WithoutAWorkingFolderAProgramStartsInTheHomeFolder) {
+    const char* savedHome = std::getenv("HOME");
+    const std::string home = Dir.File("home");
+    InstallRecorder(fs::path(home) / "bin" / "rec");
+    setenv("HOME", home.c_str(), 1);
+    EXPECT_EQ(WorkFolderOf(""), home);
+    EXPECT_EQ(WorkFolderOf("/srv"), "/srv");
+    EXPECT_EQ(ProbeStart("bin/rec", "", SearchPath()), 0u);
+    TRecord record = StartAndReap("bin/rec", "~/Documents", "", 1);
+    EXPECT_EQ(record.WorkDir, home);
+    EXPECT_EQ(record.Args, std::vector<std::string>{"~/Documents"}) << "a ~ is no shell's";
+    setenv("HOME", (home + "/missing").c_str(), 1);
+    EXPECT_EQ(Starter.StartProgram(Recorder, "", "", 1), 3u) << "a home that is not there";
+    setenv("HOME", savedHome != nullptr ? savedHome : "/", 1);
 }
 
 // What the program writes to either stream reaches the caller's file in the order

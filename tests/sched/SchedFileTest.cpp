@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace vantle {
 namespace {
 
@@ -37,11 +39,14 @@ TEST(SchedFileTest, WritesTheExactSavedForm) {
 TEST(ParseScheduleFileTest, LineEndsAndHeadersDecideTheEntries) {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"Name=x\r\nTime=* * * * *\r\n", {}},
-        // CR alone ends a line; a lone LF stays in the text; Ctrl-Z ends the file.
-        {"[Schedule 9]\rName=a\nb\r\nComment=c\r\x1a[Schedule 1]\r\nName=lost\r\n", {"a\nb"}},
+        // CR alone ends a line, and so does a lone LF; Ctrl-Z ends the file.
+        {"[Schedule 9]\rName=a\nb\r\nComment=c\r\x1a[Schedule 1]\r\nName=lost\r\n", {"a"}},
         // No CR at all: a Linux editor's file, where LF ends a line.
         {"[Schedule 0]\nName=x\nComment=c\n\n[Schedule 1]\nName=y", {"x", "y"}},
-        {"[Schedule 0]\nName=x\n\x1a\r", {""}}, // one CR, even after Ctrl-Z: CR rules
+        {"[Schedule 0]\nName=x\n\x1a\r", {"x"}}, // a CR after Ctrl-Z changes nothing
+        // A section appended with `cat >>` to a saved file: both kinds, every entry read.
+        {"[Schedule 0]\r\nName=saved\r\n\r\n[Schedule 1]\nName=added\n", {"saved", "added"}},
+        {"[Schedule 0]\nName=a\n[Schedule 1]\r\nName=b\n\r[Schedule 2]\n\rName=c", {"a", "b", "c"}},
         {"[Schedule 0]\r\nName=a\r\n[Schedule 0]\r\nName=b\r\n[Schedule ]\r\n[Schedule x\r\n",
          {"a", "b", "", ""}},
         {"Name=early\r\n[Schedule 0]\r\nTime=1 2 3 4 5\r\n", {""}},
@@ -52,6 +57,54 @@ TEST(ParseScheduleFileTest, LineEndsAndHeadersDecideTheEntries) {
             loaded.push_back(entry->Name);
         EXPECT_EQ(loaded, names) << text;
     }
+}
+
+TEST(ParseScheduleFileTest, MixedLineEndsAreFilesEndingLinesBothWays) {
+    const std::pair<std::string, bool> cases[] = {
+        {"", false},
+        {"[Schedule 0]\r\nName=x\r\n", false},
+        {"[Schedule 0]\nName=x\n", false},
+        {"[Schedule 0]\rName=x\r", false},
+        {"[Schedule 0]\r\nName=x\n", true},
+        {"\n[Schedule 0]\r", true},
+        {"[Schedule 0]\rName=x\n", true},
+        {"[Schedule 0]\nName=x\x1a\r\n", false}, // what follows Ctrl-Z is not read
+    };
+    for (const auto& [text, mixed] : cases)
+        EXPECT_EQ(HasMixedLineEnds(text), mixed) << text;
+}
+
+// Whatever a value holds, a save never lets it break its line: a one-line value gets a
+// blank for each line break, a comment line becomes several, and the file reads back as
+// it was written, to the same entries the list keeps.
+TEST(FormatScheduleFileTest, ALineBreakInsideAValueIsWrittenSoItReadsBackAsSaved) {
+    // Set after reading: the reader itself never gives a value a line break.
+    TSchedule entry = *test::EntryOf({.Time = "0 2 * * *"});
+    entry.Name = "two\nlines";
+    entry.Command = "/opt/a\r\nb";
+    entry.Parms = "--from x\r--to y";
+    entry.WorkDir = "/srv\n";
+    entry.Comment = {"first\nsecond\r\nthird", "fourth"};
+    std::string text = FormatScheduleFile({&entry});
+    EXPECT_NE(text.find("\r\nName=two lines\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nCommand=/opt/a b\r\nParms=--from x --to y\r\nWorkDir=/srv \r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\r\nComment=first\r\nComment=second\r\nComment=third\r\n"
+                        "Comment=fourth\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'),
+              std::count(text.begin(), text.end(), '\r'));
+
+    auto loaded = ParseScheduleFile(text);
+    ASSERT_EQ(loaded.size(), 1u);
+    TSchedule kept = entry;
+    KeepOnLines(kept);
+    EXPECT_FALSE(EntriesDiffer(*loaded[0], kept));
+    EXPECT_EQ(loaded[0]->Comment, (std::vector<std::string>{"first", "second", "third", "fourth"}));
+    EXPECT_EQ(FormatScheduleFile({loaded[0].get()}), text);
+    EXPECT_EQ(FormatScheduleFile({&kept}), text);
 }
 
 TEST(ParseScheduleFileTest, TextWithoutAnySectionIsNoSchedule) {

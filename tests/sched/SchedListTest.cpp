@@ -140,6 +140,55 @@ TEST_F(SchedListTest, FailedLoadKeepsEverything) {
     EXPECT_EQ(List.Count(), 2);
 }
 
+// The bug of a file saved by the window with an entry appended by a Linux tool: the
+// appended entry was read as part of the last one, and the next save deleted it.
+TEST_F(SchedListTest, AnEntryAppendedWithLineFeedsSurvivesASave) {
+    WriteFile(Path, SectionText(0, "saved") + "\r\n[Schedule 1]\nName=added\nTime=0 3 * * *\n"
+                                              "Active=Yes\nComment=by hand\n");
+    List.Load();
+    ASSERT_EQ(List.Count(), 2);
+    EXPECT_TRUE(List.MixedLineEnds());
+    EXPECT_EQ(List.Items(1).Name, "added");
+    List.Save();
+    EXPECT_FALSE(List.MixedLineEnds());
+    std::string saved = ReadFile(Path);
+    EXPECT_NE(saved.find("\r\n[Schedule 1]\r\nName=added\r\nTime=0 3 * * *\r\nActive=Yes\r\n"),
+              std::string::npos)
+        << saved;
+    TSchedList again;
+    again.SetFileName(Path);
+    again.Load();
+    ASSERT_EQ(again.Count(), 2);
+    EXPECT_EQ(again.Items(1).Comment, (std::vector<std::string>{"by hand"}));
+}
+
+// A value given line breaks (from the dialog, say) is kept as the save writes it, so
+// what the list shows is what the file reads back as.
+TEST_F(SchedListTest, LineBreaksInValuesAreKeptAsTheFileReadsThemBack) {
+    // Set after reading: the reader itself never gives a value a line break.
+    auto added = EntryOf({});
+    added->Name = "a\nb";
+    added->Parms = "x\r\ny";
+    List.Add(std::move(added));
+    auto inserted = EntryOf({});
+    inserted->Name = "c\rd";
+    List.Insert(0, std::move(inserted));
+    TSchedule values = List.Items(1);
+    values.Comment = {"one\ntwo"};
+    List.Update(1, values);
+    EXPECT_EQ(List.Items(0).Name, "c d");
+    EXPECT_EQ(List.Items(1).Name, "a b");
+    EXPECT_EQ(List.Items(1).Parms, "x y");
+    EXPECT_EQ(List.Items(1).Comment, (std::vector<std::string>{"one", "two"}));
+    List.Save();
+    TSchedList again;
+    again.SetFileName(Path);
+    again.Load();
+    ASSERT_EQ(again.Count(), 2);
+    for (std::int32_t i = 0; i < 2; ++i)
+        EXPECT_FALSE(EntriesDiffer(again.Items(i), List.Items(i))) << i;
+}
+
 TEST_F(SchedListTest, ChangeOnDiskDoesNotReplaceUnsavedEdits) {
     WriteFile(Path, SectionText(0, "a"));
     List.Load();

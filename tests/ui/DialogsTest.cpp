@@ -6,13 +6,16 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -55,6 +58,15 @@ private slots:
         QTest::newRow("empty log") << 0 << "" << 0;
         QTest::newRow("long log") << 2000 << "2026.01.02 03.04.05:Log file reset" << 3;
         QTest::newRow("short last line") << 2000 << "ab" << 2;
+    }
+
+    // A log line fits the window as it opens: the stamp and a message of 80 characters.
+    void viewLogOpensWideEnoughForALogLine() {
+        TfmViewLog viewer;
+        const QString line = QStringLiteral("2026.12.07 04.30.05:") + QString(80, u'x');
+        const int room = viewer.screen()->availableGeometry().width() * 9 / 10; // at most
+        QVERIFY(viewer.width() >=
+                std::min(QFontMetrics(Memo(viewer)->font()).horizontalAdvance(line), room));
     }
 
     void ViewerOpensAtTheEnd() {
@@ -112,10 +124,11 @@ private slots:
         QVERIFY(Memo(viewer)->horizontalScrollBar()->maximum() > 0);
         // Neither the long line nor a long file name widens the window; the name follows it.
         QLabel* name = Child<QLabel>(viewer, "lbLogFileName");
+        const int opened = TfmViewLog().width();
         name->setText("/opt/vantle/" + QString(300, QLatin1Char('n')) + "/vantle-scheduler.LOG");
         viewer.show();
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-        QVERIFY(viewer.width() < 600);
+        QCOMPARE(viewer.width(), opened);
         const int narrow = name->width();
         viewer.resize(viewer.width() + 200, viewer.height());
         QTRY_COMPARE(name->width(), narrow + 200);

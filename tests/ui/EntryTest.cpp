@@ -283,6 +283,26 @@ private slots:
         QCOMPARE(dialog.GetEntry().TimeLimit, 0);
     }
 
+    // As a user of the keyboard sets a limit: the page's key, the box's key, Tab into
+    // the minutes, select all and type. The box kept 60.
+    void TimeLimitIsSetByKeyboard() {
+        TfmEntry dialog;
+        dialog.SetNewEntry();
+        ExecWith(dialog, [&] {
+            Activate(dialog);
+            const auto type = [](int key, Qt::KeyboardModifiers modifiers = {}) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+            };
+            type(Qt::Key_G, Qt::AltModifier); // Settin&gs
+            type(Qt::Key_S, Qt::AltModifier); // &Stop the program after
+            type(Qt::Key_Tab);
+            type(Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(QApplication::focusWidget(), "120");
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        QCOMPARE(dialog.GetEntry().TimeLimit, 120);
+    }
+
     void BuiltinTypeGreysOperationFieldsAndKeepsTexts() {
         TfmEntry dialog;
         dialog.SetEntry(SampleEntry("*")); // DOS Command
@@ -330,6 +350,11 @@ private slots:
         QCOMPARE(shown(), QString("Cannot start: file not found (2)"));
         Edit(dialog, "edCommand")->setText("sh");
         QCOMPARE(shown(), QString());
+        // A "~" is no shell's: said with what to write instead, while the user types.
+        QTest::keyClicks(Edit(dialog, "edParms"), "-a ~/Documents/");
+        QCOMPARE(shown(), QString("The parameter '~/Documents/' starts with '~', which no shell "
+                                  "expands here: write '$V[HOME]/Documents/'"));
+        Edit(dialog, "edParms")->clear();
         QTest::keyClicks(Edit(dialog, "edWorkDir"), "/no/such/folder");
         QCOMPARE(shown(), QString("Cannot start: path not found (3)"));
         vantle::TSchedule builtin = SampleEntry("*");
@@ -430,7 +455,8 @@ private slots:
                            // The year again only where it changes.
                            "Next: Fri 29 Feb 2036 02:00, Fri 29 Feb 02:30, Fri 29 Feb 2064 02:00",
                        }));
-        QCOMPARE(asked, QStringLiteral("Scheduler|This entry will never run. Save it anyway?"));
+        QCOMPARE(asked,
+                 QStringLiteral("Vantle Scheduler|This entry will never run. Save it anyway?"));
         QVERIFY(openAfterNo);
     }
 

@@ -6,6 +6,7 @@
 #include "platform/ProgramStarterPosix.h"
 #include "ui/WindowFixture.h"
 
+#include <QApplication>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
@@ -84,14 +85,23 @@ private slots:
         TRunView view(dir.File("state"), IniPath());
         auto fm = ShowWindow("print 3", &recorder, &view);
         Child<QAction>(*fm, "RunHistory1")->trigger();
-        auto* list = Child<QTableView>(*fm, "lvRuns");
+        // A window of its own, not one the window manager keeps above the main window,
+        // and not one that keeps the program running once the main window is closed.
+        QWidget* history = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == "fmRunHistory")
+                history = window;
+        QVERIFY(history != nullptr);
+        QVERIFY(history->parentWidget() == nullptr);
+        QVERIFY(!history->testAttribute(Qt::WA_QuitOnClose));
+        auto* list = Child<QTableView>(*history, "lvRuns");
         Child<QAction>(*fm, "ExecuteNow1")->trigger();
         QTRY_COMPARE(list->model()->index(0, 3).data().toString(), QString("Exited 3"));
         fm->SchedList()->Items(0).Parms = "sleep 60000";
         Child<QAction>(*fm, "ExecuteNow1")->trigger();
         QTRY_COMPARE(list->model()->rowCount(), 2);
         fm->ShowRun(2);
-        Child<QPushButton>(*fm, "btnStopRun")->click();
+        Child<QPushButton>(*history, "btnStopRun")->click();
         QTRY_COMPARE(list->model()->index(0, 3).data().toString(), QString("Stopped by the user"));
         QCOMPARE(Column(*fm, TScheduleModel::colResult), QStringList{"Stopped by the user"});
         QTRY_VERIFY(NoChildLeft());

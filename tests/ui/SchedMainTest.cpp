@@ -9,6 +9,7 @@
 #include "ui/Upcoming.h"
 #include "ui/WindowFixture.h"
 
+#include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +42,7 @@ private:
     };
 
     QList<TQuestion> FQuestions;
+    QStringList FQuestionTitles;
     QMessageBox::StandardButton FAnswer = QMessageBox::No;
     std::function<void()> FDuringQuestion;
     QList<QDialog*> FShown;
@@ -63,10 +65,11 @@ private:
     std::unique_ptr<TfmSchedMain>
     MakeWindow(int argumentCount = 0, std::function<void(TSchedMainServices&)> adjust = nullptr) {
         TSchedMainServices services = Services();
-        services.Ask = [this](QWidget*, const QString&, const QString& text,
+        services.Ask = [this](QWidget*, const QString& title, const QString& text,
                               QMessageBox::StandardButtons,
                               QMessageBox::StandardButton defaultButton) {
             FQuestions.append({text, defaultButton});
+            FQuestionTitles.append(title);
             if (FDuringQuestion)
                 FDuringQuestion();
             return FAnswer;
@@ -173,6 +176,18 @@ private slots:
         QCOMPARE(Child<QLabel>(*fm, "Panel0")->text(), QString("04-03-2024 12.05"));
         QCOMPARE(Child<QLabel>(*fm, "Panel1")->text(), enabled ? " Enabled" : " Disabled");
         QCOMPARE(LogHas(":Scheduler has been Enabled\r\n"), enabled);
+        // While it is off a bar above the grid says so, and its button switches it on.
+        auto* bar = Child<QFrame>(*fm, "pnOff");
+        QCOMPARE(bar->isVisible(), !enabled);
+        QCOMPARE(Child<QLabel>(*bar, "lbOff")->text(),
+                 QString("The scheduler is off: nothing runs"));
+        Child<QPushButton>(*bar, "btnSwitchOn")->click();
+        QVERIFY(fm->Scheduler()->Enabled());
+        QVERIFY(Act(*fm, "Run1")->isChecked());
+        QVERIFY(!bar->isVisible());
+        QCOMPARE(Child<QLabel>(*fm, "Panel1")->text(), QString(" Enabled"));
+        Act(*fm, "Run1")->trigger(); // off again, from the menu or the tray
+        QVERIFY(bar->isVisible());
     }
 
     void accessKeysAreUniqueInEachMenu() {
@@ -554,7 +569,10 @@ private slots:
     void tickKeepsUnsavedEditsAndSaveAsks() {
         WriteIni({{"a", "1 * * * *"}});
         auto fm = ShowWindow(1);
+        QVERIFY(fm->windowTitle().endsWith("[*]"));
+        QVERIFY(!fm->isWindowModified());
         Act(*fm, "Duplicate1")->trigger(); // an unsaved change
+        QVERIFY2(fm->isWindowModified(), "the title bar shows it");
         WriteIni({{"theirs", "1 * * * *"}});
         fm->Timer1Timer();
         fm->Timer1Timer();
@@ -563,6 +581,7 @@ private slots:
             "Refresh loads the file (losing the changes); Save overwrites it."));
         QVERIFY(TApplication::ErrorBox()->detailedText().isEmpty()); // said once
         Act(*fm, "Save1")->trigger(); // answered No: the other program's file stays
+        QCOMPARE(FQuestionTitles.last(), QString("Vantle Scheduler")); // like every other box
         QCOMPARE(OnlyQuestion(), QString("Another program changed the schedule file since it was "
                                          "loaded.\r\nOverwrite those changes?|No"));
         QVERIFY(ReadFile(IniPath()).find("Name=theirs") != std::string::npos);
@@ -570,6 +589,7 @@ private slots:
         Act(*fm, "Save1")->trigger();
         QVERIFY(ReadFile(IniPath()).find("Name=theirs") == std::string::npos);
         QVERIFY(!Act(*fm, "Save1")->isEnabled());
+        QVERIFY(!fm->isWindowModified());
     }
 
     void saveOverAFileThatIsNoScheduleAsks() {

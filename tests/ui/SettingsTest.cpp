@@ -64,6 +64,18 @@ private slots:
         QCOMPARE(Column(*fm, 0), names);
     }
 
+    // The scheduler starts as the user left it; any argument (--enable) switches it on.
+    void schedulerStartsAsItWasLeft() {
+        QSettings settings(SettingsFile(), QSettings::IniFormat);
+        QVERIFY(!StartsSwitchedOn(0, settings)); // the very first time: off
+        QVERIFY(StartsSwitchedOn(1, settings));
+        RememberSchedulerOn(settings, true);
+        QVERIFY(StartsSwitchedOn(0, settings));
+        RememberSchedulerOn(settings, false);
+        QVERIFY(!StartsSwitchedOn(0, settings));
+        QVERIFY(StartsSwitchedOn(1, settings));
+    }
+
     void damagedSettingsKeepTheDefaults() {
         QSettings settings(SettingsFile(), QSettings::IniFormat);
         settings.setValue("window/geometry", QByteArray("garbage"));

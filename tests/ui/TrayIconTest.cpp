@@ -23,12 +23,28 @@ private:
     std::unique_ptr<QSettings> FSettings;
     bool FAvailable = true;
     QStringList FMessages;
+    QList<QSystemTrayIcon::MessageIcon> FBalloonIcons;
+
+    // The desktop's notification service as the tray sees it.
+    class TFakeNotifications : public TNotificationService {
+    public:
+        bool Answers = true;
+        QList<TDesktopNote> Shown;
+        bool Available() override { return Answers; }
+        bool Show(const TDesktopNote& note) override {
+            Shown << note;
+            return true;
+        }
+        void Click(std::int64_t record) { emit RunClicked(record); }
+    };
 
     TTrayIcon* MakeTray(TfmSchedMain& fm) {
         auto* tray = new TTrayIcon(fm, *FSettings, FFake->Clock, FFake->Settings,
                                    [this] { return FAvailable; });
-        tray->ShowMessage = [this](const QString& title, const QString& text) {
+        tray->ShowMessage = [this](const QString& title, const QString& text,
+                                   QSystemTrayIcon::MessageIcon icon) {
             FMessages << title + ": " + text;
+            FBalloonIcons << icon;
         };
         return tray;
     }
@@ -44,6 +60,7 @@ private slots:
                                                 QSettings::IniFormat);
         FAvailable = true;
         FMessages.clear();
+        FBalloonIcons.clear();
     }
 
     void cleanup() {
@@ -85,8 +102,8 @@ private slots:
         QTest::newRow("nothing ever due") << QStringList{"Never=0 0 31 2 *"} << "Next: none";
         // A control character shows as an escape, in UTF-8 and in Latin-1 alike.
         QTest::newRow("control characters")
-            << QStringList{"Bad\u001b[2J\n=0 13 * * *", "Caf\u00e9\u0085=0 13 * * *"}
-            << "Next: Bad\\x1b[2J\\x0a at 13:00";
+            << QStringList{"Bad\u001b[2J\v=0 13 * * *", "Caf\u00e9\u0085=0 13 * * *"}
+            << "Next: Bad\\x1b[2J\\x0b at 13:00";
         QTest::newRow("C1 byte of a Latin-1 name")
             << QStringList{"Caf\u00e9\u0085=0 13 * * *"} << "Next: Caf\u00e9\\x85 at 13:00";
     }
@@ -225,6 +242,65 @@ private slots:
         for (QString& text : expected)
             text = "Vantle Scheduler: " + text;
         QCOMPARE(FMessages, expected);
+    }
+
+    // The desktop's notification service needs no tray: each notice is a notification
+    // of its own (two failures in the same second are two), with an icon that fits it,
+    // and a click opens its run. Without a service the tray's balloon is left, with the
+    // information icon for "works again".
+    void notificationsGoThroughTheServiceWhereOneAnswers() {
+        SetNotifyMode(*FSettings, TNotifyMode::Failures);
+        FAvailable = false; // a window manager without a tray
+        auto fm = MakeWindow(1);
+        TTrayIcon* tray = MakeTray(*fm);
+        TFakeNotifications service;
+        tray->SetNotifications(&service);
+        std::int64_t opened = 0;
+        tray->OpenRun = [&opened](std::int64_t record) { opened = record; };
+        TFailureWatch watch;
+        watch.OnNotice = [tray](const TNotice& notice) { tray->Notify(notice); };
+        TRunEvent event;
+        event.Kind = TRunEvent::Exited;
+        event.Code = 3;
+        event.Name = "Backup";
+        event.Record = 7;
+        watch.See(event);
+        event.Name = "Report";
+        event.Record = 8;
+        watch.See(event);
+        event.Code = 0;
+        event.Record = 9;
+        watch.See(event);
+        QCOMPARE(service.Shown.size(), 3);
+        QCOMPARE(service.Shown[0].Text, QString("Backup ended with code 3"));
+        QCOMPARE(service.Shown[1].Text, QString("Report ended with code 3"));
+        QCOMPARE(service.Shown[2].Text, QString("Report works again"));
+        QCOMPARE(service.Shown[0].Title, QString("Vantle Scheduler"));
+        QCOMPARE(QList<int>({service.Shown[0].Kind, service.Shown[2].Kind}),
+                 QList<int>({TDesktopNote::Failure, TDesktopNote::Recovered}));
+        QCOMPARE(service.Shown[1].Record, std::int64_t(8));
+        QVERIFY(FMessages.isEmpty());
+        QCOMPARE(TFreedesktopNotifications::IconName(TDesktopNote::Failure),
+                 QString("dialog-error"));
+        QCOMPARE(TFreedesktopNotifications::IconName(TDesktopNote::Recovered),
+                 QString("dialog-information"));
+        service.Click(8);
+        QCOMPARE(opened, std::int64_t(8));
+
+        // No service: the balloon, where there is a tray.
+        service.Answers = false;
+        FAvailable = true;
+        tray->UpdateIcon();
+        event.Code = 3;
+        watch.See(event);
+        event.Code = 0;
+        watch.See(event);
+        QCOMPARE(FMessages, QStringList({"Vantle Scheduler: Report ended with code 3",
+                                         "Vantle Scheduler: Report works again"}));
+        QCOMPARE(FBalloonIcons, QList<QSystemTrayIcon::MessageIcon>(
+                                    {QSystemTrayIcon::Warning, QSystemTrayIcon::Information}));
+        QCOMPARE(service.Shown.size(), 3);
+        tray->SetNotifications(nullptr);
     }
 };
 
