@@ -341,6 +341,60 @@ TEST_F(RunRecorderTest, AKilledSchedulerLosesNoRunAndItsSuccessorFollowsWhatStil
     }
 }
 
+// Held up by a lock: the output is cut once, and the record, written after the lock is
+// gone, still says all the program wrote; runs the queue had no room for are told.
+TEST_F(RunRecorderTest, WhatWaitsIsWrittenAsItWasAndWhatDidNotFitIsTold) {
+    MakeStore();
+    TRunRecorderOptions options = Quick();
+    options.QueueLimit = 2;
+    std::int64_t nextKey = 0;
+    options.MakeKey = [&] { return ++nextKey; };
+    TRunRecorder recorder(Folder(), List.FileName(), options);
+    TStoredRun run;
+    run.Name = "Chatty";
+    run.Started = Fake.Clock.Now();
+    run.Id = recorder.NewKey();
+    recorder.Begin(run);
+    ASSERT_TRUE(recorder.Flush(10'000));
+    TLockHolder lock(Folder() + "/runs.sqlite");
+    {
+        TOwnFd out = recorder.Outputs().Create(run.Id);
+        const std::string text(3000, 'x');
+        ASSERT_EQ(::write(out.Get(), text.data(), text.size()), 3000);
+    }
+    recorder.Finish(run.Id, {.Result = "Exited 0", .HasOutput = true, .OutputKeep = 1000});
+    for (const char* name : {"Second", "Third", "Fourth"}) {
+        run.Name = name;
+        run.Id = recorder.NewKey();
+        recorder.Begin(run);
+    }
+    std::vector<TRecorderNews> news;
+    auto told = [&](std::size_t count) {
+        return WaitUntil(
+            [&] {
+                for (TRecorderNews& item : recorder.TakeNews())
+                    if (item.Kind != TRecorderNews::Written)
+                        news.push_back(std::move(item));
+                return news.size() >= count;
+            },
+            10s);
+    };
+    ASSERT_TRUE(told(1));
+    lock.Release();
+    ASSERT_TRUE(told(3));
+    EXPECT_EQ(news[1].Text, "Runs are recorded again");
+    const std::string lost = news[2].Text;
+    EXPECT_TRUE(lost.ends_with(" not recorded: too many waited for the store (the log has them)"))
+        << lost;
+    ASSERT_TRUE(recorder.Flush(10'000));
+    std::vector<TStoredRun> runs = Records();
+    EXPECT_EQ(runs.size(), std::size_t(4 - std::stoi(lost)));
+    ASSERT_GE(runs.size(), 2u);
+    EXPECT_EQ(runs[0].OutputBytes, 3000u) << "all it wrote, not what the cut left";
+    EXPECT_TRUE(runs[0].OutputCut);
+    EXPECT_EQ(runs[1].Name, "Second");
+}
+
 // A store that keeps failing is tried again at the recorder's pace, not in a loop that
 // takes a core, and at a stop it is given up within the grace.
 TEST_F(RunRecorderTest, AFailingStoreIsTriedAgainAtItsPace) {

@@ -123,6 +123,7 @@ private slots:
         QTest::newRow("just under a minute") << "Exited 0" << true << 59'949LL << "59.9 s";
         QTest::newRow("a minute, rounded") << "Exited 0" << true << 59'950LL << "1 min 0 s";
         QTest::newRow("minutes") << "Exited 0" << true << 125'000LL << "2 min 5 s";
+        QTest::newRow("just under an hour") << "Exited 0" << true << 3'599'400LL << "59 min 59 s";
         QTest::newRow("hours") << "Exited 0" << true << 3'725'000LL << "1 h 2 min";
         QTest::newRow("end not known")
             << "Ended while the scheduler was not running" << false << 0LL << "";
