@@ -136,6 +136,32 @@ TEST(FailureWatchOnce, TellsEachFailureOnceAndTheRecovery) {
     EXPECT_EQ(watch.FailingCount(), 1u);
 }
 
+// The run records' news is told as it is (failing, back, disk full), and their being
+// written is no news for a person; an inherited run's end is no failure.
+TEST(FailureWatchOnce, TellsTheRecordsNewsButNotTheirWriting) {
+    TFailureWatch watch;
+    std::vector<std::pair<TNotice::TKind, std::string>> told;
+    watch.OnNotice = [&](const TNotice& notice) { told.push_back({notice.Kind, notice.Text}); };
+    for (auto [kind, text] : {std::pair{TRecorderNews::Failing, "Runs are not recorded for now: x"},
+                              std::pair{TRecorderNews::Written, ""},
+                              std::pair{TRecorderNews::Recovered, "Runs are recorded again"}}) {
+        TRunEvent records;
+        records.Kind = TRunEvent::Records;
+        records.Code = kind;
+        records.Text = text;
+        watch.See(records);
+    }
+    TRunEvent followed;
+    followed.Kind = TRunEvent::Followed;
+    followed.Name = "Backup";
+    watch.See(followed);
+    EXPECT_EQ(told, (std::vector<std::pair<TNotice::TKind, std::string>>{
+                        {TNotice::Records, "Runs are not recorded for now: x"},
+                        {TNotice::Records, "Runs are recorded again"},
+                        {TNotice::Ran, "Backup ended after the scheduler restarted"}}));
+    EXPECT_EQ(watch.FailingCount(), 0u);
+}
+
 } // namespace
 
 namespace {
