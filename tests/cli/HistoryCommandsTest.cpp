@@ -6,6 +6,7 @@
 #include "platform/ChildWatch.h"
 #include "platform/ProgramStarterPosix.h"
 #include "support/FakeServices.h"
+#include "support/ReapAll.h"
 #include "support/SchedCtlRun.h"
 #include "support/TestFiles.h"
 
@@ -42,16 +43,6 @@ protected:
 
     /// Everything the scheduler handed over is in the store.
     void Written() { ASSERT_TRUE(Recorder->Flush(10'000)); }
-
-    /// Waits for every started program to end and lets the scheduler record it.
-    static void ReapAll(TScheduler& scheduler, TChildWatch& children) {
-        while (scheduler.HasRunningPrograms()) {
-            siginfo_t info{};
-            ::waitid(P_ALL, 0, &info, WEXITED | WNOWAIT);
-            for (const TChildEnd& end : children.Reap())
-                scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code);
-        }
-    }
 
     TTempDir Dir;
     std::string Schedule = Dir.File("jobs.INI");

@@ -8,6 +8,7 @@
 #include "platform/ChildWatch.h"
 #include "platform/ProgramStarterPosix.h"
 #include "support/FakeServices.h"
+#include "support/ReapAll.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -72,15 +73,6 @@ protected:
         services.Starter = &Starter;
         services.Recorder = &recorder;
         return services;
-    }
-
-    static void ReapAll(TScheduler& scheduler, TChildWatch& children) {
-        while (scheduler.HasRunningPrograms()) {
-            siginfo_t info{};
-            ::waitid(P_ALL, 0, &info, WEXITED | WNOWAIT);
-            for (const TChildEnd& end : children.Reap())
-                scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code);
-        }
     }
 
     TTempDir Dir;
