@@ -97,6 +97,8 @@ TEST_F(HistoryCommandTest, EveryRunIsRecordedWithItsOutput) {
     EXPECT_EQ(Store->Run(1)->Trigger, TRunTrigger::Schedule);
     EXPECT_EQ(SchedCtl({"history", "--failed", "--since", "2026-12-07 02:31", Schedule}).Out, "");
     EXPECT_EQ(SchedCtl({"history", "--output", "9", Schedule}).Code, 2);
+    EXPECT_EQ(SchedCtl({"history", "--count", "1000000", Schedule}).Code, 0) << "the most";
+    EXPECT_EQ(SchedCtl({"history", "--count", "1000001", Schedule}).Code, 2);
 }
 
 // Output past the running cap is dropped and, of what is left, the end is kept; the store
