@@ -387,6 +387,28 @@ TEST_F(RunRecorderTest, WhatWaitsIsWrittenAsItWasAndWhatDidNotFitIsTold) {
     EXPECT_EQ(runs[1].Name, "Second");
 }
 
+// A run that fails before its program could start is recorded as failed, and why.
+TEST_F(RunRecorderTest, ARunThatFailsBeforeItsStartIsRecordedAsFailed) {
+    WriteFile(List.FileName(),
+              ScheduleText({{.Name = "Leap", .Command = "/bin/leap", .Parms = "$D+1Y"},
+                            {.Name = "Nul", .Command = {"/bin/x\0y", 8}}}));
+    Fake.Clock.Set(EncodeDate(2000, 2, 29) + EncodeTime(10, 0, 5, 0));
+    TRunRecorder recorder(Folder(), List.FileName(), Quick());
+    TSchedulerServices services = Fake.Services(); // starts nothing
+    services.Recorder = &recorder;
+    TScheduler scheduler(List, services);
+    scheduler.SetEnabled(true);
+    List.Load();
+    scheduler.RunCycle();
+    ASSERT_TRUE(recorder.Flush(10'000));
+    std::vector<TStoredRun> runs = Records();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].Result, "Failed: Invalid argument to date encode");
+    EXPECT_EQ(runs[1].Result, "Failed: the command holds a NUL byte");
+    EXPECT_TRUE(runs[0].Failure && runs[1].Failure);
+    EXPECT_TRUE(Fake.Starter.Requests.empty());
+}
+
 // A store that keeps failing is tried again at the recorder's pace, not in a loop that
 // takes a core, and at a stop it is given up within the grace.
 TEST_F(RunRecorderTest, AFailingStoreIsTriedAgainAtItsPace) {
