@@ -95,6 +95,7 @@ TEST_F(HistoryCommandTest, EveryRunIsRecordedWithItsOutput) {
               "2026-12-07 02:30:05\tLoud\tExited 3\t0.0 s\t5\tExecute Now\n");
     EXPECT_EQ(Store->Run(5)->Trigger, TRunTrigger::ExecuteNow);
     EXPECT_EQ(Store->Run(1)->Trigger, TRunTrigger::Schedule);
+    EXPECT_TRUE(Store->Run(3)->Failure) << "a program that could not start failed";
     EXPECT_EQ(SchedCtl({"history", "--failed", "--since", "2026-12-07 02:31", Schedule}).Out, "");
     EXPECT_EQ(SchedCtl({"history", "--output", "9", Schedule}).Code, 2);
     EXPECT_EQ(SchedCtl({"history", "--count", "1000000", Schedule}).Code, 0) << "the most";
