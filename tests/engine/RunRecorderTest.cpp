@@ -457,3 +457,41 @@ TEST_F(RunRecorderTest, ItsThreadTakesNoSignal) {
 }
 
 } // namespace
+
+namespace {
+
+// The state file keeps a started run whatever its texts hold: tabs, line ends and
+// backslashes come back as they were, and a line that is not whole is left out.
+TEST(StateFileText, KeepsStartedRunsWhateverTheirTextsHold) {
+    TSchedulerState state;
+    state.Latest = LocalMinuteOf(EncodeDate(2026, 12, 7) + EncodeTime(2, 30, 0, 0));
+    TStartedRun started;
+    started.Run.Id = 117747300761611393;
+    started.Run.Name = "Back\tup\\ \r\n";
+    started.Run.Command = "C:\\t\\n";
+    started.Run.Parameters = "-a\t-b";
+    started.Run.Trigger = TRunTrigger::CatchUp;
+    started.Run.Started = EncodeDate(2026, 12, 7) + EncodeTime(2, 30, 5, 0);
+    started.Run.Process = TProcessIdentity{4242, "boot-id", 9876543};
+    started.StartedBootNs = 123;
+    started.StartedRunNs = 456;
+    started.TimeLimit = 5;
+    state.Runs.push_back(started);
+    const std::string text = StateText(state) + "Run\t1\t2\r\n";
+    const TSchedulerState read = ParseState(text);
+    EXPECT_EQ(read.Latest, state.Latest);
+    ASSERT_EQ(read.Runs.size(), 1u);
+    const TStartedRun& back = read.Runs[0];
+    EXPECT_EQ(back.Run.Id, started.Run.Id);
+    EXPECT_EQ(back.Run.Name, started.Run.Name);
+    EXPECT_EQ(back.Run.Command, started.Run.Command);
+    EXPECT_EQ(back.Run.Parameters, started.Run.Parameters);
+    EXPECT_EQ(back.Run.Trigger, TRunTrigger::CatchUp);
+    EXPECT_EQ(back.Run.Started, started.Run.Started);
+    EXPECT_EQ(back.Run.Process, started.Run.Process);
+    EXPECT_EQ(back.StartedBootNs, 123);
+    EXPECT_EQ(back.StartedRunNs, 456);
+    EXPECT_EQ(back.TimeLimit, 5);
+}
+
+} // namespace
