@@ -62,7 +62,10 @@ protected:
 
     std::string Folder() const { return Dir.File("state"); }
     std::string StateFile() const { return Dir.File("jobs.STATE"); }
-    static TRunRecorderOptions Quick() { return {.RetryMs = 20, .ReportAfterMs = 200}; }
+    // A short grace keeps the stop's bound clear of a loaded machine's delays.
+    static TRunRecorderOptions Quick() {
+        return {.RetryMs = 20, .ReportAfterMs = 200, .StopGraceMs = 300};
+    }
     void MakeStore() const { TRunStore(Folder(), List.FileName(), TRunStoreMode::Writer); }
     std::vector<TStoredRun> Records() const {
         return TRunStore(Folder(), List.FileName(), TRunStoreMode::Reader).Runs({});
