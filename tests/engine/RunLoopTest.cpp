@@ -37,6 +37,45 @@ protected:
                 .Stopped = [this](int signal) { Signals.push_back(signal); }};
     }
 
+    // An entry NAME limited to a minute, running the helper with PARMS for real, started by
+    // the loop's first tick; the first start and the latest other event are kept.
+    struct TLimitedRun {
+        TLimitedRun(RunLoopTest& test, const std::string& name, const std::string& parms)
+            : Folder(test.Dir.File("runs")), Schedule(test.List.FileName()),
+              Recorder(Folder, Schedule) {
+            WriteFile(test.List.FileName(),
+                      "[Schedule 0]\r\nName=" + name +
+                          "\r\nTime=* * * * *\r\nActive=Yes\r\nCommandType=1\r\nCommand=" +
+                          VANTLE_ENDHELPER + "\r\nParms=" + parms + "\r\nTimeLimit=1\r\n");
+            TSchedulerServices services = test.Fake.Services();
+            services.Starter = &Starter;
+            services.Recorder = &Recorder;
+            services.OnRunEvent = [this](const TRunEvent& event) {
+                (event.Kind == TRunEvent::Started ? Start : End) = event;
+            };
+            Scheduler.emplace(test.List, services);
+            Scheduler->SetEnabled(true);
+            test.List.Load();
+            TRunLoopServices loopServices{};
+            loopServices.Clock = &test.Fake.Clock;
+            loopServices.Children = &Children;
+            Loop.emplace(*Scheduler, loopServices, test.Events());
+            Loop->Tick();
+        }
+        std::optional<TStoredRun> Record() {
+            EXPECT_TRUE(Recorder.Flush(10'000));
+            return TRunStore(Folder, Schedule, TRunStoreMode::Reader).Run(Start.Record);
+        }
+
+        std::string Folder, Schedule;
+        TChildWatch Children; // after the caller blocked SIGCHLD
+        TPosixProgramStarter Starter;
+        TRunRecorder Recorder;
+        TRunEvent Start, End;
+        std::optional<TScheduler> Scheduler;
+        std::optional<TRunLoop> Loop;
+    };
+
     TTempDir Dir;
     TFakeServices Fake;
     TSchedList List;
@@ -134,33 +173,15 @@ TEST_F(RunLoopTest, AStopSignalEndsTheLoopWhileAProgramRuns) {
 // is recorded as stopped at its limit.
 TEST_F(RunLoopTest, ATimeLimitStopsTheWholeGroupAndKillsWhatIgnoresTheStop) {
     TChildWatch::BlockChildSignal();
-    TChildWatch children;
-    TPosixProgramStarter starter;
-    WriteFile(List.FileName(), "[Schedule 0]\r\nName=Stuck\r\nTime=* * * * *\r\nActive=Yes\r\n"
-                               "CommandType=1\r\nCommand=" VANTLE_ENDHELPER "\r\n"
-                               "Parms=stubborn 60000\r\nTimeLimit=1\r\n");
-    TRunStore store(Dir.File("runs"), List.FileName(), TRunStoreMode::Writer);
-    TRunRecorder recorder(Dir.File("runs"), List.FileName());
-    TSchedulerServices services = Fake.Services();
-    services.Starter = &starter;
-    services.Recorder = &recorder;
-    TRunEvent start, end;
-    services.OnRunEvent = [&](const TRunEvent& event) {
-        (event.Kind == TRunEvent::Started ? start : end) = event;
-    };
-    TScheduler scheduler(List, services);
-    scheduler.SetEnabled(true);
-    List.Load();
-    TRunLoopServices loopServices{};
-    loopServices.Clock = &Fake.Clock;
-    loopServices.Children = &children;
-    TRunLoop loop(scheduler, loopServices, Events());
-    loop.Tick();
+    TLimitedRun limited(*this, "Stuck", "stubborn 60000");
+    TScheduler& scheduler = *limited.Scheduler;
+    TRunLoop& loop = *limited.Loop;
+    const TRunEvent &start = limited.Start, &end = limited.End;
     ASSERT_GT(start.Pid, 0);
     int child = 0;
-    ASSERT_TRUE(WaitUntil(
-        [&] { return (std::ifstream(store.OutputPath(start.Record)) >> child) && child > 0; },
-        std::chrono::seconds(20)));
+    const std::string output = limited.Recorder.Outputs().PathOf(start.Record);
+    ASSERT_TRUE(WaitUntil([&] { return (std::ifstream(output) >> child) && child > 0; },
+                          std::chrono::seconds(20)));
     const std::int64_t limit = Fake.Clock.RunNanos() + 60'000'000'000;
     auto bothAlive = [&] { return ::kill(start.Pid, 0) == 0 && ::kill(child, 0) == 0; };
 
@@ -192,8 +213,7 @@ TEST_F(RunLoopTest, ATimeLimitStopsTheWholeGroupAndKillsWhatIgnoresTheStop) {
         std::chrono::seconds(20)))
         << "the child outlived its group's SIGKILL";
     EXPECT_EQ(end.TimeLimit, 1);
-    ASSERT_TRUE(recorder.Flush(10'000));
-    std::optional<TStoredRun> run = store.Run(start.Record);
+    std::optional<TStoredRun> run = limited.Record();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->Result, "Stopped at time limit");
     EXPECT_TRUE(run->Failure);
@@ -203,27 +223,10 @@ TEST_F(RunLoopTest, ATimeLimitStopsTheWholeGroupAndKillsWhatIgnoresTheStop) {
 // ends with code 0 when its limit stops it still did not do its work: a failure.
 TEST_F(RunLoopTest, ACycleArmsTheLimitAndAProgramStoppedThereFailsWhateverItsCode) {
     TChildWatch::BlockChildSignal();
-    TChildWatch children;
-    TPosixProgramStarter starter;
-    WriteFile(List.FileName(), "[Schedule 0]\r\nName=Polite\r\nTime=* * * * *\r\nActive=Yes\r\n"
-                               "CommandType=1\r\nCommand=" VANTLE_ENDHELPER "\r\n"
-                               "Parms=graceful 60000\r\nTimeLimit=1\r\n");
-    TRunRecorder recorder(Dir.File("runs"), List.FileName());
-    TSchedulerServices services = Fake.Services();
-    services.Starter = &starter;
-    services.Recorder = &recorder;
-    TRunEvent start, end;
-    services.OnRunEvent = [&](const TRunEvent& event) {
-        (event.Kind == TRunEvent::Started ? start : end) = event;
-    };
-    TScheduler scheduler(List, services);
-    scheduler.SetEnabled(true);
-    List.Load();
-    TRunLoopServices loopServices{};
-    loopServices.Clock = &Fake.Clock;
-    loopServices.Children = &children;
-    TRunLoop loop(scheduler, loopServices, Events());
-    loop.Tick();
+    TLimitedRun limited(*this, "Polite", "graceful 60000");
+    TScheduler& scheduler = *limited.Scheduler;
+    TRunLoop& loop = *limited.Loop;
+    const TRunEvent &start = limited.Start, &end = limited.End;
     ASSERT_GT(start.Pid, 0);
     int limits = -1;
     for (const TRunLoop::TWatch& watch : loop.Watches())
@@ -233,9 +236,9 @@ TEST_F(RunLoopTest, ACycleArmsTheLimitAndAProgramStoppedThereFailsWhateverItsCod
     ASSERT_EQ(::timerfd_gettime(limits, &armed), 0);
     EXPECT_TRUE(armed.it_value.tv_sec > 0 || armed.it_value.tv_nsec > 0)
         << "the wake for the limit is armed by the cycle that started the program";
-    ASSERT_TRUE(
-        WaitUntil([&] { return ReadFile(recorder.Outputs().PathOf(start.Record)) == "ready\n"; },
-                  std::chrono::seconds(20)));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadFile(limited.Recorder.Outputs().PathOf(start.Record)) == "ready\n"; },
+        std::chrono::seconds(20)));
 
     Fake.Clock.Advance(60.0 / 86400);
     loop.FollowLimits();
@@ -247,9 +250,7 @@ TEST_F(RunLoopTest, ACycleArmsTheLimitAndAProgramStoppedThereFailsWhateverItsCod
         std::chrono::seconds(20)));
     EXPECT_EQ(end.Kind, TRunEvent::Exited);
     EXPECT_EQ(end.Code, 0);
-    ASSERT_TRUE(recorder.Flush(10'000));
-    std::optional<TStoredRun> run =
-        TRunStore(Dir.File("runs"), List.FileName(), TRunStoreMode::Reader).Run(start.Record);
+    std::optional<TStoredRun> run = limited.Record();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->Result, "Stopped at time limit");
     EXPECT_TRUE(run->Failure);
