@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -464,6 +465,65 @@ TEST_F(RunStoreTest, RefusesAFolderUnderOneOthersCanWriteWithoutTheStickyBit) {
     TRunStore store(FDir.File("shared/link/state/vantle-scheduler"), Schedule(),
                     TRunStoreMode::Writer);
     EXPECT_TRUE(std::filesystem::exists(FDir.File("home/state/vantle-scheduler/runs.sqlite")));
+}
+
+// Outputs go through the folder opened at the start: a records folder renamed away and
+// replaced gets nothing of ours, written or removed; a file of ours left under a run's
+// name is replaced, and the new one is appended to.
+TEST_F(RunStoreTest, OutputsGoToTheFolderOpenedAtTheStartWhateverTakesItsName) {
+    TRunStore store = Writer();
+    const std::int64_t id = store.Begin(Started("Job", At(1, 10)));
+    const std::string name = std::filesystem::path(store.OutputPath(id)).filename();
+    std::filesystem::rename(Folder(), Folder() + ".moved");
+    std::filesystem::create_directories(Folder() + "/outputs");
+    WriteFile(store.OutputPath(id + 1), "theirs");
+    WriteFile(Folder() + ".moved/outputs/" + name, "left by a crash");
+    {
+        TOwnFd out = store.CreateOutput(id);
+        EXPECT_NE(fcntl(out.Get(), F_GETFL) & O_APPEND, 0);
+        ASSERT_EQ(write(out.Get(), "mine", 4), 4);
+    }
+    EXPECT_EQ(ReadFile(Folder() + ".moved/outputs/" + name), "mine");
+    EXPECT_FALSE(std::filesystem::exists(store.OutputPath(id)));
+    store.Outputs().Sweep({});
+    EXPECT_EQ(ReadFile(store.OutputPath(id + 1)), "theirs");
+    EXPECT_FALSE(std::filesystem::exists(Folder() + ".moved/outputs/" + name));
+}
+
+// What a cap released while the program wrote on reads as the end of the output, not
+// as zeros.
+TEST_F(RunStoreTest, AnOutputHeldToItsCapReadsUpToTheCap) {
+    TRunOutputs outputs(Folder(), Schedule(), true);
+    TOwnFd out = outputs.Create(9);
+    const std::string text(100'000, 'x');
+    ASSERT_EQ(write(out.Get(), text.data(), text.size()), ssize_t(text.size()));
+    EXPECT_EQ(DropOutputPast(out.Get(), 8192), text.size());
+    ASSERT_EQ(write(out.Get(), "after", 5), 5);
+    EXPECT_EQ(outputs.Read(9, 1 << 20, text.size() + 5), std::string(8192, 'x'));
+    EXPECT_LE(outputs.SizeOf(9), 16384u);
+}
+
+// A file of another user's under a run's name is neither written, cut nor removed.
+TEST_F(RunStoreTest, AnotherUsersFileInTheOutputsIsLeftAlone) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to plant another user's file";
+    TRunOutputs outputs(Folder(), Schedule(), true);
+    const std::string planted = outputs.PathOf(7);
+    WriteFile(planted, "theirs");
+    chmod(planted.c_str(), 0600);
+    ASSERT_EQ(chown(planted.c_str(), 65534, 65534), 0);
+    try {
+        outputs.Create(7);
+        ADD_FAILURE() << "wrote another user's file";
+    } catch (const EPathRefused& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  planted + ": not used as the run record file: it belongs to user 65534 "
+                            "(nobody), so it is neither written nor removed");
+    }
+    EXPECT_THROW(outputs.Open(7), EPathRefused);
+    EXPECT_THROW(outputs.Cut(7, 2, 6), EPathRefused);
+    outputs.Sweep({});
+    EXPECT_EQ(ReadFile(planted), "theirs");
 }
 
 } // namespace
