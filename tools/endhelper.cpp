@@ -3,11 +3,14 @@
 // N" runs N ms, "print N" writes a line to its output, one to its error, one more to its
 // output, and ends with code N, "stubborn N" ignores SIGTERM, as does the child it leaves,
 // writes the child's pid to its output and runs N ms, "graceful N" writes "ready" once it
-// ends with code 0 on SIGTERM, and runs N ms.
+// ends with code 0 on SIGTERM, and runs N ms, "flood N" writes to its output as fast as
+// it can for N ms, "linger N" ends at once and leaves a child that writes N blocks of 16
+// KiB to the output, a millisecond apart.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
@@ -50,6 +53,29 @@ int main(int argc, char** argv) {
         int length = std::snprintf(text, sizeof text, "%d\n", static_cast<int>(child));
         (void)!write(1, text, static_cast<std::size_t>(length));
         usleep(static_cast<useconds_t>(value) * 1000);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "flood") == 0 || std::strcmp(argv[1], "linger") == 0) {
+        static char block[16384];
+        std::memset(block, 'y', sizeof block);
+        if (argv[1][0] == 'f') {
+            timespec start{}, now{};
+            clock_gettime(CLOCK_MONOTONIC, &start);
+            do {
+                if (write(1, block, sizeof block) < 0)
+                    return 1;
+                clock_gettime(CLOCK_MONOTONIC, &now);
+            } while ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 <
+                     value);
+            return 0;
+        }
+        if (fork() == 0) {
+            for (int i = 0; i < value; ++i) {
+                (void)!write(1, block, sizeof block);
+                usleep(1000);
+            }
+            _exit(0);
+        }
         return 0;
     }
     if (std::strcmp(argv[1], "orphan") == 0) {

@@ -185,15 +185,18 @@ bool WaitForPrograms(TScheduler& scheduler, TChildWatch& children, int seconds, 
         if (!scheduler.HasRunningPrograms() || left.count() <= 0)
             return failed;
         try {
-            scheduler.KillOverdue(); // a time limit holds while we wait, too
+            scheduler.KillOverdue(); // a time limit and the output cap hold while we wait, too
+            scheduler.HoldOutputs();
         } catch (const std::exception& e) {
             err << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n' << std::flush;
         }
         pollfd wait{children.Fd(), POLLIN, 0};
         int timeout = static_cast<int>(left.count());
-        if (std::optional<std::int64_t> next = scheduler.NextOverdue())
-            timeout = static_cast<int>(std::clamp<std::int64_t>(
-                (*next - SystemClock().RunNanos()) / 1'000'000 + 1, 0, timeout));
+        for (std::optional<std::int64_t> next :
+             {scheduler.NextOverdue(), scheduler.NextOutputHold()})
+            if (next)
+                timeout = static_cast<int>(std::clamp<std::int64_t>(
+                    (*next - SystemClock().RunNanos()) / 1'000'000 + 1, 0, timeout));
         if (children.Fd() < 0)
             timeout = std::min(timeout, 100); // nothing says when: look now and then
         ::poll(&wait, children.Fd() >= 0 ? 1 : 0, timeout);

@@ -77,12 +77,17 @@ void TRunLoop::Disarm() {
 void TRunLoop::FollowLimits() noexcept {
     try {
         FScheduler.KillOverdue();
+        FScheduler.HoldOutputs();
     } catch (...) {
         // Its log line failed: the signals went all the same.
         if (FEvents.ReapFailed)
             FEvents.ReapFailed(std::current_exception());
     }
-    if (std::optional<std::int64_t> next = FScheduler.NextOverdue()) {
+    std::optional<std::int64_t> next = FScheduler.NextOverdue();
+    if (std::optional<std::int64_t> hold = FScheduler.NextOutputHold();
+        hold && (!next || *hold < *next))
+        next = hold;
+    if (next) {
         try {
             FLimits.ArmAfter(*next - Clock().RunNanos());
         } catch (...) {
@@ -108,6 +113,7 @@ void TRunLoop::Handle(TSource source) noexcept {
         break;
     case TSource::Children:
         ReapChildren();
+        FollowLimits(); // an ended run's session may still write its output
         break;
     case TSource::Inherited:
     case TSource::Records:

@@ -84,9 +84,9 @@ public:
     void Stop(int signal) noexcept;
     /// Stops ticking until the next Start, Tick or ClockChanged.
     void Disarm();
-    /// Lets the scheduler stop what is past its time limit or grace, and arms the wake for
-    /// the next such moment. Every wake does it; a front end that stopped a run itself
-    /// calls it then.
+    /// Lets the scheduler stop what is past its time limit or grace and hold outputs to
+    /// their cap, and arms the wake for the next such moment. Every wake does it; a front
+    /// end that stopped a run itself calls it then.
     void FollowLimits() noexcept;
 
     bool Stopped() const { return FStopped; }

@@ -30,17 +30,21 @@ bool DiskFullError(const std::exception& error) {
     return false;
 }
 
-// Holds a finished program's output to `cap`, however much it wrote, and reports all it
-// wrote.
-std::uint64_t HoldToCap(const std::string& path, std::uint64_t cap, bool& cut) {
-    TOwnFd fd(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+// Holds a program's output to `cap`, however much it wrote, and reports all it wrote.
+// While something may still write to it, the part past the cap is released and the
+// file's length stays, so appends go on where they would; once nothing does, the file
+// ends at the cap.
+std::uint64_t HoldToCap(const TOwnFd& fd, std::uint64_t cap, bool stillWritten, bool& cut) {
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return 0;
     const auto written = static_cast<std::uint64_t>(st.st_size);
     if (cap > 0 && written > cap) {
         cut = true;
-        (void)::ftruncate(fd.Get(), static_cast<off_t>(cap));
+        if (stillWritten)
+            (void)DropOutputPast(fd.Get(), cap);
+        else
+            (void)::ftruncate(fd.Get(), static_cast<off_t>(cap));
     }
     return written;
 }
@@ -247,10 +251,13 @@ bool TRunRecorder::Write(TOp& op) {
             if (op.End.HasOutput && !op.FilesDone) {
                 op.Cut = op.End.OutputCut;
                 try {
-                    op.Written = HoldToCap(FOutputs.PathOf(op.Key), op.End.OutputCap, op.Cut);
-                    const TOutputCut cut = FOutputs.Cut(op.Key, op.End.OutputKeep, op.Written);
-                    op.Cut = op.Cut || cut.Cut;
-                    op.HeadKept = cut.HeadKept;
+                    op.Written = HoldToCap(FOutputs.Open(op.Key), op.End.OutputCap,
+                                           op.End.OutputOpen, op.Cut);
+                    if (!op.End.OutputOpen) {
+                        const TOutputCut cut = FOutputs.Cut(op.Key, op.End.OutputKeep, op.Written);
+                        op.Cut = op.Cut || cut.Cut;
+                        op.HeadKept = cut.HeadKept;
+                    }
                 } catch (const std::exception&) {
                     // The output stays as it is; the record is still closed.
                 }

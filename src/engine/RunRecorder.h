@@ -47,6 +47,9 @@ struct TRunEnd {
     /// its last OutputKeep bytes before the record is closed.
     bool HasOutput = false;
     bool OutputCut = false; // cut at the cap already while it ran
+    /// A process of the run's session still writes: the output is measured and held to
+    /// the cap, and cut by a later Finish of the same run once the session has ended.
+    bool OutputOpen = false;
     std::uint64_t OutputCap = 0;
     std::uint64_t OutputKeep = DefaultOutputKeep;
 };

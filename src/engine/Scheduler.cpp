@@ -117,6 +117,10 @@ TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
 }
 
 TScheduler::~TScheduler() {
+    // Outputs of sessions that outlive the scheduler are cut now, as at any end.
+    if (FServices.Recorder != nullptr)
+        for (TLingeringOutput& lingering : FLingering)
+            FServices.Recorder->Finish(lingering.Record, lingering.End);
     // The runs whose records are still on their way are kept for the next start.
     WriteState();
     try {
@@ -145,7 +149,7 @@ void TScheduler::RunCycle() {
     FFailures.clear();
     TakeRecordNews();
     FollowInherited();
-    CapRunningOutputs();
+    CapOutputs();
     FCycleTime = FServices.Clock->Now();
     FCycleMoment = SplitMoment(FCycleTime);
     CheckForChanges();
@@ -456,7 +460,6 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
     }
     TStartResult started =
         FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show, output.Get());
-    output.Close(); // the program has its own descriptor
     std::uint32_t code = started.Code;
     TRunEvent event;
     event.Kind = code <= 32 ? TRunEvent::Failed : TRunEvent::Started;
@@ -487,6 +490,8 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
         program.StartedRunNs = FServices.Clock->RunNanos();
         program.TimeLimit = entry.TimeLimit;
         program.Record = record;
+        // Kept to hold the output to its cap while the program writes.
+        program.Output = std::move(output);
         if (record != 0) {
             // A reused process id is never taken for this run: it is known by its start
             // time and the boot too.
@@ -573,22 +578,39 @@ void TScheduler::RecordFailed(const std::exception& error) {
     }
 }
 
-void TScheduler::CapRunningOutputs() {
+void TScheduler::CapOutputs() {
+    FNextCapNs = FServices.Clock->RunNanos() + OutputCapCheckNs;
     if (FServices.Recorder == nullptr)
         return;
     for (auto& [pid, program] : FRunning) {
-        if (program.Record == 0)
-            continue;
-        TOwnFd fd(::open(FServices.Recorder->Outputs().PathOf(program.Record).c_str(),
-                         O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
         try {
-            if (fd.Get() >= 0 &&
-                DropOutputPast(fd.Get(), FServices.OutputCap) > FServices.OutputCap)
+            if (program.Output.Get() >= 0 &&
+                DropOutputPast(program.Output.Get(), FServices.OutputCap) > FServices.OutputCap)
                 program.OutputCut = true;
         } catch (const std::exception&) {
-            // Checked again at the next cycle.
+            // Checked again within a second.
         }
     }
+    for (auto lingering = FLingering.begin(); lingering != FLingering.end();) {
+        try {
+            if (DropOutputPast(lingering->Output.Get(), FServices.OutputCap) > FServices.OutputCap)
+                lingering->End.OutputCut = true;
+        } catch (const std::exception&) {
+            // As above.
+        }
+        if (SessionHasProcesses(lingering->Session)) {
+            ++lingering;
+            continue;
+        }
+        FServices.Recorder->Finish(lingering->Record, lingering->End);
+        lingering = FLingering.erase(lingering);
+    }
+}
+
+bool TScheduler::HoldsOutputs() const {
+    return !FLingering.empty() ||
+           std::any_of(FRunning.begin(), FRunning.end(),
+                       [](const auto& running) { return running.second.Output.Get() >= 0; });
 }
 
 bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
@@ -644,7 +666,16 @@ void TScheduler::ConcludeEnd(int pid, TRunningProgram program, bool signalled, i
         end.OutputCut = program.OutputCut;
         end.OutputCap = FServices.OutputCap;
         end.OutputKeep = FServices.OutputKeep;
-        FServices.Recorder->Finish(program.Record, end);
+        // What the program left running in its session may write on: the record is
+        // closed now, and its output held to the cap until the session has ended too.
+        if (program.Output.Get() >= 0 && SessionHasProcesses(pid)) {
+            end.OutputOpen = true;
+            FServices.Recorder->Finish(program.Record, end);
+            end.OutputOpen = false;
+            FLingering.push_back({program.Record, pid, std::move(program.Output), end});
+        } else {
+            FServices.Recorder->Finish(program.Record, end);
+        }
         FUnwritten[program.Record] = StartedRunOf(program);
         FPruneDue = true;
         WriteState();
@@ -734,6 +765,15 @@ std::optional<std::int64_t> TScheduler::NextOverdue() const {
     return next;
 }
 
+void TScheduler::HoldOutputs() {
+    if (FServices.Clock->RunNanos() >= FNextCapNs && HoldsOutputs())
+        CapOutputs();
+}
+
+std::optional<std::int64_t> TScheduler::NextOutputHold() const {
+    return HoldsOutputs() ? std::optional(FNextCapNs) : std::nullopt;
+}
+
 bool TScheduler::HasRunningPrograms() const {
     return std::any_of(FRunning.begin(), FRunning.end(),
                        [](const auto& running) { return !running.second.Inherited; });
@@ -777,6 +817,13 @@ bool TScheduler::Inherit(const TStoredRun& run, std::int64_t bootNs, std::int64_
     program.StartedRunNs = runNs;
     program.TimeLimit = timeLimit;
     program.Record = run.Id;
+    if (FServices.Recorder != nullptr) {
+        try {
+            program.Output = FServices.Recorder->Outputs().Open(run.Id);
+        } catch (const std::exception&) {
+            // Followed all the same; its output is not held to the cap.
+        }
+    }
     return true;
 }
 

@@ -63,6 +63,8 @@ struct TRunEvent {
 
 /// How long a stopped program has between SIGTERM and SIGKILL.
 constexpr std::int64_t StopGraceNs = 10'000'000'000;
+/// How often what running programs write is held to the output cap.
+constexpr std::int64_t OutputCapCheckNs = 1'000'000'000;
 
 /// Everything the scheduler reaches outside itself; tests replace any piece, and a
 /// piece left empty is the real one of SystemSchedulerServices() (so a test that
@@ -167,6 +169,13 @@ public:
     /// The CLOCK_MONOTONIC moment (TClock::RunNanos) at which KillOverdue has work next;
     /// nullopt while no running program has a limit or a grace running out.
     std::optional<std::int64_t> NextOverdue() const;
+    /// Releases what running programs, and what their sessions left running after them,
+    /// wrote past OutputCap, once a second at most: a cap checked once a minute let a
+    /// fast writer fill the disk first.
+    void HoldOutputs();
+    /// The CLOCK_MONOTONIC moment at which HoldOutputs has work next, at most a second
+    /// after the latest; nullopt while no output may grow.
+    std::optional<std::int64_t> NextOutputHold() const;
     /// Whether a program this scheduler started may still run: its end not yet told.
     bool HasRunningPrograms() const;
     /// Readable when a run started before a restart may have ended (-1: never); then
@@ -187,8 +196,11 @@ private:
     void FinishRecord(std::int64_t id, const std::string& result, bool failure);
     /// A failing store costs the records, never a run: logged once until it works again.
     void RecordFailed(const std::exception& error);
-    /// Frees what running programs wrote past OutputCap.
-    void CapRunningOutputs();
+    /// Frees what running programs, and what their sessions left running, wrote past
+    /// OutputCap; closes the records of outputs whose sessions have ended.
+    void CapOutputs();
+    /// Whether some output may still grow.
+    bool HoldsOutputs() const;
     void CheckForChanges();
     void RunDueEntry(std::int32_t index, TRunTrigger trigger);
     /// The entries that catch up in this plan's cycle, by index, with the latest minute
@@ -236,7 +248,17 @@ private:
         bool ByUser = false;                      // stopped by the user rather than at its limit
         std::optional<std::int64_t> StoppedRunNs; // when SIGTERM went
         bool Killed = false;                      // SIGKILL went too
+        TOwnFd Output{-1};                        // its output file, to hold it to the cap
     };
+    /// A run that has ended while processes of its session go on writing its output.
+    struct TLingeringOutput {
+        std::int64_t Record = 0;
+        int Session = 0;
+        TOwnFd Output{-1};
+        TRunEnd End; // its end as recorded; its output is cut once the session has ended
+    };
+    std::vector<TLingeringOutput> FLingering;
+    std::int64_t FNextCapNs = 0; // CLOCK_MONOTONIC: the next look at the outputs
     /// An entry of a pass, by position and name: what a stopped pass already started.
     using TPassEntry = std::pair<std::int32_t, std::string>;
     std::map<int, TRunningProgram> FRunning;

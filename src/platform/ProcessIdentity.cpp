@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <dirent.h>
 #include <fstream>
 #include <iterator>
 
@@ -32,32 +33,36 @@ const std::string& BootId() {
 
 } // namespace
 
-std::optional<std::uint64_t> StartTicksOfStat(std::string_view statText) {
+std::optional<std::uint64_t> StatField(std::string_view statText, int field) {
     std::size_t close = statText.rfind(')');
-    if (close == std::string_view::npos)
+    if (close == std::string_view::npos || field < 3)
         return std::nullopt;
-    // Field 3 (the state) follows the name; field 22 is 19 fields further on.
+    // Field 3 (the state) follows the name.
     std::string_view rest = statText.substr(close + 1);
-    for (int field = 3; field <= 22; ++field) {
+    for (int at = 3; at <= field; ++at) {
         std::size_t start = rest.find_first_not_of(' ');
         if (start == std::string_view::npos)
             return std::nullopt;
         rest = rest.substr(start);
         std::size_t end = std::min(rest.find(' '), rest.size());
-        if (field == 22) {
-            std::uint64_t ticks = 0;
+        if (at == field) {
+            std::uint64_t value = 0;
             std::string_view digits = rest.substr(0, end);
             if (!digits.empty() && digits.back() == '\n')
                 digits.remove_suffix(1);
             auto [next, error] =
-                std::from_chars(digits.data(), digits.data() + digits.size(), ticks);
+                std::from_chars(digits.data(), digits.data() + digits.size(), value);
             if (error != std::errc() || next != digits.data() + digits.size() || digits.empty())
                 return std::nullopt;
-            return ticks;
+            return value;
         }
         rest = rest.substr(end);
     }
     return std::nullopt;
+}
+
+std::optional<std::uint64_t> StartTicksOfStat(std::string_view statText) {
+    return StatField(statText, 22);
 }
 
 std::optional<TProcessIdentity> IdentifyProcess(int pid) {
@@ -87,6 +92,27 @@ bool HasEnded(std::string_view statText) {
         return false;
     std::size_t state = statText.find_first_not_of(' ', close + 1);
     return state != std::string_view::npos && (statText[state] == 'Z' || statText[state] == 'X');
+}
+
+bool SessionHasProcesses(int session) {
+    if (session <= 0)
+        return false;
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr)
+        return false;
+    bool found = false;
+    while (const dirent* entry = ::readdir(proc)) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+            continue;
+        std::optional<std::string> stat =
+            ReadSmallFile(std::string("/proc/") + entry->d_name + "/stat");
+        if (stat && StatField(*stat, 6) == std::uint64_t(session) && !HasEnded(*stat)) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(proc);
+    return found;
 }
 
 } // namespace vantle

@@ -28,9 +28,15 @@ bool StillRunning(const TProcessIdentity& process);
 /// reaped (state Z, or X).
 bool HasEnded(std::string_view statText);
 
-/// The start time (field 22) of the text of /proc/PID/stat. The command name, field 2,
-/// is the only field in parentheses and may hold spaces and ')' itself, so the fields
-/// are counted from the last ')'.
+/// A number field of the text of /proc/PID/stat, counted from 1 (field 3 is the state,
+/// 6 the session). The command name, field 2, is the only field in parentheses and may
+/// hold spaces and ')' itself, so the fields are counted from the last ')'.
+std::optional<std::uint64_t> StatField(std::string_view statText, int field);
+/// The start time (field 22) of the text of /proc/PID/stat.
 std::optional<std::uint64_t> StartTicksOfStat(std::string_view statText);
+
+/// Whether a process that has not ended is in the session `session`: a program's
+/// helpers may go on after the program, its session's leader, has ended.
+bool SessionHasProcesses(int session);
 
 } // namespace vantle

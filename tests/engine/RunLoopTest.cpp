@@ -13,8 +13,11 @@
 
 #include <csignal>
 #include <fstream>
+#include <functional>
+#include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <sys/wait.h>
+#include <thread>
 
 using namespace vantle;
 using namespace vantle::test;
@@ -40,7 +43,8 @@ protected:
     // An entry NAME limited to a minute, running the helper with PARMS for real, started by
     // the loop's first tick; the first start and the latest other event are kept.
     struct TLimitedRun {
-        TLimitedRun(RunLoopTest& test, const std::string& name, const std::string& parms)
+        TLimitedRun(RunLoopTest& test, const std::string& name, const std::string& parms,
+                    std::uint64_t outputCap = 0)
             : Folder(test.Dir.File("runs")), Schedule(test.List.FileName()),
               Recorder(Folder, Schedule) {
             WriteFile(test.List.FileName(),
@@ -50,6 +54,8 @@ protected:
             TSchedulerServices services = test.Fake.Services();
             services.Starter = &Starter;
             services.Recorder = &Recorder;
+            if (outputCap > 0)
+                services.OutputCap = outputCap;
             services.OnRunEvent = [this](const TRunEvent& event) {
                 (event.Kind == TRunEvent::Started ? Start : End) = event;
             };
@@ -75,6 +81,49 @@ protected:
         std::optional<TScheduler> Scheduler;
         std::optional<TRunLoop> Loop;
     };
+
+    // Holds a run's output while it grows: the loop wakes at least once a second (driven here
+    // by the fake clock, a tenth of a second a step) and each hold leaves on the disk no more
+    // than the cap and what was written since. Steps until `done`, then checks that the run
+    // was recorded with all it wrote, cut, and that the file ends at the cap.
+    void HoldWhileWritten(TLimitedRun& limited, const std::function<bool()>& done,
+                          std::uint64_t cap) {
+        TFakeClock& clock = Fake.Clock;
+        TScheduler& scheduler = *limited.Scheduler;
+        const std::string output = limited.Recorder.Outputs().PathOf(limited.Start.Record);
+        const std::uint64_t slack = 64 << 10; // partly filled blocks at either end
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        int holds = 0;
+        while (!done() && std::chrono::steady_clock::now() < until) {
+            std::optional<std::int64_t> hold = scheduler.NextOutputHold();
+            ASSERT_TRUE(hold) << "nothing holds the output while it is written";
+            ASSERT_LE(*hold - clock.RunNanos(), OutputCapCheckNs);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            clock.Advance(0.1 / 86400);
+            struct stat before {
+            }, after{};
+            ASSERT_EQ(::stat(output.c_str(), &before), 0);
+            limited.Loop->FollowLimits();
+            ASSERT_EQ(::stat(output.c_str(), &after), 0);
+            if (clock.RunNanos() >= *hold) {
+                ++holds;
+                EXPECT_LE(std::uint64_t(after.st_blocks) * 512,
+                          cap + std::uint64_t(after.st_size - before.st_size) + slack)
+                    << "hold " << holds << ": " << after.st_size << " bytes written";
+            }
+            limited.Loop->ReapChildren();
+        }
+        ASSERT_TRUE(done());
+        EXPECT_GT(holds, 0);
+        std::optional<TStoredRun> run = limited.Record();
+        ASSERT_TRUE(run);
+        struct stat st {};
+        ASSERT_EQ(::stat(output.c_str(), &st), 0);
+        EXPECT_TRUE(run->OutputCut);
+        EXPECT_GT(run->OutputBytes, cap);
+        EXPECT_LE(std::uint64_t(st.st_size), cap);
+        EXPECT_LE(std::uint64_t(st.st_blocks) * 512, cap + slack);
+    }
 
     TTempDir Dir;
     TFakeServices Fake;
@@ -254,6 +303,42 @@ TEST_F(RunLoopTest, ACycleArmsTheLimitAndAProgramStoppedThereFailsWhateverItsCod
     ASSERT_TRUE(run);
     EXPECT_EQ(run->Result, "Stopped at time limit");
     EXPECT_TRUE(run->Failure);
+}
+
+// A program that writes as fast as it can against a small cap: a cap held once a
+// minute let it fill the disk first.
+TEST_F(RunLoopTest, AFastWriterIsHeldToItsCapWhileItWrites) {
+    TChildWatch::BlockChildSignal();
+    const std::uint64_t cap = 1 << 20;
+    TLimitedRun limited(*this, "Flood", "flood 1500", cap);
+    ASSERT_GT(limited.Start.Pid, 0);
+    HoldWhileWritten(
+        limited, [&] { return !limited.Scheduler->HasRunningPrograms(); }, cap);
+    EXPECT_EQ(limited.End.Kind, TRunEvent::Exited);
+}
+
+// A program that ends at once and leaves a child writing to its output: the record is
+// closed at the program's end, the output held to the cap while the session writes, and
+// its size is recorded and the file cut once the session has ended.
+TEST_F(RunLoopTest, WhatARunLeavesWritingIsHeldToTheCapUntilItsSessionEnds) {
+    TChildWatch::BlockChildSignal();
+    const std::uint64_t cap = 1 << 20;
+    const int blocks = 1500; // 16 KiB each, a millisecond apart
+    TLimitedRun limited(*this, "Leaves", "linger " + std::to_string(blocks), cap);
+    ASSERT_GT(limited.Start.Pid, 0);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            limited.Loop->ReapChildren();
+            return !limited.Scheduler->HasRunningPrograms();
+        },
+        std::chrono::seconds(20)));
+    EXPECT_EQ(limited.End.Kind, TRunEvent::Exited);
+    HoldWhileWritten(
+        limited, [&] { return !limited.Scheduler->NextOutputHold(); }, cap);
+    std::optional<TStoredRun> run = limited.Record();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->OutputBytes, std::uint64_t(blocks) * 16384);
+    EXPECT_EQ(run->Result, "Exited 0");
 }
 
 // A program that runs across two due minutes: by default a second copy starts; with
