@@ -349,8 +349,11 @@ void TfmSchedMain::Delete1Click() {
 
 void TfmSchedMain::ExecuteNow1Click() {
     std::optional<std::uint64_t> serial = SelectedEntry();
-    if (serial && sgScheduleList->PressOnDataRow())
+    if (serial && sgScheduleList->PressOnDataRow()) {
         FCore->Scheduler().ExecuteEntry(FCore->List().IndexOfSerial(*serial));
+        // Its time limit and output cap are kept from now, not from the next cycle.
+        FCore->Loop().FollowLimits();
+    }
 }
 
 void TfmSchedMain::Duplicate1Click() {

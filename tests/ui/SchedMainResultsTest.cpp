@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <sys/timerfd.h>
 #include <sys/wait.h>
 
 using namespace vantle;
@@ -105,6 +106,25 @@ private slots:
         QTRY_COMPARE(list->model()->index(0, 3).data().toString(), QString("Stopped by the user"));
         QCOMPARE(Column(*fm, TScheduleModel::colResult), QStringList{"Stopped by the user"});
         QTRY_VERIFY(NoChildLeft());
+    }
+
+    // A run started by Execute Now, between two cycles, has its output held from the
+    // start: the loop wakes within a second for it, not at the next cycle.
+    void executeNowArmsTheLoopForItsRun() {
+        TTempDir dir;
+        TRunRecorder recorder(dir.File("state"), IniPath());
+        auto fm = ShowWindow("sleep 2000", &recorder);
+        int limits = -1;
+        for (const TRunLoop::TWatch& watch : fm->Loop()->Watches())
+            if (watch.Source == TRunLoop::TSource::Limits)
+                limits = watch.Fd;
+        Child<QAction>(*fm, "ExecuteNow1")->trigger();
+        itimerspec armed{};
+        QCOMPARE(timerfd_gettime(limits, &armed), 0);
+        QVERIFY(armed.it_value.tv_sec > 0 || armed.it_value.tv_nsec > 0);
+        QVERIFY(armed.it_value.tv_sec < 1 ||
+                (armed.it_value.tv_sec == 1 && armed.it_value.tv_nsec == 0));
+        QTRY_VERIFY_WITH_TIMEOUT(NoChildLeft(), 20000);
     }
 };
 
