@@ -4,7 +4,8 @@
 // output, and ends with code N, "stubborn N" ignores SIGTERM, as does the child it leaves,
 // writes the child's pid to its output and runs N ms, "graceful N" writes "ready" once it
 // ends with code 0 on SIGTERM, and runs N ms, "flood N" writes to its output as fast as
-// it can for N ms, "linger N" ends at once and leaves a child that writes N blocks of 16
+// it can for N ms with a millisecond's rest each 256 KiB (hundreds of MB a second, yet
+// not a disk's worth), "linger N" ends at once and leaves a child that writes N blocks of 16
 // KiB to the output, a millisecond apart.
 #include <csignal>
 #include <cstdio>
@@ -61,13 +62,16 @@ int main(int argc, char** argv) {
         if (argv[1][0] == 'f') {
             timespec start{}, now{};
             clock_gettime(CLOCK_MONOTONIC, &start);
-            do {
+            for (int blocks = 1;; ++blocks) {
                 if (write(1, block, sizeof block) < 0)
                     return 1;
+                if (blocks % 16 == 0)
+                    usleep(1000);
                 clock_gettime(CLOCK_MONOTONIC, &now);
-            } while ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 <
-                     value);
-            return 0;
+                if ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 >=
+                    value)
+                    return 0;
+            }
         }
         if (fork() == 0) {
             for (int i = 0; i < value; ++i) {
