@@ -2,6 +2,7 @@
 
 #include "platform/SysErrors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 
@@ -84,9 +85,8 @@ void TRunLoop::FollowLimits() noexcept {
             FEvents.ReapFailed(std::current_exception());
     }
     std::optional<std::int64_t> next = FScheduler.NextOverdue();
-    if (std::optional<std::int64_t> hold = FScheduler.NextOutputHold();
-        hold && (!next || *hold < *next))
-        next = hold;
+    if (std::optional<std::int64_t> hold = FScheduler.NextOutputHold())
+        next = next ? std::min(*next, *hold) : *hold;
     if (next) {
         try {
             FLimits.ArmAfter(*next - Clock().RunNanos());

@@ -199,6 +199,7 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         {good + " Name=x\r\n", "5: blank before 'Name=': a key must start the line"},
         {good + "[schedule 1]\r\n", "5: '[schedule 1]' is not an entry header"},
         {"Name=x\r\n" + good, "1: Name= line before the first '[Schedule ' header"},
+        {"x", "1: no '[Schedule ' header: the file holds no entries"},
         {good + "Foo\r\n", "5: line matches no key and is ignored"},
         {SectionText(0, "A", "*  * * * *"), "3: Time= has 6 fields; it needs 5"},
         {SectionText(0, "A", "* * * * *", "True"), "4: Active=True reads as No"},

@@ -111,7 +111,7 @@ protected:
                           cap + std::uint64_t(after.st_size - before.st_size) + slack)
                     << "hold " << holds << ": " << after.st_size << " bytes written";
             }
-            limited.Loop->ReapChildren();
+            limited.Loop->Handle(TRunLoop::TSource::Children);
         }
         ASSERT_TRUE(done());
         EXPECT_GT(holds, 0);
@@ -163,6 +163,30 @@ TEST_F(RunLoopTest, EachWakeArmsTheRightMomentAndAFailingCycleStillArms) {
     EXPECT_EQ(loop.Interval(), 2700);
     EXPECT_EQ(Outcomes.size(), 2u); // no cycle on a clock step
     Fake.FailLogFrom = -1;
+}
+
+// A time limit with no output to hold (nothing is recorded) arms the wake at the limit.
+TEST_F(RunLoopTest, ALimitWithNoOutputToHoldArmsTheWakeAtTheLimit) {
+    WriteFile(List.FileName(), "[Schedule 0]\r\nName=Every\r\nTime=* * * * *\r\nActive=Yes\r\n"
+                               "CommandType=1\r\nCommand=/opt/every\r\nTimeLimit=2\r\n");
+    Fake.Starter.Pid = 4242;
+    TScheduler scheduler(List, Fake.Services());
+    scheduler.SetEnabled(true);
+    List.Load();
+    TRunLoopServices services{};
+    services.Clock = &Fake.Clock;
+    TRunLoop loop(scheduler, services, Events());
+    loop.Tick();
+    ASSERT_EQ(Fake.Starter.Requests.size(), 1u);
+    EXPECT_EQ(scheduler.NextOutputHold(), std::nullopt);
+    int limits = -1;
+    for (const TRunLoop::TWatch& watch : loop.Watches())
+        if (watch.Source == TRunLoop::TSource::Limits)
+            limits = watch.Fd;
+    itimerspec armed{};
+    ASSERT_EQ(::timerfd_gettime(limits, &armed), 0);
+    EXPECT_GT(armed.it_value.tv_sec, 110);
+    EXPECT_LE(armed.it_value.tv_sec, 120);
 }
 
 // The descriptors carry the wakes: the armed timer runs a cycle through Run, and SIGTERM
