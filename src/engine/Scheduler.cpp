@@ -428,13 +428,18 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
     FLog->WriteFmt(entry.CommandType == ctDosCommand ? "Executing %s (DOS Command %s)"
                                                      : "Executing %s (Command %s)",
                    {entry.Name, entry.Command});
-    const std::int64_t record = BeginRecord(entry, trigger);
+    // The key and the output file come before the start; the record itself is handed to
+    // the recorder after it, so that the recorder's thread does not take a core from the
+    // start (and from the program's first moments) on a small machine.
+    const std::optional<TStoredRun> run = NewRecord(entry, trigger);
+    const std::int64_t record = run ? run->Id : 0;
     // A program gets its texts cut at the first NUL, so it would run with less than the
     // entry says: nothing starts. Told after the line above, as a parameter that cannot
     // be expanded is, so the log shows which command (its NUL as \x00).
     if (const char* nul = NulByteHolder(entry)) {
         FFailures.push_back({entry.Name, nul});
         FLog->WriteFmt("%s failed: %s", {entry.Name, std::string(nul)});
+        KeepRecord(run);
         FinishRecord(record, std::string("Failed: ") + nul, true);
         return;
     }
@@ -445,6 +450,7 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
     try {
         parameters = FExpander.ExpandParameters(entry.Parms);
     } catch (const std::exception& e) {
+        KeepRecord(run);
         FinishRecord(record, std::string("Failed: ") + e.what(), true);
         throw;
     }
@@ -458,8 +464,15 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
             RecordFailed(e);
         }
     }
-    TStartResult started =
-        FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show, output.Get());
+    TStartResult started;
+    try {
+        started =
+            FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show, output.Get());
+    } catch (...) {
+        KeepRecord(run); // open, as a run whose end is not known
+        throw;
+    }
+    KeepRecord(run);
     std::uint32_t code = started.Code;
     TRunEvent event;
     event.Kind = code <= 32 ? TRunEvent::Failed : TRunEvent::Started;
@@ -542,8 +555,14 @@ void TScheduler::ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger
 }
 
 std::int64_t TScheduler::BeginRecord(const TSchedule& entry, TRunTrigger trigger) {
+    const std::optional<TStoredRun> run = NewRecord(entry, trigger);
+    KeepRecord(run);
+    return run ? run->Id : 0;
+}
+
+std::optional<TStoredRun> TScheduler::NewRecord(const TSchedule& entry, TRunTrigger trigger) {
     if (FServices.Recorder == nullptr)
-        return 0;
+        return std::nullopt;
     TStoredRun run;
     run.Id = FServices.Recorder->NewKey();
     run.Name = entry.Name;
@@ -552,9 +571,14 @@ std::int64_t TScheduler::BeginRecord(const TSchedule& entry, TRunTrigger trigger
     run.Parameters = entry.Parms;
     run.Trigger = trigger;
     run.Started = FServices.Clock->Now();
-    FServices.Recorder->Begin(run);
+    return run;
+}
+
+void TScheduler::KeepRecord(const std::optional<TStoredRun>& run) {
+    if (!run)
+        return;
+    FServices.Recorder->Begin(*run);
     FPruneDue = true;
-    return run.Id;
 }
 
 void TScheduler::FinishRecord(std::int64_t id, const std::string& result, bool failure) {

@@ -193,6 +193,10 @@ private:
     void ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger);
     /// Records a run as it begins; 0 when nothing is recorded.
     std::int64_t BeginRecord(const TSchedule& entry, TRunTrigger trigger);
+    /// A run's record with its key and start, not handed to the recorder yet.
+    std::optional<TStoredRun> NewRecord(const TSchedule& entry, TRunTrigger trigger);
+    /// Hands a record from NewRecord to the recorder; nothing for none.
+    void KeepRecord(const std::optional<TStoredRun>& run);
     void FinishRecord(std::int64_t id, const std::string& result, bool failure);
     /// A failing store costs the records, never a run: logged once until it works again.
     void RecordFailed(const std::exception& error);

@@ -105,7 +105,7 @@ void RefuseSharedAncestors(const std::string& folder, const std::string& things)
             RaiseInOutError(errno, path);
         target.resize(std::size_t(length));
         if (target.starts_with('/'))
-            at = "/";
+            at.assign(1, '/'); // not = "/": GCC 12 at -O3 warns of a false overlap
         push(target);
     }
 }
