@@ -120,7 +120,7 @@ TRunRecorder::~TRunRecorder() {
 
 std::int64_t TRunRecorder::NewKey() {
     if (FOptions.MakeKey)
-        return FOptions.MakeKey();
+        return Issued(FOptions.MakeKey());
     std::timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     // Milliseconds of the wall clock, then the process id's low bits: keys of two
@@ -130,7 +130,19 @@ std::int64_t TRunRecorder::NewKey() {
     if (key <= FLastKey)
         key = FLastKey + 65536;
     FLastKey = key;
+    return Issued(key);
+}
+
+std::int64_t TRunRecorder::Issued(std::int64_t key) {
+    // Its output file may exist before its record: no prune may take it for a leftover.
+    std::lock_guard lock(FMutex);
+    FUnrecorded.insert(key);
     return key;
+}
+
+void TRunRecorder::Recorded(std::int64_t key) {
+    std::lock_guard lock(FMutex);
+    FUnrecorded.erase(key);
 }
 
 void TRunRecorder::Begin(const TStoredRun& run) {
@@ -243,6 +255,7 @@ bool TRunRecorder::Write(TOp& op) {
         switch (op.Kind) {
         case TOp::Begin:
             FStore->Begin(op.Run);
+            Recorded(op.Key);
             break;
         case TOp::SetProcess:
             FStore->SetProcess(op.Key, op.Process);
@@ -274,9 +287,15 @@ bool TRunRecorder::Write(TOp& op) {
                 Post({TRecorderNews::Inherited, {}, std::move(running)});
             break;
         }
-        case TOp::Prune:
-            FStore->Prune(op.MaxRuns, op.MaxBytes);
+        case TOp::Prune: {
+            std::set<std::int64_t> unrecorded;
+            {
+                std::lock_guard lock(FMutex);
+                unrecorded = FUnrecorded;
+            }
+            FStore->Prune(op.MaxRuns, op.MaxBytes, unrecorded);
             break;
+        }
         }
     } catch (const ERunStore& e) {
         if (e.Fault() != TRunStoreFault::NoRun) {

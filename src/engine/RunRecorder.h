@@ -106,6 +106,9 @@ private:
     struct TOp;
     static std::set<std::int64_t> KeysOf(const TOp& op);
     void Push(TOp op);
+    /// Marks a key given out whose record is not written yet; Recorded unmarks it.
+    std::int64_t Issued(std::int64_t key);
+    void Recorded(std::int64_t key);
     void Work();
     /// Writes one; false when the store failed and it must be tried again.
     bool Write(TOp& op);
@@ -125,8 +128,9 @@ private:
     std::deque<TOp> FQueue;
     std::set<std::int64_t> FLostKeys; // runs dropped from the queue; their later steps go too
     std::size_t FLostRuns = 0;
-    bool FBusy = false;              // the thread writes an op taken off the queue
-    std::set<std::int64_t> FWriting; // the keys of that op
+    std::set<std::int64_t> FUnrecorded; // keys given out whose start is not in the store yet
+    bool FBusy = false;                 // the thread writes an op taken off the queue
+    std::set<std::int64_t> FWriting;    // the keys of that op
     std::vector<TRecorderNews> FNews;
     std::atomic<std::int64_t> FStopAt{0}; // steady clock, ns; 0 while running
 

@@ -585,10 +585,11 @@ TRunStore::CloseOrphans(const std::function<bool(const TProcessIdentity&)>& stil
     return watched;
 }
 
-void TRunStore::Prune(std::size_t maxRuns, std::uint64_t maxBytes) {
+void TRunStore::Prune(std::size_t maxRuns, std::uint64_t maxBytes,
+                      const std::set<std::int64_t>& started) {
     RequireWriter();
     std::vector<std::int64_t> removed;
-    std::set<std::int64_t> kept;
+    std::set<std::int64_t> kept = started;
     {
         TRunDatabase::TTransaction transaction(*FDatabase);
         auto select = FDatabase->Statement(

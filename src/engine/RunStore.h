@@ -151,8 +151,10 @@ public:
     CloseOrphans(const std::function<bool(const TProcessIdentity&)>& stillRunning = StillRunning);
 
     /// Keeps the newest runs that fit both limits (output files counted by their size),
-    /// removing the older records and their output files. Open runs stay.
-    void Prune(std::size_t maxRuns = DefaultKeptRuns, std::uint64_t maxBytes = DefaultKeptBytes);
+    /// removing the older records and their output files. Open runs stay, and so do the
+    /// output files of `started`: runs whose records are not in the store yet.
+    void Prune(std::size_t maxRuns = DefaultKeptRuns, std::uint64_t maxBytes = DefaultKeptBytes,
+               const std::set<std::int64_t>& started = {});
 
 private:
     /// Raises ERunStore in a reader: the views never write.

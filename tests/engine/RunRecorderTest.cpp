@@ -433,6 +433,30 @@ TEST_F(RunRecorderTest, AFailingStoreIsTriedAgainAtItsPace) {
 // The recorder's thread takes no signal, whatever the thread that made it takes: a
 // SIGCHLD or SIGTERM the program reads from a descriptor would be swallowed there, and
 // no program's end would ever be seen.
+// A run's output file is made before its record reaches the store: a prune in between
+// takes it for no leftover. Once recorded and ended, it goes as any other.
+TEST_F(RunRecorderTest, APruneKeepsTheOutputOfARunNotYetRecorded) {
+    TRunRecorder recorder(Folder(), List.FileName(), Quick());
+    const std::int64_t key = recorder.NewKey();
+    {
+        TOwnFd out = recorder.Outputs().Create(key);
+        ASSERT_EQ(::write(out.Get(), "x", 1), 1);
+    }
+    recorder.Prune(0, 0);
+    ASSERT_TRUE(recorder.Flush(10'000));
+    EXPECT_EQ(ReadFile(recorder.Outputs().PathOf(key)), "x");
+
+    TStoredRun run;
+    run.Id = key;
+    run.Name = "A";
+    run.Started = Fake.Clock.Now();
+    recorder.Begin(run);
+    recorder.Finish(key, {.Ended = Fake.Clock.Now(), .Result = "Exited 0"});
+    recorder.Prune(0, 0);
+    ASSERT_TRUE(recorder.Flush(10'000));
+    EXPECT_FALSE(std::filesystem::exists(recorder.Outputs().PathOf(key)));
+}
+
 TEST_F(RunRecorderTest, ItsThreadTakesNoSignal) {
     sigset_t wanted, previous;
     sigemptyset(&wanted);
