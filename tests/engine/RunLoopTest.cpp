@@ -165,6 +165,21 @@ TEST_F(RunLoopTest, EachWakeArmsTheRightMomentAndAFailingCycleStillArms) {
     Fake.FailLogFrom = -1;
 }
 
+// On the system clock the wake is an absolute moment of the wall clock, armed at once.
+TEST_F(RunLoopTest, OnTheSystemClockTheWakeIsArmed) {
+    TScheduler scheduler(List, Fake.Services());
+    TRunLoop loop(scheduler, {}, Events());
+    loop.Start();
+    int timer = -1;
+    for (const TRunLoop::TWatch& watch : loop.Watches())
+        if (watch.Source == TRunLoop::TSource::Timer)
+            timer = watch.Fd;
+    itimerspec armed{};
+    ASSERT_EQ(::timerfd_gettime(timer, &armed), 0);
+    EXPECT_TRUE(armed.it_value.tv_sec == 1 || armed.it_value.tv_nsec > 0);
+    EXPECT_LE(armed.it_value.tv_sec, 1);
+}
+
 // A time limit with no output to hold (nothing is recorded) arms the wake at the limit.
 TEST_F(RunLoopTest, ALimitWithNoOutputToHoldArmsTheWakeAtTheLimit) {
     WriteFile(List.FileName(), "[Schedule 0]\r\nName=Every\r\nTime=* * * * *\r\nActive=Yes\r\n"

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -409,6 +410,7 @@ TEST_F(RunRecorderTest, ARunThatFailsBeforeItsStartIsRecordedAsFailed) {
     EXPECT_EQ(runs[0].Result, "Failed: Invalid argument to date encode");
     EXPECT_EQ(runs[1].Result, "Failed: the command holds a NUL byte");
     EXPECT_TRUE(runs[0].Failure && runs[1].Failure);
+    EXPECT_FALSE(runs[0].OutputCut || runs[1].OutputCut) << "no output, so none was cut";
     EXPECT_TRUE(Fake.Starter.Requests.empty());
 }
 
@@ -445,6 +447,8 @@ TEST_F(RunRecorderTest, APruneKeepsTheOutputOfARunNotYetRecorded) {
     recorder.Prune(0, 0);
     ASSERT_TRUE(recorder.Flush(10'000));
     EXPECT_EQ(ReadFile(recorder.Outputs().PathOf(key)), "x");
+    pollfd news{recorder.NewsFd(), POLLIN, 0};
+    EXPECT_EQ(::poll(&news, 1, 0), 1) << "what was written is told through the descriptor";
 
     TStoredRun run;
     run.Id = key;

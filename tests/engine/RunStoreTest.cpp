@@ -501,6 +501,20 @@ TEST_F(RunStoreTest, AnOutputHeldToItsCapReadsUpToTheCap) {
     ASSERT_EQ(write(out.Get(), "after", 5), 5);
     EXPECT_EQ(outputs.Read(9, 1 << 20, text.size() + 5), std::string(8192, 'x'));
     EXPECT_LE(outputs.SizeOf(9), 16384u);
+    // What holds it to the cap is never handed on to a program the scheduler starts.
+    EXPECT_NE(fcntl(outputs.Open(9).Get(), F_GETFD) & FD_CLOEXEC, 0);
+    EXPECT_NE(fcntl(out.Get(), F_GETFD) & FD_CLOEXEC, 0);
+}
+
+// A reader before any run was recorded finds no outputs folder: nothing to read.
+TEST_F(RunStoreTest, AReaderWithoutAnOutputsFolderReadsNothing) {
+    std::filesystem::create_directories(Folder());
+    chmod(Folder().c_str(), 0700);
+    const TRunOutputs outputs(Folder(), Schedule(), false);
+    EXPECT_EQ(outputs.Read(1, 100, 0), "");
+    EXPECT_EQ(outputs.SizeOf(1), 0u);
+    EXPECT_EQ(outputs.Open(1).Get(), -1);
+    outputs.Sweep({});
 }
 
 // A file of another user's under a run's name is neither written, cut nor removed.
