@@ -149,7 +149,6 @@ void TScheduler::RunCycle() {
     FFailures.clear();
     TakeRecordNews();
     FollowInherited();
-    CapOutputs();
     FCycleTime = FServices.Clock->Now();
     FCycleMoment = SplitMoment(FCycleTime);
     CheckForChanges();

@@ -34,6 +34,22 @@ protected:
 
 using TLines = std::vector<std::string>;
 
+// A piece left empty is the system's, and only that piece: the fake clock stays.
+TEST_F(SchedulerTest, AnEmptyServiceIsTheSystemsAndOnlyThatOne) {
+    List.Add(EntryOf({.Name = "a", .Command = "/opt/a", .Parms = "$V[VANTLE_SERVICE_TEST]"}));
+    ::setenv("VANTLE_SERVICE_TEST", "from the process", 1);
+    TSchedulerServices services = Fake.Services();
+    services.Environment = nullptr;
+    services.FormatSettings = nullptr;
+    TScheduler scheduler(List, services);
+    scheduler.SetEnabled(true);
+    scheduler.RunCycle();
+    EXPECT_EQ(scheduler.CycleTime(), Fake.Clock.Now());
+    ASSERT_EQ(Fake.Starter.Requests.size(), 1u);
+    EXPECT_EQ(Fake.Starter.Requests[0].Parameters, "from the process");
+    ::unsetenv("VANTLE_SERVICE_TEST");
+}
+
 // Disabled, as it starts, a cycle does nothing; of the switches only real changes are
 // logged, beside the executable.
 TEST_F(SchedulerTest, ADisabledCycleAndInactiveOrMissingEntriesDoNothing) {
