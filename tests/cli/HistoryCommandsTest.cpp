@@ -76,6 +76,7 @@ TEST_F(HistoryCommandTest, EveryRunIsRecordedWithItsOutput) {
     scheduler.ExecuteEntry(1);
     EXPECT_FALSE(scheduler.StopRun(1)); // over already
     EXPECT_TRUE(scheduler.StopRun(6));
+    EXPECT_EQ(Fake.LogLines.back(), "Killed stopped by the user");
     ReapAll(scheduler, children);
     Written();
     EXPECT_EQ(Store->Run(6)->Result, "Stopped by the user");

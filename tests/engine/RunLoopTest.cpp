@@ -351,6 +351,7 @@ TEST_F(RunLoopTest, AFastWriterIsHeldToItsCapWhileItWrites) {
     const std::uint64_t cap = 1 << 20;
     TLimitedRun limited(*this, "Flood", "flood 1500", cap);
     ASSERT_GT(limited.Start.Pid, 0);
+    EXPECT_EQ(limited.Start.Moment, Fake.Clock.Now()) << "an event is told with its moment";
     HoldWhileWritten(
         limited, [&] { return !limited.Scheduler->HasRunningPrograms(); }, cap);
     EXPECT_EQ(limited.End.Kind, TRunEvent::Exited);

@@ -435,6 +435,12 @@ TEST_F(RunStoreTest, RefusesTheRecordsThemselvesAsLinksByName) {
 
 // Whoever may write a folder on the way could rename the records folder and put one of
 // their own in its place; the sticky bit (/tmp) keeps others' names apart.
+// A loop of links on the way ends in an error, as the kernel's own walk does.
+TEST_F(RunStoreTest, ALoopOfLinksOnTheWayIsAnError) {
+    std::filesystem::create_directory_symlink("loop", FDir.File("loop"));
+    EXPECT_THROW(RefuseSharedAncestors(FDir.File("loop/records"), "the run records"), EInOutError);
+}
+
 TEST_F(RunStoreTest, RefusesAFolderUnderOneOthersCanWriteWithoutTheStickyBit) {
     const std::string real = CanonicalPath(FDir.Path().string());
     std::filesystem::create_directory(FDir.File("shared"));
