@@ -1,7 +1,6 @@
 // The modal dialog that edits one schedule entry.
 #include "ui/Entry.h"
 
-#include "engine/DateTimeFormat.h"
 #include "engine/Scheduler.h"
 #include "engine/TildeWarnings.h"
 #include "platform/Clock.h"
@@ -13,6 +12,7 @@
 #include "ui/Icon.h"
 #include "ui/LenientFieldNote.h"
 #include "ui/LinesLabel.h"
+#include "ui/MomentText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,6 +37,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -697,14 +698,16 @@ void TfmEntry::UpdatePreview() {
                               ToStringList(preview.Never).join(QStringLiteral("; "))},
                              1);
     } else {
-        // The year once, and again only where it changes.
+        // The windows' date and time, the weekday before it (one checks a schedule by its
+        // weekdays), and the time alone for a run on the same day as the one before.
         QStringList moments;
-        int shownYear = 0;
+        std::optional<vantle::TDateTime> shownDay;
         for (vantle::TDateTime moment : preview.Next) {
-            const int year = vantle::DecodeDate(moment).Year;
-            moments.append(QString::fromStdString(vantle::FormatDateTime(
-                year == shownYear ? "ddd d mmm hh:nn" : "ddd d mmm yyyy hh:nn", moment, settings)));
-            shownYear = year;
+            const vantle::TDateTime day = vantle::DateOf(moment);
+            moments.append(vantle::TextOfBytes(day == shownDay
+                                                   ? vantle::TimeOfDayText(moment, settings)
+                                                   : vantle::WeekdayMomentText(moment, settings)));
+            shownDay = day;
         }
         lbNextRuns->SetLines({QStringLiteral("Next: ") + moments.join(QStringLiteral(", "))}, 1);
     }

@@ -23,8 +23,9 @@ void BringToFront(QWidget& window) {
 
 } // namespace
 
-TSideWindows::TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core)
-    : QObject(&owner), FOwner(owner), FRuns(runs), FCore(std::move(core)) {
+TSideWindows::TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core,
+                           const TFormatSettings& settings)
+    : QObject(&owner), FOwner(owner), FRuns(runs), FCore(std::move(core)), FSettings(settings) {
     FOwner.installEventFilter(this);
 }
 
@@ -32,9 +33,9 @@ TSideWindows::~TSideWindows() {
     delete FRunHistory; // no parent takes it along
 }
 
-void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
+void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now) {
     if (FUpcoming == nullptr) {
-        FUpcoming = new TfmUpcoming(&FOwner);
+        FUpcoming = new TfmUpcoming(FSettings, &FOwner);
         connect(FUpcoming, &TfmUpcoming::EntryDoubleClicked, this, [this](std::uint64_t serial) {
             // Gone since the list was shown: nothing to modify.
             if (FCore() != nullptr && FCore()->List().IndexOfSerial(serial) >= 0)
@@ -42,7 +43,7 @@ void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSe
         });
     }
     BringToFront(*FUpcoming);
-    FUpcoming->ShowRunsOf(list, now, settings, LatestTested());
+    FUpcoming->ShowRunsOf(list, now, LatestTested());
 }
 
 std::optional<std::int64_t> TSideWindows::LatestTested() const {
@@ -62,7 +63,7 @@ void TSideWindows::ShowRunHistory(std::int64_t run) {
         // main window as its parent the window manager kept it above the main window.
         // It goes with the main window (FollowOwner, and the destructor below), and it
         // alone never keeps the program running.
-        FRunHistory = new TfmRunHistory(FRuns->Store(), nullptr);
+        FRunHistory = new TfmRunHistory(FRuns->Store(), FSettings, nullptr);
         FRunHistory->setWindowFlags(Qt::Window);
         FRunHistory->setAttribute(Qt::WA_QuitOnClose, false);
         connect(FRunHistory, &TfmRunHistory::EntryDoubleClicked, this, &TSideWindows::PickNamed);
@@ -75,9 +76,9 @@ void TSideWindows::ShowRunHistory(std::int64_t run) {
         FRunHistory->ShowRun(run);
 }
 
-void TSideWindows::FollowList(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
+void TSideWindows::FollowList(TSchedList& list, TDateTime now) {
     if (FUpcoming != nullptr)
-        FUpcoming->ShowRunsOf(list, now, settings, LatestTested());
+        FUpcoming->ShowRunsOf(list, now, LatestTested());
 }
 
 void TSideWindows::FollowRuns() {

@@ -25,18 +25,19 @@ class TSideWindows : public QObject {
     Q_OBJECT
 public:
     /// `runs` may be null: the runs are then not recorded, and Run History says so.
-    /// `core` gives the scheduler core while there is one.
-    TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core);
+    /// `core` gives the scheduler core while there is one; `settings` show the moments.
+    TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core,
+                 const TFormatSettings& settings);
     ~TSideWindows() override;
     /// Run History once it was opened (a window of its own, without a parent), else null.
     QWidget* RunHistoryWindow() const;
 
     /// Shows the upcoming runs of `list` from the minute after `now`, in front.
-    void ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings);
+    void ShowUpcoming(TSchedList& list, TDateTime now);
     /// Shows the run history in front, at the run `run` when it is not 0.
     void ShowRunHistory(std::int64_t run = 0);
     /// Brings the open ones up to date: after an edit or a cycle, after a run event.
-    void FollowList(TSchedList& list, TDateTime now, const TFormatSettings& settings);
+    void FollowList(TSchedList& list, TDateTime now);
     void FollowRuns();
 
 signals:
@@ -61,6 +62,7 @@ private:
     QWidget& FOwner;
     TRunView* FRuns;
     std::function<TSchedulerCore*()> FCore;
+    const TFormatSettings& FSettings;
     TfmUpcoming* FUpcoming = nullptr;
     TfmRunHistory* FRunHistory = nullptr;
     bool FUpcomingAway = false; // hidden with the owner, to come back with it

@@ -147,7 +147,10 @@ private:
 private slots:
     void init() {
         StartFixture();
+        // A day-first date and a 24-hour clock, separators of their own.
         FFake->Settings.ShortDateFormat = "dd/mm/yyyy";
+        FFake->Settings.ShortTimeFormat = "hh:nn";
+        FFake->Settings.LongTimeFormat = "hh:nn:ss";
         FFake->Settings.DateSeparator = '-';
         FFake->Settings.TimeSeparator = '.';
         FQuestions.clear();
