@@ -12,7 +12,6 @@
 #include "ui/SideWindows.h"
 #include "ui/StatusPanels.h"
 #include "ui/TextBytes.h"
-#include "ui/ViewLog.h"
 
 #include <QCloseEvent>
 #include <QColor>
@@ -45,7 +44,6 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     FEntry = new TfmEntry(this);
     FEditor = std::make_unique<TEntryEditor>(*FEntry, FServices, this);
     FAbout = new TfmAbout(this);
-    FViewLog = new TfmViewLog(this);
     FSide = new TSideWindows(
         *this, FServices.Scheduler.RunView, [this] { return FCore.get(); }, FormatSettings());
     connect(FSide, &TSideWindows::EntryPicked, this,
@@ -364,7 +362,7 @@ void TfmSchedMain::Duplicate1Click() {
 // ---- View and Help menus
 
 void TfmSchedMain::LogFile1Click() {
-    FViewLog->ShowLog(FCore->Scheduler().Log(), FServices.ShowModal);
+    FSide->ShowLog();
 }
 
 void TfmSchedMain::UpcomingRuns1Click() {

@@ -23,7 +23,6 @@ namespace vantle {
 class TEntryEditor;
 class TfmAbout;
 class TfmEntry;
-class TfmViewLog;
 class TSideWindows;
 class TStatusPanels;
 
@@ -125,9 +124,8 @@ private:
     TCycleTimer* Timer1 = nullptr;          // the run loop's wakes
     TfmEntry* FEntry = nullptr;             // the modal dialogs, made once and reused
     TfmAbout* FAbout = nullptr;
-    TfmViewLog* FViewLog = nullptr;
     std::unique_ptr<TEntryEditor> FEditor; // add, modify, delete, duplicate through FEntry
-    TSideWindows* FSide = nullptr;         // upcoming runs and run history
+    TSideWindows* FSide = nullptr;         // upcoming runs, run history and the log
     std::unique_ptr<vantle::TSchedulerCore> FCore;
     bool FFirstActivate = false; // from FormCreate until the first activation
     int FArgumentCount;

@@ -6,6 +6,7 @@
 #include "ui/Application.h"
 #include "ui/RunHistoryWindow.h"
 #include "ui/Upcoming.h"
+#include "ui/ViewLog.h"
 
 #include <QEvent>
 
@@ -21,6 +22,15 @@ void BringToFront(QWidget& window) {
     window.activateWindow();
 }
 
+// A window of its own, as one read beside the schedule wants: with the main window as
+// its parent the window manager kept it above the main window. It goes with the main
+// window (FollowOwner, and TSideWindows' destructor), and it alone never keeps the
+// program running.
+void MakeOwnWindow(QWidget& window) {
+    window.setWindowFlags(Qt::Window);
+    window.setAttribute(Qt::WA_QuitOnClose, false);
+}
+
 } // namespace
 
 TSideWindows::TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core,
@@ -30,7 +40,9 @@ TSideWindows::TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedu
 }
 
 TSideWindows::~TSideWindows() {
-    delete FRunHistory; // no parent takes it along
+    // No parent takes them along.
+    delete FRunHistory;
+    delete FViewLog;
 }
 
 void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now) {
@@ -59,13 +71,8 @@ void TSideWindows::ShowRunHistory(std::int64_t run) {
     if (FRuns == nullptr)
         throw Exception("Runs are not recorded: the run store could not be opened");
     if (FRunHistory == nullptr) {
-        // A window of its own, as a list one reads beside the schedule wants: with the
-        // main window as its parent the window manager kept it above the main window.
-        // It goes with the main window (FollowOwner, and the destructor below), and it
-        // alone never keeps the program running.
         FRunHistory = new TfmRunHistory(FRuns->Store(), FSettings, nullptr);
-        FRunHistory->setWindowFlags(Qt::Window);
-        FRunHistory->setAttribute(Qt::WA_QuitOnClose, false);
+        MakeOwnWindow(*FRunHistory);
         connect(FRunHistory, &TfmRunHistory::EntryDoubleClicked, this, &TSideWindows::PickNamed);
         connect(FRunHistory, &TfmRunHistory::StopRequested, this,
                 [this](std::int64_t run) { RunHandler([this, run] { StopRun(run); }); });
@@ -74,6 +81,25 @@ void TSideWindows::ShowRunHistory(std::int64_t run) {
     FRunHistory->Refresh();
     if (run != 0)
         FRunHistory->ShowRun(run);
+}
+
+void TSideWindows::ShowLog() {
+    TSchedulerCore* core = FCore();
+    if (core == nullptr)
+        return;
+    if (FViewLog == nullptr) {
+        FViewLog = new TfmViewLog(nullptr);
+        MakeOwnWindow(*FViewLog);
+    }
+    // Read before it is shown: a log that cannot be read shows no empty window.
+    FViewLog->ReadLog(core->Scheduler().Log());
+    BringToFront(*FViewLog);
+}
+
+void TSideWindows::ReadLog() {
+    TSchedulerCore* core = FCore();
+    if (FViewLog != nullptr && FViewLog->isVisible() && core != nullptr)
+        RunHandler([this, core] { FViewLog->ReadLog(core->Scheduler().Log()); });
 }
 
 void TSideWindows::FollowList(TSchedList& list, TDateTime now) {
@@ -102,7 +128,8 @@ void TSideWindows::FollowOwner(bool shown) {
     // in the tray, or stay minimized where the window manager minimized it along.
     bool returned = false;
     for (auto [window, away] : {std::pair<QWidget*, bool*>{FUpcoming, &FUpcomingAway},
-                                std::pair<QWidget*, bool*>{FRunHistory, &FRunHistoryAway}}) {
+                                std::pair<QWidget*, bool*>{FRunHistory, &FRunHistoryAway},
+                                std::pair<QWidget*, bool*>{FViewLog, &FViewLogAway}}) {
         if (window == nullptr)
             continue;
         if (!shown) {
@@ -116,6 +143,7 @@ void TSideWindows::FollowOwner(bool shown) {
     }
     if (returned) {
         FollowRuns();
+        ReadLog(); // the log went on while the viewer was away
         emit Returned();
     }
 }
