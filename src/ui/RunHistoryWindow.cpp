@@ -80,9 +80,9 @@ TfmRunHistory::TfmRunHistory(const TRunStore& store, const TFormatSettings& sett
     ShowAsList(*lvRuns);
     for (int col = 0; col < TRunListModel::ColCount; ++col)
         lvRuns->setColumnWidth(col, ColumnWidths[col]);
-    lvRuns->setColumnWidth(TRunListModel::colStart,
-                           std::max(ColumnWidths[TRunListModel::colStart],
-                                    MomentColumnWidth(*lvRuns, settings, TMomentDetail::Second)));
+    const int startWidth = std::max(ColumnWidths[TRunListModel::colStart],
+                                    MomentColumnWidth(*lvRuns, settings, TMomentDetail::Second));
+    lvRuns->setColumnWidth(TRunListModel::colStart, startWidth);
 
     memOutput = new QPlainTextEdit(this);
     memOutput->setObjectName(QStringLiteral("memOutput"));
@@ -135,7 +135,8 @@ TfmRunHistory::TfmRunHistory(const TRunStore& store, const TFormatSettings& sett
             emit StopRequested(FModel->RunAt(row).Id);
     });
 
-    resize(760, 480);
+    // As wide as the start needs more than planned: the columns fit without scrolling.
+    resize(760 + startWidth - ColumnWidths[TRunListModel::colStart], 480);
     FillEntries();
     FModel->SetQuery({});
     ShowCount();

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QtTest>
@@ -153,6 +154,8 @@ private slots:
                            .arg(list->columnWidth(col));
         }
         QCOMPARE(cut.join("; "), QString());
+        // Run History opens wide enough for its columns.
+        QVERIFY(!runs->horizontalScrollBar()->isVisible());
         QTRY_VERIFY(NoChildLeft());
     }
 };
