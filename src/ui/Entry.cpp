@@ -699,15 +699,19 @@ void TfmEntry::UpdatePreview() {
                              1);
     } else {
         // The windows' date and time, the weekday before it (one checks a schedule by its
-        // weekdays), and the time alone for a run on the same day as the one before.
+        // weekdays); what the moment before told already is not told again: the time alone
+        // on the same day, the date without its year in the same year.
         QStringList moments;
         std::optional<vantle::TDateTime> shownDay;
+        std::optional<int> shownYear;
         for (vantle::TDateTime moment : preview.Next) {
             const vantle::TDateTime day = vantle::DateOf(moment);
-            moments.append(vantle::TextOfBytes(day == shownDay
-                                                   ? vantle::TimeOfDayText(moment, settings)
-                                                   : vantle::WeekdayMomentText(moment, settings)));
+            const int year = vantle::DecodeDate(moment).Year;
+            moments.append(vantle::TextOfBytes(
+                day == shownDay ? vantle::TimeOfDayText(moment, settings)
+                                : vantle::WeekdayMomentText(moment, settings, year != shownYear)));
             shownDay = day;
+            shownYear = year;
         }
         lbNextRuns->SetLines({QStringLiteral("Next: ") + moments.join(QStringLiteral(", "))}, 1);
     }

@@ -22,8 +22,10 @@ std::string MomentText(TDateTime moment, const TFormatSettings& settings,
                        TMomentDetail detail = TMomentDetail::Minute);
 /// The time of day alone, to the minute, where the day goes without saying.
 std::string TimeOfDayText(TDateTime moment, const TFormatSettings& settings);
-/// MomentText with the short weekday name before it, for a list one checks by weekdays.
-std::string WeekdayMomentText(TDateTime moment, const TFormatSettings& settings);
+/// MomentText with the short weekday name before it, for a list one checks by weekdays;
+/// without `withYear`, the date leaves its year out (and what marks it as the year).
+std::string WeekdayMomentText(TDateTime moment, const TFormatSettings& settings,
+                              bool withYear = true);
 /// The width a column of `view` takes to show the widest MomentText of these settings
 /// whole, as the view measures a cell.
 int MomentColumnWidth(const QAbstractItemView& view, const TFormatSettings& settings,
