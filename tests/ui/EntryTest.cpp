@@ -461,6 +461,26 @@ private slots:
         QVERIFY(openAfterNo);
     }
 
+    // Three runs on three days of one year, at their widest (two-digit months, days and
+    // hours, in the evening of a 12-hour clock), fit the dialog whole: nothing cut short
+    // behind "…" and a tooltip.
+    void PreviewOfThreeDaysIsWhole() {
+        vantle::test::TFakeClock clock(vantle::EncodeDate(2026, 12, 27) +
+                                       vantle::EncodeTime(23, 0, 0, 0));
+        const vantle::TFormatSettings settings = vantle::FixedFormatSettings();
+        TfmEntry dialog;
+        dialog.SetPreviewServices(&clock, &settings);
+        dialog.SetEntry(
+            *vantle::test::EntryOf({"Entry", "58 22 * * *", true, vantle::ctDirectExecute,
+                                    vantle::wsNormal, "true", "", ""}));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QLabel* next = Child<QLabel>(dialog, "lbNextRuns");
+        QCOMPARE(next->text(),
+                 QString("Next: Mon 12/28/2026 10:58 PM, Tue 12/29 10:58 PM, Wed 12/30 10:58 PM"));
+        QVERIFY(next->toolTip().isEmpty());
+    }
+
     // Five notes and a long reason: the notes keep three lines and say how many more there
     // are, and no control on any page is squeezed below the size it asks for.
     void PreviewWarningsNeverCrushTheDialog() {
