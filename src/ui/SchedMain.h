@@ -84,6 +84,10 @@ public:
     QMenu* HelpMenu() const { return FMenu.Help1; }
     TScheduleGrid& Grid() { return *sgScheduleList; }
     const TScheduleGrid& Grid() const { return *sgScheduleList; }
+    /// The regional settings every window writes its moments in.
+    const vantle::TFormatSettings& FormatSettings() const {
+        return *FServices.Scheduler.FormatSettings;
+    }
 
 signals:
     /// The window has agreed to close; the program ends.
@@ -110,9 +114,6 @@ private:
     void RefreshUpcoming();
     // Never null: CompleteServices made the system's where none was given.
     const vantle::TClock& Clock() const { return *FServices.Scheduler.Clock; }
-    const vantle::TFormatSettings& FormatSettings() const {
-        return *FServices.Scheduler.FormatSettings;
-    }
 
     TMainMenu FMenu;
     QFrame* Bevel1 = nullptr; // the sunken line between the menu and the grid
