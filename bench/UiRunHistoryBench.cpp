@@ -2,6 +2,7 @@
 // first fill), a refresh after a run event, and a search through every run's output.
 #include "UiBenchServices.h"
 #include "engine/RunStore.h"
+#include "platform/FormatSettings.h"
 #include "ui/RunHistoryWindow.h"
 
 #include <benchmark/benchmark.h>
@@ -21,6 +22,7 @@ using namespace vantle;
 namespace {
 
 constexpr int RunCount = 1000;
+const TFormatSettings Settings = FixedFormatSettings();
 
 // One store for every benchmark: the application object lives for the whole run.
 TRunStore& Store() {
@@ -56,7 +58,7 @@ TRunStore& Store() {
 void HistoryOpen(benchmark::State& state) {
     TRunStore& store = Store();
     for (auto _ : state) {
-        TfmRunHistory window(store);
+        TfmRunHistory window(store, Settings);
         window.show();
         QApplication::processEvents(); // its first paint
     }
@@ -66,7 +68,7 @@ BENCHMARK(HistoryOpen)->Unit(benchmark::kMillisecond);
 
 // After a run event that changed nothing shown.
 void HistoryRefresh(benchmark::State& state) {
-    TfmRunHistory window(Store());
+    TfmRunHistory window(Store(), Settings);
     window.show();
     QApplication::processEvents();
     for (auto _ : state) {
@@ -79,7 +81,7 @@ BENCHMARK(HistoryRefresh)->Unit(benchmark::kMillisecond);
 
 // A text no run holds: every output file is read once per new text.
 void HistorySearch(benchmark::State& state) {
-    TfmRunHistory window(Store());
+    TfmRunHistory window(Store(), Settings);
     window.show();
     QApplication::processEvents();
     auto* search = window.findChild<QLineEdit*>(QStringLiteral("edSearch"));

@@ -1,9 +1,12 @@
 #include "ui/Application.h"
 
+#include "engine/Scheduler.h"
+#include "platform/Clock.h"
 #include "platform/SysErrors.h"
 #include "platform/TextUtils.h"
+#include "ui/MomentText.h"
+#include "ui/TextBytes.h"
 
-#include <QDateTime>
 #include <QMessageBox>
 
 #include <exception>
@@ -47,8 +50,10 @@ void TApplication::HandleException() noexcept {
 
 void TApplication::ShowError(const QString& message) {
     if (FErrorBox && FErrorBox->isVisible()) {
-        FLaterMessages.append(QDateTime::currentDateTime().toString(u"yyyy.MM.dd hh:mm:ss") + u' ' +
-                              message);
+        // To the second, as the log stamps them: several errors may come within a minute.
+        FLaterMessages.append(TextOfBytes(MomentText(SystemClock().Now(), SystemFormatSettings(),
+                                                     TMomentDetail::Second)) +
+                              u' ' + message);
         while (FLaterMessages.size() > MaxLaterMessages) {
             FLaterMessages.removeFirst();
             ++FDroppedMessages;

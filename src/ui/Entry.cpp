@@ -1,7 +1,6 @@
 // The modal dialog that edits one schedule entry.
 #include "ui/Entry.h"
 
-#include "engine/DateTimeFormat.h"
 #include "engine/Scheduler.h"
 #include "engine/TildeWarnings.h"
 #include "platform/Clock.h"
@@ -13,6 +12,7 @@
 #include "ui/Icon.h"
 #include "ui/LenientFieldNote.h"
 #include "ui/LinesLabel.h"
+#include "ui/MomentText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,6 +37,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -50,6 +51,26 @@ constexpr int NameStripHeight = 41;
 constexpr int ButtonStripHeight = 38;
 // Notes past these lines are behind "and N more", whole in the tooltip.
 constexpr int MaxNoteLines = 3;
+
+// The preview's line of the next runs: the windows' date and time, the weekday before it
+// (one checks a schedule by its weekdays); what the moment before told already is not
+// told again: the time alone on the same day, the date without its year in the same year.
+QString NextRunsText(const std::vector<vantle::TDateTime>& next,
+                     const vantle::TFormatSettings& settings) {
+    QStringList moments;
+    std::optional<vantle::TDateTime> shownDay;
+    std::optional<int> shownYear;
+    for (vantle::TDateTime moment : next) {
+        const vantle::TDateTime day = vantle::DateOf(moment);
+        const int year = vantle::DecodeDate(moment).Year;
+        moments.append(vantle::TextOfBytes(
+            day == shownDay ? vantle::TimeOfDayText(moment, settings)
+                            : vantle::WeekdayMomentText(moment, settings, year != shownYear)));
+        shownDay = day;
+        shownYear = year;
+    }
+    return QStringLiteral("Next: ") + moments.join(QStringLiteral(", "));
+}
 
 QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(caption, parent);
@@ -113,6 +134,7 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
                                  ClassicSize.height() - NameStripHeight - ButtonStripHeight);
     OrderTabs();
     PageControl1->tabBar()->installEventFilter(this);
+    FitPreview();
 }
 
 // Top strip: the name.
@@ -502,7 +524,22 @@ void TfmEntry::SetPreviewServices(const vantle::TClock* clock,
                                   const vantle::TFormatSettings* settings) {
     FClock = clock;
     FFormatSettings = settings;
+    FitPreview();
     UpdatePreview();
+}
+
+void TfmEntry::FitPreview() {
+    // Wide enough for three runs on three days of one year at their widest (an entry that
+    // runs daily): the dialog is wider than the classic size where a locale's dates need
+    // it, and keeps its width while one types.
+    const vantle::TFormatSettings& settings =
+        FFormatSettings != nullptr ? *FFormatSettings : vantle::SystemFormatSettings();
+    std::vector<vantle::TDateTime> widest;
+    for (int day = 28; day <= 30; ++day)
+        widest.push_back(vantle::EncodeDate(2026, 12, day) + vantle::EncodeTime(22, 58, 0, 0));
+    lbNextRuns->setMinimumWidth(
+        lbNextRuns->fontMetrics().horizontalAdvance(NextRunsText(widest, settings)) +
+        lbNextRuns->contentsMargins().left() + lbNextRuns->contentsMargins().right());
 }
 
 void TfmEntry::accept() {
@@ -697,16 +734,7 @@ void TfmEntry::UpdatePreview() {
                               ToStringList(preview.Never).join(QStringLiteral("; "))},
                              1);
     } else {
-        // The year once, and again only where it changes.
-        QStringList moments;
-        int shownYear = 0;
-        for (vantle::TDateTime moment : preview.Next) {
-            const int year = vantle::DecodeDate(moment).Year;
-            moments.append(QString::fromStdString(vantle::FormatDateTime(
-                year == shownYear ? "ddd d mmm hh:nn" : "ddd d mmm yyyy hh:nn", moment, settings)));
-            shownYear = year;
-        }
-        lbNextRuns->SetLines({QStringLiteral("Next: ") + moments.join(QStringLiteral(", "))}, 1);
+        lbNextRuns->SetLines({NextRunsText(preview.Next, settings)}, 1);
     }
     lbTimeNotes->SetLines(ToStringList(preview.Notes), MaxNoteLines);
     lbTimeNotes->setVisible(!preview.Notes.empty());

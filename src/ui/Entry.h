@@ -108,6 +108,7 @@ private:
     void edTimeFieldExit(QLineEdit* edit, vantle::TTimeFieldKind kind);
     vantle::TSchedule TimesEntry() const; // the time fields as they would be stored
     void UpdatePreview();
+    void FitPreview();
     void UpdateCommandWarning();
     TDayStates DayStates() const;
 

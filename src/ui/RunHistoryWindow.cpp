@@ -3,6 +3,7 @@
 #include "engine/RunStore.h"
 #include "ui/Application.h"
 #include "ui/ListView.h"
+#include "ui/MomentText.h"
 #include "ui/RunListModel.h"
 #include "ui/TextBytes.h"
 
@@ -25,6 +26,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -41,8 +43,9 @@ std::string BytesOf(const QVariant& data) {
 
 } // namespace
 
-TfmRunHistory::TfmRunHistory(const TRunStore& store, QWidget* parent)
-    : QDialog(parent), FStore(store), FModel(new TRunListModel(store, this)),
+TfmRunHistory::TfmRunHistory(const TRunStore& store, const TFormatSettings& settings,
+                             QWidget* parent)
+    : QDialog(parent), FStore(store), FModel(new TRunListModel(store, settings, this)),
       FSearchTimer(new QTimer(this)) {
     setObjectName(QStringLiteral("fmRunHistory"));
     setWindowTitle(QStringLiteral("Run History"));
@@ -77,6 +80,9 @@ TfmRunHistory::TfmRunHistory(const TRunStore& store, QWidget* parent)
     ShowAsList(*lvRuns);
     for (int col = 0; col < TRunListModel::ColCount; ++col)
         lvRuns->setColumnWidth(col, ColumnWidths[col]);
+    const int startWidth = std::max(ColumnWidths[TRunListModel::colStart],
+                                    MomentColumnWidth(*lvRuns, settings, TMomentDetail::Second));
+    lvRuns->setColumnWidth(TRunListModel::colStart, startWidth);
 
     memOutput = new QPlainTextEdit(this);
     memOutput->setObjectName(QStringLiteral("memOutput"));
@@ -129,7 +135,8 @@ TfmRunHistory::TfmRunHistory(const TRunStore& store, QWidget* parent)
             emit StopRequested(FModel->RunAt(row).Id);
     });
 
-    resize(760, 480);
+    // As wide as the start needs more than planned: the columns fit without scrolling.
+    resize(760 + startWidth - ColumnWidths[TRunListModel::colStart], 480);
     FillEntries();
     FModel->SetQuery({});
     ShowCount();

@@ -21,6 +21,7 @@ namespace vantle {
 
 class TRunListModel;
 class TRunStore;
+struct TFormatSettings;
 
 class TfmRunHistory : public QDialog {
     Q_OBJECT
@@ -28,8 +29,10 @@ public:
     /// How long the search waits after the last keystroke before it reads the outputs.
     static constexpr int SearchPauseMs = 300;
 
-    /// Shows `store`'s runs, read on the window's thread; the store must outlive the window.
-    explicit TfmRunHistory(const TRunStore& store, QWidget* parent = nullptr);
+    /// Shows `store`'s runs, read on the window's thread, their starts in `settings`' date
+    /// and time; the store and the settings must outlive the window.
+    TfmRunHistory(const TRunStore& store, const TFormatSettings& settings,
+                  QWidget* parent = nullptr);
 
     /// Reads the runs again with the filters as they are; the selected run stays selected,
     /// and while no new run comes the list does not move.

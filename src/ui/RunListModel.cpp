@@ -1,9 +1,8 @@
 #include "ui/RunListModel.h"
 
-#include "engine/DateTimeFormat.h"
-#include "platform/FormatSettings.h"
 #include "platform/TextUtils.h"
 #include "ui/Colours.h"
+#include "ui/MomentText.h"
 #include "ui/TextBytes.h"
 
 #include <algorithm>
@@ -44,8 +43,9 @@ bool HoldsId(const std::vector<TStoredRun>& runs, std::int64_t id) {
 
 } // namespace
 
-TRunListModel::TRunListModel(const TRunStore& store, QObject* parent)
-    : QAbstractTableModel(parent), FStore(store) {}
+TRunListModel::TRunListModel(const TRunStore& store, const TFormatSettings& settings,
+                             QObject* parent)
+    : QAbstractTableModel(parent), FStore(store), FSettings(settings) {}
 
 void TRunListModel::SetQuery(const TRunQuery& query) {
     if (query.Text != FQuery.Text)
@@ -134,11 +134,10 @@ int TRunListModel::columnCount(const QModelIndex& parent) const {
 std::string TRunListModel::Text(int row, int col) const {
     const TStoredRun& run = RunAt(row);
     switch (col) {
-    case colStart: {
-        // Only numbers: the month and day names of the settings are never used.
-        static const TFormatSettings settings = FixedFormatSettings();
-        return FormatDateTime("yyyy-mm-dd hh:nn:ss", run.Started, settings);
-    }
+    case colStart:
+        // To the second: runs of one minute (Execute Now twice, a catch-up beside its
+        // entry's own minute) are told apart, and the start reads as the log stamps it.
+        return MomentText(run.Started, FSettings, TMomentDetail::Second);
     case colEntry:
         return run.Name;
     case colTrigger:

@@ -13,6 +13,8 @@
 
 namespace vantle {
 
+struct TFormatSettings;
+
 class TRunListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -21,8 +23,10 @@ public:
     /// The run's id (qlonglong).
     static constexpr int IdRole = Qt::UserRole + 1;
 
-    /// `store` must outlive the model; only its reading calls are used.
-    explicit TRunListModel(const TRunStore& store, QObject* parent = nullptr);
+    /// `store` and `settings` must outlive the model; only the store's reading calls are
+    /// used.
+    TRunListModel(const TRunStore& store, const TFormatSettings& settings,
+                  QObject* parent = nullptr);
 
     /// Shows the runs `query` gives (its name, failures-only and text filters; the model
     /// looks into the output for the text itself), all rows anew.
@@ -49,6 +53,7 @@ private:
     bool OutputHolds(const TStoredRun& run);
 
     const TRunStore& FStore;
+    const TFormatSettings& FSettings;
     TRunQuery FQuery;
     std::vector<TStoredRun> FRuns; // newest first
     // Whether a finished run's output holds the query's text: that output no longer

@@ -1,6 +1,5 @@
 #include "ui/SchedMain.h"
 
-#include "engine/DateTimeFormat.h"
 #include "engine/SchedulerCore.h"
 #include "ui/About.h"
 #include "ui/Application.h"
@@ -8,11 +7,11 @@
 #include "ui/EntryEditor.h"
 #include "ui/FileQuestions.h"
 #include "ui/MainMenu.h"
+#include "ui/MomentText.h"
 #include "ui/ProgramEnd.h"
 #include "ui/SideWindows.h"
 #include "ui/StatusPanels.h"
 #include "ui/TextBytes.h"
-#include "ui/ViewLog.h"
 
 #include <QCloseEvent>
 #include <QColor>
@@ -45,8 +44,8 @@ TfmSchedMain::TfmSchedMain(int argumentCount, TSchedMainServices services, QWidg
     FEntry = new TfmEntry(this);
     FEditor = std::make_unique<TEntryEditor>(*FEntry, FServices, this);
     FAbout = new TfmAbout(this);
-    FViewLog = new TfmViewLog(this);
-    FSide = new TSideWindows(*this, FServices.Scheduler.RunView, [this] { return FCore.get(); });
+    FSide = new TSideWindows(
+        *this, FServices.Scheduler.RunView, [this] { return FCore.get(); }, FormatSettings());
     connect(FSide, &TSideWindows::EntryPicked, this,
             [this](std::uint64_t serial) { RunHandler([this, serial] { ModifyEntry(serial); }); });
     connect(FSide, &TSideWindows::Returned, this,
@@ -152,7 +151,8 @@ void TfmSchedMain::CreateControls() {
     });
 
     // The client area below the menu is 374 pixels high.
-    resize(TScheduleGrid::PlannedWidth(), 374 + FMenu.MainMenu1->sizeHint().height());
+    sgScheduleList->FitMoments(FormatSettings());
+    resize(sgScheduleList->PlannedWidth(), 374 + FMenu.MainMenu1->sizeHint().height());
 }
 
 // ---- Window events
@@ -269,9 +269,8 @@ void TfmSchedMain::UpdateOffBar() {
 void TfmSchedMain::UpdateStatusBar() {
     UpdateOffBar();
     const TFormatSettings& settings = FormatSettings();
-    FStatus->Show(
-        TextOfBytes(FormatDateTime(settings.ShortDateFormat + " hh:mm", Clock().Now(), settings)),
-        TextOfBytes(EnabledText(FCore->Scheduler().Enabled())));
+    FStatus->Show(TextOfBytes(MomentText(Clock().Now(), settings)),
+                  TextOfBytes(EnabledText(FCore->Scheduler().Enabled())));
 }
 
 void TfmSchedMain::UpdateSaveItem() {
@@ -366,11 +365,11 @@ void TfmSchedMain::Duplicate1Click() {
 // ---- View and Help menus
 
 void TfmSchedMain::LogFile1Click() {
-    FViewLog->ShowLog(FCore->Scheduler().Log(), FServices.ShowModal);
+    FSide->ShowLog();
 }
 
 void TfmSchedMain::UpcomingRuns1Click() {
-    FSide->ShowUpcoming(FCore->List(), Clock().Now(), FormatSettings());
+    FSide->ShowUpcoming(FCore->List(), Clock().Now());
 }
 
 void TfmSchedMain::RunHistory1Click() {
@@ -401,7 +400,7 @@ void TfmSchedMain::UpdateRunColumns() {
 
 void TfmSchedMain::RefreshUpcoming() {
     if (FCore)
-        FSide->FollowList(FCore->List(), Clock().Now(), FormatSettings());
+        FSide->FollowList(FCore->List(), Clock().Now());
 }
 
 std::optional<std::uint64_t> TfmSchedMain::SelectedEntry() const {

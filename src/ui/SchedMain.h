@@ -23,7 +23,6 @@ namespace vantle {
 class TEntryEditor;
 class TfmAbout;
 class TfmEntry;
-class TfmViewLog;
 class TSideWindows;
 class TStatusPanels;
 
@@ -85,6 +84,10 @@ public:
     QMenu* HelpMenu() const { return FMenu.Help1; }
     TScheduleGrid& Grid() { return *sgScheduleList; }
     const TScheduleGrid& Grid() const { return *sgScheduleList; }
+    /// The regional settings every window writes its moments in.
+    const vantle::TFormatSettings& FormatSettings() const {
+        return *FServices.Scheduler.FormatSettings;
+    }
 
 signals:
     /// The window has agreed to close; the program ends.
@@ -111,9 +114,6 @@ private:
     void RefreshUpcoming();
     // Never null: CompleteServices made the system's where none was given.
     const vantle::TClock& Clock() const { return *FServices.Scheduler.Clock; }
-    const vantle::TFormatSettings& FormatSettings() const {
-        return *FServices.Scheduler.FormatSettings;
-    }
 
     TMainMenu FMenu;
     QFrame* Bevel1 = nullptr; // the sunken line between the menu and the grid
@@ -125,9 +125,8 @@ private:
     TCycleTimer* Timer1 = nullptr;          // the run loop's wakes
     TfmEntry* FEntry = nullptr;             // the modal dialogs, made once and reused
     TfmAbout* FAbout = nullptr;
-    TfmViewLog* FViewLog = nullptr;
     std::unique_ptr<TEntryEditor> FEditor; // add, modify, delete, duplicate through FEntry
-    TSideWindows* FSide = nullptr;         // upcoming runs and run history
+    TSideWindows* FSide = nullptr;         // upcoming runs, run history and the log
     std::unique_ptr<vantle::TSchedulerCore> FCore;
     bool FFirstActivate = false; // from FormCreate until the first activation
     int FArgumentCount;

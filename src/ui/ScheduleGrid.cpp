@@ -1,5 +1,7 @@
 #include "ui/ScheduleGrid.h"
 
+#include "ui/MomentText.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -159,10 +161,16 @@ void TScheduleGrid::Refill() {
     SelectEntry(selected, current);
 }
 
-int TScheduleGrid::PlannedWidth() {
-    int width = 0;
-    for (int col = 0; col < TScheduleModel::ColCount; ++col)
-        width += MinimumWidth(col);
+void TScheduleGrid::FitMoments(const TFormatSettings& settings) {
+    const int needed = MomentColumnWidth(*this, settings);
+    for (int col : {TScheduleModel::colNextRun, TScheduleModel::colLastRun})
+        setColumnWidth(col, std::max(columnWidth(col), needed));
+}
+
+int TScheduleGrid::PlannedWidth() const {
+    int width = MinimumWidth(0);
+    for (int col = 1; col < TScheduleModel::ColCount; ++col)
+        width += columnWidth(col);
     return width + 24; // the frame and a scroll bar
 }
 

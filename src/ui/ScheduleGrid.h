@@ -11,6 +11,8 @@
 
 namespace vantle {
 
+struct TFormatSettings;
+
 class TScheduleGrid : public QTableView {
     Q_OBJECT
 public:
@@ -34,10 +36,13 @@ public:
     /// Whether the last press in the grid was on a row that shows an entry; true when no
     /// press is remembered (none yet, or a key was pressed since).
     bool PressOnDataRow() const { return FPressOnDataRow.value_or(true); }
-    /// The widths the columns never go below; the Name column takes what is left.
+    /// The widths the columns start at; the Name column never goes below its own and
+    /// takes what is left.
     static int MinimumWidth(int col);
-    /// Wide enough for every column at its planned width.
-    static int PlannedWidth();
+    /// Widens Next Run and Last Run where they are too narrow for a moment in `settings`.
+    void FitMoments(const TFormatSettings& settings);
+    /// Wide enough for every column at its width now, the Name column at its least.
+    int PlannedWidth() const;
 
     /// A header click: sorts by `col`, ascending first, the other way round when it is
     /// the column sorted already; the header shows the arrow.

@@ -1,6 +1,5 @@
 #include "ui/ScheduleModel.h"
 
-#include "engine/DateTimeFormat.h"
 #include "engine/RunHistory.h"
 #include "platform/Clock.h"
 #include "platform/FormatSettings.h"
@@ -8,6 +7,7 @@
 #include "sched/NextDue.h"
 #include "sched/SchedList.h"
 #include "ui/Colours.h"
+#include "ui/MomentText.h"
 #include "ui/TextBytes.h"
 
 #include <QApplication>
@@ -168,7 +168,7 @@ std::optional<TDateTime> TScheduleModel::MomentOf(std::int32_t index, int col) c
 }
 
 std::string TScheduleModel::FormatMoment(TDateTime moment) const {
-    return FormatDateTime(FSettings->ShortDateFormat + " hh:mm", moment, *FSettings);
+    return MomentText(moment, *FSettings);
 }
 
 std::string TScheduleModel::Text(int row, int col) const {

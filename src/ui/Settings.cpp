@@ -47,6 +47,8 @@ void RestoreWindowSettings(TfmSchedMain& window, const QSettings& settings) {
         if (ok && width >= 8 && width <= 4000)
             window.Grid().setColumnWidth(col, width);
     }
+    // Saved by a version whose moments were shorter, a date column would cut them.
+    window.Grid().FitMoments(window.FormatSettings());
 }
 
 void RestoreGridSort(TfmSchedMain& window, const QSettings& settings) {

@@ -6,6 +6,7 @@
 #include "ui/Application.h"
 #include "ui/RunHistoryWindow.h"
 #include "ui/Upcoming.h"
+#include "ui/ViewLog.h"
 
 #include <QEvent>
 
@@ -21,20 +22,32 @@ void BringToFront(QWidget& window) {
     window.activateWindow();
 }
 
+// A window of its own, as one read beside the schedule wants: with the main window as
+// its parent the window manager kept it above the main window. It goes with the main
+// window (FollowOwner, and TSideWindows' destructor), and it alone never keeps the
+// program running.
+void MakeOwnWindow(QWidget& window) {
+    window.setWindowFlags(Qt::Window);
+    window.setAttribute(Qt::WA_QuitOnClose, false);
+}
+
 } // namespace
 
-TSideWindows::TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core)
-    : QObject(&owner), FOwner(owner), FRuns(runs), FCore(std::move(core)) {
+TSideWindows::TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core,
+                           const TFormatSettings& settings)
+    : QObject(&owner), FOwner(owner), FRuns(runs), FCore(std::move(core)), FSettings(settings) {
     FOwner.installEventFilter(this);
 }
 
 TSideWindows::~TSideWindows() {
-    delete FRunHistory; // no parent takes it along
+    // No parent takes them along.
+    delete FRunHistory;
+    delete FViewLog;
 }
 
-void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
+void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now) {
     if (FUpcoming == nullptr) {
-        FUpcoming = new TfmUpcoming(&FOwner);
+        FUpcoming = new TfmUpcoming(FSettings, &FOwner);
         connect(FUpcoming, &TfmUpcoming::EntryDoubleClicked, this, [this](std::uint64_t serial) {
             // Gone since the list was shown: nothing to modify.
             if (FCore() != nullptr && FCore()->List().IndexOfSerial(serial) >= 0)
@@ -42,7 +55,7 @@ void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSe
         });
     }
     BringToFront(*FUpcoming);
-    FUpcoming->ShowRunsOf(list, now, settings, LatestTested());
+    FUpcoming->ShowRunsOf(list, now, LatestTested());
 }
 
 std::optional<std::int64_t> TSideWindows::LatestTested() const {
@@ -58,13 +71,8 @@ void TSideWindows::ShowRunHistory(std::int64_t run) {
     if (FRuns == nullptr)
         throw Exception("Runs are not recorded: the run store could not be opened");
     if (FRunHistory == nullptr) {
-        // A window of its own, as a list one reads beside the schedule wants: with the
-        // main window as its parent the window manager kept it above the main window.
-        // It goes with the main window (FollowOwner, and the destructor below), and it
-        // alone never keeps the program running.
-        FRunHistory = new TfmRunHistory(FRuns->Store(), nullptr);
-        FRunHistory->setWindowFlags(Qt::Window);
-        FRunHistory->setAttribute(Qt::WA_QuitOnClose, false);
+        FRunHistory = new TfmRunHistory(FRuns->Store(), FSettings, nullptr);
+        MakeOwnWindow(*FRunHistory);
         connect(FRunHistory, &TfmRunHistory::EntryDoubleClicked, this, &TSideWindows::PickNamed);
         connect(FRunHistory, &TfmRunHistory::StopRequested, this,
                 [this](std::int64_t run) { RunHandler([this, run] { StopRun(run); }); });
@@ -75,9 +83,28 @@ void TSideWindows::ShowRunHistory(std::int64_t run) {
         FRunHistory->ShowRun(run);
 }
 
-void TSideWindows::FollowList(TSchedList& list, TDateTime now, const TFormatSettings& settings) {
+void TSideWindows::ShowLog() {
+    TSchedulerCore* core = FCore();
+    if (core == nullptr)
+        return;
+    if (FViewLog == nullptr) {
+        FViewLog = new TfmViewLog(nullptr);
+        MakeOwnWindow(*FViewLog);
+    }
+    // Read before it is shown: a log that cannot be read shows no empty window.
+    FViewLog->ReadLog(core->Scheduler().Log());
+    BringToFront(*FViewLog);
+}
+
+void TSideWindows::ReadLog() {
+    TSchedulerCore* core = FCore();
+    if (FViewLog != nullptr && FViewLog->isVisible() && core != nullptr)
+        RunHandler([this, core] { FViewLog->ReadLog(core->Scheduler().Log()); });
+}
+
+void TSideWindows::FollowList(TSchedList& list, TDateTime now) {
     if (FUpcoming != nullptr)
-        FUpcoming->ShowRunsOf(list, now, settings, LatestTested());
+        FUpcoming->ShowRunsOf(list, now, LatestTested());
 }
 
 void TSideWindows::FollowRuns() {
@@ -101,7 +128,8 @@ void TSideWindows::FollowOwner(bool shown) {
     // in the tray, or stay minimized where the window manager minimized it along.
     bool returned = false;
     for (auto [window, away] : {std::pair<QWidget*, bool*>{FUpcoming, &FUpcomingAway},
-                                std::pair<QWidget*, bool*>{FRunHistory, &FRunHistoryAway}}) {
+                                std::pair<QWidget*, bool*>{FRunHistory, &FRunHistoryAway},
+                                std::pair<QWidget*, bool*>{FViewLog, &FViewLogAway}}) {
         if (window == nullptr)
             continue;
         if (!shown) {
@@ -115,6 +143,7 @@ void TSideWindows::FollowOwner(bool shown) {
     }
     if (returned) {
         FollowRuns();
+        ReadLog(); // the log went on while the viewer was away
         emit Returned();
     }
 }

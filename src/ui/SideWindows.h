@@ -1,6 +1,6 @@
-// The windows beside the main one, made on first use and never modal: the upcoming runs
-// and the run history. They follow the schedule and the runs as the main window tells
-// them, stop the runs the user stops, and hand back the entries the user picks.
+// The windows beside the main one, made on first use and never modal: the upcoming runs,
+// the run history and the log. They follow the schedule and the runs as the main window
+// tells them, stop the runs the user stops, and hand back the entries the user picks.
 #pragma once
 
 #include "platform/DateTime.h"
@@ -16,6 +16,7 @@ namespace vantle {
 
 class TfmRunHistory;
 class TfmUpcoming;
+class TfmViewLog;
 class TRunView;
 class TSchedList;
 class TSchedulerCore;
@@ -25,18 +26,22 @@ class TSideWindows : public QObject {
     Q_OBJECT
 public:
     /// `runs` may be null: the runs are then not recorded, and Run History says so.
-    /// `core` gives the scheduler core while there is one.
-    TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core);
+    /// `core` gives the scheduler core while there is one; `settings` show the moments.
+    TSideWindows(QWidget& owner, TRunView* runs, std::function<TSchedulerCore*()> core,
+                 const TFormatSettings& settings);
     ~TSideWindows() override;
     /// Run History once it was opened (a window of its own, without a parent), else null.
     QWidget* RunHistoryWindow() const;
 
     /// Shows the upcoming runs of `list` from the minute after `now`, in front.
-    void ShowUpcoming(TSchedList& list, TDateTime now, const TFormatSettings& settings);
+    void ShowUpcoming(TSchedList& list, TDateTime now);
     /// Shows the run history in front, at the run `run` when it is not 0.
     void ShowRunHistory(std::int64_t run = 0);
+    /// Shows the end of the core's log in front, read anew; raises as TLog::AssignTailTo
+    /// does, with nothing new shown.
+    void ShowLog();
     /// Brings the open ones up to date: after an edit or a cycle, after a run event.
-    void FollowList(TSchedList& list, TDateTime now, const TFormatSettings& settings);
+    void FollowList(TSchedList& list, TDateTime now);
     void FollowRuns();
 
 signals:
@@ -57,14 +62,19 @@ private:
     std::optional<std::int64_t> LatestTested() const;
     /// Hidden to the tray, the owner takes the open ones along and brings them back.
     void FollowOwner(bool shown);
+    /// Reads the log into its open viewer again.
+    void ReadLog();
 
     QWidget& FOwner;
     TRunView* FRuns;
     std::function<TSchedulerCore*()> FCore;
+    const TFormatSettings& FSettings;
     TfmUpcoming* FUpcoming = nullptr;
     TfmRunHistory* FRunHistory = nullptr;
+    TfmViewLog* FViewLog = nullptr;
     bool FUpcomingAway = false; // hidden with the owner, to come back with it
     bool FRunHistoryAway = false;
+    bool FViewLogAway = false;
 };
 
 } // namespace vantle

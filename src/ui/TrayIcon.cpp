@@ -1,9 +1,9 @@
 #include "ui/TrayIcon.h"
 
-#include "engine/DateTimeFormat.h"
 #include "sched/NextDue.h"
 #include "ui/Application.h"
 #include "ui/Icon.h"
+#include "ui/MomentText.h"
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
 #include "ui/TextBytes.h"
@@ -130,8 +130,8 @@ QString TTrayIcon::NextRunText() const {
     if (!next)
         return QStringLiteral("Next: none");
     bool today = DateOf(*next) == DateOf(now);
-    std::string when = FormatDateTime(today ? "hh:nn" : FFormatSettings.ShortDateFormat + " hh:nn",
-                                      *next, FFormatSettings);
+    std::string when =
+        today ? TimeOfDayText(*next, FFormatSettings) : MomentText(*next, FFormatSettings);
     return QStringLiteral("Next: %1 at %2")
         .arg(VisibleTextOfBytes(name), QString::fromStdString(when));
 }

@@ -1,16 +1,18 @@
 #include "ui/Upcoming.h"
 
 #include "engine/CatchUp.h"
-#include "engine/DateTimeFormat.h"
 #include "sched/NextDue.h"
 #include "sched/SchedList.h"
 #include "ui/ListView.h"
+#include "ui/MomentText.h"
 #include "ui/TextBytes.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vantle {
 
@@ -20,7 +22,8 @@ constexpr int SerialRole = Qt::UserRole + 1;
 
 } // namespace
 
-TfmUpcoming::TfmUpcoming(QWidget* parent) : QDialog(parent) {
+TfmUpcoming::TfmUpcoming(const TFormatSettings& settings, QWidget* parent)
+    : QDialog(parent), FSettings(settings) {
     setObjectName(QStringLiteral("fmUpcoming"));
     setWindowTitle(QStringLiteral("Upcoming Runs"));
     setModal(false);
@@ -30,7 +33,7 @@ TfmUpcoming::TfmUpcoming(QWidget* parent) : QDialog(parent) {
     lvRuns->setHorizontalHeaderLabels(
         {QStringLiteral("Time"), QStringLiteral("Name"), QStringLiteral("Command")});
     ShowAsList(*lvRuns);
-    lvRuns->setColumnWidth(0, 130);
+    lvRuns->setColumnWidth(0, std::max(130, MomentColumnWidth(*lvRuns, settings)));
     lvRuns->setColumnWidth(1, 180);
     layout->addWidget(lvRuns);
     lbCount = new QLabel(this);
@@ -63,7 +66,7 @@ void TfmUpcoming::SetRows(const std::vector<TRow>& rows) {
             : QStringLiteral("%1 runs in the next %2 days").arg(rows.size()).arg(Days));
 }
 
-void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSettings& settings,
+void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now,
                              std::optional<std::int64_t> latestTested) {
     if (!isVisible())
         return;
@@ -76,9 +79,7 @@ void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSetti
     for (const TPendingCatchUp& pending : PendingCatchUps(entries, latestTested, now)) {
         const TSchedule& entry = *entries[pending.Index];
         rows.push_back({"When switched on (missed " +
-                            FormatDateTime(settings.ShortDateFormat + " hh:mm",
-                                           MomentOfMinute(pending.Missed), settings) +
-                            ")",
+                            MomentText(MomentOfMinute(pending.Missed), FSettings) + ")",
                         entry.Name, entry.Command,
                         list.SerialOf(static_cast<std::int32_t>(pending.Index))});
     }
@@ -86,8 +87,7 @@ void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSetti
     TDateTime first = IncMinutes(now, 1);
     for (const TUpcomingRun& run : UpcomingRuns(entries, first, first + Days, MaxRows)) {
         const TSchedule& entry = *entries[run.Index];
-        std::string when =
-            FormatDateTime(settings.ShortDateFormat + " hh:mm", run.Moment, settings);
+        std::string when = MomentText(run.Moment, FSettings);
         if (run.Again) { // the second reading of a repeated hour, told apart by its offset
             when += ' ';
             when += UtcOffsetText(UtcOffsetOf({run.Moment, run.Again, run.Instant}));

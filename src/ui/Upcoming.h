@@ -30,14 +30,15 @@ public:
         std::uint64_t Serial = 0;
     };
 
-    explicit TfmUpcoming(QWidget* parent = nullptr);
+    /// `settings` write the moments; they must outlive the window.
+    explicit TfmUpcoming(const TFormatSettings& settings, QWidget* parent = nullptr);
 
     /// Replaces the lines, keeping the one the user had selected when it is still there.
     void SetRows(const std::vector<TRow>& rows);
-    /// The runs of `list`'s active entries from the minute after `now`, as `settings`
-    /// write a moment, after the catch-ups that switching on runs when the latest minute
-    /// tested is `latestTested`; nothing while the window is hidden.
-    void ShowRunsOf(TSchedList& list, TDateTime now, const TFormatSettings& settings,
+    /// The runs of `list`'s active entries from the minute after `now`, after the
+    /// catch-ups that switching on runs when the latest minute tested is `latestTested`;
+    /// nothing while the window is hidden.
+    void ShowRunsOf(TSchedList& list, TDateTime now,
                     std::optional<std::int64_t> latestTested = std::nullopt);
     std::uint64_t SerialOfRow(int row) const;
 
@@ -45,6 +46,7 @@ signals:
     void EntryDoubleClicked(std::uint64_t serial);
 
 private:
+    const TFormatSettings& FSettings;
     // Controls, found by their object names in tests.
     QTableWidget* lvRuns = nullptr;
     QLabel* lbCount = nullptr;

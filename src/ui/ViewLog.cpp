@@ -1,4 +1,4 @@
-// The log viewer: the whole log in a read-only box, opened at its end.
+// The log viewer: the end of the log in a read-only box, opened at its end.
 #include "ui/ViewLog.h"
 
 #include "engine/Log.h"
@@ -32,7 +32,7 @@ namespace vantle {
 
 const int TfmViewLog::LogLineChars = 100;
 
-TfmViewLog::TfmViewLog(QWidget* parent) : TCentredDialog(parent) {
+TfmViewLog::TfmViewLog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("fmViewLog"));
     setWindowTitle(QStringLiteral("View Log"));
     setWindowIcon(VantleIcon());
@@ -171,14 +171,20 @@ void TfmViewLog::ScrollToEnd() {
     memLog->verticalScrollBar()->setValue(memLog->verticalScrollBar()->maximum());
 }
 
-void TfmViewLog::ShowLog(TLog& log, const std::function<int(QDialog&)>& showModal) {
+void TfmViewLog::ReadLog(TLog& log) {
     constexpr std::uint64_t MaxBytes = 4 * 1024 * 1024;
-    SetFileName(TextOfBytes(log.FileName()));
     std::vector<std::string> lines;
     std::uint64_t leftOut = log.AssignTailTo(lines, MaxBytes);
+    SetFileName(TextOfBytes(log.FileName()));
     SetLines(lines, leftOut);
-    lines = {};
-    showModal(*this);
+    // Shown already: read again while open, the view goes to the new end at once.
+    if (isVisible())
+        MoveToEnd();
+}
+
+void TfmViewLog::done(int result) {
+    QDialog::done(result);
+    // Megabytes of text are not kept for a window that may not be opened again.
     ClearLines();
 }
 

@@ -1,10 +1,10 @@
-// The log viewer: the whole log in a read-only box, opened at its end.
+// The log viewer: the end of the log in a read-only box, opened at its end; a window one
+// keeps open beside the main one, its text let go when it is closed.
 #pragma once
 
-#include "ui/CentredDialog.h"
+#include <QDialog>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,7 +16,7 @@ namespace vantle {
 
 class TLog;
 
-class TfmViewLog : public TCentredDialog {
+class TfmViewLog : public QDialog {
     Q_OBJECT
 public:
     explicit TfmViewLog(QWidget* parent = nullptr);
@@ -30,9 +30,11 @@ public:
     void ClearLines();
     /// The log's path, shown above the text.
     void SetFileName(const QString& fileName);
-    /// The end of `log` (enough for weeks of a busy schedule, little enough to open at
-    /// once), shown modally through `showModal`; the copy is not kept afterwards.
-    void ShowLog(vantle::TLog& log, const std::function<int(QDialog&)>& showModal);
+    /// Reads the end of `log` (enough for weeks of a busy schedule, little enough to open
+    /// at once) into the box, at its end; raises as TLog::AssignTailTo does, the box kept.
+    void ReadLog(TLog& log);
+    /// Closed with OK, Esc or the window's close button: the text is let go.
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent* event) override; // scrolls to the end

@@ -1,4 +1,5 @@
-// The log viewer and the About box, shown modally as the main window shows them.
+// The log viewer, a window of its own, and the About box, shown modally as the main
+// window shows them.
 #include "support/ModalDriver.h"
 #include "ui/About.h"
 #include "ui/FindChild.h"
@@ -77,51 +78,56 @@ private slots:
         viewer.SetLines(count == 0 ? std::vector<std::string>{}
                                    : LogLines(count, last.toStdString()));
         QWidget other;
-        bool atTheEnd = false, backAtTheEnd = false;
-        QTextCursor cursor;
-        ExecWith(viewer, [&] {
-            QTest::qWait(50); // let the first layout pass settle the scroll bars
-            atTheEnd = AtTheEnd(viewer);
-            cursor = Memo(viewer)->textCursor();
-            // Each time it becomes active again it goes back to the end.
-            Memo(viewer)->moveCursor(QTextCursor::Start);
-            Memo(viewer)->verticalScrollBar()->setValue(0);
-            other.show();
-            QApplication::setActiveWindow(&other);
-            QVERIFY(QTest::qWaitForWindowActive(&other));
-            QApplication::setActiveWindow(&viewer);
-            QVERIFY(QTest::qWaitForWindowActive(&viewer));
-            backAtTheEnd = AtTheEnd(viewer);
-            Child<QPushButton>(viewer, "btnOk")->click();
-        });
-        QVERIFY(atTheEnd && backAtTheEnd);
-        QCOMPARE(Memo(viewer)->verticalScrollBar()->maximum() > 0, count > 20);
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        QTest::qWait(50); // let the first layout pass settle the scroll bars
+        const bool atTheEnd = AtTheEnd(viewer);
+        const QTextCursor cursor = Memo(viewer)->textCursor();
+        const bool scrolls = Memo(viewer)->verticalScrollBar()->maximum() > 0;
         const QString text = Memo(viewer)->toPlainText();
+        // Each time it becomes active again it goes back to the end.
+        Memo(viewer)->moveCursor(QTextCursor::Start);
+        Memo(viewer)->verticalScrollBar()->setValue(0);
+        other.show();
+        QApplication::setActiveWindow(&other);
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QApplication::setActiveWindow(&viewer);
+        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        QVERIFY(atTheEnd && AtTheEnd(viewer));
+        QCOMPARE(scrolls, count > 20);
         const int lastLineStart = count == 0 ? 0 : int(text.lastIndexOf(QLatin1Char('\n')) + 1);
         QCOMPARE(cursor.selectionStart(), lastLineStart + column);
         QCOMPARE(cursor.selectionEnd(), std::min(lastLineStart + column + 1, int(text.size())));
+        // Closed, it lets its text go.
+        Child<QPushButton>(viewer, "btnOk")->click();
+        QVERIFY(!viewer.isVisible());
+        QVERIFY(Memo(viewer)->toPlainText().isEmpty());
     }
 
     void ViewerIsReadOnlyUnwrappedClosesOnEnterAndEscAndFitsTheNameToTheWindow() {
         TfmViewLog viewer;
         viewer.SetLines({"one", std::string(600, 'w'), "three"});
         const QString text = Memo(viewer)->toPlainText();
-        QString after;
         QGuiApplication::clipboard()->clear();
-        const int onEnter = ExecWith(viewer, [&] {
-            Memo(viewer)->setFocus();
-            QTest::keyClicks(Memo(viewer), QStringLiteral("typed"));
-            QTest::keyClick(Memo(viewer), Qt::Key_Backspace);
-            after = Memo(viewer)->toPlainText();
-            Memo(viewer)->selectAll(); // copying still works
-            QTest::keyClick(Memo(viewer), Qt::Key_C, Qt::ControlModifier);
-            QTest::keyClick(Memo(viewer), Qt::Key_Return);
-        });
-        const int onEsc = ExecWith(viewer, [&] { QTest::keyClick(Memo(viewer), Qt::Key_Escape); });
-        QCOMPARE(QList<int>({onEnter, onEsc}), QList<int>(2, int(QDialog::Accepted)));
-        QCOMPARE(after, text);
-        QCOMPARE(QGuiApplication::clipboard()->text(), text);
+        QList<int> results; // closing with Enter, then with Esc
+        QObject::connect(&viewer, &QDialog::finished, [&](int result) { results << result; });
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        Memo(viewer)->setFocus();
+        QTest::keyClicks(Memo(viewer), QStringLiteral("typed"));
+        QTest::keyClick(Memo(viewer), Qt::Key_Backspace);
+        QCOMPARE(Memo(viewer)->toPlainText(), text);
         QVERIFY(Memo(viewer)->horizontalScrollBar()->maximum() > 0);
+        Memo(viewer)->selectAll(); // copying still works
+        QTest::keyClick(Memo(viewer), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), text);
+        QTest::keyClick(Memo(viewer), Qt::Key_Return);
+        QVERIFY(!viewer.isVisible());
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        QTest::keyClick(Memo(viewer), Qt::Key_Escape);
+        QVERIFY(!viewer.isVisible());
+        QCOMPARE(results, QList<int>(2, int(QDialog::Accepted)));
         // Neither the long line nor a long file name widens the window; the name follows it.
         QLabel* name = Child<QLabel>(viewer, "lbLogFileName");
         const int opened = TfmViewLog().width();

@@ -446,18 +446,39 @@ private slots:
             dialog.reject();
         });
         QCOMPARE(seen, (QStringList{
-                           "Next: Sun 6 Dec 2026 12:30, Sun 6 Dec 13:30, Sun 6 Dec 14:30",
-                           "Next: Sun 6 Dec 2026 12:30, Sun 6 Dec 13:00, Sun 6 Dec 13:30",
-                           "Next: Mon 7 Dec 2026 00:00, Mon 7 Dec 00:30, Tue 8 Dec 00:00 | Hours "
-                           "'3O': item '3O' reads as 0",
+                           // In the windows' format, the weekday first; the date once a
+                           // day, the year again only where it changes.
+                           "Next: Sun 12/6/2026 12:30 PM, 1:30 PM, 2:30 PM",
+                           "Next: Sun 12/6/2026 12:30 PM, 1:00 PM, 1:30 PM",
+                           "Next: Mon 12/7/2026 12:00 AM, 12:30 AM, Tue 12/8 12:00 AM | "
+                           "Hours '3O': item '3O' reads as 0",
                            "Never runs: Hours '25' matches no hour (0 to 23) !",
-                           "Next: Fri 11 Dec 2026 02:00, Fri 11 Dec 02:30, Fri 18 Dec 02:00",
-                           // The year again only where it changes.
-                           "Next: Fri 29 Feb 2036 02:00, Fri 29 Feb 02:30, Fri 29 Feb 2064 02:00",
+                           "Next: Fri 12/11/2026 2:00 AM, 2:30 AM, Fri 12/18 2:00 AM",
+                           "Next: Fri 2/29/2036 2:00 AM, 2:30 AM, Fri 2/29/2064 2:00 AM",
                        }));
         QCOMPARE(asked,
                  QStringLiteral("Vantle Scheduler|This entry will never run. Save it anyway?"));
         QVERIFY(openAfterNo);
+    }
+
+    // Three runs on three days of one year, at their widest (two-digit months, days and
+    // hours, in the evening of a 12-hour clock), fit the dialog whole: nothing cut short
+    // behind "…" and a tooltip.
+    void PreviewOfThreeDaysIsWhole() {
+        vantle::test::TFakeClock clock(vantle::EncodeDate(2026, 12, 27) +
+                                       vantle::EncodeTime(23, 0, 0, 0));
+        const vantle::TFormatSettings settings = vantle::FixedFormatSettings();
+        TfmEntry dialog;
+        dialog.SetPreviewServices(&clock, &settings);
+        dialog.SetEntry(
+            *vantle::test::EntryOf({"Entry", "58 22 * * *", true, vantle::ctDirectExecute,
+                                    vantle::wsNormal, "true", "", ""}));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QLabel* next = Child<QLabel>(dialog, "lbNextRuns");
+        QCOMPARE(next->text(),
+                 QString("Next: Mon 12/28/2026 10:58 PM, Tue 12/29 10:58 PM, Wed 12/30 10:58 PM"));
+        QVERIFY(next->toolTip().isEmpty());
     }
 
     // Five notes and a long reason: the notes keep three lines and say how many more there

@@ -2,6 +2,7 @@
 // Qt's model tester: what each row shows, the filters, the output pane and the signals.
 #include "ui/RunHistoryWindow.h"
 #include "engine/RunStore.h"
+#include "platform/FormatSettings.h"
 #include "support/TempDir.h"
 #include "ui/Colours.h"
 #include "ui/FindChild.h"
@@ -30,10 +31,21 @@ TDateTime At(int hour, int minute) {
     return EncodeDate(2026, 3, 6) + EncodeTime(hour, minute, 0, 0);
 }
 
+// The regional settings of a day-first date and a 24-hour clock.
+TFormatSettings DayFirstSettings() {
+    TFormatSettings settings = FixedFormatSettings();
+    settings.ShortDateFormat = "dd/mm/yyyy";
+    settings.DateSeparator = '.';
+    settings.ShortTimeFormat = "hh:nn";
+    settings.LongTimeFormat = "hh:nn:ss";
+    return settings;
+}
+
 // A store with runs of its own, and the window over it once Open is called.
 struct TRig {
     vantle::test::TTempDir Dir;
     TRunStore Store{Dir.File("state"), Dir.File("s.INI"), TRunStoreMode::Writer};
+    TFormatSettings Settings = DayFirstSettings();
     std::unique_ptr<TfmRunHistory> Window;
     std::unique_ptr<QAbstractItemModelTester> Tester;
 
@@ -57,7 +69,7 @@ struct TRig {
     }
 
     TfmRunHistory& Open() {
-        Window = std::make_unique<TfmRunHistory>(Store);
+        Window = std::make_unique<TfmRunHistory>(Store, Settings);
         Tester = std::make_unique<QAbstractItemModelTester>(
             Runs()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
         Window->show();
@@ -100,9 +112,10 @@ private slots:
         rig.Open();
         QCOMPARE(rig.Rows(), 3);
         const QStringList expected[] = {
-            {"2026-03-06 02:32:00", "Sync", "schedule", "Running", "running"},
-            {"2026-03-06 02:31:00", "Mail", "schedule", "Exited 3", "12.3 s"},
-            {"2026-03-06 02:30:00", "Backup", "schedule", "Exited 0", "12.3 s"}};
+            // The start in the regional settings' date and time, to the second.
+            {"06.03.2026 02:32:00", "Sync", "schedule", "Running", "running"},
+            {"06.03.2026 02:31:00", "Mail", "schedule", "Exited 3", "12.3 s"},
+            {"06.03.2026 02:30:00", "Backup", "schedule", "Exited 0", "12.3 s"}};
         for (int row = 0; row < 3; ++row) {
             for (int col = 0; col < TRunListModel::ColCount; ++col)
                 QCOMPARE(rig.Cell(row, col), expected[row][col]);

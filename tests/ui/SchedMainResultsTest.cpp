@@ -7,13 +7,17 @@
 #include "ui/WindowFixture.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <cerrno>
 #include <sys/timerfd.h>
 #include <sys/wait.h>
+#include <tuple>
 
 using namespace vantle;
 using namespace vantle::test;
@@ -39,6 +43,14 @@ private:
         Child<TCycleTimer>(*fm, "Timer1")->stop();
         fm->show();
         return fm;
+    }
+
+    /// The open top-level window of that object name, or null.
+    static QWidget* TopLevel(const char* name) {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == name && window->isVisible())
+                return window;
+        return nullptr;
     }
 
     /// No child left, ended or running, without reaping one here.
@@ -88,10 +100,7 @@ private slots:
         Child<QAction>(*fm, "RunHistory1")->trigger();
         // A window of its own, not one the window manager keeps above the main window,
         // and not one that keeps the program running once the main window is closed.
-        QWidget* history = nullptr;
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window->objectName() == "fmRunHistory")
-                history = window;
+        QWidget* history = TopLevel("fmRunHistory");
         QVERIFY(history != nullptr);
         QVERIFY(history->parentWidget() == nullptr);
         QVERIFY(!history->testAttribute(Qt::WA_QuitOnClose));
@@ -125,6 +134,49 @@ private slots:
         QVERIFY(armed.it_value.tv_sec < 1 ||
                 (armed.it_value.tv_sec == 1 && armed.it_value.tv_nsec == 0));
         QTRY_VERIFY_WITH_TIMEOUT(NoChildLeft(), 20000);
+    }
+
+    // One moment reads the same in every window, in the regional settings' date and time
+    // of day (here the fixed US ones, a 12-hour clock): a run's start in Run History, its
+    // Last Run in the grid, the next run in the grid and in Upcoming, the status bar.
+    // Only the start of a run carries its second. A column holds its moments whole, at
+    // their widest: two-digit months, days and hours, in the evening.
+    void everyWindowShowsAMomentAlike() {
+        FFake->Clock.Set(EncodeDate(2026, 12, 28) + EncodeTime(22, 58, 58, 0));
+        TTempDir dir;
+        TRunRecorder recorder(dir.File("state"), IniPath());
+        TRunView view(dir.File("state"), IniPath());
+        auto fm = ShowWindow("exit 0", &recorder, &view);
+        Child<QAction>(*fm, "ExecuteNow1")->trigger();
+        Child<QAction>(*fm, "RunHistory1")->trigger();
+        auto* runs = Child<QTableView>(*TopLevel("fmRunHistory"), "lvRuns");
+        QTRY_COMPARE(runs->model()->index(0, 3).data().toString(), QString("Exited 0"));
+        Child<QAction>(*fm, "UpcomingRuns1")->trigger();
+        auto* upcoming = Child<QTableWidget>(*Child<QWidget>(*fm, "fmUpcoming"), "lvRuns");
+        QCOMPARE(
+            (QStringList{runs->model()->index(0, 0).data().toString(),
+                         Column(*fm, TScheduleModel::colLastRun).value(0),
+                         Column(*fm, TScheduleModel::colNextRun).value(0),
+                         upcoming->item(0, 0)->text(), Child<QLabel>(*fm, "Panel0")->text()}),
+            (QStringList{"12/28/2026 10:58:58 PM", "12/28/2026 10:58 PM", "12/28/2026 10:59 PM",
+                         "12/28/2026 10:59 PM", "12/28/2026 10:58 PM"}));
+        QStringList cut; // the columns too narrow for their moments: where, needed, given
+        for (auto [where, list, col] :
+             {std::tuple<const char*, QTableView*, int>{"Run History", runs, 0},
+              {"Next Run", Grid(*fm), TScheduleModel::colNextRun},
+              {"Last Run", Grid(*fm), TScheduleModel::colLastRun},
+              {"Upcoming", upcoming, 0}}) {
+            const int needed = static_cast<QAbstractItemView*>(list)->sizeHintForColumn(col);
+            if (needed > list->columnWidth(col))
+                cut << QStringLiteral("%1 %2 %3")
+                           .arg(where)
+                           .arg(needed)
+                           .arg(list->columnWidth(col));
+        }
+        QCOMPARE(cut.join("; "), QString());
+        // Run History opens wide enough for its columns.
+        QVERIFY(!runs->horizontalScrollBar()->isVisible());
+        QTRY_VERIFY(NoChildLeft());
     }
 };
 

@@ -9,6 +9,7 @@
 #include "ui/Upcoming.h"
 #include "ui/WindowFixture.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -95,6 +97,13 @@ private:
     }
 
     static QAction* Act(TfmSchedMain& fm, const char* name) { return Child<QAction>(fm, name); }
+    /// The log viewer when it is open: a window of its own, not the main window's child.
+    static QWidget* OpenViewer() {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == "fmViewLog" && window->isVisible())
+                return window;
+        return nullptr;
+    }
     static TCycleTimer* Timer(TfmSchedMain& fm) { return Child<TCycleTimer>(fm, "Timer1"); }
     bool LogHas(const std::string& text) const {
         return ReadFile(LogPath()).find(text) != std::string::npos;
@@ -147,7 +156,10 @@ private:
 private slots:
     void init() {
         StartFixture();
+        // A day-first date and a 24-hour clock, separators of their own.
         FFake->Settings.ShortDateFormat = "dd/mm/yyyy";
+        FFake->Settings.ShortTimeFormat = "hh:nn";
+        FFake->Settings.LongTimeFormat = "hh:nn:ss";
         FFake->Settings.DateSeparator = '-';
         FFake->Settings.TimeSeparator = '.';
         FQuestions.clear();
@@ -505,7 +517,7 @@ private slots:
     void resetLogAndViewer() {
         auto fm = ShowWindow();
         Act(*fm, "LogFile1")->trigger(); // no log yet: the error, and no viewer
-        QVERIFY(FShown.isEmpty());
+        QVERIFY(OpenViewer() == nullptr);
         QCOMPARE(TApplication::ErrorBox()->text(), QString("File not found"));
         delete TApplication::ErrorBox();
         Act(*fm, "Run1")->trigger();
@@ -522,17 +534,51 @@ private slots:
         for (int i = 0; i < 50000; ++i) // 100 B a line
             log += "2024.03.04 12.00.00:" + std::string(78, 'x') + "\r\n";
         WriteFile(LogPath(), log + "2024.03.04 12.00.00:the last line\r\n");
-        QString shownText;
-        AcceptWith([&](QDialog& dialog) {
-            shownText = Child<QPlainTextEdit>(dialog, "memLog")->toPlainText();
-        });
         Act(*fm, "LogFile1")->trigger();
-        QCOMPARE(Child<QLabel>(*fm, "lbLogFileName")->text(), QString::fromStdString(LogPath()));
-        QVERIFY(Child<QPlainTextEdit>(*fm, "memLog")->toPlainText().isEmpty()); // not kept
-        const QStringList shown = shownText.split('\n');
+        QWidget* viewer = OpenViewer();
+        QVERIFY(viewer != nullptr);
+        QCOMPARE(Child<QLabel>(*viewer, "lbLogFileName")->text(),
+                 QString::fromStdString(LogPath()));
+        auto* memo = Child<QPlainTextEdit>(*viewer, "memLog");
+        const QStringList shown = memo->toPlainText().split('\n');
         QCOMPARE(shown.first(),
                  QString("(0.8 MB at the start of the log are not shown; this is its end.)"));
         QCOMPARE(shown.last(), QString("2024.03.04 12.00.00:the last line"));
+        Child<QPushButton>(*viewer, "btnOk")->click();
+        QVERIFY(memo->toPlainText().isEmpty()); // not kept once closed
+    }
+
+    // View > Log File opens a window of its own: not modal, without a parent or transient
+    // parent the window manager would keep it above, and not one that keeps the program
+    // running. The main window goes on while it is open; opened again, the viewer comes
+    // up with the log read anew, at its end. It goes to the tray and back with the main
+    // window, read anew on its return, and is deleted with it.
+    void logViewerIsAWindowOfItsOwn() {
+        auto fm = ShowWindow();
+        Act(*fm, "Run1")->trigger();
+        Act(*fm, "LogFile1")->trigger();
+        QPointer<QWidget> viewer = OpenViewer();
+        QVERIFY(viewer != nullptr);
+        QVERIFY(FShown.isEmpty()); // not through the modal step
+        QVERIFY(!viewer->isModal() && QApplication::activeModalWidget() == nullptr);
+        QVERIFY(viewer->parentWidget() == nullptr);
+        QVERIFY(viewer->windowHandle()->transientParent() == nullptr);
+        QVERIFY(!viewer->testAttribute(Qt::WA_QuitOnClose));
+        auto* memo = Child<QPlainTextEdit>(*viewer, "memLog");
+        QVERIFY(memo->toPlainText().endsWith(":Scheduler has been Enabled"));
+        Act(*fm, "Run1")->trigger();
+        Act(*fm, "LogFile1")->trigger();
+        QCOMPARE(OpenViewer(), viewer.data());
+        QVERIFY(memo->toPlainText().endsWith(":Scheduler has been Disabled"));
+        QCOMPARE(memo->textCursor().blockNumber(), memo->blockCount() - 1);
+        fm->hide();
+        QVERIFY(!viewer->isVisible());
+        Act(*fm, "Run1")->trigger();
+        fm->show();
+        QVERIFY(viewer->isVisible());
+        QVERIFY(memo->toPlainText().endsWith(":Scheduler has been Enabled"));
+        fm.reset();
+        QVERIFY(viewer.isNull());
     }
 
     void reloadDuringModify_data() {

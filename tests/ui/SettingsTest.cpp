@@ -76,6 +76,20 @@ private slots:
         QVERIFY(StartsSwitchedOn(1, settings));
     }
 
+    // Widths saved by a version whose moments were shorter: a date column comes back as
+    // wide as a moment needs, a wider one as it was left.
+    void savedWidthsStillHoldAMoment() {
+        QSettings settings(SettingsFile(), QSettings::IniFormat);
+        settings.setValue("grid/columnWidths",
+                          QVariantList{180, 80, 80, 80, 80, 80, 110, 300, 160});
+        auto fresh = MakeWindow();
+        auto fm = Restored(settings);
+        QVERIFY(Grid(*fresh)->columnWidth(TScheduleModel::colNextRun) > 110);
+        QCOMPARE(Grid(*fm)->columnWidth(TScheduleModel::colNextRun),
+                 Grid(*fresh)->columnWidth(TScheduleModel::colNextRun));
+        QCOMPARE(Grid(*fm)->columnWidth(TScheduleModel::colLastRun), 300);
+    }
+
     void damagedSettingsKeepTheDefaults() {
         QSettings settings(SettingsFile(), QSettings::IniFormat);
         settings.setValue("window/geometry", QByteArray("garbage"));

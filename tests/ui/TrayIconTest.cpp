@@ -92,20 +92,21 @@ private slots:
         QTest::addColumn<QStringList>("entries"); // name=time, "**" before an inactive one
         QTest::addColumn<QString>("next");
         QTest::newRow("tomorrow, with the date")
-            << QStringList{"Backup=30 2 * * *"} << "Next: Backup at 2024-03-05 02:30";
+            << QStringList{"Backup=30 2 * * *"} << "Next: Backup at 2024-03-05 2:30 AM";
         QTest::newRow("this minute before its cycle")
-            << QStringList{"Now=5 12 * * *", "Lunch=0 13 * * *"} << "Next: Now at 12:05";
+            << QStringList{"Now=5 12 * * *", "Lunch=0 13 * * *"} << "Next: Now at 12:05 PM";
         QTest::newRow("the minute before has run")
-            << QStringList{"Past=4 12 * * *", "Caf\u00e9=0 13 * * *"} << "Next: Caf\u00e9 at 13:00";
+            << QStringList{"Past=4 12 * * *", "Caf\u00e9=0 13 * * *"}
+            << "Next: Caf\u00e9 at 1:00 PM";
         QTest::newRow("inactive entries do not count")
-            << QStringList{"**Soon=0 13 * * *", "Late=0 20 * * *"} << "Next: Late at 20:00";
+            << QStringList{"**Soon=0 13 * * *", "Late=0 20 * * *"} << "Next: Late at 8:00 PM";
         QTest::newRow("nothing ever due") << QStringList{"Never=0 0 31 2 *"} << "Next: none";
         // A control character shows as an escape, in UTF-8 and in Latin-1 alike.
         QTest::newRow("control characters")
             << QStringList{"Bad\u001b[2J\v=0 13 * * *", "Caf\u00e9\u0085=0 13 * * *"}
-            << "Next: Bad\\x1b[2J\\x0b at 13:00";
+            << "Next: Bad\\x1b[2J\\x0b at 1:00 PM";
         QTest::newRow("C1 byte of a Latin-1 name")
-            << QStringList{"Caf\u00e9\u0085=0 13 * * *"} << "Next: Caf\u00e9\\x85 at 13:00";
+            << QStringList{"Caf\u00e9\u0085=0 13 * * *"} << "Next: Caf\u00e9\\x85 at 1:00 PM";
     }
 
     void tooltipSaysTheNextRun() {
@@ -136,7 +137,7 @@ private slots:
         WriteFile(IniPath(), ScheduleText({{.Name = "Lunch", .Time = "0 13 * * *"}}));
         auto fm = MakeWindow(1);
         QSystemTrayIcon* icon = Child<QSystemTrayIcon>(*MakeTray(*fm), "TrayIcon1");
-        QCOMPARE(icon->toolTip(), QString("Vantle Scheduler: Enabled\nNext: Lunch at 13:00"));
+        QCOMPARE(icon->toolTip(), QString("Vantle Scheduler: Enabled\nNext: Lunch at 1:00 PM"));
         WriteFile(IniPath(), ScheduleText({{.Name = "Tea", .Time = "30 12 * * *"}}));
         if (failing) {
             std::filesystem::remove(LogPath());
@@ -144,7 +145,7 @@ private slots:
         }
         fm->Timer1Timer();
         QCOMPARE(TApplication::ErrorBox() != nullptr, failing);
-        QCOMPARE(icon->toolTip(), QString("Vantle Scheduler: Enabled\nNext: Tea at 12:30"));
+        QCOMPARE(icon->toolTip(), QString("Vantle Scheduler: Enabled\nNext: Tea at 12:30 PM"));
     }
 
     void minimizingHidesToTheTrayOnlyWhereThereIsOne_data() {
