@@ -40,6 +40,17 @@ protected:
                 .Stopped = [this](int signal) { Signals.push_back(signal); }};
     }
 
+    // What is left until the loop's wake for `source`; zero: disarmed.
+    static itimerspec Armed(TRunLoop& loop, TRunLoop::TSource source) {
+        itimerspec armed{};
+        for (const TRunLoop::TWatch& watch : loop.Watches()) {
+            if (watch.Source == source) {
+                EXPECT_EQ(::timerfd_gettime(watch.Fd, &armed), 0);
+            }
+        }
+        return armed;
+    }
+
     // An entry NAME limited to a minute, running the helper with PARMS for real, started by
     // the loop's first tick; the first start and the latest other event are kept.
     struct TLimitedRun {
@@ -170,12 +181,7 @@ TEST_F(RunLoopTest, OnTheSystemClockTheWakeIsArmed) {
     TScheduler scheduler(List, Fake.Services());
     TRunLoop loop(scheduler, {}, Events());
     loop.Start();
-    int timer = -1;
-    for (const TRunLoop::TWatch& watch : loop.Watches())
-        if (watch.Source == TRunLoop::TSource::Timer)
-            timer = watch.Fd;
-    itimerspec armed{};
-    ASSERT_EQ(::timerfd_gettime(timer, &armed), 0);
+    const itimerspec armed = Armed(loop, TRunLoop::TSource::Timer);
     EXPECT_TRUE(armed.it_value.tv_sec == 1 || armed.it_value.tv_nsec > 0);
     EXPECT_LE(armed.it_value.tv_sec, 1);
 }
@@ -194,12 +200,7 @@ TEST_F(RunLoopTest, ALimitWithNoOutputToHoldArmsTheWakeAtTheLimit) {
     loop.Tick();
     ASSERT_EQ(Fake.Starter.Requests.size(), 1u);
     EXPECT_EQ(scheduler.NextOutputHold(), std::nullopt);
-    int limits = -1;
-    for (const TRunLoop::TWatch& watch : loop.Watches())
-        if (watch.Source == TRunLoop::TSource::Limits)
-            limits = watch.Fd;
-    itimerspec armed{};
-    ASSERT_EQ(::timerfd_gettime(limits, &armed), 0);
+    const itimerspec armed = Armed(loop, TRunLoop::TSource::Limits);
     EXPECT_GT(armed.it_value.tv_sec, 110);
     EXPECT_LE(armed.it_value.tv_sec, 120);
 }
@@ -316,12 +317,7 @@ TEST_F(RunLoopTest, ACycleArmsTheLimitAndAProgramStoppedThereFailsWhateverItsCod
     TRunLoop& loop = *limited.Loop;
     const TRunEvent &start = limited.Start, &end = limited.End;
     ASSERT_GT(start.Pid, 0);
-    int limits = -1;
-    for (const TRunLoop::TWatch& watch : loop.Watches())
-        if (watch.Source == TRunLoop::TSource::Limits)
-            limits = watch.Fd;
-    itimerspec armed{};
-    ASSERT_EQ(::timerfd_gettime(limits, &armed), 0);
+    const itimerspec armed = Armed(loop, TRunLoop::TSource::Limits);
     EXPECT_TRUE(armed.it_value.tv_sec > 0 || armed.it_value.tv_nsec > 0)
         << "the wake for the limit is armed by the cycle that started the program";
     ASSERT_TRUE(WaitUntil(
