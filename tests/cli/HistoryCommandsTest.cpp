@@ -12,8 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sys/wait.h>
 
 using namespace vantle;
@@ -160,6 +163,44 @@ TEST_F(HistoryCommandTest, CapsHoldAndOpenRunsAreClosedAtTheNextStart) {
 } // namespace
 
 namespace {
+
+std::string OutputFileIn(const std::string& folder) {
+    for (const auto& item : std::filesystem::recursive_directory_iterator(folder))
+        if (item.is_regular_file() && item.path().parent_path().filename() == "outputs")
+            return item.path().string();
+    return "";
+}
+
+// --keep-mb counts megabytes of 2^20 bytes: 700 KiB of output fits in one, 1.1 MiB does not.
+TEST(HistoryKeptBytes, KeepMbCountsMegabytesOfTwoToTheTwentieth) {
+    TTempDir dir;
+    setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
+    const std::string schedule = dir.File("jobs.INI");
+    WriteFile(schedule,
+              ScheduleText({{.Name = "Loud", .Command = VANTLE_ENDHELPER, .Parms = "print 0"}}));
+    auto runAgain = [&] {
+        std::filesystem::remove(dir.File("jobs.STATE")); // the same minute again
+        TRun r = SchedCtl({"run", "--once", "--wait", "10", "--keep-mb", "1", schedule});
+        EXPECT_EQ(r.Code, 0) << r.Err;
+    };
+    auto runsOnRecord = [&] {
+        std::string out = SchedCtl({"history", schedule}).Out;
+        return std::count(out.begin(), out.end(), '\n');
+    };
+    runAgain();
+    const std::string first = OutputFileIn(dir.File("state"));
+    ASSERT_FALSE(first.empty());
+    auto append = [&](std::size_t bytes) {
+        std::ofstream(first, std::ios::app) << std::string(bytes, 'y');
+    };
+    append(700 << 10);
+    runAgain();
+    EXPECT_EQ(runsOnRecord(), 2);
+    append(430 << 10);
+    runAgain();
+    EXPECT_EQ(runsOnRecord(), 2) << "the first run is over the megabyte";
+    EXPECT_FALSE(std::filesystem::exists(first));
+}
 
 // Before anything was recorded: the list is empty, but a run asked for by its number is
 // not there, whatever its number (the scheduler's keys are long).

@@ -62,7 +62,8 @@ TEST(RunHistoryTest, TheNewestEventOfANameWinsAndOnlyTheTailIsRead) {
             "2026.12.06 02.31.00:Builtin ResetTime (C)\r\n"
             "2026.12.06 02.31.00:Builtin C failed; no netware connection\r\n"
             "2026.12.06 02.32.00:D ended with code 3 after 1 s\r\n"
-            "2026.12.06 02.32.00:E ended by signal 9 after 1 s\r\n";
+            "2026.12.06 02.32.00:E ended by signal 9 after 1 s\r\n"
+            "2026.12.06 02.33.00:F Failed (2)\r\n";
     WriteFile(path, text);
     TRunHistory history;
     history.ReadLog(path, text.size() - 60); // cuts into the first line: it is skipped
@@ -75,7 +76,7 @@ TEST(RunHistoryTest, TheNewestEventOfANameWinsAndOnlyTheTailIsRead) {
     EXPECT_EQ(history.Find("B")->Result, ""); // how it ended is not known
     EXPECT_EQ(history.Find("C")->Result, "No network connection");
     // Any end but a clean exit counts as an error.
-    for (const char* name : {"C", "D", "E"})
+    for (const char* name : {"C", "D", "E", "F"})
         EXPECT_TRUE(history.Find(name)->Error) << name;
 }
 
@@ -183,9 +184,9 @@ TEST(RunHistoryTest, ReadsTheRecordsOrTheLogBeforeThereAreAny) {
     EXPECT_EQ(fromRecords.Find("New")->Result, "Running");
     EXPECT_EQ(fromRecords.Find("Bad")->Result, "Exited 3");
     EXPECT_TRUE(fromRecords.Find("Bad")->Error);
-    store.Finish(2, run.Started, 12'400, "Exited 0", false, 0, false);
+    store.Finish(2, run.Started, 3'599'500, "Exited 0", false, 0, false);
     fromRecords.ReadBack(&store, log.FileName());
-    EXPECT_EQ(fromRecords.Find("New")->Result, "Exited 0 after 12 s");
+    EXPECT_EQ(fromRecords.Find("New")->Result, "Exited 0 after 3600 s") << "to the nearest";
 }
 
 } // namespace
