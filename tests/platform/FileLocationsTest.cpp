@@ -104,6 +104,8 @@ TEST(FileLocations, MakesMissingFoldersPrivateAndReportsOneThatCannotBeMade) {
     EXPECT_FALSE(MakeFileFolders({dir.File("plain/sub/x.INI"), dir.File("log/x.LOG")}));
     // The other file's folder is still made.
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("log")));
+    // A folder the system refuses to make, its parent there (as root, a name too long).
+    EXPECT_FALSE(MakeFileFolders({dir.File(std::string(300, 'n') + "/x.INI"), files.LogFile}));
 }
 
 } // namespace
