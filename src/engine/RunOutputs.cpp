@@ -14,14 +14,14 @@
 
 namespace vantle {
 
-namespace {
+const char* const RunRecordFolderRole = "run record folder";
+const char* const RunRecordFileRole = "run record file";
 
-const char* const FolderRole = "run record folder";
-const char* const FileRole = "run record file";
-
-[[noreturn]] void Refuse(const std::string& path, const std::string& reason) {
-    throw EPathRefused(path, FileRole, reason);
+void RefuseRunRecordFile(const std::string& path, const std::string& reason) {
+    throw EPathRefused(path, RunRecordFileRole, reason);
 }
+
+namespace {
 
 // The missing folders on the way to `folder`, each made private; a failure shows when
 // the folder itself is opened.
@@ -84,7 +84,8 @@ bool OwnedByUser(const struct stat& st) {
 }
 
 [[noreturn]] void RefuseForeign(const std::string& path, const struct stat& st) {
-    Refuse(path, "it belongs to " + UserText(st.st_uid) + ", so it is neither written nor removed");
+    RefuseRunRecordFile(path, "it belongs to " + UserText(st.st_uid) +
+                                  ", so it is neither written nor removed");
 }
 
 bool DiskFull(int error) {
@@ -105,7 +106,8 @@ TRunOutputs::TRunOutputs(const std::string& folder, const std::string& scheduleF
     RefuseSharedAncestors(base, "the run records");
     if (create) {
         MakeFolders(base);
-        TOwnFd records(OpenPrivateFolder(base, FolderRole, true, TOpenToOthers::MakePrivate));
+        TOwnFd records(
+            OpenPrivateFolder(base, RunRecordFolderRole, true, TOpenToOthers::MakePrivate));
         // outputs/ is looked up in the folder just checked, not by its path again.
         if (mkdirat(records.Get(), "outputs", 0700) != 0 && errno != EEXIST)
             RaiseInOutError(errno, FFolder);
@@ -113,14 +115,15 @@ TRunOutputs::TRunOutputs(const std::string& folder, const std::string& scheduleF
             openat(records.Get(), "outputs", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (FFolderFd.Get() < 0) {
             if (errno == ELOOP || errno == ENOTDIR)
-                throw EPathRefused(FFolder, FolderRole, "it is a symbolic link, not a folder");
+                throw EPathRefused(FFolder, RunRecordFolderRole,
+                                   "it is a symbolic link, not a folder");
             RaiseInOutError(errno, FFolder);
         }
         struct stat st {};
         if (fstat(FFolderFd.Get(), &st) != 0)
             RaiseInOutError(errno, FFolder);
         if (!OwnedByUser(st))
-            throw EPathRefused(FFolder, FolderRole,
+            throw EPathRefused(FFolder, RunRecordFolderRole,
                                "it belongs to " + UserText(st.st_uid) + ", not to " +
                                    UserText(geteuid()));
         if ((st.st_mode & 0777) != 0700 && fchmod(FFolderFd.Get(), 0700) != 0)
@@ -131,7 +134,8 @@ TRunOutputs::TRunOutputs(const std::string& folder, const std::string& scheduleF
 int TRunOutputs::FolderFd() const {
     if (FFolderFd.Get() < 0 && !FCreate) {
         try {
-            TOwnFd path(OpenPrivateFolder(FFolder, FolderRole, false, TOpenToOthers::Refuse));
+            TOwnFd path(
+                OpenPrivateFolder(FFolder, RunRecordFolderRole, false, TOpenToOthers::Refuse));
             FFolderFd = TOwnFd(openat(path.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         } catch (const EInOutError& e) {
             if (e.ErrorCode() != ENOENT)
@@ -159,7 +163,7 @@ TOwnFd TRunOutputs::OpenOwn(const std::string& name, int flags) const {
         if (errno == ENOENT)
             return fd;
         if (errno == ELOOP)
-            Refuse(path, "it is a symbolic link");
+            RefuseRunRecordFile(path, "it is a symbolic link");
         RaiseInOutError(errno, path);
     }
     struct stat st {};
@@ -189,7 +193,7 @@ TOwnFd TRunOutputs::Create(std::int64_t run) const {
         if (fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         if (S_ISLNK(st.st_mode))
-            Refuse(path, "it is a symbolic link");
+            RefuseRunRecordFile(path, "it is a symbolic link");
         RefuseUnlessRegular(path, st.st_mode);
         if (!OwnedByUser(st))
             RefuseForeign(path, st);

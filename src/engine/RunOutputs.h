@@ -17,6 +17,12 @@ namespace vantle {
 
 constexpr std::uint64_t DefaultOutputKeep = 1 << 20;
 
+/// How errors name the records' folder and files.
+extern const char* const RunRecordFolderRole;
+extern const char* const RunRecordFileRole;
+/// Raises EPathRefused for a run record file.
+[[noreturn]] void RefuseRunRecordFile(const std::string& path, const std::string& reason);
+
 /// How a cut went: whether anything was cut, and whether only the output's head could be
 /// kept (the disk had no room for the cut's copy of its tail).
 struct TOutputCut {

@@ -24,8 +24,6 @@ const char* const EndedAfterRestartResult = "Ended after the scheduler restarted
 
 namespace {
 
-const char* const FolderRole = "run record folder";
-const char* const FileRole = "run record file";
 constexpr int SchemaVersion = 1;
 // The writer works on a thread of its own and tries again later; a reader never waits,
 // so a store locked by someone else never holds up a window or a command.
@@ -69,10 +67,6 @@ const char* const RunColumns =
 
 constexpr const char* TriggerTexts[] = {"schedule", "Execute Now", "catch-up"};
 
-[[noreturn]] void Refuse(const std::string& path, const std::string& reason) {
-    throw EPathRefused(path, FileRole, reason);
-}
-
 // The database or one of SQLite's files beside it: a regular file of the user's own, of
 // mode 0600 (SQLite gives its journal files the database's mode). `create` makes it.
 void PrepareFile(const std::string& path, bool create) {
@@ -83,9 +77,9 @@ void PrepareFile(const std::string& path, bool create) {
         if (!create)
             return;
     } else if (S_ISLNK(st.st_mode)) {
-        Refuse(path, "it is a symbolic link");
+        RefuseRunRecordFile(path, "it is a symbolic link");
     } else if (!S_ISREG(st.st_mode)) {
-        Refuse(path, "it is not a regular file");
+        RefuseRunRecordFile(path, "it is not a regular file");
     }
     TOwnFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_CREAT, 0600));
     if (fd.Get() < 0)
@@ -93,9 +87,10 @@ void PrepareFile(const std::string& path, bool create) {
     if (fstat(fd.Get(), &st) != 0)
         RaiseInOutError(errno, path);
     if (!S_ISREG(st.st_mode))
-        Refuse(path, "it is not a regular file");
+        RefuseRunRecordFile(path, "it is not a regular file");
     if (st.st_uid != geteuid())
-        Refuse(path, "it belongs to " + UserText(st.st_uid) + ", not to " + UserText(geteuid()));
+        RefuseRunRecordFile(path, "it belongs to " + UserText(st.st_uid) + ", not to " +
+                                      UserText(geteuid()));
     if ((st.st_mode & 0077) != 0 && fchmod(fd.Get(), 0600) != 0)
         RaiseInOutError(errno, path);
 }
@@ -396,9 +391,9 @@ TRunStore::TRunStore(const std::string& folder, const std::string& scheduleFile,
         struct stat st {};
         // Only the user may have put the records there.
         if (lstat(base.c_str(), &st) == 0)
-            close(OpenPrivateFolder(base, FolderRole, false, TOpenToOthers::Refuse));
+            close(OpenPrivateFolder(base, RunRecordFolderRole, false, TOpenToOthers::Refuse));
         if (lstat(FOutputs.Folder().c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-            throw EPathRefused(FOutputs.Folder(), FolderRole,
+            throw EPathRefused(FOutputs.Folder(), RunRecordFolderRole,
                                "it is a symbolic link, not a folder");
         if (lstat(FDatabasePath.c_str(), &st) != 0) {
             if (errno == ENOENT || errno == ENOTDIR)
@@ -407,11 +402,11 @@ TRunStore::TRunStore(const std::string& folder, const std::string& scheduleFile,
             RaiseInOutError(errno, FDatabasePath);
         }
         if (!S_ISREG(st.st_mode))
-            Refuse(FDatabasePath,
-                   S_ISLNK(st.st_mode) ? "it is a symbolic link" : "it is not a regular file");
+            RefuseRunRecordFile(FDatabasePath, S_ISLNK(st.st_mode) ? "it is a symbolic link"
+                                                                   : "it is not a regular file");
         if (st.st_uid != geteuid())
-            Refuse(FDatabasePath,
-                   "it belongs to " + UserText(st.st_uid) + ", not to " + UserText(geteuid()));
+            RefuseRunRecordFile(FDatabasePath, "it belongs to " + UserText(st.st_uid) +
+                                                   ", not to " + UserText(geteuid()));
     }
     // By the folder's real path: SQLite's NOFOLLOW refuses a link anywhere on the path
     // it is given, and only the file itself must not be one (checked above).
