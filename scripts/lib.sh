@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 VANTLE_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev libsqlite3-dev xvfb xauth clang-format clang libclang-rt-14-dev
+    qt6-base-dev libsqlite3-dev xvfb xauth clang-format clang libclang-rt-14-dev lld
     desktop-file-utils appstream man-db bash-completion tzdata libfaketime)
 
 # ensure_packages PKG...: apt-get install the packages that are not installed yet.
