@@ -59,6 +59,23 @@ TEST(ParseScheduleFileTest, LineEndsAndHeadersDecideTheEntries) {
     }
 }
 
+// The lines as `check` numbers them: a line end of either kind, or CR LF, closes one.
+TEST(ScheduleLineReaderTest, EachLineEndClosesOneLine) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\r\n\r\n", {"a", ""}},
+        {"a\n\rb", {"a", "", "b"}},
+        {"a\rb\x1a\n", {"a", "b"}},
+    };
+    for (const auto& [text, lines] : cases) {
+        TScheduleLineReader reader(text);
+        std::vector<std::string> read;
+        for (std::string_view line; reader.Next(line);)
+            read.emplace_back(line);
+        EXPECT_EQ(read, lines) << text;
+    }
+}
+
 TEST(ParseScheduleFileTest, MixedLineEndsAreFilesEndingLinesBothWays) {
     const std::pair<std::string, bool> cases[] = {
         {"", false},
@@ -69,6 +86,7 @@ TEST(ParseScheduleFileTest, MixedLineEndsAreFilesEndingLinesBothWays) {
         {"\n[Schedule 0]\r", true},
         {"[Schedule 0]\rName=x\n", true},
         {"[Schedule 0]\nName=x\x1a\r\n", false}, // what follows Ctrl-Z is not read
+        {"\n[Schedule 0]\r\x1a", true},
     };
     for (const auto& [text, mixed] : cases)
         EXPECT_EQ(HasMixedLineEnds(text), mixed) << text;
@@ -82,12 +100,12 @@ TEST(FormatScheduleFileTest, ALineBreakInsideAValueIsWrittenSoItReadsBackAsSaved
     TSchedule entry = *test::EntryOf({.Time = "0 2 * * *"});
     entry.Name = "two\nlines";
     entry.Command = "/opt/a\r\nb";
-    entry.Parms = "--from x\r--to y";
+    entry.Parms = "\r\n--from x\r--to y";
     entry.WorkDir = "/srv\n";
     entry.Comment = {"first\nsecond\r\nthird", "fourth"};
     std::string text = FormatScheduleFile({&entry});
     EXPECT_NE(text.find("\r\nName=two lines\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\r\nCommand=/opt/a b\r\nParms=--from x --to y\r\nWorkDir=/srv \r\n"),
+    EXPECT_NE(text.find("\r\nCommand=/opt/a b\r\nParms= --from x --to y\r\nWorkDir=/srv \r\n"),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("\r\nComment=first\r\nComment=second\r\nComment=third\r\n"
