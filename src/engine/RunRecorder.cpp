@@ -1,6 +1,7 @@
 #include "engine/RunRecorder.h"
 
 #include "platform/SysErrors.h"
+#include "platform/ThreadPriority.h"
 
 #include <cerrno>
 #include <chrono>
@@ -210,6 +211,8 @@ bool TRunRecorder::Stopping() const {
 }
 
 void TRunRecorder::Work() {
+    // Records may wait a moment; a program starting beside them may not.
+    LowerCallingThreadPriority();
     std::unique_lock lock(FMutex);
     for (;;) {
         FWake.wait(lock, [this] { return !FQueue.empty() || Stopping(); });
@@ -243,7 +246,7 @@ void TRunRecorder::Work() {
             waitNs = std::min(waitNs, FStopAt.load() - SteadyNs());
         if (waitNs > 0)
             FWake.wait_for(lock, std::chrono::nanoseconds(waitNs),
-                           [this, waitNs] { return Stopping() && SteadyNs() >= FStopAt.load(); });
+                           [this] { return Stopping() && SteadyNs() >= FStopAt.load(); });
     }
     FIdle.notify_all();
 }

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -354,6 +355,9 @@ TStartResult TPosixProgramStarter::Start(const std::string& file, const std::str
         std::uint32_t code = SpawnCode(err, bareName);
         return {document && code == SE_ERR_FNF ? SE_ERR_NOASSOC : code, 0};
     }
+    // The started program first: on a machine of few cores, the bookkeeping that follows a
+    // start would otherwise take the core from it while it loads.
+    ::sched_yield();
     return {SE_START_ACCEPTED, static_cast<int>(pid)};
 }
 

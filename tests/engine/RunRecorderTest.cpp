@@ -7,6 +7,7 @@
 
 #include "platform/ChildWatch.h"
 #include "platform/ProgramStarterPosix.h"
+#include "platform/ThreadPriority.h"
 #include "support/FakeServices.h"
 #include "support/ReapAll.h"
 #include "support/TestFiles.h"
@@ -15,6 +16,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -22,6 +24,7 @@
 #include <filesystem>
 #include <poll.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -461,7 +464,8 @@ TEST_F(RunRecorderTest, APruneKeepsTheOutputOfARunNotYetRecorded) {
     EXPECT_FALSE(std::filesystem::exists(recorder.Outputs().PathOf(key)));
 }
 
-TEST_F(RunRecorderTest, ItsThreadTakesNoSignal) {
+// Nor does it take a core from a program starting beside it: it alone runs lower.
+TEST_F(RunRecorderTest, ItsThreadTakesNoSignalAndGivesWay) {
     sigset_t wanted, previous;
     sigemptyset(&wanted);
     sigaddset(&wanted, SIGCHLD);
@@ -472,6 +476,7 @@ TEST_F(RunRecorderTest, ItsThreadTakesNoSignal) {
     // Once it has worked: a thread being made has every signal blocked for a moment.
     recorder.Prune(10, 1 << 20);
     ASSERT_TRUE(recorder.Flush(10'000));
+    const int ours = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));
     int threads = 0;
     for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
         if (task.path().filename() == std::to_string(::getpid()))
@@ -482,9 +487,12 @@ TEST_F(RunRecorderTest, ItsThreadTakesNoSignal) {
         const std::uint64_t blocked = std::stoull(status.substr(at + 8, 16), nullptr, 16);
         EXPECT_TRUE(blocked & (1ull << (SIGCHLD - 1))) << status.substr(at, 25);
         EXPECT_TRUE(blocked & (1ull << (SIGTERM - 1))) << status.substr(at, 25);
+        const id_t tid = static_cast<id_t>(std::stoi(task.path().filename().string()));
+        EXPECT_EQ(::getpriority(PRIO_PROCESS, tid), std::max(ours, LoweredNice));
         ++threads;
     }
     EXPECT_EQ(threads, 1);
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid())), ours);
 }
 
 } // namespace
