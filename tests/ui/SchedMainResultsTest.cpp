@@ -28,6 +28,7 @@ class TSchedMainResultsTest : public QObject, private TWindowFixture {
 private:
     TPosixProgramStarter FStarter;
     std::unique_ptr<TChildWatch> FWatch;
+    QStringList FEdited; // the entries the entry dialog was shown for
 
     std::unique_ptr<TfmSchedMain> ShowWindow(const std::string& parms,
                                              TRunRecorder* recorder = nullptr,
@@ -39,6 +40,11 @@ private:
         services.ChildWatch = FWatch.get();
         services.Scheduler.Recorder = recorder;
         services.Scheduler.RunView = view;
+        services.ShowModal = [this](QDialog& dialog) {
+            if (auto* name = dialog.findChild<QLineEdit*>("edName"))
+                FEdited << name->text();
+            return int(QDialog::Rejected);
+        };
         auto fm = std::make_unique<TfmSchedMain>(0, std::move(services));
         Child<TCycleTimer>(*fm, "Timer1")->stop();
         fm->show();
@@ -107,6 +113,9 @@ private slots:
         auto* list = Child<QTableView>(*history, "lvRuns");
         Child<QAction>(*fm, "ExecuteNow1")->trigger();
         QTRY_COMPARE(list->model()->index(0, 3).data().toString(), QString("Exited 3"));
+        // A double click on a run opens its entry.
+        emit list->doubleClicked(list->model()->index(0, 1));
+        QCOMPARE(FEdited, QStringList{"Job"});
         fm->SchedList()->Items(0).Parms = "sleep 60000";
         Child<QAction>(*fm, "ExecuteNow1")->trigger();
         QTRY_COMPARE(list->model()->rowCount(), 2);
