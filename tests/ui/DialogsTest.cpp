@@ -138,6 +138,15 @@ private slots:
         const int narrow = name->width();
         viewer.resize(viewer.width() + 200, viewer.height());
         QTRY_COMPARE(name->width(), narrow + 200);
+        // A sunken strip naming the file, the log edge to edge below it, and the button's
+        // strip of 49 pixels, with nothing between them.
+        auto* top = qobject_cast<QFrame*>(name->parentWidget());
+        QWidget* bottom = Child<QPushButton>(viewer, "btnOk")->parentWidget();
+        QCOMPARE(top->frameStyle(), int(QFrame::Panel | QFrame::Sunken));
+        QCOMPARE(top->geometry().topLeft(), QPoint(0, 0));
+        QCOMPARE(Memo(viewer)->geometry(),
+                 QRect(0, top->height(), viewer.width(), viewer.height() - top->height() - 49));
+        QCOMPARE(bottom->geometry(), QRect(0, viewer.height() - 49, viewer.width(), 49));
     }
 
     void AboutShowsTheIconAndClosesOnEnter() {
