@@ -1,6 +1,7 @@
 #include "engine/Scheduler.h"
 
 #include "engine/CatchUp.h"
+#include "engine/ClockOperation.h"
 #include "engine/LenientFieldLog.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileWriter.h"
@@ -30,68 +31,6 @@ std::string EnabledText(bool value) {
 
 namespace {
 
-constexpr std::size_t MaxWatchedPrograms = 4096;
-
-// Every piece a caller left out is the real one of this machine.
-TSchedulerServices WithDefaults(TSchedulerServices services) {
-    bool needSystem = services.Clock == nullptr || services.Environment == nullptr ||
-                      services.Starter == nullptr || services.ClockSetter == nullptr ||
-                      services.FormatSettings == nullptr || !services.MakeSession ||
-                      services.ExecutablePath.empty();
-    if (needSystem) {
-        TSchedulerServices system = SystemSchedulerServices();
-        if (services.Clock == nullptr)
-            services.Clock = system.Clock;
-        if (services.Environment == nullptr)
-            services.Environment = system.Environment;
-        if (services.Starter == nullptr)
-            services.Starter = system.Starter;
-        if (services.ClockSetter == nullptr)
-            services.ClockSetter = system.ClockSetter;
-        if (services.FormatSettings == nullptr)
-            services.FormatSettings = system.FormatSettings;
-        if (!services.MakeSession)
-            services.MakeSession = system.MakeSession;
-        if (services.ExecutablePath.empty())
-            services.ExecutablePath = system.ExecutablePath;
-    }
-    if (!services.MakeLog) {
-        const TClock* clock = services.Clock;
-        services.MakeLog = [clock](const std::string& path) {
-            return std::make_unique<TLog>(path, *clock);
-        };
-    }
-    return services;
-}
-
-TSystemTime SystemTimeOf(TDateTime utc) {
-    TDateParts date = DecodeDate(utc);
-    TTimeParts time = DecodeTime(utc);
-    TSystemTime record;
-    record.Year = static_cast<std::uint16_t>(date.Year);
-    record.Month = static_cast<std::uint16_t>(date.Month);
-    record.DayOfWeek = static_cast<std::uint16_t>(WeekDayOf(utc));
-    record.Day = static_cast<std::uint16_t>(date.Day);
-    record.Hour = static_cast<std::uint16_t>(time.Hour);
-    record.Minute = static_cast<std::uint16_t>(time.Minute);
-    record.Second = static_cast<std::uint16_t>(time.Second);
-    record.Milliseconds = static_cast<std::uint16_t>(time.MSec);
-    return record;
-}
-
-// Of the readings of the server's local time, the one nearest the workstation's
-// clock: in the repeated autumn hour the other one is an hour off.
-TDateTime ServerTimeAsUtc(TDateTime serverLocal, const std::timespec& nowUtc) {
-    std::vector<std::timespec> readings = LocalReadings(serverLocal);
-    if (readings.empty())
-        return LocalToUtc(serverLocal); // inside a spring gap: the zone rules move it on
-    const std::timespec* nearest = &readings.front();
-    for (const std::timespec& reading : readings)
-        if (std::llabs(MSecsBetween(nowUtc, reading)) < std::llabs(MSecsBetween(nowUtc, *nearest)))
-            nearest = &reading;
-    return UtcDateTimeOf(*nearest);
-}
-
 // Which text handed to the starter holds a NUL byte, as a failure says it; null for none.
 const char* NulByteHolder(const TSchedule& entry) {
     if (entry.Command.find('\0') != std::string::npos)
@@ -106,21 +45,22 @@ const char* NulByteHolder(const TSchedule& entry) {
 } // namespace
 
 TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
-    : FScheduleList(scheduleList), FServices(WithDefaults(std::move(services))),
+    : FScheduleList(scheduleList), FServices(WithSystemDefaults(std::move(services))),
       FNetWare(FServices.MakeSession()),
       FLog(FServices.MakeLog(FServices.LogFile.empty()
                                  ? ChangeFileExt(FServices.ExecutablePath, ".LOG")
                                  : FServices.LogFile)),
-      FExpander(*FServices.Clock, *FServices.Environment, *FServices.FormatSettings) {
+      FExpander(*FServices.Clock, *FServices.Environment, *FServices.FormatSettings),
+      FOutputs(*FServices.Clock, FServices.Recorder, FServices.OutputCap, FServices.OutputKeep),
+      FConclusion(*FLog, *FServices.Clock, FServices.Recorder, FOutputs, FServices.OnRunEvent),
+      FPrograms(*FServices.Clock, *FServices.Signals, *FLog) {
     FLog->SetMaxSize(FServices.MaxLogSize);
     InheritRuns();
 }
 
 TScheduler::~TScheduler() {
     // Outputs of sessions that outlive the scheduler are cut now, as at any end.
-    if (FServices.Recorder != nullptr)
-        for (TLingeringOutput& lingering : FLingering)
-            FServices.Recorder->Finish(lingering.Record, lingering.End);
+    FOutputs.CloseAll();
     // The runs whose records are still on their way are kept for the next start.
     WriteState();
     try {
@@ -146,7 +86,7 @@ void TScheduler::RunCycle() {
     if (!FEnabled)
         return;
     TSchedListLock lock(FScheduleList);
-    FFailures.clear();
+    FConclusion.ClearFailures();
     TakeRecordNews();
     FollowInherited();
     FCycleTime = FServices.Clock->Now();
@@ -213,10 +153,8 @@ void TScheduler::RunCycle() {
     if (moved || passWritten || !FStateWritten)
         WriteState();
     // After the starts, so that keeping the store small never delays a program.
-    if (FPruneDue && FServices.Recorder != nullptr) {
-        FPruneDue = false;
+    if (FServices.Recorder != nullptr && FConclusion.TakePruneDue())
         FServices.Recorder->Prune(FServices.KeptRuns, FServices.KeptBytes);
-    }
     ReportStateError();
 }
 
@@ -276,34 +214,20 @@ std::map<std::int32_t, TLocalMinute> TScheduler::MissedRuns(const TCyclePlan& pl
 bool TScheduler::SkipsOverlap(const TSchedule& entry, TRunTrigger trigger) {
     if (entry.Overlap != TOverlap::Skip || entry.CommandType == ctBuiltinResetTime)
         return false;
-    int pid = 0;
-    TDateTime started = 0;
+    TRunOutcome skip{.Kind = TRunOutcome::Skipped, .Name = entry.Name};
     // Runs started before a restart count as well: they are followed to their end.
-    for (const auto& [runningPid, program] : FRunning) {
-        if (program.Name == entry.Name) {
-            pid = runningPid;
-            started = program.Started;
-            break;
-        }
-    }
-    if (pid == 0 && FServices.PlayedRunMs) {
-        auto played = FPlayed.find(entry.Name);
-        if (played == FPlayed.end() || FCycleTime >= played->second.second)
-            return false;
-        FLog->WriteFmt("%s skipped: the run started at %s is still running (played)",
-                       {entry.Name, MinuteText(LocalMinuteOf(played->second.first), false)});
-        return true;
-    }
-    if (pid == 0)
+    if (const auto* running = FPrograms.RunningOf(entry.Name)) {
+        skip.Pid = running->first;
+        skip.RunningSince = running->second.Started;
+        skip.Record = FConclusion.BeginRecord(entry.Name, entry.Command, entry.Parms, trigger);
+    } else if (!FServices.PlayedRunMs) {
         return false;
-    FLog->WriteFmt("%s skipped: the run started at %s is still running (process %d)",
-                   {entry.Name, MinuteText(LocalMinuteOf(started), false), std::int64_t{pid}});
-    FinishRecord(BeginRecord(entry, trigger), "Skipped", false);
-    TRunEvent event;
-    event.Kind = TRunEvent::Skipped;
-    event.Name = entry.Name;
-    event.Pid = pid;
-    Notify(std::move(event));
+    } else if (auto played = FPrograms.PlayedRunning(entry.Name, FCycleTime)) {
+        skip.RunningSince = *played;
+    } else {
+        return false;
+    }
+    FConclusion.Conclude(skip);
     return true;
 }
 
@@ -314,8 +238,7 @@ void TScheduler::RunDueEntry(std::int32_t index, TRunTrigger trigger) {
     } catch (const EInOutError&) {
         throw; // the log: nothing may run without its line
     } catch (const std::exception& e) {
-        FFailures.push_back({name, e.what()});
-        FLog->WriteFmt("%s failed: %s", {name, std::string(e.what())});
+        FConclusion.Conclude({.Kind = TRunOutcome::Failed, .Name = name, .Text = e.what()});
     }
 }
 
@@ -371,9 +294,8 @@ void TScheduler::WriteState() {
         for (const auto& [key, run] : FUnwritten)
             state.Runs.push_back(run);
     }
-    for (const auto& [pid, program] : FRunning)
-        if (program.Record != 0)
-            state.Runs.push_back(StartedRunOf(program));
+    for (TStartedRun& run : FPrograms.StartedRuns())
+        state.Runs.push_back(std::move(run));
     try {
         ReplaceFileContent(StateFileName(), StateText(state), 0600);
         FStateWritten = true;
@@ -430,16 +352,17 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
     // The key and the output file come before the start; the record itself is handed to
     // the recorder after it, so that the recorder's thread does not take a core from the
     // start (and from the program's first moments) on a small machine.
-    const std::optional<TStoredRun> run = NewRecord(entry, trigger);
+    const std::optional<TStoredRun> run =
+        FConclusion.NewRecord(entry.Name, entry.Command, entry.Parms, trigger);
     const std::int64_t record = run ? run->Id : 0;
+    TRunOutcome outcome{.Kind = TRunOutcome::Failed, .Name = entry.Name, .Record = record};
     // A program gets its texts cut at the first NUL, so it would run with less than the
     // entry says: nothing starts. Told after the line above, as a parameter that cannot
     // be expanded is, so the log shows which command (its NUL as \x00).
     if (const char* nul = NulByteHolder(entry)) {
-        FFailures.push_back({entry.Name, nul});
-        FLog->WriteFmt("%s failed: %s", {entry.Name, std::string(nul)});
-        KeepRecord(run);
-        FinishRecord(record, std::string("Failed: ") + nul, true);
+        FConclusion.KeepRecord(run);
+        outcome.Text = nul;
+        FConclusion.Conclude(outcome);
         return;
     }
     // The file and the dialog keep WinState within 0..3; anything else shows normally.
@@ -449,8 +372,10 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
     try {
         parameters = FExpander.ExpandParameters(entry.Parms);
     } catch (const std::exception& e) {
-        KeepRecord(run);
-        FinishRecord(record, std::string("Failed: ") + e.what(), true);
+        FConclusion.KeepRecord(run);
+        outcome.Text = e.what();
+        outcome.Raised = true;
+        FConclusion.Conclude(outcome);
         throw;
     }
     // What the program prints goes to its run's output; without a record, nowhere.
@@ -458,9 +383,9 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
     if (record != 0) {
         try {
             output = FServices.Recorder->Outputs().Create(record);
-            FRecordFailureTold = false;
+            FConclusion.RecordWorked();
         } catch (const std::exception& e) {
-            RecordFailed(e);
+            FConclusion.RecordFailed(e);
         }
     }
     TStartResult started;
@@ -468,31 +393,21 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
         started =
             FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show, output.Get());
     } catch (...) {
-        KeepRecord(run); // open, as a run whose end is not known
+        FConclusion.KeepRecord(run); // open, as a run whose end is not known
         throw;
     }
-    KeepRecord(run);
-    std::uint32_t code = started.Code;
-    TRunEvent event;
-    event.Kind = code <= 32 ? TRunEvent::Failed : TRunEvent::Started;
-    event.Name = entry.Name;
-    event.Code = code <= 32 ? code : 0;
-    event.Pid = code <= 32 ? 0 : started.Pid;
-    event.Record = record;
-    if (code <= 32) {
-        FFailures.push_back(
-            {entry.Name, "could not start " + entry.Command + ": " + StartErrorText(code)});
-        FLog->WriteFmt("%s Failed (%d)", {entry.Name, std::int64_t{code}});
-        // The code alone says little: the reason, in the words the grid and the
-        // notifications use.
-        FLog->WriteLine(entry.Name + " could not start: " + StartErrorText(code));
-        FinishRecord(record, "Failed: " + StartErrorText(code), true);
-    } else if (event.Pid > 0) {
-        // Without a reaper nobody tells of the ends; keep the memory bounded then.
-        if (FRunning.size() >= MaxWatchedPrograms)
-            FRunning.erase(FRunning.begin());
-        TRunningProgram& program = FRunning[event.Pid];
-        program = {};
+    FConclusion.KeepRecord(run);
+    if (!StartSucceeded(started.Code)) {
+        outcome.Kind = TRunOutcome::CouldNotStart;
+        outcome.Code = started.Code;
+        outcome.Text = entry.Command;
+        FConclusion.Conclude(outcome);
+        return;
+    }
+    outcome.Kind = TRunOutcome::Started;
+    outcome.Pid = started.Pid;
+    if (started.Pid > 0) {
+        TRunningProgram& program = FPrograms.Start(started.Pid);
         program.Name = entry.Name;
         program.Trigger = trigger;
         program.Command = entry.Command;
@@ -502,304 +417,92 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
         program.StartedRunNs = FServices.Clock->RunNanos();
         program.TimeLimit = entry.TimeLimit;
         program.Record = record;
-        // Kept to hold the output to its cap while the program writes.
-        program.Output = std::move(output);
+        // Held to the cap while the program writes.
+        FOutputs.Follow(record, std::move(output));
         if (record != 0) {
             // A reused process id is never taken for this run: it is known by its start
             // time and the boot too.
-            program.Process = IdentifyProcess(event.Pid);
+            program.Process = IdentifyProcess(started.Pid);
             if (program.Process)
                 FServices.Recorder->SetProcess(record, *program.Process);
         }
     }
-    if (FServices.PlayedRunMs && code > 32) {
+    if (FServices.PlayedRunMs) {
         std::int64_t ms = FServices.PlayedRunMs(entry.Name);
         if (entry.TimeLimit > 0)
             ms = std::min(ms, std::int64_t{entry.TimeLimit} * 60'000);
         const TDateTime now = FServices.Clock->Now();
-        FPlayed[entry.Name] = {now, FromMSecs(ToMSecs(now) + ms)};
+        FPrograms.Play(entry.Name, now, FromMSecs(ToMSecs(now) + ms));
     }
-    Notify(std::move(event));
+    FConclusion.Conclude(outcome);
 }
 
 void TScheduler::ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger) {
     FLog->WriteFmt("Builtin ResetTime (%s)", {entry.Name});
-    const std::int64_t record = BeginRecord(entry, trigger);
-    TRunEvent event;
-    event.Name = entry.Name;
-    event.Record = record;
-    if (!FNetWare->NetAvailable()) {
-        FFailures.push_back({entry.Name, "no netware connection"});
-        FLog->WriteFmt("Builtin %s failed; no netware connection", {entry.Name});
-        FinishRecord(record, "No network connection", true);
-        event.Kind = TRunEvent::NoNetwork;
-        Notify(std::move(event));
-        return;
+    TRunOutcome outcome{
+        .Kind = TRunOutcome::ClockSet,
+        .Name = entry.Name,
+        .Record = FConclusion.BeginRecord(entry.Name, entry.Command, entry.Parms, trigger)};
+    const TClockResult result =
+        SetClockFromServer(*FNetWare, *FServices.ClockSetter, *FServices.Clock);
+    if (result.Kind == TClockResult::NoNetwork) {
+        outcome.Kind = TRunOutcome::NoNetwork;
+    } else if (result.Kind == TClockResult::NotSet) {
+        outcome.Kind = TRunOutcome::ClockNotSet;
+        outcome.Code = result.Error;
+        outcome.Text = PlainErrorText(result.Error);
     }
-    // The server's clock carries no zone: it is local time, and the system clock is UTC.
-    TDateTime utc = ServerTimeAsUtc(FNetWare->ServerDate(), FServices.Clock->UtcNow());
-    if (int err = FServices.ClockSetter->SetSystemTime(SystemTimeOf(utc)); err != 0) {
-        std::string reason = PlainErrorText(err);
-        FFailures.push_back({entry.Name, "could not set the clock: " + reason});
-        FLog->WriteFmt("Builtin %s failed; could not set the clock: %s", {entry.Name, reason});
-        FinishRecord(record, "Clock not set: " + reason, true);
-        event.Kind = TRunEvent::ClockNotSet;
-        event.Code = err;
-        Notify(std::move(event));
-        return;
-    }
-    FinishRecord(record, "Clock set", false);
-    event.Kind = TRunEvent::ClockSet;
-    Notify(std::move(event));
-}
-
-std::int64_t TScheduler::BeginRecord(const TSchedule& entry, TRunTrigger trigger) {
-    const std::optional<TStoredRun> run = NewRecord(entry, trigger);
-    KeepRecord(run);
-    return run ? run->Id : 0;
-}
-
-std::optional<TStoredRun> TScheduler::NewRecord(const TSchedule& entry, TRunTrigger trigger) {
-    if (FServices.Recorder == nullptr)
-        return std::nullopt;
-    TStoredRun run;
-    run.Id = FServices.Recorder->NewKey();
-    run.Name = entry.Name;
-    // As written in the schedule: an expansion may hold what should not be kept.
-    run.Command = entry.Command;
-    run.Parameters = entry.Parms;
-    run.Trigger = trigger;
-    run.Started = FServices.Clock->Now();
-    return run;
-}
-
-void TScheduler::KeepRecord(const std::optional<TStoredRun>& run) {
-    if (!run)
-        return;
-    FServices.Recorder->Begin(*run);
-    FPruneDue = true;
-}
-
-void TScheduler::FinishRecord(std::int64_t id, const std::string& result, bool failure) {
-    if (id == 0)
-        return;
-    TRunEnd end;
-    end.Ended = FServices.Clock->Now();
-    end.Result = result;
-    end.Failure = failure;
-    FServices.Recorder->Finish(id, end);
-}
-
-void TScheduler::RecordFailed(const std::exception& error) {
-    if (FRecordFailureTold)
-        return;
-    FRecordFailureTold = true;
-    try {
-        FLog->WriteFmt("Could not record the run: %s", {DescribeError(error)});
-    } catch (...) {
-        // The run itself goes on; the log's own failure shows at its next line.
-    }
-}
-
-void TScheduler::CapOutputs() {
-    FNextCapNs = FServices.Clock->RunNanos() + OutputCapCheckNs;
-    if (FServices.Recorder == nullptr)
-        return;
-    for (auto& [pid, program] : FRunning) {
-        try {
-            if (program.Output.Get() >= 0 &&
-                DropOutputPast(program.Output.Get(), FServices.OutputCap) > FServices.OutputCap)
-                program.OutputCut = true;
-        } catch (const std::exception&) {
-            // Checked again within a second.
-        }
-    }
-    for (auto lingering = FLingering.begin(); lingering != FLingering.end();) {
-        try {
-            if (DropOutputPast(lingering->Output.Get(), FServices.OutputCap) > FServices.OutputCap)
-                lingering->End.OutputCut = true;
-        } catch (const std::exception&) {
-            // As above.
-        }
-        if (SessionHasProcesses(lingering->Session)) {
-            ++lingering;
-            continue;
-        }
-        FServices.Recorder->Finish(lingering->Record, lingering->End);
-        lingering = FLingering.erase(lingering);
-    }
-}
-
-bool TScheduler::HoldsOutputs() const {
-    return !FLingering.empty() ||
-           std::any_of(FRunning.begin(), FRunning.end(),
-                       [](const auto& running) { return running.second.Output.Get() >= 0; });
+    FConclusion.Conclude(outcome);
 }
 
 bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
-    auto found = FRunning.find(pid);
-    if (found == FRunning.end() || found->second.Inherited)
+    std::optional<TRunningProgram> program = FPrograms.TakeEnded(pid);
+    if (!program)
         return false; // an orphan of a started program, or not ours at all
-    TRunningProgram program = std::move(found->second);
-    FRunning.erase(found);
-    ConcludeEnd(pid, std::move(program), signalled, code);
+    ConcludeEnd(pid, *program, signalled, code);
     return true;
 }
 
-void TScheduler::ConcludeEnd(int pid, TRunningProgram program, bool signalled, int code) {
-    TRunEvent event;
-    event.Kind = program.Inherited ? TRunEvent::Followed
-                 : signalled       ? TRunEvent::Signalled
-                                   : TRunEvent::Exited;
-    event.Name = program.Name;
-    event.Record = program.Record;
-    event.Pid = pid;
-    event.ByUser = program.StoppedRunNs && program.ByUser;
-    if (program.StoppedRunNs && !program.ByUser)
-        event.TimeLimit = program.TimeLimit;
-    event.Code = code;
-    event.Moment = FServices.Clock->Now();
-    const std::int64_t ranNs = FServices.Clock->BootNanos() - program.StartedBootNs;
-    event.Seconds = std::max<std::int64_t>(0, std::llround(static_cast<double>(ranNs) / 1e9));
-    if (program.Inherited)
-        FLog->WriteFmt("%s ended after the scheduler restarted, %d s after its start",
-                       {program.Name, event.Seconds});
-    else
-        FLog->WriteFmt(signalled ? "%s ended by signal %d after %d s"
-                                 : "%s ended with code %d after %d s",
-                       {program.Name, std::int64_t{code}, event.Seconds});
+void TScheduler::ConcludeEnd(int pid, const TRunningProgram& program, bool signalled, int code) {
+    TRunOutcome outcome{.Name = program.Name, .Record = program.Record, .Pid = pid, .Code = code};
+    outcome.RanNs = FServices.Clock->BootNanos() - program.StartedBootNs;
+    outcome.BySignal = signalled;
+    outcome.Inherited = program.Inherited;
+    outcome.TimeLimit = program.TimeLimit;
+    outcome.Kind = program.StoppedRunNs && program.ByUser ? TRunOutcome::StoppedByUser
+                   : program.StoppedRunNs                 ? TRunOutcome::StoppedAtLimit
+                   : program.Inherited                    ? TRunOutcome::EndedAfterRestart
+                   : signalled                            ? TRunOutcome::Signalled
+                                                          : TRunOutcome::Exited;
+    FConclusion.Conclude(outcome);
     if (program.Record != 0) {
-        TRunEnd end;
-        end.Ended = event.Moment;
-        end.DurationMs = std::max<std::int64_t>(0, ranNs / 1'000'000);
-        // The code of a program an earlier scheduler started is not known here.
-        end.Result = program.Inherited ? EndedAfterRestartResult
-                     : signalled       ? "Killed by signal " + std::to_string(code)
-                                       : "Exited " + std::to_string(code);
-        end.Failure = !program.Inherited && (signalled || code != 0);
-        if (event.ByUser) {
-            end.Result = "Stopped by the user";
-            end.Failure = false;
-        } else if (event.TimeLimit > 0) {
-            // A run its limit stopped did not do its work: a failure, whatever its code.
-            end.Result = "Stopped at time limit";
-            end.Failure = true;
-        }
-        end.HasOutput = true;
-        end.OutputCut = program.OutputCut;
-        end.OutputCap = FServices.OutputCap;
-        end.OutputKeep = FServices.OutputKeep;
-        // What the program left running in its session may write on: the record is
-        // closed now, and its output held to the cap until the session has ended too.
-        if (program.Output.Get() >= 0 && SessionHasProcesses(pid)) {
-            end.OutputOpen = true;
-            FServices.Recorder->Finish(program.Record, end);
-            end.OutputOpen = false;
-            FLingering.push_back({program.Record, pid, std::move(program.Output), end});
-        } else {
-            FServices.Recorder->Finish(program.Record, end);
-        }
-        FUnwritten[program.Record] = StartedRunOf(program);
-        FPruneDue = true;
+        FUnwritten[program.Record] = program.StartedRun();
         WriteState();
     }
-    Notify(std::move(event));
 }
-
-TStartedRun TScheduler::StartedRunOf(const TRunningProgram& program) {
-    TStartedRun run;
-    run.Run.Id = program.Record;
-    run.Run.Name = program.Name;
-    run.Run.Command = program.Command;
-    run.Run.Parameters = program.Parameters;
-    run.Run.Trigger = program.Trigger;
-    run.Run.Started = program.Started;
-    run.Run.Process = program.Process;
-    run.StartedBootNs = program.StartedBootNs;
-    run.StartedRunNs = program.StartedRunNs;
-    run.TimeLimit = program.TimeLimit;
-    return run;
-}
-
-namespace {
-
-// To the program's whole group (it leads a session of its own), or the program alone. A
-// program an earlier scheduler started is signalled only while it is still that program.
-bool SignalProgram(int pid, const std::optional<TProcessIdentity>& inherited, int signal) {
-    if (inherited && !StillRunning(*inherited))
-        return false;
-    return ::kill(-pid, signal) == 0 || ::kill(pid, signal) == 0;
-}
-
-} // namespace
 
 bool TScheduler::StopRun(std::int64_t record) {
-    for (auto& [pid, program] : FRunning) {
-        if (program.Record != record || record == 0)
-            continue;
-        // The program leads a session of its own: its whole group goes, helpers included.
-        if (!SignalProgram(pid, program.Inherited ? program.Process : std::nullopt, SIGTERM))
-            return false;
-        if (!program.StoppedRunNs)
-            program.StoppedRunNs = FServices.Clock->RunNanos();
-        program.ByUser = true;
-        FLog->WriteFmt("%s stopped by the user", {program.Name});
-        return true;
-    }
-    return false;
+    return FPrograms.Stop(record);
 }
-
-namespace {
-
-std::int64_t LimitNs(std::int32_t minutes) {
-    return std::int64_t{minutes} * 60 * 1'000'000'000;
-}
-
-} // namespace
 
 void TScheduler::KillOverdue() {
-    const std::int64_t now = FServices.Clock->RunNanos();
-    for (auto& [pid, program] : FRunning) {
-        if (!program.StoppedRunNs && program.TimeLimit > 0 &&
-            now - program.StartedRunNs >= LimitNs(program.TimeLimit)) {
-            SignalProgram(pid, program.Inherited ? program.Process : std::nullopt, SIGTERM);
-            program.StoppedRunNs = now;
-            FLog->WriteFmt("%s stopped after %s (time limit)",
-                           {program.Name, CountOf(program.TimeLimit, "minute", "minutes")});
-        } else if (program.StoppedRunNs && !program.Killed &&
-                   now - *program.StoppedRunNs >= StopGraceNs) {
-            SignalProgram(pid, program.Inherited ? program.Process : std::nullopt, SIGKILL);
-            program.Killed = true;
-        }
-    }
+    FPrograms.KillOverdue();
 }
 
 std::optional<std::int64_t> TScheduler::NextOverdue() const {
-    std::optional<std::int64_t> next;
-    for (const auto& [pid, program] : FRunning) {
-        std::optional<std::int64_t> at;
-        if (program.StoppedRunNs && !program.Killed)
-            at = *program.StoppedRunNs + StopGraceNs;
-        else if (!program.StoppedRunNs && program.TimeLimit > 0)
-            at = program.StartedRunNs + LimitNs(program.TimeLimit);
-        if (at && (!next || *at < *next))
-            next = at;
-    }
-    return next;
+    return FPrograms.NextOverdue();
 }
 
 void TScheduler::HoldOutputs() {
-    if (FServices.Clock->RunNanos() >= FNextCapNs && HoldsOutputs())
-        CapOutputs();
+    FOutputs.Hold();
 }
 
 std::optional<std::int64_t> TScheduler::NextOutputHold() const {
-    return HoldsOutputs() ? std::optional(FNextCapNs) : std::nullopt;
+    return FOutputs.Next();
 }
 
 bool TScheduler::HasRunningPrograms() const {
-    return std::any_of(FRunning.begin(), FRunning.end(),
-                       [](const auto& running) { return !running.second.Inherited; });
+    return FPrograms.HasStarted();
 }
 
 void TScheduler::InheritRuns() {
@@ -811,9 +514,7 @@ void TScheduler::InheritRuns() {
         for (const TStartedRun& started :
              content ? ParseState(*content).Runs : std::vector<TStartedRun>{}) {
             unfinished.push_back(started.Run);
-            if (Inherit(started.Run, started.StartedBootNs, started.StartedRunNs,
-                        started.TimeLimit))
-                LogInherited(started.Run);
+            Inherit(started.Run, started.StartedBootNs, started.StartedRunNs, started.TimeLimit);
         }
     } catch (const std::exception&) {
         // An unreadable state is told when the scheduler is switched on.
@@ -824,47 +525,19 @@ void TScheduler::InheritRuns() {
         FServices.Recorder->Recover(unfinished);
 }
 
-bool TScheduler::Inherit(const TStoredRun& run, std::int64_t bootNs, std::int64_t runNs,
+void TScheduler::Inherit(const TStoredRun& run, std::int64_t bootNs, std::int64_t runNs,
                          std::int32_t timeLimit) {
-    if (!run.Process || FRunning.contains(run.Process->Pid) || !FInheritedWatch.Add(*run.Process))
-        return false;
-    TRunningProgram& program = FRunning[run.Process->Pid];
-    program.Name = run.Name;
-    program.Trigger = run.Trigger;
-    program.Command = run.Command;
-    program.Parameters = run.Parameters;
-    program.Process = run.Process;
-    program.Inherited = true;
-    program.Started = run.Started;
-    program.StartedBootNs = bootNs;
-    program.StartedRunNs = runNs;
-    program.TimeLimit = timeLimit;
-    program.Record = run.Id;
-    if (FServices.Recorder != nullptr) {
-        try {
-            program.Output = FServices.Recorder->Outputs().Open(run.Id);
-        } catch (const std::exception&) {
-            // Followed all the same; its output is not held to the cap.
-        }
-    }
-    return true;
-}
-
-void TScheduler::FollowInherited() {
-    for (int pid : FInheritedWatch.TakeEnded()) {
-        auto found = FRunning.find(pid);
-        if (found == FRunning.end() || !found->second.Inherited)
-            continue;
-        TRunningProgram program = std::move(found->second);
-        FRunning.erase(found);
-        ConcludeEnd(pid, std::move(program), false, 0);
-    }
-}
-
-void TScheduler::LogInherited(const TStoredRun& run) {
+    if (!FPrograms.Inherit(run, bootNs, runNs, timeLimit))
+        return;
+    FOutputs.FollowAgain(run.Id);
     FLog->WriteFmt("%s started before the scheduler restarted and still runs (process %d): "
                    "followed to its end",
                    {run.Name, std::int64_t{run.Process->Pid}});
+}
+
+void TScheduler::FollowInherited() {
+    for (const auto& [pid, program] : FPrograms.TakeEndedInherited())
+        ConcludeEnd(pid, program, false, 0);
 }
 
 int TScheduler::RecordsFd() const {
@@ -881,10 +554,8 @@ void TScheduler::TakeRecordNews() {
             const std::int64_t tick = 1'000'000'000 / std::max(1L, ::sysconf(_SC_CLK_TCK));
             for (const TStoredRun& run : news.Runs) {
                 const std::int64_t bootNs = std::int64_t(run.Process->StartTicks) * tick;
-                const std::int64_t runNs =
-                    FServices.Clock->RunNanos() - (FServices.Clock->BootNanos() - bootNs);
-                if (Inherit(run, bootNs, runNs, 0))
-                    LogInherited(run);
+                Inherit(run, bootNs,
+                        FServices.Clock->RunNanos() - (FServices.Clock->BootNanos() - bootNs), 0);
             }
             continue;
         }
@@ -894,16 +565,8 @@ void TScheduler::TakeRecordNews() {
         event.Kind = TRunEvent::Records;
         event.Code = news.Kind;
         event.Text = news.Text;
-        Notify(std::move(event));
+        FConclusion.Notify(std::move(event));
     }
-}
-
-void TScheduler::Notify(TRunEvent event) {
-    if (!FServices.OnRunEvent)
-        return;
-    if (event.Moment == 0)
-        event.Moment = FServices.Clock->Now();
-    FServices.OnRunEvent(event);
 }
 
 } // namespace vantle

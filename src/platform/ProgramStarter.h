@@ -18,6 +18,11 @@ enum : std::uint32_t {
     SE_START_ACCEPTED = 42   // any value above 32 means accepted
 };
 
+/// Whether a start's code says the program was started.
+constexpr bool StartSucceeded(std::uint32_t code) {
+    return code > 32;
+}
+
 /// The plain meaning of a refused start: "file not found" for 2.
 std::string StartErrorMeaning(std::uint32_t code);
 /// The same with its code, as "file not found (2)".
