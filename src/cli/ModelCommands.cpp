@@ -79,14 +79,6 @@ void ConvertTimeFields(TSchedList& list, std::ostream& err) {
     }
 }
 
-std::vector<const TSchedule*> EntriesOf(TSchedList& list) {
-    TSchedListLock lock(list);
-    std::vector<const TSchedule*> entries;
-    for (std::int32_t i = 0; i < list.Count(); ++i)
-        entries.push_back(&list.Items(i));
-    return entries;
-}
-
 std::string FormatMinute(TDateTime moment) {
     TDateParts date = DecodeDate(moment);
     TTimeParts time = DecodeTime(moment);
@@ -147,7 +139,7 @@ int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
         LoadList(list, path, err);
         if (options.Has("--convert"))
             ConvertTimeFields(list, err);
-        out << FormatScheduleFile(EntriesOf(list));
+        out << FormatScheduleFile(list.Entries());
         out.flush();
         return 0;
     });
@@ -196,7 +188,7 @@ int CmdDue(const TArgs& args, std::ostream& out, std::ostream& err) {
         TDueMoment moment = SplitMoment(ReadMoment(*at, "--at").Local);
         TSchedList list;
         LoadList(list, path, err);
-        for (const TSchedule* entry : EntriesOf(list))
+        for (const TSchedule* entry : list.Entries())
             if (IsDue(*entry, moment))
                 out << VisibleText(entry->Name, TVisibleFor::Terminal) << "\n";
         return 0;
@@ -213,7 +205,7 @@ int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
         int count = countText ? WholeNumberOption(*countText, "--count", 1000000) : 5;
         TSchedList list;
         LoadList(list, path, err);
-        for (const TSchedule* entry : EntriesOf(list)) {
+        for (const TSchedule* entry : list.Entries()) {
             if (!entry->Active)
                 continue;
             TDueFinder finder(*entry);
@@ -249,7 +241,7 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
         }
         TSchedList list;
         LoadList(list, path, err);
-        std::vector<const TSchedule*> entries = EntriesOf(list);
+        std::vector<const TSchedule*> entries = list.Entries();
         std::vector<std::string> names;
         names.reserve(entries.size());
         for (const TSchedule* entry : entries)

@@ -183,6 +183,16 @@ void TRunConclusion::ConcludeEnd(const TRunOutcome& outcome) {
     Notify(std::move(event));
 }
 
+void TRunConclusion::TellRecordNews(const TRecorderNews& news) {
+    if (news.Kind != TRecorderNews::Written)
+        FLog.WriteLine(news.Text);
+    TRunEvent event;
+    event.Kind = TRunEvent::Records;
+    event.Code = news.Kind;
+    event.Text = news.Text;
+    Notify(std::move(event));
+}
+
 void TRunConclusion::Notify(TRunEvent event) {
     if (!FOnEvent)
         return;

@@ -109,6 +109,8 @@ public:
     void Conclude(const TRunOutcome& outcome);
     /// Tells whoever shows results; the moment is now when the event has none.
     void Notify(TRunEvent event);
+    /// Logs the recorder's news (but that its records are written) and tells it.
+    void TellRecordNews(const TRecorderNews& news);
 
     /// What failed since the last ClearFailures.
     const std::vector<TEntryFailure>& Failures() const { return FFailures; }

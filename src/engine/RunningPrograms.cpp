@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <unistd.h>
 
 namespace vantle {
 
@@ -35,12 +36,13 @@ TStartedRun TRunningProgram::StartedRun() const {
 TRunningPrograms::TRunningPrograms(const TClock& clock, TProcessSignals& signaller, TLog& log)
     : FClock(clock), FSignals(signaller), FLog(log) {}
 
-TRunningProgram& TRunningPrograms::Start(int pid) {
+TRunningProgram& TRunningPrograms::Start(int pid, TRunningProgram program) {
     if (FRunning.size() >= MaxWatchedPrograms)
         FRunning.erase(FRunning.begin());
-    TRunningProgram& program = FRunning[pid];
-    program = {};
-    return program;
+    program.Started = FClock.Now();
+    program.StartedBootNs = FClock.BootNanos();
+    program.StartedRunNs = FClock.RunNanos();
+    return FRunning[pid] = std::move(program);
 }
 
 std::optional<TRunningProgram> TRunningPrograms::TakeEnded(int pid) {
@@ -52,10 +54,18 @@ std::optional<TRunningProgram> TRunningPrograms::TakeEnded(int pid) {
     return program;
 }
 
-bool TRunningPrograms::Inherit(const TStoredRun& run, std::int64_t bootNs, std::int64_t runNs,
-                               std::int32_t timeLimit) {
+bool TRunningPrograms::Inherit(const TStoredRun& run, const std::optional<TStartedRun>& started) {
     if (!run.Process || FRunning.contains(run.Process->Pid) || !FInheritedWatch.Add(*run.Process))
         return false;
+    std::int64_t bootNs = 0, runNs = 0;
+    if (started) {
+        bootNs = started->StartedBootNs;
+        runNs = started->StartedRunNs;
+    } else {
+        const std::int64_t tick = 1'000'000'000 / std::max(1L, ::sysconf(_SC_CLK_TCK));
+        bootNs = std::int64_t(run.Process->StartTicks) * tick;
+        runNs = FClock.RunNanos() - (FClock.BootNanos() - bootNs);
+    }
     TRunningProgram& program = FRunning[run.Process->Pid];
     program.Name = run.Name;
     program.Trigger = run.Trigger;
@@ -66,7 +76,7 @@ bool TRunningPrograms::Inherit(const TStoredRun& run, std::int64_t bootNs, std::
     program.Started = run.Started;
     program.StartedBootNs = bootNs;
     program.StartedRunNs = runNs;
-    program.TimeLimit = timeLimit;
+    program.TimeLimit = started ? started->TimeLimit : 0;
     program.Record = run.Id;
     return true;
 }
@@ -91,8 +101,11 @@ TRunningPrograms::RunningOf(const std::string& name) const {
     return nullptr;
 }
 
-void TRunningPrograms::Play(const std::string& name, TDateTime start, TDateTime until) {
-    FPlayed[name] = {start, until};
+void TRunningPrograms::Play(const std::string& name, std::int64_t ms, std::int32_t timeLimit) {
+    if (timeLimit > 0)
+        ms = std::min(ms, std::int64_t{timeLimit} * 60'000);
+    const TDateTime now = FClock.Now();
+    FPlayed[name] = {now, FromMSecs(ToMSecs(now) + ms)};
 }
 
 std::optional<TDateTime> TRunningPrograms::PlayedRunning(const std::string& name,

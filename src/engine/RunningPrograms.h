@@ -27,17 +27,17 @@ constexpr std::int64_t StopGraceNs = 10'000'000'000;
 struct TRunningProgram {
     std::string Name;
     TRunTrigger Trigger = TRunTrigger::Schedule;
-    std::string Command, Parameters;          // as the schedule holds them
-    std::optional<TProcessIdentity> Process;  // once known
-    bool Inherited = false;                   // an earlier scheduler started it
-    TDateTime Started = 0;                    // local, as the skip of an overlap tells it
-    std::int64_t StartedBootNs = 0;           // durations do not follow steps of the wall clock
-    std::int64_t StartedRunNs = 0;            // the time limit counts running time only
-    std::int32_t TimeLimit = 0;               // minutes; 0: none
-    std::int64_t Record = 0;                  // its run in the store, 0 for none
-    bool ByUser = false;                      // stopped by the user rather than at its limit
-    std::optional<std::int64_t> StoppedRunNs; // when SIGTERM went
-    bool Killed = false;                      // SIGKILL went too
+    std::string Command, Parameters;              // as the schedule holds them
+    std::optional<TProcessIdentity> Process = {}; // once known
+    bool Inherited = false;                       // an earlier scheduler started it
+    TDateTime Started = 0;                        // local, as the skip of an overlap tells it
+    std::int64_t StartedBootNs = 0;               // durations do not follow steps of the wall clock
+    std::int64_t StartedRunNs = 0;                // the time limit counts running time only
+    std::int32_t TimeLimit = 0;                   // minutes; 0: none
+    std::int64_t Record = 0;                      // its run in the store, 0 for none
+    bool ByUser = false;                          // stopped by the user rather than at its limit
+    std::optional<std::int64_t> StoppedRunNs = {}; // when SIGTERM went
+    bool Killed = false;                           // SIGKILL went too
 
     /// How the state file keeps it until its record is complete.
     TStartedRun StartedRun() const;
@@ -48,16 +48,16 @@ public:
     /// `log` tells of stops; the pointers must outlive this.
     TRunningPrograms(const TClock& clock, TProcessSignals& signaller, TLog& log);
 
-    /// Follows a program just started; past 4096 the oldest is forgotten (without a
-    /// reaper nobody tells of the ends).
-    TRunningProgram& Start(int pid);
+    /// Follows a program just started, its start taken from the clocks now; past 4096 the
+    /// oldest is forgotten (without a reaper nobody tells of the ends).
+    TRunningProgram& Start(int pid, TRunningProgram program);
     /// A started program has ended: taken from those followed; nullopt for a pid this
     /// scheduler did not start (an orphan of one of its programs, or not its own).
     std::optional<TRunningProgram> TakeEnded(int pid);
-    /// Follows a run an earlier scheduler started; false when it runs no longer, or is
-    /// followed already.
-    bool Inherit(const TStoredRun& run, std::int64_t bootNs, std::int64_t runNs,
-                 std::int32_t timeLimit);
+    /// Follows a run an earlier scheduler started, with its clocks and limit as the state
+    /// file kept them; without (an older program's run), its start on the boot clock
+    /// stands in and it has no limit. False when it runs no longer, or is followed already.
+    bool Inherit(const TStoredRun& run, const std::optional<TStartedRun>& started);
     /// Readable when an inherited run may have ended (-1: never).
     int InheritedFd() const { return FInheritedWatch.Fd(); }
     /// The inherited runs that have ended, taken, by pid.
@@ -65,8 +65,9 @@ public:
 
     /// The entry's run still running, started or inherited, by pid; nullptr for none.
     const std::pair<const int, TRunningProgram>* RunningOf(const std::string& name) const;
-    /// A dry run's start of the entry, counted as running until `until`.
-    void Play(const std::string& name, TDateTime start, TDateTime until);
+    /// A dry run's start of the entry now, counted as running for `ms` milliseconds (at
+    /// most its time limit in minutes, 0: none).
+    void Play(const std::string& name, std::int64_t ms, std::int32_t timeLimit);
     /// The start of the entry's played run if it still runs at `now`.
     std::optional<TDateTime> PlayedRunning(const std::string& name, TDateTime now) const;
 

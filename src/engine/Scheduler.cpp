@@ -4,21 +4,9 @@
 #include "engine/ClockOperation.h"
 #include "engine/LenientFieldLog.h"
 #include "platform/ExecutablePath.h"
-#include "platform/FileWriter.h"
 #include "platform/ProcessIdentity.h"
-#include "platform/TextUtils.h"
 #include "sched/ClockChanges.h"
-#include "sched/SchedFile.h"
-#include "sched/TimeField.h"
 
-#include <algorithm>
-#include <cmath>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace vantle {
@@ -29,24 +17,9 @@ std::string EnabledText(bool value) {
     return value ? "Enabled" : "Disabled";
 }
 
-namespace {
-
-// Which text handed to the starter holds a NUL byte, as a failure says it; null for none.
-const char* NulByteHolder(const TSchedule& entry) {
-    if (entry.Command.find('\0') != std::string::npos)
-        return "the command holds a NUL byte";
-    if (entry.Parms.find('\0') != std::string::npos)
-        return "the parameters hold a NUL byte";
-    if (entry.WorkDir.find('\0') != std::string::npos)
-        return "the working directory holds a NUL byte";
-    return nullptr;
-}
-
-} // namespace
-
 TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
     : FScheduleList(scheduleList), FServices(WithSystemDefaults(std::move(services))),
-      FNetWare(FServices.MakeSession()),
+      FState(FServices.KeepState), FNetWare(FServices.MakeSession()),
       FLog(FServices.MakeLog(FServices.LogFile.empty()
                                  ? ChangeFileExt(FServices.ExecutablePath, ".LOG")
                                  : FServices.LogFile)),
@@ -76,8 +49,14 @@ void TScheduler::SetEnabled(bool value) {
     if (value == FEnabled)
         return;
     FEnabled = value;
-    if (value)
-        ReadState();
+    if (value) {
+        // Before the state was named after the schedule it was named after the log.
+        TSchedulerState state =
+            FState.Read(StateFileName(), ChangeFileExt(FLog->FileName(), ".STATE"));
+        FMemory.Restart(state.Latest);
+        FPassMinute = state.Pass;
+        FPassStarted = std::move(state.Started);
+    }
     FLenientFieldsDue = value; // told at the first cycle, once the list is loaded
     FLog->WriteFmt("Scheduler has been %s", {EnabledText(value)});
 }
@@ -92,7 +71,8 @@ void TScheduler::RunCycle() {
     FCycleTime = FServices.Clock->Now();
     FCycleMoment = SplitMoment(FCycleTime);
     CheckForChanges();
-    LogKeptChange();
+    if (FKeptChanges.Take(FScheduleList))
+        FLog->WriteLine("INI file changed by another program; unsaved changes kept");
     TCyclePlan plan = FMemory.Plan(LocalMinuteOf(FCycleTime));
     if (plan.Kind == TCycleKind::Nothing) {
         ReportStateError();
@@ -150,7 +130,7 @@ void TScheduler::RunCycle() {
     bool moved = FMemory.Latest() != plan.Latest;
     FMemory.Complete(plan);
     // A minute already tested leaves the latest one, and so the file, as it was.
-    if (moved || passWritten || !FStateWritten)
+    if (moved || passWritten || !FState.Written())
         WriteState();
     // After the starts, so that keeping the store small never delays a program.
     if (FServices.Recorder != nullptr && FConclusion.TakePruneDue())
@@ -203,11 +183,10 @@ bool TScheduler::IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
 
 std::map<std::int32_t, TLocalMinute> TScheduler::MissedRuns(const TCyclePlan& plan) const {
     std::map<std::int32_t, TLocalMinute> missed;
-    if (!plan.MissedFrom || plan.Kind == TCycleKind::Nothing)
-        return missed;
-    for (std::int32_t i = 0; i < FScheduleList.Count(); ++i)
-        if (auto minute = MissedMinute(FScheduleList.Items(i), *plan.MissedFrom, plan.To))
-            missed.emplace(i, *minute);
+    if (plan.MissedFrom && plan.Kind != TCycleKind::Nothing)
+        for (const TPendingCatchUp& pending : PendingCatchUps(
+                 FScheduleList.Entries(), *plan.MissedFrom - 1, MomentOfMinute(plan.To)))
+            missed.emplace(static_cast<std::int32_t>(pending.Index), pending.Missed);
     return missed;
 }
 
@@ -252,74 +231,18 @@ std::optional<TLocalMinute> TScheduler::LatestTested() const {
     return LatestTestedIn(StateFileName());
 }
 
-void TScheduler::ReadState() {
-    FStateError.reset();
-    FStateWritten = false;
-    FPassMinute.reset();
-    FPassStarted.clear();
-    if (!FServices.KeepState) {
-        FMemory.Restart(std::nullopt);
-        return;
-    }
-    TSchedulerState state;
-    try {
-        std::optional<std::string> content = ReadStateFile(StateFileName());
-        // Before the state was named after the schedule it was named after the log.
-        std::string older = ChangeFileExt(FLog->FileName(), ".STATE");
-        if (!content && older != StateFileName())
-            content = ReadStateFile(older);
-        if (content) {
-            state = ParseState(*content);
-            FStateWritten = true;
-        }
-    } catch (const EInOutError& e) {
-        FStateError = e;
-    }
-    FMemory.Restart(state.Latest);
-    FPassMinute = state.Pass;
-    FPassStarted = std::move(state.Started);
-}
-
 void TScheduler::WriteState() {
-    if (!FServices.KeepState || !FMemory.Latest())
-        return;
-    TSchedulerState state;
-    state.Latest = FMemory.Latest();
-    state.Pass = FPassMinute;
-    state.Started = FPassStarted;
     // Every run whose record may be incomplete: a crash then loses none of them.
-    if (FServices.Recorder != nullptr) {
-        const std::set<std::int64_t> pending = FServices.Recorder->PendingKeys();
-        std::erase_if(FUnwritten, [&](const auto& run) { return !pending.contains(run.first); });
-        for (const auto& [key, run] : FUnwritten)
-            state.Runs.push_back(run);
-    }
-    for (TStartedRun& run : FPrograms.StartedRuns())
-        state.Runs.push_back(std::move(run));
-    try {
-        ReplaceFileContent(StateFileName(), StateText(state), 0600);
-        FStateWritten = true;
-    } catch (const EInOutError& e) {
-        FStateWritten = false;
-        if (!FStateError)
-            FStateError = e;
-    }
+    FState.Write(StateFileName(),
+                 {FMemory.Latest(), FPassMinute, FPassStarted, FPrograms.StartedRuns()},
+                 FServices.Recorder);
 }
 
 void TScheduler::ReportStateError() {
-    if (!FStateError)
-        return;
-    EInOutError error = *FStateError;
-    FStateError.reset();
-    FLog->WriteFmt("Could not keep the latest minute tested: %s", {DescribeError(error)});
-    throw error;
-}
-
-void TScheduler::LogKeptChange() {
-    if (FScheduleList.KeptChanges() == FLoggedKeptChanges)
-        return;
-    FLoggedKeptChanges = FScheduleList.KeptChanges();
-    FLog->WriteLine("INI file changed by another program; unsaved changes kept");
+    if (std::optional<EInOutError> error = FState.TakeError()) {
+        FLog->WriteFmt("Could not keep the latest minute tested: %s", {DescribeError(*error)});
+        throw *error;
+    }
 }
 
 void TScheduler::ExecuteEntry(std::int32_t index, TRunTrigger trigger) {
@@ -356,9 +279,8 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
         FConclusion.NewRecord(entry.Name, entry.Command, entry.Parms, trigger);
     const std::int64_t record = run ? run->Id : 0;
     TRunOutcome outcome{.Kind = TRunOutcome::Failed, .Name = entry.Name, .Record = record};
-    // A program gets its texts cut at the first NUL, so it would run with less than the
-    // entry says: nothing starts. Told after the line above, as a parameter that cannot
-    // be expanded is, so the log shows which command (its NUL as \x00).
+    // Nothing starts with less than the entry says. Told after the line above, as a
+    // parameter that cannot be expanded is, so the log shows which command (NUL as \x00).
     if (const char* nul = NulByteHolder(entry)) {
         FConclusion.KeepRecord(run);
         outcome.Text = nul;
@@ -407,16 +329,12 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
     outcome.Kind = TRunOutcome::Started;
     outcome.Pid = started.Pid;
     if (started.Pid > 0) {
-        TRunningProgram& program = FPrograms.Start(started.Pid);
-        program.Name = entry.Name;
-        program.Trigger = trigger;
-        program.Command = entry.Command;
-        program.Parameters = entry.Parms;
-        program.Started = FServices.Clock->Now();
-        program.StartedBootNs = FServices.Clock->BootNanos();
-        program.StartedRunNs = FServices.Clock->RunNanos();
-        program.TimeLimit = entry.TimeLimit;
-        program.Record = record;
+        TRunningProgram& program = FPrograms.Start(started.Pid, {.Name = entry.Name,
+                                                                 .Trigger = trigger,
+                                                                 .Command = entry.Command,
+                                                                 .Parameters = entry.Parms,
+                                                                 .TimeLimit = entry.TimeLimit,
+                                                                 .Record = record});
         // Held to the cap while the program writes.
         FOutputs.Follow(record, std::move(output));
         if (record != 0) {
@@ -427,13 +345,8 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
                 FServices.Recorder->SetProcess(record, *program.Process);
         }
     }
-    if (FServices.PlayedRunMs) {
-        std::int64_t ms = FServices.PlayedRunMs(entry.Name);
-        if (entry.TimeLimit > 0)
-            ms = std::min(ms, std::int64_t{entry.TimeLimit} * 60'000);
-        const TDateTime now = FServices.Clock->Now();
-        FPrograms.Play(entry.Name, now, FromMSecs(ToMSecs(now) + ms));
-    }
+    if (FServices.PlayedRunMs)
+        FPrograms.Play(entry.Name, FServices.PlayedRunMs(entry.Name), entry.TimeLimit);
     FConclusion.Conclude(outcome);
 }
 
@@ -476,33 +389,9 @@ void TScheduler::ConcludeEnd(int pid, const TRunningProgram& program, bool signa
                                                           : TRunOutcome::Exited;
     FConclusion.Conclude(outcome);
     if (program.Record != 0) {
-        FUnwritten[program.Record] = program.StartedRun();
+        FState.KeepEnded(program.StartedRun());
         WriteState();
     }
-}
-
-bool TScheduler::StopRun(std::int64_t record) {
-    return FPrograms.Stop(record);
-}
-
-void TScheduler::KillOverdue() {
-    FPrograms.KillOverdue();
-}
-
-std::optional<std::int64_t> TScheduler::NextOverdue() const {
-    return FPrograms.NextOverdue();
-}
-
-void TScheduler::HoldOutputs() {
-    FOutputs.Hold();
-}
-
-std::optional<std::int64_t> TScheduler::NextOutputHold() const {
-    return FOutputs.Next();
-}
-
-bool TScheduler::HasRunningPrograms() const {
-    return FPrograms.HasStarted();
 }
 
 void TScheduler::InheritRuns() {
@@ -514,7 +403,7 @@ void TScheduler::InheritRuns() {
         for (const TStartedRun& started :
              content ? ParseState(*content).Runs : std::vector<TStartedRun>{}) {
             unfinished.push_back(started.Run);
-            Inherit(started.Run, started.StartedBootNs, started.StartedRunNs, started.TimeLimit);
+            Inherit(started.Run, started);
         }
     } catch (const std::exception&) {
         // An unreadable state is told when the scheduler is switched on.
@@ -525,9 +414,8 @@ void TScheduler::InheritRuns() {
         FServices.Recorder->Recover(unfinished);
 }
 
-void TScheduler::Inherit(const TStoredRun& run, std::int64_t bootNs, std::int64_t runNs,
-                         std::int32_t timeLimit) {
-    if (!FPrograms.Inherit(run, bootNs, runNs, timeLimit))
+void TScheduler::Inherit(const TStoredRun& run, const std::optional<TStartedRun>& started) {
+    if (!FPrograms.Inherit(run, started))
         return;
     FOutputs.FollowAgain(run.Id);
     FLog->WriteFmt("%s started before the scheduler restarted and still runs (process %d): "
@@ -548,24 +436,11 @@ void TScheduler::TakeRecordNews() {
     if (FServices.Recorder == nullptr)
         return;
     for (TRecorderNews& news : FServices.Recorder->TakeNews()) {
-        if (news.Kind == TRecorderNews::Inherited) {
-            // Open runs the state file did not name (an older program's): their start
-            // on the boot clock stands in for the one the state would have kept.
-            const std::int64_t tick = 1'000'000'000 / std::max(1L, ::sysconf(_SC_CLK_TCK));
-            for (const TStoredRun& run : news.Runs) {
-                const std::int64_t bootNs = std::int64_t(run.Process->StartTicks) * tick;
-                Inherit(run, bootNs,
-                        FServices.Clock->RunNanos() - (FServices.Clock->BootNanos() - bootNs), 0);
-            }
-            continue;
-        }
-        if (news.Kind != TRecorderNews::Written)
-            FLog->WriteLine(news.Text);
-        TRunEvent event;
-        event.Kind = TRunEvent::Records;
-        event.Code = news.Kind;
-        event.Text = news.Text;
-        FConclusion.Notify(std::move(event));
+        // Open runs the state file did not name (an older program's) are followed.
+        for (const TStoredRun& run : news.Runs)
+            Inherit(run, std::nullopt);
+        if (news.Kind != TRecorderNews::Inherited)
+            FConclusion.TellRecordNews(news);
     }
 }
 

@@ -63,22 +63,22 @@ public:
     /// The user stops a running run: SIGTERM to its program's process group now, SIGKILL
     /// from KillOverdue 10 s later; its end is recorded as "Stopped by the user". False
     /// when the run is not one of this scheduler's running programs.
-    bool StopRun(std::int64_t record);
+    bool StopRun(std::int64_t record) { return FPrograms.Stop(record); }
     /// SIGTERM to the runs past their entry's time limit (running time, a suspend not
     /// counted), SIGKILL to the stopped runs that outlived their 10 s.
-    void KillOverdue();
+    void KillOverdue() { FPrograms.KillOverdue(); }
     /// The CLOCK_MONOTONIC moment (TClock::RunNanos) at which KillOverdue has work next;
     /// nullopt while no running program has a limit or a grace running out.
-    std::optional<std::int64_t> NextOverdue() const;
+    std::optional<std::int64_t> NextOverdue() const { return FPrograms.NextOverdue(); }
     /// Releases what running programs, and what their sessions left running after them,
     /// wrote past OutputCap, once a second at most: a cap checked once a minute let a
     /// fast writer fill the disk first.
-    void HoldOutputs();
+    void HoldOutputs() { FOutputs.Hold(); }
     /// The CLOCK_MONOTONIC moment at which HoldOutputs has work next, at most a second
     /// after the latest; nullopt while no output may grow.
-    std::optional<std::int64_t> NextOutputHold() const;
+    std::optional<std::int64_t> NextOutputHold() const { return FOutputs.Next(); }
     /// Whether a program this scheduler started may still run: its end not yet told.
-    bool HasRunningPrograms() const;
+    bool HasRunningPrograms() const { return FPrograms.HasStarted(); }
     /// Readable when a run started before a restart may have ended (-1: never); then
     /// FollowInherited. Every cycle looks as well.
     int InheritedFd() const { return FPrograms.InheritedFd(); }
@@ -102,13 +102,12 @@ private:
     bool IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
                      const std::vector<TDueMoment>& minutes, std::int32_t index,
                      std::optional<TLocalMinute> stopped) const;
-    void ReadState();
     /// At the start: the runs an earlier scheduler started whose records may be
     /// incomplete go to the recorder, and those still running are followed.
     void InheritRuns();
-    /// Follows a run started before this scheduler, its output too, and logs it.
-    void Inherit(const TStoredRun& run, std::int64_t bootNs, std::int64_t runNs,
-                 std::int32_t timeLimit);
+    /// Follows a run started before this scheduler, its output too, and logs it;
+    /// `started`: as the state file kept it.
+    void Inherit(const TStoredRun& run, const std::optional<TStartedRun>& started);
     /// Concludes the end of a followed program and keeps its run for the state file
     /// until the recorder has written it.
     void ConcludeEnd(int pid, const TRunningProgram& program, bool signalled, int code);
@@ -117,17 +116,12 @@ private:
     void WriteState();
     /// Logs and raises a failure of the state file, once it has been met.
     void ReportStateError();
-    /// Logs a change on disk that the list did not load over unsaved edits, once.
-    void LogKeptChange();
 
     /// An entry of a pass, by position and name: what a stopped pass already started.
     using TPassEntry = std::pair<std::int32_t, std::string>;
-    /// Ended runs whose records the recorder may not have written yet: the state file
-    /// keeps them until it has, so a crash loses none.
-    std::map<std::int64_t, TStartedRun> FUnwritten;
-
     TSchedList& FScheduleList;
     TSchedulerServices FServices;
+    TStateKeeper FState;
     TDateTime FCycleTime = 0;
     TDueMoment FCycleMoment = SplitMoment(0);
     std::unique_ptr<TNetSession> FNetWare;
@@ -141,11 +135,9 @@ private:
     /// The minute of a pass under way or stopped by a failure, and what it started.
     std::optional<TLocalMinute> FPassMinute;
     std::set<TPassEntry> FPassStarted;
-    std::optional<EInOutError> FStateError;
-    bool FStateWritten = false; // the file says what the memory says
     /// The loaded list's time fields that read as something else are yet to be logged.
     bool FLenientFieldsDue = false;
-    std::uint32_t FLoggedKeptChanges = 0;
+    TKeptChangeReader FKeptChanges; // logged once each
 };
 
 } // namespace vantle

@@ -26,10 +26,7 @@ void TSchedulerCore::Save() {
 }
 
 bool TSchedulerCore::TakeKeptChange() {
-    if (FList.KeptChanges() == FToldKeptChanges)
-        return false;
-    FToldKeptChanges = FList.KeptChanges();
-    return true;
+    return FKeptChanges.Take(FList);
 }
 
 void TSchedulerCore::SwitchOff() {

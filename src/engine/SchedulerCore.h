@@ -46,7 +46,7 @@ private:
     TRunHistory FHistory; // before the scheduler, whose events it takes
     std::unique_ptr<TScheduler> FScheduler;
     std::unique_ptr<TRunLoop> FLoop;
-    std::uint32_t FToldKeptChanges = 0;
+    TKeptChangeReader FKeptChanges;
 };
 
 } // namespace vantle

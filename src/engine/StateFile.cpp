@@ -187,6 +187,50 @@ std::optional<std::string> ReadStateFile(const std::string& path) {
     return ReadScheduleBytes(path);
 }
 
+TSchedulerState TStateKeeper::Read(const std::string& path, const std::string& olderPath) {
+    FError.reset();
+    FWritten = false;
+    TSchedulerState state;
+    if (!FKeep)
+        return state;
+    try {
+        std::optional<std::string> content = ReadStateFile(path);
+        if (!content && olderPath != path)
+            content = ReadStateFile(olderPath);
+        if (content) {
+            state = ParseState(*content);
+            FWritten = true;
+        }
+    } catch (const EInOutError& e) {
+        FError = e;
+    }
+    return state;
+}
+
+void TStateKeeper::Write(const std::string& path, TSchedulerState state,
+                         const TRunRecorder* recorder) {
+    if (!FKeep || !state.Latest)
+        return;
+    // The ended runs first, then the running ones the caller gave.
+    std::vector<TStartedRun> runs;
+    if (recorder != nullptr) {
+        const std::set<std::int64_t> pending = recorder->PendingKeys();
+        std::erase_if(FUnwritten, [&](const auto& run) { return !pending.contains(run.first); });
+        for (const auto& [key, run] : FUnwritten)
+            runs.push_back(run);
+    }
+    runs.insert(runs.end(), state.Runs.begin(), state.Runs.end());
+    state.Runs = std::move(runs);
+    try {
+        ReplaceFileContent(path, StateText(state), 0600);
+        FWritten = true;
+    } catch (const EInOutError& e) {
+        FWritten = false;
+        if (!FError)
+            FError = e;
+    }
+}
+
 std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile) {
     try {
         if (std::optional<std::string> content = ReadStateFile(stateFile))

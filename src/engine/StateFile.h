@@ -5,9 +5,13 @@
 #pragma once
 
 #include "engine/CycleMemory.h"
+#include "engine/RunRecorder.h"
 #include "engine/RunStore.h"
 
+#include "platform/SysErrors.h"
+
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -52,5 +56,34 @@ std::string StateText(const TSchedulerState& state);
 TSchedulerState ParseState(std::string_view content);
 /// The file's content; nullopt when it does not exist. Raises EInOutError.
 std::optional<std::string> ReadStateFile(const std::string& path);
+
+/// The state file as a running scheduler keeps it: read when it is switched on, written
+/// after each entry of a pass. A failure is kept to be told once and never stops a pass.
+class TStateKeeper {
+public:
+    /// Nothing is read or written when not `keep` (what-if runs).
+    explicit TStateKeeper(bool keep) : FKeep(keep) {}
+
+    /// What `path` says, or `olderPath` when `path` does not exist (before the state was
+    /// named after the schedule it was named after the log).
+    TSchedulerState Read(const std::string& path, const std::string& olderPath);
+    /// A run that has ended, kept in the file until its record is written.
+    void KeepEnded(const TStartedRun& run) { FUnwritten[run.Run.Id] = run; }
+    /// Writes `state` with the ended runs that `recorder` (null: none) has yet to write.
+    /// Nothing without a latest minute.
+    void Write(const std::string& path, TSchedulerState state, const TRunRecorder* recorder);
+    /// Whether the file says what was last written.
+    bool Written() const { return FWritten; }
+    /// The failure met since the last call, taken.
+    std::optional<EInOutError> TakeError() { return std::exchange(FError, std::nullopt); }
+
+private:
+    bool FKeep;
+    bool FWritten = false;
+    std::optional<EInOutError> FError;
+    /// Ended runs whose records the recorder may not have written yet: a crash then
+    /// loses none of them.
+    std::map<std::int64_t, TStartedRun> FUnwritten;
+};
 
 } // namespace vantle

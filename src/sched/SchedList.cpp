@@ -118,6 +118,14 @@ std::int32_t TSchedList::Count() {
     return static_cast<std::int32_t>(FItems.size());
 }
 
+std::vector<const TSchedule*> TSchedList::Entries() {
+    TSchedListLock lock(*this);
+    std::vector<const TSchedule*> entries;
+    for (const TItem& item : FItems)
+        entries.push_back(item.Entry.get());
+    return entries;
+}
+
 TSchedule& TSchedList::Items(std::int32_t index) {
     TSchedListLock lock(*this);
     CheckIndex(index);

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vantle {
@@ -63,6 +64,8 @@ public:
     void Unlock();
 
     std::int32_t Count();
+    /// Every entry in order; the pointers hold until the list changes.
+    std::vector<const TSchedule*> Entries();
     /// Index check, then the entry; the list keeps ownership.
     TSchedule& Items(std::int32_t index);
     std::int32_t Add(std::unique_ptr<TSchedule> entry);
@@ -161,6 +164,18 @@ public:
 
 private:
     TSchedList& FList;
+};
+
+/// What one reader of a list's KeptChanges has been told: each kept change once.
+class TKeptChangeReader {
+public:
+    /// Whether the list kept a change over unsaved edits since the last call.
+    bool Take(const TSchedList& list) {
+        return std::exchange(FSeen, list.KeptChanges()) != list.KeptChanges();
+    }
+
+private:
+    std::uint32_t FSeen = 0;
 };
 
 } // namespace vantle

@@ -36,4 +36,14 @@ void CopyEntry(TSchedule& target, const TSchedule& source) {
     target = source;
 }
 
+const char* NulByteHolder(const TSchedule& entry) {
+    if (entry.Command.find('\0') != std::string::npos)
+        return "the command holds a NUL byte";
+    if (entry.Parms.find('\0') != std::string::npos)
+        return "the parameters hold a NUL byte";
+    if (entry.WorkDir.find('\0') != std::string::npos)
+        return "the working directory holds a NUL byte";
+    return nullptr;
+}
+
 } // namespace vantle

@@ -55,5 +55,9 @@ bool IsDue(const TSchedule& entry, const TDueMoment& moment);
 bool EntriesDiffer(const TSchedule& a, const TSchedule& b);
 /// Gives `target` every value of `source`, comment lines copied.
 void CopyEntry(TSchedule& target, const TSchedule& source);
+/// Which text a start would hand on that holds a NUL byte, as a failure says it ("the
+/// command holds a NUL byte"); null for none. A program gets its texts cut at the first
+/// NUL, so it would run with less than the entry says.
+const char* NulByteHolder(const TSchedule& entry);
 
 } // namespace vantle

@@ -71,9 +71,7 @@ void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now,
     if (!isVisible())
         return;
     TSchedListLock lock(list);
-    std::vector<const TSchedule*> entries;
-    for (std::int32_t i = 0; i < list.Count(); ++i)
-        entries.push_back(&list.Items(i));
+    const std::vector<const TSchedule*> entries = list.Entries();
     std::vector<TRow> rows;
     // Minutes missed while the scheduler was off: run once as soon as it is on again.
     for (const TPendingCatchUp& pending : PendingCatchUps(entries, latestTested, now)) {
