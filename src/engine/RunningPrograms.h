@@ -27,7 +27,7 @@ constexpr std::int64_t StopGraceNs = 10'000'000'000;
 struct TRunningProgram {
     std::string Name;
     TRunTrigger Trigger = TRunTrigger::Schedule;
-    std::string Command, Parameters;              // as the schedule holds them
+    std::string Command = {}, Parameters = {};    // as the schedule holds them
     std::optional<TProcessIdentity> Process = {}; // once known
     bool Inherited = false;                       // an earlier scheduler started it
     TDateTime Started = 0;                        // local, as the skip of an overlap tells it
