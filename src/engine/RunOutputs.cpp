@@ -268,7 +268,7 @@ TOutputCut TRunOutputs::Cut(std::int64_t run, std::uint64_t keepBytes, std::uint
     if (error == 0)
         return {true, false};
     // No room for a copy of the tail: the head stays, and the room past it is freed.
-    if (DiskFull(error) && ftruncate(fd.Get(), off_t(keepBytes)) == 0)
+    if (DiskFull(error) && CutFileAt(fd.Get(), keepBytes))
         return {true, true};
     RaiseInOutError(error, path);
 }
@@ -308,6 +308,21 @@ void TRunOutputs::Sweep(const std::set<std::int64_t>& kept) const {
         }
     }
     closedir(folder);
+}
+
+std::uint64_t HoldOutputToCap(int fd, std::uint64_t cap, bool stillWritten, bool& cut) {
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    const auto written = static_cast<std::uint64_t>(st.st_size);
+    if (cap > 0 && written > cap) {
+        cut = true;
+        if (stillWritten)
+            (void)DropOutputPast(fd, cap);
+        else
+            (void)CutFileAt(fd, cap);
+    }
+    return written;
 }
 
 } // namespace vantle

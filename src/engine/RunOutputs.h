@@ -30,6 +30,12 @@ struct TOutputCut {
     bool HeadKept = false;
 };
 
+/// Holds a program's output (`fd`, -1: none) to `cap` (0: none), however much it wrote,
+/// and returns all it wrote; sets `cut` when it wrote more. While something may still
+/// write to it, the part past the cap is released and the file's length stays, so appends
+/// go on where they would; once nothing does, the file ends at the cap.
+std::uint64_t HoldOutputToCap(int fd, std::uint64_t cap, bool stillWritten, bool& cut);
+
 /// Raises EPathRefused for a folder or file that is not the user's own and private,
 /// EInOutError when the file system fails.
 class TRunOutputs {

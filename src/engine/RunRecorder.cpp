@@ -31,25 +31,6 @@ bool DiskFullError(const std::exception& error) {
     return false;
 }
 
-// Holds a program's output to `cap`, however much it wrote, and reports all it wrote.
-// While something may still write to it, the part past the cap is released and the
-// file's length stays, so appends go on where they would; once nothing does, the file
-// ends at the cap.
-std::uint64_t HoldToCap(const TOwnFd& fd, std::uint64_t cap, bool stillWritten, bool& cut) {
-    struct stat st {};
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return 0;
-    const auto written = static_cast<std::uint64_t>(st.st_size);
-    if (cap > 0 && written > cap) {
-        cut = true;
-        if (stillWritten)
-            (void)DropOutputPast(fd.Get(), cap);
-        else
-            (void)::ftruncate(fd.Get(), static_cast<off_t>(cap));
-    }
-    return written;
-}
-
 } // namespace
 
 struct TRunRecorder::TOp {
@@ -267,8 +248,8 @@ bool TRunRecorder::Write(TOp& op) {
             if (op.End.HasOutput && !op.FilesDone) {
                 op.Cut = op.End.OutputCut;
                 try {
-                    op.Written = HoldToCap(FOutputs.Open(op.Key), op.End.OutputCap,
-                                           op.End.OutputOpen, op.Cut);
+                    op.Written = HoldOutputToCap(FOutputs.Open(op.Key).Get(), op.End.OutputCap,
+                                                 op.End.OutputOpen, op.Cut);
                     if (!op.End.OutputOpen) {
                         const TOutputCut cut = FOutputs.Cut(op.Key, op.End.OutputKeep, op.Written);
                         op.Cut = op.Cut || cut.Cut;

@@ -373,4 +373,8 @@ std::uint64_t DropOutputPast(int fd, std::uint64_t keep) {
     return size;
 }
 
+bool CutFileAt(int fd, std::uint64_t length) {
+    return ::ftruncate(fd, static_cast<off_t>(length)) == 0;
+}
+
 } // namespace vantle

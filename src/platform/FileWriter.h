@@ -57,6 +57,8 @@ void AppendWhole(int fd, std::string_view data, const std::string& path);
 /// reached, whether or not any were dropped. The caller cuts the file back to `keep` at
 /// the run's end.
 std::uint64_t DropOutputPast(int fd, std::uint64_t keep);
+/// Cuts the open file to `length` bytes; false when the file system refused.
+bool CutFileAt(int fd, std::uint64_t length);
 
 /// The process's file mode creation mask, without changing it (022 where the kernel
 /// does not tell).
