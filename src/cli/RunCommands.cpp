@@ -10,12 +10,12 @@
 #include "engine/RunView.h"
 #include "engine/Scheduler.h"
 #include "engine/SchedulerCore.h"
+#include "engine/SchedulerStart.h"
 #include "engine/TildeWarnings.h"
 #include "platform/ChildWatch.h"
 #include "platform/Environment.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileLocations.h"
-#include "platform/InstanceLock.h"
 #include "platform/PathChecks.h"
 #include "platform/ProgramStarterPosix.h"
 #include "platform/StopSignals.h"
@@ -165,44 +165,6 @@ void RunUntilStopped(TSchedulerCore& core, std::ostream& err, TFailureLines& lin
     core.Loop().Run();
 }
 
-// Waits until every program the cycles started has ended, logging each end, or until
-// `seconds` have passed; what still runs then goes on without us. True when one of them
-// ended with a code other than 0 or by a signal.
-bool WaitForPrograms(TScheduler& scheduler, TChildWatch& children, int seconds, std::ostream& err) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    bool failed = false;
-    for (;;) {
-        for (const TChildEnd& end : children.Reap()) {
-            try {
-                if (scheduler.ProgramEnded(end.Pid, end.Signalled, end.Code))
-                    failed = failed || end.Signalled || end.Code != 0;
-            } catch (const std::exception& e) {
-                err << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n' << std::flush;
-            }
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (!scheduler.HasRunningPrograms() || left.count() <= 0)
-            return failed;
-        try {
-            scheduler.KillOverdue(); // a time limit and the output cap hold while we wait, too
-            scheduler.HoldOutputs();
-        } catch (const std::exception& e) {
-            err << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n' << std::flush;
-        }
-        pollfd wait{children.Fd(), POLLIN, 0};
-        int timeout = static_cast<int>(left.count());
-        for (std::optional<std::int64_t> next :
-             {scheduler.NextOverdue(), scheduler.NextOutputHold()})
-            if (next)
-                timeout = static_cast<int>(std::clamp<std::int64_t>(
-                    (*next - SystemClock().RunNanos()) / 1'000'000 + 1, 0, timeout));
-        if (children.Fd() < 0)
-            timeout = std::min(timeout, 100); // nothing says when: look now and then
-        ::poll(&wait, children.Fd() >= 0 ? 1 : 0, timeout);
-    }
-}
-
 } // namespace
 
 int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err) {
@@ -295,30 +257,18 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     if (logOption)
         files.LogFile = *logOption;
     const std::string& file = files.ScheduleFile;
-    if (!dryRun) {
-        // Refused before anything is written: a folder's name would lead the log and the
-        // state to "FOLDER.LOG" and "FOLDER.STATE" beside it.
-        try {
-            CheckWritablePath(file, "schedule");
-            CheckWritablePath(files.LogFile, "log");
-            CheckWritablePath(StateFileOf(file, files.LogFile), "state");
-        } catch (const std::exception& e) {
-            throw EFailure(DescribeError(e), false);
-        }
-    }
     // Two schedulers on one file would start every due entry twice; a dry run starts
-    // nothing and needs no lock. Without a lock nothing runs.
-    TInstanceLock instanceLock(file);
-    bool locked = false;
-    try {
-        locked = dryRun || instanceLock.TryAcquire();
-    } catch (const std::exception& e) {
-        throw EFailure(file + ": no instance lock: " + DescribeError(e), false);
+    // nothing, writes nothing and needs no lock. Without a lock nothing runs.
+    std::optional<TSchedulerStart> start;
+    if (!dryRun) {
+        try {
+            start.emplace(file, files.LogFile);
+        } catch (const EStartRefused& e) {
+            throw EFailure(e.Message(), false);
+        }
+        if (!start->Held())
+            throw EFailure(start->HeldElsewhere(), false);
     }
-    if (!locked)
-        throw EFailure(file + ": already used by another scheduler (process " +
-                           std::to_string(instanceLock.HolderPid()) + ")",
-                       false);
     TMomentClock momentClock;
     if (!moments.empty())
         momentClock.Set(moments.front());
@@ -352,20 +302,24 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         services.KeptBytes = std::uint64_t(WholeNumberOption(*keep, "--keep-mb", 1000000)) << 20;
     // Every real run is recorded with its output; without the store the runs still go
     // on, and say so.
-    std::optional<TRunRecorder> runs;
     if (services.KeepState) {
-        try {
-            runs.emplace(TRunStore::FolderOf(ProcessEnvironment()), file);
-            services.Recorder = &*runs;
-        } catch (const std::exception& e) {
-            err << "vantle-schedctl run: runs are not recorded: "
-                << VisibleText(DescribeError(e), TVisibleFor::Terminal) << '\n'
+        services.Recorder = start->OpenRecords(TRunStore::FolderOf(ProcessEnvironment()));
+        if (services.Recorder == nullptr)
+            err << "vantle-schedctl run: "
+                << VisibleText(start->RecordsRefused(), TVisibleFor::Terminal) << '\n'
                 << std::flush;
-        }
     }
     // Failures on standard error, as the window notifies them: under the user unit that
     // is the journal.
     TFailureLines failureLines(services, err);
+    // A program --wait saw end with a code other than 0 or by a signal fails the run.
+    bool endedBadly = false;
+    services.OnRunEvent = [&endedBadly, told = std::move(services.OnRunEvent)](const TRunEvent& e) {
+        endedBadly = endedBadly || e.Kind == TRunEvent::Signalled ||
+                     (e.Kind == TRunEvent::Exited && e.Code != 0);
+        if (told)
+            told(e);
+    };
     // Without --once the scheduler stays, so it learns how the programs it starts end;
     // --once learns it when it waits.
     std::optional<TChildWatch> children;
@@ -374,7 +328,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     // The loop watches stop signals while it runs, and the children when there are.
     TSchedulerCore core(file, services,
                         TRunLoopServices{.Clock = nullptr,
-                                         .Children = children && !once ? &*children : nullptr,
+                                         .Children = children ? &*children : nullptr,
                                          .StopFd = once ? -1 : WatchStopSignals(),
                                          .TakeStop = TakeStopSignal});
     TScheduler& scheduler = core.Scheduler();
@@ -398,8 +352,16 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
             if (RunReportedCycle(scheduler, list, err, failureLines))
                 code = 1;
         }
-        if (children && WaitForPrograms(scheduler, *children, waitSeconds, err))
-            code = 1;
+        if (children) {
+            // What still runs at the end goes on without us.
+            TRunLoopEvents events;
+            events.ReapFailed = [&](std::exception_ptr error) { SayError(err, error); };
+            core.Loop().SetEvents(std::move(events));
+            core.Loop().RunUntil([&scheduler] { return !scheduler.HasRunningPrograms(); },
+                                 std::int64_t{waitSeconds} * 1000);
+            if (endedBadly)
+                code = 1;
+        }
     } else {
         try {
             RunUntilStopped(core, err, failureLines);

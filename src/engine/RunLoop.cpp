@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <poll.h>
 
 namespace vantle {
@@ -201,12 +202,36 @@ void TRunLoop::Stop(int signal) noexcept {
 }
 
 void TRunLoop::Run() {
+    Serve(nullptr, 0);
+}
+
+bool TRunLoop::RunUntil(const std::function<bool()>& done, std::int64_t timeoutMs) {
+    FollowLimits(); // for the programs started before the wait
+    return Serve(done, timeoutMs);
+}
+
+bool TRunLoop::Serve(const std::function<bool()>& done, std::int64_t timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::vector<TWatch> watches = Watches();
     std::vector<pollfd> waits;
-    for (const TWatch& watch : watches)
-        waits.push_back({watch.Fd, POLLIN, 0});
+    for (const TWatch& watch : watches) // a wait runs no cycle: its ticks are not watched
+        waits.push_back({done && watch.Source == TSource::Timer ? -1 : watch.Fd, POLLIN, 0});
     while (!FStopped) {
-        if (::poll(waits.data(), waits.size(), -1) < 0) {
+        int timeout = -1;
+        if (done) {
+            if (done())
+                return true;
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            timeout = static_cast<int>(std::min<std::int64_t>(left.count(), 1 << 30));
+            if (FServices.Children != nullptr && FServices.Children->Fd() < 0) {
+                ReapChildren(); // nothing says when: look now and then
+                timeout = std::min(timeout, 100);
+            }
+        }
+        if (::poll(waits.data(), waits.size(), timeout) < 0) {
             if (errno == EINTR)
                 continue;
             RaiseInOutError(errno);
@@ -215,6 +240,7 @@ void TRunLoop::Run() {
             if (waits[i].revents != 0)
                 Handle(watches[i].Source);
     }
+    return done && done();
 }
 
 } // namespace vantle

@@ -71,6 +71,10 @@ public:
     /// Waits with poll and handles every wake until a stop signal: the front end that has
     /// no event loop of its own. Raises only when waiting itself fails.
     void Run();
+    /// As Run, but without ticks, until `done` holds, a stop signal, or `timeoutMs` have
+    /// passed: programs are reaped, limits and output caps kept meanwhile. Whether `done`
+    /// holds at the end.
+    bool RunUntil(const std::function<bool()>& done, std::int64_t timeoutMs);
 
     /// One cycle, then the next armed (five seconds past the next minute) whatever the
     /// cycle raised; the outcome goes to CycleFinished.
@@ -95,6 +99,8 @@ public:
     std::int64_t Interval() const { return FInterval; }
 
 private:
+    /// Run and RunUntil: without `done`, until a stop signal.
+    bool Serve(const std::function<bool()>& done, std::int64_t timeoutMs);
     /// Arms for `next` as the loop's clock reads it; a failure to arm is returned.
     std::exception_ptr ArmFor(const std::timespec& now, const std::timespec& next) noexcept;
     const TClock& Clock() const;

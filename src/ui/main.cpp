@@ -1,7 +1,5 @@
 // vantle-scheduler: the desktop program.
 #include "platform/ExecutablePath.h"
-#include "platform/InstanceLock.h"
-#include "platform/PathChecks.h"
 #include "ui/Application.h"
 #include "ui/Autostart.h"
 #include "ui/CommandLine.h"
@@ -14,8 +12,8 @@
 #include "ui/TrayIcon.h"
 
 #include "engine/FailureWatch.h"
-#include "engine/RunRecorder.h"
 #include "engine/RunView.h"
+#include "engine/SchedulerStart.h"
 #include "platform/ChildWatch.h"
 
 #include <QAction>
@@ -79,50 +77,30 @@ int main(int argc, char** argv) {
 
     TSchedMainServices services = SystemSchedMainServices(files);
     const std::string scheduleFile = services.ScheduleFile;
-    // Refused before anything is written: a folder's name would lead the log and the
-    // state beside it, and a folder read as a schedule shows an empty list.
-    try {
-        CheckWritablePath(scheduleFile, "schedule");
-        CheckWritablePath(services.Scheduler.LogFile, "log");
-        CheckWritablePath(StateFileOf(scheduleFile, services.Scheduler.LogFile), "state");
-    } catch (const std::exception& e) {
-        return RefuseStart(QString::fromStdString(DescribeError(e)));
-    }
     // One scheduler per schedule file: a second program for the same file brings the
     // first one's window to the front instead of running every entry twice. Without the
     // lock nothing runs.
-    TInstanceLock instanceLock(scheduleFile);
-    bool held = false;
+    std::optional<TSchedulerStart> start;
     try {
-        held = instanceLock.TryAcquire();
-    } catch (const std::exception& e) {
-        return RefuseStart(
-            QString::fromStdString(scheduleFile + ": no instance lock: " + DescribeError(e)));
+        start.emplace(scheduleFile, services.Scheduler.LogFile);
+    } catch (const EStartRefused& e) {
+        return RefuseStart(QString::fromStdString(e.Message()));
     }
-    const QString serverPath = QString::fromStdString(instanceLock.SiblingPath(".socket"));
-    if (!held) {
+    const QString serverPath = QString::fromStdString(start->Lock().SiblingPath(".socket"));
+    if (!start->Held()) {
         if (TSingleInstance::ActivateRunning(serverPath))
             return 0;
         // Held by a scheduler without a window (vantle-schedctl run).
-        return RefuseStart(QStringLiteral("%1: already used by another scheduler (process %2)")
-                               .arg(QString::fromStdString(scheduleFile))
-                               .arg(instanceLock.HolderPid()));
+        return RefuseStart(QString::fromStdString(start->HeldElsewhere()));
     }
 
     // Every run is recorded with its output; without the store the runs still go on.
     // The views read the records through a connection of their own.
-    std::optional<TRunRecorder> recorder;
     const std::string runsFolder = TRunStore::FolderOf(ProcessEnvironment());
     TRunView runView(runsFolder, scheduleFile);
-    QString runsRefused;
-    try {
-        recorder.emplace(runsFolder, scheduleFile);
-        services.Scheduler.Recorder = &*recorder;
+    if ((services.Scheduler.Recorder = start->OpenRecords(runsFolder)) != nullptr)
         services.Scheduler.RunView = &runView;
-    } catch (const std::exception& e) {
-        runsRefused = QStringLiteral("Runs are not recorded: ") +
-                      QString::fromLocal8Bit(DescribeError(e).c_str());
-    }
+    const QString runsRefused = QString::fromLocal8Bit(start->RecordsRefused().c_str());
     // Failures are also told through the tray, as they happen.
     TFailureWatch failures;
     failures.Attach(services.Scheduler);
