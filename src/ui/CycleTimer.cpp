@@ -2,7 +2,7 @@
 
 #include "engine/RunLoop.h"
 #include "ui/Application.h"
-#include "ui/ProgramEnd.h"
+#include "ui/StopSignalWatch.h"
 
 #include <QSocketNotifier>
 

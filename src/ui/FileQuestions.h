@@ -3,12 +3,20 @@
 // the log is emptied.
 #pragma once
 
-#include "ui/MainServices.h"
+#include <QMessageBox>
+
+#include <functional>
 
 namespace vantle {
 
 class TSchedList;
 class TSchedulerCore;
+
+/// A question box: caption, text (lines broken by "\r\n"), buttons and default button;
+/// returns the button chosen.
+using TAskFunction = std::function<QMessageBox::StandardButton(
+    QWidget* parent, const QString& caption, const QString& text,
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)>;
 
 /// Asks before a save replaces a file that is no schedule, or that another program
 /// changed since it was loaded; true when the save may go ahead.

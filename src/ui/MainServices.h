@@ -4,6 +4,7 @@
 
 #include "engine/Scheduler.h"
 #include "platform/ChildWatch.h"
+#include "ui/FileQuestions.h"
 
 #include <QMessageBox>
 
@@ -14,11 +15,6 @@ class QDialog;
 
 namespace vantle {
 
-/// A question box: caption, text (lines broken by "\r\n"), buttons and default button;
-/// returns the button chosen.
-using TAskFunction = std::function<QMessageBox::StandardButton(
-    QWidget* parent, const QString& caption, const QString& text,
-    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)>;
 /// Shows a secondary window modally; 1 (QDialog::Accepted) means OK.
 using TShowModalFunction = std::function<int(QDialog& dialog)>;
 

@@ -8,7 +8,6 @@
 #include "ui/FileQuestions.h"
 #include "ui/MainMenu.h"
 #include "ui/MomentText.h"
-#include "ui/ProgramEnd.h"
 #include "ui/SideWindows.h"
 #include "ui/StatusPanels.h"
 #include "ui/TextBytes.h"

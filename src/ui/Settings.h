@@ -1,7 +1,8 @@
 // What the desktop program remembers between runs, in QSettings
-// (~/.config/Vantle/vantle-scheduler.conf): the window's geometry, the grid's column
-// widths and sort, the options and the log's size limit. Every key is named here only,
-// so the files users have keep meaning what they meant.
+// (~/.config/Vantle/vantle-scheduler.conf): the options, the log's size limit and what
+// the run records keep; the window's geometry and the grid's layout are WindowSettings'.
+// Every key is named in one of the two only, so the files users have keep meaning what
+// they meant.
 #pragma once
 
 #include <QString>
@@ -13,19 +14,9 @@ class QSettings;
 
 namespace vantle {
 
-class TfmSchedMain;
-
 /// The organisation and application names that place the settings file.
 extern const char* const SettingsOrganization;
 extern const char* const SettingsApplication;
-
-/// Puts the window where it was, at the size it had, with the grid's columns as wide
-/// as they were. Call before showing it.
-void RestoreWindowSettings(TfmSchedMain& window, const QSettings& settings);
-/// Sorts the grid as it was sorted when the program ended. Call once it is filled.
-void RestoreGridSort(TfmSchedMain& window, const QSettings& settings);
-/// Remembers geometry, column widths and the grid's sort (when it is sorted).
-void SaveWindowSettings(const TfmSchedMain& window, QSettings& settings);
 
 /// Whether the window starts with the scheduler switched on: with any argument
 /// (`--enable` wins), else as the user left it ("Scheduler/On", set at each switch by

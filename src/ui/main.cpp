@@ -9,7 +9,9 @@
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
 #include "ui/SingleInstance.h"
+#include "ui/StopSignalWatch.h"
 #include "ui/TrayIcon.h"
+#include "ui/WindowSettings.h"
 
 #include "engine/FailureWatch.h"
 #include "engine/RunView.h"

@@ -4,6 +4,7 @@
 #include "ui/Autostart.h"
 #include "ui/OptionsMenu.h"
 #include "ui/WindowFixture.h"
+#include "ui/WindowSettings.h"
 
 #include <QSettings>
 #include <QtTest>
