@@ -20,11 +20,6 @@ std::unique_ptr<TNetSession> MakeSystemSession() {
 
 } // namespace
 
-const TFormatSettings& SystemFormatSettings() {
-    static const TFormatSettings settings = LocaleFormatSettings();
-    return settings;
-}
-
 TSchedulerServices SystemSchedulerServices() {
     static TPosixProgramStarter starter;
     static TPosixClockSetter clockSetter;

@@ -71,7 +71,5 @@ struct TSchedulerServices {
 TSchedulerServices SystemSchedulerServices();
 /// `services` with every piece left out the real one of this machine.
 TSchedulerServices WithSystemDefaults(TSchedulerServices services);
-/// The user's regional settings, read once for the life of the program.
-const TFormatSettings& SystemFormatSettings();
 
 } // namespace vantle

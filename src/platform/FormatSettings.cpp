@@ -279,4 +279,9 @@ TFormatSettings LocaleFormatSettings() {
     return LocaleFormatSettings(std::string());
 }
 
+const TFormatSettings& SystemFormatSettings() {
+    static const TFormatSettings settings = LocaleFormatSettings();
+    return settings;
+}
+
 } // namespace vantle

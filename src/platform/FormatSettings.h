@@ -48,4 +48,7 @@ struct TLocaleTimeData {
 /// mm/dd/yyyy, %I:%M:%S %p gives hh:nn:ss ampm; literal letters are quoted.
 TFormatSettings FormatSettingsFrom(const TLocaleTimeData& data);
 
+/// The user's regional settings, read once for the life of the program.
+const TFormatSettings& SystemFormatSettings();
+
 } // namespace vantle

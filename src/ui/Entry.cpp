@@ -1,11 +1,11 @@
 // The modal dialog that edits one schedule entry.
 #include "ui/Entry.h"
 
-#include "engine/Scheduler.h"
 #include "engine/TildeWarnings.h"
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "platform/FileLocations.h"
+#include "platform/FormatSettings.h"
 #include "platform/ProgramStarterPosix.h"
 #include "sched/TimeField.h"
 #include "sched/TimePreview.h"
