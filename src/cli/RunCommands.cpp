@@ -125,8 +125,8 @@ void SayError(std::ostream& err, std::exception_ptr error) {
 
 // What failed in a cycle (`error`, what the cycle raised, and the entries that failed),
 // said on `err`; true when anything did. A failure the watch told is not said again.
-bool ReportCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err,
-                 std::exception_ptr error, TFailureLines& lines) {
+bool ReportCycle(TScheduler& scheduler, std::ostream& err, std::exception_ptr error,
+                 TFailureLines& lines) {
     if (error)
         SayError(err, error);
     for (const TEntryFailure& failure : scheduler.Failures())
@@ -134,21 +134,19 @@ bool ReportCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err,
             err << VisibleText(failure.Name + ": " + failure.Text, TVisibleFor::Terminal) << '\n';
     err << std::flush;
     lines.CycleReported();
-    list.SetReloaded(false);
     return error || !scheduler.Failures().empty();
 }
 
 // One cycle, with what failed in it said on `err`; true when the cycle or an entry
 // failed.
-bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err,
-                      TFailureLines& lines) {
+bool RunReportedCycle(TScheduler& scheduler, std::ostream& err, TFailureLines& lines) {
     std::exception_ptr error;
     try {
         scheduler.RunCycle();
     } catch (...) {
         error = std::current_exception();
     }
-    return ReportCycle(scheduler, list, err, error, lines);
+    return ReportCycle(scheduler, err, error, lines);
 }
 
 // Runs cycles through the run loop until SIGINT, SIGTERM or SIGHUP (a closed terminal or
@@ -157,7 +155,7 @@ bool RunReportedCycle(TScheduler& scheduler, TSchedList& list, std::ostream& err
 void RunUntilStopped(TSchedulerCore& core, std::ostream& err, TFailureLines& lines) {
     TRunLoopEvents events;
     events.CycleFinished = [&](std::exception_ptr error) {
-        ReportCycle(core.Scheduler(), core.List(), err, error, lines);
+        ReportCycle(core.Scheduler(), err, error, lines);
     };
     events.ReapFailed = [&](std::exception_ptr error) { SayError(err, error); };
     core.Loop().SetEvents(std::move(events));
@@ -349,7 +347,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
                 momentClock.Set(moment);
                 out << "== cycle at " << MomentText(moment) << '\n' << std::flush;
             }
-            if (RunReportedCycle(scheduler, list, err, failureLines))
+            if (RunReportedCycle(scheduler, err, failureLines))
                 code = 1;
         }
         if (children) {

@@ -342,7 +342,6 @@ bool TSchedList::CheckFileChanged() {
         return false;
     }
     Load();
-    FReloaded = true;
     return true;
 }
 

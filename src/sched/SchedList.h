@@ -109,8 +109,6 @@ public:
     bool Modified() const { return FModified; }
     /// The file of the last load ended lines both with CR LF (or CR) and with a bare LF.
     bool MixedLineEnds() const { return FMixedLineEnds; }
-    bool Reloaded() const { return FReloaded; }
-    void SetReloaded(bool value) { FReloaded = value; }
     /// The one observer of the list's changes (empty: none). It is told under the list's
     /// lock, on the thread that made the change.
     void SetOnChange(std::function<void(const TListChange&)> observer) {
@@ -148,7 +146,6 @@ private:
     std::vector<std::string> FSaveWarnings;
     std::uint32_t FKeptChanges = 0;
     bool FModified = false;
-    bool FReloaded = false;
     bool FMixedLineEnds = false;
     TStampReader FReadStamp = ReadFileStamp;
     std::function<void(const TListChange&)> FOnChange;

@@ -248,7 +248,6 @@ void TfmSchedMain::Timer1Timer() {
 
 void TfmSchedMain::AfterCycle() {
     ReportKeptChange();
-    FCore->List().SetReloaded(false); // the grid followed the reload already
     UpdateRunColumns();
     UpdateStatusBar();
 }
