@@ -3,6 +3,7 @@
 
 #include "engine/DateTimeFormat.h"
 #include "engine/RunStore.h"
+#include "engine/RunTexts.h"
 #include "engine/Scheduler.h"
 #include "platform/Environment.h"
 #include "platform/TextUtils.h"

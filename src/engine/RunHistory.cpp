@@ -1,5 +1,7 @@
 #include "engine/RunHistory.h"
 
+#include "engine/RunTexts.h"
+
 #include "engine/Log.h"
 #include "platform/ProgramStarter.h"
 #include "platform/SysErrors.h"
@@ -177,8 +179,8 @@ void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
         record.Error = true;
         break;
     case TRunEvent::Exited:
-        record.Result = event.Code == 0 ? "Exited 0 after " + std::to_string(event.Seconds) + " s"
-                                        : "Exited " + std::to_string(event.Code);
+        record.Result =
+            event.Code == 0 ? CleanExitText(event.Seconds) : "Exited " + std::to_string(event.Code);
         record.Error = event.Code != 0;
         break;
     case TRunEvent::Signalled:
@@ -225,7 +227,7 @@ void TRunHistory::Take(const TStoredRun& run) {
     if (run.Result.empty())
         record.Result = "Running";
     else if (run.Result == "Exited 0") // as a live end shows it
-        record.Result = "Exited 0 after " + std::to_string((run.DurationMs + 500) / 1000) + " s";
+        record.Result = CleanExitText((run.DurationMs + 500) / 1000);
     else
         record.Result = run.Result;
     record.Error = run.Failure;

@@ -49,11 +49,6 @@ struct TStoredRun {
     bool OutputHeadKept = false; // cut on a full disk: the file holds the beginning
 };
 
-/// How a run's result and duration read wherever runs are listed: "Running" and
-/// "running" while it is open, "12.3 s", "2 min 5 s", "1 h 2 min", and no duration for a
-/// run closed after its scheduler ended (how long it took is not known).
-std::string ShownResult(const TStoredRun& run);
-std::string ShownDuration(const TStoredRun& run);
 
 /// Which runs Runs() gives; every filter set must hold.
 struct TRunQuery {

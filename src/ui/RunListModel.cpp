@@ -1,4 +1,5 @@
 #include "ui/RunListModel.h"
+#include "engine/RunTexts.h"
 
 #include "platform/TextUtils.h"
 #include "ui/Colours.h"

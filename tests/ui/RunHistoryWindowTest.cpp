@@ -2,6 +2,7 @@
 // Qt's model tester: what each row shows, the filters, the output pane and the signals.
 #include "ui/RunHistoryWindow.h"
 #include "engine/RunStore.h"
+#include "engine/RunTexts.h"
 #include "platform/FormatSettings.h"
 #include "support/TempDir.h"
 #include "ui/Colours.h"
