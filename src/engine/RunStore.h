@@ -49,7 +49,6 @@ struct TStoredRun {
     bool OutputHeadKept = false; // cut on a full disk: the file holds the beginning
 };
 
-
 /// Which runs Runs() gives; every filter set must hold.
 struct TRunQuery {
     std::optional<std::string> Name = {}; // the entry's name, exactly
