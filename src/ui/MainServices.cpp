@@ -41,14 +41,10 @@ TSchedMainServices CompleteServices(TSchedMainServices services) {
         services.Ask = AskQuestion;
     if (!services.ShowModal)
         services.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
-    if (services.Scheduler.ExecutablePath.empty())
-        services.Scheduler.ExecutablePath = ExecutablePath();
+    // The window's clock, regional settings and executable path are the scheduler's.
+    services.Scheduler = WithSystemDefaults(std::move(services.Scheduler));
     if (services.ScheduleFile.empty()) // beside the executable, named after it
         services.ScheduleFile = ChangeFileExt(services.Scheduler.ExecutablePath, ".INI");
-    if (services.Scheduler.Clock == nullptr)
-        services.Scheduler.Clock = &SystemClock();
-    if (services.Scheduler.FormatSettings == nullptr)
-        services.Scheduler.FormatSettings = &SystemFormatSettings();
     const QSettings settings;
     if (std::optional<std::uint64_t> maxSize = LogMaxSize(settings))
         services.Scheduler.MaxLogSize = *maxSize;
