@@ -114,4 +114,21 @@ std::string ToStoredTimeField(TTimeFieldKind kind, std::string_view text) {
     return stored;
 }
 
+TTypedTimeField FilterTypedTimeField(std::string_view text, std::size_t caret) {
+    TTypedTimeField kept;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        const bool stepStart = i + 1 < text.size() && text[i + 1] == '/';
+        if (ch == '*' && !stepStart)
+            return {"*", i < caret ? 1u : 0u};
+        if ((ch >= '0' && ch <= '9') || ch == ',' || ch == '-' || ch == '/' || ch == '*' ||
+            (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')) {
+            kept.Text += ch;
+            if (i < caret)
+                ++kept.Caret;
+        }
+    }
+    return kept;
+}
+
 } // namespace vantle

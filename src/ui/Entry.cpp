@@ -665,32 +665,15 @@ void TfmEntry::UpdateCommandWarning() {
 
 void TfmEntry::edTimeFieldChange(QLineEdit* edit) {
     const QString text = edit->text();
-    const int caret = edit->cursorPosition();
-    QString filtered;
-    int newCaret = 0; // the caret less what is dropped before it
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar ch = text[i];
-        const bool stepStart = i + 1 < text.size() && text[i + 1] == QLatin1Char('/');
-        if (ch == QLatin1Char('*') && !stepStart) {
-            // A star stands alone: everything else goes, and the caret stays on its side.
-            filtered = QStringLiteral("*");
-            newCaret = i < caret ? 1 : 0;
-            break;
-        }
-        // Letters and "/" stay for the names and steps that leaving the field converts.
-        if ((ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char(',') ||
-            ch == QLatin1Char('-') || ch == QLatin1Char('/') || ch == QLatin1Char('*') ||
-            (ch >= QLatin1Char('a') && ch <= QLatin1Char('z')) ||
-            (ch >= QLatin1Char('A') && ch <= QLatin1Char('Z'))) {
-            filtered += ch;
-            if (i < caret) {
-                ++newCaret;
-            }
-        }
-    }
+    // One byte a character: what is not Latin-1 becomes "?", which the filter drops.
+    const QByteArray typed = text.toLatin1();
+    const vantle::TTypedTimeField kept =
+        vantle::FilterTypedTimeField(std::string_view(typed.constData(), std::size_t(typed.size())),
+                                     std::size_t(edit->cursorPosition()));
+    const QString filtered = QString::fromLatin1(kept.Text.data(), qsizetype(kept.Text.size()));
     if (filtered != text) {
         edit->setText(filtered); // runs the filter once more, which finds nothing to drop
-        edit->setCursorPosition(newCaret);
+        edit->setCursorPosition(int(kept.Caret));
         return;
     }
     UpdatePreview();

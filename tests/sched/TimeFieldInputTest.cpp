@@ -52,5 +52,27 @@ TEST(ToStoredTimeFieldTest, LeavesStoredTextAndWhatHasNoStoredForm) {
             EXPECT_EQ(ToStoredTimeField(kind, text), text) << "'" << text << "'";
 }
 
+// As it is typed: what a time field may hold stays, the rest goes, the caret moves back
+// by what went before it; a star that starts no step stands alone.
+TEST(FilterTypedTimeFieldTest, KeepsWhatAFieldMayHoldAndTheCaretWithIt) {
+    struct TCase {
+        std::string Text;
+        std::size_t Caret;
+        std::string Kept;
+        std::size_t KeptCaret;
+    };
+    for (const TCase& c : std::vector<TCase>{{"1,5-9", 3, "1,5-9", 3},
+                                             {"1 5;x", 5, "15x", 3},
+                                             {"?5", 1, "5", 0},
+                                             {"*/5", 3, "*/5", 3},
+                                             {"5,*", 3, "*", 1},
+                                             {"*5", 0, "*", 0},
+                                             {"Mon-Fri", 7, "Mon-Fri", 7}}) {
+        const TTypedTimeField kept = FilterTypedTimeField(c.Text, c.Caret);
+        EXPECT_EQ(kept.Text, c.Kept) << c.Text;
+        EXPECT_EQ(kept.Caret, c.KeptCaret) << c.Text;
+    }
+}
+
 } // namespace
 } // namespace vantle
