@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
 #include "platform/ProgramStarterPosix.h"
+#include "platform/StartProbe.h"
 #include "platform/SysErrors.h"
 #include "platform/TextUtils.h"
 #include "sched/LenientFields.h"

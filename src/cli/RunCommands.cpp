@@ -18,6 +18,7 @@
 #include "platform/FileLocations.h"
 #include "platform/PathChecks.h"
 #include "platform/ProgramStarterPosix.h"
+#include "platform/StartProbe.h"
 #include "platform/StopSignals.h"
 #include "platform/SysErrors.h"
 #include "platform/TextUtils.h"

@@ -35,19 +35,4 @@ std::vector<std::string> SplitShellWords(const std::string& text);
 /// The word as a POSIX shell would need it written: as it is when that is safe,
 /// otherwise in single quotes.
 std::string ShellQuote(const std::string& word);
-/// What a start of `file` in `directory` would meet before the program runs, told
-/// without starting anything: 0 when the program (or document) is there, else the
-/// start's code - SE_ERR_FNF for a path that does not exist or a bare name found in no
-/// folder of `path` (PATH's value), the folder's code when `directory` cannot be used.
-std::uint32_t ProbeStart(const std::string& file, const std::string& directory,
-                         const std::string& path);
-/// The folder a program starts in: `directory`, or the user's home folder (HomeFolder)
-/// when it is empty, as cron and systemd user services do; relative commands and paths
-/// resolve from there.
-std::string WorkFolderOf(const std::string& directory);
-/// PATH as the starter searches it: the environment's, or the system's default.
-std::string SearchPath();
-/// The shell's code for an errno of chdir (`forDirectory`) or exec.
-std::uint32_t StartCodeFromErrno(int err, bool forDirectory);
-
 } // namespace vantle

@@ -6,7 +6,7 @@
 #include "platform/Environment.h"
 #include "platform/FileLocations.h"
 #include "platform/FormatSettings.h"
-#include "platform/ProgramStarterPosix.h"
+#include "platform/StartProbe.h"
 #include "sched/TimeField.h"
 #include "sched/TimePreview.h"
 #include "ui/Icon.h"

@@ -1,4 +1,5 @@
 #include "platform/ProgramStarterPosix.h"
+#include "platform/StartProbe.h"
 
 #include "support/Child.h"
 #include "support/TestFiles.h"
