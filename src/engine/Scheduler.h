@@ -48,12 +48,8 @@ public:
 
     TLog& Log() { return *FLog; }
     TDateTime CycleTime() const { return FCycleTime; }
-    TSchedList& ScheduleList() { return FScheduleList; }
     /// What failed in the latest cycle, and in Execute Now calls since.
     const std::vector<TEntryFailure>& Failures() const { return FConclusion.Failures(); }
-    /// The file that keeps the latest tested minute: in the log's folder, named after
-    /// the schedule, so two schedules that share a log keep their own.
-    std::string StateFileName() const;
     /// The latest minute tested: the memory's while switched on, else the state file's.
     std::optional<TLocalMinute> LatestTested() const;
 
@@ -90,6 +86,9 @@ public:
     void TakeRecordNews();
 
 private:
+    /// The file that keeps the latest tested minute: in the log's folder, named after
+    /// the schedule, so two schedules that share a log keep their own.
+    std::string StateFileName() const;
     void StartEntryProgram(const TSchedule& entry, TRunTrigger trigger);
     void ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger);
     void CheckForChanges();
