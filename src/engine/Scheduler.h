@@ -47,7 +47,6 @@ public:
     void ExecuteEntry(std::int32_t index, TRunTrigger trigger = TRunTrigger::ExecuteNow);
 
     TLog& Log() { return *FLog; }
-    TDateTime CycleTime() const { return FCycleTime; }
     /// What failed in the latest cycle, and in Execute Now calls since.
     const std::vector<TEntryFailure>& Failures() const { return FConclusion.Failures(); }
     /// The latest minute tested: the memory's while switched on, else the state file's.
