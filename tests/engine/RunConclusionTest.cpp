@@ -69,6 +69,9 @@ TEST_P(RunConclusionTest, WritesTheLogTheRecordTheListAndTheNewsTogether) {
         ASSERT_TRUE(run);
         EXPECT_EQ(run->Result, c.Result != nullptr ? c.Result : "");
         EXPECT_EQ(run->Failure, c.Failure);
+        const bool ended = c.Told == TRunEvent::Exited || c.Told == TRunEvent::Signalled ||
+                           c.Told == TRunEvent::Followed;
+        EXPECT_EQ(run->DurationMs, ended ? RanNs / 1'000'000 : 0);
     }
     if (c.Listed != nullptr)
         EXPECT_EQ(conclusion.Failures(), (std::vector<TEntryFailure>{{"Job", c.Listed}}));
