@@ -136,6 +136,25 @@ TEST_F(RunningProgramsTest, AnInheritedRunIsFollowedOnlyWhileItRuns) {
     EXPECT_FALSE(Programs.HasStarted()) << "not a program this scheduler started";
     EXPECT_FALSE(Programs.TakeEnded(::getpid())) << "its end comes from the watch";
     EXPECT_EQ(Programs.NextOverdue(), 6 + 3 * 60 * Second);
+    // One an older program started, which the state file did not name: its start on the
+    // boot clock stands in, and it has no limit.
+    TStoredRun older = run;
+    older.Id = 10;
+    older.Process = IdentifyProcess(::getppid());
+    ASSERT_TRUE(older.Process);
+    ASSERT_TRUE(Programs.Inherit(older, std::nullopt));
+    const std::int64_t bootNs =
+        std::int64_t(older.Process->StartTicks) * (Second / ::sysconf(_SC_CLK_TCK));
+    int seen = 0;
+    for (const TStartedRun& kept : Programs.StartedRuns()) {
+        if (kept.Run.Id != 10)
+            continue;
+        ++seen;
+        EXPECT_EQ(kept.StartedBootNs, bootNs);
+        EXPECT_EQ(kept.StartedRunNs, Now() - (Fake.Clock.BootNanos() - bootNs));
+        EXPECT_EQ(kept.TimeLimit, 0);
+    }
+    EXPECT_EQ(seen, 1);
     TStoredRun gone = run;
     gone.Process->StartTicks += 1; // another process that had the pid before
     gone.Process->Pid = 1 << 22;
