@@ -2,7 +2,6 @@
 // Qt's model tester: what each row shows, the filters, the output pane and the signals.
 #include "ui/RunHistoryWindow.h"
 #include "engine/RunStore.h"
-#include "engine/RunTexts.h"
 #include "platform/FormatSettings.h"
 #include "support/TempDir.h"
 #include "ui/Colours.h"
@@ -127,32 +126,6 @@ private slots:
         QCOMPARE(rig.Runs()->model()->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
                  ErrorColour());
         QCOMPARE(Child<QLabel>(*rig.Window, "lbCount")->text(), QStringLiteral("3 runs"));
-    }
-
-    void DurationsReadAsTime_data() {
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<bool>("ended");
-        QTest::addColumn<qlonglong>("ms");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("just under a minute") << "Exited 0" << true << 59'949LL << "59.9 s";
-        QTest::newRow("a minute, rounded") << "Exited 0" << true << 59'950LL << "1 min 0 s";
-        QTest::newRow("minutes") << "Exited 0" << true << 125'000LL << "2 min 5 s";
-        QTest::newRow("just under an hour") << "Exited 0" << true << 3'599'400LL << "59 min 59 s";
-        QTest::newRow("hours") << "Exited 0" << true << 3'725'000LL << "1 h 2 min";
-        QTest::newRow("end not known")
-            << "Ended while the scheduler was not running" << false << 0LL << "";
-    }
-    void DurationsReadAsTime() {
-        QFETCH(QString, result);
-        QFETCH(bool, ended);
-        QFETCH(qlonglong, ms);
-        QFETCH(QString, text);
-        TStoredRun run;
-        run.Result = result.toStdString();
-        if (ended)
-            run.Ended = At(3, 0);
-        run.DurationMs = ms;
-        QCOMPARE(QString::fromStdString(ShownDuration(run)), text);
     }
 
     void FiltersByEntryAndFailure_data() {
