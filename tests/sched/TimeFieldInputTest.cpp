@@ -46,7 +46,7 @@ TEST(ToStoredTimeFieldTest, LeavesStoredTextAndWhatHasNoStoredForm) {
         {K::Hours, {"9-17", "3O", "mon"}},
         {K::Days, {"31-40", "jan", "0/10"}},
         {K::Months, {"mon", "january"}},
-        {K::WeekDays, {"jan"}}};
+        {K::WeekDays, {"jan", "-mon", "fri-"}}};
     for (const auto& [kind, texts] : cases)
         for (const std::string& text : texts)
             EXPECT_EQ(ToStoredTimeField(kind, text), text) << "'" << text << "'";
