@@ -4,6 +4,7 @@
 #include "platform/FileLocations.h"
 
 #include "platform/ProgramStarter.h"
+#include "platform/ProgramStarterPosix.h"
 #include "platform/TextUtils.h"
 #include "sched/NextDue.h"
 #include "sched/SchedFile.h"
@@ -101,6 +102,7 @@ private:
         FFirstLineOf.clear();
         FDroppedKeys.clear();
         FNulKeys.clear();
+        FCommandLines.clear();
     }
 
     void CheckUnmatched(std::size_t line, std::string_view text) {
@@ -208,6 +210,18 @@ private:
         case TSchedLineKind::TimeLimit:
             CheckTimeLimit(line, kind, value);
             break;
+        case TSchedLineKind::Retries:
+            CheckWhole(line, kind, value, 0, MaxRetries, "the entry is not retried");
+            break;
+        case TSchedLineKind::RetryDelay:
+            CheckWhole(line, kind, value, 1, MaxTimeLimit,
+                       "retries wait " + std::to_string(DefaultRetryDelay) + " minutes");
+            break;
+        case TSchedLineKind::OnFailure:
+        case TSchedLineKind::OnRecovery:
+            CheckControls(line, kind, value);
+            FCommandLines[kind] = line;
+            break;
         default:
             break;
         }
@@ -264,11 +278,46 @@ private:
                    true);
     }
 
+    // A number of retries or minutes the reader would not take: an error, as the entry
+    // then behaves otherwise than the file says.
+    void CheckWhole(std::size_t line, TSchedLineKind kind, std::string_view value, std::int32_t low,
+                    std::int32_t high, const std::string& instead) {
+        const std::string said = std::string(ScheduleKeyText(kind)) + std::string(value);
+        std::optional<std::int32_t> n = ReadInt(value);
+        if (!n)
+            Report(line, said + ": the value is not a whole number; " + instead, true);
+        else if (*n < low || *n > high)
+            Report(line,
+                   said + ": out of range (" + std::to_string(low) + " to " + std::to_string(high) +
+                       "); " + instead,
+                   true);
+    }
+
+    // A failure or recovery command whose program is not there fails just when it is
+    // needed. One with a $-token is known only at its run.
+    void CheckHookCommands(const std::string& name) {
+        for (const auto& [kind, line] : FCommandLines) {
+            const std::string& text =
+                kind == TSchedLineKind::OnFailure ? FEntry.OnFailure : FEntry.OnRecovery;
+            std::vector<std::string> words = SplitShellWords(text);
+            if (words.empty() || words[0].find('$') != std::string::npos)
+                continue;
+            if (std::uint32_t code = FProbe(words[0], FEntry.WorkDir); code != 0)
+                Report(line,
+                       "entry " + Quoted(name) + ": its " +
+                           (kind == TSchedLineKind::OnFailure ? "failure" : "recovery") +
+                           " command cannot start: " + StartErrorText(code),
+                       true);
+        }
+    }
+
     void EndSection() {
         if (!FInSection)
             return;
         FInSection = false;
         std::string name = FEntry.Name.empty() ? "(unnamed)" : FEntry.Name;
+        if (FProbe && FEntry.Active)
+            CheckHookCommands(name);
         // A program that is not there fails at every run: better told now than at 02:30.
         if (FProbe && FEntry.Active && FEntry.CommandType != ctBuiltinResetTime &&
             FNulKeys.empty()) {
@@ -339,6 +388,7 @@ private:
     std::map<TSchedLineKind, std::size_t> FFirstLineOf;
     std::vector<std::pair<std::string_view, std::size_t>> FDroppedKeys;
     std::vector<std::pair<std::string_view, std::size_t>> FNulKeys;
+    std::map<TSchedLineKind, std::size_t> FCommandLines; // OnFailure=, OnRecovery=
 };
 
 } // namespace

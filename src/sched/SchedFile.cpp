@@ -124,6 +124,14 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
             AppendLine(out, TSchedLineKind::Overlap, "Skip");
         if (entry.TimeLimit > 0)
             AppendLine(out, TSchedLineKind::TimeLimit, std::to_string(entry.TimeLimit));
+        if (entry.Retries > 0)
+            AppendLine(out, TSchedLineKind::Retries, std::to_string(entry.Retries));
+        if (entry.RetryDelay != DefaultRetryDelay)
+            AppendLine(out, TSchedLineKind::RetryDelay, std::to_string(entry.RetryDelay));
+        if (!entry.OnFailure.empty())
+            AppendLine(out, TSchedLineKind::OnFailure, entry.OnFailure);
+        if (!entry.OnRecovery.empty())
+            AppendLine(out, TSchedLineKind::OnRecovery, entry.OnRecovery);
         for (const std::string& comment : entry.Comment)
             for (const std::string& line : CommentLines(comment))
                 AppendLine(out, TSchedLineKind::Comment, line);
@@ -281,6 +289,22 @@ void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view v
         entry.TimeLimit = n > 0 && n <= MaxTimeLimit ? n : 0;
         break;
     }
+    case TSchedLineKind::Retries: {
+        std::int32_t n = IntOrZero(value);
+        entry.Retries = n > 0 && n <= MaxRetries ? n : 0;
+        break;
+    }
+    case TSchedLineKind::RetryDelay: {
+        std::int32_t n = IntOrZero(value);
+        entry.RetryDelay = n >= 1 && n <= MaxTimeLimit ? n : DefaultRetryDelay;
+        break;
+    }
+    case TSchedLineKind::OnFailure:
+        entry.OnFailure.assign(value);
+        break;
+    case TSchedLineKind::OnRecovery:
+        entry.OnRecovery.assign(value);
+        break;
     default:
         break;
     }

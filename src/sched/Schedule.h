@@ -17,6 +17,9 @@ enum class TOverlap : std::uint8_t { Allow, Skip };
 
 /// The longest time limit a file may give: a year of minutes.
 inline constexpr std::int32_t MaxTimeLimit = 366 * 24 * 60;
+/// The most retries a file may give, and the minutes between attempts unless it says.
+inline constexpr std::int32_t MaxRetries = 100;
+inline constexpr std::int32_t DefaultRetryDelay = 5;
 
 /// A plain record; the schedule list owns every entry.
 struct TSchedule {
@@ -32,6 +35,13 @@ struct TSchedule {
     TOverlap Overlap = TOverlap::Allow;
     /// Minutes of running time after which the program is stopped; 0: no limit.
     std::int32_t TimeLimit = 0;
+    /// A failed run of the schedule, a catch-up or a retry is started again RetryDelay
+    /// minutes later, up to Retries times.
+    std::int32_t Retries = 0;
+    std::int32_t RetryDelay = DefaultRetryDelay;
+    /// A program and its arguments, split and expanded as the parameters are, run when
+    /// a failure is told or the entry works again; empty: the scheduler's default.
+    std::string OnFailure, OnRecovery;
     /// Every field, so a field added later can never be left out of a comparison.
     bool operator==(const TSchedule&) const = default;
 };

@@ -30,6 +30,10 @@ enum class TSchedLineKind : std::uint8_t {
     CatchUp,
     Overlap,
     TimeLimit,
+    Retries,
+    RetryDelay,
+    OnFailure,
+    OnRecovery,
 };
 
 struct TScheduleKey {
@@ -39,9 +43,9 @@ struct TScheduleKey {
 
 /// Every key, in the order the writer writes them. No key is the start of another
 /// ("Command=" and "CommandType=" part at the "="), so a line matches one key at most.
-/// The last three are written only when they differ from their defaults, so a file that
-/// does not use them reads and saves as it did before they existed.
-inline constexpr std::array<TScheduleKey, 12> ScheduleKeys = {{
+/// The ones from CatchUp on are written only when they differ from their defaults, so a
+/// file that does not use them reads and saves as it did before they existed.
+inline constexpr std::array<TScheduleKey, 16> ScheduleKeys = {{
     {TSchedLineKind::Name, "Name="},
     {TSchedLineKind::Time, "Time="},
     {TSchedLineKind::Active, "Active="},
@@ -53,6 +57,10 @@ inline constexpr std::array<TScheduleKey, 12> ScheduleKeys = {{
     {TSchedLineKind::CatchUp, "CatchUp="},
     {TSchedLineKind::Overlap, "Overlap="},
     {TSchedLineKind::TimeLimit, "TimeLimit="},
+    {TSchedLineKind::Retries, "Retries="},
+    {TSchedLineKind::RetryDelay, "RetryDelay="},
+    {TSchedLineKind::OnFailure, "OnFailure="},
+    {TSchedLineKind::OnRecovery, "OnRecovery="},
     {TSchedLineKind::Comment, "Comment="},
 }};
 

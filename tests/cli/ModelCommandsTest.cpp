@@ -209,6 +209,11 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         {good + "TimeLimit=-5\r\n", "5: error: TimeLimit=-5: a time limit cannot be negative"},
         {good + "TimeLimit=527041\r\n", "5: error: TimeLimit=527041: over a year"},
         {good + "Overlap=never\r\n", "5: Overlap=never reads as Allow"},
+        {good + "Retries=x\r\n", "5: error: Retries=x: the value is not a whole number; the "
+                                 "entry is not retried"},
+        {good + "Retries=101\r\n", "5: error: Retries=101: out of range (0 to 100)"},
+        {good + "RetryDelay=0\r\n", "5: error: RetryDelay=0: out of range (1 to 527040); "
+                                    "retries wait 5 minutes"},
         {SectionText(0, "A", "*,5 * * * *"), "3: Minutes '*,5': item '*' reads as 0"},
         {SectionText(0, "A", "1,,5 * * * *"), "3: Minutes '1,,5': the empty item stops"},
         {SectionText(0, "A", "5- * * * *"), "3: Minutes '5-': the upper end of '5-' is"},
@@ -238,6 +243,8 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         // A program that is not there fails at every run; an inactive entry runs nothing.
         {good + "Command=/no/such/program\r\n",
          "5: error: entry 'A' cannot start: file not found (2)"},
+        {good + "Command=/bin/true\r\nOnFailure=/no/such/mailer -s x\r\n",
+         "6: error: entry 'A': its failure command cannot start: file not found (2)"},
         {good + "Command=sh\r\nWorkDir=/no/such/folder\r\n",
          "5: error: entry 'A' cannot start: path not found (3)"},
         // Without a working folder the home folder is where a relative command is looked

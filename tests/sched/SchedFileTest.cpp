@@ -23,6 +23,10 @@ TEST(SchedFileTest, WritesTheExactSavedForm) {
     backup.CatchUp = true;
     backup.Overlap = TOverlap::Skip;
     backup.TimeLimit = 90;
+    backup.Retries = 3;
+    backup.RetryDelay = 10;
+    backup.OnFailure = "notify-admin";
+    backup.OnRecovery = "notify-admin --ok";
     TSchedule clock = *test::EntryOf(
         {.Name = "Clock", .Time = "0 6,18 * * *", .Active = false, .Type = ctBuiltinResetTime});
     clock.Command = "dropped for type 2";
@@ -30,6 +34,8 @@ TEST(SchedFileTest, WritesTheExactSavedForm) {
               "[Schedule 0]\r\nName=Nightly backup\r\nTime=30 2 * * 1-5\r\nActive=Yes\r\n"
               "CommandType=0\r\nWinState=3\r\nCommand=C:\\BATCH\\BACKUP.BAT\r\nParms=/Q\r\n"
               "WorkDir=C:\\BATCH\r\nCatchUp=Yes\r\nOverlap=Skip\r\nTimeLimit=90\r\n"
+              "Retries=3\r\nRetryDelay=10\r\nOnFailure=notify-admin\r\n"
+              "OnRecovery=notify-admin --ok\r\n"
               "Comment=Weekday nights only.\r\n"
               "Comment=Ask the office before changing.\r\n\r\n"
               "[Schedule 1]\r\nName=Clock\r\nTime=0 6,18 * * *\r\nActive=No\r\n"
@@ -172,7 +178,11 @@ INSTANTIATE_TEST_SUITE_P(
         TLineCase{" [Schedule 1]\r\nName=x", "Name=x"}, TLineCase{"Name=a\r\nName=b", "Name=b"},
         TLineCase{"Comment=", "Comment="}, TLineCase{"CommandType=0", "Command="},
         TLineCase{"CatchUp=yes", "CatchUp=Yes"}, TLineCase{"Overlap=SKIP", "Overlap=Skip"},
-        TLineCase{"TimeLimit=1440", "TimeLimit=1440"}));
+        TLineCase{"TimeLimit=1440", "TimeLimit=1440"}, TLineCase{"Retries=100", "Retries=100"},
+        TLineCase{"Retries=101", "Active=Yes"}, TLineCase{"RetryDelay=1", "RetryDelay=1"},
+        TLineCase{"RetryDelay=0", "Active=Yes"},
+        TLineCase{"OnFailure=mail -s \"$N failed\" me", "OnFailure=mail -s \"$N failed\" me"},
+        TLineCase{"OnRecovery=x", "OnRecovery=x"}));
 
 } // namespace
 } // namespace vantle
