@@ -64,6 +64,12 @@ struct TSchedulerServices {
     /// (at most its time limit), and entries that skip overlaps skip it as they would a
     /// real one.
     std::function<std::int64_t(const std::string& name)> PlayedRunMs;
+    /// A play fails the played runs of the entries this names, so that a play of retries
+    /// is repeatable; empty: every played run goes well.
+    std::function<bool(const std::string& name)> PlayedRunFails;
+    /// The failure and recovery commands of an entry that gives none of its own; empty:
+    /// none. Set by the window's settings and by `run --on-failure`/`--on-recovery`.
+    std::string DefaultOnFailure, DefaultOnRecovery;
 };
 
 /// The real services of this machine: system clock, process environment, POSIX
