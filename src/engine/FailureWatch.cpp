@@ -62,6 +62,8 @@ void TFailureWatch::See(const TRunEvent& event) {
             OnNotice(notice);
         return;
     }
+    if (event.RetryPending)
+        return; // the last try's failure is told, not this one
     notice.Name = event.Name;
     notice.Record = event.Record;
     if (std::optional<std::string> failure = FailureText(event)) {

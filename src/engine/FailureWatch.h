@@ -4,7 +4,8 @@
 // good run after failures says it works again.
 #pragma once
 
-#include "engine/Scheduler.h"
+#include "engine/RunConclusion.h"
+#include "engine/SchedulerServices.h"
 
 #include <cstddef>
 #include <cstdint>

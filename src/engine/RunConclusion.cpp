@@ -2,6 +2,7 @@
 
 #include "engine/StateFile.h"
 #include "platform/ProgramStarter.h"
+#include "platform/TextUtils.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,14 +10,15 @@
 namespace vantle {
 
 TRunConclusion::TRunConclusion(TLog& log, const TClock& clock, TRunRecorder* recorder,
-                               TOutputHold& outputs, std::function<void(const TRunEvent&)> onEvent)
-    : FLog(log), FClock(clock), FRecorder(recorder), FOutputs(outputs),
+                               TOutputHold& outputs, TRetries& retries,
+                               std::function<void(const TRunEvent&)> onEvent)
+    : FLog(log), FClock(clock), FRecorder(recorder), FOutputs(outputs), FRetries(retries),
       FOnEvent(std::move(onEvent)) {}
 
 std::optional<TStoredRun> TRunConclusion::NewRecord(const std::string& name,
                                                     const std::string& command,
                                                     const std::string& parameters,
-                                                    TRunTrigger trigger) {
+                                                    TRunTrigger trigger, const TAttempt& attempt) {
     if (FRecorder == nullptr)
         return std::nullopt;
     TStoredRun run;
@@ -27,6 +29,8 @@ std::optional<TStoredRun> TRunConclusion::NewRecord(const std::string& name,
     run.Parameters = parameters;
     run.Trigger = trigger;
     run.Started = FClock.Now();
+    run.Attempt = attempt.Number;
+    run.Attempts = attempt.Of;
     return run;
 }
 
@@ -38,8 +42,9 @@ void TRunConclusion::KeepRecord(const std::optional<TStoredRun>& run) {
 }
 
 std::int64_t TRunConclusion::BeginRecord(const std::string& name, const std::string& command,
-                                         const std::string& parameters, TRunTrigger trigger) {
-    const std::optional<TStoredRun> run = NewRecord(name, command, parameters, trigger);
+                                         const std::string& parameters, TRunTrigger trigger,
+                                         const TAttempt& attempt) {
+    const std::optional<TStoredRun> run = NewRecord(name, command, parameters, trigger, attempt);
     KeepRecord(run);
     return run ? run->Id : 0;
 }
@@ -65,11 +70,24 @@ void TRunConclusion::FinishRecord(std::int64_t record, const std::string& result
     FRecorder->Finish(record, end);
 }
 
+bool TRunConclusion::Retry(const TRunOutcome& outcome) {
+    std::optional<TPendingRetry> retry = FRetries.Failed(
+        outcome.Name, outcome.Attempt, outcome.Trigger, LocalMinuteOf(FClock.Now()));
+    if (!retry)
+        return false;
+    FLog.WriteFmt("Retrying %s in %s (attempt %d of %d)",
+                  {outcome.Name, CountOf(retry->Attempt.DelayMinutes, "minute", "minutes"),
+                   std::int64_t{retry->Attempt.Number}, std::int64_t{retry->Attempt.Of}});
+    return true;
+}
+
 void TRunConclusion::Conclude(const TRunOutcome& outcome) {
     const std::string& name = outcome.Name;
     TRunEvent event;
     event.Name = name;
     event.Record = outcome.Record;
+    event.Trigger = outcome.Trigger;
+    event.Attempt = outcome.Attempt.Number;
     switch (outcome.Kind) {
     case TRunOutcome::Started:
         event.Kind = TRunEvent::Started;
@@ -77,15 +95,18 @@ void TRunConclusion::Conclude(const TRunOutcome& outcome) {
         break;
     case TRunOutcome::CouldNotStart: {
         const auto code = static_cast<std::uint32_t>(outcome.Code);
-        FFailures.push_back(
-            {name, "could not start " + outcome.Text + ": " + StartErrorText(code)});
         FLog.WriteFmt("%s Failed (%d)", {name, outcome.Code});
         // The code alone says little: the reason, in the words the grid and the
         // notifications use.
         FLog.WriteLine(name + " could not start: " + StartErrorText(code));
-        FinishRecord(outcome.Record, "Failed: " + StartErrorText(code), true);
+        event.Result = "Failed: " + StartErrorText(code);
+        FinishRecord(outcome.Record, event.Result, true);
         event.Kind = TRunEvent::Failed;
         event.Code = outcome.Code;
+        event.RetryPending = Retry(outcome);
+        if (!event.RetryPending)
+            FFailures.push_back(
+                {name, "could not start " + outcome.Text + ": " + StartErrorText(code)});
         break;
     }
     case TRunOutcome::Failed:
@@ -120,17 +141,23 @@ void TRunConclusion::Conclude(const TRunOutcome& outcome) {
         event.Kind = TRunEvent::ClockSet;
         break;
     case TRunOutcome::ClockNotSet:
-        FFailures.push_back({name, "could not set the clock: " + outcome.Text});
         FLog.WriteFmt("Builtin %s failed; could not set the clock: %s", {name, outcome.Text});
-        FinishRecord(outcome.Record, "Clock not set: " + outcome.Text, true);
+        event.Result = "Clock not set: " + outcome.Text;
+        FinishRecord(outcome.Record, event.Result, true);
         event.Kind = TRunEvent::ClockNotSet;
         event.Code = outcome.Code;
+        event.RetryPending = Retry(outcome);
+        if (!event.RetryPending)
+            FFailures.push_back({name, "could not set the clock: " + outcome.Text});
         break;
     case TRunOutcome::NoNetwork:
-        FFailures.push_back({name, "no netware connection"});
         FLog.WriteFmt("Builtin %s failed; no netware connection", {name});
-        FinishRecord(outcome.Record, "No network connection", true);
+        event.Result = "No network connection";
+        FinishRecord(outcome.Record, event.Result, true);
         event.Kind = TRunEvent::NoNetwork;
+        event.RetryPending = Retry(outcome);
+        if (!event.RetryPending)
+            FFailures.push_back({name, "no netware connection"});
         break;
     }
     Notify(std::move(event));
@@ -146,6 +173,8 @@ void TRunConclusion::ConcludeEnd(const TRunOutcome& outcome) {
     event.Name = outcome.Name;
     event.Record = outcome.Record;
     event.Pid = outcome.Pid;
+    event.Trigger = outcome.Trigger;
+    event.Attempt = outcome.Attempt.Number;
     event.ByUser = outcome.Kind == TRunOutcome::StoppedByUser;
     if (outcome.Kind == TRunOutcome::StoppedAtLimit)
         event.TimeLimit = outcome.TimeLimit;
@@ -160,26 +189,28 @@ void TRunConclusion::ConcludeEnd(const TRunOutcome& outcome) {
         FLog.WriteFmt(signalled ? "%s ended by signal %d after %d s"
                                 : "%s ended with code %d after %d s",
                       {outcome.Name, outcome.Code, event.Seconds});
+    TRunEnd end;
+    end.Ended = event.Moment;
+    end.DurationMs = std::max<std::int64_t>(0, outcome.RanNs / 1'000'000);
+    // The code of a program an earlier scheduler started is not known here.
+    end.Result = inherited   ? EndedAfterRestartResult
+                 : signalled ? "Killed by signal " + std::to_string(outcome.Code)
+                             : "Exited " + std::to_string(outcome.Code);
+    end.Failure = !inherited && (signalled || outcome.Code != 0);
+    if (event.ByUser) {
+        end.Result = "Stopped by the user";
+        end.Failure = false;
+    } else if (event.TimeLimit > 0) {
+        // A run its limit stopped did not do its work: a failure, whatever its code.
+        end.Result = "Stopped at time limit";
+        end.Failure = true;
+    }
+    event.Result = end.Result;
     if (outcome.Record != 0) {
-        TRunEnd end;
-        end.Ended = event.Moment;
-        end.DurationMs = std::max<std::int64_t>(0, outcome.RanNs / 1'000'000);
-        // The code of a program an earlier scheduler started is not known here.
-        end.Result = inherited   ? EndedAfterRestartResult
-                     : signalled ? "Killed by signal " + std::to_string(outcome.Code)
-                                 : "Exited " + std::to_string(outcome.Code);
-        end.Failure = !inherited && (signalled || outcome.Code != 0);
-        if (event.ByUser) {
-            end.Result = "Stopped by the user";
-            end.Failure = false;
-        } else if (event.TimeLimit > 0) {
-            // A run its limit stopped did not do its work: a failure, whatever its code.
-            end.Result = "Stopped at time limit";
-            end.Failure = true;
-        }
         FOutputs.Close(outcome.Record, outcome.Pid, end);
         FPruneDue = true;
     }
+    event.RetryPending = end.Failure && Retry(outcome);
     Notify(std::move(event));
 }
 

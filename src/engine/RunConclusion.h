@@ -4,6 +4,7 @@
 
 #include "engine/Log.h"
 #include "engine/OutputHold.h"
+#include "engine/Retries.h"
 #include "engine/RunRecorder.h"
 #include "platform/Clock.h"
 #include "platform/DateTime.h"
@@ -43,6 +44,12 @@ struct TRunEvent {
     /// Exited, Signalled: stopped at the entry's time limit of that many minutes; 0: not.
     std::int32_t TimeLimit = 0;
     std::string Text = {}; // Records: the line the log got
+    /// Failures: the record's result ("Exited 3"), which a failure command is told.
+    std::string Result = {};
+    TRunTrigger Trigger = TRunTrigger::Schedule;
+    std::int32_t Attempt = 1;
+    /// A failure that will be tried again: not told, as the last try's will be.
+    bool RetryPending = false;
 };
 
 /// An entry that could not be carried out, as a user reads it: "could not start
@@ -83,6 +90,8 @@ struct TRunOutcome {
     TDateTime RunningSince = 0; // Skipped: the start of the run still running
     /// Failed: the caller raises it, and so tells it: only the record is written.
     bool Raised = false;
+    TRunTrigger Trigger = TRunTrigger::Schedule;
+    TAttempt Attempt = {}; // a failure before the last try is tried again
 };
 
 class TRunConclusion {
@@ -90,17 +99,19 @@ public:
     /// `recorder` may be null (nothing recorded), `onEvent` empty. The pointers must
     /// outlive this.
     TRunConclusion(TLog& log, const TClock& clock, TRunRecorder* recorder, TOutputHold& outputs,
-                   std::function<void(const TRunEvent&)> onEvent);
+                   TRetries& retries, std::function<void(const TRunEvent&)> onEvent);
 
     /// A run's record with its key and start, not handed to the recorder yet; nullopt
     /// without a recorder.
     std::optional<TStoredRun> NewRecord(const std::string& name, const std::string& command,
-                                        const std::string& parameters, TRunTrigger trigger);
+                                        const std::string& parameters, TRunTrigger trigger,
+                                        const TAttempt& attempt = {});
     /// Hands a record from NewRecord to the recorder; nothing for none.
     void KeepRecord(const std::optional<TStoredRun>& run);
     /// NewRecord and KeepRecord at once; the key, 0 when nothing is recorded.
     std::int64_t BeginRecord(const std::string& name, const std::string& command,
-                             const std::string& parameters, TRunTrigger trigger);
+                             const std::string& parameters, TRunTrigger trigger,
+                             const TAttempt& attempt = {});
     /// A failing store costs the records, never a run: logged once until it works again.
     void RecordFailed(const std::exception& error);
     void RecordWorked() { FRecordFailureTold = false; }
@@ -121,11 +132,14 @@ public:
 private:
     void FinishRecord(std::int64_t record, const std::string& result, bool failure);
     void ConcludeEnd(const TRunOutcome& outcome);
+    /// A failure of a try before the last: the next one is pending, and logged.
+    bool Retry(const TRunOutcome& outcome);
 
     TLog& FLog;
     const TClock& FClock;
     TRunRecorder* FRecorder;
     TOutputHold& FOutputs;
+    TRetries& FRetries;
     std::function<void(const TRunEvent&)> FOnEvent;
     std::vector<TEntryFailure> FFailures;
     bool FRecordFailureTold = false;

@@ -59,13 +59,15 @@ CREATE INDEX runs_by_name ON runs (schedule, name, id);
 // program still reads and records into the store.
 const char* const LaterColumns[][2] = {
     {"output_head", "output_head INTEGER NOT NULL DEFAULT 0"},
+    {"attempt", "attempt INTEGER NOT NULL DEFAULT 1"},
+    {"attempts", "attempts INTEGER NOT NULL DEFAULT 1"},
 };
 
 const char* const RunColumns =
     "id, name, command, parameters, started_by, started, ended, duration_ms, result, failure, "
-    "pid, boot_id, start_ticks, output_bytes, output_cut, output_head";
+    "pid, boot_id, start_ticks, output_bytes, output_cut, output_head, attempt, attempts";
 
-constexpr const char* TriggerTexts[] = {"schedule", "Execute Now", "catch-up"};
+constexpr const char* TriggerTexts[] = {"schedule", "Execute Now", "catch-up", "retry"};
 
 // The database or one of SQLite's files beside it: a regular file of the user's own, of
 // mode 0600 (SQLite gives its journal files the database's mode). `create` makes it.
@@ -289,10 +291,12 @@ private:
         AddLaterColumns();
         transaction.Commit();
         // A run recorded already (written again after a restart) stays as it is.
-        Begin = Statement("INSERT INTO runs (id, schedule, name, command, parameters, started_by, "
-                          "started, pid, boot_id, start_ticks) VALUES (:id, :schedule, :name, "
-                          ":command, :parameters, :by, :started, :pid, :boot, :ticks) "
-                          "ON CONFLICT (id) DO NOTHING");
+        Begin = Statement(
+            "INSERT INTO runs (id, schedule, name, command, parameters, started_by, "
+            "started, pid, boot_id, start_ticks, attempt, attempts) VALUES (:id, :schedule, "
+            ":name, :command, :parameters, :by, :started, :pid, :boot, :ticks, "
+            ":attempt, :attempts) "
+            "ON CONFLICT (id) DO NOTHING");
         SetProcess = Statement("UPDATE runs SET pid = :pid, boot_id = :boot, start_ticks = :ticks "
                                "WHERE id = :id AND schedule = :schedule");
         Finish = Statement("UPDATE runs SET ended = :ended, duration_ms = :duration, result = "
@@ -337,6 +341,8 @@ TStoredRun RunOf(const TStatement& row) {
     run.OutputBytes = std::uint64_t(row.Int(13));
     run.OutputCut = row.Int(14) != 0;
     run.OutputHeadKept = row.Int(15) != 0;
+    run.Attempt = std::int32_t(row.Int(16));
+    run.Attempts = std::int32_t(row.Int(17));
     return run;
 }
 
@@ -406,7 +412,9 @@ std::int64_t TRunStore::Begin(const TStoredRun& run) {
                              .Bind(":command", run.Command)
                              .Bind(":parameters", run.Parameters)
                              .Bind(":by", std::string(TriggerText(run.Trigger)))
-                             .Bind(":started", ToMSecs(run.Started));
+                             .Bind(":started", ToMSecs(run.Started))
+                             .Bind(":attempt", std::int64_t{run.Attempt})
+                             .Bind(":attempts", std::int64_t{run.Attempts});
     if (run.Id != 0)
         insert.Bind(":id", run.Id);
     if (run.Process)

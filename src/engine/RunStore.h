@@ -24,9 +24,10 @@ enum class TRunTrigger {
     Schedule,   // its minute came
     ExecuteNow, // the user asked for it
     CatchUp,    // a minute missed while the scheduler was not running
+    Retry,      // a failed run tried again
 };
 
-/// "schedule", "Execute Now", "catch-up".
+/// "schedule", "Execute Now", "catch-up", "retry".
 const char* TriggerText(TRunTrigger trigger);
 
 /// The result of a run that was still open when its scheduler ended, its program gone.
@@ -47,6 +48,8 @@ struct TStoredRun {
     std::uint64_t OutputBytes = 0; // all the program wrote, also when its file was cut
     bool OutputCut = false;
     bool OutputHeadKept = false; // cut on a full disk: the file holds the beginning
+    /// Which try of its due run this is, of how many at most (1 of 1: no retries).
+    std::int32_t Attempt = 1, Attempts = 1;
 };
 
 /// Which runs Runs() gives; every filter set must hold.

@@ -96,7 +96,7 @@ std::vector<std::pair<int, TRunningProgram>> TRunningPrograms::TakeEndedInherite
 const std::pair<const int, TRunningProgram>*
 TRunningPrograms::RunningOf(const std::string& name) const {
     for (const auto& running : FRunning)
-        if (running.second.Name == name)
+        if (running.second.Name == name && !running.second.FailureCommand)
             return &running;
     return nullptr;
 }

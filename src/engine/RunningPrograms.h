@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/Log.h"
+#include "engine/Retries.h"
 #include "engine/StateFile.h"
 #include "platform/Clock.h"
 #include "platform/DateTime.h"
@@ -38,6 +39,8 @@ struct TRunningProgram {
     bool ByUser = false;                          // stopped by the user rather than at its limit
     std::optional<std::int64_t> StoppedRunNs = {}; // when SIGTERM went
     bool Killed = false;                           // SIGKILL went too
+    bool FailureCommand = false; // an entry's failure or recovery command, no run of it
+    TAttempt Attempt = {};       // which try of its due run
 
     /// How the state file keeps it until its record is complete.
     TStartedRun StartedRun() const;

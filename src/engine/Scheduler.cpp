@@ -25,8 +25,32 @@ TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
                                  : FServices.LogFile)),
       FExpander(*FServices.Clock, *FServices.Environment, *FServices.FormatSettings),
       FOutputs(*FServices.Clock, FServices.Recorder, FServices.OutputCap, FServices.OutputKeep),
-      FConclusion(*FLog, *FServices.Clock, FServices.Recorder, FOutputs, FServices.OnRunEvent),
-      FPrograms(*FServices.Clock, *FServices.Signals, *FLog) {
+      FConclusion(*FLog, *FServices.Clock, FServices.Recorder, FOutputs, FRetries,
+                  [this](const TRunEvent& event) { TellEvent(event); }),
+      FPrograms(*FServices.Clock, *FServices.Signals, *FLog),
+      FCommands(
+          {.Log = FLog.get(),
+           .Starter = FServices.Starter,
+           .Expander = &FExpander,
+           .Programs = &FPrograms,
+           .Outputs = FServices.Recorder != nullptr ? &FServices.Recorder->Outputs() : nullptr,
+           .ScheduleFile = FScheduleList.FileName(),
+           .DefaultOnFailure = FServices.DefaultOnFailure,
+           .DefaultOnRecovery = FServices.DefaultOnRecovery,
+           .EntryOf = [this](const std::string& name) -> const TSchedule* {
+               for (const TSchedule* entry : FScheduleList.Entries())
+                   if (entry->Name == name)
+                       return entry;
+               return nullptr;
+           },
+           .Tell =
+               [this](const std::string& text) {
+                   TRunEvent event;
+                   event.Kind = TRunEvent::Records;
+                   event.Code = TRecorderNews::Failing;
+                   event.Text = text;
+                   FConclusion.Notify(event);
+               }}) {
     FLog->SetMaxSize(FServices.MaxLogSize);
     InheritRuns();
 }
@@ -56,6 +80,7 @@ void TScheduler::SetEnabled(bool value) {
         FMemory.Restart(state.Latest);
         FPassMinute = state.Pass;
         FPassStarted = std::move(state.Started);
+        FRetries.Restore(state.Retries);
     }
     FLenientFieldsDue = value; // told at the first cycle, once the list is loaded
     FLog->WriteFmt("Scheduler has been %s", {EnabledText(value)});
@@ -103,23 +128,34 @@ void TScheduler::RunCycle() {
         for (TLocalMinute m = plan.From; m <= plan.To; ++m)
             minutes.push_back(SplitMoment(MomentOfMinute(m)));
     bool passWritten = false;
+    // Switched off, changed or gone: what was to be tried again is not.
+    FRetries.Prune(FScheduleList.Entries());
     std::int32_t count = FScheduleList.Count();
     for (std::int32_t i = 0; i < count; ++i) {
         const TSchedule& entry = FScheduleList.Items(i);
         if (!entry.Active)
             continue;
         TRunTrigger trigger = TRunTrigger::Schedule;
-        if (!IsDueInPlan(entry, plan, minutes, i, stopped)) {
-            auto found = missed.find(i);
-            if (found == missed.end() || (stopped && FPassStarted.count({i, entry.Name}) > 0))
-                continue;
+        TAttempt attempt = FirstAttempt(entry, trigger);
+        if (IsDueInPlan(entry, plan, minutes, i, stopped)) {
+            FRetries.Drop(entry.Name); // a new due run, with a budget of its own
+        } else if (auto found = missed.find(i);
+                   found != missed.end() && !(stopped && FPassStarted.count({i, entry.Name}) > 0)) {
             trigger = TRunTrigger::CatchUp;
+            FRetries.Drop(entry.Name);
             FLog->WriteFmt("Running %s, missed at %s",
                            {entry.Name, MinuteText(found->second, true)});
+        } else if (std::optional<TPendingRetry> retry = FRetries.TakeDue(entry, plan.To)) {
+            trigger = TRunTrigger::Retry;
+            attempt = retry->Attempt;
+            FLog->WriteFmt("Running %s again (attempt %d of %d)",
+                           {entry.Name, std::int64_t{attempt.Number}, std::int64_t{attempt.Of}});
+        } else {
+            continue;
         }
         TPassEntry key{i, entry.Name};
-        if (!SkipsOverlap(entry, trigger))
-            RunDueEntry(i, trigger);
+        if (!SkipsOverlap(entry, trigger, attempt))
+            RunDueEntry(i, trigger, attempt);
         // Kept at once: a pass stopped after this point must not start it again.
         FPassStarted.insert(std::move(key));
         WriteState();
@@ -190,15 +226,18 @@ std::map<std::int32_t, TLocalMinute> TScheduler::MissedRuns(const TCyclePlan& pl
     return missed;
 }
 
-bool TScheduler::SkipsOverlap(const TSchedule& entry, TRunTrigger trigger) {
+bool TScheduler::SkipsOverlap(const TSchedule& entry, TRunTrigger trigger,
+                              const TAttempt& attempt) {
     if (entry.Overlap != TOverlap::Skip || entry.CommandType == ctBuiltinResetTime)
         return false;
-    TRunOutcome skip{.Kind = TRunOutcome::Skipped, .Name = entry.Name};
+    TRunOutcome skip{
+        .Kind = TRunOutcome::Skipped, .Name = entry.Name, .Trigger = trigger, .Attempt = attempt};
     // Runs started before a restart count as well: they are followed to their end.
     if (const auto* running = FPrograms.RunningOf(entry.Name)) {
         skip.Pid = running->first;
         skip.RunningSince = running->second.Started;
-        skip.Record = FConclusion.BeginRecord(entry.Name, entry.Command, entry.Parms, trigger);
+        skip.Record =
+            FConclusion.BeginRecord(entry.Name, entry.Command, entry.Parms, trigger, attempt);
     } else if (!FServices.PlayedRunMs) {
         return false;
     } else if (auto played = FPrograms.PlayedRunning(entry.Name, FCycleTime)) {
@@ -210,10 +249,16 @@ bool TScheduler::SkipsOverlap(const TSchedule& entry, TRunTrigger trigger) {
     return true;
 }
 
-void TScheduler::RunDueEntry(std::int32_t index, TRunTrigger trigger) {
+void TScheduler::TellEvent(const TRunEvent& event) {
+    if (FServices.OnRunEvent)
+        FServices.OnRunEvent(event);
+    FCommands.See(event);
+}
+
+void TScheduler::RunDueEntry(std::int32_t index, TRunTrigger trigger, const TAttempt& attempt) {
     std::string name = FScheduleList.Items(index).Name;
     try {
-        ExecuteEntry(index, trigger);
+        ExecuteEntry(index, trigger, attempt);
     } catch (const EInOutError&) {
         throw; // the log: nothing may run without its line
     } catch (const std::exception& e) {
@@ -233,9 +278,10 @@ std::optional<TLocalMinute> TScheduler::LatestTested() const {
 
 void TScheduler::WriteState() {
     // Every run whose record may be incomplete: a crash then loses none of them.
-    FState.Write(StateFileName(),
-                 {FMemory.Latest(), FPassMinute, FPassStarted, FPrograms.StartedRuns()},
-                 FServices.Recorder);
+    FState.Write(
+        StateFileName(),
+        {FMemory.Latest(), FPassMinute, FPassStarted, FPrograms.StartedRuns(), FRetries.List()},
+        FServices.Recorder);
 }
 
 void TScheduler::ReportStateError() {
@@ -245,20 +291,22 @@ void TScheduler::ReportStateError() {
     }
 }
 
-void TScheduler::ExecuteEntry(std::int32_t index, TRunTrigger trigger) {
+void TScheduler::ExecuteEntry(std::int32_t index, TRunTrigger trigger,
+                              std::optional<TAttempt> attempt) {
     TSchedListLock lock(FScheduleList);
     if (index < 0 || index >= FScheduleList.Count())
         return;
     const TSchedule& entry = FScheduleList.Items(index);
     if (!entry.Active)
         return;
+    const TAttempt first = attempt.value_or(FirstAttempt(entry, trigger));
     switch (entry.CommandType) {
     case ctDosCommand:
     case ctDirectExecute:
-        StartEntryProgram(entry, trigger);
+        StartEntryProgram(entry, trigger, first);
         break;
     case ctBuiltinResetTime:
-        ResetTimeFromServer(entry, trigger);
+        ResetTimeFromServer(entry, trigger, first);
         break;
     default:
         break;
@@ -268,7 +316,8 @@ void TScheduler::ExecuteEntry(std::int32_t index, TRunTrigger trigger) {
         WriteState();
 }
 
-void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) {
+void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger,
+                                   const TAttempt& attempt) {
     FLog->WriteFmt(entry.CommandType == ctDosCommand ? "Executing %s (DOS Command %s)"
                                                      : "Executing %s (Command %s)",
                    {entry.Name, entry.Command});
@@ -276,9 +325,13 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
     // the recorder after it, so that the recorder's thread does not take a core from the
     // start (and from the program's first moments) on a small machine.
     const std::optional<TStoredRun> run =
-        FConclusion.NewRecord(entry.Name, entry.Command, entry.Parms, trigger);
+        FConclusion.NewRecord(entry.Name, entry.Command, entry.Parms, trigger, attempt);
     const std::int64_t record = run ? run->Id : 0;
-    TRunOutcome outcome{.Kind = TRunOutcome::Failed, .Name = entry.Name, .Record = record};
+    TRunOutcome outcome{.Kind = TRunOutcome::Failed,
+                        .Name = entry.Name,
+                        .Record = record,
+                        .Trigger = trigger,
+                        .Attempt = attempt};
     // Nothing starts with less than the entry says. Told after the line above, as a
     // parameter that cannot be expanded is, so the log shows which command (NUL as \x00).
     if (const char* nul = NulByteHolder(entry)) {
@@ -334,7 +387,8 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
                                                                  .Command = entry.Command,
                                                                  .Parameters = entry.Parms,
                                                                  .TimeLimit = entry.TimeLimit,
-                                                                 .Record = record});
+                                                                 .Record = record,
+                                                                 .Attempt = attempt});
         // Held to the cap while the program writes.
         FOutputs.Follow(record, std::move(output));
         if (record != 0) {
@@ -345,17 +399,27 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger) 
                 FServices.Recorder->SetProcess(record, *program.Process);
         }
     }
-    if (FServices.PlayedRunMs)
+    // A play that fails ends at once, so its retries play out too.
+    const bool playFails = FServices.PlayedRunFails && FServices.PlayedRunFails(entry.Name);
+    if (FServices.PlayedRunMs && !playFails)
         FPrograms.Play(entry.Name, FServices.PlayedRunMs(entry.Name), entry.TimeLimit);
     FConclusion.Conclude(outcome);
+    if (playFails) {
+        outcome.Kind = TRunOutcome::Exited;
+        outcome.Code = 1;
+        FConclusion.Conclude(outcome);
+    }
 }
 
-void TScheduler::ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger) {
+void TScheduler::ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger,
+                                     const TAttempt& attempt) {
     FLog->WriteFmt("Builtin ResetTime (%s)", {entry.Name});
     TRunOutcome outcome{
         .Kind = TRunOutcome::ClockSet,
         .Name = entry.Name,
-        .Record = FConclusion.BeginRecord(entry.Name, entry.Command, entry.Parms, trigger)};
+        .Record = FConclusion.BeginRecord(entry.Name, entry.Command, entry.Parms, trigger, attempt),
+        .Trigger = trigger,
+        .Attempt = attempt};
     const TClockResult result =
         SetClockFromServer(*FNetWare, *FServices.ClockSetter, *FServices.Clock);
     if (result.Kind == TClockResult::NoNetwork) {
@@ -372,6 +436,8 @@ bool TScheduler::ProgramEnded(int pid, bool signalled, int code) {
     std::optional<TRunningProgram> program = FPrograms.TakeEnded(pid);
     if (!program)
         return false; // an orphan of a started program, or not ours at all
+    if (program->FailureCommand)
+        return FCommands.Ended(pid, *program, signalled, code);
     ConcludeEnd(pid, *program, signalled, code);
     return true;
 }
@@ -382,6 +448,8 @@ void TScheduler::ConcludeEnd(int pid, const TRunningProgram& program, bool signa
     outcome.BySignal = signalled;
     outcome.Inherited = program.Inherited;
     outcome.TimeLimit = program.TimeLimit;
+    outcome.Trigger = program.Trigger;
+    outcome.Attempt = program.Attempt;
     outcome.Kind = program.StoppedRunNs && program.ByUser ? TRunOutcome::StoppedByUser
                    : program.StoppedRunNs                 ? TRunOutcome::StoppedAtLimit
                    : program.Inherited                    ? TRunOutcome::EndedAfterRestart

@@ -2,9 +2,11 @@
 #pragma once
 
 #include "engine/CycleMemory.h"
+#include "engine/FailureCommands.h"
 #include "engine/Log.h"
 #include "engine/OutputHold.h"
 #include "engine/Parameters.h"
+#include "engine/Retries.h"
 #include "engine/RunConclusion.h"
 #include "engine/RunningPrograms.h"
 #include "engine/SchedulerServices.h"
@@ -44,7 +46,11 @@ public:
     /// without a file name, ends the pass and passes on to the caller.
     void RunCycle();
     /// Carries out the entry's operation; nothing for a bad index or an inactive entry.
-    void ExecuteEntry(std::int32_t index, TRunTrigger trigger = TRunTrigger::ExecuteNow);
+    /// `attempt`: a retry's; none for the first try of a run.
+    void ExecuteEntry(std::int32_t index, TRunTrigger trigger = TRunTrigger::ExecuteNow,
+                      std::optional<TAttempt> attempt = std::nullopt);
+    /// The failed runs waiting for their next try.
+    const TRetries& Retries() const { return FRetries; }
 
     TLog& Log() { return *FLog; }
     /// What failed in the latest cycle, and in Execute Now calls since.
@@ -88,15 +94,17 @@ private:
     /// The file that keeps the latest tested minute: in the log's folder, named after
     /// the schedule, so two schedules that share a log keep their own.
     std::string StateFileName() const;
-    void StartEntryProgram(const TSchedule& entry, TRunTrigger trigger);
-    void ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger);
+    void StartEntryProgram(const TSchedule& entry, TRunTrigger trigger, const TAttempt& attempt);
+    void ResetTimeFromServer(const TSchedule& entry, TRunTrigger trigger, const TAttempt& attempt);
     void CheckForChanges();
-    void RunDueEntry(std::int32_t index, TRunTrigger trigger);
+    void RunDueEntry(std::int32_t index, TRunTrigger trigger, const TAttempt& attempt);
+    /// Tells the window or the terminal, then the failure commands.
+    void TellEvent(const TRunEvent& event);
     /// The entries that catch up in this plan's cycle, by index, with the latest minute
     /// each missed.
     std::map<std::int32_t, TLocalMinute> MissedRuns(const TCyclePlan& plan) const;
     /// With Overlap=Skip and its previous run still going: concludes the run as skipped.
-    bool SkipsOverlap(const TSchedule& entry, TRunTrigger trigger);
+    bool SkipsOverlap(const TSchedule& entry, TRunTrigger trigger, const TAttempt& attempt);
     bool IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
                      const std::vector<TDueMoment>& minutes, std::int32_t index,
                      std::optional<TLocalMinute> stopped) const;
@@ -128,8 +136,10 @@ private:
     TParameterExpander FExpander;
     TCycleMemory FMemory;
     TOutputHold FOutputs;
+    TRetries FRetries;
     TRunConclusion FConclusion;
     TRunningPrograms FPrograms;
+    TFailureCommands FCommands;
     /// The minute of a pass under way or stopped by a failure, and what it started.
     std::optional<TLocalMinute> FPassMinute;
     std::set<TPassEntry> FPassStarted;

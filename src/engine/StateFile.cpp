@@ -106,7 +106,7 @@ std::optional<TStartedRun> ReadRun(std::string_view line) {
     int trigger = 0;
     TProcessIdentity process;
     if (!Number(fields[1], run.Id) || run.Id <= 0 || !Number(fields[2], startedMs) ||
-        !Number(fields[3], trigger) || trigger < 0 || trigger > 2 ||
+        !Number(fields[3], trigger) || trigger < 0 || trigger > int(TRunTrigger::Retry) ||
         !Number(fields[4], started.StartedBootNs) || !Number(fields[5], started.StartedRunNs) ||
         !Number(fields[6], started.TimeLimit) || !Number(fields[7], process.Pid) ||
         !Number(fields[9], process.StartTicks))
@@ -120,6 +120,32 @@ std::optional<TStartedRun> ReadRun(std::string_view line) {
     run.Command = Unescaped(fields[11]);
     run.Parameters = Unescaped(fields[12]);
     return started;
+}
+
+std::string RetryLine(const TPendingRetry& retry) {
+    std::string line = "Retry";
+    for (const std::string& field :
+         {std::to_string(retry.Due), std::to_string(retry.Failed),
+          std::to_string(retry.Attempt.Number), std::to_string(retry.Attempt.Of),
+          std::to_string(retry.Attempt.DelayMinutes), std::to_string(retry.Attempt.Entry),
+          std::to_string(static_cast<int>(retry.Trigger)), Escaped(retry.Name)})
+        line += "\t" + field;
+    return line;
+}
+
+std::optional<TPendingRetry> ReadRetry(std::string_view line) {
+    const std::vector<std::string_view> fields = Fields(line);
+    TPendingRetry retry;
+    int trigger = 0;
+    if (fields.size() != 9 || !Number(fields[1], retry.Due) || !Number(fields[2], retry.Failed) ||
+        !Number(fields[3], retry.Attempt.Number) || !Number(fields[4], retry.Attempt.Of) ||
+        !Number(fields[5], retry.Attempt.DelayMinutes) || !Number(fields[6], retry.Attempt.Entry) ||
+        !Number(fields[7], trigger) || trigger < 0 || trigger > int(TRunTrigger::Retry) ||
+        retry.Attempt.Number < 2 || retry.Attempt.Number > retry.Attempt.Of)
+        return std::nullopt;
+    retry.Trigger = static_cast<TRunTrigger>(trigger);
+    retry.Name = Unescaped(fields[8]);
+    return retry;
 }
 
 } // namespace
@@ -148,6 +174,8 @@ std::string StateText(const TSchedulerState& state) {
     }
     for (const TStartedRun& run : state.Runs)
         text += RunLine(run) + "\r\n";
+    for (const TPendingRetry& retry : state.Retries)
+        text += RetryLine(retry) + "\r\n";
     return text;
 }
 
@@ -169,6 +197,9 @@ TSchedulerState ParseState(std::string_view content) {
         } else if (text.starts_with("Run\t")) {
             if (std::optional<TStartedRun> run = ReadRun(line))
                 state.Runs.push_back(std::move(*run));
+        } else if (text.starts_with("Retry\t")) {
+            if (std::optional<TPendingRetry> retry = ReadRetry(line))
+                state.Retries.push_back(std::move(*retry));
         }
     });
     if (!state.Pass)
@@ -239,6 +270,16 @@ std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile) {
         // Unreadable: nothing known.
     }
     return std::nullopt;
+}
+
+std::vector<TPendingRetry> PendingRetriesIn(const std::string& stateFile) {
+    try {
+        if (std::optional<std::string> content = ReadStateFile(stateFile))
+            return ParseState(*content).Retries;
+    } catch (const std::exception&) {
+        // Unreadable: none known.
+    }
+    return {};
 }
 
 } // namespace vantle

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/CycleMemory.h"
+#include "engine/Retries.h"
 #include "engine/RunRecorder.h"
 #include "engine/RunStore.h"
 
@@ -35,6 +36,8 @@ struct TSchedulerState {
     /// What that pass started, by position and name.
     std::set<std::pair<std::int32_t, std::string>> Started;
     std::vector<TStartedRun> Runs;
+    /// Failed runs waiting for their next try.
+    std::vector<TPendingRetry> Retries;
 };
 
 /// The state file of a schedule that logs to `logFile`: in the log's folder, named after
@@ -43,13 +46,16 @@ std::string StateFileOf(const std::string& scheduleFile, const std::string& logF
 /// The latest minute tested that a state file keeps; nullopt when it has none or cannot be
 /// read (a view of the schedule shows less then, it fails nothing).
 std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile);
+/// The retries a state file keeps pending; none when it cannot be read.
+std::vector<TPendingRetry> PendingRetriesIn(const std::string& stateFile);
 
 /// "yyyy.mm.dd hh.nn" of a local minute, or "hh.nn" alone: the log's stamp without its
 /// seconds.
 std::string MinuteText(TLocalMinute minute, bool withDate);
 
 /// The file's text: the latest minute, then "Pass MINUTE" and a "Started INDEX NAME" line
-/// for each entry the pass started, then a "Run" line for each started run. Older
+/// for each entry the pass started, then a "Run" line for each started run and a "Retry"
+/// line for each pending retry. Older
 /// programs read the first line alone. Nothing without a latest minute.
 std::string StateText(const TSchedulerState& state);
 /// What a state file's text says; what cannot be read is left out.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vantle {
 
@@ -34,6 +35,13 @@ struct TStartResult {
     int Pid = 0; // 0: unknown (a refused start, or a starter that does not tell)
 };
 
+/// What else a start may hand a program: its standard input from an open file (-1: none)
+/// and variables ("NAME=value") added to the scheduler's environment.
+struct TStartExtras {
+    int InputFd = -1;
+    std::vector<std::string> Environment = {};
+};
+
 class TProgramStarter {
 public:
     virtual ~TProgramStarter() = default;
@@ -48,6 +56,13 @@ public:
                                const std::string& directory, int showCommand, int outputFd) {
         (void)outputFd; // a starter that cannot hand it on
         return {StartProgram(file, parameters, directory, showCommand), 0};
+    }
+    /// The same start with `extras` handed on as well.
+    virtual TStartResult StartWith(const std::string& file, const std::string& parameters,
+                                   const std::string& directory, int showCommand, int outputFd,
+                                   const TStartExtras& extras) {
+        (void)extras;
+        return Start(file, parameters, directory, showCommand, outputFd);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "platform/Environment.h"
 #include "platform/FileLocations.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -71,7 +72,7 @@ private:
 // standard files on /dev/null, and no other descriptor the scheduler left inheritable.
 class TSpawnActions {
 public:
-    TSpawnActions(const TWorkFolder& folder, int outputFd) {
+    TSpawnActions(const TWorkFolder& folder, int outputFd, int inputFd) {
         FError = ::posix_spawn_file_actions_init(&FActions);
         if (FError != 0)
             return;
@@ -85,10 +86,18 @@ public:
             Add(::posix_spawn_file_actions_adddup2(&FActions, outputFd, 1));
             Add(::posix_spawn_file_actions_adddup2(&FActions, outputFd, 2));
         }
-        Add(::posix_spawn_file_actions_addopen(&FActions, 0, "/dev/null", O_RDWR, 0));
-        if (outputFd < 0) {
-            Add(::posix_spawn_file_actions_adddup2(&FActions, 0, 1));
-            Add(::posix_spawn_file_actions_adddup2(&FActions, 0, 2));
+        if (inputFd >= 0) {
+            Add(::posix_spawn_file_actions_adddup2(&FActions, inputFd, 0));
+            if (outputFd < 0) {
+                Add(::posix_spawn_file_actions_addopen(&FActions, 1, "/dev/null", O_RDWR, 0));
+                Add(::posix_spawn_file_actions_adddup2(&FActions, 1, 2));
+            }
+        } else {
+            Add(::posix_spawn_file_actions_addopen(&FActions, 0, "/dev/null", O_RDWR, 0));
+            if (outputFd < 0) {
+                Add(::posix_spawn_file_actions_adddup2(&FActions, 0, 1));
+                Add(::posix_spawn_file_actions_adddup2(&FActions, 0, 2));
+            }
         }
         Add(::posix_spawn_file_actions_addclosefrom_np(&FActions, 3));
     }
@@ -210,6 +219,12 @@ std::uint32_t TPosixProgramStarter::StartProgram(const std::string& file,
 TStartResult TPosixProgramStarter::Start(const std::string& file, const std::string& parameters,
                                          const std::string& directory, int showCommand,
                                          int outputFd) {
+    return StartWith(file, parameters, directory, showCommand, outputFd, {});
+}
+
+TStartResult TPosixProgramStarter::StartWith(const std::string& file, const std::string& parameters,
+                                             const std::string& directory, int showCommand,
+                                             int outputFd, const TStartExtras& extras) {
     if (file.empty())
         return {SE_ERR_FNF, 0};
     TWorkFolder folder(directory);
@@ -231,19 +246,26 @@ TStartResult TPosixProgramStarter::Start(const std::string& file, const std::str
         for (std::string& word : SplitShellWords(parameters))
             args.push_back(std::move(word));
     }
+    std::vector<std::string> added = extras.Environment;
+    added.push_back(std::string(ShowCommandVariable) + "=" + std::to_string(showCommand));
+    auto replaced = [&added](std::string_view variable) {
+        return std::any_of(added.begin(), added.end(), [variable](const std::string& set) {
+            std::size_t equals = set.find('=');
+            return variable.substr(0, variable.find('=') + 1) == set.substr(0, equals + 1);
+        });
+    };
     std::vector<std::string> environment;
-    std::string showPrefix = std::string(ShowCommandVariable) + "=";
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry)
-        if (std::string(*entry).rfind(showPrefix, 0) != 0)
+        if (!replaced(*entry))
             environment.emplace_back(*entry);
-    environment.push_back(showPrefix + std::to_string(showCommand));
+    environment.insert(environment.end(), added.begin(), added.end());
     std::vector<char*> argv = PointersTo(args);
     std::vector<char*> envp = PointersTo(environment);
 
     TSpawnAttributes attributes;
     if (attributes.Error() != 0)
         return {StartCodeFromErrno(attributes.Error(), false), 0};
-    TSpawnActions actions(folder, outputFd);
+    TSpawnActions actions(folder, outputFd, extras.InputFd);
     if (actions.Error() != 0)
         return {StartCodeFromErrno(actions.Error(), false), 0};
     // One spawn, no shell: posix_spawnp searches PATH like execvp, without sh's fallback

@@ -26,6 +26,11 @@ public:
     /// once the start is accepted.
     TStartResult Start(const std::string& file, const std::string& parameters,
                        const std::string& directory, int showCommand, int outputFd) override;
+    /// Standard input from `extras.InputFd` when given; its variables replace any of the
+    /// same name.
+    TStartResult StartWith(const std::string& file, const std::string& parameters,
+                           const std::string& directory, int showCommand, int outputFd,
+                           const TStartExtras& extras) override;
 };
 
 /// Splits a text into words by the shell's quoting rules (blanks separate; single

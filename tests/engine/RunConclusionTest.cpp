@@ -52,7 +52,8 @@ TEST_P(RunConclusionTest, WritesTheLogTheRecordTheListAndTheNewsTogether) {
                           {.MakeKey = [&lastKey] { return ++lastKey; }});
     TOutputHold outputs(Fake.Clock, &recorder, 1 << 20, 1 << 10);
     std::vector<TRunEvent> told;
-    TRunConclusion conclusion(log, Fake.Clock, &recorder, outputs,
+    TRetries retries;
+    TRunConclusion conclusion(log, Fake.Clock, &recorder, outputs, retries,
                               [&told](const TRunEvent& event) { told.push_back(event); });
     TRunOutcome outcome = c.Outcome;
     // A played skip has no record: a dry run records nothing.
