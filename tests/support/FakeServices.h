@@ -11,6 +11,8 @@
 #include <functional>
 #include <thread>
 
+#include <unistd.h>
+
 namespace vantle::test {
 
 struct TStartRequest {
@@ -34,7 +36,22 @@ public:
         std::uint32_t code = StartProgram(file, parameters, directory, showCommand);
         return {code, code > 32 ? Pid : 0};
     }
+    /// A start with extras keeps them, and what its input held.
+    TStartResult StartWith(const std::string& file, const std::string& parameters,
+                           const std::string& directory, int showCommand, int outputFd,
+                           const TStartExtras& extras) override {
+        Extras.push_back(extras);
+        std::string input;
+        char buffer[4096];
+        for (ssize_t n;
+             extras.InputFd >= 0 && (n = ::read(extras.InputFd, buffer, sizeof buffer)) > 0;)
+            input.append(buffer, std::size_t(n));
+        Inputs.push_back(input);
+        return Start(file, parameters, directory, showCommand, outputFd);
+    }
     std::vector<TStartRequest> Requests;
+    std::vector<TStartExtras> Extras;
+    std::vector<std::string> Inputs;
     std::uint32_t Result = SE_START_ACCEPTED;
     int Pid = 0;                // told for an accepted start
     std::vector<int> OutputFds; // where each start's output went
