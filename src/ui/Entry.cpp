@@ -119,6 +119,8 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     PageControl1->addTab(BuildOperationPage(), QStringLiteral("O&peration"));
     PageControl1->addTab(BuildCommentPage(), QStringLiteral("Comm&ent"));
     PageControl1->addTab(BuildSettingsPage(), QStringLiteral("Settin&gs"));
+    // The one letter no page uses: those of "fail" are all taken on the Schedule page.
+    PageControl1->addTab(BuildProblemsPage(), QStringLiteral("Pro&blems"));
     QWidget* bottomStrip = BuildButtonStrip();
 
     auto* mainLayout = new QVBoxLayout(this);
@@ -358,6 +360,58 @@ QWidget* TfmEntry::BuildSettingsPage() {
     return settingsPage;
 }
 
+// Page "Pro&blems": what happens when a run fails, and when the entry works again.
+QWidget* TfmEntry::BuildProblemsPage() {
+    auto* problemsPage = new QWidget;
+    cbRetries = new QCheckBox(QStringLiteral("&Try again up to"), problemsPage);
+    cbRetries->setObjectName(QStringLiteral("cbRetries"));
+    seRetries = new QSpinBox(problemsPage);
+    seRetries->setObjectName(QStringLiteral("seRetries"));
+    seRetries->setRange(1, vantle::MaxRetries);
+    seRetryDelay = new QSpinBox(problemsPage);
+    seRetryDelay->setObjectName(QStringLiteral("seRetryDelay"));
+    seRetryDelay->setRange(1, vantle::MaxTimeLimit);
+    for (QSpinBox* box : {seRetries, seRetryDelay}) {
+        box->setEnabled(false);
+        connect(cbRetries, &QCheckBox::toggled, box, &QWidget::setEnabled);
+    }
+    // Its access key ticks it at once (see eventFilter).
+    cbRetries->installEventFilter(this);
+    edOnFailure = new QLineEdit(problemsPage);
+    edOnFailure->setObjectName(QStringLiteral("edOnFailure"));
+    edOnRecovery = new QLineEdit(problemsPage);
+    edOnRecovery->setObjectName(QStringLiteral("edOnRecovery"));
+    auto* note = new QLabel(
+        QStringLiteral("Empty: the one under Options > Failure and Recovery Commands. The "
+                       "command gets VANTLE_ENTRY, VANTLE_RESULT, VANTLE_RUN, VANTLE_TRIGGER, "
+                       "VANTLE_ATTEMPT, VANTLE_SCHEDULE and the end of the output on standard "
+                       "input."),
+        problemsPage);
+    note->setObjectName(QStringLiteral("lbCommandsNote"));
+    note->setWordWrap(true);
+    // It wraps to the page's width and never widens the dialog.
+    note->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    auto* retryRow = new QHBoxLayout;
+    retryRow->addWidget(cbRetries);
+    retryRow->addWidget(seRetries);
+    retryRow->addWidget(new QLabel(QStringLiteral("times,"), problemsPage));
+    retryRow->addWidget(seRetryDelay);
+    retryRow->addWidget(new QLabel(QStringLiteral("minutes apart"), problemsPage));
+    retryRow->addStretch(1);
+    auto* problemsLayout = new QVBoxLayout(problemsPage);
+    problemsLayout->addLayout(retryRow);
+    problemsLayout->addWidget(
+        BuddyLabel(QStringLiteral("On &failure, run:"), edOnFailure, problemsPage));
+    problemsLayout->addWidget(edOnFailure);
+    problemsLayout->addWidget(
+        BuddyLabel(QStringLiteral("On &recovery, run:"), edOnRecovery, problemsPage));
+    problemsLayout->addWidget(edOnRecovery);
+    problemsLayout->addWidget(note);
+    problemsLayout->addStretch(1);
+    return problemsPage;
+}
+
 // Bottom strip: the buttons.
 QWidget* TfmEntry::BuildButtonStrip() {
     auto* bottomStrip = new QWidget(this);
@@ -396,8 +450,10 @@ void TfmEntry::OrderTabs() {
                                                    memComment,     cbCatchUp,
                                                    rbOverlapAllow, rbOverlapSkip,
                                                    cbTimeLimit,    seTimeLimit,
-                                                   btnOk,          btnCancel,
-                                                   edName};
+                                                   cbRetries,      seRetries,
+                                                   seRetryDelay,   edOnFailure,
+                                                   edOnRecovery,   btnOk,
+                                                   btnCancel,      edName};
     QWidget* previous = nullptr;
     for (QWidget* widget : tabOrder) {
         if (previous != nullptr) {
@@ -431,6 +487,7 @@ void TfmEntry::SetNewEntry() {
     cbActive->setChecked(true);
     ShowSettings(vantle::TSchedule{});
     FKept.Clear();
+    ShowProblems(vantle::TSchedule{});
     // GCC 12 at -O3 warns falsely (-Wrestrict) on this one-character assignment.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wrestrict"
@@ -469,6 +526,7 @@ void TfmEntry::SetEntry(const vantle::TSchedule& entry) {
     memComment->setPlainText(LinesToText(entry.Comment));
     FKept.RememberLines(memComment, memComment->toPlainText(), entry.Comment);
     ShowSettings(entry);
+    ShowProblems(entry);
     FStoredWeekDays = entry.WeekDays;
     FShownDays = DayStates();
     UpdatePreview();
@@ -498,6 +556,10 @@ vantle::TSchedule TfmEntry::GetEntry() const {
     entry.CatchUp = cbCatchUp->isChecked();
     entry.Overlap = rbOverlapSkip->isChecked() ? vantle::TOverlap::Skip : vantle::TOverlap::Allow;
     entry.TimeLimit = cbTimeLimit->isChecked() ? seTimeLimit->value() : 0;
+    entry.Retries = cbRetries->isChecked() ? seRetries->value() : 0;
+    entry.RetryDelay = seRetryDelay->value();
+    entry.OnFailure = FKept.BytesOf(edOnFailure, edOnFailure->text());
+    entry.OnRecovery = FKept.BytesOf(edOnRecovery, edOnRecovery->text());
     return entry;
 }
 
@@ -574,17 +636,20 @@ bool TfmEntry::eventFilter(QObject* watched, QEvent* event) {
     // 100 ms later: Tab typed before then found the minutes still disabled and went on to
     // Ok, and the minutes typed next never reached the box. Ticked at once, the box has
     // enabled them before the next key.
-    if (watched == cbTimeLimit && event->type() == QEvent::Shortcut) {
-        cbTimeLimit->setFocus(Qt::ShortcutFocusReason);
-        cbTimeLimit->click();
-        return true;
+    for (QCheckBox* box : {cbTimeLimit, cbRetries}) {
+        if (watched == box && event->type() == QEvent::Shortcut) {
+            box->setFocus(Qt::ShortcutFocusReason);
+            box->click();
+            return true;
+        }
     }
     // A page's access key opens the page and takes the focus into it, in Modify as in
     // Add: left in Name with its text selected, the next key typed would replace the name.
     if (watched != PageControl1->tabBar() || event->type() != QEvent::Shortcut)
         return TCentredDialog::eventFilter(watched, event);
     const bool handled = static_cast<QObject*>(PageControl1->tabBar())->event(event);
-    const std::array<QWidget*, 4> firstOfPage{edMinutes, cbOpType, memComment, cbCatchUp};
+    const std::array<QWidget*, 5> firstOfPage{edMinutes, cbOpType, memComment, cbCatchUp,
+                                              cbRetries};
     const int page = PageControl1->currentIndex();
     if (page >= 0 && page < static_cast<int>(firstOfPage.size()))
         firstOfPage[static_cast<std::size_t>(page)]->setFocus(Qt::ShortcutFocusReason);
@@ -629,6 +694,20 @@ void TfmEntry::ShowSettings(const vantle::TSchedule& entry) {
     const bool limited = entry.TimeLimit > 0;
     cbTimeLimit->setChecked(limited);
     seTimeLimit->setValue(limited ? entry.TimeLimit : 60);
+}
+
+void TfmEntry::ShowProblems(const vantle::TSchedule& entry) {
+    // Without retries the box offers three; the delay is the entry's even then, so that
+    // a delay kept for later survives Ok.
+    const bool retried = entry.Retries > 0;
+    cbRetries->setChecked(retried);
+    seRetries->setValue(retried ? entry.Retries : 3);
+    seRetryDelay->setValue(entry.RetryDelay);
+    for (auto [edit, bytes] :
+         {std::pair{edOnFailure, &entry.OnFailure}, std::pair{edOnRecovery, &entry.OnRecovery}}) {
+        edit->setText(TextOfBytes(*bytes));
+        FKept.Remember(edit, edit->text(), *bytes);
+    }
 }
 
 void TfmEntry::UpdateCommandWarning() {

@@ -58,7 +58,7 @@ protected:
 private:
     // Controls, found by their object names in tests.
     QLineEdit* edName = nullptr;
-    QTabWidget* PageControl1 = nullptr; // the pages Schedule, Operation, Comment and Settings
+    QTabWidget* PageControl1 = nullptr; // Schedule, Operation, Comment, Settings, Problems
     QLineEdit* edMinutes = nullptr;
     QLineEdit* edHours = nullptr;
     QLineEdit* edDays = nullptr;
@@ -86,6 +86,11 @@ private:
     QRadioButton* rbOverlapSkip = nullptr;
     QCheckBox* cbTimeLimit = nullptr;
     QSpinBox* seTimeLimit = nullptr; // minutes; used only while cbTimeLimit is checked
+    QCheckBox* cbRetries = nullptr;
+    QSpinBox* seRetries = nullptr;    // used only while cbRetries is checked
+    QSpinBox* seRetryDelay = nullptr; // minutes between attempts; kept as loaded without retries
+    QLineEdit* edOnFailure = nullptr; // empty: the window's failure command
+    QLineEdit* edOnRecovery = nullptr;
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
 
@@ -97,6 +102,7 @@ private:
     QWidget* BuildOperationPage();
     QWidget* BuildCommentPage();
     QWidget* BuildSettingsPage();
+    QWidget* BuildProblemsPage();
     QWidget* BuildButtonStrip();
     void OrderTabs();
 
@@ -104,6 +110,7 @@ private:
     void cbDayClick();
     void cbOpTypeChange();
     void ShowSettings(const vantle::TSchedule& entry);
+    void ShowProblems(const vantle::TSchedule& entry); // after FKept.Clear()
     void edTimeFieldChange(QLineEdit* edit);
     void edTimeFieldExit(QLineEdit* edit, vantle::TTimeFieldKind kind);
     vantle::TSchedule TimesEntry() const; // the time fields as they would be stored

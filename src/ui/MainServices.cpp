@@ -52,6 +52,12 @@ TSchedMainServices CompleteServices(TSchedMainServices services) {
         services.Scheduler.KeptRuns = static_cast<std::size_t>(*runs);
     if (std::optional<std::uint64_t> megabytes = KeptMegabytes(settings))
         services.Scheduler.KeptBytes = *megabytes << 20;
+    // Read once: the scheduler keeps what it was made with.
+    const TDefaultCommands commands = DefaultCommands(settings);
+    if (services.Scheduler.DefaultOnFailure.empty())
+        services.Scheduler.DefaultOnFailure = commands.OnFailure;
+    if (services.Scheduler.DefaultOnRecovery.empty())
+        services.Scheduler.DefaultOnRecovery = commands.OnRecovery;
     return services;
 }
 

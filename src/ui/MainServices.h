@@ -42,8 +42,9 @@ struct TFileLocations;
 /// program's files as LocateFiles puts them (their folders made).
 TSchedMainServices SystemSchedMainServices(const vantle::TFileLocations& files);
 /// `services` with every piece left empty made the real one (questions, dialogs, the
-/// executable's path, the clock and regional settings), the log's size limit from the
-/// program's settings.
+/// executable's path, the clock and regional settings), the log's size limit, what the
+/// run records keep and the default failure and recovery commands (where `services`
+/// names none) from the program's settings.
 TSchedMainServices CompleteServices(TSchedMainServices services);
 /// The question box with the question icon.
 QMessageBox::StandardButton AskQuestion(QWidget* parent, const QString& caption,

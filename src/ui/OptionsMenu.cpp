@@ -2,6 +2,7 @@
 
 #include "ui/Application.h"
 #include "ui/Autostart.h"
+#include "ui/DefaultCommands.h"
 #include "ui/SchedMain.h"
 #include "ui/Settings.h"
 
@@ -13,7 +14,7 @@ namespace vantle {
 
 TOptionsMenu::TOptionsMenu(TfmSchedMain& window, QSettings& settings, QString autostartFile,
                            QString program)
-    : QMenu(QStringLiteral("&Options"), &window), FSettings(settings),
+    : QMenu(QStringLiteral("&Options"), &window), FWindow(window), FSettings(settings),
       FAutostartFile(std::move(autostartFile)), FProgram(std::move(program)) {
     setObjectName(QStringLiteral("Options1"));
     StartAtLogin1 = addAction(QStringLiteral("Start at &Login"));
@@ -36,6 +37,10 @@ TOptionsMenu::TOptionsMenu(TfmSchedMain& window, QSettings& settings, QString au
     NotifyFailures1 = mode("NotifyFailures1", "&Failures", TNotifyMode::Failures);
     NotifyEveryRun1 = mode("NotifyEveryRun1", "&Every Run", TNotifyMode::EveryRun);
     NotifyNone1 = mode("NotifyNone1", "&None", TNotifyMode::None);
+    FailureCommands1 = addAction(QStringLiteral("&Failure and Recovery Commands..."));
+    FailureCommands1->setObjectName(QStringLiteral("FailureCommands1"));
+    connect(FailureCommands1, &QAction::triggered, this,
+            [this] { RunHandler([this] { FailureCommands1Click(); }); });
     window.menuBar()->insertMenu(window.HelpMenu()->menuAction(), this);
     // The entry may have been removed by hand, or made by another copy of the program.
     connect(this, &QMenu::aboutToShow, this, &TOptionsMenu::UpdateItems);
@@ -63,6 +68,13 @@ void TOptionsMenu::StartAtLogin1Click() {
     StartAtLogin1->setChecked(!wanted);
     SetStartAtLogin(FAutostartFile, wanted, FProgram);
     StartAtLogin1->setChecked(StartsAtLogin(FAutostartFile));
+}
+
+void TOptionsMenu::FailureCommands1Click() {
+    TfmDefaultCommands dialog(&FWindow);
+    dialog.SetCommands(DefaultCommands(FSettings));
+    if (dialog.exec() == QDialog::Accepted)
+        SetDefaultCommands(FSettings, dialog.Commands());
 }
 
 } // namespace vantle

@@ -1,5 +1,5 @@
-// The Options menu: "Start at Login" and which runs raise notifications, kept in the
-// autostart folder and in the settings.
+// The Options menu: "Start at Login", which runs raise notifications and the default
+// failure and recovery commands, kept in the autostart folder and in the settings.
 #pragma once
 
 #include <QMenu>
@@ -29,9 +29,12 @@ private:
     QAction* NotifyFailures1 = nullptr;
     QAction* NotifyEveryRun1 = nullptr;
     QAction* NotifyNone1 = nullptr;
+    QAction* FailureCommands1 = nullptr; // opens TfmDefaultCommands
 
     void StartAtLogin1Click();
+    void FailureCommands1Click();
 
+    TfmSchedMain& FWindow;
     QSettings& FSettings;
     QString FAutostartFile;
     QString FProgram;

@@ -14,6 +14,19 @@ const char* const LogMaxSizeKey = "Log/MaxSize";
 const char* const SchedulerOnKey = "Scheduler/On";
 const char* const KeptRunsKey = "History/MaxRuns";
 const char* const KeptMegabytesKey = "History/MaxMegabytes";
+const char* const OnFailureKey = "Commands/OnFailure";
+const char* const OnRecoveryKey = "Commands/OnRecovery";
+
+std::string TextSetting(const QSettings& settings, const char* key) {
+    return settings.value(key).toString().toStdString();
+}
+
+void SetTextSetting(QSettings& settings, const char* key, const std::string& text) {
+    if (text.empty())
+        settings.remove(key);
+    else
+        settings.setValue(key, QString::fromStdString(text));
+}
 
 std::optional<std::uint64_t> CountSetting(const QSettings& settings, const char* key) {
     bool ok = false;
@@ -64,6 +77,15 @@ std::optional<std::uint64_t> KeptRuns(const QSettings& settings) {
 
 std::optional<std::uint64_t> KeptMegabytes(const QSettings& settings) {
     return CountSetting(settings, KeptMegabytesKey);
+}
+
+TDefaultCommands DefaultCommands(const QSettings& settings) {
+    return {TextSetting(settings, OnFailureKey), TextSetting(settings, OnRecoveryKey)};
+}
+
+void SetDefaultCommands(QSettings& settings, const TDefaultCommands& commands) {
+    SetTextSetting(settings, OnFailureKey, commands.OnFailure);
+    SetTextSetting(settings, OnRecoveryKey, commands.OnRecovery);
 }
 
 } // namespace vantle

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class QSettings;
 
@@ -38,5 +39,15 @@ std::optional<std::uint64_t> LogMaxSize(const QSettings& settings);
 /// the settings give a number from 1 up ("History/MaxRuns", "History/MaxMegabytes").
 std::optional<std::uint64_t> KeptRuns(const QSettings& settings);
 std::optional<std::uint64_t> KeptMegabytes(const QSettings& settings);
+
+/// The commands run when a failure of an entry that names none of its own is told, and
+/// when it works again ("Commands/OnFailure", "Commands/OnRecovery"); empty: none.
+struct TDefaultCommands {
+    std::string OnFailure, OnRecovery;
+    bool operator==(const TDefaultCommands&) const = default;
+};
+TDefaultCommands DefaultCommands(const QSettings& settings);
+/// An empty command removes its key.
+void SetDefaultCommands(QSettings& settings, const TDefaultCommands& commands);
 
 } // namespace vantle

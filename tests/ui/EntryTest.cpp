@@ -106,10 +106,19 @@ struct TDaysRow {
     QString WeekDays, Shown, Clicks, After, Stored;
 };
 
+// An entry's retries and commands, and the Problems page as it shows them: the box
+// ticked, the spin boxes' texts (or "-" while disabled).
+struct TProblemsRow {
+    std::int32_t Retries, RetryDelay;
+    std::string OnFailure, OnRecovery;
+    QStringList Shown;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(TFilterRow)
 Q_DECLARE_METATYPE(TDaysRow)
+Q_DECLARE_METATYPE(TProblemsRow)
 
 class TEntryTest : public QObject {
     Q_OBJECT
@@ -301,6 +310,106 @@ private slots:
             Child<QPushButton>(dialog, "btnOk")->click();
         });
         QCOMPARE(dialog.GetEntry().TimeLimit, 120);
+    }
+
+    void ProblemsPageShowsAndKeepsTheEntry_data() {
+        QTest::addColumn<TProblemsRow>("row");
+        QTest::newRow("no retries")
+            << TProblemsRow{0, vantle::DefaultRetryDelay, "", "", {"0", "-", "-"}};
+        QTest::newRow("three retries ten minutes apart")
+            << TProblemsRow{3, 10, "", "", {"1", "3", "10"}};
+        // A delay the file gives without retries is kept for when they come back.
+        QTest::newRow("a delay without retries") << TProblemsRow{0, 10, "", "", {"0", "-", "-"}};
+        QTest::newRow("commands with quotes, codes and a byte of another encoding")
+            << TProblemsRow{vantle::MaxRetries,
+                            vantle::MaxTimeLimit,
+                            R"(notify-send "Backup failed" 'on $N at $D(yyyy-mm-dd)')",
+                            "/opt/my\\ tools/ok.sh --entry=\"$N\" caf\xe9",
+                            {"1", "100", QString::number(vantle::MaxTimeLimit)}};
+    }
+
+    // Ok without a change gives every field back byte for byte, the delay too when the
+    // box is not ticked.
+    void ProblemsPageShowsAndKeepsTheEntry() {
+        QFETCH(TProblemsRow, row);
+        TfmEntry dialog;
+        vantle::TSchedule entry = SampleEntry("*");
+        entry.Retries = row.Retries;
+        entry.RetryDelay = row.RetryDelay;
+        entry.OnFailure = row.OnFailure;
+        entry.OnRecovery = row.OnRecovery;
+        dialog.SetEntry(entry);
+        QStringList shown;
+        ExecWith(dialog, [&] {
+            Pages(dialog)->setCurrentIndex(4);
+            shown << QString::number(Child<QCheckBox>(dialog, "cbRetries")->isChecked());
+            for (const char* name : {"seRetries", "seRetryDelay"}) {
+                auto* box = Child<QSpinBox>(dialog, name);
+                shown << (box->isEnabled() ? box->text() : QStringLiteral("-"));
+            }
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        QCOMPARE(shown, row.Shown);
+        QVERIFY(dialog.GetEntry() == entry);
+    }
+
+    // The page's key, the box's key (ticked at once, so Tab finds the spin boxes), Tab
+    // through every control to Ok and Shift+Tab back; unticked, the retries are none and
+    // the delay stays as typed.
+    void ProblemsPageIsSetByKeyboard() {
+        TfmEntry dialog;
+        dialog.SetNewEntry();
+        QStringList met;
+        ExecWith(dialog, [&] {
+            Activate(dialog);
+            // Once a stray key has closed the dialog, the keys go to it and do nothing.
+            const auto focused = [&] {
+                QWidget* focus = QApplication::focusWidget();
+                return focus != nullptr ? focus : &dialog;
+            };
+            const auto type = [&](int key, Qt::KeyboardModifiers modifiers = {}) {
+                QTest::keyClick(focused(), Qt::Key(key), modifiers);
+                met << focused()->objectName();
+            };
+            const auto replace = [&](const char* text) {
+                QTest::keyClick(focused(), Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(focused(), text);
+            };
+            type(Qt::Key_B, Qt::AltModifier); // Pro&blems
+            type(Qt::Key_T, Qt::AltModifier); // &Try again up to
+            type(Qt::Key_Tab);
+            replace("4");
+            type(Qt::Key_Tab);
+            replace("15");
+            type(Qt::Key_Tab);
+            QTest::keyClicks(focused(), R"(mail -s "$N failed" ann)");
+            type(Qt::Key_Tab);
+            QTest::keyClicks(focused(), "true");
+            type(Qt::Key_Tab);
+            for (int back = 0; back < 5; ++back)
+                type(Qt::Key_Tab, Qt::ShiftModifier);
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        QCOMPARE(met, (QStringList{"cbRetries", "cbRetries", "seRetries", "seRetryDelay",
+                                   "edOnFailure", "edOnRecovery", "btnOk", "edOnRecovery",
+                                   "edOnFailure", "seRetryDelay", "seRetries", "cbRetries"}));
+        vantle::TSchedule got = dialog.GetEntry();
+        QCOMPARE(got.Retries, 4);
+        QCOMPARE(got.RetryDelay, 15);
+        QCOMPARE(got.OnFailure, std::string(R"(mail -s "$N failed" ann)"));
+        QCOMPARE(got.OnRecovery, std::string("true"));
+        auto* retried = Child<QCheckBox>(dialog, "cbRetries");
+        retried->setChecked(false);
+        QVERIFY(!Child<QSpinBox>(dialog, "seRetries")->isEnabled());
+        QVERIFY(!Child<QSpinBox>(dialog, "seRetryDelay")->isEnabled());
+        QCOMPARE(dialog.GetEntry().Retries, 0);
+        QCOMPARE(dialog.GetEntry().RetryDelay, 15);
+        // Add starts from the defaults again.
+        dialog.SetNewEntry();
+        got = dialog.GetEntry();
+        const vantle::TSchedule fresh;
+        QVERIFY(got.Retries == fresh.Retries && got.RetryDelay == fresh.RetryDelay &&
+                got.OnFailure.empty() && got.OnRecovery.empty());
     }
 
     void BuiltinTypeGreysOperationFieldsAndKeepsTexts() {
@@ -541,6 +650,7 @@ private slots:
         QTest::newRow("Comment") << 2 << QStringList{"memComment"};
         // The spin box waits for its check box; of the two choices Tab visits the one set.
         QTest::newRow("Settings") << 3 << QStringList{"cbCatchUp", "rbOverlapAllow", "cbTimeLimit"};
+        QTest::newRow("Problems") << 4 << QStringList{"cbRetries", "edOnFailure", "edOnRecovery"};
     }
 
     void TabVisitsEveryControlInTheDesignedOrder() {
@@ -628,14 +738,15 @@ private slots:
         QStringList focused;
         ExecWith(dialog, [&] {
             Activate(dialog);
-            for (Qt::Key key : {Qt::Key_E, Qt::Key_G, Qt::Key_P, Qt::Key_L}) {
+            for (Qt::Key key : {Qt::Key_E, Qt::Key_G, Qt::Key_B, Qt::Key_P, Qt::Key_L}) {
                 QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
                 focused << QApplication::focusWidget()->objectName();
             }
             QTest::keyClicks(QApplication::focusWidget(), "7");
             dialog.reject();
         });
-        QCOMPARE(focused, QStringList({"memComment", "cbCatchUp", "cbOpType", "edMinutes"}));
+        QCOMPARE(focused,
+                 QStringList({"memComment", "cbCatchUp", "cbRetries", "cbOpType", "edMinutes"}));
         QCOMPARE(Edit(dialog, "edName")->text(), QString::fromStdString(SampleEntry("*").Name));
     }
 };

@@ -1,11 +1,15 @@
 // What the desktop program remembers between runs, and the Options menu that holds
-// "Start at Login" and the notification switch.
+// "Start at Login", the notification switch and the default failure commands.
 #include "ui/Settings.h"
+#include "ui/AccessKeys.h"
 #include "ui/Autostart.h"
 #include "ui/OptionsMenu.h"
 #include "ui/WindowFixture.h"
 #include "ui/WindowSettings.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QtTest>
 
@@ -145,6 +149,63 @@ private slots:
         QCOMPARE(NotifyMode(settings), TNotifyMode::None);
         settings.setValue("options/notifications", true);
         QCOMPARE(NotifyMode(settings), TNotifyMode::Failures);
+    }
+
+    // Kept in the settings as typed, an empty one as no key; the dialog shows what is kept
+    // and Cancel keeps it; the window hands them to its scheduler unless told its own.
+    void defaultCommandsAreKeptAndHandedToTheScheduler() {
+        QSettings settings(SettingsFile(), QSettings::IniFormat);
+        QCOMPARE(DefaultCommands(settings), TDefaultCommands{});
+        const TDefaultCommands commands{R"(notify-send "$N failed" 'code $R')",
+                                        "/opt/my\\ tools/ok --from=$D(yyyy)"};
+        SetDefaultCommands(settings, commands);
+        settings.sync();
+        QCOMPARE(DefaultCommands(QSettings(SettingsFile(), QSettings::IniFormat)), commands);
+
+        auto fm = MakeWindow();
+        auto* options = new TOptionsMenu(*fm, settings, "", "vantle-scheduler");
+        // Opens the dialog, sees its fields and any clash of access keys, clears the
+        // recovery command and leaves through `button`.
+        const auto edit = [&](const char* button, QStringList* shown) {
+            QTimer::singleShot(0, [&, button, shown] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                QVERIFY(dialog != nullptr);
+                auto* failure = Child<QLineEdit>(*dialog, "edFailureCommand");
+                auto* recovery = Child<QLineEdit>(*dialog, "edRecoveryCommand");
+                *shown << failure->text() << recovery->text();
+                QStringList captions;
+                for (auto* label : dialog->findChildren<QLabel*>())
+                    captions << label->text();
+                for (auto* button : dialog->findChildren<QPushButton*>())
+                    captions << button->text();
+                *shown << AccessKeyClash(captions);
+                recovery->clear();
+                Child<QPushButton>(*dialog, button)->click();
+            });
+            Child<QAction>(*options, "FailureCommands1")->trigger();
+        };
+        QStringList shown;
+        edit("btnCancel", &shown);
+        QCOMPARE(DefaultCommands(settings), commands);
+        edit("btnOk", &shown);
+        const QStringList opened{QString::fromStdString(commands.OnFailure),
+                                 QString::fromStdString(commands.OnRecovery), QString()};
+        QCOMPARE(shown, opened + opened);
+        QCOMPARE(DefaultCommands(settings), (TDefaultCommands{commands.OnFailure, ""}));
+        QVERIFY(!settings.contains("Commands/OnRecovery"));
+
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(FDir->Path().string()));
+        {
+            QSettings user;
+            SetDefaultCommands(user, commands);
+        }
+        TSchedMainServices given = Services();
+        given.Scheduler.DefaultOnRecovery = "its own";
+        const TSchedMainServices completed = CompleteServices(given);
+        QCOMPARE(completed.Scheduler.DefaultOnFailure, commands.OnFailure);
+        QCOMPARE(completed.Scheduler.DefaultOnRecovery, std::string("its own"));
+        QSettings().remove("Commands");
     }
 
     void execLineQuotesWhatDesktopEntriesReserve_data() {
