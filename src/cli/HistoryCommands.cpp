@@ -64,7 +64,7 @@ int CmdHistory(const TArgs& args, std::ostream& out, std::ostream& err) {
             out << FormatDateTime("yyyy-mm-dd hh:nn:ss", run.Started, settings) << '\t'
                 << VisibleText(run.Name, TVisibleFor::Terminal, true) << '\t'
                 << VisibleText(ShownResult(run), TVisibleFor::Terminal, true) << '\t'
-                << ShownDuration(run) << '\t' << run.Id << '\t' << TriggerText(run.Trigger) << '\n';
+                << ShownDuration(run) << '\t' << run.Id << '\t' << ShownTrigger(run) << '\n';
         return 0;
     });
 }

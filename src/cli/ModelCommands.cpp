@@ -4,7 +4,9 @@
 #include "cli/Commands.h"
 #include "cli/DefaultFiles.h"
 #include "engine/CatchUp.h"
+#include "engine/Retries.h"
 #include "engine/Scheduler.h"
+#include "engine/StateFile.h"
 #include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
 #include "platform/ProgramStarterPosix.h"
@@ -247,14 +249,23 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
         names.reserve(entries.size());
         for (const TSchedule* entry : entries)
             names.push_back(VisibleText(entry->Name, TVisibleFor::Terminal, true));
-        // A catch-up the scheduler runs when it starts next, as the state it left says.
+        // A catch-up the scheduler runs when it starts next, and the retries it keeps
+        // pending, as the state it left says.
         if (!fromText) {
             const std::string log =
                 options.Positional.empty() ? DesktopFiles().LogFile : ChangeFileExt(path, ".LOG");
-            for (const TPendingCatchUp& pending : PendingCatchUps(
-                     entries, LatestTestedIn(StateFileOf(path, log)), SystemClock().Now()))
+            const std::string state = StateFileOf(path, log);
+            for (const TPendingCatchUp& pending :
+                 PendingCatchUps(entries, LatestTestedIn(state), SystemClock().Now()))
                 out << "next start\t" << names[pending.Index] << "\tcatch-up of "
                     << FormatMinute(MomentOfMinute(pending.Missed)) << "\n";
+            for (const TPendingRetry& retry : PendingRetriesIn(state))
+                for (std::size_t i = 0; i < entries.size(); ++i)
+                    if (entries[i]->Active && entries[i]->Name == retry.Name &&
+                        EntryFingerprint(*entries[i]) == retry.Attempt.Entry)
+                        out << FormatMinute(MomentOfMinute(retry.Due)) << "\t" << names[i]
+                            << "\tretry, attempt " << retry.Attempt.Number << " of "
+                            << retry.Attempt.Of << "\n";
         }
         // Printed as found: a long span of a minutely entry need not fit in memory.
         ForEachUpcomingRun(

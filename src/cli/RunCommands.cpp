@@ -211,7 +211,8 @@ std::function<std::int64_t(const std::string&)> PlayedRunTimes(const std::string
 // run, with its failures raised for Guarded to report.
 int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     TArguments options = ReadArguments("run", args, {"--once", "--dry-run"},
-                                       {"--at", "--log", "--wait", "--keep-runs", "--keep-mb"});
+                                       {"--at", "--log", "--wait", "--keep-runs", "--keep-mb",
+                                        "--on-failure", "--on-recovery", "--fail"});
     if (options.Positional.size() > 1)
         throw UsageError("run", "expects at most one FILE");
     const bool dryRun = options.Has("--dry-run");
@@ -228,6 +229,10 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     }
     if (moments.size() > 1 && !dryRun)
         throw UsageError("run", "--at more than once needs --dry-run");
+    // Played runs of these entries fail, so a play of retries is repeatable.
+    const std::vector<std::string> failing = options.AllValues("--fail");
+    if (!failing.empty() && !dryRun)
+        throw UsageError("run", "--fail needs --dry-run");
 
     // How long --once waits for the programs it started, to log their ends; 0: not at all.
     int waitSeconds = 0;
@@ -282,6 +287,10 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     services.KeepState = !dryRun && moments.empty();
     if (dryRun) {
         services.PlayedRunMs = PlayedRunTimes(file);
+        if (!failing.empty())
+            services.PlayedRunFails = [failing](const std::string& name) {
+                return std::find(failing.begin(), failing.end(), name) != failing.end();
+            };
         services.Starter = &printingStarter;
         services.ClockSetter = &printingClockSetter;
         services.MakeLog = [&clock, &out](const std::string& path) {
@@ -294,6 +303,8 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         };
     }
 
+    services.DefaultOnFailure = options.Value("--on-failure").value_or("");
+    services.DefaultOnRecovery = options.Value("--on-recovery").value_or("");
     if (std::optional<std::string> keep = options.Value("--keep-runs"))
         services.KeptRuns =
             static_cast<std::size_t>(WholeNumberOption(*keep, "--keep-runs", 1000000));

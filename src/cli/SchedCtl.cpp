@@ -48,7 +48,8 @@ const TCommandHelp Commands[] = {
      "  --at MOMENT   expand as at this local moment (default: now)\n"},
     {"run", CmdRun,
      "run [--once [--wait SECONDS]] [--dry-run] [--at MOMENT]... [--log LOGFILE] "
-     "[--keep-runs N] [--keep-mb N] [FILE]",
+     "[--keep-runs N] [--keep-mb N] [--on-failure COMMAND] [--on-recovery COMMAND] "
+     "[--fail NAME]... [FILE]",
      "run the scheduler without a window",
      "Runs a cycle a second after start, then five seconds past every minute, until\n"
      "SIGINT, SIGTERM or SIGHUP.\n"
@@ -61,7 +62,13 @@ const TCommandHelp Commands[] = {
      "  --log LOGFILE  the log (default: FILE with the extension .LOG, or the\n"
      "                 desktop program's log when FILE is left out)\n"
      "  --keep-runs N  the run records keep the newest N runs (default: 1000)\n"
-     "  --keep-mb N    ... and at most N megabytes of their output (default: 200)\n"},
+     "  --keep-mb N    ... and at most N megabytes of their output (default: 200)\n"
+     "  --on-failure COMMAND   run when a failure of an entry without its own\n"
+     "                 OnFailure= is told (the run's details in VANTLE_* variables,\n"
+     "                 the end of its output on standard input)\n"
+     "  --on-recovery COMMAND  the same when such an entry works again\n"
+     "  --fail NAME    with --dry-run, the played runs of entry NAME fail, so its\n"
+     "                 retries play out\n"},
     {"history", CmdHistory,
      "history [--entry NAME] [--failed] [--since MOMENT] [--count N] [--output RUN] [FILE]",
      "the recorded runs, one line each, newest last",

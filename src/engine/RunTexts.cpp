@@ -28,6 +28,13 @@ std::string ShownDuration(const TStoredRun& run) {
     return text;
 }
 
+std::string ShownTrigger(const TStoredRun& run) {
+    std::string text = TriggerText(run.Trigger);
+    if (run.Attempts > 1)
+        text += ", attempt " + std::to_string(run.Attempt) + " of " + std::to_string(run.Attempts);
+    return text;
+}
+
 std::string CleanExitText(std::int64_t seconds) {
     return "Exited 0 after " + std::to_string(seconds) + " s";
 }

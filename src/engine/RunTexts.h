@@ -14,6 +14,9 @@ namespace vantle {
 /// run closed after its scheduler ended (how long it took is not known).
 std::string ShownResult(const TStoredRun& run);
 std::string ShownDuration(const TStoredRun& run);
+/// What started a run, and which try it was when its entry retries: "retry, attempt 2
+/// of 4".
+std::string ShownTrigger(const TStoredRun& run);
 /// The grid's result of a clean exit: "Exited 0 after 12 s".
 std::string CleanExitText(std::int64_t seconds);
 

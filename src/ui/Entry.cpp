@@ -120,7 +120,8 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
     PageControl1->addTab(BuildCommentPage(), QStringLiteral("Comm&ent"));
     PageControl1->addTab(BuildSettingsPage(), QStringLiteral("Settin&gs"));
     // The one letter no page uses: those of "fail" are all taken on the Schedule page.
-    PageControl1->addTab(BuildProblemsPage(), QStringLiteral("Pro&blems"));
+    // No letter of its name is free for an access key: Ctrl+Tab reaches it.
+    PageControl1->addTab(BuildProblemsPage(), QStringLiteral("When it fails"));
     QWidget* bottomStrip = BuildButtonStrip();
 
     auto* mainLayout = new QVBoxLayout(this);
@@ -360,7 +361,7 @@ QWidget* TfmEntry::BuildSettingsPage() {
     return settingsPage;
 }
 
-// Page "Pro&blems": what happens when a run fails, and when the entry works again.
+// Page "When it fails": what happens when a run fails, and when the entry works again.
 QWidget* TfmEntry::BuildProblemsPage() {
     auto* problemsPage = new QWidget;
     cbRetries = new QCheckBox(QStringLiteral("&Try again up to"), problemsPage);

@@ -142,7 +142,7 @@ std::string TRunListModel::Text(int row, int col) const {
     case colEntry:
         return run.Name;
     case colTrigger:
-        return TriggerText(run.Trigger);
+        return ShownTrigger(run);
     case colResult:
         return ShownResult(run);
     case colDuration:

@@ -272,9 +272,31 @@ TEST_F(RunCommandTest, LinksThatAnotherUserPlantedAreNotFollowed) {
     EXPECT_EQ(ReadFile(Dir.File("precious.txt")), "precious");
 }
 
+// A play of retries: the played runs of the entry --fail names fail, each try after its
+// delay, the last told; the others go well.
+TEST_F(RunCommandTest, RunOfMomentsPlaysRetriesOfARunThatFails) {
+    WriteFile(FSchedule, ScheduleText({{.Name = "F",
+                                        .Time = "10 12 * * *",
+                                        .Command = "/bin/true",
+                                        .More = "Retries=1\r\nRetryDelay=2\r\n"}}));
+    TRun r = Invoke(CmdRun, {"--dry-run", "--fail", "F", "--at", "2026-06-10 12:10:05", "--at",
+                             "2026-06-10 12:11:05", "--at", "2026-06-10 12:12:05", FSchedule});
+    std::vector<std::string> shown;
+    for (const std::string& line : LogMessages(r.Out))
+        if (line.find("F ") != std::string::npos && !line.starts_with("| would"))
+            shown.push_back(line);
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{
+                  "Executing F (Command /bin/true)", "F ended with code 1 after 0 s",
+                  "Retrying F in 2 minutes (attempt 2 of 2)", "Running F again (attempt 2 of 2)",
+                  "Executing F (Command /bin/true)", "F ended with code 1 after 0 s"}));
+    EXPECT_EQ(r.Err, "F ended with code 1\n");
+}
+
 TEST_F(RunCommandTest, RefusesBadUseAMomentTheClockSkipsAndAnUnwritableLog) {
     for (const TArgs& args :
-         std::vector<TArgs>{{"--once", "a", "b"},
+         std::vector<TArgs>{{"--fail", "F", "--once", FSchedule},
+                            {"--once", "a", "b"},
                             {"--at", "2001-03-15 14:05", FSchedule},
                             {"--at", "2001-03-15 14:05", "--at", "2001-03-15 14:06", FSchedule}})
         EXPECT_EQ(Invoke(CmdRun, args).Code, 2) << ::testing::PrintToString(args);
