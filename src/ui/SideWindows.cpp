@@ -55,12 +55,17 @@ void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now) {
         });
     }
     BringToFront(*FUpcoming);
-    FUpcoming->ShowRunsOf(list, now, LatestTested());
+    FUpcoming->ShowRunsOf(list, now, LatestTested(), PendingRetries());
 }
 
 std::optional<std::int64_t> TSideWindows::LatestTested() const {
     TSchedulerCore* core = FCore();
     return core != nullptr ? core->Scheduler().LatestTested() : std::nullopt;
+}
+
+std::vector<TPendingRetry> TSideWindows::PendingRetries() const {
+    TSchedulerCore* core = FCore();
+    return core != nullptr ? core->Scheduler().Retries().List() : std::vector<TPendingRetry>{};
 }
 
 QWidget* TSideWindows::RunHistoryWindow() const {
@@ -104,7 +109,7 @@ void TSideWindows::ReadLog() {
 
 void TSideWindows::FollowList(TSchedList& list, TDateTime now) {
     if (FUpcoming != nullptr)
-        FUpcoming->ShowRunsOf(list, now, LatestTested());
+        FUpcoming->ShowRunsOf(list, now, LatestTested(), PendingRetries());
 }
 
 void TSideWindows::FollowRuns() {

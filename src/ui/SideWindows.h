@@ -3,6 +3,7 @@
 // tells them, stop the runs the user stops, and hand back the entries the user picks.
 #pragma once
 
+#include "engine/Retries.h"
 #include "platform/DateTime.h"
 
 #include <QObject>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vantle {
 
@@ -60,6 +62,7 @@ private:
     void StopRun(std::int64_t run);
     /// The scheduler's latest minute tested, so Upcoming can show pending catch-ups.
     std::optional<std::int64_t> LatestTested() const;
+    std::vector<TPendingRetry> PendingRetries() const;
     /// Hidden to the tray, the owner takes the open ones along and brings them back.
     void FollowOwner(bool shown);
     /// Reads the log into its open viewer again.

@@ -67,7 +67,8 @@ void TfmUpcoming::SetRows(const std::vector<TRow>& rows) {
 }
 
 void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now,
-                             std::optional<std::int64_t> latestTested) {
+                             std::optional<std::int64_t> latestTested,
+                             const std::vector<TPendingRetry>& retries) {
     if (!isVisible())
         return;
     TSchedListLock lock(list);
@@ -81,6 +82,16 @@ void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now,
                         entry.Name, entry.Command,
                         list.SerialOf(static_cast<std::int32_t>(pending.Index))});
     }
+    // Failed runs waiting for their next try, while the entry is as it was.
+    for (const TPendingRetry& retry : retries)
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i]->Active && entries[i]->Name == retry.Name &&
+                EntryFingerprint(*entries[i]) == retry.Attempt.Entry)
+                rows.push_back({MomentText(MomentOfMinute(retry.Due), FSettings) + " (retry, " +
+                                    "attempt " + std::to_string(retry.Attempt.Number) + " of " +
+                                    std::to_string(retry.Attempt.Of) + ")",
+                                entries[i]->Name, entries[i]->Command,
+                                list.SerialOf(static_cast<std::int32_t>(i))});
     // From the next minute: this minute's cycle has run, or runs within seconds.
     TDateTime first = IncMinutes(now, 1);
     for (const TUpcomingRun& run : UpcomingRuns(entries, first, first + Days, MaxRows)) {

@@ -2,6 +2,8 @@
 // order, one line each; a double click opens the entry.
 #pragma once
 
+#include "engine/Retries.h"
+
 #include "platform/DateTime.h"
 
 #include <QDialog>
@@ -36,10 +38,11 @@ public:
     /// Replaces the lines, keeping the one the user had selected when it is still there.
     void SetRows(const std::vector<TRow>& rows);
     /// The runs of `list`'s active entries from the minute after `now`, after the
-    /// catch-ups that switching on runs when the latest minute tested is `latestTested`;
-    /// nothing while the window is hidden.
+    /// catch-ups that switching on runs when the latest minute tested is `latestTested`
+    /// and the pending `retries`; nothing while the window is hidden.
     void ShowRunsOf(TSchedList& list, TDateTime now,
-                    std::optional<std::int64_t> latestTested = std::nullopt);
+                    std::optional<std::int64_t> latestTested = std::nullopt,
+                    const std::vector<TPendingRetry>& retries = {});
     std::uint64_t SerialOfRow(int row) const;
 
 signals:
