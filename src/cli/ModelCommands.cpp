@@ -261,8 +261,7 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
                     << FormatMinute(MomentOfMinute(pending.Missed)) << "\n";
             for (const TPendingRetry& retry : PendingRetriesIn(state))
                 for (std::size_t i = 0; i < entries.size(); ++i)
-                    if (entries[i]->Active && entries[i]->Name == retry.Name &&
-                        EntryFingerprint(*entries[i]) == retry.Attempt.Entry)
+                    if (RetryApplies(retry, *entries[i]))
                         out << FormatMinute(MomentOfMinute(retry.Due)) << "\t" << names[i]
                             << "\tretry, attempt " << retry.Attempt.Number << " of "
                             << retry.Attempt.Of << "\n";

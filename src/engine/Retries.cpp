@@ -16,12 +16,12 @@ void Mix(std::uint64_t& hash, std::string_view text) {
     hash *= 1099511628211ull;
 }
 
-bool Applies(const TPendingRetry& retry, const TSchedule& entry) {
+} // namespace
+
+bool RetryApplies(const TPendingRetry& retry, const TSchedule& entry) {
     return entry.Active && entry.Name == retry.Name &&
            EntryFingerprint(entry) == retry.Attempt.Entry;
 }
-
-} // namespace
 
 std::uint64_t EntryFingerprint(const TSchedule& entry) {
     std::uint64_t hash = 14695981039346656037ull;
@@ -61,7 +61,7 @@ std::optional<TPendingRetry> TRetries::TakeDue(const TSchedule& entry, TLocalMin
     if (found == FPending.end())
         return std::nullopt;
     const TPendingRetry& retry = found->second;
-    if (!Applies(retry, entry) ||
+    if (!RetryApplies(retry, entry) ||
         (retry.Failed < now && TDueFinder(entry).LatestMinute(retry.Failed + 1, now))) {
         FPending.erase(found);
         return std::nullopt;
@@ -76,7 +76,7 @@ std::optional<TPendingRetry> TRetries::TakeDue(const TSchedule& entry, TLocalMin
 void TRetries::Prune(const std::vector<const TSchedule*>& entries) {
     std::erase_if(FPending, [&](const auto& pending) {
         for (const TSchedule* entry : entries)
-            if (Applies(pending.second, *entry))
+            if (RetryApplies(pending.second, *entry))
                 return false;
         return true;
     });

@@ -38,6 +38,9 @@ struct TPendingRetry {
     bool operator==(const TPendingRetry&) const = default;
 };
 
+/// Whether the retry still stands for `entry`: the same entry, on, and unchanged.
+bool RetryApplies(const TPendingRetry& retry, const TSchedule& entry);
+
 class TRetries {
 public:
     /// The try `failed` of `name` failed at minute `at`: the next one is pending, unless

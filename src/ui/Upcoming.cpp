@@ -85,8 +85,7 @@ void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now,
     // Failed runs waiting for their next try, while the entry is as it was.
     for (const TPendingRetry& retry : retries)
         for (std::size_t i = 0; i < entries.size(); ++i)
-            if (entries[i]->Active && entries[i]->Name == retry.Name &&
-                EntryFingerprint(*entries[i]) == retry.Attempt.Entry)
+            if (RetryApplies(retry, *entries[i]))
                 rows.push_back({MomentText(MomentOfMinute(retry.Due), FSettings) + " (retry, " +
                                     "attempt " + std::to_string(retry.Attempt.Number) + " of " +
                                     std::to_string(retry.Attempt.Of) + ")",
