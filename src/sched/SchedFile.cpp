@@ -242,6 +242,17 @@ TSchedLineKind ClassifyScheduleLine(std::string_view line, std::string_view& val
     return TSchedLineKind::Other;
 }
 
+namespace {
+
+// The number a key gives when it lies in low..high, else `otherwise`.
+std::int32_t NumberWithin(std::string_view value, std::int32_t low, std::int32_t high,
+                          std::int32_t otherwise) {
+    const std::int32_t n = IntOrZero(value);
+    return n >= low && n <= high ? n : otherwise;
+}
+
+} // namespace
+
 void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view value) {
     switch (kind) {
     case TSchedLineKind::Name:
@@ -283,22 +294,16 @@ void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view v
     case TSchedLineKind::Overlap:
         entry.Overlap = EqualsNoCase(value, "skip") ? TOverlap::Skip : TOverlap::Allow;
         break;
-    case TSchedLineKind::TimeLimit: {
-        // What is not a limit (text, negative, past a year) is none; check says why.
-        std::int32_t n = IntOrZero(value);
-        entry.TimeLimit = n > 0 && n <= MaxTimeLimit ? n : 0;
+    // What is out of range (text, negative, too large) is the default; check says why.
+    case TSchedLineKind::TimeLimit:
+        entry.TimeLimit = NumberWithin(value, 1, MaxTimeLimit, 0);
         break;
-    }
-    case TSchedLineKind::Retries: {
-        std::int32_t n = IntOrZero(value);
-        entry.Retries = n > 0 && n <= MaxRetries ? n : 0;
+    case TSchedLineKind::Retries:
+        entry.Retries = NumberWithin(value, 1, MaxRetries, 0);
         break;
-    }
-    case TSchedLineKind::RetryDelay: {
-        std::int32_t n = IntOrZero(value);
-        entry.RetryDelay = n >= 1 && n <= MaxTimeLimit ? n : DefaultRetryDelay;
+    case TSchedLineKind::RetryDelay:
+        entry.RetryDelay = NumberWithin(value, 1, MaxTimeLimit, DefaultRetryDelay);
         break;
-    }
     case TSchedLineKind::OnFailure:
         entry.OnFailure.assign(value);
         break;
