@@ -217,6 +217,21 @@ private:
             CheckWhole(line, kind, value, 1, MaxTimeLimit,
                        "retries wait " + std::to_string(DefaultRetryDelay) + " minutes");
             break;
+        case TSchedLineKind::OnlyOnACPower:
+            CheckSwitch(line, kind, value, "Yes", "No", "makes a run wait for mains power");
+            break;
+        case TSchedLineKind::OnlyWithNetwork:
+            CheckSwitch(line, kind, value, "Yes", "No", "makes a run wait for a network");
+            break;
+        case TSchedLineKind::WaitLimit:
+            CheckWhole(line, kind, value, 0, MaxTimeLimit, "a waiting run waits without limit");
+            break;
+        case TSchedLineKind::AtStart:
+            CheckSwitch(line, kind, value, "Yes", "No", "runs the entry at start-up");
+            break;
+        case TSchedLineKind::AlertAfter:
+            CheckWhole(line, kind, value, 0, MaxAlertAfter, "the entry is never overdue");
+            break;
         case TSchedLineKind::OnFailure:
         case TSchedLineKind::OnRecovery:
             CheckControls(line, kind, value);

@@ -208,11 +208,35 @@ std::function<std::int64_t(const std::string&)> PlayedRunTimes(const std::string
     };
 }
 
+// The readings a play was given, and this machine's for the others.
+class TGivenConditions final : public TRunConditions {
+public:
+    explicit TGivenConditions(const TRunConditions* machine) : FMachine(*machine) {}
+    bool OnMains() const override { return Mains.value_or(FMachine.OnMains()); }
+    bool HasNetwork() const override { return Network.value_or(FMachine.HasNetwork()); }
+    std::optional<bool> Mains, Network;
+
+private:
+    const TRunConditions& FMachine;
+};
+
+// A reading given on the command line: `yes` or `no`, not both; none when neither.
+std::optional<bool> Reading(const TArguments& options, const char* yes, const char* no) {
+    if (options.Has(yes) && options.Has(no))
+        throw UsageError("run", std::string(yes) + " and " + no + " exclude each other");
+    if (options.Has(yes))
+        return true;
+    if (options.Has(no))
+        return false;
+    return std::nullopt;
+}
+
 // run, with its failures raised for Guarded to report.
 int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
-    TArguments options = ReadArguments("run", args, {"--once", "--dry-run"},
-                                       {"--at", "--log", "--wait", "--keep-runs", "--keep-mb",
-                                        "--on-failure", "--on-recovery", "--fail"});
+    TArguments options = ReadArguments(
+        "run", args, {"--once", "--dry-run", "--ac", "--no-ac", "--network", "--no-network"},
+        {"--at", "--log", "--wait", "--keep-runs", "--keep-mb", "--on-failure", "--on-recovery",
+         "--fail"});
     if (options.Positional.size() > 1)
         throw UsageError("run", "expects at most one FILE");
     const bool dryRun = options.Has("--dry-run");
@@ -233,6 +257,13 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     const std::vector<std::string> failing = options.AllValues("--fail");
     if (!failing.empty() && !dryRun)
         throw UsageError("run", "--fail needs --dry-run");
+
+    // A play on battery or offline, whatever this machine says now.
+    TGivenConditions conditions(SystemSchedulerServices().Conditions);
+    conditions.Mains = Reading(options, "--ac", "--no-ac");
+    conditions.Network = Reading(options, "--network", "--no-network");
+    if ((conditions.Mains || conditions.Network) && !dryRun)
+        throw UsageError("run", "--ac, --no-ac, --network and --no-network need --dry-run");
 
     // How long --once waits for the programs it started, to log their ends; 0: not at all.
     int waitSeconds = 0;
@@ -281,6 +312,7 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     TPrintingClockSetter printingClockSetter(out);
     TSchedulerServices services = SystemSchedulerServices();
     services.Clock = &clock;
+    services.Conditions = &conditions;
     services.LogFile = files.LogFile;
     // What-if runs and replays of given moments neither read nor move the memory of
     // the minutes the real scheduler has run.
@@ -303,6 +335,8 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
         };
     }
 
+    // Start-up runs belong to a scheduler that stays, not to a single cycle or a play.
+    services.StartUpRuns = !once;
     services.DefaultOnFailure = options.Value("--on-failure").value_or("");
     services.DefaultOnRecovery = options.Value("--on-recovery").value_or("");
     if (std::optional<std::string> keep = options.Value("--keep-runs"))

@@ -26,6 +26,10 @@ std::optional<std::string> FailureText(const TRunEvent& event) {
         return name + " ended with code " + std::to_string(event.Code);
     case TRunEvent::Signalled:
         return name + " ended by signal " + std::to_string(event.Code);
+    case TRunEvent::NotRun:
+        return name + " not run: " + VisibleText(event.Text, TVisibleFor::Terminal);
+    case TRunEvent::Overdue:
+        return name + " has not run well for " + CountOf(event.Code, "hour", "hours");
     default:
         return std::nullopt;
     }
@@ -62,8 +66,8 @@ void TFailureWatch::See(const TRunEvent& event) {
             OnNotice(notice);
         return;
     }
-    if (event.RetryPending)
-        return; // the last try's failure is told, not this one
+    if (event.RetryPending || event.Kind == TRunEvent::Waiting)
+        return; // the last try's failure is told, not this one; a wait is no failure yet
     notice.Name = event.Name;
     notice.Record = event.Record;
     if (std::optional<std::string> failure = FailureText(event)) {

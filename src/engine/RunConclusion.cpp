@@ -150,6 +150,14 @@ void TRunConclusion::Conclude(const TRunOutcome& outcome) {
         if (!event.RetryPending)
             FFailures.push_back({name, "could not set the clock: " + outcome.Text});
         break;
+    case TRunOutcome::NotRun:
+        // Never started, so never retried: the wait was its chance.
+        FLog.WriteFmt("%s not run: %s", {name, outcome.Text});
+        event.Result = "Not run: " + outcome.Text;
+        FinishRecord(outcome.Record, event.Result, true);
+        event.Kind = TRunEvent::NotRun;
+        event.Text = outcome.Text;
+        break;
     case TRunOutcome::NoNetwork:
         FLog.WriteFmt("Builtin %s failed; no netware connection", {name});
         event.Result = "No network connection";

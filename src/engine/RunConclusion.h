@@ -31,6 +31,9 @@ struct TRunEvent {
         Skipped,
         Followed, // a run started before the scheduler restarted has ended
         Records,  // news of the run records (Text): failing, working again, disk full
+        Waiting,  // a due run waits for what its entry needs (Text: "on battery")
+        NotRun,   // a waiting run gave up at its entry's wait limit (Text: why)
+        Overdue,  // no good run for longer than the entry allows (Code: hours)
     };
     TKind Kind = Started;
     std::string Name;
@@ -75,6 +78,7 @@ struct TRunOutcome {
         ClockSet,
         ClockNotSet, // Code: the error; Text: its reason
         NoNetwork,
+        NotRun, // Text: what it waited for in vain; Attempt; Record
     };
     TKind Kind = Started;
     std::string Name;

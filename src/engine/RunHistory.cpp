@@ -5,6 +5,7 @@
 #include "engine/Log.h"
 #include "platform/ProgramStarter.h"
 #include "platform/SysErrors.h"
+#include "platform/TextUtils.h"
 
 #include <charconv>
 #include <cstdio>
@@ -147,6 +148,8 @@ void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
         if (record.LatestSkipped ||
             (event.Record != 0 && record.LatestRecord != 0 && event.Record != record.LatestRecord))
             return;
+    } else if (event.Kind == TRunEvent::Waiting || event.Kind == TRunEvent::Overdue) {
+        // Of no run: Last Run stays, the latest run's end still counts.
     } else if (event.Kind != TRunEvent::ClockNotSet) {
         record.LatestSkipped = event.Kind == TRunEvent::Skipped;
         record.LatestRecord = event.Record;
@@ -203,6 +206,19 @@ void TRunHistory::Record(const std::string& logName, const TRunEvent& event) {
     case TRunEvent::Followed:
         record.Result = EndedAfterRestartResult;
         record.Error = false;
+        break;
+    case TRunEvent::Waiting:
+        record.Result = "Waiting: " + event.Text;
+        record.Error = false;
+        break;
+    case TRunEvent::NotRun:
+        record.LastRun = event.Moment;
+        record.Result = "Not run: " + event.Text;
+        record.Error = true;
+        break;
+    case TRunEvent::Overdue:
+        record.Result = "Overdue: no good run for " + CountOf(event.Code, "hour", "hours");
+        record.Error = true;
         break;
     case TRunEvent::Records:
         return; // of no entry

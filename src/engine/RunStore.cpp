@@ -67,7 +67,8 @@ const char* const RunColumns =
     "id, name, command, parameters, started_by, started, ended, duration_ms, result, failure, "
     "pid, boot_id, start_ticks, output_bytes, output_cut, output_head, attempt, attempts";
 
-constexpr const char* TriggerTexts[] = {"schedule", "Execute Now", "catch-up", "retry"};
+constexpr const char* TriggerTexts[] = {"schedule", "Execute Now", "catch-up", "retry", "start-up"};
+static_assert(std::size(TriggerTexts) == static_cast<std::size_t>(LastRunTrigger) + 1);
 
 // The database or one of SQLite's files beside it: a regular file of the user's own, of
 // mode 0600 (SQLite gives its journal files the database's mode). `create` makes it.

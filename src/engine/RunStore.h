@@ -25,9 +25,11 @@ enum class TRunTrigger {
     ExecuteNow, // the user asked for it
     CatchUp,    // a minute missed while the scheduler was not running
     Retry,      // a failed run tried again
+    StartUp,    // the scheduler was switched on
 };
+inline constexpr TRunTrigger LastRunTrigger = TRunTrigger::StartUp;
 
-/// "schedule", "Execute Now", "catch-up", "retry".
+/// "schedule", "Execute Now", "catch-up", "retry", "start-up".
 const char* TriggerText(TRunTrigger trigger);
 
 /// The result of a run that was still open when its scheduler ended, its program gone.

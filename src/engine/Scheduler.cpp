@@ -5,8 +5,10 @@
 #include "engine/LenientFieldLog.h"
 #include "platform/ExecutablePath.h"
 #include "platform/ProcessIdentity.h"
+#include "platform/TextUtils.h"
 #include "sched/ClockChanges.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vantle {
@@ -81,14 +83,27 @@ void TScheduler::SetEnabled(bool value) {
         FPassMinute = state.Pass;
         FPassStarted = std::move(state.Started);
         FRetries.Restore(state.Retries);
+        FWaits.Restore(state.Waiting);
+        FAlarm.Restore(state.Alarms);
+        if (FServices.StartUpRuns)
+            FStartUpFrom = FServices.Clock->RunNanos();
+    } else {
+        FStartUpFrom.reset();
     }
     FLenientFieldsDue = value; // told at the first cycle, once the list is loaded
     FLog->WriteFmt("Scheduler has been %s", {EnabledText(value)});
 }
 
 void TScheduler::RunCycle() {
-    if (!FEnabled)
+    if (!FEnabled) {
+        // Switched off by mistake is what the alarm is for; without alarms a switched-off
+        // scheduler does nothing at all.
+        const std::vector<const TSchedule*> entries = FScheduleList.Entries();
+        if (std::any_of(entries.begin(), entries.end(),
+                        [](const TSchedule* entry) { return entry->AlertAfter > 0; }))
+            CheckOverdue();
         return;
+    }
     TSchedListLock lock(FScheduleList);
     FConclusion.ClearFailures();
     TakeRecordNews();
@@ -130,6 +145,11 @@ void TScheduler::RunCycle() {
     bool passWritten = false;
     // Switched off, changed or gone: what was to be tried again is not.
     FRetries.Prune(FScheduleList.Entries());
+    FWaits.Prune(FScheduleList.Entries());
+    TCycleConditions conditions(*FServices.Conditions);
+    const bool startUp = StartUpDue();
+    if (startUp)
+        FStartUpFrom.reset();
     std::int32_t count = FScheduleList.Count();
     for (std::int32_t i = 0; i < count; ++i) {
         const TSchedule& entry = FScheduleList.Items(i);
@@ -137,6 +157,7 @@ void TScheduler::RunCycle() {
             continue;
         TRunTrigger trigger = TRunTrigger::Schedule;
         TAttempt attempt = FirstAttempt(entry, trigger);
+        bool waited = false;
         if (IsDueInPlan(entry, plan, minutes, i, stopped)) {
             FRetries.Drop(entry.Name); // a new due run, with a budget of its own
         } else if (auto found = missed.find(i);
@@ -150,10 +171,23 @@ void TScheduler::RunCycle() {
             attempt = retry->Attempt;
             FLog->WriteFmt("Running %s again (attempt %d of %d)",
                            {entry.Name, std::int64_t{attempt.Number}, std::int64_t{attempt.Of}});
+        } else if (startUp && entry.AtStart) {
+            trigger = TRunTrigger::StartUp;
+            attempt = FirstAttempt(entry, trigger);
+            FLog->WriteFmt("Running %s at start-up", {entry.Name});
+        } else if (const TWaitingRun* waiting = FWaits.Find(entry.Name)) {
+            trigger = waiting->Trigger;
+            attempt = waiting->Attempt;
+            waited = true;
         } else {
             continue;
         }
         TPassEntry key{i, entry.Name};
+        if (!StartsNow(entry, trigger, attempt, plan.To, conditions, waited)) {
+            WriteState();
+            passWritten = true;
+            continue;
+        }
         if (!SkipsOverlap(entry, trigger, attempt))
             RunDueEntry(i, trigger, attempt);
         // Kept at once: a pass stopped after this point must not start it again.
@@ -171,7 +205,77 @@ void TScheduler::RunCycle() {
     // After the starts, so that keeping the store small never delays a program.
     if (FServices.Recorder != nullptr && FConclusion.TakePruneDue())
         FServices.Recorder->Prune(FServices.KeptRuns, FServices.KeptBytes);
+    CheckOverdue();
     ReportStateError();
+}
+
+bool TScheduler::StartUpDue() const {
+    // A minute after the switch-on, so what the entry needs (a desktop, a network) is up.
+    return FStartUpFrom && FServices.Clock->RunNanos() - *FStartUpFrom >= 60'000'000'000;
+}
+
+bool TScheduler::StartsNow(const TSchedule& entry, TRunTrigger trigger, const TAttempt& attempt,
+                           TLocalMinute now, TCycleConditions& conditions, bool waited) {
+    // A wait that ran out is told once, as not run; a new due run after it waits anew.
+    if (const TWaitingRun* waiting = FWaits.Find(entry.Name);
+        waiting != nullptr && TWaitingRuns::PastLimit(*waiting, entry, now)) {
+        if (std::optional<std::string> unmet = conditions.Unmet(entry)) {
+            const TWaitingRun gaveUp = *FWaits.Take(entry.Name);
+            FConclusion.Conclude(
+                {.Kind = TRunOutcome::NotRun,
+                 .Name = entry.Name,
+                 .Record = FConclusion.BeginRecord(entry.Name, entry.Command, entry.Parms,
+                                                   gaveUp.Trigger, gaveUp.Attempt),
+                 .Text = *unmet,
+                 .Trigger = gaveUp.Trigger,
+                 .Attempt = gaveUp.Attempt});
+            if (waited)
+                return false;
+        }
+    }
+    std::optional<std::string> unmet = conditions.Unmet(entry);
+    if (!unmet) {
+        if (std::optional<TWaitingRun> run = FWaits.Take(entry.Name); run && waited)
+            FLog->WriteFmt("Running %s, due at %s, which waited: %s",
+                           {entry.Name, MinuteText(run->Since, true), run->Reason});
+        return true;
+    }
+    if (waited) {
+        // Still waiting; a changed reason is news.
+        TWaitingRun run = *FWaits.Find(entry.Name);
+        run.Reason = *unmet;
+        if (!FWaits.Wait(std::move(run)))
+            return false;
+    } else if (!FWaits.Wait({.Name = entry.Name,
+                             .Trigger = trigger,
+                             .Attempt = attempt,
+                             .Since = now,
+                             .Reason = *unmet})) {
+        return false; // a later due run in place of the waiting one: no news
+    }
+    FLog->WriteFmt("%s waits: %s", {entry.Name, *unmet});
+    TRunEvent event;
+    event.Kind = TRunEvent::Waiting;
+    event.Name = entry.Name;
+    event.Text = *unmet;
+    event.Trigger = trigger;
+    event.Attempt = attempt.Number;
+    FConclusion.Notify(std::move(event));
+    return false;
+}
+
+void TScheduler::CheckOverdue() {
+    TSchedListLock lock(FScheduleList);
+    for (const TOverdue& overdue : FAlarm.Check(FScheduleList.Entries(), FServices.Clock->Now())) {
+        FLog->WriteFmt("%s has not run well for %s",
+                       {overdue.Name, CountOf(overdue.Hours, "hour", "hours")});
+        TRunEvent event;
+        event.Kind = TRunEvent::Overdue;
+        event.Name = overdue.Name;
+        event.Code = overdue.Hours;
+        event.Result = "overdue";
+        FConclusion.Notify(std::move(event));
+    }
 }
 
 void TScheduler::CheckForChanges() {
@@ -250,6 +354,11 @@ bool TScheduler::SkipsOverlap(const TSchedule& entry, TRunTrigger trigger,
 }
 
 void TScheduler::TellEvent(const TRunEvent& event) {
+    // What counts as a good run for the alarm is what says "works again".
+    if ((event.Kind == TRunEvent::Exited && event.Code == 0 && event.TimeLimit == 0 &&
+         !event.ByUser) ||
+        event.Kind == TRunEvent::ClockSet)
+        FAlarm.Good(event.Name, event.Moment);
     if (FServices.OnRunEvent)
         FServices.OnRunEvent(event);
     FCommands.See(event);
@@ -278,10 +387,10 @@ std::optional<TLocalMinute> TScheduler::LatestTested() const {
 
 void TScheduler::WriteState() {
     // Every run whose record may be incomplete: a crash then loses none of them.
-    FState.Write(
-        StateFileName(),
-        {FMemory.Latest(), FPassMinute, FPassStarted, FPrograms.StartedRuns(), FRetries.List()},
-        FServices.Recorder);
+    FState.Write(StateFileName(),
+                 {FMemory.Latest(), FPassMinute, FPassStarted, FPrograms.StartedRuns(),
+                  FRetries.List(), FWaits.List(), FAlarm.List()},
+                 FServices.Recorder);
 }
 
 void TScheduler::ReportStateError() {
@@ -468,8 +577,10 @@ void TScheduler::InheritRuns() {
         std::optional<std::string> content;
         if (FServices.KeepState)
             content = ReadStateFile(StateFileName());
-        for (const TStartedRun& started :
-             content ? ParseState(*content).Runs : std::vector<TStartedRun>{}) {
+        const TSchedulerState state = content ? ParseState(*content) : TSchedulerState{};
+        // The alarm looks while the scheduler is off too.
+        FAlarm.Restore(state.Alarms);
+        for (const TStartedRun& started : state.Runs) {
             unfinished.push_back(started.Run);
             Inherit(started.Run, started);
         }

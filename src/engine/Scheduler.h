@@ -5,12 +5,14 @@
 #include "engine/FailureCommands.h"
 #include "engine/Log.h"
 #include "engine/OutputHold.h"
+#include "engine/OverdueAlarm.h"
 #include "engine/Parameters.h"
 #include "engine/Retries.h"
 #include "engine/RunConclusion.h"
 #include "engine/RunningPrograms.h"
 #include "engine/SchedulerServices.h"
 #include "engine/StateFile.h"
+#include "engine/WaitingRuns.h"
 #include "sched/SchedList.h"
 
 #include <cstdint>
@@ -51,6 +53,13 @@ public:
                       std::optional<TAttempt> attempt = std::nullopt);
     /// The failed runs waiting for their next try.
     const TRetries& Retries() const { return FRetries; }
+    /// The due runs waiting for their entry's conditions.
+    const TWaitingRuns& Waiting() const { return FWaits; }
+    /// Whether the entry of this name has gone longer than its AlertAfter without a good
+    /// run, and was told so.
+    bool Overdue(const std::string& name) const { return FAlarm.Overdue(name); }
+    /// Tells the entries that have become overdue: each cycle does, switched on or off.
+    void CheckOverdue();
 
     TLog& Log() { return *FLog; }
     /// What failed in the latest cycle, and in Execute Now calls since.
@@ -103,6 +112,12 @@ private:
     /// The entries that catch up in this plan's cycle, by index, with the latest minute
     /// each missed.
     std::map<std::int32_t, TLocalMinute> MissedRuns(const TCyclePlan& plan) const;
+    /// Whether a run of `entry` due now starts: false when it waits for a condition, or
+    /// gave up waiting. `waited`: the entry's waiting run this cycle takes up.
+    bool StartsNow(const TSchedule& entry, TRunTrigger trigger, const TAttempt& attempt,
+                   TLocalMinute now, TCycleConditions& conditions, bool waited);
+    /// Whether the start-up runs are due: once per switch-on, a minute after it.
+    bool StartUpDue() const;
     /// With Overlap=Skip and its previous run still going: concludes the run as skipped.
     bool SkipsOverlap(const TSchedule& entry, TRunTrigger trigger, const TAttempt& attempt);
     bool IsDueInPlan(const TSchedule& entry, const TCyclePlan& plan,
@@ -137,6 +152,10 @@ private:
     TCycleMemory FMemory;
     TOutputHold FOutputs;
     TRetries FRetries;
+    TWaitingRuns FWaits;
+    TOverdueAlarm FAlarm;
+    /// The running-time clock at the switch-on whose start-up runs are still to come.
+    std::optional<std::int64_t> FStartUpFrom;
     TRunConclusion FConclusion;
     TRunningPrograms FPrograms;
     TFailureCommands FCommands;

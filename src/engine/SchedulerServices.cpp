@@ -6,6 +6,7 @@
 #include "platform/ExecutablePath.h"
 #include "platform/ProcessSignals.h"
 #include "platform/ProgramStarterPosix.h"
+#include "platform/RunConditions.h"
 
 namespace vantle {
 
@@ -24,7 +25,9 @@ TSchedulerServices SystemSchedulerServices() {
     static TPosixProgramStarter starter;
     static TPosixClockSetter clockSetter;
     static TPosixProcessSignals signaller;
+    static const TSystemConditions conditions;
     TSchedulerServices services;
+    services.Conditions = &conditions;
     services.Clock = &SystemClock();
     services.Environment = &ProcessEnvironment();
     services.Starter = &starter;
@@ -41,7 +44,8 @@ TSchedulerServices WithSystemDefaults(TSchedulerServices services) {
     const bool needSystem = services.Clock == nullptr || services.Environment == nullptr ||
                             services.Starter == nullptr || services.ClockSetter == nullptr ||
                             services.Signals == nullptr || services.FormatSettings == nullptr ||
-                            !services.MakeSession || services.ExecutablePath.empty();
+                            services.Conditions == nullptr || !services.MakeSession ||
+                            services.ExecutablePath.empty();
     if (needSystem) {
         TSchedulerServices system = SystemSchedulerServices();
         if (services.Clock == nullptr)
@@ -56,6 +60,8 @@ TSchedulerServices WithSystemDefaults(TSchedulerServices services) {
             services.Signals = system.Signals;
         if (services.FormatSettings == nullptr)
             services.FormatSettings = system.FormatSettings;
+        if (services.Conditions == nullptr)
+            services.Conditions = system.Conditions;
         if (!services.MakeSession)
             services.MakeSession = system.MakeSession;
         if (services.ExecutablePath.empty())

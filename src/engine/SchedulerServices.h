@@ -12,6 +12,7 @@
 #include "platform/FormatSettings.h"
 #include "platform/ProcessSignals.h"
 #include "platform/ProgramStarter.h"
+#include "platform/RunConditions.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,6 +32,8 @@ struct TSchedulerServices {
     TClockSetter* ClockSetter = nullptr;
     TProcessSignals* Signals = nullptr;
     const TFormatSettings* FormatSettings = nullptr;
+    /// Mains power and the network, for entries whose runs wait for them.
+    const TRunConditions* Conditions = nullptr;
     /// Creates the network session once, at the scheduler's creation.
     std::function<std::unique_ptr<TNetSession>()> MakeSession;
     /// Creates the log for a path; by default a TLog on the file.
@@ -70,6 +73,8 @@ struct TSchedulerServices {
     /// The failure and recovery commands of an entry that gives none of its own; empty:
     /// none. Set by the window's settings and by `run --on-failure`/`--on-recovery`.
     std::string DefaultOnFailure, DefaultOnRecovery;
+    /// Entries with AtStart run once after each switch-on; off for `run --once` and plays.
+    bool StartUpRuns = true;
 };
 
 /// The real services of this machine: system clock, process environment, POSIX

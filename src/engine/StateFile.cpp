@@ -106,7 +106,7 @@ std::optional<TStartedRun> ReadRun(std::string_view line) {
     int trigger = 0;
     TProcessIdentity process;
     if (!Number(fields[1], run.Id) || run.Id <= 0 || !Number(fields[2], startedMs) ||
-        !Number(fields[3], trigger) || trigger < 0 || trigger > int(TRunTrigger::Retry) ||
+        !Number(fields[3], trigger) || trigger < 0 || trigger > int(LastRunTrigger) ||
         !Number(fields[4], started.StartedBootNs) || !Number(fields[5], started.StartedRunNs) ||
         !Number(fields[6], started.TimeLimit) || !Number(fields[7], process.Pid) ||
         !Number(fields[9], process.StartTicks))
@@ -140,12 +140,64 @@ std::optional<TPendingRetry> ReadRetry(std::string_view line) {
     if (fields.size() != 9 || !Number(fields[1], retry.Due) || !Number(fields[2], retry.Failed) ||
         !Number(fields[3], retry.Attempt.Number) || !Number(fields[4], retry.Attempt.Of) ||
         !Number(fields[5], retry.Attempt.DelayMinutes) || !Number(fields[6], retry.Attempt.Entry) ||
-        !Number(fields[7], trigger) || trigger < 0 || trigger > int(TRunTrigger::Retry) ||
+        !Number(fields[7], trigger) || trigger < 0 || trigger > int(LastRunTrigger) ||
         retry.Attempt.Number < 2 || retry.Attempt.Number > retry.Attempt.Of)
         return std::nullopt;
     retry.Trigger = static_cast<TRunTrigger>(trigger);
     retry.Name = Unescaped(fields[8]);
     return retry;
+}
+
+std::string WaitLine(const TWaitingRun& run) {
+    std::string line = "Wait";
+    for (const std::string& field :
+         {std::to_string(run.Since), std::to_string(static_cast<int>(run.Trigger)),
+          std::to_string(run.Attempt.Number), std::to_string(run.Attempt.Of),
+          std::to_string(run.Attempt.DelayMinutes), std::to_string(run.Attempt.Entry),
+          Escaped(run.Reason), Escaped(run.Name)})
+        line += "\t" + field;
+    return line;
+}
+
+std::optional<TWaitingRun> ReadWait(std::string_view line) {
+    const std::vector<std::string_view> fields = Fields(line);
+    TWaitingRun run;
+    int trigger = 0;
+    if (fields.size() != 9 || !Number(fields[1], run.Since) || !Number(fields[2], trigger) ||
+        trigger < 0 || trigger > int(LastRunTrigger) || !Number(fields[3], run.Attempt.Number) ||
+        !Number(fields[4], run.Attempt.Of) || !Number(fields[5], run.Attempt.DelayMinutes) ||
+        !Number(fields[6], run.Attempt.Entry) || run.Attempt.Number < 1 ||
+        run.Attempt.Number > run.Attempt.Of)
+        return std::nullopt;
+    run.Trigger = static_cast<TRunTrigger>(trigger);
+    run.Reason = Unescaped(fields[7]);
+    run.Name = Unescaped(fields[8]);
+    return run;
+}
+
+// Moments in milliseconds, as the runs keep theirs.
+std::string AlarmLine(const TAlarmMark& mark) {
+    std::string line = "Alarm";
+    for (const std::string& field :
+         {std::to_string(mark.LastGood != 0 ? ToMSecs(mark.LastGood) : 0),
+          std::to_string(ToMSecs(mark.Seen)), std::string(mark.Told ? "1" : "0"),
+          Escaped(mark.Name)})
+        line += "\t" + field;
+    return line;
+}
+
+std::optional<TAlarmMark> ReadAlarm(std::string_view line) {
+    const std::vector<std::string_view> fields = Fields(line);
+    TAlarmMark mark;
+    std::int64_t good = 0, seen = 0;
+    if (fields.size() != 5 || !Number(fields[1], good) || !Number(fields[2], seen) || seen <= 0 ||
+        (fields[3] != "0" && fields[3] != "1"))
+        return std::nullopt;
+    mark.LastGood = good != 0 ? FromMSecs(good) : 0;
+    mark.Seen = FromMSecs(seen);
+    mark.Told = fields[3] == "1";
+    mark.Name = Unescaped(fields[4]);
+    return mark;
 }
 
 } // namespace
@@ -176,6 +228,10 @@ std::string StateText(const TSchedulerState& state) {
         text += RunLine(run) + "\r\n";
     for (const TPendingRetry& retry : state.Retries)
         text += RetryLine(retry) + "\r\n";
+    for (const TWaitingRun& run : state.Waiting)
+        text += WaitLine(run) + "\r\n";
+    for (const TAlarmMark& mark : state.Alarms)
+        text += AlarmLine(mark) + "\r\n";
     return text;
 }
 
@@ -200,6 +256,12 @@ TSchedulerState ParseState(std::string_view content) {
         } else if (text.starts_with("Retry\t")) {
             if (std::optional<TPendingRetry> retry = ReadRetry(line))
                 state.Retries.push_back(std::move(*retry));
+        } else if (text.starts_with("Wait\t")) {
+            if (std::optional<TWaitingRun> run = ReadWait(line))
+                state.Waiting.push_back(std::move(*run));
+        } else if (text.starts_with("Alarm\t")) {
+            if (std::optional<TAlarmMark> mark = ReadAlarm(line))
+                state.Alarms.push_back(std::move(*mark));
         }
     });
     if (!state.Pass)
@@ -272,14 +334,18 @@ std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile) {
     return std::nullopt;
 }
 
-std::vector<TPendingRetry> PendingRetriesIn(const std::string& stateFile) {
+TSchedulerState StateIn(const std::string& stateFile) {
     try {
         if (std::optional<std::string> content = ReadStateFile(stateFile))
-            return ParseState(*content).Retries;
+            return ParseState(*content);
     } catch (const std::exception&) {
-        // Unreadable: none known.
+        // Unreadable: nothing known.
     }
     return {};
+}
+
+std::vector<TPendingRetry> PendingRetriesIn(const std::string& stateFile) {
+    return StateIn(stateFile).Retries;
 }
 
 } // namespace vantle

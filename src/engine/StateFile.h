@@ -5,9 +5,11 @@
 #pragma once
 
 #include "engine/CycleMemory.h"
+#include "engine/OverdueAlarm.h"
 #include "engine/Retries.h"
 #include "engine/RunRecorder.h"
 #include "engine/RunStore.h"
+#include "engine/WaitingRuns.h"
 
 #include "platform/SysErrors.h"
 
@@ -38,6 +40,10 @@ struct TSchedulerState {
     std::vector<TStartedRun> Runs;
     /// Failed runs waiting for their next try.
     std::vector<TPendingRetry> Retries;
+    /// Due runs waiting for their entry's conditions.
+    std::vector<TWaitingRun> Waiting;
+    /// Each entry's last good run, for the overdue alarm.
+    std::vector<TAlarmMark> Alarms;
 };
 
 /// The state file of a schedule that logs to `logFile`: in the log's folder, named after
@@ -46,6 +52,9 @@ std::string StateFileOf(const std::string& scheduleFile, const std::string& logF
 /// The latest minute tested that a state file keeps; nullopt when it has none or cannot be
 /// read (a view of the schedule shows less then, it fails nothing).
 std::optional<TLocalMinute> LatestTestedIn(const std::string& stateFile);
+/// What a state file says; an empty state when it is missing or cannot be read (a view
+/// of the schedule shows less then, it fails nothing).
+TSchedulerState StateIn(const std::string& stateFile);
 /// The retries a state file keeps pending; none when it cannot be read.
 std::vector<TPendingRetry> PendingRetriesIn(const std::string& stateFile);
 
@@ -55,7 +64,8 @@ std::string MinuteText(TLocalMinute minute, bool withDate);
 
 /// The file's text: the latest minute, then "Pass MINUTE" and a "Started INDEX NAME" line
 /// for each entry the pass started, then a "Run" line for each started run and a "Retry"
-/// line for each pending retry. Older
+/// line for each pending retry, a "Wait" line for each waiting run and an "Alarm" line
+/// for each entry's last good run. Older
 /// programs read the first line alone. Nothing without a latest minute.
 std::string StateText(const TSchedulerState& state);
 /// What a state file's text says; what cannot be read is left out.

@@ -132,6 +132,16 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
             AppendLine(out, TSchedLineKind::OnFailure, entry.OnFailure);
         if (!entry.OnRecovery.empty())
             AppendLine(out, TSchedLineKind::OnRecovery, entry.OnRecovery);
+        if (entry.OnlyOnACPower)
+            AppendLine(out, TSchedLineKind::OnlyOnACPower, "Yes");
+        if (entry.OnlyWithNetwork)
+            AppendLine(out, TSchedLineKind::OnlyWithNetwork, "Yes");
+        if (entry.WaitLimit > 0)
+            AppendLine(out, TSchedLineKind::WaitLimit, std::to_string(entry.WaitLimit));
+        if (entry.AtStart)
+            AppendLine(out, TSchedLineKind::AtStart, "Yes");
+        if (entry.AlertAfter > 0)
+            AppendLine(out, TSchedLineKind::AlertAfter, std::to_string(entry.AlertAfter));
         for (const std::string& comment : entry.Comment)
             for (const std::string& line : CommentLines(comment))
                 AppendLine(out, TSchedLineKind::Comment, line);
@@ -309,6 +319,21 @@ void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view v
         break;
     case TSchedLineKind::OnRecovery:
         entry.OnRecovery.assign(value);
+        break;
+    case TSchedLineKind::OnlyOnACPower:
+        entry.OnlyOnACPower = EqualsNoCase(value, "yes");
+        break;
+    case TSchedLineKind::OnlyWithNetwork:
+        entry.OnlyWithNetwork = EqualsNoCase(value, "yes");
+        break;
+    case TSchedLineKind::WaitLimit:
+        entry.WaitLimit = NumberWithin(value, 1, MaxTimeLimit, 0);
+        break;
+    case TSchedLineKind::AtStart:
+        entry.AtStart = EqualsNoCase(value, "yes");
+        break;
+    case TSchedLineKind::AlertAfter:
+        entry.AlertAfter = NumberWithin(value, 1, MaxAlertAfter, 0);
         break;
     default:
         break;

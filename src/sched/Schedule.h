@@ -20,6 +20,8 @@ inline constexpr std::int32_t MaxTimeLimit = 366 * 24 * 60;
 /// The most retries a file may give, and the minutes between attempts unless it says.
 inline constexpr std::int32_t MaxRetries = 100;
 inline constexpr std::int32_t DefaultRetryDelay = 5;
+/// The longest overdue alarm a file may give: ten years of hours.
+inline constexpr std::int32_t MaxAlertAfter = 10 * 366 * 24;
 
 /// A plain record; the schedule list owns every entry.
 struct TSchedule {
@@ -42,6 +44,15 @@ struct TSchedule {
     /// A program and its arguments, split and expanded as the parameters are, run when
     /// a failure is told or the entry works again; empty: the scheduler's default.
     std::string OnFailure, OnRecovery;
+    /// A run waits while on battery, or without a network, rather than start; WaitLimit
+    /// minutes on (0: no limit) it is recorded as not run.
+    bool OnlyOnACPower = false;
+    bool OnlyWithNetwork = false;
+    std::int32_t WaitLimit = 0;
+    /// Runs once each time the scheduler is switched on, besides its time fields.
+    bool AtStart = false;
+    /// Hours without a good run after which the entry is overdue; 0: never.
+    std::int32_t AlertAfter = 0;
     /// Every field, so a field added later can never be left out of a comparison.
     bool operator==(const TSchedule&) const = default;
 };

@@ -34,6 +34,11 @@ enum class TSchedLineKind : std::uint8_t {
     RetryDelay,
     OnFailure,
     OnRecovery,
+    OnlyOnACPower,
+    OnlyWithNetwork,
+    WaitLimit,
+    AtStart,
+    AlertAfter,
 };
 
 struct TScheduleKey {
@@ -45,7 +50,7 @@ struct TScheduleKey {
 /// ("Command=" and "CommandType=" part at the "="), so a line matches one key at most.
 /// The ones from CatchUp on are written only when they differ from their defaults, so a
 /// file that does not use them reads and saves as it did before they existed.
-inline constexpr std::array<TScheduleKey, 16> ScheduleKeys = {{
+inline constexpr std::array<TScheduleKey, 21> ScheduleKeys = {{
     {TSchedLineKind::Name, "Name="},
     {TSchedLineKind::Time, "Time="},
     {TSchedLineKind::Active, "Active="},
@@ -61,6 +66,11 @@ inline constexpr std::array<TScheduleKey, 16> ScheduleKeys = {{
     {TSchedLineKind::RetryDelay, "RetryDelay="},
     {TSchedLineKind::OnFailure, "OnFailure="},
     {TSchedLineKind::OnRecovery, "OnRecovery="},
+    {TSchedLineKind::OnlyOnACPower, "OnlyOnACPower="},
+    {TSchedLineKind::OnlyWithNetwork, "OnlyWithNetwork="},
+    {TSchedLineKind::WaitLimit, "WaitLimit="},
+    {TSchedLineKind::AtStart, "AtStart="},
+    {TSchedLineKind::AlertAfter, "AlertAfter="},
     {TSchedLineKind::Comment, "Comment="},
 }};
 

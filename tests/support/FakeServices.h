@@ -68,6 +68,14 @@ public:
     int Error = 0; // what the platform answers; EPERM plays a user without the right
 };
 
+/// Mains power and a network as the test says.
+class TFixedConditions final : public TRunConditions {
+public:
+    bool OnMains() const override { return Mains; }
+    bool HasNetwork() const override { return Network; }
+    bool Mains = true, Network = true;
+};
+
 /// Owns every stand-in; Services() hands them to a scheduler, which must not outlive it.
 class TFakeServices {
 public:
@@ -77,6 +85,7 @@ public:
     TFormatSettings Settings = FixedFormatSettings();
     TRecordingStarter Starter;
     TRecordingClockSetter ClockSetter;
+    TFixedConditions Conditions;
     bool NetAvailable = false;
     TDateTime ServerTime = 0;
     int ServerReads = 0;
@@ -125,6 +134,7 @@ inline TSchedulerServices TFakeServices::Services() {
     services.Starter = &Starter;
     services.ClockSetter = &ClockSetter;
     services.FormatSettings = &Settings;
+    services.Conditions = &Conditions;
     services.MakeSession = [this] { return std::make_unique<TFakeSession>(*this); };
     services.MakeLog = [this](const std::string& path) {
         LogPath = path;
