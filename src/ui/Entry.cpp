@@ -327,6 +327,11 @@ QWidget* TfmEntry::BuildSettingsPage() {
     cbCatchUp =
         new QCheckBox(QStringLiteral("&Run once after start-up if a run was missed"), settingsPage);
     cbCatchUp->setObjectName(QStringLiteral("cbCatchUp"));
+    cbAtStart = new QCheckBox(QStringLiteral("Also run at start-&up"), settingsPage);
+    cbAtStart->setObjectName(QStringLiteral("cbAtStart"));
+    // An entry whose time never comes but that runs at start-up is no mistake.
+    connect(cbAtStart, &QCheckBox::toggled, this, [this] { UpdatePreview(); });
+    cbAtStart->installEventFilter(this); // its access key ticks it at once (see eventFilter)
     // The page is their parent, so the two choices exclude each other by themselves.
     rbOverlapAllow = new QRadioButton(QStringLiteral("start &another"), settingsPage);
     rbOverlapAllow->setObjectName(QStringLiteral("rbOverlapAllow"));
@@ -347,16 +352,47 @@ QWidget* TfmEntry::BuildSettingsPage() {
     limitRow->addWidget(seTimeLimit);
     limitRow->addWidget(new QLabel(QStringLiteral("minutes"), settingsPage));
     limitRow->addStretch(1);
+
+    // A run due while a condition is not met waits for it, rather than being skipped.
+    cbOnlyOnACPower = new QCheckBox(QStringLiteral("Onl&y on AC power"), settingsPage);
+    cbOnlyOnACPower->setObjectName(QStringLiteral("cbOnlyOnACPower"));
+    cbOnlyWithNetwork = new QCheckBox(QStringLiteral("Only &with a network"), settingsPage);
+    cbOnlyWithNetwork->setObjectName(QStringLiteral("cbOnlyWithNetwork"));
+    seWaitLimit = new QSpinBox(settingsPage);
+    seWaitLimit->setObjectName(QStringLiteral("seWaitLimit"));
+    seWaitLimit->setRange(0, vantle::MaxTimeLimit);
+    seWaitLimit->setSpecialValueText(QStringLiteral("no limit"));
+    seWaitLimit->setSuffix(QStringLiteral(" min"));
+    seWaitLimit->setEnabled(false);
+    for (QCheckBox* box : {cbOnlyOnACPower, cbOnlyWithNetwork}) {
+        connect(box, &QCheckBox::toggled, seWaitLimit, [this] {
+            seWaitLimit->setEnabled(cbOnlyOnACPower->isChecked() || cbOnlyWithNetwork->isChecked());
+        });
+        box->installEventFilter(this); // its access key ticks it at once (see eventFilter)
+    }
+    auto* conditionRow = new QHBoxLayout;
+    conditionRow->addWidget(cbOnlyOnACPower);
+    conditionRow->addWidget(cbOnlyWithNetwork);
+    conditionRow->addStretch(1);
+    auto* waitRow = new QHBoxLayout;
+    waitRow->setContentsMargins(16, 0, 0, 0);
+    waitRow->addWidget(
+        BuddyLabel(QStringLiteral("Gi&ve up waiting after"), seWaitLimit, settingsPage));
+    waitRow->addWidget(seWaitLimit);
+    waitRow->addStretch(1);
     auto* overlapChoices = new QVBoxLayout;
     overlapChoices->setContentsMargins(16, 0, 0, 0);
     overlapChoices->addWidget(rbOverlapAllow);
     overlapChoices->addWidget(rbOverlapSkip);
     auto* settingsLayout = new QVBoxLayout(settingsPage);
     settingsLayout->addWidget(cbCatchUp);
+    settingsLayout->addWidget(cbAtStart);
     settingsLayout->addWidget(
         new QLabel(QStringLiteral("If the previous run is still running:"), settingsPage));
     settingsLayout->addLayout(overlapChoices);
     settingsLayout->addLayout(limitRow);
+    settingsLayout->addLayout(conditionRow);
+    settingsLayout->addLayout(waitRow);
     settingsLayout->addStretch(1);
     return settingsPage;
 }
@@ -378,6 +414,12 @@ QWidget* TfmEntry::BuildProblemsPage() {
     }
     // Its access key ticks it at once (see eventFilter).
     cbRetries->installEventFilter(this);
+    // Silence is a failure too: an entry that has not run well for so long is told.
+    seAlertAfter = new QSpinBox(problemsPage);
+    seAlertAfter->setObjectName(QStringLiteral("seAlertAfter"));
+    seAlertAfter->setRange(0, vantle::MaxAlertAfter);
+    seAlertAfter->setSpecialValueText(QStringLiteral("never"));
+    seAlertAfter->setSuffix(QStringLiteral(" h"));
     edOnFailure = new QLineEdit(problemsPage);
     edOnFailure->setObjectName(QStringLiteral("edOnFailure"));
     edOnRecovery = new QLineEdit(problemsPage);
@@ -402,6 +444,12 @@ QWidget* TfmEntry::BuildProblemsPage() {
     retryRow->addStretch(1);
     auto* problemsLayout = new QVBoxLayout(problemsPage);
     problemsLayout->addLayout(retryRow);
+    auto* alertRow = new QHBoxLayout;
+    alertRow->addWidget(
+        BuddyLabel(QStringLiteral("&Alert when no good run for"), seAlertAfter, problemsPage));
+    alertRow->addWidget(seAlertAfter);
+    alertRow->addStretch(1);
+    problemsLayout->addLayout(alertRow);
     problemsLayout->addWidget(
         BuddyLabel(QStringLiteral("On &failure, run:"), edOnFailure, problemsPage));
     problemsLayout->addWidget(edOnFailure);
@@ -438,23 +486,45 @@ void TfmEntry::OrderTabs() {
     // The tab bar stands for the page control: ordering the page control itself would
     // put the next control after the last control of its pages, which closes loops.
     // The name comes again at the end, so Tab from Cancel goes round to it.
-    const std::initializer_list<QWidget*> tabOrder{edName,         PageControl1->tabBar(),
-                                                   edMinutes,      edHours,
-                                                   edDays,         edMonths,
-                                                   cbActive,       cbAnyDay,
-                                                   cbSunday,       cbMonday,
-                                                   cbTuesday,      cbWednesday,
-                                                   cbThursday,     cbFriday,
-                                                   cbSaturday,     cbOpType,
-                                                   cbWindowState,  edCommand,
-                                                   edParms,        edWorkDir,
-                                                   memComment,     cbCatchUp,
-                                                   rbOverlapAllow, rbOverlapSkip,
-                                                   cbTimeLimit,    seTimeLimit,
-                                                   cbRetries,      seRetries,
-                                                   seRetryDelay,   edOnFailure,
-                                                   edOnRecovery,   btnOk,
-                                                   btnCancel,      edName};
+    const std::initializer_list<QWidget*> tabOrder{edName,
+                                                   PageControl1->tabBar(),
+                                                   edMinutes,
+                                                   edHours,
+                                                   edDays,
+                                                   edMonths,
+                                                   cbActive,
+                                                   cbAnyDay,
+                                                   cbSunday,
+                                                   cbMonday,
+                                                   cbTuesday,
+                                                   cbWednesday,
+                                                   cbThursday,
+                                                   cbFriday,
+                                                   cbSaturday,
+                                                   cbOpType,
+                                                   cbWindowState,
+                                                   edCommand,
+                                                   edParms,
+                                                   edWorkDir,
+                                                   memComment,
+                                                   cbCatchUp,
+                                                   cbAtStart,
+                                                   rbOverlapAllow,
+                                                   rbOverlapSkip,
+                                                   cbTimeLimit,
+                                                   seTimeLimit,
+                                                   cbOnlyOnACPower,
+                                                   cbOnlyWithNetwork,
+                                                   seWaitLimit,
+                                                   cbRetries,
+                                                   seRetries,
+                                                   seRetryDelay,
+                                                   seAlertAfter,
+                                                   edOnFailure,
+                                                   edOnRecovery,
+                                                   btnOk,
+                                                   btnCancel,
+                                                   edName};
     QWidget* previous = nullptr;
     for (QWidget* widget : tabOrder) {
         if (previous != nullptr) {
@@ -557,6 +627,11 @@ vantle::TSchedule TfmEntry::GetEntry() const {
     entry.CatchUp = cbCatchUp->isChecked();
     entry.Overlap = rbOverlapSkip->isChecked() ? vantle::TOverlap::Skip : vantle::TOverlap::Allow;
     entry.TimeLimit = cbTimeLimit->isChecked() ? seTimeLimit->value() : 0;
+    entry.OnlyOnACPower = cbOnlyOnACPower->isChecked();
+    entry.OnlyWithNetwork = cbOnlyWithNetwork->isChecked();
+    entry.WaitLimit = seWaitLimit->value();
+    entry.AtStart = cbAtStart->isChecked();
+    entry.AlertAfter = seAlertAfter->value();
     entry.Retries = cbRetries->isChecked() ? seRetries->value() : 0;
     entry.RetryDelay = seRetryDelay->value();
     entry.OnFailure = FKept.BytesOf(edOnFailure, edOnFailure->text());
@@ -613,6 +688,7 @@ void TfmEntry::accept() {
     edTimeFieldExit(edMonths, vantle::TTimeFieldKind::Months);
     const vantle::TClock& clock = FClock != nullptr ? *FClock : vantle::SystemClock();
     if (vantle::PreviewTimes(TimesEntry(), clock.Now(), 1).Next.empty() &&
+        !cbAtStart->isChecked() &&
         QMessageBox::question(this, QStringLiteral("Vantle Scheduler"),
                               QStringLiteral("This entry will never run. Save it anyway?"),
                               QMessageBox::Yes | QMessageBox::No,
@@ -634,10 +710,11 @@ void TfmEntry::showEvent(QShowEvent* event) {
 
 bool TfmEntry::eventFilter(QObject* watched, QEvent* event) {
     // Qt answers a check box's access key with an animated click that ticks the box only
-    // 100 ms later: Tab typed before then found the minutes still disabled and went on to
-    // Ok, and the minutes typed next never reached the box. Ticked at once, the box has
-    // enabled them before the next key.
-    for (QCheckBox* box : {cbTimeLimit, cbRetries}) {
+    // 100 ms later: Tab typed before then found the spin box it enables still disabled and
+    // went on to Ok, and the number typed next never reached it. Ticked at once, the box
+    // has enabled it before the next key; start-up, which Ok asks about, is ticked before
+    // an Alt+O typed next.
+    for (QCheckBox* box : {cbTimeLimit, cbRetries, cbOnlyOnACPower, cbOnlyWithNetwork, cbAtStart}) {
         if (watched == box && event->type() == QEvent::Shortcut) {
             box->setFocus(Qt::ShortcutFocusReason);
             box->click();
@@ -695,6 +772,10 @@ void TfmEntry::ShowSettings(const vantle::TSchedule& entry) {
     const bool limited = entry.TimeLimit > 0;
     cbTimeLimit->setChecked(limited);
     seTimeLimit->setValue(limited ? entry.TimeLimit : 60);
+    cbOnlyOnACPower->setChecked(entry.OnlyOnACPower);
+    cbOnlyWithNetwork->setChecked(entry.OnlyWithNetwork);
+    seWaitLimit->setValue(entry.WaitLimit);
+    cbAtStart->setChecked(entry.AtStart);
 }
 
 void TfmEntry::ShowProblems(const vantle::TSchedule& entry) {
@@ -704,6 +785,7 @@ void TfmEntry::ShowProblems(const vantle::TSchedule& entry) {
     cbRetries->setChecked(retried);
     seRetries->setValue(retried ? entry.Retries : 3);
     seRetryDelay->setValue(entry.RetryDelay);
+    seAlertAfter->setValue(entry.AlertAfter);
     for (auto [edit, bytes] :
          {std::pair{edOnFailure, &entry.OnFailure}, std::pair{edOnRecovery, &entry.OnRecovery}}) {
         edit->setText(TextOfBytes(*bytes));
@@ -786,13 +868,16 @@ void TfmEntry::UpdatePreview() {
     const vantle::TFormatSettings& settings =
         FFormatSettings != nullptr ? *FFormatSettings : vantle::SystemFormatSettings();
     const vantle::TTimePreview preview = vantle::PreviewTimes(TimesEntry(), clock.Now(), 3);
+    const bool atStartOnly = preview.Next.empty() && cbAtStart != nullptr && cbAtStart->isChecked();
     QPalette palette = lbNextRuns->palette();
     palette.setColor(QPalette::WindowText,
-                     preview.Next.empty()
+                     preview.Next.empty() && !atStartOnly
                          ? ErrorColour(palette)
                          : QApplication::palette(lbNextRuns).color(QPalette::WindowText));
     lbNextRuns->setPalette(palette);
-    if (preview.Next.empty()) {
+    if (atStartOnly) {
+        lbNextRuns->SetLines({QStringLiteral("Runs at start-up only")}, 1);
+    } else if (preview.Next.empty()) {
         lbNextRuns->SetLines({QStringLiteral("Never runs: ") +
                               ToStringList(preview.Never).join(QStringLiteral("; "))},
                              1);

@@ -385,20 +385,24 @@ private slots:
             type(Qt::Key_Tab);
             replace("15");
             type(Qt::Key_Tab);
+            replace("36");
+            type(Qt::Key_Tab);
             QTest::keyClicks(focused(), R"(mail -s "$N failed" ann)");
             type(Qt::Key_Tab);
             QTest::keyClicks(focused(), "true");
             type(Qt::Key_Tab);
-            for (int back = 0; back < 5; ++back)
+            for (int back = 0; back < 6; ++back)
                 type(Qt::Key_Tab, Qt::ShiftModifier);
             Child<QPushButton>(dialog, "btnOk")->click();
         });
-        QCOMPARE(met, (QStringList{"cbRetries", "seRetries", "seRetryDelay", "edOnFailure",
-                                   "edOnRecovery", "btnOk", "edOnRecovery", "edOnFailure",
-                                   "seRetryDelay", "seRetries", "cbRetries"}));
+        QCOMPARE(met,
+                 (QStringList{"cbRetries", "seRetries", "seRetryDelay", "seAlertAfter",
+                              "edOnFailure", "edOnRecovery", "btnOk", "edOnRecovery", "edOnFailure",
+                              "seAlertAfter", "seRetryDelay", "seRetries", "cbRetries"}));
         vantle::TSchedule got = dialog.GetEntry();
         QCOMPARE(got.Retries, 4);
         QCOMPARE(got.RetryDelay, 15);
+        QCOMPARE(got.AlertAfter, 36);
         QCOMPARE(got.OnFailure, std::string(R"(mail -s "$N failed" ann)"));
         QCOMPARE(got.OnRecovery, std::string("true"));
         auto* retried = Child<QCheckBox>(dialog, "cbRetries");
@@ -412,7 +416,70 @@ private slots:
         got = dialog.GetEntry();
         const vantle::TSchedule fresh;
         QVERIFY(got.Retries == fresh.Retries && got.RetryDelay == fresh.RetryDelay &&
-                got.OnFailure.empty() && got.OnRecovery.empty());
+                got.OnFailure.empty() && got.OnRecovery.empty() && got.AlertAfter == 0);
+    }
+
+    // The conditions a run waits for, its wait limit, the start-up run and the overdue
+    // alarm: shown and kept as stored, at their largest; set from the keyboard, each by
+    // its own access key.
+    void WaitsStartUpAndAlarmShowKeepAndSet() {
+        TfmEntry dialog;
+        vantle::TSchedule entry = SampleEntry("*");
+        entry.OnlyOnACPower = true;
+        entry.OnlyWithNetwork = true;
+        entry.WaitLimit = vantle::MaxTimeLimit;
+        entry.AtStart = true;
+        entry.AlertAfter = vantle::MaxAlertAfter;
+        dialog.SetEntry(entry);
+        auto* mains = Child<QCheckBox>(dialog, "cbOnlyOnACPower");
+        auto* network = Child<QCheckBox>(dialog, "cbOnlyWithNetwork");
+        auto* waitLimit = Child<QSpinBox>(dialog, "seWaitLimit");
+        auto* atStart = Child<QCheckBox>(dialog, "cbAtStart");
+        auto* alertAfter = Child<QSpinBox>(dialog, "seAlertAfter");
+        // The boxes ticked, the spin boxes' texts ("-" while disabled).
+        const auto shown = [&] {
+            return QStringList{QString::number(mains->isChecked()),
+                               QString::number(network->isChecked()),
+                               waitLimit->isEnabled() ? waitLimit->text() : QStringLiteral("-"),
+                               QString::number(atStart->isChecked()), alertAfter->text()};
+        };
+        QStringList opened;
+        ExecWith(dialog, [&] {
+            opened = shown();
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        QCOMPARE(opened, (QStringList{"1", "1", QString::number(vantle::MaxTimeLimit) + " min", "1",
+                                      QString::number(vantle::MaxAlertAfter) + " h"}));
+        QVERIFY(dialog.GetEntry() == entry);
+        // Either condition lets the limit be set; the defaults say what 0 means.
+        dialog.SetNewEntry();
+        QCOMPARE(shown(), (QStringList{"0", "0", "-", "0", "never"}));
+        network->setChecked(true);
+        QCOMPARE(waitLimit->text(), QStringLiteral("no limit"));
+        network->setChecked(false);
+        ExecWith(dialog, [&] {
+            Activate(dialog);
+            const auto type = [](int key, Qt::KeyboardModifiers modifiers = {}) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+            };
+            const auto replace = [&](const char* text) {
+                type(Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(QApplication::focusWidget(), text);
+            };
+            type(Qt::Key_G, Qt::AltModifier); // Settin&gs
+            type(Qt::Key_Y, Qt::AltModifier); // Onl&y on AC power, ticked at once
+            type(Qt::Key_V, Qt::AltModifier); // Gi&ve up waiting after
+            replace("45");
+            type(Qt::Key_U, Qt::AltModifier); // Also run at start-&up
+            type(Qt::Key_Tab, Qt::ControlModifier);
+            type(Qt::Key_A, Qt::AltModifier); // &Alert when no good run for
+            replace("48");
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        const vantle::TSchedule got = dialog.GetEntry();
+        QCOMPARE(QList<int>({got.OnlyOnACPower, got.OnlyWithNetwork, got.WaitLimit, got.AtStart,
+                             got.AlertAfter}),
+                 QList<int>({1, 0, 45, 1, 48}));
     }
 
     void BuiltinTypeGreysOperationFieldsAndKeepsTexts() {
@@ -573,6 +640,46 @@ private slots:
         QVERIFY(openAfterNo);
     }
 
+    // An entry whose time never comes but that runs at start-up is no mistake: the
+    // preview says so in the normal colour and Ok asks nothing; without it, it is one.
+    void AnEntryThatRunsAtStartUpOnlyIsNoMistake() {
+        vantle::test::TFakeClock clock(46362.5);
+        const vantle::TFormatSettings settings = vantle::FixedFormatSettings();
+        TfmEntry dialog;
+        dialog.SetPreviewServices(&clock, &settings);
+        vantle::TSchedule entry =
+            *vantle::test::EntryOf({"Boot", "0 0 30 2 *", true, vantle::ctDirectExecute,
+                                    vantle::wsNormal, "true", "", ""});
+        entry.AtStart = true;
+        dialog.SetEntry(entry);
+        QLabel* next = Child<QLabel>(dialog, "lbNextRuns");
+        const auto red = [&] {
+            return next->palette().color(QPalette::WindowText) !=
+                   QApplication::palette(next).color(QPalette::WindowText);
+        };
+        QCOMPARE(next->text(), QStringLiteral("Runs at start-up only"));
+        QVERIFY(!red());
+        QString asked;
+        QCOMPARE(ExecWith(dialog,
+                          [&] {
+                              AnswerQuestion(QMessageBox::No, &asked);
+                              Child<QPushButton>(dialog, "btnOk")->click();
+                          }),
+                 int(QDialog::Accepted));
+        QCOMPARE(asked, QString());
+        QVERIFY(dialog.GetEntry() == entry);
+        Child<QCheckBox>(dialog, "cbAtStart")->click();
+        QVERIFY(next->text().startsWith(QStringLiteral("Never runs: ")));
+        QVERIFY(red());
+        ExecWith(dialog, [&] {
+            AnswerQuestion(QMessageBox::No, &asked);
+            Child<QPushButton>(dialog, "btnOk")->click();
+            dialog.reject();
+        });
+        QCOMPARE(asked,
+                 QStringLiteral("Vantle Scheduler|This entry will never run. Save it anyway?"));
+    }
+
     // Three runs on three days of one year, at their widest (two-digit months, days and
     // hours, in the evening of a 12-hour clock), fit the dialog whole: nothing cut short
     // behind "…" and a tooltip.
@@ -652,8 +759,12 @@ private slots:
             << 1 << QStringList{"cbOpType", "cbWindowState", "edCommand", "edParms", "edWorkDir"};
         QTest::newRow("Comment") << 2 << QStringList{"memComment"};
         // The spin box waits for its check box; of the two choices Tab visits the one set.
-        QTest::newRow("Settings") << 3 << QStringList{"cbCatchUp", "rbOverlapAllow", "cbTimeLimit"};
-        QTest::newRow("Problems") << 4 << QStringList{"cbRetries", "edOnFailure", "edOnRecovery"};
+        QTest::newRow("Settings") << 3 << QStringList{"cbCatchUp",       "cbAtStart",
+                                                      "rbOverlapAllow",  "cbTimeLimit",
+                                                      "cbOnlyOnACPower", "cbOnlyWithNetwork"};
+        QTest::newRow("Problems") << 4
+                                  << QStringList{"cbRetries", "seAlertAfter", "edOnFailure",
+                                                 "edOnRecovery"};
     }
 
     void TabVisitsEveryControlInTheDesignedOrder() {
