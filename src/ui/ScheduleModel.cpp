@@ -194,7 +194,7 @@ std::string TScheduleModel::Text(int row, int col) const {
             return {};
         if (const TNextRun& next = NextRunOf(index); next.Moment)
             return FormatMoment(*next.Moment);
-        return "never";
+        return entry.AtStart ? "at start-up" : "never";
     case colLastRun:
         if (std::optional<TDateTime> moment = MomentOf(index, col))
             return FormatMoment(*moment);

@@ -28,7 +28,7 @@ public:
     /// The entry's serial (qulonglong); nothing on the blank row of an empty list.
     static constexpr int SerialRole = Qt::UserRole + 1;
     /// What a sort compares: a field column's bytes (QByteArray); a run column's local
-    /// moment (double), nothing when the cell shows none ("never" or empty).
+    /// moment (double), nothing when the cell shows none ("never", "at start-up" or empty).
     static constexpr int SortRole = Qt::UserRole + 2;
 
     explicit TScheduleModel(QObject* parent = nullptr);

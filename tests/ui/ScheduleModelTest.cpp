@@ -131,6 +131,18 @@ private slots:
         QVERIFY(rig.Rows.index(0, 0).data(Qt::ToolTipRole).isNull());
     }
 
+    // An entry whose time never comes but that runs at start-up is not "never"; switched
+    // off, it shows no next run at all.
+    void nextRunOfAnEntryThatRunsAtStartUpOnly() {
+        const std::string atStart = "AtStart=Yes\r\n";
+        TRig rig({{.Name = "boot", .Time = "0 0 30 2 *", .More = atStart},
+                  {.Name = "never", .Time = "0 0 30 2 *"},
+                  {.Name = "off", .Time = "0 0 30 2 *", .Active = false, .More = atStart},
+                  {.Name = "daily", .Time = "0 13 * * *", .More = atStart}});
+        QCOMPARE(rig.Column(TScheduleModel::colNextRun, false),
+                 QStringList({"at start-up", "never", "", "3/4/2024 1:00 PM"}));
+    }
+
     void sortRules_data() {
         QTest::addColumn<QString>("clicks");
         QTest::addColumn<QStringList>("names");
