@@ -55,7 +55,7 @@ void TSideWindows::ShowUpcoming(TSchedList& list, TDateTime now) {
         });
     }
     BringToFront(*FUpcoming);
-    FUpcoming->ShowRunsOf(list, now, LatestTested(), PendingRetries());
+    FUpcoming->ShowRunsOf(list, now, LatestTested(), PendingRetries(), WaitingRuns());
 }
 
 std::optional<std::int64_t> TSideWindows::LatestTested() const {
@@ -66,6 +66,11 @@ std::optional<std::int64_t> TSideWindows::LatestTested() const {
 std::vector<TPendingRetry> TSideWindows::PendingRetries() const {
     TSchedulerCore* core = FCore();
     return core != nullptr ? core->Scheduler().Retries().List() : std::vector<TPendingRetry>{};
+}
+
+std::vector<TWaitingRun> TSideWindows::WaitingRuns() const {
+    TSchedulerCore* core = FCore();
+    return core != nullptr ? core->Scheduler().Waiting().List() : std::vector<TWaitingRun>{};
 }
 
 QWidget* TSideWindows::RunHistoryWindow() const {
@@ -109,7 +114,7 @@ void TSideWindows::ReadLog() {
 
 void TSideWindows::FollowList(TSchedList& list, TDateTime now) {
     if (FUpcoming != nullptr)
-        FUpcoming->ShowRunsOf(list, now, LatestTested(), PendingRetries());
+        FUpcoming->ShowRunsOf(list, now, LatestTested(), PendingRetries(), WaitingRuns());
 }
 
 void TSideWindows::FollowRuns() {

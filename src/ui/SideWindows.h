@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/Retries.h"
+#include "engine/WaitingRuns.h"
 #include "platform/DateTime.h"
 
 #include <QObject>
@@ -63,6 +64,7 @@ private:
     /// The scheduler's latest minute tested, so Upcoming can show pending catch-ups.
     std::optional<std::int64_t> LatestTested() const;
     std::vector<TPendingRetry> PendingRetries() const;
+    std::vector<TWaitingRun> WaitingRuns() const;
     /// Hidden to the tray, the owner takes the open ones along and brings them back.
     void FollowOwner(bool shown);
     /// Reads the log into its open viewer again.

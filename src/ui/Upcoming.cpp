@@ -68,7 +68,8 @@ void TfmUpcoming::SetRows(const std::vector<TRow>& rows) {
 
 void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now,
                              std::optional<std::int64_t> latestTested,
-                             const std::vector<TPendingRetry>& retries) {
+                             const std::vector<TPendingRetry>& retries,
+                             const std::vector<TWaitingRun>& waiting) {
     if (!isVisible())
         return;
     TSchedListLock lock(list);
@@ -82,6 +83,15 @@ void TfmUpcoming::ShowRunsOf(TSchedList& list, TDateTime now,
                         entry.Name, entry.Command,
                         list.SerialOf(static_cast<std::int32_t>(pending.Index))});
     }
+    // Due runs held back until their entry's conditions are met: they start at the first
+    // cycle that finds them met. A cycle drops those of entries gone or switched off.
+    for (const TWaitingRun& run : waiting)
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i]->Active && entries[i]->Name == run.Name)
+                rows.push_back({"Waiting: " + run.Reason + " (due " +
+                                    MomentText(MomentOfMinute(run.Since), FSettings) + ")",
+                                entries[i]->Name, entries[i]->Command,
+                                list.SerialOf(static_cast<std::int32_t>(i))});
     // Failed runs waiting for their next try, while the entry is as it was.
     for (const TPendingRetry& retry : retries)
         for (std::size_t i = 0; i < entries.size(); ++i)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/Retries.h"
+#include "engine/WaitingRuns.h"
 
 #include "platform/DateTime.h"
 
@@ -38,11 +39,12 @@ public:
     /// Replaces the lines, keeping the one the user had selected when it is still there.
     void SetRows(const std::vector<TRow>& rows);
     /// The runs of `list`'s active entries from the minute after `now`, after the
-    /// catch-ups that switching on runs when the latest minute tested is `latestTested`
-    /// and the pending `retries`; nothing while the window is hidden.
+    /// catch-ups that switching on runs when the latest minute tested is `latestTested`,
+    /// the `waiting` runs and the pending `retries`; nothing while the window is hidden.
     void ShowRunsOf(TSchedList& list, TDateTime now,
                     std::optional<std::int64_t> latestTested = std::nullopt,
-                    const std::vector<TPendingRetry>& retries = {});
+                    const std::vector<TPendingRetry>& retries = {},
+                    const std::vector<TWaitingRun>& waiting = {});
     std::uint64_t SerialOfRow(int row) const;
 
 signals:

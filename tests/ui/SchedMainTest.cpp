@@ -392,6 +392,29 @@ private slots:
         QVERIFY(runs->item(0, 0)->text().startsWith("05-03-2024"));
     }
 
+    // A due run that waits for mains power is listed first, until a cycle finds the
+    // power back and runs it.
+    void upcomingRunsShowAWaitingRun() {
+        WriteIni({{.Name = "Sync", .Time = "5 12 * * *", .More = "OnlyOnACPower=Yes\r\n"},
+                  {.Name = "Lunch", .Time = "0 13 * * *"}});
+        FFake->Conditions.Mains = false;
+        auto fm = ShowWindow(1);
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 5, 5, 0));
+        fm->Timer1Timer();
+        QTest::keyClick(Grid(*fm), Qt::Key_U, Qt::ControlModifier);
+        QTableWidget* runs = Child<QTableWidget>(*fm->findChild<TfmUpcoming*>(), "lvRuns");
+        const auto row = [runs](int row) {
+            return runs->item(row, 0)->text() + " " + runs->item(row, 1)->text();
+        };
+        QCOMPARE(row(0), QString("Waiting: on battery (due 04-03-2024 12.05) Sync"));
+        QCOMPARE(row(1), QString("04-03-2024 13.00 Lunch"));
+        FFake->Conditions.Mains = true;
+        FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12, 6, 5, 0));
+        fm->Timer1Timer();
+        QCOMPARE(FFake->Starter.Requests.size(), std::size_t(1));
+        QCOMPARE(row(0), QString("04-03-2024 13.00 Lunch"));
+    }
+
     void closeQuestion_data() {
         QTest::addColumn<int>("way"); // 0 close, 1 a logout that lets us ask, 2 one that does not
         QTest::addColumn<bool>("modified");
