@@ -17,6 +17,8 @@
 #include <QTimer>
 
 #include <optional>
+#include <set>
+#include <string>
 
 namespace vantle {
 
@@ -136,6 +138,20 @@ QString TTrayIcon::NextRunText() const {
         .arg(VisibleTextOfBytes(name), QString::fromStdString(when));
 }
 
+std::size_t TTrayIcon::OverdueCount() const {
+    TScheduler* scheduler = FWindow.Scheduler();
+    TSchedList* list = FWindow.SchedList();
+    if (scheduler == nullptr || list == nullptr)
+        return 0;
+    TSchedListLock lock(*list);
+    // The alarm knows an entry by its name: two entries of one name are one alarm.
+    std::set<std::string> names;
+    for (const TSchedule* entry : list->Entries())
+        if (scheduler->Overdue(entry->Name))
+            names.insert(entry->Name);
+    return names.size();
+}
+
 void TTrayIcon::UpdateIcon() {
     // A panel started after the program (both at login) gets the icon at the next tick.
     if (!FAvailable())
@@ -156,6 +172,9 @@ void TTrayIcon::UpdateIcon() {
     if (std::size_t failing = FailingCount ? FailingCount() : 0; failing > 0)
         tip += failing == 1 ? QStringLiteral("\n1 entry failing")
                             : QStringLiteral("\n%1 entries failing").arg(failing);
+    if (std::size_t overdue = OverdueCount(); overdue > 0)
+        tip += overdue == 1 ? QStringLiteral("\n1 entry overdue")
+                            : QStringLiteral("\n%1 entries overdue").arg(overdue);
     Icon->setToolTip(tip);
 }
 

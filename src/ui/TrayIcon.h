@@ -1,5 +1,5 @@
-// The system tray icon: whether the scheduler is on, when it runs next, a menu with
-// the window's own commands, how many entries are failing, and notifications of runs.
+// The system tray icon: whether the scheduler is on, when it runs next, a menu with the
+// window's own commands, how many entries are failing or overdue, and notifications of runs.
 #pragma once
 
 #include "engine/FailureWatch.h"
@@ -51,6 +51,8 @@ public:
     void SetNotifications(TNotificationService* service);
     /// Tells how many entries are failing now, for the tooltip.
     std::function<std::size_t()> FailingCount;
+    /// How many entries of the list the scheduler holds overdue now.
+    std::size_t OverdueCount() const;
     /// A click on a notification opens the run it told of.
     std::function<void(std::int64_t record)> OpenRun;
     /// Shows the window again, in front.

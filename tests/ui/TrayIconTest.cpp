@@ -148,6 +148,25 @@ private slots:
         QCOMPARE(icon->toolTip(), QString("Vantle Scheduler: Enabled\nNext: Tea at 12:30 PM"));
     }
 
+    // The entries the scheduler holds overdue are counted, each from its own hour on; an
+    // entry without an alarm never is.
+    void tooltipCountsTheEntriesOverdue() {
+        WriteFile(IniPath(),
+                  ScheduleText({{.Name = "Sync", .Time = "0 0 1 1 *", .More = "AlertAfter=1\r\n"},
+                                {.Name = "Backup", .Time = "0 0 1 1 *", .More = "AlertAfter=2\r\n"},
+                                {.Name = "Lunch", .Time = "0 0 1 1 *"}}));
+        auto fm = MakeWindow(1);
+        QSystemTrayIcon* icon = Child<QSystemTrayIcon>(*MakeTray(*fm), "TrayIcon1");
+        QStringList lines; // the tooltip's last line after each cycle
+        for (int hours : {0, 1, 2}) {
+            FFake->Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(12 + hours, 6 + hours, 5, 0));
+            fm->Timer1Timer();
+            lines << icon->toolTip().section('\n', -1);
+        }
+        QCOMPARE(lines, QStringList({"Next: Sync at 2025-01-01 12:00 AM", "1 entry overdue",
+                                     "2 entries overdue"}));
+    }
+
     void minimizingHidesToTheTrayOnlyWhereThereIsOne_data() {
         QTest::addColumn<bool>("available");
         QTest::newRow("tray") << true;
