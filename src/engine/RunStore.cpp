@@ -57,15 +57,16 @@ CREATE INDEX runs_by_name ON runs (schedule, name, id);
 // milliseconds since 30 December 1899 (ToMSecs), so they come back exact.
 // Columns that came later are added with defaults under the same version, so an older
 // program still reads and records into the store.
-const char* const LaterColumns[][2] = {
-    {"output_head", "output_head INTEGER NOT NULL DEFAULT 0"},
-    {"attempt", "attempt INTEGER NOT NULL DEFAULT 1"},
-    {"attempts", "attempts INTEGER NOT NULL DEFAULT 1"},
+const char* const LaterColumns[][3] = {
+    {"output_head", "output_head INTEGER NOT NULL DEFAULT 0", "0"},
+    {"attempt", "attempt INTEGER NOT NULL DEFAULT 1", "1"},
+    {"attempts", "attempts INTEGER NOT NULL DEFAULT 1", "1"},
 };
 
-const char* const RunColumns =
+// A whole run, in the order RunOf reads it; the later columns follow.
+const char* const FirstRunColumns =
     "id, name, command, parameters, started_by, started, ended, duration_ms, result, failure, "
-    "pid, boot_id, start_ticks, output_bytes, output_cut, output_head, attempt, attempts";
+    "pid, boot_id, start_ticks, output_bytes, output_cut";
 
 constexpr const char* TriggerTexts[] = {"schedule", "Execute Now", "catch-up", "retry", "start-up"};
 static_assert(std::size(TriggerTexts) == static_cast<std::size_t>(LastRunTrigger) + 1);
@@ -223,6 +224,13 @@ public:
                 Prepare(networkFolder);
             else if (UserVersion() == 0)
                 throw ERunStore(path, "no runs have been recorded yet", TRunStoreFault::Missing);
+            // Only a writer adds the later columns: a reader of a store an older program
+            // wrote reads them as their defaults.
+            const std::set<std::string> existing = ExistingColumns();
+            RunColumns = FirstRunColumns;
+            for (const auto& [name, definition, value] : LaterColumns)
+                RunColumns += existing.contains(name) ? std::string(", ") + name
+                                                      : std::string(", ") + value + " AS " + name;
         } catch (...) {
             sqlite3_close(FDb);
             throw;
@@ -268,6 +276,8 @@ public:
     };
 
     std::unique_ptr<TStatement> Begin, SetProcess, Finish;
+    /// What a SELECT of a whole run names.
+    std::string RunColumns;
 
 private:
     int UserVersion() {
@@ -305,12 +315,17 @@ private:
                            "output_head = :head WHERE id = :id AND schedule = :schedule");
     }
 
-    void AddLaterColumns() {
+    std::set<std::string> ExistingColumns() const {
         std::set<std::string> columns;
         auto info = Statement("PRAGMA table_info(runs)");
         while (info->Step())
             columns.insert(info->Text(1));
-        for (const auto& [name, definition] : LaterColumns)
+        return columns;
+    }
+
+    void AddLaterColumns() {
+        const std::set<std::string> columns = ExistingColumns();
+        for (const auto& [name, definition, value] : LaterColumns)
             if (!columns.contains(name))
                 Execute((std::string("ALTER TABLE runs ADD COLUMN ") + definition).c_str());
     }
@@ -455,7 +470,7 @@ std::vector<TStoredRun> TRunStore::Runs(const TRunQuery& query) const {
     // A text that the output may hold is looked for here, run by run; any other filter
     // and the count are SQLite's.
     const bool textByCaller = !query.Text.empty() && query.OutputMatches;
-    std::string sql = std::string("SELECT ") + RunColumns + " FROM runs WHERE schedule = :schedule";
+    std::string sql = "SELECT " + FDatabase->RunColumns + " FROM runs WHERE schedule = :schedule";
     if (query.Name)
         sql += " AND name = :name";
     if (query.FailuresOnly)
@@ -485,7 +500,7 @@ std::vector<TStoredRun> TRunStore::Runs(const TRunQuery& query) const {
 }
 
 std::optional<TStoredRun> TRunStore::Run(std::int64_t id) const {
-    auto select = FDatabase->Statement(std::string("SELECT ") + RunColumns +
+    auto select = FDatabase->Statement("SELECT " + FDatabase->RunColumns +
                                        " FROM runs WHERE id = :id AND schedule = :schedule");
     select->Bind(":id", id).Bind(":schedule", FSchedule);
     if (!select->Step())
@@ -494,7 +509,7 @@ std::optional<TStoredRun> TRunStore::Run(std::int64_t id) const {
 }
 
 std::map<std::string, TStoredRun> TRunStore::LastRuns() const {
-    auto select = FDatabase->Statement(std::string("SELECT ") + RunColumns +
+    auto select = FDatabase->Statement("SELECT " + FDatabase->RunColumns +
                                        " FROM runs WHERE id IN (SELECT max(id) FROM runs WHERE "
                                        "schedule = :schedule GROUP BY name)");
     select->Bind(":schedule", FSchedule);
@@ -541,7 +556,7 @@ std::vector<TStoredRun>
 TRunStore::CloseOrphans(const std::function<bool(const TProcessIdentity&)>& stillRunning) {
     RequireWriter();
     TRunDatabase::TTransaction transaction(*FDatabase);
-    auto select = FDatabase->Statement(std::string("SELECT ") + RunColumns +
+    auto select = FDatabase->Statement("SELECT " + FDatabase->RunColumns +
                                        " FROM runs WHERE schedule = :schedule AND result = '' "
                                        "ORDER BY id");
     select->Bind(":schedule", FSchedule);
@@ -571,10 +586,13 @@ void TRunStore::Prune(std::size_t maxRuns, std::uint64_t maxBytes,
     RequireWriter();
     std::vector<std::int64_t> removed;
     std::set<std::int64_t> kept = started;
+    // Each entry's latest good run stays: the overdue alarm and a user asking "when did
+    // this last work?" need it however many failures came after.
+    std::set<std::string> goodKept;
     {
         TRunDatabase::TTransaction transaction(*FDatabase);
-        auto select = FDatabase->Statement(
-            "SELECT id, result FROM runs WHERE schedule = :schedule ORDER BY id DESC");
+        auto select = FDatabase->Statement("SELECT id, result, name FROM runs WHERE "
+                                           "schedule = :schedule ORDER BY id DESC");
         select->Bind(":schedule", FSchedule);
         std::size_t count = 0;
         std::uint64_t bytes = 0;
@@ -582,8 +600,12 @@ void TRunStore::Prune(std::size_t maxRuns, std::uint64_t maxBytes,
             const std::int64_t id = select->Int(0);
             bytes += FOutputs.SizeOf(id);
             const bool open = select->Text(1).empty();
+            // Good as the alarm counts it: an end seen, with code 0, or a clock set.
+            const std::string result = select->Text(1);
+            const bool latestGood = (result == "Exited 0" || result == "Clock set") &&
+                                    goodKept.insert(select->Text(2)).second;
             if (++count > maxRuns || bytes > maxBytes) {
-                if (!open) {
+                if (!open && !latestGood) {
                     removed.push_back(id);
                     continue;
                 }

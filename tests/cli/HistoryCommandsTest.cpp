@@ -144,7 +144,7 @@ TEST_F(HistoryCommandTest, CapsHoldAndOpenRunsAreClosedAtTheNextStart) {
         Written();
         ASSERT_GT(longPid, 0);
         EXPECT_FALSE(Store->Run(1));
-        EXPECT_FALSE(Store->Run(2));
+        EXPECT_TRUE(Store->Run(2)) << "the entry's latest good run stays";
         // The scheduler dies here without learning how its programs end.
         ::kill(longPid, SIGKILL);
         while (::waitpid(-1, nullptr, 0) > 0) {

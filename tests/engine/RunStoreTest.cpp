@@ -6,6 +6,7 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fcntl.h>
 #include <filesystem>
@@ -152,7 +153,7 @@ TEST_F(RunStoreTest, FindsRunsByEntryFailureMomentTextAndCount) {
 TEST_F(RunStoreTest, SchedulesSharingTheDatabaseKeepTheirRunsApart) {
     TRunStore first = Writer();
     TRunStore second(Folder(), FDir.File("other.INI"), TRunStoreMode::Writer);
-    const std::int64_t mine = AddRun(first, "Job", At(1, 10), false, 10);
+    const std::int64_t mine = AddRun(first, "Job", At(1, 10), true, 10);
     const std::int64_t theirs = AddRun(second, "Job", At(1, 11), false, 10);
     EXPECT_EQ(IdsOf(first.Runs({})), std::vector<std::int64_t>{mine});
     EXPECT_EQ(IdsOf(second.Runs({})), std::vector<std::int64_t>{theirs});
@@ -219,12 +220,38 @@ TEST_F(RunStoreTest, PrunesTheOldestRunsBeyondEitherLimitWithTheirOutput) {
     store.Prune(1000, 250);
     EXPECT_EQ(IdsOf(store.Runs({})), (std::vector<std::int64_t>{ids[3], ids[4], open}));
     EXPECT_FALSE(std::filesystem::exists(store.OutputPath(ids[2])));
-    // A running program's record and output stay whatever the limits.
+    // A running program's record and output stay whatever the limits, and so does each
+    // entry's latest good run, however many failures came after it.
+    const std::int64_t failed = AddRun(store, "Job", At(7, 10), true);
+    AddRun(store, "Job", At(8, 10), true);
     store.Prune(0, 0);
-    EXPECT_EQ(IdsOf(store.Runs({})), std::vector<std::int64_t>{open});
+    EXPECT_EQ(IdsOf(store.Runs({})), (std::vector<std::int64_t>{ids[4], open}));
     EXPECT_TRUE(std::filesystem::exists(store.OutputPath(open)));
+    EXPECT_FALSE(store.Run(failed));
     // Ids are not given out again, so no new run meets an old output.
-    EXPECT_GT(store.Begin(Started("Next", At(7, 10))), open);
+    EXPECT_GT(store.Begin(Started("Next", At(9, 10))), open);
+}
+
+// Only a writer adds the columns later releases brought: a reader of a store an older
+// program wrote reads them as their defaults rather than failing.
+TEST_F(RunStoreTest, AReaderReadsAStoreWithoutTheLaterColumns) {
+    {
+        TRunStore store = Writer();
+        AddRun(store, "Job", At(1, 10));
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(store.DatabasePath().c_str(), &db), SQLITE_OK);
+        for (const char* column : {"output_head", "attempt", "attempts"})
+            EXPECT_EQ(sqlite3_exec(db,
+                                   (std::string("ALTER TABLE runs DROP COLUMN ") + column).c_str(),
+                                   nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+        sqlite3_close(db);
+    }
+    const std::vector<TStoredRun> runs = Reader().Runs({});
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Attempt, 1);
+    EXPECT_EQ(runs[0].Attempts, 1);
+    EXPECT_EQ(Reader().LastRuns().at("Job").Result, "Exited 0");
 }
 
 TEST_F(RunStoreTest, CutsOutputToItsEndBehindALineSayingWhatIsLeftOut) {
