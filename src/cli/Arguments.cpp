@@ -203,4 +203,13 @@ int WholeNumberOption(const std::string& text, const std::string& option, int mo
     return value;
 }
 
+std::string FormatMinute(TDateTime moment) {
+    TDateParts date = DecodeDate(moment);
+    TTimeParts time = DecodeTime(moment);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", date.Year, date.Month, date.Day,
+                  time.Hour, time.Minute);
+    return text;
+}
+
 } // namespace vantle::cli

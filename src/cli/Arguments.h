@@ -59,6 +59,8 @@ TArguments ReadArguments(const std::string& command, const TArgs& args,
 
 /// The one FILE a command reads; without one, the desktop program's schedule.
 std::string ScheduleFileOf(const std::string& command, const TArguments& options);
+/// A local minute as the commands print one: "YYYY-MM-DD hh:mm".
+std::string FormatMinute(TDateTime moment);
 /// An option's whole number from 1 to `most`; anything else fails the command.
 int WholeNumberOption(const std::string& text, const std::string& option, int most);
 /// A run's number as `history` lists it (up to 19 digits); raises EFailure otherwise.

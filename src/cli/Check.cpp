@@ -368,7 +368,8 @@ private:
         TDueFinder finder(FEntry);
         for (std::string& note : TimeFieldNotes(FEntry, finder.Tables()))
             Report(FTimeLine, std::move(note));
-        if (!finder.NeverDue())
+        // Never due by its fields, it still runs at each start-up: what it is meant for.
+        if (!finder.NeverDue() || FEntry.AtStart)
             return;
         for (const std::string& reason : NeverDueReasons(FEntry, finder.Tables()))
             Report(FTimeLine, "entry " + Quoted(name) + " is never due: " + reason);

@@ -19,6 +19,7 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdHistory(const TArgs& args, std::ostream& out, std::ostream& err);
+int CmdStatus(const TArgs& args, std::ostream& out, std::ostream& err);
 
 /// "Usage: vantle-schedctl " and the command's usage, from the one table of help.
 std::string UsageLine(const std::string& command);

@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include "engine/StateFile.h"
 #include "platform/ExecutablePath.h"
+#include "platform/InstanceLock.h"
 
 namespace vantle::cli {
 
@@ -20,6 +22,13 @@ TFileLocations DesktopFiles(const std::string& schedCtlPath, const TEnvironment&
 
 TFileLocations DesktopFiles() {
     return DesktopFiles(ExecutablePath(), ProcessEnvironment());
+}
+
+std::string StateFileFor(const std::string& file, const std::string& logFile) {
+    const TLockHolder holder = TInstanceLock(file).Holder();
+    if (holder.Lines.size() >= 2 && !holder.Lines[1].empty())
+        return holder.Lines[1];
+    return StateFileOf(file, logFile);
 }
 
 } // namespace vantle::cli

@@ -15,5 +15,8 @@ TFileLocations DesktopFiles(const std::string& schedCtlPath, const TEnvironment&
                             const TFolderWritable& writable = {});
 /// The same for this process, from its own executable and environment.
 TFileLocations DesktopFiles();
+/// The state file of the schedule `file`: the one the scheduler holding it named in its
+/// lock (it follows that scheduler's --log), else the one that goes with `logFile`.
+std::string StateFileFor(const std::string& file, const std::string& logFile);
 
 } // namespace vantle::cli

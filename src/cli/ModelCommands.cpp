@@ -82,15 +82,6 @@ void ConvertTimeFields(TSchedList& list, std::ostream& err) {
     }
 }
 
-std::string FormatMinute(TDateTime moment) {
-    TDateParts date = DecodeDate(moment);
-    TTimeParts time = DecodeTime(moment);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", date.Year, date.Month, date.Day,
-                  time.Hour, time.Minute);
-    return text;
-}
-
 // A run's minute; the second reading of a repeated hour with its offset ("-05:00"),
 // so the two runs of one local minute read apart.
 std::string FormatRun(TDateTime moment, bool again, std::int64_t instant) {
@@ -215,7 +206,7 @@ int CmdNext(const TArgs& args, std::ostream& out, std::ostream& err) {
             std::vector<TDueRun> runs = finder.Runs(from, count, fromAgain);
             const std::string name = VisibleText(entry->Name, TVisibleFor::Terminal, true);
             if (runs.empty())
-                out << name << "\tnever\n";
+                out << name << (entry->AtStart ? "\tat start-up\n" : "\tnever\n");
             for (const TDueRun& run : runs)
                 out << name << "\t" << FormatRun(run.Moment, run.Again, run.Instant) << "\n";
         }
@@ -254,12 +245,18 @@ int CmdUpcoming(const TArgs& args, std::ostream& out, std::ostream& err) {
         if (!fromText) {
             const std::string log =
                 options.Positional.empty() ? DesktopFiles().LogFile : ChangeFileExt(path, ".LOG");
-            const std::string state = StateFileOf(path, log);
+            const std::string state = StateFileFor(path, log);
             for (const TPendingCatchUp& pending :
                  PendingCatchUps(entries, LatestTestedIn(state), SystemClock().Now()))
                 out << "next start\t" << names[pending.Index] << "\tcatch-up of "
                     << FormatMinute(MomentOfMinute(pending.Missed)) << "\n";
-            for (const TPendingRetry& retry : PendingRetriesIn(state))
+            const TSchedulerState kept = StateIn(state);
+            for (const TWaitingRun& run : kept.Waiting)
+                for (std::size_t i = 0; i < entries.size(); ++i)
+                    if (entries[i]->Active && entries[i]->Name == run.Name)
+                        out << "when ready\t" << names[i] << "\twaiting: " << run.Reason << ", due "
+                            << FormatMinute(MomentOfMinute(run.Since)) << "\n";
+            for (const TPendingRetry& retry : kept.Retries)
                 for (std::size_t i = 0; i < entries.size(); ++i)
                     if (RetryApplies(retry, *entries[i]))
                         out << FormatMinute(MomentOfMinute(retry.Due)) << "\t" << names[i]

@@ -313,6 +313,8 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
     TSchedulerServices services = SystemSchedulerServices();
     services.Clock = &clock;
     services.Conditions = &conditions;
+    if (start)
+        services.OnSwitch = [&start](bool on) { start->Describe("vantle-schedctl run", on); };
     services.LogFile = files.LogFile;
     // What-if runs and replays of given moments neither read nor move the memory of
     // the minutes the real scheduler has run.

@@ -49,7 +49,7 @@ const TCommandHelp Commands[] = {
     {"run", CmdRun,
      "run [--once [--wait SECONDS]] [--dry-run] [--at MOMENT]... [--log LOGFILE] "
      "[--keep-runs N] [--keep-mb N] [--on-failure COMMAND] [--on-recovery COMMAND] "
-     "[--fail NAME]... [FILE]",
+     "[--fail NAME]... [--ac | --no-ac] [--network | --no-network] [FILE]",
      "run the scheduler without a window",
      "Runs a cycle a second after start, then five seconds past every minute, until\n"
      "SIGINT, SIGTERM or SIGHUP.\n"
@@ -68,7 +68,10 @@ const TCommandHelp Commands[] = {
      "                 the end of its output on standard input)\n"
      "  --on-recovery COMMAND  the same when such an entry works again\n"
      "  --fail NAME    with --dry-run, the played runs of entry NAME fail, so its\n"
-     "                 retries play out\n"},
+     "                 retries play out\n"
+     "  --ac, --no-ac  with --dry-run, play on mains power or on battery\n"
+     "  --network, --no-network  with --dry-run, play with or without a network\n"
+     "                 (default: what this machine says now)\n"},
     {"history", CmdHistory,
      "history [--entry NAME] [--failed] [--since MOMENT] [--count N] [--output RUN] [FILE]",
      "the recorded runs, one line each, newest last",
@@ -78,6 +81,14 @@ const TCommandHelp Commands[] = {
      "  --since MOMENT  runs started at that local moment or later\n"
      "  --count N       the newest N runs\n"
      "  --output RUN    print what run RUN wrote instead\n"},
+    {"status", CmdStatus, "status [FILE]",
+     "whether a scheduler runs FILE, and what fails, waits or is overdue",
+     "Prints what holds the schedule, the latest minute tested, then a line per entry\n"
+     "failing, waiting for a condition, overdue or with a retry pending. Never takes\n"
+     "the schedule's lock.\n"
+     "Exits with 0 when a scheduler runs, switched on, and nothing fails or is\n"
+     "overdue; 1 when something fails or is overdue, or the latest minute tested is\n"
+     "more than 3 minutes old; 3 when no scheduler runs or it is switched off.\n"},
 };
 
 const char* const Footer =
@@ -87,7 +98,7 @@ const char* const Footer =
     "+hh:mm to name one of the two readings of a repeated hour (else the earlier one).\n"
     "\n"
     "Exit codes: 0 success, 1 findings (check) or a failed cycle or start (run --once),\n"
-    "2 usage or input/output error.\n";
+    "2 usage or input/output error; status says 3 when no scheduler runs.\n";
 
 const TCommandHelp* FindCommand(const std::string& name) {
     for (const TCommandHelp& command : Commands)

@@ -21,6 +21,7 @@ struct TAttempt {
     std::int32_t DelayMinutes = DefaultRetryDelay; // between a failure and the next try
     std::uint64_t Entry = 0;                       // EntryFingerprint of what ran
     bool Last() const { return Number >= Of; }
+    bool operator==(const TAttempt&) const = default;
 };
 
 /// What a retry depends on: the time fields, the operation, its command, parameters and

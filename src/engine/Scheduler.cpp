@@ -91,6 +91,8 @@ void TScheduler::SetEnabled(bool value) {
         FStartUpFrom.reset();
     }
     FLenientFieldsDue = value; // told at the first cycle, once the list is loaded
+    if (FServices.OnSwitch)
+        FServices.OnSwitch(value);
     FLog->WriteFmt("Scheduler has been %s", {EnabledText(value)});
 }
 
@@ -115,6 +117,7 @@ void TScheduler::RunCycle() {
         FLog->WriteLine("INI file changed by another program; unsaved changes kept");
     TCyclePlan plan = FMemory.Plan(LocalMinuteOf(FCycleTime));
     if (plan.Kind == TCycleKind::Nothing) {
+        CheckOverdue();
         ReportStateError();
         return;
     }
@@ -578,8 +581,11 @@ void TScheduler::InheritRuns() {
         if (FServices.KeepState)
             content = ReadStateFile(StateFileName());
         const TSchedulerState state = content ? ParseState(*content) : TSchedulerState{};
-        // The alarm looks while the scheduler is off too.
+        // The alarm looks while the scheduler is off too, and a window switched off shows
+        // what waits to be tried again.
         FAlarm.Restore(state.Alarms);
+        FRetries.Restore(state.Retries);
+        FWaits.Restore(state.Waiting);
         for (const TStartedRun& started : state.Runs) {
             unfinished.push_back(started.Run);
             Inherit(started.Run, started);

@@ -75,6 +75,8 @@ struct TSchedulerServices {
     std::string DefaultOnFailure, DefaultOnRecovery;
     /// Entries with AtStart run once after each switch-on; off for `run --once` and plays.
     bool StartUpRuns = true;
+    /// Told after each switch on or off; may be empty.
+    std::function<void(bool on)> OnSwitch;
 };
 
 /// The real services of this machine: system clock, process environment, POSIX

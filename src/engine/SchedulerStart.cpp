@@ -6,7 +6,7 @@
 namespace vantle {
 
 TSchedulerStart::TSchedulerStart(const std::string& scheduleFile, const std::string& logFile)
-    : FScheduleFile(scheduleFile), FLock(scheduleFile) {
+    : FScheduleFile(scheduleFile), FLogFile(logFile), FLock(scheduleFile) {
     try {
         CheckWritablePath(scheduleFile, "schedule");
         CheckWritablePath(logFile, "log");
@@ -38,6 +38,10 @@ TRunRecorder* TSchedulerStart::OpenRecords(const std::string& folder) {
         FRecordsRefused = "Runs are not recorded: " + DescribeError(e);
         return nullptr;
     }
+}
+
+void TSchedulerStart::Describe(const std::string& program, bool on) {
+    FLock.Describe({program, StateFileOf(FScheduleFile, FLogFile), on ? "on" : "off"});
 }
 
 } // namespace vantle

@@ -32,6 +32,9 @@ public:
     /// Why a start that does not hold the lock cannot go on.
     std::string HeldElsewhere() const;
     const TInstanceLock& Lock() const { return FLock; }
+    /// Says in the lock file which program holds it, where its state file is and whether
+    /// it is switched on, so that `status` and `upcoming` find them.
+    void Describe(const std::string& program, bool on);
 
     /// Opens the run records of the schedule in `folder` (the lock held); null when the
     /// store cannot be opened, RecordsRefused saying why: the runs still go on.
@@ -40,6 +43,7 @@ public:
 
 private:
     std::string FScheduleFile;
+    std::string FLogFile;
     TInstanceLock FLock;
     bool FHeld = false;
     std::optional<TRunRecorder> FRecorder;

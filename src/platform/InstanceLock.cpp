@@ -9,9 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <utility>
 
@@ -66,12 +69,30 @@ bool TakeLock(int fd, const std::string& path, pid_t& holder) {
     return false;
 }
 
-void WritePid(int fd, pid_t pid) {
-    char text[32];
-    int length = std::snprintf(text, sizeof text, "%ld\n", static_cast<long>(pid));
-    if (ftruncate(fd, 0) != 0 || pwrite(fd, text, static_cast<std::size_t>(length), 0) < 0) {
+void WritePid(int fd, pid_t pid, const std::vector<std::string>& lines = {}) {
+    std::string text = std::to_string(static_cast<long>(pid)) + "\n";
+    for (const std::string& line : lines)
+        text += line + "\n";
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, text.data(), text.size(), 0) < 0) {
         // The pid is a courtesy for the message of a second scheduler; the lock holds.
     }
+}
+
+// Whether the kernel's list of locks (lines "1: FLOCK  ADVISORY  WRITE PID MAJ:MIN:INODE 0
+// EOF") holds a flock on the file `st` describes; the holder's pid, 0 when none.
+pid_t FlockHolderIn(std::istream& locks, const struct stat& st) {
+    char wanted[64];
+    std::snprintf(wanted, sizeof wanted, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, file;
+        // A blocked request is listed as "1: -> FLOCK ...": it holds nothing.
+        if (fields >> number >> kind >> mode >> access >> pid >> file && kind == "FLOCK" &&
+            file == wanted)
+            return static_cast<pid_t>(std::atol(pid.c_str()));
+    }
+    return 0;
 }
 
 std::string Resolved(const std::string& path) {
@@ -126,6 +147,32 @@ TInstanceLock::TInstanceLock(const std::string& scheduleFile, const std::string&
     const std::string canonical = CanonicalPath(scheduleFile);
     FOldLockPath = FFolder + "/" + PathHash(canonical) + ".lock";
     FLockPath = FFolder + "/" + FileLockName(canonical) + ".lock";
+}
+
+void TInstanceLock::Describe(const std::vector<std::string>& lines) {
+    if (FHeld)
+        WritePid(FLock.Get(), FHolder, lines);
+}
+
+TLockHolder TInstanceLock::Holder(const std::string& locksList) const {
+    TLockHolder holder;
+    TOwnFd fd(open(FLockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat st {};
+    if (fd.Get() < 0 || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return holder;
+    std::ifstream locks(locksList);
+    holder.Pid = FlockHolderIn(locks, st);
+    holder.Held = holder.Pid != 0;
+    if (!holder.Held)
+        return holder;
+    char text[4096];
+    const ssize_t n = pread(fd.Get(), text, sizeof text, 0);
+    std::istringstream content(std::string(text, n > 0 ? std::size_t(n) : 0));
+    std::string line;
+    std::getline(content, line); // the pid, which the kernel's list gave already
+    while (std::getline(content, line))
+        holder.Lines.push_back(line);
+    return holder;
 }
 
 std::string TInstanceLock::SiblingPath(const std::string& ending) const {

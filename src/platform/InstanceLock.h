@@ -8,8 +8,17 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <vector>
 
 namespace vantle {
+
+/// Who holds a schedule's lock, as read without taking it.
+struct TLockHolder {
+    bool Held = false;
+    pid_t Pid = 0;
+    /// What the holder wrote after its pid, a line each (see TInstanceLock::Describe).
+    std::vector<std::string> Lines;
+};
 
 class TInstanceLock {
 public:
@@ -35,6 +44,12 @@ public:
     bool TryAcquire();
     /// The process that holds the lock, as it wrote itself into the file; 0 unknown.
     pid_t HolderPid() const { return FHolder; }
+    /// Writes `lines` after the pid in the held lock file, for `status` to read. Older
+    /// programs read the number at the start alone. Nothing when the lock is not held.
+    void Describe(const std::vector<std::string>& lines);
+    /// Whether a process holds the lock now, and what it wrote: read from the kernel's
+    /// list of locks, never by taking the lock, so a look cannot stand in a start's way.
+    TLockHolder Holder(const std::string& locksList = "/proc/locks") const;
     /// The user's private folder, which holds the locks and the windows' sockets.
     const std::string& Folder() const { return FFolder; }
     /// The lock file in that folder: "HASH.lock", the hash of the folder's device and

@@ -103,6 +103,8 @@ int main(int argc, char** argv) {
     if ((services.Scheduler.Recorder = start->OpenRecords(runsFolder)) != nullptr)
         services.Scheduler.RunView = &runView;
     const QString runsRefused = QString::fromLocal8Bit(start->RecordsRefused().c_str());
+    // `vantle-schedctl status` reads in the lock whether this window's scheduler is on.
+    services.Scheduler.OnSwitch = [&start](bool on) { start->Describe("vantle-scheduler", on); };
     // Failures are also told through the tray, as they happen.
     TFailureWatch failures;
     failures.Attach(services.Scheduler);

@@ -152,14 +152,15 @@ TEST_F(RetriesTest, ASkippedAttemptEndsTheChainAndACatchUpHasOneBudget) {
 TEST_F(RetriesTest, AFailureCommandThatFailsIsToldOnceAndTriedAgainNextTime) {
     Load("OnFailure=/opt/mail\r\nRetries=5\r\n");
     Start();
+    const std::string failed = "The failure command of Sync could not start: file not found (2)";
     for (int time = 0; time < 2; ++time) {
         Fake.Starter.Result = SE_ERR_FNF;
         Scheduler->ExecuteEntry(0); // could not start, told, never retried
+        EXPECT_EQ(News, TLines{failed}) << "told at once, and once";
         Fake.Starter.Result = SE_START_ACCEPTED;
         Scheduler->ExecuteEntry(0);
         EndLast(0); // works again
     }
-    const std::string failed = "The failure command of Sync could not start: file not found (2)";
     EXPECT_EQ(LogWith("failure command"),
               (TLines{"Running the failure command of Sync (/opt/mail)", failed,
                       "Running the failure command of Sync (/opt/mail)", failed}));

@@ -458,7 +458,8 @@ TEST_F(RunRecorderTest, APruneKeepsTheOutputOfARunNotYetRecorded) {
     run.Name = "A";
     run.Started = Fake.Clock.Now();
     recorder.Begin(run);
-    recorder.Finish(key, {.Ended = Fake.Clock.Now(), .Result = "Exited 0"});
+    // A failure: an entry's latest good run would stay whatever the limits.
+    recorder.Finish(key, {.Ended = Fake.Clock.Now(), .Result = "Exited 1", .Failure = true});
     recorder.Prune(0, 0);
     ASSERT_TRUE(recorder.Flush(10'000));
     EXPECT_FALSE(std::filesystem::exists(recorder.Outputs().PathOf(key)));
@@ -531,6 +532,39 @@ TEST(StateFileText, KeepsStartedRunsWhateverTheirTextsHold) {
     EXPECT_EQ(back.StartedBootNs, 123);
     EXPECT_EQ(back.StartedRunNs, 456);
     EXPECT_EQ(back.TimeLimit, 5);
+}
+
+// Retries, waiting runs and the alarm's marks come back as written, their texts escaped;
+// a line no scheduler writes (a retry of the first try, a wait past its last try, a mark
+// never seen) is left out rather than acted on.
+TEST(StateFileText, KeepsRetriesWaitsAndAlarmsAndDropsWhatNoSchedulerWrites) {
+    TSchedulerState state;
+    state.Latest = LocalMinuteOf(EncodeDate(2026, 12, 7) + EncodeTime(2, 30, 0, 0));
+    TPendingRetry retry;
+    retry.Name = "Sync\t2";
+    retry.Attempt = {.Number = 2, .Of = 4, .DelayMinutes = 7, .Entry = 99};
+    retry.Due = *state.Latest + 7;
+    retry.Failed = *state.Latest;
+    retry.Trigger = TRunTrigger::CatchUp;
+    state.Retries.push_back(retry);
+    TWaitingRun waiting;
+    waiting.Name = "Back up\r\n";
+    waiting.Trigger = TRunTrigger::StartUp;
+    waiting.Attempt = {.Number = 3, .Of = 3, .DelayMinutes = 1, .Entry = 5};
+    waiting.Since = *state.Latest - 20;
+    waiting.Reason = "no network";
+    state.Waiting.push_back(waiting);
+    const TDateTime seen = EncodeDate(2026, 12, 1) + EncodeTime(8, 0, 0, 0);
+    state.Alarms.push_back({.Name = "Never good", .LastGood = 0, .Seen = seen, .Told = true});
+    state.Alarms.push_back({.Name = "Good", .LastGood = seen + 1.5, .Seen = seen, .Told = false});
+    const std::string damaged = "Retry\t1\t1\t1\t4\t5\t9\t0\tFirst\r\n"
+                                "Wait\t1\t0\t4\t3\t5\t9\ton battery\tPast\r\n"
+                                "Alarm\t0\t0\t1\tUnseen\r\n"
+                                "Alarm\t0\t5\t2\tHalf told\r\n";
+    const TSchedulerState read = ParseState(StateText(state) + damaged);
+    EXPECT_EQ(read.Retries, state.Retries);
+    EXPECT_EQ(read.Waiting, state.Waiting);
+    EXPECT_EQ(read.Alarms, state.Alarms);
 }
 
 } // namespace

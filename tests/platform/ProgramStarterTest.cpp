@@ -94,7 +94,10 @@ TEST_F(ProgramStarterTest, PassesQuotedWordsLiterallyAndDetaches) {
     const std::string longWord = std::string(5000, 'x') + "end";
     // Neither the splitter nor a shell may read anything into these words.
     std::string parameters = R"('two words' "$HOME" * ; `id` $(id) ~ a|b > x #c '' )" + longWord;
+    // The starter's own variable replaces one the scheduler inherited, never joins it.
+    setenv("VANTLE_SHOW_COMMAND", "99", 1);
     TRecord record = StartAndReap(Recorder, parameters, "", 6);
+    unsetenv("VANTLE_SHOW_COMMAND");
     EXPECT_EQ(record.Args,
               (std::vector<std::string>{"two words", "$HOME", "*", ";", "`id`", "$(id)", "~", "a|b",
                                         ">", "x", "#c", "", longWord}));
