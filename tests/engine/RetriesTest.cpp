@@ -121,6 +121,20 @@ TEST_F(RetriesTest, APendingRetrySurvivesARestart) {
     EXPECT_EQ(Marks().back(), "retry 2/2 ");
 }
 
+// Without run records an end writes no state: the retry it leaves pending is kept when
+// the scheduler ends.
+TEST_F(RetriesTest, APendingRetryWithoutRecordsIsKeptAtTheEnd) {
+    Load("Retries=1\r\n");
+    Configure = [](TSchedulerServices& services) { services.Recorder = nullptr; };
+    Start();
+    CycleAt(2, 30);
+    ASSERT_TRUE(Scheduler->ProgramEnded(Fake.Starter.Pid, false, 1));
+    Scheduler.reset();
+    Start();
+    CycleAt(2, 35);
+    EXPECT_EQ(LogWith("again"), TLines{"Running Sync again (attempt 2 of 2)"});
+}
+
 // An attempt that meets the entry's run still going, with Overlap=Skip, is recorded
 // "Skipped" and ends the chain; a catch-up is one due run with one budget.
 TEST_F(RetriesTest, ASkippedAttemptEndsTheChainAndACatchUpHasOneBudget) {
