@@ -165,9 +165,14 @@ TEST_F(ModelCommandsTest, NextFindsTheNextMomentsOrNever) {
         {"0 12 29 2 1", newYear, "e\t2044-02-29 12:00\ne\t2072-02-29 12:00\ne\t2112-02-29 12:00\n"},
         // Never due: why is a check finding.
         {"* * * * 7", newYear, "e\tnever\n"},
+        // Never due by its fields, it still runs at each start-up.
+        {"* * 31 2 *", newYear, "e\tat start-up\n"},
     };
     for (const auto& c : cases) {
-        std::string path = Write(SectionText(0, "e", c.Time));
+        const bool atStart = std::string(c.Out).ends_with("at start-up\n");
+        std::string path = Write(SectionText(0, "e", c.Time) + (atStart ? "AtStart=Yes\r\n" : ""));
+        EXPECT_EQ(SchedCtl({"check", path}).Out.find("never due") != std::string::npos,
+                  std::string(c.Out) == "e\tnever\n");
         TRun run = SchedCtl({"next", "--from", c.From, "--count", "3", path});
         EXPECT_EQ(run.Code, 0) << run.Err;
         EXPECT_EQ(run.Out, c.Out) << c.Time;
@@ -214,6 +219,11 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         {good + "Retries=101\r\n", "5: error: Retries=101: out of range (0 to 100)"},
         {good + "RetryDelay=0\r\n", "5: error: RetryDelay=0: out of range (1 to 527040); "
                                     "retries wait 5 minutes"},
+        {good + "OnlyOnACPower=1\r\n", "5: OnlyOnACPower=1 reads as No"},
+        {good + "OnlyWithNetwork=on\r\n", "5: OnlyWithNetwork=on reads as No"},
+        {good + "AtStart=true\r\n", "5: AtStart=true reads as No"},
+        {good + "WaitLimit=-1\r\n", "5: error: WaitLimit=-1: out of range (0 to 527040)"},
+        {good + "AlertAfter=87841\r\n", "5: error: AlertAfter=87841: out of range (0 to 87840)"},
         {SectionText(0, "A", "*,5 * * * *"), "3: Minutes '*,5': item '*' reads as 0"},
         {SectionText(0, "A", "1,,5 * * * *"), "3: Minutes '1,,5': the empty item stops"},
         {SectionText(0, "A", "5- * * * *"), "3: Minutes '5-': the upper end of '5-' is"},

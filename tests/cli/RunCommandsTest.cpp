@@ -294,6 +294,27 @@ TEST_F(RunCommandTest, RunOfMomentsPlaysRetriesOfARunThatFails) {
     EXPECT_EQ(r.Err, "F ended with code 1\n");
 }
 
+// A play takes the readings it is given: on battery the run waits, on mains it starts.
+TEST_F(RunCommandTest, RunOfMomentsPlaysOnBatteryOrOffline) {
+    WriteFile(FSchedule, ScheduleText({{.Name = "B",
+                                        .Time = "10 12 * * *",
+                                        .Command = "/bin/true",
+                                        .More = "OnlyOnACPower=Yes\r\nOnlyWithNetwork=Yes\r\n"}}));
+    auto play = [&](const char* power, const char* network) {
+        return Invoke(CmdRun, {"--dry-run", power, network, "--at", "2026-06-10 12:10:05", "--at",
+                               "2026-06-10 12:11:05", FSchedule});
+    };
+    TRun r = play("--no-ac", "--network");
+    EXPECT_EQ(Count(r.Out, "B waits: on battery"), 1) << r.Out;
+    EXPECT_EQ(Count(r.Out, "Executing B"), 0);
+    r = play("--ac", "--no-network");
+    EXPECT_EQ(Count(r.Out, "B waits: no network"), 1) << r.Out;
+    EXPECT_EQ(Count(r.Out, "Executing B"), 0);
+    EXPECT_EQ(Count(play("--ac", "--network").Out, "Executing B"), 1);
+    EXPECT_EQ(Invoke(CmdRun, {"--once", "--no-ac", FSchedule}).Code, 2) << "needs --dry-run";
+    EXPECT_EQ(Invoke(CmdRun, {"--dry-run", "--ac", "--no-ac", FSchedule}).Code, 2);
+}
+
 TEST_F(RunCommandTest, RefusesBadUseAMomentTheClockSkipsAndAnUnwritableLog) {
     for (const TArgs& args :
          std::vector<TArgs>{{"--fail", "F", "--once", FSchedule},

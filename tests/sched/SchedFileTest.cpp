@@ -27,6 +27,11 @@ TEST(SchedFileTest, WritesTheExactSavedForm) {
     backup.RetryDelay = 10;
     backup.OnFailure = "notify-admin";
     backup.OnRecovery = "notify-admin --ok";
+    backup.OnlyOnACPower = true;
+    backup.OnlyWithNetwork = true;
+    backup.WaitLimit = 240;
+    backup.AtStart = true;
+    backup.AlertAfter = 36;
     TSchedule clock = *test::EntryOf(
         {.Name = "Clock", .Time = "0 6,18 * * *", .Active = false, .Type = ctBuiltinResetTime});
     clock.Command = "dropped for type 2";
@@ -35,7 +40,8 @@ TEST(SchedFileTest, WritesTheExactSavedForm) {
               "CommandType=0\r\nWinState=3\r\nCommand=C:\\BATCH\\BACKUP.BAT\r\nParms=/Q\r\n"
               "WorkDir=C:\\BATCH\r\nCatchUp=Yes\r\nOverlap=Skip\r\nTimeLimit=90\r\n"
               "Retries=3\r\nRetryDelay=10\r\nOnFailure=notify-admin\r\n"
-              "OnRecovery=notify-admin --ok\r\n"
+              "OnRecovery=notify-admin --ok\r\nOnlyOnACPower=Yes\r\nOnlyWithNetwork=Yes\r\n"
+              "WaitLimit=240\r\nAtStart=Yes\r\nAlertAfter=36\r\n"
               "Comment=Weekday nights only.\r\n"
               "Comment=Ask the office before changing.\r\n\r\n"
               "[Schedule 1]\r\nName=Clock\r\nTime=0 6,18 * * *\r\nActive=No\r\n"
@@ -182,7 +188,13 @@ INSTANTIATE_TEST_SUITE_P(
         TLineCase{"Retries=101", "Active=Yes"}, TLineCase{"RetryDelay=1", "RetryDelay=1"},
         TLineCase{"RetryDelay=0", "Active=Yes"},
         TLineCase{"OnFailure=mail -s \"$N failed\" me", "OnFailure=mail -s \"$N failed\" me"},
-        TLineCase{"OnRecovery=x", "OnRecovery=x"}));
+        TLineCase{"OnRecovery=x", "OnRecovery=x"},
+        TLineCase{"OnlyOnACPower=yes", "OnlyOnACPower=Yes"},
+        TLineCase{"OnlyWithNetwork=YES", "OnlyWithNetwork=Yes"},
+        TLineCase{"OnlyWithNetwork=1", "Active=Yes"}, TLineCase{"WaitLimit=0", "Active=Yes"},
+        TLineCase{"WaitLimit=527040", "WaitLimit=527040"}, TLineCase{"AtStart=Yes", "AtStart=Yes"},
+        TLineCase{"AlertAfter=87840", "AlertAfter=87840"},
+        TLineCase{"AlertAfter=87841", "Active=Yes"}));
 
 } // namespace
 } // namespace vantle
