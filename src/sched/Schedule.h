@@ -53,6 +53,9 @@ struct TSchedule {
     bool AtStart = false;
     /// Hours without a good run after which the entry is overdue; 0: never.
     std::int32_t AlertAfter = 0;
+    /// "NAME=VALUE" pairs set for the entry's program on top of the scheduler's own
+    /// environment, each value `$`-expanded as the parameters are.
+    std::vector<std::string> Environment;
     /// Every field, so a field added later can never be left out of a comparison.
     bool operator==(const TSchedule&) const = default;
 };
