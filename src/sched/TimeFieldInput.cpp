@@ -41,10 +41,31 @@ bool InField(TTimeFieldKind kind, std::int32_t value) {
     return value >= TimeFieldOf(kind).Low && value <= TimeFieldOf(kind).High;
 }
 
+// Cron's 7 for Sunday, which this schedule writes 0: a day of the week alone, or the end
+// of a range ("5-7" is Friday to Sunday); nullopt when the item has no 7 to turn.
+std::optional<std::string> SundayAsZero(std::string_view item) {
+    if (item == "7")
+        return "0";
+    const std::size_t dash = item.find('-');
+    if (dash == std::string_view::npos || item.substr(dash + 1) != "7")
+        return std::nullopt;
+    const std::string_view first = item.substr(0, dash);
+    if (first == "7")
+        return "0";
+    if (first == "0")
+        return "0-6";
+    if (!IsDigits(first) || first.size() > 1 || first[0] > '6')
+        return std::nullopt;
+    return std::string(first) + "-6,0";
+}
+
 // One comma item in the stored form, or nullopt when it has none.
 std::optional<std::string> StoredItem(TTimeFieldKind kind, std::string_view item) {
     const std::size_t slash = item.find('/');
     const bool hasLetter = std::find_if(item.begin(), item.end(), IsAsciiLetter) != item.end();
+    if (kind == TTimeFieldKind::WeekDays && slash == std::string_view::npos)
+        if (std::optional<std::string> sunday = SundayAsZero(item))
+            return sunday;
     if (slash == std::string_view::npos && !hasLetter)
         return std::string(item); // already stored text, sensible or not
     std::string_view base = item.substr(0, slash);
@@ -78,8 +99,9 @@ std::optional<std::string> StoredItem(TTimeFieldKind kind, std::string_view item
     std::string_view stepText = item.substr(slash + 1);
     // The numbers are spelled out, so they must lie in the field: "0-90/15" is refused
     // rather than turned into numbers that never match.
-    if (!IsDigits(stepText) || stepText.size() > 9 || !InField(kind, low) || !InField(kind, high) ||
-        low > high)
+    const bool sundayEnd = kind == TTimeFieldKind::WeekDays && high == 7;
+    if (!IsDigits(stepText) || stepText.size() > 9 || !InField(kind, low) ||
+        (!InField(kind, high) && !sundayEnd) || low > high)
         return std::nullopt;
     const std::int32_t step = std::stoi(std::string(stepText));
     if (step < 1)
@@ -89,6 +111,15 @@ std::optional<std::string> StoredItem(TTimeFieldKind kind, std::string_view item
         if (!list.empty())
             list += ',';
         list += std::to_string(value);
+    }
+    // A step that reaches cron's 7 reaches Sunday, which "0-7/7" already names.
+    if (sundayEnd && (7 - low) % step == 0) {
+        const bool sundayToo = low == 0;
+        list.erase(list.size() - 1); // the "7"
+        if (!list.empty() && list.back() == ',')
+            list.pop_back();
+        if (!sundayToo)
+            list = list.empty() ? "0" : list + ",0";
     }
     return list;
 }

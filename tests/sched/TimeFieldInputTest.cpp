@@ -34,7 +34,12 @@ INSTANTIATE_TEST_SUITE_P(
         TInputCase{K::Months, "jan", "1"}, TInputCase{K::Months, "Jun-Aug", "6-8"},
         TInputCase{K::Months, "jan,apr-jun,12", "1,4-6,12"},
         TInputCase{K::Months, "jan-dec/3", "1,4,7,10"}, TInputCase{K::WeekDays, "SUN,sat", "0,6"},
-        TInputCase{K::WeekDays, "fri-mon", "5-1"}, TInputCase{K::WeekDays, "Tue/2", "2,4,6"}));
+        TInputCase{K::WeekDays, "fri-mon", "5-1"}, TInputCase{K::WeekDays, "Tue/2", "2,4,6"},
+        // Cron's 7 for Sunday.
+        TInputCase{K::WeekDays, "7", "0"}, TInputCase{K::WeekDays, "5-7", "5-6,0"},
+        TInputCase{K::WeekDays, "0-7", "0-6"}, TInputCase{K::WeekDays, "1,7", "1,0"},
+        TInputCase{K::WeekDays, "1-7/2", "1,3,5,0"}, TInputCase{K::WeekDays, "*/7", "0"},
+        TInputCase{K::Minutes, "7", "7"}));
 
 // Stored text needs no change, whatever it means; whatever has no stored form stays as
 // typed, every item of it.
