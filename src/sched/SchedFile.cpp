@@ -2,6 +2,7 @@
 
 #include "platform/SysErrors.h"
 #include "platform/TextUtils.h"
+#include "sched/EnvironmentText.h"
 #include "sched/TimeField.h"
 
 #include <cerrno>
@@ -93,6 +94,8 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
             estimate += (entry->*field.Text).size();
         for (const std::string& line : entry->Comment)
             estimate += 10 + line.size();
+        for (const std::string& pair : entry->Environment)
+            estimate += 14 + pair.size();
     }
     out.reserve(estimate);
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -142,6 +145,8 @@ std::string FormatScheduleFile(const std::vector<const TSchedule*>& entries) {
             AppendLine(out, TSchedLineKind::AtStart, "Yes");
         if (entry.AlertAfter > 0)
             AppendLine(out, TSchedLineKind::AlertAfter, std::to_string(entry.AlertAfter));
+        if (!entry.Environment.empty())
+            AppendLine(out, TSchedLineKind::Environment, FormatEnvironment(entry.Environment));
         for (const std::string& comment : entry.Comment)
             for (const std::string& line : CommentLines(comment))
                 AppendLine(out, TSchedLineKind::Comment, line);
@@ -334,6 +339,9 @@ void ApplyScheduleLine(TSchedule& entry, TSchedLineKind kind, std::string_view v
         break;
     case TSchedLineKind::AlertAfter:
         entry.AlertAfter = NumberWithin(value, 1, MaxAlertAfter, 0);
+        break;
+    case TSchedLineKind::Environment:
+        entry.Environment = ParseEnvironment(value).Pairs;
         break;
     default:
         break;

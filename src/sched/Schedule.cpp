@@ -43,6 +43,9 @@ const char* NulByteHolder(const TSchedule& entry) {
         return "the parameters hold a NUL byte";
     if (entry.WorkDir.find('\0') != std::string::npos)
         return "the working directory holds a NUL byte";
+    for (const std::string& pair : entry.Environment)
+        if (pair.find('\0') != std::string::npos)
+            return "the environment holds a NUL byte";
     return nullptr;
 }
 

@@ -39,6 +39,7 @@ enum class TSchedLineKind : std::uint8_t {
     WaitLimit,
     AtStart,
     AlertAfter,
+    Environment,
 };
 
 struct TScheduleKey {
@@ -50,7 +51,7 @@ struct TScheduleKey {
 /// ("Command=" and "CommandType=" part at the "="), so a line matches one key at most.
 /// The ones from CatchUp on are written only when they differ from their defaults, so a
 /// file that does not use them reads and saves as it did before they existed.
-inline constexpr std::array<TScheduleKey, 21> ScheduleKeys = {{
+inline constexpr std::array<TScheduleKey, 22> ScheduleKeys = {{
     {TSchedLineKind::Name, "Name="},
     {TSchedLineKind::Time, "Time="},
     {TSchedLineKind::Active, "Active="},
@@ -71,6 +72,7 @@ inline constexpr std::array<TScheduleKey, 21> ScheduleKeys = {{
     {TSchedLineKind::WaitLimit, "WaitLimit="},
     {TSchedLineKind::AtStart, "AtStart="},
     {TSchedLineKind::AlertAfter, "AlertAfter="},
+    {TSchedLineKind::Environment, "Environment="},
     {TSchedLineKind::Comment, "Comment="},
 }};
 

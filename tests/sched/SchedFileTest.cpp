@@ -32,6 +32,7 @@ TEST(SchedFileTest, WritesTheExactSavedForm) {
     backup.WaitLimit = 240;
     backup.AtStart = true;
     backup.AlertAfter = 36;
+    backup.Environment = {"PATH=/opt/backup/bin:/usr/bin", "NOTE=a;b\\c"};
     TSchedule clock = *test::EntryOf(
         {.Name = "Clock", .Time = "0 6,18 * * *", .Active = false, .Type = ctBuiltinResetTime});
     clock.Command = "dropped for type 2";
@@ -42,10 +43,35 @@ TEST(SchedFileTest, WritesTheExactSavedForm) {
               "Retries=3\r\nRetryDelay=10\r\nOnFailure=notify-admin\r\n"
               "OnRecovery=notify-admin --ok\r\nOnlyOnACPower=Yes\r\nOnlyWithNetwork=Yes\r\n"
               "WaitLimit=240\r\nAtStart=Yes\r\nAlertAfter=36\r\n"
+              "Environment=PATH=/opt/backup/bin:/usr/bin;NOTE=a\\;b\\\\c\r\n"
               "Comment=Weekday nights only.\r\n"
               "Comment=Ask the office before changing.\r\n\r\n"
               "[Schedule 1]\r\nName=Clock\r\nTime=0 6,18 * * *\r\nActive=No\r\n"
               "CommandType=2\r\nWinState=0\r\n");
+}
+
+// A file without the key saves as it did before the key existed; one with it saves as
+// written, and an escaped Ctrl-Z or line end inside a value ends nothing.
+TEST(SchedFileTest, AFileSavesAsReadWithOrWithoutAnEnvironment) {
+    const std::string head = "[Schedule 0]\r\nName=Backup\r\nTime=30 2 * * *\r\nActive=Yes\r\n"
+                             "CommandType=1\r\nWinState=0\r\nCommand=/opt/backup\r\nParms=\r\n"
+                             "WorkDir=\r\nAlertAfter=36\r\n";
+    const std::string tail = "Comment=kept\r\n\r\n[Schedule 1]\r\nName=Next\r\nTime=* * * * *\r\n"
+                             "Active=No\r\nCommandType=1\r\nWinState=0\r\nCommand=x\r\nParms=\r\n"
+                             "WorkDir=\r\n";
+    const std::string environment =
+        "Environment=PATH=/opt/backup/bin:/usr/bin;K=a\\x1Ab\\r\\n\\;\xe9\\\\\r\n";
+    for (const std::string& text : {head + tail, head + environment + tail}) {
+        auto entries = ParseScheduleFile(text);
+        ASSERT_EQ(entries.size(), 2u);
+        EXPECT_EQ(entries[0]->Comment, std::vector<std::string>{"kept"});
+        EXPECT_EQ(FormatScheduleFile({entries[0].get(), entries[1].get()}), text);
+    }
+    auto entries = ParseScheduleFile(head + environment + tail);
+    EXPECT_EQ(entries[0]->Environment,
+              (std::vector<std::string>{"PATH=/opt/backup/bin:/usr/bin", "K=a\x1a"
+                                                                         "b\r\n;\xe9\\"}));
+    EXPECT_TRUE(entries[1]->Environment.empty());
 }
 
 TEST(ParseScheduleFileTest, LineEndsAndHeadersDecideTheEntries) {
@@ -194,7 +220,11 @@ INSTANTIATE_TEST_SUITE_P(
         TLineCase{"OnlyWithNetwork=1", "Active=Yes"}, TLineCase{"WaitLimit=0", "Active=Yes"},
         TLineCase{"WaitLimit=527040", "WaitLimit=527040"}, TLineCase{"AtStart=Yes", "AtStart=Yes"},
         TLineCase{"AlertAfter=87840", "AlertAfter=87840"},
-        TLineCase{"AlertAfter=87841", "Active=Yes"}));
+        TLineCase{"AlertAfter=87841", "Active=Yes"},
+        // Malformed pairs and bad escapes are kept: a save changes no pair.
+        TLineCase{"Environment=A=1;no equals;=x", "Environment=A=1;no equals;=x"},
+        TLineCase{"Environment=D=C:\\temp", "Environment=D=C:\\\\temp"},
+        TLineCase{"Environment=", "Active=Yes"}));
 
 } // namespace
 } // namespace vantle
