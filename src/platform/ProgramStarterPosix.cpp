@@ -246,13 +246,20 @@ TStartResult TPosixProgramStarter::StartWith(const std::string& file, const std:
         for (std::string& word : SplitShellWords(parameters))
             args.push_back(std::move(word));
     }
+    // A variable set twice takes its last value, as in a shell; the window state is the
+    // starter's own.
     std::vector<std::string> added = extras.Environment;
     added.push_back(std::string(ShowCommandVariable) + "=" + std::to_string(showCommand));
-    auto replaced = [&added](std::string_view variable) {
-        return std::any_of(added.begin(), added.end(), [variable](const std::string& set) {
-            std::size_t equals = set.find('=');
-            return variable.substr(0, variable.find('=') + 1) == set.substr(0, equals + 1);
+    auto nameOf = [](std::string_view variable) { return variable.substr(0, variable.find('=')); };
+    for (auto pair = added.begin(); pair != added.end();) {
+        const bool setLater = std::any_of(pair + 1, added.end(), [&](const std::string& later) {
+            return nameOf(later) == nameOf(*pair);
         });
+        pair = setLater ? added.erase(pair) : pair + 1;
+    }
+    auto replaced = [&](std::string_view variable) {
+        return std::any_of(added.begin(), added.end(),
+                           [&](const std::string& set) { return nameOf(set) == nameOf(variable); });
     };
     std::vector<std::string> environment;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry)
@@ -273,10 +280,20 @@ TStartResult TPosixProgramStarter::StartWith(const std::string& file, const std:
     // reaps it by the pid returned here; without a watch, it goes to init when we exit.
     pid_t pid = 0;
     const bool bareName = document || file.find('/') == std::string::npos;
-    int err = bareName ? ::posix_spawnp(&pid, args.front().c_str(), actions.Get(), attributes.Get(),
-                                        argv.data(), envp.data())
-                       : ::posix_spawn(&pid, file.c_str(), actions.Get(), attributes.Get(),
-                                       argv.data(), envp.data());
+    // posix_spawnp would search the scheduler's own PATH: one the start sets is searched
+    // here, the same way, and the program found started by its path.
+    const std::optional<std::string> path = PathSetBy(added);
+    std::optional<std::string> found;
+    if (bareName && path) {
+        found = FindInPath(args.front(), *path, folder.AtFd());
+        if (!found)
+            return {document ? SE_ERR_NOASSOC : SE_ERR_FNF, 0};
+    }
+    int err = bareName && !found
+                  ? ::posix_spawnp(&pid, args.front().c_str(), actions.Get(), attributes.Get(),
+                                   argv.data(), envp.data())
+                  : ::posix_spawn(&pid, found ? found->c_str() : file.c_str(), actions.Get(),
+                                  attributes.Get(), argv.data(), envp.data());
     if (err != 0) {
         std::uint32_t code = SpawnCode(err, bareName);
         return {document && code == SE_ERR_FNF ? SE_ERR_NOASSOC : code, 0};

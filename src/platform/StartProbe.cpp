@@ -75,19 +75,35 @@ std::uint32_t ProbeStart(const std::string& file, const std::string& directory,
             return 0; // a program, or a document for the desktop's opener
         return StartCodeFromErrno(errno, false);
     }
-    // As posix_spawnp looks: each folder of PATH in turn, an empty one meaning the
-    // working folder, for a file that may be run.
+    return FindInPath(file, path, folder.AtFd()) ? 0u : std::uint32_t{SE_ERR_FNF};
+}
+
+std::optional<std::string> PathSetBy(const std::vector<std::string>& environment) {
+    for (auto pair = environment.rbegin(); pair != environment.rend(); ++pair)
+        if (pair->starts_with("PATH="))
+            return pair->substr(5);
+    return std::nullopt;
+}
+
+std::string SearchPathFor(const std::vector<std::string>& environment) {
+    return PathSetBy(environment).value_or(SearchPath());
+}
+
+std::optional<std::string> FindInPath(const std::string& file, const std::string& path, int atFd) {
     std::size_t from = 0;
     for (;;) {
         std::size_t end = path.find(':', from);
         std::string folderName = path.substr(from, end == std::string::npos ? end : end - from);
         std::string candidate = folderName.empty() ? file : folderName + "/" + file;
-        int at = folderName.empty() ? folder.AtFd() : AT_FDCWD;
+        // The spawned program changes into its working folder before the exec, so that is
+        // what a relative folder of PATH is read from.
+        int at = candidate.starts_with('/') ? AT_FDCWD : atFd;
+        struct stat st {};
         if (::fstatat(at, candidate.c_str(), &st, 0) == 0 && !S_ISDIR(st.st_mode) &&
             ::faccessat(at, candidate.c_str(), X_OK, 0) == 0)
-            return 0;
+            return candidate;
         if (end == std::string::npos)
-            return SE_ERR_FNF;
+            return std::nullopt;
         from = end + 1;
     }
 }

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <fcntl.h>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace vantle {
 
@@ -23,6 +25,16 @@ std::uint32_t ProbeStart(const std::string& file, const std::string& directory,
 std::string WorkFolderOf(const std::string& directory);
 /// PATH as the starter searches it: the environment's, or the system's default.
 std::string SearchPath();
+/// The PATH that `environment` ("NAME=value" pairs set on top of the scheduler's) sets:
+/// its last PATH pair's value; nullopt when it sets none.
+std::optional<std::string> PathSetBy(const std::vector<std::string>& environment);
+/// PATH as a start with `environment` searches it: the one it sets, else SearchPath().
+std::string SearchPathFor(const std::vector<std::string>& environment);
+/// Where a bare name is found as posix_spawnp looks: each folder of `path` in turn, an
+/// empty one meaning the working folder, a relative one read from it (`atFd`); a file that
+/// may be run. The name as found ("dir/name", or the name itself for an empty folder);
+/// nullopt when no folder holds one.
+std::optional<std::string> FindInPath(const std::string& file, const std::string& path, int atFd);
 /// The shell's code for an errno of chdir (`forDirectory`) or exec.
 std::uint32_t StartCodeFromErrno(int err, bool forDirectory);
 

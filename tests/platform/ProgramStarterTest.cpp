@@ -68,6 +68,7 @@ protected:
     TRecord Record() {
         TRecord record = WaitForRecord(FRecordPath);
         fs::remove(FRecordPath);
+        fs::remove(FRecordPath + ".vars");
         return record;
     }
 
@@ -156,6 +157,38 @@ TEST_F(ProgramStarterTest, ReportsTheShellsCodesThenFindsABareNameAndOpensADocum
     EXPECT_EQ(record.WorkDir, Dir.Path().string());
     EXPECT_EQ(StartAndReap("bin/xdg-open", "two", Dir.Path().string(), 1).Args,
               std::vector<std::string>{"two"});
+}
+
+// An entry's variables reach its program over the scheduler's, byte for byte, the last
+// of a name winning; a bare name is looked for in the PATH the entry sets, and only there.
+TEST_F(ProgramStarterTest, AnEnvironmentReachesTheProgramAndItsPathFindsIt) {
+    setenv("VANTLE_ARGRECORDER_VARS", "A,B,C,UNSET_VAR,PATH,VANTLE_SHOW_COMMAND", 1);
+    setenv("A", "the scheduler's", 1);
+    unsetenv("UNSET_VAR");
+    setenv("PATH", Dir.File("scheduler-bin").c_str(), 1);
+    InstallRecorder(Dir.Path() / "entry-bin" / "vantle-recorder");
+    const std::string entryPath = Dir.File("empty") + ":" + Dir.File("entry-bin");
+    const std::string umlauts = "gr\xc3\xbc\xc3\x9f \xe9";
+    const TStartExtras extras{.Environment = {"A=x=y;z", "B=" + umlauts, "C=first",
+                                              "C=", "PATH=" + entryPath, "VANTLE_SHOW_COMMAND=9"}};
+    EXPECT_EQ(ProbeStart("vantle-recorder", "", SearchPathFor(extras.Environment)), 0u);
+    TStartResult started = Starter.StartWith("vantle-recorder", "one", "", 3, -1, extras);
+    ASSERT_GT(started.Code, 32u);
+    int status = -1;
+    ASSERT_EQ(waitpid(started.Pid, &status, 0), started.Pid);
+    TRecord record = Record();
+    EXPECT_EQ(record.Args, std::vector<std::string>{"one"});
+    EXPECT_EQ(record.Variables,
+              (std::vector<std::string>{"A=x=y;z", "B=" + umlauts, "C=", "UNSET_VAR",
+                                        "PATH=" + entryPath, "VANTLE_SHOW_COMMAND=3"}));
+    // Found in the scheduler's PATH but not in the entry's: not started.
+    setenv("PATH", Dir.File("entry-bin").c_str(), 1);
+    const TStartExtras elsewhere{.Environment = {"PATH=" + Dir.File("empty")}};
+    EXPECT_EQ(ProbeStart("vantle-recorder", "", SearchPathFor(elsewhere.Environment)), 2u);
+    EXPECT_EQ(Starter.StartWith("vantle-recorder", "", "", 1, -1, elsewhere).Code, 2u);
+    EXPECT_TRUE(NoChildLeft());
+    unsetenv("VANTLE_ARGRECORDER_VARS");
+    unsetenv("A");
 }
 
 // An empty working folder is the home folder, as under cron and systemd, and not

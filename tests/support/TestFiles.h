@@ -74,6 +74,8 @@ struct TRecord {
     std::string WorkDir = "(no record)", Show, Stdio;
     pid_t Session = 0;
     std::vector<std::string> Args;
+    /// VANTLE_ARGRECORDER_VARS's variables: "NAME=value", or "NAME" when not set.
+    std::vector<std::string> Variables = {};
 };
 
 /// Polls `done` until it holds or `timeout` has passed; whether it held.
@@ -85,20 +87,27 @@ inline bool WaitUntil(const std::function<bool()>& done, std::chrono::millisecon
     return true;
 }
 
-inline TRecord WaitForRecord(const std::string& path) {
-    WaitUntil([&] { return std::filesystem::exists(path); }, std::chrono::seconds(20));
-    std::string data = ReadFile(path);
+/// NUL-terminated fields, as the argument recorder writes them.
+inline std::vector<std::string> RecordFields(const std::string& data) {
     std::vector<std::string> fields;
     for (std::size_t start = 0, end; (end = data.find('\0', start)) != std::string::npos;
          start = end + 1)
         fields.push_back(data.substr(start, end - start));
+    return fields;
+}
+
+inline TRecord WaitForRecord(const std::string& path) {
+    WaitUntil([&] { return std::filesystem::exists(path); }, std::chrono::seconds(20));
+    std::vector<std::string> fields = RecordFields(ReadFile(path));
     if (fields.size() < 4)
         return {};
     return {fields[0],
             fields[1],
             fields[2],
             static_cast<pid_t>(std::stol(fields[3])),
-            {fields.begin() + 4, fields.end()}};
+            {fields.begin() + 4, fields.end()},
+            std::filesystem::exists(path + ".vars") ? RecordFields(ReadFile(path + ".vars"))
+                                                    : std::vector<std::string>{}};
 }
 
 } // namespace vantle::test
