@@ -81,6 +81,35 @@ const TCommandHelp Commands[] = {
      "  --since MOMENT  runs started at that local moment or later\n"
      "  --count N       the newest N runs\n"
      "  --output RUN    print what run RUN wrote instead\n"},
+    {"add", CmdAdd,
+     "add --name NAME --time \"M H D Mo W\" --command CMD [--parms P] [--workdir DIR] "
+     "[--comment C] [--inactive] [--catch-up yes|no] [--overlap allow|skip] "
+     "[--time-limit N] [--env NAME=VALUE]... [FILE]",
+     "add an entry at the end of the schedule",
+     "Saves the schedule at once, as the window saves it; a scheduler running on it\n"
+     "takes the change up at its next cycle.\n"
+     "  --time TEXT    the five time fields; cron's steps, names and 7 for Sunday are\n"
+     "                 converted as the entry dialog converts them\n"
+     "  --inactive     add it switched off\n"
+     "  --env NAME=VALUE  a variable for its program (repeat for more)\n"
+     "CR, LF, Ctrl-Z and NUL are refused in every value.\n"},
+    {"set", CmdSet,
+     "set NAME [--index N] [--name NEW] [--time TEXT] [--command CMD] [--parms P] "
+     "[--workdir DIR] [--comment C] [--active | --inactive] [--catch-up yes|no] "
+     "[--overlap allow|skip] [--time-limit N] [--env NAME=VALUE]... [FILE]",
+     "change the entry named NAME",
+     "Options as for add. --time-limit 0 and --catch-up no undo; any --env replaces the\n"
+     "whole environment, and one empty --env \"\" clears it.\n"
+     "  --index N      the entry at position N (from 0, as [Schedule N]) when several\n"
+     "                 have the name\n"},
+    {"remove", CmdRemove, "remove NAME [--index N] [FILE]", "delete the entry named NAME",
+     "  --index N      the entry at position N when several have the name\n"},
+    {"enable", CmdEnable, "enable NAME [--index N] [FILE]", "switch the entry named NAME on",
+     "  --index N      the entry at position N when several have the name\n"},
+    {"disable", CmdDisable, "disable NAME [--index N] [FILE]", "switch the entry named NAME off",
+     "  --index N      the entry at position N when several have the name\n"},
+    {"rename", CmdRename, "rename NAME NEW [--index N] [FILE]", "give the entry named NAME a new name",
+     "  --index N      the entry at position N when several have the name\n"},
     {"status", CmdStatus, "status [FILE]",
      "whether a scheduler runs FILE, and what fails, waits or is overdue",
      "Prints what holds the schedule, the latest minute tested, then a line per entry\n"

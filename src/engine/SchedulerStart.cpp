@@ -41,7 +41,17 @@ TRunRecorder* TSchedulerStart::OpenRecords(const std::string& folder) {
 }
 
 void TSchedulerStart::Describe(const std::string& program, bool on) {
-    FLock.Describe({program, StateFileOf(FScheduleFile, FLogFile), on ? "on" : "off"});
+    FProgram = program;
+    FOn = on;
+    FLock.Describe({FProgram, StateFileOf(FScheduleFile, FLogFile), FOn ? "on" : "off",
+                    FUnsaved ? "unsaved" : "saved"});
+}
+
+void TSchedulerStart::DescribeUnsaved(bool unsaved) {
+    if (unsaved == FUnsaved)
+        return;
+    FUnsaved = unsaved;
+    Describe(FProgram, FOn);
 }
 
 } // namespace vantle

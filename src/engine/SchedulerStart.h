@@ -32,9 +32,11 @@ public:
     /// Why a start that does not hold the lock cannot go on.
     std::string HeldElsewhere() const;
     const TInstanceLock& Lock() const { return FLock; }
-    /// Says in the lock file which program holds it, where its state file is and whether
-    /// it is switched on, so that `status` and `upcoming` find them.
+    /// Says in the lock file which program holds it, where its state file is, whether it
+    /// is switched on and whether a window holds unsaved changes, so that `status`,
+    /// `upcoming` and the editing commands find them.
     void Describe(const std::string& program, bool on);
+    void DescribeUnsaved(bool unsaved);
 
     /// Opens the run records of the schedule in `folder` (the lock held); null when the
     /// store cannot be opened, RecordsRefused saying why: the runs still go on.
@@ -45,6 +47,9 @@ private:
     std::string FScheduleFile;
     std::string FLogFile;
     TInstanceLock FLock;
+    std::string FProgram;
+    bool FOn = false;
+    bool FUnsaved = false;
     bool FHeld = false;
     std::optional<TRunRecorder> FRecorder;
     std::string FRecordsRefused;

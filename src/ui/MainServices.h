@@ -34,6 +34,9 @@ struct TSchedMainServices {
     /// empties it and returns the signal.
     int StopFd = -1;
     std::function<int()> TakeStop;
+    /// Told whether the list holds unsaved changes, each time the window shows it; may be
+    /// empty. The editing commands of vantle-schedctl warn while it does.
+    std::function<void(bool unsaved)> OnUnsaved;
 };
 
 struct TFileLocations;

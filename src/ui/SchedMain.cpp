@@ -275,6 +275,8 @@ void TfmSchedMain::UpdateSaveItem() {
     FMenu.Save1->setEnabled(FCore->List().Modified());
     // The title's "[*]" shows unsaved changes, as desktop programs do.
     setWindowModified(FCore->List().Modified());
+    if (FServices.OnUnsaved)
+        FServices.OnUnsaved(FCore->List().Modified());
 }
 
 // ---- File menu

@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
     const QString runsRefused = QString::fromLocal8Bit(start->RecordsRefused().c_str());
     // `vantle-schedctl status` reads in the lock whether this window's scheduler is on.
     services.Scheduler.OnSwitch = [&start](bool on) { start->Describe("vantle-scheduler", on); };
+    services.OnUnsaved = [&start](bool unsaved) { start->DescribeUnsaved(unsaved); };
     // Failures are also told through the tray, as they happen.
     TFailureWatch failures;
     failures.Attach(services.Scheduler);

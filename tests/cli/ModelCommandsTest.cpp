@@ -253,7 +253,7 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         // A program that is not there fails at every run; an inactive entry runs nothing.
         {good + "Command=/no/such/program\r\n",
          "5: error: entry 'A' cannot start: file not found (2)"},
-        {good + "Command=/bin/true\r\nOnFailure=/no/such/mailer -s x\r\n",
+        {good + "Command=/bin/true\r\nOnFailure=/no/such/mailer /bin/sh\r\n",
          "6: error: entry 'A': its failure command cannot start: file not found (2)"},
         {good + "Command=sh\r\nWorkDir=/no/such/folder\r\n",
          "5: error: entry 'A' cannot start: path not found (3)"},

@@ -32,10 +32,14 @@ protected:
 
     TRun Status() { return Invoke(CmdStatus, {Schedule}); }
 
-    // The state a scheduler leaves: its latest minute `minutesAgo` before now.
-    void WriteState(int minutesAgo) {
+    // The state a scheduler leaves: its latest minute `minutesAgo` before now; the alarm
+    // told of `overdue`, and of an entry no longer in the schedule.
+    void WriteState(int minutesAgo, const std::string& overdue = "") {
         TSchedulerState state;
         state.Latest = LocalMinuteOf(SystemClock().Now()) - minutesAgo;
+        const TDateTime seen = SystemClock().Now() - 2;
+        state.Alarms = {{.Name = "Ends", .LastGood = 0, .Seen = seen, .Told = overdue == "Ends"},
+                        {.Name = "Gone", .LastGood = 0, .Seen = seen, .Told = true}};
         TWaitingRun waiting;
         waiting.Name = "Ends";
         waiting.Since = *state.Latest;
@@ -91,17 +95,23 @@ TEST_F(StatusCommandTest, ASwitchedOffWindowAndAStaleStateAreNotWell) {
         bool On;
         int MinutesAgo, Code;
         const char* Shown;
+        const char* Overdue;
     };
-    for (const TCase& c : {TCase{false, 0, 3, ", switched off"}, TCase{true, 3, 0, ", switched on"},
-                           TCase{true, 4, 1, ", switched on"}}) {
+    for (const TCase& c :
+         {TCase{false, 0, 3, ", switched off", ""}, TCase{true, 3, 0, ", switched on", ""},
+          TCase{true, 4, 1, ", switched on", ""}, TCase{true, 0, 1, ", switched on", "Ends"}}) {
         start.Describe("vantle-scheduler", c.On);
-        WriteState(c.MinutesAgo);
+        WriteState(c.MinutesAgo, c.Overdue);
         TRun r = Status();
         EXPECT_EQ(r.Code, c.Code) << r.Out;
         EXPECT_TRUE(r.Out.starts_with(holder + c.Shown + "\n")) << r.Out;
         EXPECT_EQ(r.Out.find("does not test minutes") != std::string::npos, c.MinutesAgo > 3)
             << r.Out;
         EXPECT_NE(r.Out.find("\nwaiting\tEnds\ton battery, due "), std::string::npos) << r.Out;
+        EXPECT_EQ(r.Out.find("overdue\tGone"), std::string::npos) << r.Out;
+        EXPECT_EQ(r.Out.find("\noverdue\tEnds\tno good run for 48 hours\n") != std::string::npos,
+                  *c.Overdue != '\0')
+            << r.Out;
     }
 }
 
