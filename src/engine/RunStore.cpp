@@ -61,6 +61,7 @@ const char* const LaterColumns[][3] = {
     {"output_head", "output_head INTEGER NOT NULL DEFAULT 0", "0"},
     {"attempt", "attempt INTEGER NOT NULL DEFAULT 1", "1"},
     {"attempts", "attempts INTEGER NOT NULL DEFAULT 1", "1"},
+    {"environment", "environment TEXT NOT NULL DEFAULT ''", "''"},
 };
 
 // A whole run, in the order RunOf reads it; the later columns follow.
@@ -304,9 +305,9 @@ private:
         // A run recorded already (written again after a restart) stays as it is.
         Begin = Statement(
             "INSERT INTO runs (id, schedule, name, command, parameters, started_by, "
-            "started, pid, boot_id, start_ticks, attempt, attempts) VALUES (:id, :schedule, "
-            ":name, :command, :parameters, :by, :started, :pid, :boot, :ticks, "
-            ":attempt, :attempts) "
+            "started, pid, boot_id, start_ticks, attempt, attempts, environment) VALUES (:id, "
+            ":schedule, :name, :command, :parameters, :by, :started, :pid, :boot, :ticks, "
+            ":attempt, :attempts, :environment) "
             "ON CONFLICT (id) DO NOTHING");
         SetProcess = Statement("UPDATE runs SET pid = :pid, boot_id = :boot, start_ticks = :ticks "
                                "WHERE id = :id AND schedule = :schedule");
@@ -359,6 +360,7 @@ TStoredRun RunOf(const TStatement& row) {
     run.OutputHeadKept = row.Int(15) != 0;
     run.Attempt = std::int32_t(row.Int(16));
     run.Attempts = std::int32_t(row.Int(17));
+    run.Environment = row.Text(18);
     return run;
 }
 
@@ -430,7 +432,8 @@ std::int64_t TRunStore::Begin(const TStoredRun& run) {
                              .Bind(":by", std::string(TriggerText(run.Trigger)))
                              .Bind(":started", ToMSecs(run.Started))
                              .Bind(":attempt", std::int64_t{run.Attempt})
-                             .Bind(":attempts", std::int64_t{run.Attempts});
+                             .Bind(":attempts", std::int64_t{run.Attempts})
+                             .Bind(":environment", run.Environment);
     if (run.Id != 0)
         insert.Bind(":id", run.Id);
     if (run.Process)

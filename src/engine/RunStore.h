@@ -52,6 +52,8 @@ struct TStoredRun {
     bool OutputHeadKept = false; // cut on a full disk: the file holds the beginning
     /// Which try of its due run this is, of how many at most (1 of 1: no retries).
     std::int32_t Attempt = 1, Attempts = 1;
+    /// The names of the variables its entry set, "PATH, BACKUP_PASSFILE"; never a value.
+    std::string Environment = {};
 };
 
 /// Which runs Runs() gives; every filter set must hold.

@@ -7,6 +7,7 @@
 #include "platform/ProcessIdentity.h"
 #include "platform/TextUtils.h"
 #include "sched/ClockChanges.h"
+#include "sched/EnvironmentText.h"
 
 #include <algorithm>
 #include <utility>
@@ -436,8 +437,10 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger,
     // The key and the output file come before the start; the record itself is handed to
     // the recorder after it, so that the recorder's thread does not take a core from the
     // start (and from the program's first moments) on a small machine.
-    const std::optional<TStoredRun> run =
+    std::optional<TStoredRun> run =
         FConclusion.NewRecord(entry.Name, entry.Command, entry.Parms, trigger, attempt);
+    if (run)
+        run->Environment = EnvironmentNames(entry.Environment); // a value may be a secret
     const std::int64_t record = run ? run->Id : 0;
     TRunOutcome outcome{.Kind = TRunOutcome::Failed,
                         .Name = entry.Name,
@@ -452,12 +455,25 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger,
         FConclusion.Conclude(outcome);
         return;
     }
+    // A pair the program could not be given fails the run rather than leaving it out.
+    if (std::string fault = EnvironmentFault(entry.Environment); !fault.empty()) {
+        FConclusion.KeepRecord(run);
+        outcome.Text = std::move(fault);
+        FConclusion.Conclude(outcome);
+        return;
+    }
     // The file and the dialog keep WinState within 0..3; anything else shows normally.
     std::size_t state = entry.WinState <= wsHidden ? entry.WinState : std::size_t{wsNormal};
     std::int32_t show = ShowCommands[state];
     std::string parameters;
+    TStartExtras extras;
     try {
         parameters = FExpander.ExpandParameters(entry.Parms);
+        for (const std::string& pair : entry.Environment) {
+            const std::size_t value = pair.find('=') + 1;
+            extras.Environment.push_back(pair.substr(0, value) +
+                                         FExpander.ExpandParameters(pair.substr(value)));
+        }
     } catch (const std::exception& e) {
         FConclusion.KeepRecord(run);
         outcome.Text = e.what();
@@ -477,8 +493,11 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger,
     }
     TStartResult started;
     try {
-        started =
-            FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show, output.Get());
+        started = extras.Environment.empty()
+                      ? FServices.Starter->Start(entry.Command, parameters, entry.WorkDir, show,
+                                                 output.Get())
+                      : FServices.Starter->StartWith(entry.Command, parameters, entry.WorkDir, show,
+                                                     output.Get(), extras);
     } catch (...) {
         FConclusion.KeepRecord(run); // open, as a run whose end is not known
         throw;

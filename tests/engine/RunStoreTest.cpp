@@ -75,6 +75,7 @@ TEST_F(RunStoreTest, KeepsARunFromItsStartToItsEnd) {
     TRunStore store = Writer();
     TStoredRun run = Started("Backup", At(6, 2, 30), TRunTrigger::ExecuteNow);
     run.Name = "Back\"up'; DROP TABLE runs; --";
+    run.Environment = "PATH, BACKUP_PASSFILE";
     const std::int64_t id = store.Begin(run);
     std::optional<TStoredRun> started = store.Run(id);
     ASSERT_TRUE(started.has_value());
@@ -82,6 +83,7 @@ TEST_F(RunStoreTest, KeepsARunFromItsStartToItsEnd) {
     EXPECT_EQ(started->Command, "/opt/Backup");
     EXPECT_EQ(started->Parameters, "-v");
     EXPECT_EQ(started->Trigger, TRunTrigger::ExecuteNow);
+    EXPECT_EQ(started->Environment, "PATH, BACKUP_PASSFILE");
     EXPECT_EQ(started->Started, At(6, 2, 30));
     EXPECT_EQ(started->Result, "");
     EXPECT_FALSE(started->Ended.has_value());
@@ -240,7 +242,7 @@ TEST_F(RunStoreTest, AReaderReadsAStoreWithoutTheLaterColumns) {
         AddRun(store, "Job", At(1, 10));
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(store.DatabasePath().c_str(), &db), SQLITE_OK);
-        for (const char* column : {"output_head", "attempt", "attempts"})
+        for (const char* column : {"output_head", "attempt", "attempts", "environment"})
             EXPECT_EQ(sqlite3_exec(db,
                                    (std::string("ALTER TABLE runs DROP COLUMN ") + column).c_str(),
                                    nullptr, nullptr, nullptr),
@@ -251,6 +253,7 @@ TEST_F(RunStoreTest, AReaderReadsAStoreWithoutTheLaterColumns) {
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].Attempt, 1);
     EXPECT_EQ(runs[0].Attempts, 1);
+    EXPECT_EQ(runs[0].Environment, "");
     EXPECT_EQ(Reader().LastRuns().at("Job").Result, "Exited 0");
 }
 
