@@ -22,6 +22,7 @@
 #include "platform/StopSignals.h"
 #include "platform/SysErrors.h"
 #include "platform/TextUtils.h"
+#include "sched/EnvironmentText.h"
 #include "sched/SchedList.h"
 #include "sched/TimeField.h"
 
@@ -71,6 +72,12 @@ public:
     explicit TPrintingStarter(std::ostream& out) : FOut(out) {}
     std::uint32_t StartProgram(const std::string& file, const std::string& parameters,
                                const std::string& directory, int showCommand) override {
+        return StartWith(file, parameters, directory, showCommand, -1, {}).Code;
+    }
+    TStartResult StartWith(const std::string& file, const std::string& parameters,
+                           const std::string& directory, int showCommand, int outputFd,
+                           const TStartExtras& extras) override {
+        (void)outputFd;
         // A "~" the program would get as it is: said before what would happen.
         TSchedule tried;
         tried.Command = file;
@@ -79,21 +86,25 @@ public:
         for (const std::string& warning : TildeWarnings(tried, HomeFolder(ProcessEnvironment())))
             FOut << VisibleText("warning: " + warning, TVisibleFor::Terminal) << '\n';
         // A program that is not there: the log lines that follow are the real run's.
-        if (std::uint32_t code = ProbeStart(file, directory, SearchPath()); code != 0) {
+        if (std::uint32_t code = ProbeStart(file, directory, SearchPathFor(extras.Environment));
+            code != 0) {
             FOut << VisibleText("would fail: " + ShellQuote(file) + ": " + StartErrorText(code),
                                 TVisibleFor::Terminal)
                  << '\n'
                  << std::flush;
-            return code;
+            return {code, 0};
         }
         std::string line = "would start: " + ShellQuote(file);
         for (const std::string& word : SplitShellWords(parameters))
             line += ' ' + ShellQuote(word);
         // A normal window (1) is what every program gets anyway: only another state is said.
+        // The variables set are named, never given: a value may be a secret.
+        const std::string names = EnvironmentNames(extras.Environment);
         line += " (in " + WorkFolderOf(directory) +
-                (showCommand == 1 ? std::string() : ", show " + std::to_string(showCommand)) + ")";
+                (showCommand == 1 ? std::string() : ", show " + std::to_string(showCommand)) +
+                (names.empty() ? std::string() : ", setting " + names) + ")";
         FOut << VisibleText(line, TVisibleFor::Terminal) << '\n' << std::flush;
-        return SE_START_ACCEPTED;
+        return {SE_START_ACCEPTED, 0};
     }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "engine/RunStore.h"
 #include "platform/InstanceLock.h"
+#include "platform/StartProbe.h"
 #include "support/SchedCtlRun.h"
 #include "support/TestFiles.h"
 #include "support/ZoneGuard.h"
@@ -99,6 +100,29 @@ TEST_F(RunCommandTest, DryRunWarnsOfATildeAndStartsInTheHomeFolder) {
                          home + "/ok (in " + home + ")\n"),
               std::string::npos)
         << r.Out;
+}
+
+// The variables an entry sets are named, never given; its program is looked for in the
+// PATH it sets.
+TEST_F(RunCommandTest, DryRunNamesTheVariablesAnEntrySetsAndSearchesItsPath) {
+    fs::create_directories(Dir.Path() / "bin");
+    WriteFile(Dir.File("bin/vantle-dry-tool"), "#!/bin/sh\n");
+    fs::permissions(Dir.File("bin/vantle-dry-tool"), fs::perms::owner_all);
+    const std::string setting = "Environment=PATH=" + Dir.File("bin") + ";PASS=s3cret-$D\r\n";
+    WriteFile(FSchedule,
+              ScheduleText({{.Name = "Found", .Command = "vantle-dry-tool", .More = setting},
+                            {.Name = "Lost",
+                             .Command = "vantle-dry-tool",
+                             .More = "Environment=PATH=" + Dir.File("empty") + "\r\n"}}));
+    TRun r = Invoke(CmdRun, {"--once", "--dry-run", "--at", "2026-12-07 19:25", FSchedule});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_NE(r.Out.find("\nwould start: vantle-dry-tool (in " + WorkFolderOf("") +
+                         ", setting PATH, PASS)\n"),
+              std::string::npos)
+        << r.Out;
+    EXPECT_NE(r.Out.find("\nwould fail: vantle-dry-tool: file not found (2)\n"), std::string::npos)
+        << r.Out;
+    EXPECT_EQ(r.Out.find("s3cret"), std::string::npos) << r.Out;
 }
 
 TEST_F(RunCommandTest, FailedEntriesAreReportedAndEndWithOne) {
