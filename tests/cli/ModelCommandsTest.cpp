@@ -250,6 +250,10 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
          "5: error: Command= holds a NUL byte: the program would get the text cut there, so "
          "the scheduler does not start the entry"},
         {good + std::string("WorkDir=\0\r\n", 11), "5: error: WorkDir= holds a NUL byte"},
+        // What one entry held is not held against the next.
+        {good + std::string("Command=/x\0\r\n", 13) + "\r\n" + SectionText(1, "B") +
+             "Command=/no/such/program\r\n",
+         "11: error: entry 'B' cannot start: file not found (2)"},
         // A program that is not there fails at every run; an inactive entry runs nothing.
         {good + "Command=/no/such/program\r\n",
          "5: error: entry 'A' cannot start: file not found (2)"},
