@@ -91,9 +91,21 @@ TfmRunHistory::TfmRunHistory(const TRunStore& store, const TFormatSettings& sett
     memOutput->setLineWrapMode(QPlainTextEdit::NoWrap);
     memOutput->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
+    // The names of the variables the run's entry set, never their values (none are kept).
+    auto* runPane = new QWidget(this);
+    lbDetails = new QLabel(runPane);
+    lbDetails->setObjectName(QStringLiteral("lbDetails"));
+    lbDetails->setTextFormat(Qt::PlainText);
+    lbDetails->setWordWrap(true);
+    lbDetails->hide();
+    auto* runLayout = new QVBoxLayout(runPane);
+    runLayout->setContentsMargins(0, 0, 0, 0);
+    runLayout->addWidget(lbDetails);
+    runLayout->addWidget(memOutput, 1);
+
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(lvRuns);
-    splitter->addWidget(memOutput);
+    splitter->addWidget(runPane);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
     splitter->setChildrenCollapsible(false);
@@ -278,12 +290,21 @@ void TfmRunHistory::SelectionChanged() {
     const int row = SelectedRow();
     const bool open = row >= 0 && FModel->RunAt(row).Result.empty();
     btnStopRun->setEnabled(open);
+    ShowDetails(row);
     const std::optional<std::int64_t> id = SelectedRun();
     if (id != FShownRun) {
         FShownRun = id;
         ShowOutput(false);
     }
     FShownOpen = open;
+}
+
+void TfmRunHistory::ShowDetails(int row) {
+    const std::string environment = row >= 0 ? FModel->RunAt(row).Environment : std::string();
+    lbDetails->setText(environment.empty()
+                           ? QString()
+                           : QStringLiteral("Environment: ") + TextOfBytes(environment));
+    lbDetails->setVisible(!environment.empty());
 }
 
 void TfmRunHistory::ShowOutput(bool keepPlace) {

@@ -59,6 +59,7 @@ private:
     int SelectedRow() const;
     void SelectionChanged();
     void ShowOutput(bool keepPlace);
+    void ShowDetails(int row);
     void ShowCount();
 
     const TRunStore& FStore;
@@ -73,6 +74,7 @@ private:
     QCheckBox* cbFailuresOnly = nullptr;
     QLineEdit* edSearch = nullptr;
     QTableView* lvRuns = nullptr;
+    QLabel* lbDetails = nullptr; // what the run's record says beside the list: its environment
     QPlainTextEdit* memOutput = nullptr;
     QLabel* lbCount = nullptr;
     QPushButton* btnStopRun = nullptr;

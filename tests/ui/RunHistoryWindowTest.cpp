@@ -197,6 +197,28 @@ private slots:
         QCOMPARE(rig.Output()->placeholderText(), QStringLiteral("No output"));
     }
 
+    // The names of the variables the run's entry set, for the run selected; no line for a
+    // run without them.
+    void DetailsNameTheVariablesTheRunsEntrySet() {
+        TRig rig;
+        TStoredRun run;
+        run.Name = "Backup";
+        run.Started = At(2, 30);
+        run.Environment = "PATH, BACKUP_PASSFILE";
+        const std::int64_t id = rig.Store.Begin(run);
+        rig.Store.Finish(id, At(2, 31), 60'000, "Exited 0", false, 0, false);
+        rig.Add("Plain", At(2, 32), "Exited 0");
+        rig.Open();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.Window.get()));
+        auto* details = Child<QLabel>(*rig.Window, "lbDetails");
+        QVERIFY(!details->isVisible());
+        rig.Select(rig.RowOf(id));
+        QVERIFY(details->isVisible());
+        QCOMPARE(details->text(), QStringLiteral("Environment: PATH, BACKUP_PASSFILE"));
+        rig.Select(rig.RowOf(id) == 0 ? 1 : 0);
+        QVERIFY(!details->isVisible());
+    }
+
     void SignalsNameTheEntryAndTheRunToStop() {
         TRig rig;
         rig.Add("Done", At(1, 0), "Exited 0");
