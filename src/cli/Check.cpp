@@ -5,7 +5,9 @@
 
 #include "platform/ProgramStarter.h"
 #include "platform/ProgramStarterPosix.h"
+#include "platform/StartProbe.h"
 #include "platform/TextUtils.h"
+#include "sched/EnvironmentText.h"
 #include "sched/NextDue.h"
 #include "sched/SchedFile.h"
 #include "sched/ScheduleKeys.h"
@@ -103,6 +105,8 @@ private:
         FDroppedKeys.clear();
         FNulKeys.clear();
         FCommandLines.clear();
+        FEnvironmentLine = 0;
+        FEnvironment = {};
     }
 
     void CheckUnmatched(std::size_t line, std::string_view text) {
@@ -237,6 +241,13 @@ private:
             CheckControls(line, kind, value);
             FCommandLines[kind] = line;
             break;
+        case TSchedLineKind::Environment:
+            // Never quoted: a value may be a secret. Its pairs are told with the entry's type.
+            FEnvironmentLine = line;
+            FEnvironment = ParseEnvironment(value);
+            for (const std::string& escape : FEnvironment.BadEscapes)
+                Report(line, std::string(ScheduleKeyText(kind)) + ": " + escape, true);
+            break;
         default:
             break;
         }
@@ -317,12 +328,38 @@ private:
             std::vector<std::string> words = SplitShellWords(text);
             if (words.empty() || words[0].find('$') != std::string::npos)
                 continue;
-            if (std::uint32_t code = FProbe(words[0], FEntry.WorkDir); code != 0)
+            if (std::uint32_t code = FProbe(words[0], FEntry.WorkDir, std::nullopt); code != 0)
                 Report(line,
                        "entry " + Quoted(name) + ": its " +
                            (kind == TSchedLineKind::OnFailure ? "failure" : "recovery") +
                            " command cannot start: " + StartErrorText(code),
                        true);
+        }
+    }
+
+    // What the entry's program would not be given fails the run: an error. A variable set
+    // twice takes its last value, which the first one's writer may not expect.
+    void CheckEnvironment() {
+        if (FEnvironmentLine == 0)
+            return;
+        const std::string key(ScheduleKeyText(TSchedLineKind::Environment));
+        if (FEntry.CommandType == ctBuiltinResetTime) {
+            Report(FEnvironmentLine,
+                   key + " is not used by an entry of type 2 (Builtin), which starts no program");
+            return;
+        }
+        for (const std::string& fault : FEnvironment.Malformed)
+            Report(FEnvironmentLine,
+                   key + ": " + fault + ", so the scheduler does not start the entry", true);
+        std::vector<std::string_view> names;
+        for (const std::string& pair : FEnvironment.Pairs) {
+            const std::string_view name = std::string_view(pair).substr(0, pair.find('='));
+            if (!IsEnvironmentName(name) || pair.find('=') == std::string::npos)
+                continue;
+            if (std::find(names.begin(), names.end(), name) != names.end())
+                Report(FEnvironmentLine, key + ": " + std::string(name) +
+                                             " is set twice; the last value is the one used");
+            names.push_back(name);
         }
     }
 
@@ -334,11 +371,14 @@ private:
         if (FProbe && FEntry.Active)
             CheckHookCommands(name);
         // A program that is not there fails at every run: better told now than at 02:30.
+        // It is looked for in the PATH the entry sets, unless that is known only at its run.
+        const std::optional<std::string> path = PathSetBy(FEntry.Environment);
         if (FProbe && FEntry.Active && FEntry.CommandType != ctBuiltinResetTime &&
-            FNulKeys.empty()) {
+            FNulKeys.empty() && FEnvironment.Malformed.empty() &&
+            !(path && path->find('$') != std::string::npos)) {
             // Without a working folder a run starts in the home folder: said, since a
             // relative command is looked for there.
-            if (std::uint32_t code = FProbe(FEntry.Command, FEntry.WorkDir); code != 0)
+            if (std::uint32_t code = FProbe(FEntry.Command, FEntry.WorkDir, path); code != 0)
                 Report(FCommandLine != 0 ? FCommandLine : FHeaderLine,
                        "entry " + Quoted(name) + " cannot start: " + StartErrorText(code) +
                            (FEntry.WorkDir.empty() ? " (in " + FHome + ", as no WorkDir is given)"
@@ -353,6 +393,7 @@ private:
                            "the scheduler does not start the entry",
                        true);
         }
+        CheckEnvironment();
         if (FEntry.CommandType == ctBuiltinResetTime && !FDroppedKeys.empty()) {
             for (const auto& [key, line] : FDroppedKeys)
                 Report(line, std::string(key) +
@@ -405,6 +446,8 @@ private:
     std::vector<std::pair<std::string_view, std::size_t>> FDroppedKeys;
     std::vector<std::pair<std::string_view, std::size_t>> FNulKeys;
     std::map<TSchedLineKind, std::size_t> FCommandLines; // OnFailure=, OnRecovery=
+    std::size_t FEnvironmentLine = 0;
+    TEnvironmentText FEnvironment;
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -19,9 +20,10 @@ struct TFinding {
 };
 
 /// What starting a program would meet: 0 when it is there, else the start's code (see
-/// ProbeStart). Given the command and the working folder as the entry holds them.
-using TStartProbe =
-    std::function<std::uint32_t(const std::string& file, const std::string& directory)>;
+/// ProbeStart). Given the command and the working folder as the entry holds them, and the
+/// PATH the entry sets (nullopt: the scheduler's own).
+using TStartProbe = std::function<std::uint32_t(
+    const std::string& file, const std::string& directory, const std::optional<std::string>& path)>;
 
 /// Findings in the content, ordered by line; `probe` (when given) tells which active
 /// entries would not find their program. `home` is the folder a run without a working

@@ -157,8 +157,9 @@ int CmdCheck(const TArgs& args, std::ostream& out, std::ostream& err) {
         std::vector<TFinding> findings = CheckSchedulePermissions(st->st_mode, folderMode);
         const std::string searchPath = SearchPath();
         std::vector<TFinding> textFindings = CheckScheduleText(
-            content, [&searchPath](const std::string& file, const std::string& directory) {
-                return ProbeStart(file, directory, searchPath);
+            content, [&searchPath](const std::string& file, const std::string& directory,
+                                   const std::optional<std::string>& path) {
+                return ProbeStart(file, directory, path.value_or(searchPath));
             });
         findings.insert(findings.end(), textFindings.begin(), textFindings.end());
         for (const TFinding& finding : findings) {

@@ -58,9 +58,9 @@ TEnvironmentText ParseEnvironment(std::string_view text) {
         return read;
     std::string pair;
     auto badEscape = [&read](std::string_view escape) {
-        read.Faults.push_back("bad escape '" + std::string(escape) + "' in " +
-                              PairNumber(read.Pairs.size()) +
-                              ": it reads as written, and a save writes its backslash as '\\\\'");
+        read.BadEscapes.push_back(
+            "bad escape '" + std::string(escape) + "' in " + PairNumber(read.Pairs.size()) +
+            ": it reads as written, and a save writes its backslash as '\\\\'");
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -74,8 +74,8 @@ TEnvironmentText ParseEnvironment(std::string_view text) {
             continue;
         }
         if (i + 1 >= text.size()) {
-            read.Faults.push_back("a lone backslash ends " + PairNumber(read.Pairs.size()) +
-                                  ": it reads as a backslash, which is written '\\\\'");
+            read.BadEscapes.push_back("a lone backslash ends " + PairNumber(read.Pairs.size()) +
+                                      ": it reads as a backslash, which is written '\\\\'");
             pair.push_back('\\');
             break;
         }
@@ -98,7 +98,7 @@ TEnvironmentText ParseEnvironment(std::string_view text) {
     read.Pairs.push_back(std::move(pair));
     for (std::size_t i = 0; i < read.Pairs.size(); ++i)
         if (std::string fault = EnvironmentPairFault(read.Pairs[i], i); !fault.empty())
-            read.Faults.push_back(std::move(fault));
+            read.Malformed.push_back(std::move(fault));
     return read;
 }
 

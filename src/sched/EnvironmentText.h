@@ -13,9 +13,9 @@ namespace vantle {
 struct TEnvironmentText {
     /// Every pair as text, malformed ones too, so a save writes back what was read.
     std::vector<std::string> Pairs;
-    /// What reads otherwise than written or cannot be handed on, as `check` says it;
-    /// never a value.
-    std::vector<std::string> Faults;
+    /// What `check` says of them, never telling a value: escapes no writer makes, which
+    /// read as written; pairs that cannot be handed to a program (EnvironmentPairFault).
+    std::vector<std::string> BadEscapes, Malformed;
 };
 
 /// The pairs on one line: parted by ';', with "\\" for a backslash, "\;", "\r", "\n"

@@ -250,6 +250,25 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
          "5: error: Command= holds a NUL byte: the program would get the text cut there, so "
          "the scheduler does not start the entry"},
         {good + std::string("WorkDir=\0\r\n", 11), "5: error: WorkDir= holds a NUL byte"},
+        // An environment's pair the program could not be given fails the run; the values
+        // are never quoted.
+        {good + "Environment=A=1;bad name=s3cret\r\n",
+         "5: error: Environment=: the environment's pair 'bad name' has no valid name (letters, "
+         "digits and _, not starting with a digit), so the scheduler does not start the entry"},
+        {good + "Environment=A=1;s3cret\r\n",
+         "5: error: Environment=: the environment's pair 2 has no '='"},
+        {good + std::string("Environment=KEY=s3\0cret\r\n", 25),
+         "5: error: Environment=: the environment's value of KEY holds a NUL byte"},
+        {good + "Environment=D=C:\\temp\r\n",
+         "5: error: Environment=: bad escape '\\t' in the environment's pair 1: it reads as "
+         "written, and a save writes its backslash as '\\\\'"},
+        {good + "Environment=A=1;A=2\r\n",
+         "5: Environment=: A is set twice; the last value is the one used"},
+        {good + "CommandType=2\r\nEnvironment=A=1\r\n",
+         "6: Environment= is not used by an entry of type 2 (Builtin)"},
+        // The program is looked for in the PATH the entry sets.
+        {good + "Command=sh\r\nEnvironment=PATH=/no/such/folder\r\n",
+         "5: error: entry 'A' cannot start: file not found (2)"},
         // What one entry held is not held against the next.
         {good + std::string("Command=/x\0\r\n", 13) + "\r\n" + SectionText(1, "B") +
              "Command=/no/such/program\r\n",
@@ -277,11 +296,19 @@ TEST_F(ModelCommandsTest, CheckReportsWhatTheReaderSilentlyAccepts) {
         TRun run = SchedCtl({"check", path});
         EXPECT_EQ(run.Code, 1) << finding;
         EXPECT_NE(run.Out.find(path + ":" + finding), std::string::npos) << finding << run.Out;
+        EXPECT_EQ(run.Out.find("s3cret"), std::string::npos) << run.Out;
     }
     EXPECT_EQ(SchedCtl({"check", Write(SectionText(0, "A", "* * * * *", "No") +
                                        "Command=/no/such/program\r\n")})
                   .Code,
               0);
+    // A PATH known only at the run is not searched ahead; a good one finds the program.
+    for (const char* path : {"$V[PATH]", "/no/such/folder:/usr/bin:/bin"}) {
+        TRun run =
+            SchedCtl({"check", Write(good + "Command=sh\r\nEnvironment=PATH=" + std::string(path) +
+                                     ";PASS=s3cret\r\n")});
+        EXPECT_EQ(run.Code, 0) << run.Out;
+    }
     // A Builtin entry keeps no command: its NUL goes with it and starts nothing.
     std::string path = Write(good + "CommandType=2\r\n" + std::string("Command=\0\r\n", 11));
     EXPECT_EQ(SchedCtl({"check", path}).Out.find("NUL"), std::string::npos);

@@ -10,12 +10,12 @@ namespace {
 
 using TPairs = std::vector<std::string>;
 
-// Pairs, the line the writer makes of them, and how many faults the reader finds there.
+// Pairs, the line the writer makes of them, and how many of them are malformed.
 struct TQuotingCase {
     const char* Name;
     TPairs Pairs;
     std::string Text;
-    std::size_t Faults;
+    std::size_t Malformed;
 };
 
 class EnvironmentQuotingTest : public testing::TestWithParam<TQuotingCase> {};
@@ -25,7 +25,8 @@ TEST_P(EnvironmentQuotingTest, WritesOneLineThatReadsBackAsThePairs) {
     EXPECT_EQ(FormatEnvironment(row.Pairs), row.Text);
     const TEnvironmentText read = ParseEnvironment(row.Text);
     EXPECT_EQ(read.Pairs, row.Pairs);
-    EXPECT_EQ(read.Faults.size(), row.Faults);
+    EXPECT_TRUE(read.BadEscapes.empty());
+    EXPECT_EQ(read.Malformed.size(), row.Malformed);
     // Nothing the writer makes may end the line, or the file, early.
     EXPECT_EQ(row.Text.find_first_of(std::string("\r\n\x1a", 3)), std::string::npos);
 }
@@ -49,8 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
                      0},
         TQuotingCase{"EmptyValue", {"EMPTY=", "B=1"}, "EMPTY=;B=1", 0},
         TQuotingCase{"EscapesWithinText", {"A=\\n is no line feed"}, "A=\\\\n is no line feed", 0},
-        // Malformed pairs are kept as text, so a save gives back what was read; each is
-        // one fault.
+        // Malformed pairs are kept as text, so a save gives back what was read.
         TQuotingCase{"NoEquals", {"PATH"}, "PATH", 1}, TQuotingCase{"EmptyName", {"=x"}, "=x", 1},
         TQuotingCase{"NameWithABlank", {"MY VAR=1"}, "MY VAR=1", 1},
         TQuotingCase{"NameStartingWithADigit", {"1X=1", "X1=1", "_=1"}, "1X=1;X1=1;_=1", 1},
@@ -68,13 +68,14 @@ TEST(EnvironmentTextTest, ABadEscapeReadsAsWrittenAndIsAFault) {
     for (const auto& [text, pairs] : rows) {
         const TEnvironmentText read = ParseEnvironment(text);
         EXPECT_EQ(read.Pairs, pairs) << text;
-        EXPECT_EQ(read.Faults.size(), text.ends_with("1a") ? 0u : 1u) << text;
+        EXPECT_EQ(read.BadEscapes.size(), text.ends_with("1a") ? 0u : 1u) << text;
+        EXPECT_TRUE(read.Malformed.empty()) << text;
         // Once saved, the text is the writer's and reads back the same, without a fault.
         const TEnvironmentText saved = ParseEnvironment(FormatEnvironment(read.Pairs));
         EXPECT_EQ(saved.Pairs, pairs) << text;
-        EXPECT_TRUE(saved.Faults.empty()) << text;
+        EXPECT_TRUE(saved.BadEscapes.empty()) << text;
     }
-    EXPECT_EQ(ParseEnvironment("A=1;B=\\q").Faults,
+    EXPECT_EQ(ParseEnvironment("A=1;B=\\q").BadEscapes,
               std::vector<std::string>{"bad escape '\\q' in the environment's pair 2: it reads "
                                        "as written, and a save writes its backslash as '\\\\'"});
 }
