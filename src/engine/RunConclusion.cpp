@@ -102,6 +102,7 @@ void TRunConclusion::Conclude(const TRunOutcome& outcome) {
         event.Result = "Failed: " + StartErrorText(code);
         FinishRecord(outcome.Record, event.Result, true);
         event.Kind = TRunEvent::Failed;
+        event.Failure = true;
         event.Code = outcome.Code;
         event.RetryPending = Retry(outcome);
         if (!event.RetryPending)
@@ -145,6 +146,7 @@ void TRunConclusion::Conclude(const TRunOutcome& outcome) {
         event.Result = "Clock not set: " + outcome.Text;
         FinishRecord(outcome.Record, event.Result, true);
         event.Kind = TRunEvent::ClockNotSet;
+        event.Failure = true;
         event.Code = outcome.Code;
         event.RetryPending = Retry(outcome);
         if (!event.RetryPending)
@@ -156,6 +158,7 @@ void TRunConclusion::Conclude(const TRunOutcome& outcome) {
         event.Result = "Not run: " + outcome.Text;
         FinishRecord(outcome.Record, event.Result, true);
         event.Kind = TRunEvent::NotRun;
+        event.Failure = true;
         event.Text = outcome.Text;
         break;
     case TRunOutcome::NoNetwork:
@@ -163,6 +166,7 @@ void TRunConclusion::Conclude(const TRunOutcome& outcome) {
         event.Result = "No network connection";
         FinishRecord(outcome.Record, event.Result, true);
         event.Kind = TRunEvent::NoNetwork;
+        event.Failure = true;
         event.RetryPending = Retry(outcome);
         if (!event.RetryPending)
             FFailures.push_back({name, "no netware connection"});
@@ -214,6 +218,7 @@ void TRunConclusion::ConcludeEnd(const TRunOutcome& outcome) {
         end.Failure = true;
     }
     event.Result = end.Result;
+    event.Failure = end.Failure;
     if (outcome.Record != 0) {
         FOutputs.Close(outcome.Record, outcome.Pid, end);
         FPruneDue = true;
@@ -230,6 +235,25 @@ void TRunConclusion::TellRecordNews(const TRecorderNews& news) {
     event.Code = news.Kind;
     event.Text = news.Text;
     Notify(std::move(event));
+}
+
+std::optional<TRunVerdict> VerdictOf(const TRunEvent& event) {
+    switch (event.Kind) {
+    case TRunEvent::ClockSet:
+        return TRunVerdict{false, "Clock set"};
+    case TRunEvent::Skipped:
+        return TRunVerdict{false, "Skipped"};
+    case TRunEvent::Failed:
+    case TRunEvent::ClockNotSet:
+    case TRunEvent::NoNetwork:
+    case TRunEvent::Exited:
+    case TRunEvent::Signalled:
+    case TRunEvent::Followed:
+    case TRunEvent::NotRun:
+        return TRunVerdict{event.Failure, event.Result};
+    default:
+        return std::nullopt;
+    }
 }
 
 void TRunConclusion::Notify(TRunEvent event) {

@@ -53,7 +53,20 @@ struct TRunEvent {
     std::int32_t Attempt = 1;
     /// A failure that will be tried again: not told, as the last try's will be.
     bool RetryPending = false;
+    /// The run's record counts it as a failure (a user's stop does not).
+    bool Failure = false;
 };
+
+/// How a run concluded, as its record says it.
+struct TRunVerdict {
+    bool Failure = false;
+    std::string Result; // "Exited 0", "Stopped at time limit", "Clock set"
+    bool operator==(const TRunVerdict&) const = default;
+};
+
+/// The verdict an event tells of its run, for the events that conclude one (an end, a
+/// start or clock setting that failed, a clock set, a skip); nullopt for the others.
+std::optional<TRunVerdict> VerdictOf(const TRunEvent& event);
 
 /// An entry that could not be carried out, as a user reads it: "could not start
 /// /opt/x: file not found (2)", "Invalid argument to date encode".

@@ -23,6 +23,11 @@ std::timespec MSecsAfter(std::timespec from, std::int64_t msec) {
 TRunLoop::TRunLoop(TScheduler& scheduler, TRunLoopServices services, TRunLoopEvents events)
     : FScheduler(scheduler), FServices(std::move(services)), FEvents(std::move(events)) {}
 
+void TRunLoop::WatchControl(int fd, std::function<void()> handle) {
+    FControlFd = fd;
+    FControl = std::move(handle);
+}
+
 const TClock& TRunLoop::Clock() const {
     return FServices.Clock != nullptr ? *FServices.Clock : SystemClock();
 }
@@ -41,6 +46,8 @@ std::vector<TRunLoop::TWatch> TRunLoop::Watches() const {
         watches.push_back({FScheduler.InheritedFd(), TSource::Inherited});
     if (FScheduler.RecordsFd() >= 0)
         watches.push_back({FScheduler.RecordsFd(), TSource::Records});
+    if (FControlFd >= 0)
+        watches.push_back({FControlFd, TSource::Control});
     return watches;
 }
 
@@ -129,6 +136,10 @@ void TRunLoop::Handle(TSource source) noexcept {
                 FEvents.ReapFailed(std::current_exception());
         }
         FollowLimits(); // one less run to keep a limit for
+        break;
+    case TSource::Control:
+        if (FControl)
+            FControl();
         break;
     case TSource::Timer:
         switch (FTimer.Read()) {

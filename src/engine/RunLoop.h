@@ -2,7 +2,7 @@
 // minute of the wall clock, runs the cycle, re-arms whatever the cycle raised, follows
 // steps of the clock, reaps the programs the scheduler started, follows those an earlier
 // scheduler started, stops those past their time limit, passes on what the run recorder
-// has to say and ends on a stop signal.
+// has to say, serves the control socket and ends on a stop signal.
 // A front end waits on its descriptors (poll in vantle-schedctl, socket notifiers in the
 // window) and hands each wake to Handle.
 #pragma once
@@ -45,7 +45,7 @@ struct TRunLoopEvents {
 
 class TRunLoop {
 public:
-    enum class TSource { Timer, Children, Stop, Limits, Inherited, Records };
+    enum class TSource { Timer, Children, Stop, Limits, Inherited, Records, Control };
     struct TWatch {
         int Fd;
         TSource Source;
@@ -58,6 +58,9 @@ public:
 
     /// Replaces what the front end is told.
     void SetEvents(TRunLoopEvents events) { FEvents = std::move(events); }
+    /// Watches `fd` too (the control socket's), handing each wake to `handle`, which must
+    /// not raise. Before the front end takes the Watches.
+    void WatchControl(int fd, std::function<void()> handle);
     /// The descriptors to wait on for reading; each readable one goes to Handle.
     std::vector<TWatch> Watches() const;
     /// Arms the first cycle a second from now: a program started within a minute runs
@@ -108,6 +111,8 @@ private:
     TScheduler& FScheduler;
     TRunLoopServices FServices;
     TRunLoopEvents FEvents;
+    int FControlFd = -1;
+    std::function<void()> FControl;
     TWallTimer FTimer;
     TDeadlineTimer FLimits;
     bool FArmed = false;

@@ -20,6 +20,12 @@ std::string EnabledText(bool value) {
     return value ? "Enabled" : "Disabled";
 }
 
+bool TRunTicket::EndedBy(const TRunEvent& event) const {
+    // A pid alone may be reused by a later run; the record tells them apart.
+    return (event.Kind == TRunEvent::Exited || event.Kind == TRunEvent::Signalled) && Pid != 0 &&
+           event.Pid == Pid && event.Record == Record;
+}
+
 TScheduler::TScheduler(TSchedList& scheduleList, TSchedulerServices services)
     : FScheduleList(scheduleList), FServices(WithSystemDefaults(std::move(services))),
       FState(FServices.KeepState), FNetWare(FServices.MakeSession()),
@@ -363,6 +369,16 @@ void TScheduler::TellEvent(const TRunEvent& event) {
          !event.ByUser) ||
         event.Kind == TRunEvent::ClockSet)
         FAlarm.Good(event.Name, event.Moment);
+    // Only the run ExecuteNow begins is concluded within its call.
+    if (FTicket != nullptr) {
+        if (event.Kind == TRunEvent::Started) {
+            FTicket->Record = event.Record;
+            FTicket->Pid = event.Pid;
+        } else if (std::optional<TRunVerdict> verdict = VerdictOf(event)) {
+            FTicket->Record = event.Record;
+            FTicket->Verdict = std::move(verdict);
+        }
+    }
     if (FServices.OnRunEvent)
         FServices.OnRunEvent(event);
     FCommands.See(event);
@@ -429,6 +445,28 @@ void TScheduler::ExecuteEntry(std::int32_t index, TRunTrigger trigger,
         WriteState();
 }
 
+std::optional<TRunTicket> TScheduler::ExecuteNow(std::int32_t index) {
+    TSchedListLock lock(FScheduleList);
+    if (index < 0 || index >= FScheduleList.Count() || !FScheduleList.Items(index).Active)
+        return std::nullopt;
+    TRunTicket ticket;
+    const std::size_t failures = FConclusion.Failures().size();
+    FTicket = &ticket;
+    try {
+        RunDueEntry(index, TRunTrigger::ExecuteNow,
+                    FirstAttempt(FScheduleList.Items(index), TRunTrigger::ExecuteNow));
+    } catch (...) {
+        FTicket = nullptr;
+        throw;
+    }
+    FTicket = nullptr;
+    // A run that failed before its start (a NUL byte, an expansion) tells no event: the
+    // failure list has its text, as its record's result does.
+    if (!ticket.Verdict && FConclusion.Failures().size() > failures)
+        ticket.Verdict = TRunVerdict{true, "Failed: " + FConclusion.Failures().back().Text};
+    return ticket;
+}
+
 void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger,
                                    const TAttempt& attempt) {
     FLog->WriteFmt(entry.CommandType == ctDosCommand ? "Executing %s (DOS Command %s)"
@@ -442,6 +480,8 @@ void TScheduler::StartEntryProgram(const TSchedule& entry, TRunTrigger trigger,
     if (run)
         run->Environment = EnvironmentNames(entry.Environment); // a value may be a secret
     const std::int64_t record = run ? run->Id : 0;
+    if (FTicket != nullptr)
+        FTicket->Record = record; // also for a run that fails before any event tells it
     TRunOutcome outcome{.Kind = TRunOutcome::Failed,
                         .Name = entry.Name,
                         .Record = record,

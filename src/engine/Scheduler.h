@@ -31,6 +31,17 @@ extern const std::int32_t ShowCommands[4];
 /// "Enabled" or "Disabled".
 std::string EnabledText(bool value);
 
+/// The run an Execute Now began, for a caller that follows it to its end.
+struct TRunTicket {
+    std::int64_t Record = 0; // its key in the run records; 0: not recorded
+    int Pid = 0;             // its program, while it runs; 0: none is followed
+    /// How it concluded, when it did at once: a start or an expansion that failed, a clock
+    /// operation.
+    std::optional<TRunVerdict> Verdict;
+    /// Whether `event` is the end of this run's program (VerdictOf then tells how it went).
+    bool EndedBy(const TRunEvent& event) const;
+};
+
 class TScheduler {
 public:
     TScheduler(TSchedList& scheduleList, TSchedulerServices services);
@@ -51,6 +62,11 @@ public:
     /// `attempt`: a retry's; none for the first try of a run.
     void ExecuteEntry(std::int32_t index, TRunTrigger trigger = TRunTrigger::ExecuteNow,
                       std::optional<TAttempt> attempt = std::nullopt);
+    /// Execute Now of the entry at `index` for a caller that follows the run: as
+    /// ExecuteEntry, but a parameter that cannot be expanded is concluded as in a cycle
+    /// (logged, listed in Failures) rather than raised. Nullopt, and nothing done, for a
+    /// bad index or an inactive entry. Raises what the log raises.
+    std::optional<TRunTicket> ExecuteNow(std::int32_t index);
     /// The failed runs waiting for their next try.
     const TRetries& Retries() const { return FRetries; }
     /// The due runs waiting for their entry's conditions.
@@ -165,6 +181,8 @@ private:
     /// The loaded list's time fields that read as something else are yet to be logged.
     bool FLenientFieldsDue = false;
     TKeptChangeReader FKeptChanges; // logged once each
+    /// While ExecuteNow runs: the ticket its run's events fill in.
+    TRunTicket* FTicket = nullptr;
 };
 
 } // namespace vantle

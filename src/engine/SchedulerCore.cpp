@@ -9,6 +9,8 @@ TSchedulerCore::TSchedulerCore(const std::string& scheduleFile, TSchedulerServic
         FHistory.Apply(event);
         if (told)
             told(event);
+        if (FControl)
+            FControl->See(event);
     };
     if (loopServices.Clock == nullptr)
         loopServices.Clock = services.Clock;
@@ -31,6 +33,12 @@ bool TSchedulerCore::TakeKeptChange() {
 
 void TSchedulerCore::SwitchOff() {
     FScheduler->SetEnabled(false);
+}
+
+void TSchedulerCore::ServeControl(const std::string& path, TControlServices services) {
+    FControl =
+        std::make_unique<TControlServer>(FList, *FScheduler, *FLoop, path, std::move(services));
+    FLoop->WatchControl(FControl->Fd(), [this] { FControl->Handle(); });
 }
 
 } // namespace vantle

@@ -1,8 +1,10 @@
 // The scheduler as both programs run it: the schedule list bound to its file, the
-// scheduler with its log, state and run records, the run loop that drives it, and what
-// each entry did last. The window shows it; vantle-schedctl run waits on it.
+// scheduler with its log, state and run records, the run loop that drives it, what each
+// entry did last and the control socket. The window shows it; vantle-schedctl run waits
+// on it.
 #pragma once
 
+#include "engine/ControlServer.h"
 #include "engine/RunHistory.h"
 #include "engine/RunLoop.h"
 #include "engine/Scheduler.h"
@@ -40,10 +42,15 @@ public:
     /// Switches the scheduler off, which logs it; raises when the log cannot be written,
     /// so the front end can say so while it still can.
     void SwitchOff();
+    /// Serves Execute Now requests (`vantle-schedctl start`) at `path` from the run loop;
+    /// before the front end takes the loop's Watches, holding the instance lock. Raises
+    /// EInOutError when the socket cannot be made.
+    void ServeControl(const std::string& path, TControlServices services = {});
 
 private:
     TSchedList FList;
-    TRunHistory FHistory; // before the scheduler, whose events it takes
+    TRunHistory FHistory;                     // before the scheduler, whose events it takes
+    std::unique_ptr<TControlServer> FControl; // the same, and after the scheduler goes
     std::unique_ptr<TScheduler> FScheduler;
     std::unique_ptr<TRunLoop> FLoop;
     TKeptChangeReader FKeptChanges;
