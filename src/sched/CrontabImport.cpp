@@ -573,7 +573,10 @@ private:
         }
         std::string_view afterUser = command;
         const std::string_view user = TakeWord(afterUser);
-        if (FOptions.IsUserName && !afterUser.empty() && FOptions.IsUserName(user)) {
+        // A user column is followed by a command, not by an option ("mail -s" is the
+        // program mail, whether or not a user of that name exists).
+        if (FOptions.IsUserName && !afterUser.empty() && afterUser.front() != '-' &&
+            FOptions.IsUserName(user)) {
             Say(number, line, TCrontabVerdict::NotImported,
                 Quoted(user) + " before the command is a user name: this is a line of a system "
                                "crontab (/etc/crontab, /etc/cron.d), which names the user to run "
