@@ -40,6 +40,7 @@ TMainMenu BuildMainMenu(QMainWindow& window) {
     m.Save1 = Item(m.File1, "Save1", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S));
     m.Save1->setEnabled(false); // nothing to save until the list says otherwise
     m.Refresh1 = Item(m.File1, "Refresh1", "Re&fresh");
+    m.ImportCrontab1 = Item(m.File1, "ImportCrontab1", "&Import Crontab...");
     m.N2 = Separator(m.File1, "N2");
     m.ResetLog1 = Item(m.File1, "ResetLog1", "Reset &Log");
     m.N4 = Separator(m.File1, "N4");

@@ -15,6 +15,7 @@ struct TMainMenu {
     QAction* Run1 = nullptr; // checkable: the scheduler's state
     QAction* Save1 = nullptr;
     QAction* Refresh1 = nullptr;
+    QAction* ImportCrontab1 = nullptr;
     QAction* N2 = nullptr; // separates Save and Refresh from Reset Log
     QAction* ResetLog1 = nullptr;
     QAction* N4 = nullptr; // separates Reset Log from Exit

@@ -1,5 +1,6 @@
 #include "ui/MainServices.h"
 
+#include "platform/CrontabSource.h"
 #include "platform/ExecutablePath.h"
 #include "platform/FileLocations.h"
 #include "platform/StopSignals.h"
@@ -41,6 +42,8 @@ TSchedMainServices CompleteServices(TSchedMainServices services) {
         services.Ask = AskQuestion;
     if (!services.ShowModal)
         services.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
+    if (!services.ReadCrontab)
+        services.ReadCrontab = [] { return ReadUserCrontab(); };
     // The window's clock, regional settings and executable path are the scheduler's.
     services.Scheduler = WithSystemDefaults(std::move(services.Scheduler));
     if (services.ScheduleFile.empty()) // beside the executable, named after it

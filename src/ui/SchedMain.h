@@ -23,6 +23,7 @@ namespace vantle {
 class TEntryEditor;
 class TfmAbout;
 class TfmEntry;
+class TfmImportCrontab;
 class TSideWindows;
 class TStatusPanels;
 
@@ -53,6 +54,8 @@ public:
     void Exit1Click();
     void Refresh1Click();
     void ResetLog1Click();
+    /// The user's crontab (or a file) as entries, added as unsaved changes on Ok.
+    void ImportCrontab1Click();
     void mnAddClick();
     void sgScheduleListClick();
     void Delete1Click();
@@ -125,6 +128,7 @@ private:
     TCycleTimer* Timer1 = nullptr;          // the run loop's wakes
     TfmEntry* FEntry = nullptr;             // the modal dialogs, made once and reused
     TfmAbout* FAbout = nullptr;
+    TfmImportCrontab* FImport = nullptr;   // made at its first use
     std::unique_ptr<TEntryEditor> FEditor; // add, modify, delete, duplicate through FEntry
     TSideWindows* FSide = nullptr;         // upcoming runs, run history and the log
     std::unique_ptr<vantle::TSchedulerCore> FCore;
