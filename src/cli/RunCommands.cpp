@@ -420,6 +420,15 @@ int RunScheduler(const TArgs& args, std::ostream& out, std::ostream& err) {
                 code = 1;
         }
     } else {
+        // `vantle-schedctl start` reaches this scheduler here (a dry run starts nothing);
+        // without the socket it still runs the schedule.
+        try {
+            if (start)
+                core.ServeControl(start->Lock().SiblingPath(".control"));
+        } catch (const std::exception& e) {
+            err << "vantle-schedctl run: no control socket: " << DescribeError(e) << '\n'
+                << std::flush;
+        }
         try {
             RunUntilStopped(core, err, failureLines);
         } catch (const std::exception& e) {
