@@ -7,6 +7,7 @@
 #include "platform/FileLocations.h"
 #include "platform/FormatSettings.h"
 #include "platform/StartProbe.h"
+#include "sched/EnvironmentText.h"
 #include "sched/TimeField.h"
 #include "sched/TimePreview.h"
 #include "ui/Icon.h"
@@ -20,6 +21,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,11 +30,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QStringList>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -44,6 +48,20 @@
 namespace vantle {
 
 namespace {
+
+// An environment cell's bytes as loaded; the name cell holds the whole pair as well, so a
+// row left alone gives back what it was loaded from, a malformed pair too.
+constexpr int BytesRole = Qt::UserRole;
+constexpr int PairRole = Qt::UserRole + 1;
+
+QByteArray ByteArrayOf(const std::string& bytes) {
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+std::string BytesOf(const QVariant& data) {
+    const QByteArray bytes = data.toByteArray();
+    return std::string(bytes.constData(), std::size_t(bytes.size()));
+}
 
 // The classic size; the dialog grows past it only when the preview needs the room.
 constexpr QSize ClassicSize(432, 374);
@@ -137,6 +155,14 @@ TfmEntry::TfmEntry(QWidget* parent) : TCentredDialog(parent) {
                                  ClassicSize.height() - NameStripHeight - ButtonStripHeight);
     OrderTabs();
     PageControl1->tabBar()->installEventFilter(this);
+    // The tab widget answers Ctrl+Tab only with the focus inside it, and the dialog opens
+    // in Name: from there the page without an access key could not be reached.
+    auto* nextPage = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
+    auto* previousPage = new QShortcut(this);
+    previousPage->setKeys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)});
+    connect(nextPage, &QShortcut::activated, this, [this] { SwitchPage(1); });
+    connect(previousPage, &QShortcut::activated, this, [this] { SwitchPage(-1); });
     FitPreview();
 }
 
@@ -380,20 +406,68 @@ QWidget* TfmEntry::BuildSettingsPage() {
         BuddyLabel(QStringLiteral("Gi&ve up waiting after"), seWaitLimit, settingsPage));
     waitRow->addWidget(seWaitLimit);
     waitRow->addStretch(1);
-    auto* overlapChoices = new QVBoxLayout;
-    overlapChoices->setContentsMargins(16, 0, 0, 0);
-    overlapChoices->addWidget(rbOverlapAllow);
-    overlapChoices->addWidget(rbOverlapSkip);
-    auto* settingsLayout = new QVBoxLayout(settingsPage);
-    settingsLayout->addWidget(cbCatchUp);
-    settingsLayout->addWidget(cbAtStart);
-    settingsLayout->addWidget(
+    // Variables set for the program: a row each, with room for two rows at the classic
+    // size, which the rows above leave by sharing lines.
+    tvEnvironment = new QTableWidget(0, 2, settingsPage);
+    tvEnvironment->setObjectName(QStringLiteral("tvEnvironment"));
+    tvEnvironment->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
+    tvEnvironment->verticalHeader()->hide();
+    tvEnvironment->horizontalHeader()->setStretchLastSection(true);
+    tvEnvironment->setColumnWidth(0, 120);
+    tvEnvironment->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tvEnvironment->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvEnvironment->setTabKeyNavigation(false); // Tab goes on to the buttons
+    const int rowHeight = tvEnvironment->fontMetrics().height() + 6;
+    tvEnvironment->verticalHeader()->setDefaultSectionSize(rowHeight);
+    tvEnvironment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    tvEnvironment->setMinimumHeight(tvEnvironment->horizontalHeader()->sizeHint().height() +
+                                    2 * rowHeight + 2 * tvEnvironment->frameWidth());
+    btnAddVariable = new QPushButton(QStringLiteral("A&dd"), settingsPage);
+    btnAddVariable->setObjectName(QStringLiteral("btnAddVariable"));
+    btnRemoveVariable = new QPushButton(QStringLiteral("Re&move"), settingsPage);
+    btnRemoveVariable->setObjectName(QStringLiteral("btnRemoveVariable"));
+    btnRemoveVariable->setEnabled(false);
+    connect(btnAddVariable, &QPushButton::clicked, this, [this] {
+        const int row = tvEnvironment->rowCount();
+        tvEnvironment->insertRow(row);
+        tvEnvironment->setItem(row, 0, new QTableWidgetItem);
+        tvEnvironment->setItem(row, 1, new QTableWidgetItem);
+        tvEnvironment->setCurrentCell(row, 0);
+        tvEnvironment->setFocus(Qt::OtherFocusReason);
+        tvEnvironment->editItem(tvEnvironment->item(row, 0));
+    });
+    connect(btnRemoveVariable, &QPushButton::clicked, this, [this] {
+        if (tvEnvironment->currentRow() >= 0)
+            tvEnvironment->removeRow(tvEnvironment->currentRow());
+    });
+    connect(tvEnvironment, &QTableWidget::currentCellChanged, btnRemoveVariable,
+            [this](int row) { btnRemoveVariable->setEnabled(row >= 0); });
+
+    auto* startRow = new QHBoxLayout;
+    startRow->addWidget(cbCatchUp);
+    startRow->addWidget(cbAtStart);
+    startRow->addStretch(1);
+    auto* overlapRow = new QHBoxLayout;
+    overlapRow->addWidget(
         new QLabel(QStringLiteral("If the previous run is still running:"), settingsPage));
-    settingsLayout->addLayout(overlapChoices);
+    overlapRow->addWidget(rbOverlapAllow);
+    overlapRow->addWidget(rbOverlapSkip);
+    overlapRow->addStretch(1);
+    auto* environmentRow = new QGridLayout;
+    environmentRow->addWidget(
+        BuddyLabel(QStringLiteral("Env&ironment:"), tvEnvironment, settingsPage), 0, 0);
+    environmentRow->addWidget(btnAddVariable, 1, 0);
+    environmentRow->addWidget(btnRemoveVariable, 2, 0);
+    environmentRow->setRowStretch(3, 1);
+    environmentRow->addWidget(tvEnvironment, 0, 1, 4, 1);
+    environmentRow->setColumnStretch(1, 1);
+    auto* settingsLayout = new QVBoxLayout(settingsPage);
+    settingsLayout->addLayout(startRow);
+    settingsLayout->addLayout(overlapRow);
     settingsLayout->addLayout(limitRow);
     settingsLayout->addLayout(conditionRow);
     settingsLayout->addLayout(waitRow);
-    settingsLayout->addStretch(1);
+    settingsLayout->addLayout(environmentRow, 1);
     return settingsPage;
 }
 
@@ -516,6 +590,9 @@ void TfmEntry::OrderTabs() {
                                                    cbOnlyOnACPower,
                                                    cbOnlyWithNetwork,
                                                    seWaitLimit,
+                                                   tvEnvironment,
+                                                   btnAddVariable,
+                                                   btnRemoveVariable,
                                                    cbRetries,
                                                    seRetries,
                                                    seRetryDelay,
@@ -557,6 +634,7 @@ void TfmEntry::SetNewEntry() {
     memComment->clear();
     cbActive->setChecked(true);
     ShowSettings(vantle::TSchedule{});
+    ShowEnvironment({});
     FKept.Clear();
     ShowProblems(vantle::TSchedule{});
     // GCC 12 at -O3 warns falsely (-Wrestrict) on this one-character assignment.
@@ -572,6 +650,7 @@ void TfmEntry::SetEntry(const vantle::TSchedule& entry) {
     FKept.Clear();
     auto show = [this](QLineEdit* edit, const std::string& bytes) {
         edit->setText(TextOfBytes(bytes));
+        edit->setCursorPosition(0); // a long command opens on its program, not its end
         FKept.Remember(edit, edit->text(), bytes);
     };
     show(edName, entry.Name);
@@ -597,6 +676,7 @@ void TfmEntry::SetEntry(const vantle::TSchedule& entry) {
     memComment->setPlainText(LinesToText(entry.Comment));
     FKept.RememberLines(memComment, memComment->toPlainText(), entry.Comment);
     ShowSettings(entry);
+    ShowEnvironment(entry.Environment);
     ShowProblems(entry);
     FStoredWeekDays = entry.WeekDays;
     FShownDays = DayStates();
@@ -636,6 +716,7 @@ vantle::TSchedule TfmEntry::GetEntry() const {
     entry.RetryDelay = seRetryDelay->value();
     entry.OnFailure = FKept.BytesOf(edOnFailure, edOnFailure->text());
     entry.OnRecovery = FKept.BytesOf(edOnRecovery, edOnRecovery->text());
+    entry.Environment = EnvironmentPairs();
     return entry;
 }
 
@@ -686,6 +767,8 @@ void TfmEntry::accept() {
     edTimeFieldExit(edHours, vantle::TTimeFieldKind::Hours);
     edTimeFieldExit(edDays, vantle::TTimeFieldKind::Days);
     edTimeFieldExit(edMonths, vantle::TTimeFieldKind::Months);
+    if (!EnvironmentAccepted())
+        return;
     const vantle::TClock& clock = FClock != nullptr ? *FClock : vantle::SystemClock();
     if (vantle::PreviewTimes(TimesEntry(), clock.Now(), 1).Next.empty() &&
         !cbAtStart->isChecked() &&
@@ -726,12 +809,35 @@ bool TfmEntry::eventFilter(QObject* watched, QEvent* event) {
     if (watched != PageControl1->tabBar() || event->type() != QEvent::Shortcut)
         return TCentredDialog::eventFilter(watched, event);
     const bool handled = static_cast<QObject*>(PageControl1->tabBar())->event(event);
+    if (QWidget* first = FirstOfPage(PageControl1->currentIndex()))
+        first->setFocus(Qt::ShortcutFocusReason);
+    return handled;
+}
+
+QWidget* TfmEntry::FirstOfPage(int page) const {
     const std::array<QWidget*, 5> firstOfPage{edMinutes, cbOpType, memComment, cbCatchUp,
                                               cbRetries};
-    const int page = PageControl1->currentIndex();
-    if (page >= 0 && page < static_cast<int>(firstOfPage.size()))
-        firstOfPage[static_cast<std::size_t>(page)]->setFocus(Qt::ShortcutFocusReason);
-    return handled;
+    return page >= 0 && page < static_cast<int>(firstOfPage.size())
+               ? firstOfPage[static_cast<std::size_t>(page)]
+               : nullptr;
+}
+
+void TfmEntry::SwitchPage(int step) {
+    const int count = PageControl1->count();
+    QWidget* focus = QApplication::focusWidget();
+    const bool inPage = focus != nullptr && PageControl1->currentWidget()->isAncestorOf(focus);
+    int page = PageControl1->currentIndex();
+    for (int tried = 0; tried < count; ++tried) {
+        page = (page + step + count) % count;
+        if (PageControl1->isTabEnabled(page))
+            break;
+    }
+    PageControl1->setCurrentIndex(page);
+    // The focus in a page now hidden goes to the new one, as the tab widget's own key does
+    // it; from Name, the tab bar or the buttons it stays where it is.
+    if (inPage)
+        if (QWidget* first = FirstOfPage(page))
+            first->setFocus(Qt::TabFocusReason);
 }
 
 void TfmEntry::cbAnyDayClick(bool checked) {
@@ -789,8 +895,76 @@ void TfmEntry::ShowProblems(const vantle::TSchedule& entry) {
     for (auto [edit, bytes] :
          {std::pair{edOnFailure, &entry.OnFailure}, std::pair{edOnRecovery, &entry.OnRecovery}}) {
         edit->setText(TextOfBytes(*bytes));
+        edit->setCursorPosition(0);
         FKept.Remember(edit, edit->text(), *bytes);
     }
+}
+
+void TfmEntry::ShowEnvironment(const std::vector<std::string>& pairs) {
+    tvEnvironment->setRowCount(0);
+    for (const std::string& pair : pairs) {
+        const std::size_t equals = pair.find('=');
+        const std::string name = pair.substr(0, equals);
+        const std::string value =
+            equals == std::string::npos ? std::string() : pair.substr(equals + 1);
+        auto* nameItem = new QTableWidgetItem(TextOfBytes(name));
+        nameItem->setData(BytesRole, ByteArrayOf(name));
+        nameItem->setData(PairRole, ByteArrayOf(pair));
+        auto* valueItem = new QTableWidgetItem(TextOfBytes(value));
+        valueItem->setData(BytesRole, ByteArrayOf(value));
+        const int row = tvEnvironment->rowCount();
+        tvEnvironment->insertRow(row);
+        tvEnvironment->setItem(row, 0, nameItem);
+        tvEnvironment->setItem(row, 1, valueItem);
+    }
+    tvEnvironment->setCurrentCell(-1, -1);
+    btnRemoveVariable->setEnabled(false);
+}
+
+std::optional<std::string> TfmEntry::EnvironmentPairOf(int row) const {
+    const QTableWidgetItem* nameItem = tvEnvironment->item(row, 0);
+    const QTableWidgetItem* valueItem = tvEnvironment->item(row, 1);
+    if (nameItem == nullptr || valueItem == nullptr)
+        return std::nullopt;
+    const std::string name = BytesOf(nameItem->data(BytesRole));
+    const std::string value = BytesOf(valueItem->data(BytesRole));
+    if (!nameItem->data(PairRole).isNull() && nameItem->text() == TextOfBytes(name) &&
+        valueItem->text() == TextOfBytes(value))
+        return BytesOf(nameItem->data(PairRole));
+    if (nameItem->text().isEmpty() && valueItem->text().isEmpty())
+        return std::nullopt;
+    return BytesOfText(nameItem->text(), name) + "=" + BytesOfText(valueItem->text(), value);
+}
+
+std::vector<std::string> TfmEntry::EnvironmentPairs() const {
+    std::vector<std::string> pairs;
+    for (int row = 0; row < tvEnvironment->rowCount(); ++row)
+        if (std::optional<std::string> pair = EnvironmentPairOf(row))
+            pairs.push_back(std::move(*pair));
+    return pairs;
+}
+
+bool TfmEntry::EnvironmentAccepted() {
+    // A cell still being edited gives its text to the table as the focus leaves it.
+    if (QWidget* focus = QApplication::focusWidget();
+        focus != nullptr && focus != tvEnvironment && tvEnvironment->isAncestorOf(focus))
+        tvEnvironment->setFocus(Qt::OtherFocusReason);
+    std::size_t index = 0;
+    for (int row = 0; row < tvEnvironment->rowCount(); ++row) {
+        const std::optional<std::string> pair = EnvironmentPairOf(row);
+        if (!pair)
+            continue;
+        QString fault = TextOfBytes(vantle::EnvironmentPairFault(*pair, index++));
+        if (fault.isEmpty())
+            continue;
+        fault[0] = fault[0].toUpper();
+        QMessageBox::warning(this, QStringLiteral("Vantle Scheduler"), fault + QLatin1Char('.'));
+        PageControl1->setCurrentIndex(PageControl1->indexOf(tvEnvironment->parentWidget()));
+        tvEnvironment->setCurrentCell(row, 0);
+        tvEnvironment->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    return true;
 }
 
 void TfmEntry::UpdateCommandWarning() {

@@ -7,7 +7,9 @@
 #include "ui/TextBytes.h"
 
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -18,6 +20,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
+class QTableWidget;
 
 namespace vantle {
 
@@ -89,7 +92,10 @@ private:
     QSpinBox* seTimeLimit = nullptr; // minutes; used only while cbTimeLimit is checked
     QCheckBox* cbOnlyOnACPower = nullptr;
     QCheckBox* cbOnlyWithNetwork = nullptr;
-    QSpinBox* seWaitLimit = nullptr; // minutes, 0: none; kept as loaded without a condition
+    QSpinBox* seWaitLimit = nullptr;       // minutes, 0: none; kept as loaded without a condition
+    QTableWidget* tvEnvironment = nullptr; // a variable a row: Name, Value
+    QPushButton* btnAddVariable = nullptr;
+    QPushButton* btnRemoveVariable = nullptr; // the current row's
     QCheckBox* cbRetries = nullptr;
     QSpinBox* seRetries = nullptr;    // used only while cbRetries is checked
     QSpinBox* seRetryDelay = nullptr; // minutes between attempts; kept as loaded without retries
@@ -116,6 +122,15 @@ private:
     void cbOpTypeChange();
     void ShowSettings(const vantle::TSchedule& entry);
     void ShowProblems(const vantle::TSchedule& entry); // after FKept.Clear()
+    void ShowEnvironment(const std::vector<std::string>& pairs);
+    /// The row as a pair: an unchanged row gives back the bytes it was loaded from, one
+    /// added and left empty none.
+    std::optional<std::string> EnvironmentPairOf(int row) const;
+    std::vector<std::string> EnvironmentPairs() const;
+    /// False after telling why the pairs cannot be saved, with the row made current.
+    bool EnvironmentAccepted();
+    void SwitchPage(int step);            // Ctrl+Tab and Ctrl+Shift+Tab from anywhere in the dialog
+    QWidget* FirstOfPage(int page) const; // where a page's key puts the focus
     void edTimeFieldChange(QLineEdit* edit);
     void edTimeFieldExit(QLineEdit* edit, vantle::TTimeFieldKind kind);
     vantle::TSchedule TimesEntry() const; // the time fields as they would be stored

@@ -21,6 +21,7 @@
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <algorithm>
@@ -212,6 +213,137 @@ private slots:
         // Lines typed by the user: the break after the last line makes no empty line.
         Child<QPlainTextEdit>(dialog, "memComment")->setPlainText(QStringLiteral("x\ny\n"));
         QCOMPARE(dialog.GetEntry().Comment, (std::vector<std::string>{"x", "y"}));
+    }
+
+    // The variables a row each, given back byte for byte when left alone; a pair the file
+    // held malformed is refused at Ok, which stays on its row until it is mended.
+    void EnvironmentRoundTripsAndOkRefusesAMalformedPair() {
+        TfmEntry dialog;
+        vantle::TSchedule entry = SampleEntry("*");
+        entry.Environment = {"PATH=/opt/backup/bin:/usr/bin", "LATIN=gr\xfc\xdf",
+                             "RAW=a\r\nb;\x1a=", "no equals"};
+        dialog.SetEntry(entry);
+        auto* table = Child<QTableWidget>(dialog, "tvEnvironment");
+        QCOMPARE(table->rowCount(), 4);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("PATH"));
+        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("gr\u00fc\u00df"));
+        QString told;
+        int page = -1;
+        int row = -1;
+        const int result = ExecWith(dialog, [&] {
+            Pages(dialog)->setCurrentIndex(0);
+            AnswerQuestion(QMessageBox::Ok, &told);
+            Child<QPushButton>(dialog, "btnOk")->click();
+            page = Pages(dialog)->currentIndex();
+            row = table->currentRow();
+            Child<QPushButton>(dialog, "btnRemoveVariable")->click();
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        QCOMPARE(told, QStringLiteral("Vantle Scheduler|The environment's pair 4 has no '=' (a "
+                                      "';' in a value is written '\\;')."));
+        QCOMPARE(page, 3);
+        QCOMPARE(row, 3);
+        QCOMPARE(result, int(QDialog::Accepted));
+        entry.Environment.pop_back();
+        QVERIFY(dialog.GetEntry() == entry);
+    }
+
+    void TypedVariableIsCheckedAtOk_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("told"); // empty: taken
+        QTest::newRow("taken") << "BACKUP_PASS1"
+                               << "x=y;z\\"
+                               << "";
+        QTest::newRow("digit first") << "9LIVES"
+                                     << "7"
+                                     << "The environment's pair '9LIVES' has no valid name "
+                                        "(letters, digits and _, not starting with a digit).";
+        QTest::newRow("blank") << "MY VAR"
+                               << "1"
+                               << "The environment's pair 'MY VAR' has no valid name (letters, "
+                                  "digits and _, not starting with a digit).";
+        QTest::newRow("no name") << ""
+                                 << "orphan"
+                                 << "The environment's pair 1 has no name before its '='.";
+        QTest::newRow("NUL") << "KEY" << QStringLiteral("a") + QChar(0) + QStringLiteral("b")
+                             << "The environment's value of KEY holds a NUL byte.";
+    }
+
+    void TypedVariableIsCheckedAtOk() {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(QString, told);
+        TfmEntry dialog;
+        dialog.SetNewEntry();
+        auto* table = Child<QTableWidget>(dialog, "tvEnvironment");
+        QString asked;
+        const int result = ExecWith(dialog, [&] {
+            Activate(dialog);
+            Pages(dialog)->setCurrentIndex(3);
+            // Add opens the new row's name for typing; an empty row added gives nothing.
+            Child<QPushButton>(dialog, "btnAddVariable")->click();
+            Child<QPushButton>(dialog, "btnAddVariable")->click();
+            QTest::keyClicks(QApplication::focusWidget(), name);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            table->item(1, 1)->setText(value);
+            AnswerQuestion(QMessageBox::Ok, &asked);
+            Child<QPushButton>(dialog, "btnOk")->click();
+            if (dialog.isVisible())
+                dialog.reject();
+        });
+        if (told.isEmpty()) {
+            QCOMPARE(result, int(QDialog::Accepted));
+            QCOMPARE(dialog.GetEntry().Environment,
+                     std::vector<std::string>{(name + QLatin1Char('=') + value).toStdString()});
+        } else {
+            QCOMPARE(result, int(QDialog::Rejected));
+            QCOMPARE(asked, QStringLiteral("Vantle Scheduler|") + told);
+            QCOMPARE(table->currentRow(), 1);
+        }
+    }
+
+    // A long command opens on its program, not scrolled to its end.
+    void LongFieldsOpenAtTheirStart() {
+        TfmEntry dialog;
+        vantle::TSchedule entry = SampleEntry("*");
+        entry.Name = std::string(200, 'n');
+        entry.Command = "/opt/" + std::string(300, 'x') + "/backup";
+        entry.Parms = std::string(300, 'p');
+        entry.OnFailure = "/usr/bin/mail " + std::string(300, 'm');
+        entry.OnRecovery = "/usr/bin/mail " + std::string(300, 'r');
+        dialog.SetEntry(entry);
+        for (const char* name :
+             {"edName", "edCommand", "edParms", "edWorkDir", "edOnFailure", "edOnRecovery"})
+            QVERIFY2(Edit(dialog, name)->cursorPosition() == 0, name);
+    }
+
+    // From Name, where the dialog opens, as from within a page: the page without an access
+    // key is reached by Ctrl+Tab.
+    void CtrlTabSwitchesPagesFromAnywhereInTheDialog() {
+        TfmEntry dialog;
+        dialog.SetNewEntry();
+        QList<int> pages;
+        QStringList focused;
+        ExecWith(dialog, [&] {
+            Activate(dialog);
+            for (int i = 0; i < 5; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+                pages << Pages(dialog)->currentIndex();
+            }
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
+                            Qt::ControlModifier | Qt::ShiftModifier);
+            pages << Pages(dialog)->currentIndex();
+            focused << QApplication::focusWidget()->objectName();
+            Pages(dialog)->setCurrentIndex(2);
+            Child<QPlainTextEdit>(dialog, "memComment")->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+            pages << Pages(dialog)->currentIndex();
+            focused << QApplication::focusWidget()->objectName();
+            dialog.reject();
+        });
+        QCOMPARE(pages, (QList<int>{1, 2, 3, 4, 0, 4, 3}));
+        QCOMPARE(focused, (QStringList{"edName", "cbCatchUp"}));
     }
 
     // Cron text from a file written by hand: a note under the field says what it reads as,
@@ -759,9 +891,11 @@ private slots:
             << 1 << QStringList{"cbOpType", "cbWindowState", "edCommand", "edParms", "edWorkDir"};
         QTest::newRow("Comment") << 2 << QStringList{"memComment"};
         // The spin box waits for its check box; of the two choices Tab visits the one set.
+        // Remove waits for a variable to remove.
         QTest::newRow("Settings") << 3 << QStringList{"cbCatchUp",       "cbAtStart",
                                                       "rbOverlapAllow",  "cbTimeLimit",
-                                                      "cbOnlyOnACPower", "cbOnlyWithNetwork"};
+                                                      "cbOnlyOnACPower", "cbOnlyWithNetwork",
+                                                      "tvEnvironment",   "btnAddVariable"};
         QTest::newRow("Problems") << 4
                                   << QStringList{"cbRetries", "seAlertAfter", "edOnFailure",
                                                  "edOnRecovery"};
