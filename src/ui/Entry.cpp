@@ -442,6 +442,10 @@ QWidget* TfmEntry::BuildSettingsPage() {
     });
     connect(tvEnvironment, &QTableWidget::currentCellChanged, btnRemoveVariable,
             [this](int row) { btnRemoveVariable->setEnabled(row >= 0); });
+    // A PATH set here is where the Operation page's program is looked for.
+    connect(tvEnvironment, &QTableWidget::itemChanged, this, [this] { UpdateCommandWarning(); });
+    connect(tvEnvironment->model(), &QAbstractItemModel::rowsRemoved, this,
+            [this] { UpdateCommandWarning(); });
 
     auto* startRow = new QHBoxLayout;
     startRow->addWidget(cbCatchUp);
@@ -968,16 +972,18 @@ bool TfmEntry::EnvironmentAccepted() {
 }
 
 void TfmEntry::UpdateCommandWarning() {
-    if (lbCommandWarning == nullptr)
+    if (lbCommandWarning == nullptr || tvEnvironment == nullptr)
         return; // still being built
     const bool builtin = cbOpType->currentIndex() == vantle::ctBuiltinResetTime;
-    // Nothing typed yet is no mistake yet.
+    // Nothing typed yet is no mistake yet. The program is looked for in the PATH the entry
+    // sets, unless that is known only at its run.
     const std::string command = FKept.BytesOf(edCommand, edCommand->text());
+    const std::optional<std::string> path = vantle::PathSetBy(EnvironmentPairs());
     const std::uint32_t code =
-        builtin || command.empty()
+        builtin || command.empty() || (path && path->find('$') != std::string::npos)
             ? 0
             : vantle::ProbeStart(command, FKept.BytesOf(edWorkDir, edWorkDir->text()),
-                                 vantle::SearchPath());
+                                 path.value_or(vantle::SearchPath()));
     QStringList lines;
     if (code != 0)
         lines << QStringLiteral("Cannot start: ") +

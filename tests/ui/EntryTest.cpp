@@ -661,6 +661,17 @@ private slots:
         QCOMPARE(shown(), QString("Cannot start: file not found (2)"));
         Edit(dialog, "edCommand")->setText("sh");
         QCOMPARE(shown(), QString());
+        // Looked for in the PATH the entry sets, as soon as it is set.
+        auto* table = Child<QTableWidget>(dialog, "tvEnvironment");
+        Child<QPushButton>(dialog, "btnAddVariable")->click();
+        table->item(0, 1)->setText(QStringLiteral("/no/such/folder"));
+        table->item(0, 0)->setText(QStringLiteral("PATH"));
+        QCOMPARE(shown(), QString("Cannot start: file not found (2)"));
+        table->item(0, 1)->setText(QStringLiteral("/no/such/folder:$V[PATH]"));
+        QCOMPARE(shown(), QString());
+        table->item(0, 1)->setText(QStringLiteral("/no/such/folder"));
+        Child<QPushButton>(dialog, "btnRemoveVariable")->click();
+        QCOMPARE(shown(), QString());
         // A "~" is no shell's: said with what to write instead, while the user types.
         QTest::keyClicks(Edit(dialog, "edParms"), "-a ~/Documents/");
         QCOMPARE(shown(), QString("The parameter '~/Documents/' starts with '~', which no shell "
