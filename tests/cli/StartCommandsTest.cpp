@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 
 #include "platform/InstanceLock.h"
+#include "platform/LocalSocket.h"
 #include "support/SchedCtlRun.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
@@ -12,8 +13,10 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <future>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 using namespace vantle;
@@ -146,6 +149,38 @@ TEST_F(StartCommandTest, HereRunsTheEntryWithoutAScheduler) {
     const std::string out = ReadFile(Dir.File("here.out"));
     const std::string key = out.substr(0, out.find('\n'));
     EXPECT_EQ(Recorded(key), "Ends\tExited 3\tExecute Now");
+}
+
+// Run as root, the suite can start a scheduler as another user (nobody) and knock at its
+// socket as root, whom no folder mode keeps out: the kernel's word on the caller refuses.
+TEST_F(StartCommandTest, AnotherUsersSchedulerRefusesTheCaller) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to start a scheduler as another user";
+    std::filesystem::permissions(Dir.File(""),
+                                 std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    std::filesystem::permissions(Schedule, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::others_read);
+    Run = Spawn({VANTLE_ASUSER, VANTLE_SCHEDCTL, "run", Schedule}, Dir.File("run.out"));
+    ASSERT_GT(Run, 0);
+    const std::string ours = TInstanceLock(Schedule).SiblingPath(".control");
+    const std::string theirs = "/tmp/vantle-scheduler-65534/" + ours.substr(ours.rfind('/') + 1);
+    struct stat st {};
+    ASSERT_TRUE(
+        WaitUntil([&] { return lstat(theirs.c_str(), &st) == 0; }, std::chrono::seconds(20)))
+        << ReadFile(Dir.File("run.out"));
+    EXPECT_EQ(st.st_uid, 65534u);
+    int error = 0;
+    TOwnFd fd = ConnectLocal(theirs, error);
+    ASSERT_GE(fd.Get(), 0) << error;
+    const std::string request = "start Good\n";
+    ASSERT_EQ(send(fd.Get(), request.data(), request.size(), MSG_NOSIGNAL),
+              ssize_t(request.size()));
+    std::string answer;
+    char buffer[256];
+    for (ssize_t got; (got = read(fd.Get(), buffer, sizeof buffer)) > 0;)
+        answer.append(buffer, std::size_t(got));
+    EXPECT_EQ(answer, "error refused: this scheduler takes requests from its own user only\n");
+    EXPECT_EQ(ReadFile(Dir.File("sched.LOG")).find("Executing"), std::string::npos);
 }
 
 } // namespace
