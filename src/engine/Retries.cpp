@@ -29,6 +29,9 @@ std::uint64_t EntryFingerprint(const TSchedule& entry) {
                                     &entry.WeekDays, &entry.Command, &entry.Parms, &entry.WorkDir})
         Mix(hash, *text);
     Mix(hash, std::to_string(entry.CommandType));
+    // Only when set: a retry a state file keeps for an entry without one still applies.
+    for (const std::string& pair : entry.Environment)
+        Mix(hash, pair);
     return hash;
 }
 

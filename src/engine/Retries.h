@@ -24,8 +24,8 @@ struct TAttempt {
     bool operator==(const TAttempt&) const = default;
 };
 
-/// What a retry depends on: the time fields, the operation, its command, parameters and
-/// working folder. A change of any of them drops a pending retry.
+/// What a retry depends on: the time fields, the operation, its command, parameters,
+/// working folder and environment. A change of any of them drops a pending retry.
 std::uint64_t EntryFingerprint(const TSchedule& entry);
 /// The first try of a run: a user's Execute Now is never tried again.
 TAttempt FirstAttempt(const TSchedule& entry, TRunTrigger trigger);

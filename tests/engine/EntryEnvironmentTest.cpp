@@ -47,6 +47,20 @@ TEST_F(EntryEnvironmentTest, ValuesAreExpandedAndHandedOnButOnlyTheNamesAreRecor
     ExpectSecretNowhere();
 }
 
+// What the program is given is part of what a retry tries again: a change drops it.
+TEST_F(EntryEnvironmentTest, APendingRetryGivesWayToAChangedEnvironment) {
+    Load("Retries=2\r\nEnvironment=DEST=/mnt/a\r\n");
+    Start();
+    CycleAt(2, 30);
+    EndLast(1);
+    EXPECT_EQ(Scheduler->Retries().Pending().size(), 1u);
+    Load("Retries=2\r\nEnvironment=DEST=/mnt/b\r\n");
+    CycleAt(2, 31);
+    EXPECT_TRUE(Scheduler->Retries().Pending().empty());
+    CycleAt(2, 35);
+    EXPECT_EQ(Fake.Starter.Requests.size(), 1u);
+}
+
 // A pair the program could not be given fails the run as a NUL byte does: nothing starts,
 // and what is said names the pair, never its value.
 struct TMalformedRow {
