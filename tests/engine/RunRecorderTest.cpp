@@ -567,4 +567,19 @@ TEST(StateFileText, KeepsRetriesWaitsAndAlarmsAndDropsWhatNoSchedulerWrites) {
     EXPECT_EQ(read.Alarms, state.Alarms);
 }
 
+// A state file that cannot be looked at is kept as an error to tell, never raised into the
+// switch-on: here its folder is a regular file.
+TEST(StateFileText, AStateThatCannotBeReadIsAnErrorToTell) {
+    TTempDir dir;
+    WriteFile(dir.File("file"), "x");
+    TStateKeeper keeper(true);
+    const TSchedulerState state = keeper.Read(dir.File("file/s.STATE"), dir.File("file/s.STATE"));
+    EXPECT_FALSE(state.Latest);
+    const std::optional<EInOutError> error = keeper.TakeError();
+    ASSERT_TRUE(error.has_value());
+    // The cause as the system gave it, not a guess from a file it could not look at.
+    EXPECT_EQ(DescribeError(*error).find("regular file"), std::string::npos)
+        << DescribeError(*error);
+}
+
 } // namespace

@@ -42,6 +42,7 @@ TEST_F(InstanceLockTest, EveryNameOfAFileGivesTheSameLock) {
     EXPECT_EQ(TInstanceLock(FFiles.File("sub/../s.INI")).LockPath(), path);
     EXPECT_EQ(TInstanceLock(FFiles.File("link.INI")).LockPath(), path);
     EXPECT_NE(TInstanceLock(FFiles.File("other.INI")).LockPath(), path);
+    EXPECT_NE(TInstanceLock(FFiles.File("t.INI")).LockPath(), path) << "the whole name counts";
     // A file not made yet is named by its folder's real path.
     EXPECT_EQ(TInstanceLock(FFiles.File("sub/../new.INI")).LockPath(),
               TInstanceLock(FFiles.File("new.INI")).LockPath());
