@@ -31,9 +31,7 @@ private slots:
     void cleanup() { EndFixture(); }
 
     void AnswersFromTheListAsShownAndTellsTheRunsEnd() {
-        WriteFile(IniPath(),
-                  ScheduleText({{.Name = "Old", .Command = "/opt/old"},
-                                {.Name = "Off", .Active = false, .Command = "/opt/off"}}));
+        WriteFile(IniPath(), ScheduleText({{.Name = "Old", .Command = "/opt/old"}}));
         FFake->Starter.Pid = 4242;
         TSchedMainServices services = Services();
         services.ControlPath = FDir->File("s.control");
@@ -42,31 +40,25 @@ private slots:
         renamed.Name = "Renamed";
         fm.SchedList()->Update(0, renamed); // not saved: the file still says "Old"
 
-        auto ask = [&](const std::string& line, std::string& text) {
+        auto ask = [&](const std::string& line) {
             int error = 0;
             TOwnFd fd = ConnectLocal(FDir->File("s.control"), error);
-            QVERIFY2(fd.Get() >= 0, std::to_string(error).c_str());
-            QCOMPARE(send(fd.Get(), line.data(), line.size(), MSG_NOSIGNAL), ssize_t(line.size()));
-            QTRY_VERIFY(Take(fd.Get(), text));
+            if (fd.Get() < 0 ||
+                send(fd.Get(), line.data(), line.size(), MSG_NOSIGNAL) != ssize_t(line.size()))
+                qWarning("no connection: %d", error);
+            return fd;
         };
-        std::string refused;
-        ask("start Old\n", refused);
-        QCOMPARE(refused, std::string("error no entry is named 'Old'\n"));
-        refused.clear();
-        ask("start Off\n", refused);
-        QCOMPARE(refused, std::string("error Off is switched off\n"));
+        std::string text;
+        TOwnFd refused = ask("start Old\n");
+        QTRY_VERIFY(Take(refused.Get(), text));
+        QCOMPARE(text, std::string("error no entry is named 'Old'\n"));
         QVERIFY(FFake->Starter.Requests.empty());
 
-        int error = 0;
-        TOwnFd waiting = ConnectLocal(FDir->File("s.control"), error);
-        QVERIFY(waiting.Get() >= 0);
-        const std::string line = "start --wait Renamed\n";
-        QCOMPARE(send(waiting.Get(), line.data(), line.size(), MSG_NOSIGNAL), ssize_t(line.size()));
-        std::string text;
+        TOwnFd waiting = ask("start --wait Renamed\n");
+        text.clear();
         QTRY_COMPARE((Take(waiting.Get(), text), text), std::string("started 0\n"));
         QCOMPARE(FFake->Starter.Requests.size(), std::size_t(1));
         QCOMPARE(FFake->Starter.Requests[0].File, std::string("/opt/old"));
-        QVERIFY(ReadFile(LogPath()).find("Executing Renamed") != std::string::npos);
         QVERIFY(fm.Scheduler()->ProgramEnded(4242, false, 0));
         QTRY_VERIFY(Take(waiting.Get(), text));
         QCOMPARE(text, std::string("started 0\nended 0 Exited 0\n"));
