@@ -43,7 +43,7 @@ public:
     /// so the front end can say so while it still can.
     void SwitchOff();
     /// Serves Execute Now requests (`vantle-schedctl start`) at `path` from the run loop;
-    /// before the front end takes the loop's Watches, holding the instance lock. Raises
+    /// once, before the front end takes the loop's Watches, holding the instance lock. Raises
     /// EInOutError when the socket cannot be made.
     void ServeControl(const std::string& path, TControlServices services = {});
 
