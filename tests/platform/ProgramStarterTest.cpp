@@ -191,6 +191,21 @@ TEST_F(ProgramStarterTest, AnEnvironmentReachesTheProgramAndItsPathFindsIt) {
     unsetenv("A");
 }
 
+// The spawned program changes into its working folder before the exec, so a relative
+// folder of PATH is read from there, by the probe as by the start.
+TEST_F(ProgramStarterTest, ARelativeFolderOfPathIsReadFromTheWorkingFolder) {
+    InstallRecorder(Dir.Path() / "work" / "tools" / "vantle-recorder");
+    const std::string work = Dir.File("work");
+    EXPECT_EQ(ProbeStart("vantle-recorder", work, "tools"), 0u);
+    EXPECT_EQ(ProbeStart("vantle-recorder", work, "elsewhere"), 2u);
+    TStartResult started =
+        Starter.StartWith("vantle-recorder", "rel", work, 1, -1, {.Environment = {"PATH=tools"}});
+    ASSERT_GT(started.Code, 32u);
+    int status = -1;
+    ASSERT_EQ(waitpid(started.Pid, &status, 0), started.Pid);
+    EXPECT_EQ(Record().Args, std::vector<std::string>{"rel"});
+}
+
 // An empty working folder is the home folder, as under cron and systemd, and not
 // wherever the scheduler was started: relative commands and paths resolve from there.
 TEST_F(ProgramStarterTest, WithoutAWorkingFolderAProgramStartsInTheHomeFolder) {
