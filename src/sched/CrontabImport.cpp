@@ -602,7 +602,8 @@ private:
             }
         }
         TSchedule entry;
-        entry.Name = NewName(NameOfCommand(split.Text), number);
+        const std::string wanted = NameOfCommand(split.Text);
+        entry.Name = NewName(wanted, number);
         for (std::size_t i = 0; i < fields.size(); ++i)
             entry.*TimeFields[i].Text = StoredField(TimeFields[i].Kind, fields[i], values[i]);
         entry.CommandType = ctDirectExecute;
@@ -648,7 +649,10 @@ private:
             entry.Days = "*";
             TValues otherDays = ~values[WeekDaysField];
             onMonthDays.WeekDays = RangesOf(otherDays, 0, 6);
-            onMonthDays.Name = NewName(entry.Name + " (days of the month)", number);
+            onMonthDays.Name =
+                NewName((wanted.empty() ? "crontab line " + std::to_string(number) : wanted) +
+                            " (days of the month)",
+                        number);
             if (TDueFinder(onMonthDays).NeverDue()) {
                 why = "cron would also run it on days of the month " + onMonthDays.Days +
                       ", which never come in its months";

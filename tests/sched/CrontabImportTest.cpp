@@ -423,7 +423,7 @@ TEST(CrontabImport, SettingsGoToTheLaterEntries) {
 TEST(CrontabImport, NamesEntriesAfterTheirCommands) {
     TCrontabImportOptions options = Options();
     options.Active = false;
-    options.TakenNames = {"backup"};
+    options.TakenNames = {"backup", "report"};
     const TCrontabImport result =
         ImportCrontab("0 1 * * * /usr/local/bin/backup\n"
                       "0 2 * * * /usr/local/bin/backup >/dev/null 2>&1\n"
@@ -439,8 +439,8 @@ TEST(CrontabImport, NamesEntriesAfterTheirCommands) {
         EXPECT_LE(entry.Name.size(), 40u);
     }
     EXPECT_THAT(names, ::testing::ElementsAre("backup (2)", "backup (3)", "rotate-logs --keep 7",
-                                              "a-program-with-a-very-long-name --and...", "report",
-                                              "report (days of the month)"));
+                                              "a-program-with-a-very-long-name --and...",
+                                              "report (2)", "report (days of the month)"));
     EXPECT_EQ(result.Entries[0].Comment.front(),
               "From crontab line 1: 0 1 * * * /usr/local/bin/backup");
 }
