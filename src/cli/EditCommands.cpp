@@ -5,6 +5,7 @@
 
 #include "platform/InstanceLock.h"
 #include "platform/TextUtils.h"
+#include "sched/EnvironmentText.h"
 #include "sched/LenientFields.h"
 #include "sched/NextDue.h"
 #include "sched/SchedList.h"
@@ -30,14 +31,17 @@ const std::vector<std::string> EntryValued = {
     "--catch-up", "--overlap", "--time-limit", "--env",   "--index"};
 
 // A line end would end the value's line and let the rest become a key of its own;
-// Ctrl-Z ends the file for the reader; NUL cuts what a program gets.
+// Ctrl-Z ends the file for the reader; NUL cuts what a program gets. An environment's
+// value may be a secret: only its name is shown.
 void RefuseControls(const std::string& what, const std::string& text) {
+    const std::string shown =
+        what == "--env" ? "the value of " + text.substr(0, text.find('=')) : text;
     for (char c : text)
         if (c == '\r' || c == '\n' || c == '\x1a' || c == '\0')
             throw EFailure(what +
                            " holds a line end, a Ctrl-Z or a NUL byte, which the "
                            "schedule file cannot keep in a value: " +
-                           Quoted(VisibleText(text, TVisibleFor::Terminal)));
+                           Quoted(VisibleText(shown, TVisibleFor::Terminal)));
 }
 
 // "M H D Mo W" in the stored form, converted as the entry dialog converts what is typed;
@@ -66,16 +70,6 @@ void ApplyTime(TSchedule& entry, const std::string& text) {
     }
     for (const TTimeField& field : TimeFields)
         entry.*field.Text = timed.*field.Text;
-}
-
-bool ValidVariableName(std::string_view name) {
-    if (name.empty() || (name[0] >= '0' && name[0] <= '9'))
-        return false;
-    for (char c : name)
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-              c == '_'))
-            return false;
-    return true;
 }
 
 bool YesNo(const std::string& option, const std::string& text) {
@@ -138,10 +132,10 @@ void ApplyOptions(const TArguments& options, TSchedule& entry, bool renames) {
             if (pair.empty() && env.size() == 1)
                 break;
             const std::size_t equals = pair.find('=');
-            if (equals == std::string::npos || !ValidVariableName(pair.substr(0, equals)))
-                throw EFailure("--env wants NAME=VALUE with a name of letters, digits and _, "
-                               "not " +
-                               Quoted(VisibleText(pair, TVisibleFor::Terminal)));
+            if (equals == std::string::npos || !IsEnvironmentName(pair.substr(0, equals)))
+                throw EFailure("--env wants NAME=VALUE with a name of letters, digits and _ "
+                               "that does not start with a digit, not the name " +
+                               Quoted(VisibleText(pair.substr(0, equals), TVisibleFor::Terminal)));
             entry.Environment.push_back(pair);
         }
     }

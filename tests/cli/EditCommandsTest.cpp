@@ -103,13 +103,14 @@ TEST_F(EditCommandsTest, RefusesWhatTheFileWouldReadAsSomethingElse) {
         {{"set", "Sync", "--time", "0 0 31 2 *"}, "never comes: no date has Days '31'"},
         {{"set", "Sync", "--catch-up", "maybe"}, "--catch-up takes yes or no"},
         {{"set", "Sync", "--overlap", "queue"}, "--overlap takes allow or skip"},
-        {{"set", "Sync", "--env", "1X=y"}, "--env wants NAME=VALUE"},
+        {{"set", "Sync", "--env", "1X=secret"}, "--env wants NAME=VALUE"},
         {{"add", "--name", "X", "--time", "* * * * *"}, "needs --command"},
     };
     for (const auto& [args, message] : refused) {
         TRun r = Run(args);
         EXPECT_EQ(r.Code, 2) << args[1];
         EXPECT_NE(r.Err.find(message), std::string::npos) << r.Err;
+        EXPECT_EQ(r.Err.find("secret"), std::string::npos) << "a value is never shown";
     }
     for (const char* option :
          {"--name", "--time", "--command", "--parms", "--workdir", "--comment", "--env"})
@@ -118,6 +119,7 @@ TEST_F(EditCommandsTest, RefusesWhatTheFileWouldReadAsSomethingElse) {
             TRun r = Run({"set", "Sync", option, "A=x" + bad + "Command=rm -rf ~"});
             EXPECT_EQ(r.Code, 2) << option;
             EXPECT_NE(r.Err.find("line end, a Ctrl-Z or a NUL byte"), std::string::npos) << r.Err;
+            EXPECT_EQ(r.Err.find("rm -rf") == std::string::npos, option == std::string("--env"));
         }
     EXPECT_EQ(Run({"rename", "Sync", "A\nB"}).Code, 2);
     EXPECT_EQ(ReadFile(Path), Before) << "nothing refused is written";
