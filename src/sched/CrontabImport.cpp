@@ -405,6 +405,11 @@ public:
         : FOptions(options), FNames(options.TakenNames.begin(), options.TakenNames.end()) {}
 
     TCrontabImport Read(std::string_view text) {
+        // Editors on Windows start UTF-8 files with a byte order mark, which cron would take
+        // for the start of the first line.
+        const bool byteOrderMark = text.starts_with("\xEF\xBB\xBF");
+        if (byteOrderMark)
+            text.remove_prefix(3);
         std::size_t start = 0;
         std::size_t number = 0;
         std::size_t carriageReturns = 0;
@@ -432,6 +437,13 @@ public:
                 CountOf(static_cast<std::int64_t>(carriageReturns), "line ends", "lines end") +
                 " with CR LF, as files saved on Windows do; each CR was dropped (cron "
                 "would hand it to the shell as part of the command)";
+            FResult.Lines.insert(FResult.Lines.begin(), note);
+        }
+        if (byteOrderMark) {
+            TCrontabLine note;
+            note.Verdict = TCrontabVerdict::Note;
+            note.Why = "the crontab starts with a byte order mark, as files saved on Windows "
+                       "may; it was dropped";
             FResult.Lines.insert(FResult.Lines.begin(), note);
         }
         return std::move(FResult);
