@@ -3,6 +3,8 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 
+#include "engine/EntryPick.h"
+
 #include "platform/InstanceLock.h"
 #include "platform/TextUtils.h"
 #include "sched/EnvironmentText.h"
@@ -143,28 +145,13 @@ void ApplyOptions(const TArguments& options, TSchedule& entry, bool renames) {
 
 // The one entry `name` names, by its position; --index picks among same-named entries.
 std::int32_t FindEntry(TSchedList& list, const std::string& name, const TArguments& options) {
-    std::vector<std::int32_t> found;
-    for (std::int32_t i = 0; i < list.Count(); ++i)
-        if (list.Items(i).Name == name)
-            found.push_back(i);
-    const std::string shown = Quoted(VisibleText(name, TVisibleFor::Terminal, true));
-    if (std::optional<std::string> indexText = options.Value("--index")) {
-        const int index =
-            *indexText == "0" ? 0 : WholeNumberOption(*indexText, "--index", list.Count());
-        if (std::find(found.begin(), found.end(), index) == found.end())
-            throw EFailure("no entry " + shown + " at position " + *indexText);
-        return index;
-    }
-    if (found.empty())
-        throw EFailure("no entry is named " + shown);
-    if (found.size() > 1) {
-        std::string positions;
-        for (std::int32_t index : found)
-            positions += (positions.empty() ? "" : ", ") + std::to_string(index);
-        throw EFailure(std::to_string(found.size()) + " entries are named " + shown +
-                       ", at positions " + positions + "; --index N picks one");
-    }
-    return found.front();
+    std::optional<std::int32_t> index;
+    if (std::optional<std::string> indexText = options.Value("--index"))
+        index = *indexText == "0" ? 0 : WholeNumberOption(*indexText, "--index", 1000000);
+    const TEntryPick pick = PickEntry(list, name, index, false);
+    if (pick.Index < 0)
+        throw EFailure(pick.Error);
+    return pick.Index;
 }
 
 // Reads the file afresh (another program's change is not lost), changes the list and

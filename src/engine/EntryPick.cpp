@@ -7,7 +7,8 @@
 
 namespace vantle {
 
-TEntryPick PickEntry(TSchedList& list, const std::string& name, std::optional<std::int32_t> index) {
+TEntryPick PickEntry(TSchedList& list, const std::string& name, std::optional<std::int32_t> index,
+                     bool activeOnly) {
     TSchedListLock lock(list);
     std::vector<std::int32_t> found;
     for (std::int32_t i = 0; i < list.Count(); ++i)
@@ -26,7 +27,7 @@ TEntryPick PickEntry(TSchedList& list, const std::string& name, std::optional<st
                          "': " + shown + " at " + positions + "; --index N picks one"};
     }
     const std::int32_t picked = index.value_or(found.front());
-    if (!list.Items(picked).Active)
+    if (activeOnly && !list.Items(picked).Active)
         return {.Error = shown + " is switched off"};
     return {.Index = picked};
 }

@@ -16,8 +16,10 @@ struct TEntryPick {
     std::string Error = {};
 };
 
-/// The active entry of `list` named `name`; `index` picks among several of that name (a
+/// The entry of `list` named `name`; `index` picks among several of that name (a
 /// Duplicate's copy). Names are shown as the terminal shows them ("Backup at 0, 3").
-TEntryPick PickEntry(TSchedList& list, const std::string& name, std::optional<std::int32_t> index);
+/// Execute Now picks an active entry only; the editing commands pick any.
+TEntryPick PickEntry(TSchedList& list, const std::string& name, std::optional<std::int32_t> index,
+                     bool activeOnly = true);
 
 } // namespace vantle

@@ -132,8 +132,8 @@ TEST_F(EditCommandsTest, AMissingOrAmbiguousNameIsAnErrorAndIndexPicksOne) {
     TRun r = Run({"disable", "Sync"});
     EXPECT_EQ(r.Code, 2);
     EXPECT_EQ(r.Err,
-              "vantle-schedctl disable: 2 entries are named 'Sync', at positions 1, 3; --index N "
-              "picks one\n");
+              "vantle-schedctl disable: 2 entries are named 'Sync': Sync at 1, 3; --index N picks "
+              "one\n");
     r = Run({"remove", "Nope"});
     EXPECT_EQ(r.Code, 2);
     EXPECT_EQ(r.Err, "vantle-schedctl remove: no entry is named 'Nope'\n");
