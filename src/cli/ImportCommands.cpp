@@ -14,6 +14,7 @@
 #include "platform/StartProbe.h"
 #include "platform/TextUtils.h"
 #include "sched/CrontabImport.h"
+#include "sched/EnvironmentText.h"
 #include "sched/SchedList.h"
 
 #include <cerrno>
@@ -102,8 +103,9 @@ void SayVerdicts(const TCrontabImport& result, std::ostream& err) {
     }
 }
 
-// What each entry would start, as the scheduler would start it now: the parameters
-// expanded and split, the variables expanded, in the folder it would start in.
+// What each entry would start, as run --dry-run says it: the parameters expanded and
+// split, the folder it would start in and the variables it sets, named but never given
+// (a value may be a secret); or why it would fail.
 void ShowEntries(const std::vector<TSchedule>& entries, std::ostream& out) {
     const TParameterExpander expander(SystemClock(), ProcessEnvironment(), SystemFormatSettings());
     for (const TSchedule& entry : entries) {
@@ -112,12 +114,20 @@ void ShowEntries(const std::vector<TSchedule>& entries, std::ostream& out) {
                               : entry.Minutes + " " + entry.Hours + " " + entry.Days + " " +
                                     entry.Months + " " + entry.WeekDays)
             << (entry.Active ? ", switched on" : ", switched off") << '\n';
+        if (const std::uint32_t code =
+                ProbeStart(entry.Command, entry.WorkDir, SearchPathFor(entry.Environment));
+            code != 0) {
+            out << Shown("  would fail: " + ShellQuote(entry.Command) + ": " + StartErrorText(code))
+                << '\n';
+            continue;
+        }
         std::string line = "  would start: " + ShellQuote(entry.Command);
         for (const std::string& word : SplitShellWords(expander.ExpandParameters(entry.Parms)))
             line += ' ' + ShellQuote(word);
-        out << Shown(line) << " (in " << Shown(WorkFolderOf(entry.WorkDir)) << ")\n";
-        for (const std::string& pair : entry.Environment)
-            out << "  with " << Shown(ShellQuote(expander.ExpandParameters(pair))) << '\n';
+        const std::string names = EnvironmentNames(entry.Environment);
+        line += " (in " + WorkFolderOf(entry.WorkDir) +
+                (names.empty() ? std::string() : ", setting " + names) + ")";
+        out << Shown(line) << '\n';
     }
 }
 

@@ -93,31 +93,34 @@ TEST_F(ImportCommandsTest, AddsAfterTheScheduleAndKeepsItsEntries) {
 }
 
 // A dry run writes nothing and prints the words the shell would get: every $, quote and
-// backslash reaches it as cron hands it on.
+// backslash reaches it as cron hands it on. The variables are named, never given.
 TEST_F(ImportCommandsTest, DryRunShowsWhatWouldStartAndWritesNothing) {
     const std::string command = "echo \"$HOME\" '$$ a'\\''b' \\\\ $V[X] \\%d";
+    const std::string home = Dir.Path().string();
     const TRun run =
-        Import({"--dry-run"}, "SHELL=/bin/bash\nHOME=/srv\nX=$D\n0 4 * * 7 " + command + "\n");
+        Import({"--dry-run"}, "SHELL=/bin/sh\nHOME=" + home + "\nSECRET=$D\n0 4 * * 7 " + command +
+                                  "\nHOME=/no/such/folder\n@daily x\n");
     EXPECT_EQ(run.Code, 0) << run.Err;
     EXPECT_FALSE(std::filesystem::exists(Path));
-    EXPECT_THAT(run.Err, HasSubstr("Nothing written (--dry-run): 1 entry would be added to " +
+    EXPECT_THAT(run.Err, HasSubstr("Nothing written (--dry-run): 2 entries would be added to " +
                                    Path + " (created), switched off.\n"));
     std::istringstream lines(run.Out);
-    std::string added, start, shell, home, x;
+    std::string added, start, other, fails;
     std::getline(lines, added);
     std::getline(lines, start);
+    std::getline(lines, other);
+    std::getline(lines, fails);
     EXPECT_TRUE(added.ends_with("': 0 4 * * 0, switched off")) << added;
-    const std::string prefix = "  would start: ", suffix = " (in /srv)";
+    const std::string prefix = "  would start: ",
+                      suffix = " (in " + home + ", setting SHELL, HOME, SECRET)";
     ASSERT_EQ(start.rfind(prefix, 0), 0u) << start;
     ASSERT_TRUE(start.ends_with(suffix)) << start;
     EXPECT_THAT(
         SplitShellWords(start.substr(prefix.size(), start.size() - prefix.size() - suffix.size())),
-        ::testing::ElementsAre("/bin/bash", "-c", "echo \"$HOME\" '$$ a'\\''b' \\\\ $V[X] %d"));
-    std::getline(lines, shell);
-    std::getline(lines, home);
-    std::getline(lines, x);
-    EXPECT_EQ(shell, "  with SHELL=/bin/bash");
-    EXPECT_EQ(x, "  with 'X=$D'");
+        ::testing::ElementsAre("/bin/sh", "-c", "echo \"$HOME\" '$$ a'\\''b' \\\\ $V[X] %d"));
+    EXPECT_EQ(run.Out.find("$D"), std::string::npos);
+    EXPECT_EQ(other, "would add 'x': 0 0 * * *, switched off");
+    EXPECT_EQ(fails, "  would fail: /bin/sh: path not found (3)"); // HOME is its folder
 }
 
 // Standard input as the crontab; no crontab at all is said as such.
