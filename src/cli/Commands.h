@@ -20,12 +20,14 @@ int CmdExpand(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdRun(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdHistory(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdStatus(const TArgs& args, std::ostream& out, std::ostream& err);
+int CmdStart(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdAdd(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdSet(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdRemove(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdEnable(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdDisable(const TArgs& args, std::ostream& out, std::ostream& err);
 int CmdRename(const TArgs& args, std::ostream& out, std::ostream& err);
+int CmdImport(const TArgs& args, std::ostream& out, std::ostream& err);
 
 /// "Usage: vantle-schedctl " and the command's usage, from the one table of help.
 std::string UsageLine(const std::string& command);

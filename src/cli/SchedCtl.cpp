@@ -108,8 +108,18 @@ const TCommandHelp Commands[] = {
      "  --index N      the entry at position N when several have the name\n"},
     {"disable", CmdDisable, "disable NAME [--index N] [FILE]", "switch the entry named NAME off",
      "  --index N      the entry at position N when several have the name\n"},
-    {"rename", CmdRename, "rename NAME NEW [--index N] [FILE]", "give the entry named NAME a new name",
+    {"rename", CmdRename, "rename NAME NEW [--index N] [FILE]",
+     "give the entry named NAME a new name",
      "  --index N      the entry at position N when several have the name\n"},
+    {"import", CmdImport, "import [--dry-run] [--active] [--from CRONTAB | --from -] [FILE]",
+     "add a crontab's lines as entries that run as cron runs them",
+     "Reads your crontab (crontab -l), says on standard error for each line whether it\n"
+     "was imported, imported as several entries, approximated or not imported, and\n"
+     "why, then adds the entries at the end of FILE (created when missing), switched\n"
+     "off, each named after its command. Exits with 1 when a line was not imported.\n"
+     "  --from CRONTAB read this file instead; - reads standard input\n"
+     "  --active       add the entries switched on\n"
+     "  --dry-run      write nothing; print what each entry would start\n"},
     {"status", CmdStatus, "status [FILE]",
      "whether a scheduler runs FILE, and what fails, waits or is overdue",
      "Prints what holds the schedule, the latest minute tested, then a line per entry\n"
@@ -118,6 +128,20 @@ const TCommandHelp Commands[] = {
      "Exits with 0 when a scheduler runs, switched on, and nothing fails or is\n"
      "overdue; 1 when something fails or is overdue, or the latest minute tested is\n"
      "more than 3 minutes old; 3 when no scheduler runs or it is switched off.\n"},
+    {"start", CmdStart, "start NAME [--wait] [--here] [--index N] [FILE]",
+     "carry out the entry NAME at once, through the scheduler that runs FILE",
+     "Asks the scheduler that holds FILE (the window or run) to carry the entry out at\n"
+     "once, as Execute Now does: recorded with the trigger \"Execute Now\", its time\n"
+     "limit kept. Prints the run's number (as history lists it; 0: not recorded).\n"
+     "  --wait         wait for the run's end, say its result on standard error and\n"
+     "                 exit with 0 for a good end, 1 for a failure, 3 when the\n"
+     "                 scheduler stops first\n"
+     "  --here         when no scheduler runs FILE, take its lock and carry the entry\n"
+     "                 out here, waiting for its end as --wait does\n"
+     "  --index N      the entry at position N (from 0, as [Schedule N]) when several\n"
+     "                 have the name\n"
+     "Exits with 2 when no active entry has the name or several have it, and with 3\n"
+     "when no scheduler runs FILE.\n"},
 };
 
 const char* const Footer =
@@ -127,7 +151,7 @@ const char* const Footer =
     "+hh:mm to name one of the two readings of a repeated hour (else the earlier one).\n"
     "\n"
     "Exit codes: 0 success, 1 findings (check) or a failed cycle or start (run --once),\n"
-    "2 usage or input/output error; status says 3 when no scheduler runs.\n";
+    "2 usage or input/output error; status and start say 3 when no scheduler runs.\n";
 
 const TCommandHelp* FindCommand(const std::string& name) {
     for (const TCommandHelp& command : Commands)

@@ -28,8 +28,14 @@ struct TSchedMainServices {
     /// Reaps the programs the scheduler started and tells how they ended; none in tests
     /// that start no real programs.
     vantle::TChildWatch* ChildWatch = nullptr;
+    /// The user's crontab for File > Import Crontab, raising with a user's words; empty:
+    /// `crontab -l`.
+    std::function<std::string()> ReadCrontab;
     /// The schedule file; empty: beside the executable, named after it.
     std::string ScheduleFile;
+    /// Where the window serves `vantle-schedctl start` (its control socket, beside the
+    /// instance lock); empty: nowhere, as in most tests.
+    std::string ControlPath;
     /// Readable when a stop signal came (-1: none watched, as in most tests); TakeStop
     /// empties it and returns the signal.
     int StopFd = -1;

@@ -6,6 +6,7 @@
 #include "ui/Entry.h"
 #include "ui/EntryEditor.h"
 #include "ui/FileQuestions.h"
+#include "ui/ImportCrontab.h"
 #include "ui/MainMenu.h"
 #include "ui/MomentText.h"
 #include "ui/SideWindows.h"
@@ -25,7 +26,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vantle {
 
@@ -70,6 +73,7 @@ void TfmSchedMain::CreateMenu() {
         {FMenu.Save1, &TfmSchedMain::Save1Click},
         {FMenu.Refresh1, &TfmSchedMain::Refresh1Click},
         {FMenu.ResetLog1, &TfmSchedMain::ResetLog1Click},
+        {FMenu.ImportCrontab1, &TfmSchedMain::ImportCrontab1Click},
         {FMenu.Exit1, &TfmSchedMain::Exit1Click},
         {FMenu.mnAdd, &TfmSchedMain::mnAddClick},
         {FMenu.Modify1, &TfmSchedMain::sgScheduleListClick},
@@ -189,6 +193,9 @@ void TfmSchedMain::FormCreate() {
     sgScheduleList->Rows()->Attach(FCore->List(), FCore->History(), Clock(), FormatSettings());
     FCore->List().Load();
     UpdateSaveItem();
+    // `vantle-schedctl start` picks from the list as shown, unsaved edits and all.
+    if (!FServices.ControlPath.empty())
+        FCore->ServeControl(FServices.ControlPath);
 }
 
 void TfmSchedMain::FormActivate() {
@@ -317,6 +324,19 @@ void TfmSchedMain::ResetLog1Click() {
         return;
     FCore->Scheduler().Log().Reset();
     FCore->Scheduler().Log().WriteLine("Log file reset");
+}
+
+void TfmSchedMain::ImportCrontab1Click() {
+    if (FImport == nullptr)
+        FImport = new TfmImportCrontab(FServices.ReadCrontab, this);
+    std::vector<std::string> names;
+    for (const TSchedule* entry : FCore->List().Entries())
+        names.push_back(entry->Name);
+    FImport->Start(std::move(names));
+    if (FServices.ShowModal(*FImport) != QDialog::Accepted)
+        return;
+    for (const TSchedule& entry : FImport->Entries())
+        FCore->List().Add(std::make_unique<TSchedule>(entry));
 }
 
 // ---- Edit menu

@@ -95,6 +95,8 @@ int main(int argc, char** argv) {
         // Held by a scheduler without a window (vantle-schedctl run).
         return RefuseStart(QString::fromStdString(start->HeldElsewhere()));
     }
+    // `vantle-schedctl start` asks this window for Execute Now.
+    services.ControlPath = start->Lock().SiblingPath(".control");
 
     // Every run is recorded with its output; without the store the runs still go on.
     // The views read the records through a connection of their own.
