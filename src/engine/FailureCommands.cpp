@@ -84,12 +84,16 @@ void TFailureCommands::Run(const TRunEvent& event, bool failure) {
     for (std::size_t i = 1; i < words.size(); ++i)
         parameters += (i > 1 ? " " : "") + ShellQuote(words[i]);
     TStartExtras extras;
-    extras.Environment = {"VANTLE_ENTRY=" + event.Name,
-                          "VANTLE_RESULT=" + (failure ? event.Result : std::string("works again")),
-                          "VANTLE_RUN=" + std::to_string(event.Record),
-                          "VANTLE_TRIGGER=" + std::string(TriggerText(event.Trigger)),
-                          "VANTLE_ATTEMPT=" + std::to_string(event.Attempt),
-                          "VANTLE_SCHEDULE=" + FSetup.ScheduleFile};
+    // Appended rather than "NAME=" + value: GCC 12 warns falsely (-Wrestrict) of that at -O2.
+    auto variable = [](const char* name, const std::string& value) {
+        return std::string(name).append("=").append(value);
+    };
+    extras.Environment = {variable("VANTLE_ENTRY", event.Name),
+                          variable("VANTLE_RESULT", failure ? event.Result : "works again"),
+                          variable("VANTLE_RUN", std::to_string(event.Record)),
+                          variable("VANTLE_TRIGGER", TriggerText(event.Trigger)),
+                          variable("VANTLE_ATTEMPT", std::to_string(event.Attempt)),
+                          variable("VANTLE_SCHEDULE", FSetup.ScheduleFile)};
     TOwnFd input = OutputTail(FSetup.Outputs, event.Record);
     extras.InputFd = input.Get();
     TOwnFd output = MakeOutputFile();
