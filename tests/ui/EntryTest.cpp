@@ -403,6 +403,7 @@ private slots:
         // Add starts from the defaults; the user's clicks and keys give the fields.
         dialog.SetNewEntry();
         QCOMPARE(shown(), (QStringList{"0", "0", "-"}));
+        QCOMPARE(limit->value(), 60); // an hour offered, not the limit loaded before
         QVERIFY(allow->isChecked());
         ExecWith(dialog, [&] {
             Activate(dialog);
@@ -606,6 +607,7 @@ private slots:
             type(Qt::Key_Tab, Qt::ControlModifier);
             type(Qt::Key_A, Qt::AltModifier); // &Alert when no good run for
             replace("48");
+            QTest::qWait(300); // no click of the box's own comes later to untick it
             Child<QPushButton>(dialog, "btnOk")->click();
         });
         const vantle::TSchedule got = dialog.GetEntry();
@@ -647,6 +649,32 @@ private slots:
             Child<QPushButton>(dialog, "btnCancel")->click();
         });
         QCOMPARE(enabled, QList<int>({4, 0, 0, 4}));
+    }
+
+    // The fields take the page's width and the warning lines up under the program's; Normal
+    // picked for an entry run maximized is saved.
+    void OperationPageLinesUpAndSavesTheRunState() {
+        TfmEntry dialog;
+        vantle::TSchedule entry = SampleEntry("*");
+        entry.WinState = vantle::wsMaximized;
+        entry.Command = "/no/such/program";
+        dialog.SetEntry(entry);
+        QList<int> edges; // the page's, the program's and the warning's: left and right
+        ExecWith(dialog, [&] {
+            Pages(dialog)->setCurrentIndex(1);
+            QApplication::processEvents();
+            const QRect room = Pages(dialog)->currentWidget()->layout()->contentsRect();
+            for (const QRect& box : {room, Edit(dialog, "edCommand")->geometry(),
+                                     Child<QLabel>(dialog, "lbCommandWarning")->geometry()})
+                edges << box.left() << box.right();
+            auto* state = Child<QComboBox>(dialog, "cbWindowState");
+            state->setFocus();
+            QTest::keyClick(state, Qt::Key_Home);
+            Child<QPushButton>(dialog, "btnOk")->click();
+        });
+        QCOMPARE(edges.mid(2, 2), edges.mid(0, 2));
+        QCOMPARE(edges.mid(4, 2), edges.mid(0, 2));
+        QCOMPARE(dialog.GetEntry().WinState, std::uint8_t(vantle::wsNormal));
     }
 
     // A program the start would not find is told under the field while the user types;
@@ -844,7 +872,8 @@ private slots:
     }
 
     // Five notes and a long reason: the notes keep three lines and say how many more there
-    // are, and no control on any page is squeezed below the size it asks for.
+    // are, and no control on any page is squeezed below the size it asks for or laid over
+    // another; the notes stay between the fields and the days.
     void PreviewWarningsNeverCrushTheDialog() {
         vantle::test::TFakeClock clock(46362.5);
         const vantle::TFormatSettings settings = vantle::FixedFormatSettings();
@@ -862,9 +891,21 @@ private slots:
         QCOMPARE(lines.last(), QStringLiteral("and 2 more"));
         QCOMPARE(notes->toolTip().count(QLatin1Char('\n')), 4); // all five notes
         QVERIFY(notes->toolTip().endsWith(QStringLiteral("'fri' of 'mon-fri' reads as 0")));
+        QVERIFY(Child<QCheckBox>(dialog, "cbAnyDay")->parentWidget()->y() >
+                notes->geometry().bottom());
         for (int page = 0; page < Pages(dialog)->count(); ++page) {
             Pages(dialog)->setCurrentIndex(page);
             QApplication::processEvents();
+            const QList<QWidget*> placed =
+                Pages(dialog)->widget(page)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            for (QWidget* one : placed)
+                for (QWidget* other : placed)
+                    if (one != other && one->isVisible() && other->isVisible())
+                        QVERIFY2(!one->geometry().intersects(other->geometry()),
+                                 qPrintable(QStringLiteral("%1 over %2 on page %3")
+                                                .arg(one->metaObject()->className(),
+                                                     other->metaObject()->className())
+                                                .arg(page)));
             for (QWidget* widget : dialog.findChildren<QWidget*>()) {
                 // Text that would be cut needs the width too; a field scrolls its text.
                 const bool captioned =

@@ -361,10 +361,14 @@ private slots:
                      runs->item(2, 2)->text(),
                  QString("04-03-2024 13.30 On\u00e9 prog-On\u00e9"));
         QCOMPARE(Grid(*fm)->Model()->index(2, 0).data().toString(), QString("On\u00e9"));
-        // An edit refreshes it.
+        // An edit refreshes it, the row the user selected still selected.
+        QTest::mouseClick(runs->viewport(), Qt::LeftButton, {},
+                          runs->visualItemRect(runs->item(4, 1)).center());
         AcceptWith([](QDialog& dialog) { SetName(dialog, "Half hour"); });
         Act(*fm, "Modify1")->trigger();
         QCOMPARE(runs->item(0, 1)->text(), QString("Half hour"));
+        QCOMPARE(runs->selectionModel()->selectedRows(),
+                 QModelIndexList({runs->model()->index(4, 0)}));
         // A double click opens the entry dialog for that entry.
         FOnModal = nullptr;
         emit runs->cellDoubleClicked(2, 1);

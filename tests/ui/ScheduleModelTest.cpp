@@ -11,6 +11,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
@@ -141,6 +142,25 @@ private slots:
                   {.Name = "daily", .Time = "0 13 * * *", .More = atStart}});
         QCOMPARE(rig.Column(TScheduleModel::colNextRun, false),
                  QStringList({"at start-up", "never", "", "3/4/2024 1:00 PM"}));
+    }
+
+    // The clock moved on: each refresh shows the next runs anew and tells the views of
+    // every row, under the tester.
+    void refreshesFollowTheClock() {
+        TRig rig({{"lunch", "0 13 * * *"}, {"tea", "0 16 * * *"}});
+        QSignalSpy told(&rig.Rows, &QAbstractItemModel::dataChanged);
+        const auto next = [&] { return rig.Column(TScheduleModel::colNextRun, false); };
+        QCOMPARE(next(), QStringList({"3/4/2024 1:00 PM", "3/4/2024 4:00 PM"}));
+        rig.Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(14, 0, 0, 0));
+        rig.Rows.RefreshRunColumns();
+        QCOMPARE(next(), QStringList({"3/5/2024 1:00 PM", "3/4/2024 4:00 PM"}));
+        rig.Clock.Set(EncodeDate(2024, 3, 4) + EncodeTime(17, 0, 0, 0));
+        rig.Rows.RefreshAll();
+        QCOMPARE(next(), QStringList({"3/5/2024 1:00 PM", "3/5/2024 4:00 PM"}));
+        QCOMPARE(told.size(), 2);
+        const auto bottomRight = told.last().at(1).value<QModelIndex>();
+        QCOMPARE(QList<int>({bottomRight.row(), bottomRight.column()}),
+                 QList<int>({1, TScheduleModel::ColCount - 1}));
     }
 
     void sortRules_data() {

@@ -191,6 +191,30 @@ private slots:
         QVERIFY(fm->isVisible() && !fm->isMinimized());
     }
 
+    // A click on the icon hides the window shown, and brings back one hidden or minimized
+    // to the tray, in its normal state.
+    void aClickOnTheIconHidesOrShowsTheWindow() {
+        auto fm = MakeWindow(0);
+        QSystemTrayIcon* icon = Child<QSystemTrayIcon>(*MakeTray(*fm), "TrayIcon1");
+        fm->show();
+        QVERIFY(QTest::qWaitForWindowExposed(fm.get()));
+        QList<bool> shown; // shown and not minimized, after each click
+        const auto click = [&] {
+            emit icon->activated(QSystemTrayIcon::Trigger);
+            shown << (fm->isVisible() && !fm->isMinimized());
+        };
+        click();
+        click();
+        fm->showMinimized(); // clicked before it has gone to the tray
+        click();
+        QCoreApplication::processEvents();
+        QVERIFY(fm->isVisible() && !fm->isMinimized());
+        fm->showMinimized();
+        QTRY_VERIFY(!fm->isVisible());
+        click();
+        QCOMPARE(shown, QList<bool>({false, true, true, true}));
+    }
+
     // The window beside the main one goes to the tray with it and comes back with it, up
     // to date; one the user had closed stays closed.
     void sideWindowsComeBackFromTheTray() {
