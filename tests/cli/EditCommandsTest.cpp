@@ -92,6 +92,11 @@ TEST_F(EditCommandsTest, EachCommandChangesItsEntryAlone) {
     EXPECT_EQ(added.WeekDays, "0");
     EXPECT_FALSE(added.Active);
     EXPECT_EQ(added.Environment, std::vector<std::string>{"PATH=/opt/bin:/usr/bin"});
+    // One empty --env clears the environment; an empty pair among others is an error.
+    EXPECT_EQ(Run({"set", "New", "--env", "", "--env", "B=2"}).Code, 2);
+    ASSERT_EQ(Run({"set", "New", "--env", ""}).Code, 0);
+    list.Load();
+    EXPECT_TRUE(list.Items(2).Environment.empty());
 }
 
 // A time that would read as something else, or never come, is refused; so is a value
