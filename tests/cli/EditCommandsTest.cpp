@@ -92,6 +92,12 @@ TEST_F(EditCommandsTest, EachCommandChangesItsEntryAlone) {
     EXPECT_EQ(added.WeekDays, "0");
     EXPECT_FALSE(added.Active);
     EXPECT_EQ(added.Environment, std::vector<std::string>{"PATH=/opt/bin:/usr/bin"});
+    // add makes a schedule that is not there yet; the others need one.
+    const std::string fresh = Dir.File("fresh.INI");
+    EXPECT_EQ(
+        SchedCtl({"add", "--name", "A", "--time", "0 1 * * *", "--command", "/a", fresh}).Code, 0);
+    EXPECT_NE(ReadFile(fresh).find("Name=A\r\n"), std::string::npos);
+    EXPECT_EQ(SchedCtl({"disable", "A", Dir.File("none.INI")}).Code, 2);
     // One empty --env clears the environment; an empty pair among others is an error.
     EXPECT_EQ(Run({"set", "New", "--env", "", "--env", "B=2"}).Code, 2);
     ASSERT_EQ(Run({"set", "New", "--env", ""}).Code, 0);
