@@ -2,10 +2,10 @@
 // saved through the list's safe save after the file is read afresh.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/ScheduleChange.h"
 
 #include "engine/EntryPick.h"
 
-#include "platform/InstanceLock.h"
 #include "platform/TextUtils.h"
 #include "sched/EnvironmentText.h"
 #include "sched/LenientFields.h"
@@ -20,7 +20,6 @@
 #include <optional>
 #include <ostream>
 #include <sstream>
-#include <sys/stat.h>
 
 namespace vantle::cli {
 
@@ -159,36 +158,10 @@ std::int32_t FindEntry(TSchedList& list, const std::string& name, const TArgumen
 void EditFile(const std::string& path, bool mayCreate, std::ostream& err,
               const std::function<void(TSchedList&)>& change) {
     TSchedList list;
-    list.SetFileName(path);
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT || !mayCreate)
-            throw EFailure(path + ": " + EInOutError::TextOf(InOutCodeFromErrno(errno)));
-    } else {
-        if (!S_ISREG(st.st_mode))
-            throw EFailure(path + ": not a regular file");
-        try {
-            list.Load();
-        } catch (const ENotSchedule& error) {
-            throw EFailure(error.Message());
-        } catch (const Exception& error) {
-            throw EFailure(path + ": " + error.Message());
-        }
-    }
+    if (!LoadForChange(list, path) && !mayCreate)
+        throw EFailure(path + ": " + EInOutError::TextOf(InOutCodeFromErrno(ENOENT)));
     change(list);
-    try {
-        list.Save();
-    } catch (const Exception& error) {
-        throw EFailure(path + ": " + error.Message());
-    }
-    for (const std::string& warning : list.SaveWarnings())
-        err << "warning: " << warning << '\n';
-    // A scheduler without a window rereads the file at its next cycle; a window with
-    // unsaved edits keeps them and would write them over this change.
-    const TLockHolder holder = TInstanceLock(path).Holder();
-    if (holder.Held && holder.Lines.size() >= 4 && holder.Lines[3] == "unsaved")
-        err << "warning: the window that holds " << path
-            << " has unsaved changes; saving them there would overwrite this change\n";
+    SaveChange(list, err, "this change");
 }
 
 // NAME (and NEW for rename) then FILE, or the desktop program's schedule.

@@ -2,6 +2,7 @@
 // entries saved through the list's safe save (or, with --dry-run, shown as they would start).
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/ScheduleChange.h"
 
 #include "engine/Parameters.h"
 #include "platform/Clock.h"
@@ -9,7 +10,6 @@
 #include "platform/Environment.h"
 #include "platform/FileWriter.h"
 #include "platform/FormatSettings.h"
-#include "platform/InstanceLock.h"
 #include "platform/ProgramStarterPosix.h"
 #include "platform/StartProbe.h"
 #include "platform/TextUtils.h"
@@ -65,28 +65,6 @@ std::string ReadCrontab(const std::optional<std::string>& from) {
     } catch (const ECrontabSource& error) {
         throw EFailure(error.Message() + "; give a crontab with --from FILE");
     }
-}
-
-// The schedule as it is on disk; a file that does not exist is an empty schedule,
-// created by the save. False for a missing file.
-bool LoadSchedule(TSchedList& list, const std::string& path) {
-    list.SetFileName(path);
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
-        if (errno != ENOENT)
-            throw EFailure(path + ": " + EInOutError::TextOf(InOutCodeFromErrno(errno)));
-        return false;
-    }
-    if (!S_ISREG(st.st_mode))
-        throw EFailure(path + ": not a regular file");
-    try {
-        list.Load();
-    } catch (const ENotSchedule& error) {
-        throw EFailure(error.Message());
-    } catch (const Exception& error) {
-        throw EFailure(path + ": " + error.Message());
-    }
-    return true;
 }
 
 void SayVerdicts(const TCrontabImport& result, std::ostream& err) {
@@ -160,7 +138,7 @@ int CmdImport(const TArgs& args, std::ostream& out, std::ostream& err) {
         const std::string text = ReadCrontab(from);
 
         TSchedList list;
-        const bool exists = LoadSchedule(list, path);
+        const bool exists = LoadForChange(list, path);
         TCrontabImportOptions importing;
         importing.Active = active;
         importing.LocalZone = MachineZone();
@@ -182,20 +160,9 @@ int CmdImport(const TArgs& args, std::ostream& out, std::ostream& err) {
         } else {
             for (const TSchedule& entry : result.Entries)
                 list.Add(std::make_unique<TSchedule>(entry));
-            try {
-                list.Save();
-            } catch (const Exception& error) {
-                throw EFailure(path + ": " + error.Message());
-            }
-            for (const std::string& warning : list.SaveWarnings())
-                err << "warning: " << warning << '\n';
+            SaveChange(list, err, "this import");
             err << CountText(result) << " added to " << shownPath << (exists ? "" : " (created)")
                 << ", switched " << (active ? "on" : "off") << ".\n";
-            // A window with unsaved edits keeps them and would write them over these.
-            const TLockHolder holder = TInstanceLock(path).Holder();
-            if (holder.Held && holder.Lines.size() >= 4 && holder.Lines[3] == "unsaved")
-                err << "warning: the window that holds " << shownPath
-                    << " has unsaved changes; saving them there would overwrite this import\n";
         }
         SayAdvice(result, active, !from, err);
         out.flush();

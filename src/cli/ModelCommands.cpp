@@ -3,6 +3,7 @@
 #include "cli/Check.h"
 #include "cli/Commands.h"
 #include "cli/DefaultFiles.h"
+#include "cli/ScheduleChange.h"
 #include "engine/CatchUp.h"
 #include "engine/Retries.h"
 #include "engine/Scheduler.h"
@@ -121,13 +122,7 @@ int CmdFmt(const TArgs& args, std::ostream& out, std::ostream& err) {
             LoadList(list, path, err);
             if (options.Has("--convert"))
                 ConvertTimeFields(list, err);
-            try {
-                list.Save();
-            } catch (const Exception& error) {
-                throw EFailure(path + ": " + error.Message());
-            }
-            for (const std::string& warning : list.SaveWarnings())
-                err << "warning: " << warning << '\n';
+            SaveChange(list, err, "this change");
             return 0;
         }
         LoadList(list, path, err);
