@@ -76,4 +76,16 @@ TEST(ControlProtocol, AnswersComeBackAndOthersAreNone) {
     EXPECT_FALSE(ParseRequest(std::string("start a\0b", 9), error).has_value());
 }
 
+// A line over the limit ends the conversation, also when it comes after a good one in the
+// same read: nothing after it is taken for a request.
+TEST(ControlProtocol, ALineOverTheLimitEndsWhatIsRead) {
+    TLineReader reader;
+    reader.Append("start A\n" + std::string(ControlLineLimit + 1, 'x') + "\nstart B\n");
+    EXPECT_EQ(reader.TakeLine(), "start A");
+    EXPECT_EQ(reader.TakeLine(), std::nullopt);
+    EXPECT_TRUE(reader.Overflowed());
+    reader.Append("start C\n");
+    EXPECT_EQ(reader.TakeLine(), std::nullopt);
+}
+
 } // namespace
