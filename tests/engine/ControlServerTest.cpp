@@ -139,6 +139,10 @@ TEST_F(ControlServerTest, AWaitingClientHearsItsRunsEndOrTheSchedulersStop) {
     Send(waiting.Get(), "start --wait Backup\n");
     Serve();
     EXPECT_EQ(Received(waiting.Get()), "started 0\n");
+    // One request per connection: what a waiting client writes later starts nothing.
+    Send(waiting.Get(), "start Backup\n");
+    Serve();
+    EXPECT_EQ(Fake.Starter.Requests.size(), 1u);
     // Its time limit is kept from its start on, not from the next wake.
     for (const TRunLoop::TWatch& watch : Core->Loop().Watches()) {
         itimerspec armed{};
