@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 
 #include "platform/InstanceLock.h"
+#include "platform/LocalSocket.h"
 #include "support/SchedCtlRun.h"
 #include "support/Spawn.h"
 #include "support/TempDir.h"
@@ -13,8 +14,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <future>
+#include <poll.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace vantle;
 using namespace vantle::cli;
@@ -140,6 +144,59 @@ TEST_F(StartCommandTest, HereRunsTheEntryWithoutAScheduler) {
     const std::string out = ReadFile(Dir.File("here.out"));
     const std::string key = out.substr(0, out.find('\n'));
     EXPECT_EQ(Recorded(key), "Ends\tExited 3\tExecute Now");
+}
+
+// A holder of our own making, on the schedule's control socket: it takes one connection,
+// reads a little of the request, writes `answer` and hangs up.
+class TFakeHolder {
+public:
+    TFakeHolder(const std::string& schedule, std::string answer)
+        : FPath(TInstanceLock(schedule).SiblingPath(".control")), FListener(ListenLocal(FPath)),
+          FThread([this, answer = std::move(answer)] {
+              pollfd ready{FListener.Get(), POLLIN, 0};
+              if (poll(&ready, 1, 10'000) != 1)
+                  return;
+              std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the request is in
+              TOwnFd client = AcceptLocal(FListener.Get());
+              char request[256];
+              if (!answer.empty() && read(client.Get(), request, sizeof request) > 0) {
+                  EXPECT_EQ(write(client.Get(), answer.data(), answer.size()),
+                            static_cast<ssize_t>(answer.size()));
+              }
+          }) {}
+    ~TFakeHolder() {
+        FThread.join();
+        unlink(FPath.c_str());
+    }
+
+private:
+    std::string FPath;
+    TOwnFd FListener;
+    std::thread FThread;
+};
+
+// After "started", only "ended" tells a run's end: anything else is the scheduler going.
+TEST_F(StartCommandTest, AnAnswerOtherThanEndedAfterTheStartIsNoEnd) {
+    TRun r;
+    {
+        TFakeHolder holder(Schedule, "started 7\nerror the scheduler is going away\n");
+        r = Invoke(CmdStart, {"--wait", "Ends", Schedule});
+    }
+    EXPECT_EQ(r.Code, 3);
+    EXPECT_EQ(r.Out, "7\n");
+    EXPECT_EQ(r.Err, "vantle-schedctl start: the scheduler is going away\n");
+}
+
+// A holder that hangs up without reading the request or answering: no scheduler (3),
+// said, and never a wait for ever on a connection the other side reset.
+TEST_F(StartCommandTest, AHolderThatHangsUpWithoutAnAnswerIsNoScheduler) {
+    TRun r;
+    {
+        TFakeHolder holder(Schedule, "");
+        r = Invoke(CmdStart, {"Ends", Schedule});
+    }
+    EXPECT_EQ(r.Code, 3);
+    EXPECT_EQ(r.Err, "vantle-schedctl start: the scheduler gave no answer\n");
 }
 
 } // namespace
