@@ -147,7 +147,7 @@ TEST_F(StartCommandTest, HereRunsTheEntryWithoutAScheduler) {
 }
 
 // A holder of our own making, on the schedule's control socket: it takes one connection,
-// reads a little of the request, writes `answer` and hangs up.
+// reads the request, writes `answer` and hangs up.
 class TFakeHolder {
 public:
     TFakeHolder(const std::string& schedule, std::string answer)
@@ -156,10 +156,11 @@ public:
               pollfd ready{FListener.Get(), POLLIN, 0};
               if (poll(&ready, 1, 10'000) != 1)
                   return;
-              std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the request is in
               TOwnFd client = AcceptLocal(FListener.Get());
-              char request[256];
-              if (!answer.empty() && read(client.Get(), request, sizeof request) > 0) {
+              pollfd request{client.Get(), POLLIN, 0}; // the request is in, then unanswered
+              char line[256];
+              if (poll(&request, 1, 10'000) == 1 && read(client.Get(), line, sizeof line) > 0 &&
+                  !answer.empty()) {
                   EXPECT_EQ(write(client.Get(), answer.data(), answer.size()),
                             static_cast<ssize_t>(answer.size()));
               }
