@@ -48,16 +48,8 @@ std::optional<struct stat> RequireFile(const std::string& path, std::ostream& er
 }
 
 void LoadList(TSchedList& list, const std::string& path, std::ostream& err) {
-    if (!RequireFile(path, err))
-        return;
-    list.SetFileName(path);
-    try {
-        list.Load();
-    } catch (const ENotSchedule& error) {
-        throw EFailure(error.Message()); // it names the file itself
-    } catch (const Exception& error) {
-        throw EFailure(path + ": " + error.Message());
-    }
+    if (!LoadForChange(list, path))
+        err << "vantle-schedctl: " << path << " does not exist; an empty schedule\n";
 }
 
 // Each time field the file's lenient reading takes for something else, in the stored

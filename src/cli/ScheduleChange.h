@@ -11,8 +11,8 @@
 namespace vantle::cli {
 
 /// The schedule as it is on disk; false when the file does not exist (an empty schedule,
-/// which the save creates). Raises EFailure for a file that is not a schedule or cannot be
-/// read.
+/// which a save creates). The commands that only read a schedule load it this way too. Raises
+/// EFailure for a file that is not a schedule or cannot be read.
 bool LoadForChange(TSchedList& list, const std::string& path);
 
 /// Saves `list`, then says on `err` what the save could not keep and, when a window
