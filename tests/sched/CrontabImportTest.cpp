@@ -318,6 +318,9 @@ TEST(CrontabImport, EntriesRunExactlyWhenCronRunsTheLine) {
                                             "0 9 1 * */2 a",
                                             "0 9 1 * 0-7 a",
                                             "0 9 1-31 * 3 a",
+                                            "0 9 13 * 0-5 a",
+                                            "0 9 1-30 * sat a",
+                                            "0 8,12,18 * * * a",
                                             "0 9 30,31 feb fri a",
                                             "0 9 29 2 * a",
                                             "5 4 13 * fri a",
@@ -401,7 +404,7 @@ TEST(CrontabImport, SettingsGoToTheLaterEntries) {
     const TCrontabImport result = ImportCrontab("0 1 * * * first\n"
                                                 "PATH = /usr/local/bin:$HOME/bin\n"
                                                 "SHELL=/bin/bash\n"
-                                                "HOME=/srv/jobs\n"
+                                                "'HOME'=/srv/jobs\n"
                                                 "PATH=\"/opt/bin:/usr/bin\"\n"
                                                 "0 2 * * * second\n",
                                                 Options());

@@ -64,6 +64,23 @@ private slots:
         Child<QCheckBox>(dialog, "cbActive")->setChecked(true);
         QVERIFY(dialog.Entries()[2].Active);
         QVERIFY(Child<QLabel>(dialog, "lbAdvice")->text().contains("switched on"));
+        // A long line is cut off in its cell; its tip shows it whole.
+        QCOMPARE(table->item(1, 1)->toolTip(), table->item(1, 1)->text());
+        // The dialog is kept for the next import, which starts unticked again.
+        dialog.Start({});
+        QVERIFY(!Child<QCheckBox>(dialog, "cbActive")->isChecked());
+    }
+
+    // The advice sits under the table and above the buttons, not over either.
+    void LaysTheAdviceOutUnderTheTable() {
+        TfmImportCrontab dialog([] { return Crontab; });
+        dialog.Start({});
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QRect table = Child<QTableWidget>(dialog, "tbVerdicts")->geometry();
+        const QRect advice = Child<QLabel>(dialog, "lbAdvice")->geometry();
+        QVERIFY(advice.top() > table.bottom());
+        QVERIFY(Child<QPushButton>(dialog, "btnOk")->geometry().top() > advice.bottom());
     }
 
     // No crontab: the reason where the source is named, nothing to add.
@@ -80,6 +97,14 @@ private slots:
         QCOMPARE(Child<QTableWidget>(dialog, "tbVerdicts")->rowCount(), 1);
         QVERIFY(Child<QPushButton>(dialog, "btnOk")->isEnabled());
         QVERIFY(!Child<QLabel>(dialog, "lbAdvice")->text().contains("crontab -l |"));
+
+        // A long reason wraps rather than widening the dialog past the screen.
+        TfmImportCrontab wordy([]() -> std::string {
+            throw std::runtime_error(QString("crontab said no; ").repeated(40).toStdString());
+        });
+        wordy.Start({});
+        QVERIFY2(wordy.sizeHint().width() < 1200,
+                 qPrintable(QString::number(wordy.sizeHint().width())));
     }
 
     // Ok adds the entries at the end of the list, switched on as ticked, unsaved.
