@@ -1,6 +1,8 @@
 // The base of the modal dialogs: centred over their parent at every showing.
 #include "ui/CentredDialog.h"
 
+#include <QPushButton>
+
 namespace vantle {
 
 TCentredDialog::TCentredDialog(QWidget* parent) : QDialog(parent) {}
@@ -11,6 +13,17 @@ void TCentredDialog::setVisible(bool visible) {
         setAttribute(Qt::WA_Moved, false);
     }
     QDialog::setVisible(visible);
+}
+
+std::pair<QPushButton*, QPushButton*> TCentredDialog::NewOkCancel(QWidget* parent) {
+    auto* ok = new QPushButton(QStringLiteral("&Ok"), parent);
+    ok->setObjectName(QStringLiteral("btnOk"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), parent);
+    cancel->setObjectName(QStringLiteral("btnCancel"));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    return {ok, cancel};
 }
 
 } // namespace vantle

@@ -3,6 +3,10 @@
 
 #include <QDialog>
 
+#include <utility>
+
+class QPushButton;
+
 namespace vantle {
 
 class TCentredDialog : public QDialog {
@@ -11,6 +15,10 @@ public:
     explicit TCentredDialog(QWidget* parent = nullptr);
 
     void setVisible(bool visible) override;
+
+protected:
+    // "&Ok" (the default button, accepting) and "&Cancel" (rejecting), children of `parent`.
+    std::pair<QPushButton*, QPushButton*> NewOkCancel(QWidget* parent);
 };
 
 } // namespace vantle

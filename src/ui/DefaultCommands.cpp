@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <tuple>
 #include <utility>
 
 namespace vantle {
@@ -30,13 +31,7 @@ TfmDefaultCommands::TfmDefaultCommands(QWidget* parent) : TCentredDialog(parent)
                        "standard input. A change holds from the program's next start."),
         this);
     note->setWordWrap(true);
-    btnOk = new QPushButton(QStringLiteral("&Ok"), this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    std::tie(btnOk, btnCancel) = NewOkCancel(this);
 
     auto* layout = new QGridLayout(this);
     int row = 0;

@@ -42,6 +42,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -543,20 +544,14 @@ QWidget* TfmEntry::BuildProblemsPage() {
 QWidget* TfmEntry::BuildButtonStrip() {
     auto* bottomStrip = new QWidget(this);
     bottomStrip->setFixedHeight(ButtonStripHeight);
-    btnOk = new QPushButton(QStringLiteral("&Ok"), bottomStrip);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnCancel = new QPushButton(QStringLiteral("&Cancel"), bottomStrip);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    std::tie(btnOk, btnCancel) = NewOkCancel(bottomStrip);
     btnOk->setMinimumSize(75, 25); // the classic size, or what the style asks
     btnCancel->setMinimumSize(75, 25);
-    btnOk->setDefault(true);
     auto* bottomLayout = new QHBoxLayout(bottomStrip);
     bottomLayout->setContentsMargins(8, 0, 8, 0);
     bottomLayout->addStretch(1);
     bottomLayout->addWidget(btnOk);
     bottomLayout->addWidget(btnCancel);
-    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     return bottomStrip;
 }
 

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <exception>
+#include <tuple>
 #include <utility>
 
 namespace vantle {
@@ -75,13 +76,7 @@ TfmImportCrontab::TfmImportCrontab(TCrontabReader reader, QWidget* parent)
     cbActive = new QCheckBox(QStringLiteral("&Switch the imported entries on"), this);
     cbActive->setObjectName(QStringLiteral("cbActive"));
     connect(cbActive, &QCheckBox::toggled, this, [this] { ShowVerdicts(); });
-    btnOk = new QPushButton(QStringLiteral("&Ok"), this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    std::tie(btnOk, btnCancel) = NewOkCancel(this);
 
     auto* layout = new QVBoxLayout(this);
     auto* source = new QHBoxLayout;
