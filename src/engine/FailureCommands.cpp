@@ -81,10 +81,13 @@ void TFailureCommands::Run(const TRunEvent& event, bool failure) {
     if (words.empty())
         return;
     std::string parameters;
-    for (std::size_t i = 1; i < words.size(); ++i)
-        parameters += (i > 1 ? " " : "") + ShellQuote(words[i]);
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        if (i > 1)
+            parameters += ' ';
+        parameters += ShellQuote(words[i]);
+    }
     TStartExtras extras;
-    // Appended rather than "NAME=" + value: GCC 12 warns falsely (-Wrestrict) of that at -O2.
+    // Appended rather than "TEXT" + string: GCC 12 warns falsely (-Wrestrict) of that at -O2.
     auto variable = [](const char* name, const std::string& value) {
         return std::string(name).append("=").append(value);
     };
