@@ -149,6 +149,29 @@ private slots:
         QCOMPARE(bottom->geometry(), QRect(0, viewer.height() - 49, viewer.width(), 49));
     }
 
+    // A dialog comes back centred over the window at every showing, wherever it was moved
+    // while shown or hidden.
+    void DialogIsCentredOverItsWindowAtEveryShowing() {
+        QWidget window;
+        window.setGeometry(200, 150, 900, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        TfmAbout about(&window);
+        for (int showing = 0; showing < 2; ++showing) {
+            about.move(0, 0);
+            about.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&about));
+            const QPoint offset = about.frameGeometry().center() - window.frameGeometry().center();
+            QVERIFY2(offset.manhattanLength() <= 4,
+                     qPrintable(QStringLiteral("showing %1 off by %2,%3")
+                                    .arg(showing)
+                                    .arg(offset.x())
+                                    .arg(offset.y())));
+            about.move(0, 0);
+            about.hide();
+        }
+    }
+
     void AboutShowsTheIconAndClosesOnEnter() {
         TfmAbout about;
         QVERIFY(!about.windowIcon().isNull()); // the program's own, from its resources
